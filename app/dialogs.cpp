@@ -1,0 +1,359 @@
+#include "dialogs.h"
+
+#include "common.h"
+#include "inifile.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkInterface>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <thread>
+
+namespace mvx {
+namespace {
+
+MessageBoxHandler gMsgHandler;
+InputQueryHandler gQueryHandler;
+
+bool onGuiThread()
+{
+    return qApp && QThread::currentThread() == qApp->thread();
+}
+
+std::string sectionToBreaks(std::string text)
+{
+    std::string out;
+    out.reserve(text.size());
+    const std::string mark = "\xC2\xA7";  // "§" in UTF-8
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, mark.size(), mark) == 0) {
+            out += "\r\n";
+            i += mark.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+struct ButtonDef {
+    std::uint16_t bit;
+    const char* caption;
+    const char* name;
+    std::uint16_t result;
+};
+// Layout order of the visible buttons; "&Annuler" always comes last.
+constexpr ButtonDef kButtons[] = {
+    {MbOk, "&Ok", "BitBtnOk", MrOk},          {MbYes, "&Oui", "BitBtnOui", MrYes},
+    {MbAll, "&Tout", "BitBtnTout", MrAll},    {MbRetry, "&Retenter", "BitBtnRetenter", MrRetry},
+    {MbIgnore, "&Ignorer", "BitBtnIgnorer", MrIgnore}, {MbNo, "&Non", "BitBtnNon", MrNo},
+    {MbCancel, "&Annuler", "BitBtnAnnuler", MrCancel},
+};
+
+class MessageBoxWindow : public QDialog {
+public:
+    MessageBoxWindow(const std::string& text, std::uint16_t mask, QWidget* parent = nullptr) : QDialog(parent)
+    {
+        setObjectName("Fdialogmsg");
+        setWindowTitle(QString::fromStdString(ExecutableName()));
+        setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        auto* layout = new QVBoxLayout(this);
+        mText = new QPlainTextEdit(this);
+        mText->setObjectName("Memo1");
+        mText->setReadOnly(true);
+        mText->setPlainText(QString::fromStdString(text).replace("\r\n", "\n"));
+        layout->addWidget(mText);
+        auto* row = new QHBoxLayout;
+        int visible = 0;
+        for (const ButtonDef& b : kButtons) {
+            if (!(mask & b.bit)) continue;
+            auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+            button->setObjectName(b.name);
+            const std::uint16_t result = b.result;
+            connect(button, &QPushButton::clicked, this, [this, result] {
+                mResult = result;
+                accept();
+            });
+            row->addWidget(button);
+            ++visible;
+        }
+        row->addStretch();
+        layout->addLayout(row);
+        const int lines = static_cast<int>(mText->toPlainText().count('\n')) + 1;
+        int height = 14 * lines + 87;
+        if (height < 100) height = 115;
+        layout->setContentsMargins(6, 6, 6, 6);
+        setFixedSize(visible > 3 ? 590 : 319, height);
+        RememberWindowPosition(this, false);
+    }
+    std::uint16_t result() const { return mResult; }
+
+private:
+    QPlainTextEdit* mText = nullptr;
+    std::uint16_t mResult = 0;
+};
+
+QPointer<QDialog> gNotice;
+
+}  // namespace
+
+void SetMessageBoxHandler(MessageBoxHandler handler) { gMsgHandler = std::move(handler); }
+void SetInputQueryHandler(InputQueryHandler handler) { gQueryHandler = std::move(handler); }
+
+std::uint16_t MsgDialog(const std::string& textIn, int, std::uint16_t mask, int)
+{
+    if (textIn.empty()) return MrOk;
+    std::string text = sectionToBreaks(textIn);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (gMsgHandler) return gMsgHandler(text, mask);
+    if (!onGuiThread()) return 0;
+    MessageBoxWindow box(text, mask);
+    box.exec();
+    return box.result();
+}
+
+void ShowMsg(const std::string& text) { MsgDialog(text, 0, MbOk); }
+
+std::uint16_t MsgDialogTimed(const std::string& textIn, int, std::uint16_t mask, unsigned timeoutMs, int)
+{
+    const std::string text = sectionToBreaks(textIn);
+    if (gMsgHandler) return gMsgHandler(text, mask);
+    if (!onGuiThread()) return 0;
+    MessageBoxWindow box(text, mask);
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setSingleShot(true);
+    std::uint16_t result = 0;
+    if (timeoutMs > 0) {
+        QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+            result = MrOk;
+            box.hide();
+            loop.quit();
+        });
+        timer.start(static_cast<int>(timeoutMs));
+    }
+    box.show();
+    loop.exec();
+    return result ? result : box.result();
+}
+
+void MsgDialogTimedOk(const std::string& text, unsigned timeoutMs) { MsgDialogTimed(text, 0, MbOk, timeoutMs); }
+
+bool InputQueryDialog(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    if (gQueryHandler) return gQueryHandler(caption, prompt, value);
+    if (!onGuiThread()) return false;
+    QDialog dlg;
+    dlg.setObjectName("Fquery");
+    dlg.setWindowTitle(QString::fromStdString(caption));
+    dlg.setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    auto* layout = new QVBoxLayout(&dlg);
+    auto* label = new QLabel(QString::fromStdString(sectionToBreaks(prompt)).replace("\r\n", "\n"), &dlg);
+    label->setObjectName("Label1");
+    auto* edit = new QLineEdit(QString::fromStdString(value), &dlg);
+    edit->setObjectName("Edit1");
+    const int editWidth = std::max(100, 6 * static_cast<int>(value.size()) + 10);
+    edit->setMinimumWidth(editWidth);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    auto* row = new QHBoxLayout;
+    auto* ok = new QPushButton("OK", &dlg);
+    ok->setObjectName("BitBtn1");
+    auto* cancel = new QPushButton("Annuler", &dlg);
+    cancel->setObjectName("BitBtn2");
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    layout->addLayout(row);
+    QObject::connect(ok, &QPushButton::clicked, &dlg, &QDialog::accept);
+    QObject::connect(edit, &QLineEdit::returnPressed, &dlg, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dlg, &QDialog::reject);
+    RememberWindowPosition(&dlg, false);
+    edit->setFocus();
+    const bool accepted = dlg.exec() == QDialog::Accepted;
+    value = edit->text().toStdString();
+    return accepted;
+}
+
+void ShowNotice(const std::string& text)
+{
+    if (!onGuiThread()) return;
+    if (text.empty()) {
+        if (gNotice) gNotice->hide();
+        return;
+    }
+    if (!gNotice) {
+        gNotice = new QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+        gNotice->setObjectName("Fmessage");
+        gNotice->setWindowTitle("Message");
+        auto* layout = new QVBoxLayout(gNotice);
+        auto* label = new QLabel(gNotice);
+        label->setObjectName("Label1");
+        label->setAlignment(Qt::AlignCenter);
+        layout->addWidget(label);
+        RememberWindowPosition(gNotice, false);
+    }
+    gNotice->findChild<QLabel*>("Label1")->setText(QString::fromStdString(text));
+    gNotice->show();
+    PumpMessage();
+}
+
+void WaitWithMessages(unsigned ms)
+{
+    if (!onGuiThread()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void BusyWait(unsigned ms)
+{
+    if (ms) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void PumpMessage()
+{
+    if (onGuiThread()) QCoreApplication::processEvents();
+}
+
+int RunProgramAndWait(const std::string& commandLine, int)
+{
+    QStringList parts = QProcess::splitCommand(QString::fromStdString(commandLine));
+    if (parts.isEmpty()) return -1;
+    QProcess process;
+    const QString program = parts.takeFirst();
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, parts);
+    if (!process.waitForStarted(5000)) return -1;
+    if (onGuiThread()) {
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        if (process.state() != QProcess::NotRunning) loop.exec();
+    } else {
+        process.waitForFinished(-1);
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void OpenDocument(const std::string& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+std::string FormatMacAddress(const unsigned char b[6])
+{
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (int i = 0; i < 6; ++i) {
+        if (i) out += '-';
+        out += hex[b[i] >> 4];
+        out += hex[b[i] & 15];
+    }
+    return out;
+}
+
+std::string LocalMacAddress(int index)
+{
+    const auto all = QNetworkInterface::allInterfaces();
+    if (index < 0 || index >= all.size()) return "00-00-00-00-00-00";
+    QString hw = all[index].hardwareAddress();
+    if (hw.isEmpty()) return "00-00-00-00-00-00";
+    return hw.replace(':', '-').toUpper().toStdString();
+}
+
+int FitToSingleScreen(int value, int extent)
+{
+    if (value < 0) return 0;
+    if (value > extent) return extent / 2;
+    return value;
+}
+
+namespace {
+
+class PositionKeeper : public QObject {
+public:
+    PositionKeeper(QWidget* w, bool resizable) : QObject(w), mWindow(w), mResizable(resizable) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (watched != mWindow) return false;
+        try {
+            if (e->type() == QEvent::Show && !mPlaced) restore();
+            else if (e->type() == QEvent::Hide) save();
+        } catch (...) {
+        }
+        return false;
+    }
+
+private:
+    void restore()
+    {
+        mPlaced = true;
+        IniFile* ini = SettingsIni();
+        if (!ini) return;
+        const std::string sec = mWindow->objectName().toStdString();
+        int top = static_cast<int>(ini->readInteger(sec, "top", mWindow->y()));
+        int left = static_cast<int>(ini->readInteger(sec, "left", mWindow->x()));
+        int height = mWindow->height(), width = mWindow->width();
+        if (mResizable) {
+            height = static_cast<int>(ini->readInteger(sec, "height", height));
+            width = static_cast<int>(ini->readInteger(sec, "width", width));
+        }
+        const auto screens = QGuiApplication::screens();
+        if (screens.size() == 1) {
+            const QRect g = screens.front()->geometry();
+            top = FitToSingleScreen(top, g.height());
+            left = FitToSingleScreen(left, g.width());
+        }
+        if (mResizable && width > 0 && height > 0) mWindow->resize(width, height);
+        mWindow->move(left, top);
+    }
+    void save()
+    {
+        IniFile* ini = SettingsIni();
+        if (!ini || !mPlaced) return;
+        const std::string sec = mWindow->objectName().toStdString();
+        ini->writeInteger(sec, "top", mWindow->y());
+        ini->writeInteger(sec, "left", mWindow->x());
+        if (mResizable) {
+            ini->writeInteger(sec, "height", mWindow->height());
+            ini->writeInteger(sec, "width", mWindow->width());
+        }
+    }
+
+    QWidget* mWindow;
+    bool mResizable;
+    bool mPlaced = false;
+};
+
+}  // namespace
+
+void RememberWindowPosition(QWidget* window, bool resizable)
+{
+    if (!window) return;
+    window->installEventFilter(new PositionKeeper(window, resizable));
+}
+
+}  // namespace mvx

@@ -1,0 +1,69 @@
+#include "startup.h"
+
+#include "cmdline.h"
+#include "common.h"
+#include "dialogs.h"
+#include "inifile.h"
+#include "language.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QLockFile>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace mvx {
+
+int RunProgram(int argc, char** argv, const StartupHooks& hooks)
+{
+    QApplication app(argc, argv);
+    InitCommonGlobals();
+
+    // One instance per executable name (and program folder, which holds its settings).
+    const std::string exe = ExecutableName();
+    QLockFile lock(QString::fromStdString(common().ProgramDir + "." + exe + ".lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        const std::string text = exe + " is already running.";
+        std::fprintf(stderr, "%s\n", text.c_str());
+        QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(exe), QString::fromStdString(text));
+        box.setObjectName("AlreadyRunning");
+        box.exec();
+        return 1;
+    }
+
+    app.setApplicationName("MOVANTRIX");
+    // Widgets show numbers with "."; the program's own texts never use the locale anyway.
+    QLocale::setDefault(QLocale::c());
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    const CommandLine cl = ParseCommandLine(args);
+    if (cl.QuietMode) {
+        // A quiet run is unattended: a message never waits for a button.
+        SetMessageBoxHandler([](const std::string& text, std::uint16_t) -> std::uint16_t {
+            std::fprintf(stderr, "%s\n", text.c_str());
+            return MrOk;
+        });
+    }
+
+    for (const char* dir : {"GCODE", "TMP", "TCLPC", "ADMIN"}) QDir().mkpath(QString::fromStdString(common().ProgramDir + dir));
+
+    QWidget* mainWindow = hooks.createWindows ? hooks.createWindows(cl) : nullptr;
+
+    const int language = static_cast<int>(SettingsIni()->readInteger("MAIN", "LANGUE", 1));
+    const int n = language >= 1 && language <= 3 ? language : 1;
+    SetLanguage(n);
+    LoadLanguage(n);
+
+    if (hooks.connect) hooks.connect();
+    if (hooks.applyOptions) hooks.applyOptions(cl);
+
+    if (mainWindow) mainWindow->show();
+    return app.exec();
+}
+
+}  // namespace mvx

@@ -1,0 +1,14 @@
+(MOVANTRIX sample: a square pocket with rounded corners)
+G90
+G0 X0 Y0 Z5
+G1 Z0 F300
+G1 X20 Y0 F600
+G3 X25 Y5 I0 J5
+G1 X25 Y20
+G3 X20 Y25 I-5 J0
+G1 X5 Y25
+G3 X0 Y20 I0 J-5
+G1 X0 Y5
+G3 X5 Y0 I5 J0
+G0 Z5
+M2

@@ -1,0 +1,117 @@
+// Language files fill themselves with the built-in texts, and never with another language's.
+#include "app/common.h"
+#include "app/inifile.h"
+#include "app/language.h"
+#include "translator/texts.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+using namespace mvx;
+
+namespace {
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mDir = std::filesystem::temp_directory_path() / ("mvx_lang_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(mDir);
+        InitCommonGlobals(mDir.string(), "movantrix");
+        mWin.setObjectName("Fw");
+        mWin.setWindowTitle("Fenêtre");
+        auto* central = new QWidget(&mWin);
+        mWin.setCentralWidget(central);
+        mOk = new QPushButton("OK", central);
+        mOk->setObjectName("BtnOk");
+        mRead = new QPushButton("Lire", central);
+        mRead->setObjectName("BtnRead");
+        mRead->setToolTip("Lire le fichier");
+        mEdit = new QLineEdit("12.5", central);
+        mEdit->setObjectName("Edit1");
+        mGroup = new QGroupBox("Mode", central);
+        mGroup->setObjectName("RadioGroup1");
+        mGroup->setProperty("radioGroup", true);
+        for (const char* t : {"0", "1", "SCT path"}) new QRadioButton(t, mGroup);
+        QMenu* file = mWin.menuBar()->addMenu("Fichier");
+        file->menuAction()->setObjectName("Fichier1");
+        QAction* open = file->addAction("Ouvrir");
+        open->setObjectName("Ouvrir1");
+        file->addSeparator();
+    }
+    void TearDown() override { std::filesystem::remove_all(mDir); }
+
+    std::filesystem::path mDir;
+    QMainWindow mWin;
+    QPushButton* mOk = nullptr;
+    QPushButton* mRead = nullptr;
+    QLineEdit* mEdit = nullptr;
+    QGroupBox* mGroup = nullptr;
+};
+
+}  // namespace
+
+TEST_F(LanguageTest, WriteBackRules)
+{
+    IniFile lang((mDir / "l.INI").string());
+    TranslateForm(&mWin, lang);
+    EXPECT_EQ(lang.readString("Caption", "Fw", ""), "Fenêtre");
+    EXPECT_EQ(lang.readString("Caption", "Fw-BtnRead", ""), "Lire");
+    EXPECT_FALSE(lang.valueExists("Caption", "Fw-BtnOk"));   // fewer than 3 characters
+    EXPECT_FALSE(lang.valueExists("Caption", "Fw-Edit1"));   // edit boxes keep their text
+    EXPECT_FALSE(lang.valueExists("Strings", "Fw-RadioGroup1-0"));
+    EXPECT_EQ(lang.readString("Strings", "Fw-RadioGroup1-2", ""), "SCT path");
+    EXPECT_EQ(lang.readString("Menu", "Fw-Fichier1", ""), "Fichier");
+    EXPECT_EQ(lang.readString("Menu", "Fw-Ouvrir1", ""), "Ouvrir");
+    EXPECT_EQ(lang.readString("Strings", "StringHintBtnRead", ""), "Lire le fichier");
+
+    // Keys added by hand are applied, short captions included; "XXX" counts as missing.
+    lang.writeString("Caption", "Fw-BtnOk", "Valider");
+    lang.writeString("Caption", "Fw-Edit1", "99");
+    lang.writeString("Caption", "Fw-BtnRead", "XXX");
+    lang.writeString("Strings", "fw-radiogroup1-1", "Un");
+    TranslateForm(&mWin, lang);
+    EXPECT_EQ(mOk->text(), "Valider");
+    EXPECT_EQ(mEdit->text(), "12.5");
+    EXPECT_EQ(mRead->text(), "Lire");
+    EXPECT_EQ(lang.readString("Caption", "Fw-BtnRead", ""), "Lire");
+    EXPECT_EQ(mGroup->findChildren<QRadioButton*>()[1]->text(), "Un");
+}
+
+TEST_F(LanguageTest, SwitchingLanguagesNeverCopiesTexts)
+{
+    RegisterTranslatedWindow(texts::Family::Translator, &mWin);
+    QWidget console;
+    console.setObjectName("Fconsole");
+    console.setWindowTitle("Console");
+    RegisterTranslatedWindow(texts::Family::Controller, &console);
+    {
+        IniFile en(LanguageFilePath(texts::Family::Translator, 2));
+        en.writeString("Caption", "Fw-BtnRead", "Read");
+        en.writeString("Strings", "Stringline", "Row");
+    }
+    SetLanguage(2);
+    EXPECT_EQ(mRead->text(), "Read");
+    EXPECT_EQ(texts::get("Stringline"), "Row");
+    EXPECT_EQ(SettingsIni()->readInteger("MAIN", "LANGUE", 0), 2);
+
+    SetLanguage(3);
+    LoadLanguage(3);
+    EXPECT_EQ(common().LanguageIndex.load(), 3);
+    IniFile third(LanguageFilePath(texts::Family::Translator, 3));
+    EXPECT_EQ(third.readString("Caption", "Fw-BtnRead", ""), "Lire");
+    EXPECT_EQ(third.readString("Strings", "Stringline", ""), "Line");
+    EXPECT_EQ(mRead->text(), "Lire");
+    EXPECT_TRUE(std::filesystem::exists(LanguageFilePath(texts::Family::Controller, 3)));
+    EXPECT_EQ(LanguageFilePath(texts::Family::Controller, 3), (mDir / "KVX_Language_3.ini").string());
+}

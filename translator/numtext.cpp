@@ -1,0 +1,233 @@
+#include "numtext.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <system_error>
+
+namespace mvx::num {
+namespace {
+
+std::string trimBlanks(std::string_view s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+bool isZeroText(const std::string& s)
+{
+    for (char c : s)
+        if (c >= '1' && c <= '9') return false;
+    return true;
+}
+
+// Round |v| to `decimals` decimals with exact halves going away from zero.
+std::string roundFixedAbs(double a, int decimals)
+{
+    // Enough extra digits to tell an exact half from a value just beside it.
+    constexpr int kExtra = 30;
+    char buf[512];
+    auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals + kExtra);
+    std::string wide(buf, r.ptr);
+    const std::size_t dot = wide.find('.');
+    const std::size_t cut = dot + 1 + static_cast<std::size_t>(decimals);
+    bool tie = wide[cut] == '5';
+    for (std::size_t i = cut + 1; tie && i < wide.size(); ++i)
+        if (wide[i] != '0') tie = false;
+    if (!tie) {
+        r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals);
+        return std::string(buf, r.ptr);
+    }
+    // Round the kept digits up by one unit in the last place.
+    std::string kept = wide.substr(0, decimals == 0 ? dot : cut);
+    int i = static_cast<int>(kept.size()) - 1;
+    for (; i >= 0; --i) {
+        if (kept[i] == '.') continue;
+        if (kept[i] == '9') {
+            kept[i] = '0';
+        } else {
+            ++kept[i];
+            break;
+        }
+    }
+    if (i < 0) kept.insert(kept.begin(), '1');
+    return kept;
+}
+
+}  // namespace
+
+std::string fixed(double value, int decimals, int precision)
+{
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    if (decimals < 0) decimals = 0;
+    if (decimals > 40) decimals = 40;
+    if (precision < 1) precision = 1;
+    if (precision > 17) precision = 17;
+
+    const bool negative = std::signbit(value);
+    const double a = std::fabs(value);
+    std::string body;
+    if (a == 0.0) {
+        body = roundFixedAbs(0.0, decimals);
+    } else {
+        // Decimal exponent of the value once rounded to `precision` significant digits.
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, precision - 1);
+        std::string sci(buf, r.ptr);
+        const std::size_t epos = sci.find('e');
+        const int exp10 = std::atoi(sci.c_str() + epos + 1);
+        const int decimalsAllowed = precision - (exp10 + 1);
+        if (decimals <= decimalsAllowed) {
+            body = roundFixedAbs(a, decimals);
+        } else {
+            // More decimals than significant digits: place the significant digits, pad zeros.
+            std::string digits;
+            for (std::size_t i = 0; i < epos; ++i)
+                if (sci[i] != '.') digits += sci[i];
+            // value = 0.digits * 10^(exp10+1)
+            const int intDigits = exp10 + 1;
+            std::string intPart, fracPart;
+            if (intDigits <= 0) {
+                intPart = "0";
+                fracPart = std::string(static_cast<std::size_t>(-intDigits), '0') + digits;
+            } else if (intDigits >= static_cast<int>(digits.size())) {
+                intPart = digits + std::string(intDigits - digits.size(), '0');
+            } else {
+                intPart = digits.substr(0, intDigits);
+                fracPart = digits.substr(intDigits);
+            }
+            if (static_cast<int>(fracPart.size()) > decimals) fracPart.resize(decimals);
+            fracPart.append(decimals - fracPart.size(), '0');
+            body = decimals > 0 ? intPart + "." + fracPart : intPart;
+        }
+    }
+    if (negative && !isZeroText(body)) return "-" + body;
+    return body;
+}
+
+std::string general(double value, int precision)
+{
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    if (value == 0.0) return "0";
+    char buf[64];
+    // Shortest round-trip text first; fall back to `precision` significant digits.
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general);
+    std::string s(buf, r.ptr);
+    std::size_t sig = 0;
+    for (char c : s) {
+        if (c == 'e') break;
+        if (c >= '0' && c <= '9') ++sig;
+    }
+    if (sig > static_cast<std::size_t>(precision)) {
+        r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, precision);
+        s.assign(buf, r.ptr);
+    }
+    if (s.find('e') != std::string::npos) {
+        const double a = std::fabs(value);
+        if (a >= 1e-5 && a < 1e15) {
+            // Write ordinary magnitudes without an exponent.
+            // The shortest fixed text that reads back.
+            for (int d = 0; d <= 20; ++d) {
+                auto q = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, d);
+                std::string t(buf, q.ptr);
+                if (*parseStrict(t) == value) {
+                    s = t;
+                    break;
+                }
+            }
+        }
+    }
+    return s;
+}
+
+std::string integer(long long value)
+{
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+namespace {
+
+// Length of the number at the start of s (no blanks), 0 when none.
+std::size_t scanNumber(std::string_view s)
+{
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        std::size_t ed = 0;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++ed;
+        if (ed > 0) i = j;
+    }
+    return i;
+}
+
+double convert(std::string_view s)
+{
+    std::string t(s);
+    bool neg = false;
+    std::size_t i = 0;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        neg = t[0] == '-';
+        i = 1;
+    }
+    std::string u = t.substr(i);
+    if (!u.empty() && u[0] == '.') u.insert(u.begin(), '0');
+    double v = 0.0;
+    auto r = std::from_chars(u.data(), u.data() + u.size(), v);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large: infinity; too small: zero.
+        const std::size_t e = u.find_first_of("eE");
+        const bool tiny = e != std::string::npos && u[e + 1] == '-';
+        v = tiny ? 0.0 : HUGE_VAL;
+    }
+    return neg ? -v : v;
+}
+
+}  // namespace
+
+std::optional<double> parseStrict(std::string_view text)
+{
+    const std::string t = trimBlanks(text);
+    if (t.empty()) return std::nullopt;
+    const std::size_t n = scanNumber(t);
+    if (n == 0 || n != t.size()) return std::nullopt;
+    return convert(t);
+}
+
+double parseLenient(std::string_view text, std::size_t* consumed)
+{
+    std::size_t b = 0;
+    while (b < text.size() && (text[b] == ' ' || text[b] == '\t')) ++b;
+    const std::size_t n = scanNumber(text.substr(b));
+    if (consumed) *consumed = n == 0 ? 0 : b + n;
+    if (n == 0) return 0.0;
+    return convert(text.substr(b, n));
+}
+
+std::optional<long long> parseIntStrict(std::string_view text)
+{
+    const std::string t = trimBlanks(text);
+    if (t.empty()) return std::nullopt;
+    long long v = 0;
+    const char* first = t.data();
+    if (*first == '+') ++first;
+    auto r = std::from_chars(first, t.data() + t.size(), v);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return std::nullopt;
+    return v;
+}
+
+}  // namespace mvx::num
