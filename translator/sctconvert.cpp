@@ -1,0 +1,421 @@
+#include "sctconvert.h"
+
+#include "geomutil.h"
+#include "numtext.h"
+#include "tclscript.h"
+#include "texts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+#include <fstream>
+#include <limits>
+
+namespace mvx::sct {
+
+namespace {
+
+using gcode::Status;
+
+enum class CodeGroup { Motion, Dwell, Home, Distance, Origin };
+
+// Builds the list line by line; one object per conversion.
+class Builder {
+public:
+    Builder(const MachineConfig& config, Ttraject& list) : mConfig(config), mList(list)
+    {
+        mPositioning = config.PositioningSpeed;
+        mWorkingSpeed = config.WorkingSpeed;
+        // The generation pass starts at the positioning speed: so does the build, so that a
+        // build never depends on what an earlier conversion left behind.
+        mRunning = config.PositioningSpeed;
+    }
+
+    Status Line(const std::string& raw, int lineNumber);
+
+    gcode::PathExtents mExtents;
+    bool mRelative = false;
+    int mLineGroup = 1;
+
+private:
+    using Handler = Status (Builder::*)(int code);
+    struct GRow {
+        int Code;
+        CodeGroup Group;
+        Handler Fn;
+    };
+    static const GRow kGCodes[];
+
+    Status Rapid(int);
+    Status Feed(int);
+    Status Arc(int code);
+    Status Dwell(int);
+    Status Home(int);
+    Status Absolute(int);
+    Status Relative(int);
+    Status ResetPosition(int);
+
+    Status FWord();
+    Status MWord();
+    Status BareMove();
+
+    void AppendSpeed(double speed, bool working);
+    void AppendStraight(const Vec3& d, bool working);
+    Vec3 Displacement(const gcode::Target& t) const;
+
+    const MachineConfig& mConfig;
+    Ttraject& mList;
+    gcode::LineState mState;
+    gcode::Block mBlock;
+    int mLineNumber = 0;
+    Vec3 mPos{0.0, 0.0, 0.0};
+    bool mWorking = false;
+    double mPositioning = 0.0;
+    double mWorkingSpeed = 0.0;
+    double mRunning = 0.0;
+};
+
+// G codes of the SCT path; any other code, and any value that is not an exact integer, does
+// nothing.
+const Builder::GRow Builder::kGCodes[] = {
+    {0, CodeGroup::Motion, &Builder::Rapid},
+    {1, CodeGroup::Motion, &Builder::Feed},
+    {2, CodeGroup::Motion, &Builder::Arc},
+    {3, CodeGroup::Motion, &Builder::Arc},
+    {4, CodeGroup::Dwell, &Builder::Dwell},
+    {28, CodeGroup::Home, &Builder::Home},
+    {53, CodeGroup::Distance, &Builder::Absolute},
+    {90, CodeGroup::Distance, &Builder::Absolute},
+    {91, CodeGroup::Distance, &Builder::Relative},
+    {92, CodeGroup::Origin, &Builder::ResetPosition},
+};
+
+Status Builder::Line(const std::string& raw, int lineNumber)
+{
+    mLineNumber = lineNumber;
+    if (auto err = gcode::ParseGCodeLine(gcode::PrepareLine(raw), mState, mBlock, lineNumber)) return err;
+    switch (mBlock.First()) {
+    case 'F': return FWord();
+    case 'G': {
+        const auto code = gcode::ExactCode(mBlock.FirstValue());
+        if (!code) return {};
+        for (const GRow& row : kGCodes)
+            if (row.Code == *code) return (this->*row.Fn)(*code);
+        return {};
+    }
+    case 'M': return MWord();
+    case 'X':
+    case 'Y':
+    case 'Z': return BareMove();
+    default: return {};
+    }
+}
+
+void Builder::AppendSpeed(double speed, bool working)
+{
+    auto e = std::make_unique<TVitesse>();
+    e->Speed = speed;
+    e->WorkingSpeed = working;
+    e->Line = mLineNumber - 1;
+    mList.Append(std::move(e));
+    mRunning = speed;
+}
+
+void Builder::AppendStraight(const Vec3& d, bool working)
+{
+    auto e = std::make_unique<Tdroite3D>();
+    e->DX = d[0];
+    e->DY = d[1];
+    e->DZ = d[2];
+    e->WorkingMove = working;
+    e->Line = mLineNumber - 1;
+    mList.Append(std::move(e));
+    for (std::size_t ax = 0; ax < 3; ++ax) mPos[ax] += d[ax];
+}
+
+// A coordinate the line does not give does not move, in either mode.
+Vec3 Builder::Displacement(const gcode::Target& t) const
+{
+    const bool has[3] = {t.HasX, t.HasY, t.HasZ};
+    const double v[3] = {t.X, t.Y, t.Z};
+    Vec3 d{0.0, 0.0, 0.0};
+    for (std::size_t ax = 0; ax < 3; ++ax)
+        if (has[ax]) d[ax] = mRelative ? v[ax] : v[ax] - mPos[ax];
+    return d;
+}
+
+Status Builder::FWord()
+{
+    if (!mConfig.UseFCodes || !mBlock.Gives('F')) return {};
+    const double v = mBlock.FirstValue();
+    if (mWorking) mWorkingSpeed = v; else mPositioning = v;
+    if (v != mRunning) AppendSpeed(v, mWorking);
+    return {};
+}
+
+Status Builder::Rapid(int)
+{
+    gcode::Target t;
+    gcode::GetXYZF(mBlock, 2, mPositioning, mConfig.UseFCodes, t, mExtents);
+    if (mWorking || mRunning != mPositioning) AppendSpeed(mPositioning, false);
+    mWorking = false;
+    if (!t.Any) return {};
+    const Vec3 d = Displacement(t);
+    if (d[0] != 0.0 || d[1] != 0.0 || d[2] != 0.0) AppendStraight(d, false);
+    return {};
+}
+
+Status Builder::Feed(int)
+{
+    gcode::Target t;
+    gcode::GetXYZF(mBlock, 2, mWorkingSpeed, mConfig.UseFCodes, t, mExtents);
+    if (mRunning != mWorkingSpeed || !mWorking) AppendSpeed(mWorkingSpeed, true);
+    mWorking = true;
+    if (t.Any) AppendStraight(Displacement(t), true);
+    return {};
+}
+
+Status Builder::Arc(int code)
+{
+    gcode::Target t;
+    gcode::GetXYZF(mBlock, 2, mWorkingSpeed, mConfig.UseFCodes, t, mExtents);
+    if (mRunning != mWorkingSpeed || !mWorking) AppendSpeed(mWorkingSpeed, true);
+    mWorking = true;
+    gcode::Centre c;
+    gcode::GetIJK(mBlock, c);
+    if (!t.Any && !c.Any) return {};
+
+    // Target in absolute terms; an axis not given stays where it is.
+    const double tx = t.HasX ? (mRelative ? mPos[0] + t.X : t.X) : mPos[0];
+    const double ty = t.HasY ? (mRelative ? mPos[1] + t.Y : t.Y) : mPos[1];
+    const double a0 = geom::AngleOfVector(-c.I, -c.J);
+    const double a1 = geom::AngleOfVector(tx - mPos[0] - c.I, ty - mPos[1] - c.J);
+    double sweep = a1 - a0;
+    if (code == 2 && sweep > 0.0) sweep -= 2.0 * geom::kPi;
+    if (code == 3 && sweep < 0.0) sweep += 2.0 * geom::kPi;
+    if (std::fabs(sweep) < 1e-8) sweep = code == 2 ? -2.0 * geom::kPi : 2.0 * geom::kPi;  // full circle
+
+    auto e = std::make_unique<TarcH>();
+    e->I = c.I;
+    e->J = c.J;
+    e->Sweep = sweep;
+    e->WorkingMove = true;
+    e->Line = mLineNumber - 1;
+    const telement& arc = mList.Append(std::move(e));
+    if (!(std::fabs(arc.End[1] - ty) <= 0.001) || !(std::fabs(arc.End[0] - tx) <= 0.001))
+        return Status{gcode::kErrorIncoherentLine,
+                      texts::get("stringincoherenceline") + " " + num::integer(mLineNumber), mLineNumber};
+    mPos = arc.End;
+    return {};
+}
+
+Status Builder::Dwell(int)
+{
+    // The time is the line's own second word; without one there is no wait.
+    const double seconds = mBlock.LineWordCount >= 2 ? mBlock.Words[1].Value : 0.0;
+    const double ms = std::nearbyint(seconds * 1000.0);
+    if (!(ms >= 0.0) || ms > static_cast<double>(std::numeric_limits<int>::max()))
+        return Status{gcode::kErrorParameter, "Parameter error :" + num::general(seconds), mLineNumber};
+    auto e = std::make_unique<Ttempo>();
+    e->Milliseconds = static_cast<long long>(ms);
+    e->Line = mLineNumber - 1;
+    mList.Append(std::move(e));
+    return {};
+}
+
+Status Builder::Home(int)
+{
+    gcode::Target t;
+    gcode::GetXYZF(mBlock, 2, mPositioning, mConfig.UseFCodes, t, mExtents);
+    if (mWorking || mRunning != mPositioning) AppendSpeed(mPositioning, false);
+    mWorking = false;
+    AppendStraight({-mPos[0], -mPos[1], -mPos[2]}, false);
+    mPos = {0.0, 0.0, 0.0};
+    return {};
+}
+
+Status Builder::Absolute(int)
+{
+    mRelative = false;
+    ++mLineGroup;
+    return {};
+}
+
+Status Builder::Relative(int)
+{
+    mRelative = true;
+    ++mLineGroup;
+    return {};
+}
+
+Status Builder::ResetPosition(int)
+{
+    mPos = {0.0, 0.0, 0.0};
+    return {};
+}
+
+Status Builder::MWord()
+{
+    const auto m = gcode::ExactCode(mBlock.FirstValue());
+    if (!m) return {};
+    auto e = std::make_unique<TOutput>();
+    e->M = *m;
+    e->Line = mLineNumber - 1;
+    mList.Append(std::move(e));
+    if (SwitchesOutputs(*m)) ++mLineGroup;
+    return {};
+}
+
+Status Builder::BareMove()
+{
+    // An F word on the line changes the feed of the current mode, like on a G line.
+    double speed = mWorking ? mWorkingSpeed : mPositioning;
+    gcode::Target t;
+    gcode::GetXYZF(mBlock, 1, speed, mConfig.UseFCodes, t, mExtents);
+    (mWorking ? mWorkingSpeed : mPositioning) = speed;
+    if (speed != mRunning) AppendSpeed(speed, mWorking);
+    if (t.Any) AppendStraight(Displacement(t), true);
+    return {};
+}
+
+std::string joinPath(const std::string& dir, const std::string& name)
+{
+    if (dir.empty()) return name;
+    const char last = dir.back();
+    return (last == '/' || last == '\\') ? dir + name : dir + "/" + name;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+BuildResult GCodeToElements(const std::vector<std::string>& lines, const MachineConfig& config, Ttraject& list,
+                            ConversionObserver* observer)
+{
+    BuildResult result;
+    Builder builder(config, list);
+    const std::string prefix = texts::get("Stringline") + " ";
+    const std::string total = "/" + num::integer(static_cast<long long>(lines.size()));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (observer && observer->StopRequested()) {
+            result.Stopped = true;
+            break;
+        }
+        if (observer) observer->SetStatusText(prefix + num::integer(static_cast<long long>(i) + 1) + total);
+        if (auto err = builder.Line(lines[i], static_cast<int>(i) + 1)) {
+            result.Error = std::move(err);
+            break;
+        }
+    }
+    result.Extents = builder.mExtents;
+    result.RelativeAtEnd = builder.mRelative;
+    result.LineGroup = builder.mLineGroup;
+    if (!result.Error && !result.Stopped) list.SetStart({0.0, 0.0, 0.0});
+    return result;
+}
+
+bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
+                 ConversionObserver* observer)
+{
+    TclScript script;
+    script.Start(config);
+    out.BodyBegin = script.InsertLine();
+    SctGenerator gen(config, script, relativeMode);
+    const bool done = gen.Run(list, observer);
+    out.BodyEnd = script.InsertLine();
+    out.Script = script.Lines();
+    out.PvtFiles = gen.TakeFiles();
+    return done;
+}
+
+SctConversion ConvertSct(const std::vector<std::string>& lines, const MachineConfig& config,
+                         ConversionObserver* observer)
+{
+    SctConversion out;
+    BuildResult built = GCodeToElements(lines, config, out.List, observer);
+    out.Error = std::move(built.Error);
+    out.Stopped = built.Stopped;
+    out.Extents = built.Extents;
+    out.RelativeAtEnd = built.RelativeAtEnd;
+    if (out.Error || out.Stopped) return out;
+    out.SctText = out.List.SctText();
+    if (!GenerateSct(out.List, config, built.RelativeAtEnd, out, observer)) out.Stopped = true;
+    return out;
+}
+
+SctDrawing DrawAll(const Ttraject& list, const Vec3& start)
+{
+    SctDrawing d;
+    if (list.Empty()) return d;
+    const Vec3& origin = list.At(0).Start;
+    const Vec3 shift{start[0] - origin[0], start[1] - origin[1], start[2] - origin[2]};
+    auto moved = [&](const Vec3& p) { return Vec3{p[0] + shift[0], p[1] + shift[1], p[2] + shift[2]}; };
+    for (std::size_t i = 0; i < static_cast<std::size_t>(list.Count()); ++i) {
+        const telement& e = list.At(i);
+        const bool current = static_cast<long long>(i) == list.CurrentIndex();
+        if (!e.IsMotion()) {
+            d.Markers.push_back({moved(e.Start), current});
+            continue;
+        }
+        d.Markers.push_back({moved(e.Start), current});
+        d.Markers.push_back({moved(e.End), current});
+        DrawPolyline path;
+        path.Working = e.WorkingMove;
+        if (e.Kind() == ElementKind::Arc) {
+            const auto& a = static_cast<const TarcH&>(e);
+            const double degrees = std::fabs(a.Sweep * 180.0 / geom::kPi);
+            const int n = std::max(4, static_cast<int>(std::lround(std::min(degrees, 1e6) / 2.0)));
+            const Vec3 c = moved({e.Start[0] + a.I, e.Start[1] + a.J, e.Start[2]});
+            path.Points.reserve(static_cast<std::size_t>(n));
+            for (int k = 0; k < n; ++k) {
+                const double th = a.A0 + (a.A1 - a.A0) * k / (n - 1);
+                path.Points.push_back({c[0] + a.Radius * std::cos(th), c[1] + a.Radius * std::sin(th), c[2]});
+            }
+        } else {
+            path.Points = {moved(e.Start), moved(e.End)};
+        }
+        d.Paths.push_back(std::move(path));
+    }
+    return d;
+}
+
+Status WriteTextFile(const std::string& path, const std::string& text)
+{
+    const std::string temp = path + ".tmp";
+    {
+        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+        if (f) f.write(text.data(), static_cast<std::streamsize>(text.size()));
+        f.close();
+        if (!f) {
+            std::remove(temp.c_str());
+            return Status{kErrorWrite, "Write error : " + path, 0};
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::generic_category().message(errno);
+        std::remove(temp.c_str());
+        return Status{kErrorWrite, "Write error : " + path + " (" + reason + ")", 0};
+    }
+    return {};
+}
+
+Status WriteSctFiles(const SctConversion& conversion, const std::string& gcodeDir, const std::string& outputDir,
+                     bool writeScript)
+{
+    if (auto err = WriteTextFile(joinPath(gcodeDir, "TEST.SCT"), conversion.SctText)) return err;
+    for (const PvtFile& f : conversion.PvtFiles)
+        if (auto err = WriteTextFile(joinPath(outputDir, f.Name), f.Text)) return err;
+    if (writeScript) {
+        std::string text;
+        for (const std::string& line : conversion.Script) {
+            text += line;
+            text += '\n';
+        }
+        if (auto err = WriteTextFile(joinPath(outputDir, "GCode_Converted.TCL"), text)) return err;
+    }
+    return {};
+}
+
+}  // namespace mvx::sct

@@ -1,0 +1,104 @@
+#include "sctelements.h"
+
+#include "geomutil.h"
+#include "numtext.h"
+#include "scttraject.h"
+
+#include <cmath>
+
+namespace mvx::sct {
+
+std::string SctNumber(double value, bool cut)
+{
+    std::string s = " " + num::fixed(value, 3);
+    if (cut && s.size() > 12) s.resize(12);
+    return s;
+}
+
+void telemcourt::UpdatePosition(const Vec3& start)
+{
+    Start = start;
+    End = start;
+    EndXY = StartXY;
+    EndZ = StartZ;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+double Tdroite3D::Length() const noexcept { return std::sqrt(DX * DX + DY * DY + DZ * DZ); }
+
+void Tdroite3D::UpdatePosition(const Vec3& start)
+{
+    Start = start;
+    End = {start[0] + DX, start[1] + DY, start[2] + DZ};
+    StartXY = (DX == 0.0 && DY == 0.0) ? 0.0 : geom::WrapAngle(std::atan2(DY, DX));
+    StartZ = geom::WrapAngle(std::atan2(DZ, std::sqrt(DX * DX + DY * DY)));
+    EndXY = StartXY;
+    EndZ = StartZ;
+}
+
+std::string Tdroite3D::WriteSCT() const
+{
+    return "DR " + SctNumber(DX, true) + " " + SctNumber(DY, true) + " " + SctNumber(DZ, true);
+}
+
+void Tdroite3D::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const
+{
+    gen.WriteStraight(list, index, *this);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+double TarcH::Length() const noexcept { return std::fabs(std::sqrt(I * I + J * J) * Sweep); }
+
+void TarcH::UpdatePosition(const Vec3& start)
+{
+    Start = start;
+    Radius = std::sqrt(I * I + J * J);
+    A0 = std::atan2(-J, -I);
+    A1 = A0 + Sweep;
+    End = {start[0] + I + Radius * std::cos(A1), start[1] + J + Radius * std::sin(A1), start[2]};
+    const double quarter = Sweep >= 0.0 ? geom::kPi / 2.0 : -geom::kPi / 2.0;
+    StartXY = geom::WrapAngle(A0 + quarter);
+    EndXY = geom::WrapAngle(A1 + quarter);
+    StartZ = 0.0;
+    EndZ = geom::WrapAngle(std::cos(Sweep) * StartZ);
+}
+
+std::string TarcH::WriteSCT() const
+{
+    return "AH " + SctNumber(I, true) + " " + SctNumber(J, true) + " " + SctNumber(Sweep * 180.0 / geom::kPi, true);
+}
+
+void TarcH::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const
+{
+    gen.WriteArc(list, index, *this);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string TVitesse::WriteSCT() const { return "VA " + SctNumber(Speed, false) + (WorkingSpeed ? " 1" : " 0"); }
+
+void TVitesse::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
+{
+    gen.ZeroLengthStep(*this);
+    gen.WriteSpeed(*this);
+}
+
+std::string TOutput::WriteSCT() const { return "OM " + num::integer(M); }
+
+void TOutput::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
+{
+    gen.ZeroLengthStep(*this);
+    gen.WriteOutput(*this);
+}
+
+std::string Ttempo::WriteSCT() const { return "TP " + num::integer(Milliseconds); }
+
+void Ttempo::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
+{
+    gen.ZeroLengthStep(*this);
+    gen.WriteDelay(*this);
+}
+
+}  // namespace mvx::sct

@@ -1,0 +1,364 @@
+#include "tclconvert.h"
+
+#include "geomutil.h"
+#include "numtext.h"
+#include "tclmcodes.h"
+#include "texts.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace mvx::tclpath {
+
+namespace {
+
+constexpr double kArcEndTolerance = 0.001;
+constexpr double kTwoPi = 2.0 * geom::kPi;
+
+class Driver {
+public:
+    Driver(const std::vector<std::string>& lines, const MachineConfig& config, ConversionObserver* observer,
+           DirectExecutor* executor)
+        : mLines(lines), mConfig(config), mObserver(observer), mState(config, observer, executor)
+    {
+    }
+
+    TclConversionResult Run();
+
+private:
+    // Each returns false when the conversion must end at once.
+    bool ConvertLine(int index, const gcode::Block& block);
+    void StraightMove(int index, const gcode::Block& block, int firstEntry, bool working);
+    bool Arc(int index, const gcode::Block& block, bool clockwise);
+    void Home(int index, const gcode::Block& block);
+    void Fail(gcode::Status status);
+    void Process(telement_simple& e);
+
+    const std::vector<std::string>& mLines;
+    const MachineConfig& mConfig;
+    ConversionObserver* mObserver;
+    TclPathState mState;
+    gcode::LineState mLineState;
+    gcode::PathExtents mExtents;
+    bool mWorkingMode = false;
+    bool mZMessageShown = false;
+    TclConversionResult mResult;
+};
+
+TclConversionResult Driver::Run()
+{
+    TclPathState& s = mState;
+    const int n = static_cast<int>(mLines.size());
+    s.LineTable.assign(mLines.size(), LineRecord{0, "Unknown"});
+    if (!s.Direct) s.Script.Start(mConfig);
+    mResult.BodyStart = s.Script.InsertLine();
+
+    // Speeds the axes have when the body starts.
+    if (s.Direct) {
+        std::array<double, 3> v{0.0, 0.0, 0.0};
+        if (s.Executor && !mConfig.Simulation && s.Executor->ReadPositionerVelocities(v)) s.AxisSpeedSet = v;
+    } else {
+        s.AxisSpeedSet = {s.CurrentPositioningSpeed, s.CurrentPositioningSpeed,
+                          mConfig.XYGroupOnly ? 0.0 : s.CurrentPositioningSpeed};
+    }
+
+    gcode::Block block;
+    const std::string total = num::integer(n);
+    for (int i = 0; i < n; ++i) {
+        if (mObserver && mObserver->StopRequested()) {
+            mResult.Stopped = true;
+            break;
+        }
+        if (mObserver) {
+            mObserver->SelectLine(i);
+            mObserver->SetStatusText(texts::get("Stringline") + " " + num::integer(i + 1) + "/" + total);
+        }
+        const std::string prepared = gcode::PrepareLine(mLines[static_cast<std::size_t>(i)]);
+        if (auto err = gcode::ParseGCodeLine(prepared, mLineState, block, i + 1)) {
+            s.ShowMsg(err.Text);
+            Fail(std::move(err));
+            return std::move(mResult);
+        }
+        if (!ConvertLine(i, block)) return std::move(mResult);
+    }
+
+    // Nothing held back is lost at the end.
+    FlushPendingWorkMove(s);
+    ClosePVTTrajectory(s);
+
+    mResult.PvtFileCount = s.PvtFileCount - 1;
+    mResult.BodyEnd = s.Script.InsertLine();
+    if (!s.Direct) mResult.ScriptLines = s.Script.Lines();
+    mResult.PvtFiles = std::move(s.PvtFiles);
+    mResult.LineTable = std::move(s.LineTable);
+    mResult.Drawing = std::move(s.Drawing);
+    mResult.Extents = mExtents;
+    return std::move(mResult);
+}
+
+void Driver::Fail(gcode::Status status)
+{
+    mResult.Error = std::move(status);
+    mResult.BodyEnd = mState.Script.InsertLine();
+    mResult.LineTable = std::move(mState.LineTable);
+    mResult.PvtFiles = std::move(mState.PvtFiles);
+    mResult.Drawing = std::move(mState.Drawing);
+    mResult.Extents = mExtents;
+}
+
+void Driver::Process(telement_simple& e)
+{
+    e.ComputeGeometry();
+    e.StoreEndPosition(mState);
+    // A move that goes nowhere makes no motion; its speed and mode have already taken effect.
+    if (e.ZeroLength()) return;
+    e.Process(mState);
+}
+
+bool Driver::ConvertLine(int index, const gcode::Block& block)
+{
+    TclPathState& s = mState;
+    const char first = block.First();
+    switch (first) {
+    case 'F':
+        s.Record(index, s.LineGroup, mWorkingMode ? "Change work speed" : "Change positionning speed");
+        // A bare "F" without a number changes nothing.
+        if (mConfig.UseFCodes && block.Gives('F'))
+            (mWorkingMode ? s.CurrentWorkingSpeed : s.CurrentPositioningSpeed) = block.FirstValue();
+        return true;
+    case 'G': {
+        const auto code = gcode::ExactCode(block.FirstValue());
+        switch (code.value_or(-1)) {
+        case 0: StraightMove(index, block, 2, false); return true;
+        case 1: StraightMove(index, block, 2, true); return true;
+        case 2: return Arc(index, block, true);
+        case 3: return Arc(index, block, false);
+        case 4: {
+            const double seconds = block.WordCount >= 2 ? block.Words[1].Value : 0.0;
+            const double ms = std::clamp(std::round(seconds * 1000.0), 0.0, 1e12);
+            // Motion still pending belongs to the lines before: its blocks take their group first.
+            FlushPendingWorkMove(s);
+            ClosePVTTrajectory(s);
+            s.Record(index, s.LineGroup, "Delay");
+            TDelay delay;
+            delay.Milliseconds = static_cast<long long>(ms);
+            delay.Line = index;
+            delay.WriteTCL(s);
+            ++s.LineGroup;
+            return true;
+        }
+        case 28: Home(index, block); return true;
+        case 53:
+        case 90:
+            s.Record(index, s.LineGroup, "Absolute");
+            ++s.LineGroup;
+            s.RelativeMode = false;
+            return true;
+        case 91:
+            s.Record(index, s.LineGroup, "relative");
+            ++s.LineGroup;
+            s.RelativeMode = true;
+            s.RunningPosition[0] = mConfig.CurrentPosition[0];
+            s.RunningPosition[1] = mConfig.CurrentPosition[1];
+            if (!mConfig.XYGroupOnly) s.RunningPosition[2] = mConfig.CurrentPosition[2];
+            return true;
+        case 92: return true;
+        default: s.Record(index, -1, "Not recognized"); return true;
+        }
+    }
+    case 'M': {
+        const int code = gcode::ExactCode(block.FirstValue()).value_or(-1);
+        if (OutputsOfMCode(code, mConfig).empty()) {
+            s.Record(index, -1, "\"M\" command not recognized");
+            return true;
+        }
+        FlushPendingWorkMove(s);
+        ClosePVTTrajectory(s);
+        s.Record(index, s.LineGroup, "\"M\" command");
+        TCommandeM m;
+        m.MNumber = code;
+        m.Line = index;
+        m.Execute(s);
+        ++s.LineGroup;
+        return true;
+    }
+    case 'X':
+    case 'Y':
+    case 'Z':
+        if (first == 'Z' && mConfig.XYGroupOnly && !mZMessageShown) {
+            s.ShowMsg(texts::get("StringMouvementZimpossible"));
+            mZMessageShown = true;
+        }
+        StraightMove(index, block, 1, mWorkingMode);
+        return true;
+    default: s.Record(index, -1, "Not recognized"); return true;
+    }
+}
+
+void Driver::StraightMove(int index, const gcode::Block& block, int firstEntry, bool working)
+{
+    TclPathState& s = mState;
+    double& speed = working ? s.CurrentWorkingSpeed : s.CurrentPositioningSpeed;
+    const double entry = speed;
+    gcode::Target t;
+    gcode::GetXYZF(block, firstEntry, speed, mConfig.UseFCodes, t, mExtents);
+
+    TinterpoPositionnement positioning;
+    Tinterpousinage work;
+    telement_simple& e = working ? static_cast<telement_simple&>(work) : positioning;
+    e.EntrySpeed = entry;
+    e.CruiseSpeed = speed;
+    e.ElementKind = working ? telement_simple::Working : telement_simple::Positioning;
+    e.Line = index;
+    e.Start = s.RunningPosition;
+    e.End = e.Start;
+    e.AxisMoves = {t.HasX, t.HasY, t.HasZ && !mConfig.XYGroupOnly};
+    const std::array<double, 3> given{t.X, t.Y, t.Z};
+    for (std::size_t a = 0; a < 3; ++a)
+        if (e.AxisMoves[a]) e.End[a] = s.RelativeMode ? e.Start[a] + given[a] : given[a];
+    e.AnyAxisMoves = e.AxisMoves[0] || e.AxisMoves[1] || e.AxisMoves[2];
+    mWorkingMode = working;
+    Process(e);
+}
+
+void Driver::Home(int index, const gcode::Block& block)
+{
+    TclPathState& s = mState;
+    gcode::Target t;
+    const double entry = s.CurrentPositioningSpeed;
+    gcode::GetXYZF(block, 2, s.CurrentPositioningSpeed, mConfig.UseFCodes, t, mExtents);
+    TinterpoPositionnement e;
+    e.EntrySpeed = entry;
+    e.CruiseSpeed = s.CurrentPositioningSpeed;
+    e.Line = index;
+    e.Start = s.RunningPosition;
+    e.End = {0.0, 0.0, mConfig.XYGroupOnly ? e.Start[2] : 0.0};
+    for (std::size_t a = 0; a < 3; ++a) e.AxisMoves[a] = e.End[a] != e.Start[a];
+    e.AnyAxisMoves = e.AxisMoves[0] || e.AxisMoves[1] || e.AxisMoves[2];
+    mWorkingMode = false;
+    Process(e);
+}
+
+bool Driver::Arc(int index, const gcode::Block& block, bool clockwise)
+{
+    TclPathState& s = mState;
+    const double entry = s.CurrentWorkingSpeed;
+    gcode::Target t;
+    gcode::GetXYZF(block, 2, s.CurrentWorkingSpeed, mConfig.UseFCodes, t, mExtents);
+    gcode::Centre c;
+    gcode::GetIJK(block, c);
+
+    const std::array<double, 3> start = s.RunningPosition;
+    // An axis the line does not give stays where it is.
+    const double tx = t.HasX ? t.X : (s.RelativeMode ? 0.0 : start[0]);
+    const double ty = t.HasY ? t.Y : (s.RelativeMode ? 0.0 : start[1]);
+    const double targetX = s.RelativeMode ? start[0] + tx : tx;
+    const double targetY = s.RelativeMode ? start[1] + ty : ty;
+
+    const double a0 = geom::AngleOfVector(-c.I, -c.J);
+    const double a1 = geom::AngleOfVector(targetX - start[0] - c.I, targetY - start[1] - c.J);
+    double sweep = a1 - a0;
+    if (clockwise) {
+        if (sweep > 0) sweep -= kTwoPi;
+        sweep = -std::fabs(sweep);
+        if (std::fabs(sweep) < 1e-8) sweep = -kTwoPi;
+    } else {
+        if (sweep < 0) sweep += kTwoPi;
+        sweep = std::fabs(sweep);
+        if (std::fabs(sweep) < 1e-8) sweep = kTwoPi;
+    }
+
+    Tarcplus ccw;
+    Tarcmoins cw;
+    TArc& e = clockwise ? static_cast<TArc&>(cw) : ccw;
+    e.EntrySpeed = entry;
+    e.CruiseSpeed = s.CurrentWorkingSpeed;
+    e.ElementKind = telement_simple::Working;
+    e.Line = index;
+    e.Start = start;
+    e.I = c.I;
+    e.J = c.J;
+    e.K = c.K;
+    e.Sweep = sweep;
+    e.AxisMoves = {t.HasX, t.HasY, false};
+    e.AnyAxisMoves = t.HasX || t.HasY;
+    mWorkingMode = true;
+    e.ComputeGeometry();
+
+    // Both directions are checked: centre offsets that do not lead to the end point stop here.
+    if (std::fabs(e.End[0] - targetX) > kArcEndTolerance || std::fabs(e.End[1] - targetY) > kArcEndTolerance) {
+        const std::string text = texts::get("stringincoherenceline") + " " + num::integer(index + 1);
+        if (mObserver) {
+            mObserver->SetStatusText("");
+            mObserver->SelectLine(index);
+        }
+        s.ShowMsg(text);
+        Fail({gcode::kErrorIncoherentLine, text, index + 1});
+        return false;
+    }
+    Process(e);
+    return true;
+}
+
+std::atomic<unsigned> gTempCounter{0};
+
+}  // namespace
+
+std::string TclConversionResult::ScriptText() const
+{
+    std::string text;
+    for (const auto& l : ScriptLines) text.append(l).push_back('\n');
+    return text;
+}
+
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer, DirectExecutor* executor)
+{
+    Driver driver(lines, config, observer, executor);
+    return driver.Run();
+}
+
+WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path temp = target.parent_path() / (target.filename().string() + ".tmp" + num::integer(::getpid()) +
+                                                  "_" + num::integer(gTempCounter++));
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return {false, path + ": cannot write"};
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return {false, path + ": " + ec.message()};
+    }
+    return {};
+}
+
+WriteOutcome WriteConversionFiles(const TclConversionResult& result, const std::string& dir)
+{
+    const std::filesystem::path base(dir);
+    if (!result.ScriptLines.empty()) {
+        if (auto r = WriteFileReplacing((base / kScriptFileName).string(), result.ScriptText()); !r.Ok) return r;
+    }
+    for (const PvtFile& f : result.PvtFiles)
+        if (auto r = WriteFileReplacing((base / f.Name).string(), f.Text); !r.Ok) return r;
+    return {};
+}
+
+}  // namespace mvx::tclpath

@@ -1,0 +1,63 @@
+#pragma once
+// G-code to controller script, block by block (the script path). Input: the normalised G-code
+// lines, the machine configuration and, optionally, the window's observer and the controller
+// link for the direct mode. Output: data only (script lines, PVT files, line table, drawing);
+// WriteConversionFiles puts them on disk.
+//
+// Order of operations per line:
+//   1. the line's table record starts as (0, "Unknown"); the line list shows the line and the
+//      status "Line i/n";
+//   2. upper case, comments and blanks removed, words read (parameters evaluated);
+//   3. the first word decides: F speed, G0/G1/G2/G3/G28 moves, G4 dwell, G53/G90/G91 modes,
+//      M codes, bare X/Y/Z coordinates; anything else is recorded as not recognized.
+// At the end (last line, STOP or Abort) the held working move and the open PVT run are written.
+//
+// Errors (the conversion stops at once, nothing is to be saved): a word that cannot be read
+// (gcode::kErrorParameter and the parser's numbers), an arc whose I/J do not lead to its end
+// point (gcode::kErrorIncoherentLine, "stringincoherenceline" + line number).
+
+#include "gcodeline.h"
+#include "machineconfig.h"
+#include "observer.h"
+#include "tclelements.h"
+
+#include <string>
+#include <vector>
+
+namespace mvx::tclpath {
+
+struct TclConversionResult {
+    gcode::Status Error;     // Number 0: success
+    bool Stopped = false;    // STOP or Abort ended it early (what was done is kept)
+    std::vector<std::string> ScriptLines;  // header, body, footer; empty in the direct mode
+    std::size_t BodyStart = 0;             // first body line (0-based)
+    std::size_t BodyEnd = 0;               // one past the last body line
+    std::vector<PvtFile> PvtFiles;         // in writing order
+    std::vector<LineRecord> LineTable;     // one record per G-code line
+    std::vector<PathSegment> Drawing;      // the job path of the 3D view
+    gcode::PathExtents Extents;
+    int PvtFileCount = 0;  // PVT files written on the script path
+
+    // The script file text (every line followed by "\n").
+    std::string ScriptText() const;
+};
+
+inline constexpr const char* kScriptFileName = "GCode_Converted.TCL";
+
+// Thread: may run on a worker; the observer and the executor are called on that thread.
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
+
+struct WriteOutcome {
+    bool Ok = true;
+    std::string Error;  // the file that failed and why
+};
+
+// Writes the script (when it has lines) and every PVT file into `dir`. Each file goes to a
+// temporary name first and replaces the old one only once complete.
+WriteOutcome WriteConversionFiles(const TclConversionResult& result, const std::string& dir);
+
+// One file, the same way.
+WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text);
+
+}  // namespace mvx::tclpath

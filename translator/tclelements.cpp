@@ -1,0 +1,336 @@
+#include "tclelements.h"
+
+#include "geomutil.h"
+#include "numtext.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mvx::tclpath {
+
+namespace {
+
+constexpr std::size_t kRecordTextMax = 100;  // characters of a line-table text
+
+// Cuts a UTF-8 text after `max` characters.
+std::string CutCharacters(const std::string& text, std::size_t max)
+{
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (chars == max) return text.substr(0, i);
+            ++chars;
+        }
+    }
+    return text;
+}
+
+void WriteSingleMove(TclPathState& s, const telement_simple& e, bool working)
+{
+    if (s.Direct) {
+        if (s.Executor && !s.Config.Simulation) {
+            if (const int err = s.Executor->MoveAbsolute(e.End, e.AxisMoves, working, e.CruiseSpeed))
+                s.ShowMsg("Error " + num::integer(err));
+            s.Executor->WaitNextBlock();
+        }
+        return;
+    }
+    const ScriptSpan span = s.Writer.Move(e.Start, e.End, working, s.RelativeMode);
+    s.Record(e.Line, s.LineGroup, working ? WorkLineText(span) : PositioningLineText(span));
+    ++s.LineGroup;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+TclPathState::TclPathState(const MachineConfig& config, ConversionObserver* observer, DirectExecutor* executor)
+    : Config(config),
+      Observer(observer),
+      Executor(executor),
+      Direct(config.DirectMode),
+      Writer(Script, config),
+      Pvt(config),
+      CurrentPositioningSpeed(config.PositioningSpeed),
+      CurrentWorkingSpeed(config.WorkingSpeed)
+{
+}
+
+TclPathState::~TclPathState() = default;
+
+void TclPathState::ShowMsg(const std::string& text)
+{
+    if (Observer) Observer->ShowMsg(text);
+}
+
+void TclPathState::Record(int line, int group, const std::string& text)
+{
+    if (line < 0 || static_cast<std::size_t>(line) >= LineTable.size()) return;
+    LineTable[static_cast<std::size_t>(line)] = {group, CutCharacters(text, kRecordTextMax)};
+}
+
+void TclPathState::Draw(const telement_simple& e)
+{
+    auto add = [&](const std::array<double, 3>& a, const std::array<double, 3>& b) {
+        PathSegment seg{a, b, e.ElementKind == telement_simple::Working, e.Line};
+        Drawing.push_back(seg);
+        if (Observer) Observer->DrawSegment(seg);
+    };
+    const auto* arc = dynamic_cast<const TArc*>(&e);
+    if (!arc) {
+        add(e.Start, e.End);
+        return;
+    }
+    // Arcs as short chords, so the view shows the curve and not just its ends.
+    const double step = Config.AngularStep > 0.01 ? Config.AngularStep : 0.01;
+    const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(arc->Sweep) / step)), 1, 720);
+    const std::array<double, 2> centre{e.Start[0] + arc->I, e.Start[1] + arc->J};
+    std::array<double, 3> prev = e.Start;
+    for (int k = 1; k <= pieces; ++k) {
+        const double theta = arc->RadiusAngleStart + arc->Sweep * k / pieces;
+        const std::array<double, 3> p =
+            k == pieces ? e.End
+                        : std::array<double, 3>{centre[0] + arc->Radius * std::cos(theta),
+                                                centre[1] + arc->Radius * std::sin(theta), e.Start[2]};
+        add(prev, p);
+        prev = p;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Base
+
+bool telement_simple::ZeroLength() const { return Start == End; }
+
+void telement_simple::WritePvtSegments(TclPathState&, const telement_simple*) const {}
+
+void telement_simple::AddToPvtRun(TclPathState& s) const
+{
+    s.PvtRunLastLine = Line;
+    if (!s.PvtRunOpen) s.PvtRunStart = Start;
+    s.PvtRunOpen = true;
+    if (s.PvtRunFirstLine == -1) s.PvtRunFirstLine = Line;
+    if (s.PendingPvtElement) {
+        s.PendingPvtElement->WritePvtSegments(s, this);
+        s.PendingPvtElement.reset();
+    }
+    s.PendingPvtElement = Assign();
+}
+
+void telement_simple::StoreEndPosition(TclPathState& s)
+{
+    s.RunningPosition = End;
+    PlaneAngleStart = geom::WrapAngle(PlaneAngleStart);
+    PlaneAngleEnd = geom::WrapAngle(PlaneAngleEnd);
+    ElevationStart = geom::WrapAngle(ElevationStart);
+    ElevationEnd = geom::WrapAngle(ElevationEnd);
+}
+
+bool telement_simple::IsContinuous(const TclPathState& s, const telement_simple* previous, const telement_simple* next)
+{
+    if (!previous || !next) return false;
+    const double d1 = geom::WrapAngle(next->PlaneAngleStart - previous->PlaneAngleEnd);
+    const double d2 = geom::WrapAngle(next->ElevationStart - previous->ElevationEnd);
+    const double max = s.Config.DiscontinuityAngleMax * geom::kPi / 180.0;
+    return max > std::fabs(d1) && max > std::fabs(d2);
+}
+
+void telement_simple::StraightGeometry()
+{
+    const double dx = End[0] - Start[0], dy = End[1] - Start[1], dz = End[2] - Start[2];
+    const double horizontal = std::sqrt(dx * dx + dy * dy);
+    PlaneAngleStart = geom::AngleOfVector(dx, dy);
+    ElevationStart = geom::AngleOfVector(horizontal, dz);
+    if (std::fabs(ElevationStart - geom::kPi / 2) < 1e-7 || std::fabs(ElevationStart + geom::kPi / 2) < 1e-7)
+        PlaneAngleStart = 0.0;
+    PlaneAngleEnd = PlaneAngleStart;
+    ElevationEnd = ElevationStart;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Positioning move
+
+std::unique_ptr<telement_simple> TinterpoPositionnement::Assign() const
+{
+    return std::make_unique<TinterpoPositionnement>(*this);
+}
+
+void TinterpoPositionnement::ComputeGeometry()
+{
+    for (std::size_t a = 0; a < 3; ++a)
+        if (!AxisMoves[a]) End[a] = Start[a];
+    StraightGeometry();
+}
+
+void TinterpoPositionnement::Process(TclPathState& s)
+{
+    if (!AnyAxisMoves) return;
+    FlushPendingWorkMove(s);
+    ClosePVTTrajectory(s);
+    s.Draw(*this);
+    ApplySpeedChanges(s, *this);
+    WriteSingleMove(s, *this, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Working move
+
+std::unique_ptr<telement_simple> Tinterpousinage::Assign() const { return std::make_unique<Tinterpousinage>(*this); }
+
+void Tinterpousinage::ComputeGeometry()
+{
+    for (std::size_t a = 0; a < 3; ++a) Displacement[a] = End[a] - Start[a];
+    Length = std::sqrt(Displacement[0] * Displacement[0] + Displacement[1] * Displacement[1] +
+                       Displacement[2] * Displacement[2]);
+    StraightGeometry();
+}
+
+void Tinterpousinage::Process(TclPathState& s)
+{
+    if (!AnyAxisMoves) return;
+    s.Draw(*this);
+    if (s.PvtRunOpen) {
+        if (IsContinuous(s, s.PendingPvtElement.get(), this)) {
+            AddToPvtRun(s);
+        } else {
+            ClosePVTTrajectory(s);
+            s.PendingWorkMove = Assign();
+        }
+    } else if (s.PendingWorkMove) {
+        if (IsContinuous(s, s.PendingWorkMove.get(), this)) {
+            // The held move opens the run: from rest.
+            std::unique_ptr<telement_simple> held = std::move(s.PendingWorkMove);
+            held->EntrySpeed = 0.0;
+            held->AddToPvtRun(s);
+            AddToPvtRun(s);
+        } else {
+            FlushPendingWorkMove(s);
+            ApplySpeedChanges(s, *this);
+            WriteSingleMove(s, *this, true);
+        }
+    } else {
+        s.PendingWorkMove = Assign();
+    }
+}
+
+void Tinterpousinage::WritePvtSegments(TclPathState& s, const telement_simple* successor) const
+{
+    s.Pvt.AddStraight(Displacement, EntrySpeed, CruiseSpeed, successor ? successor->EntrySpeed : 0.0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Arcs
+
+std::unique_ptr<telement_simple> Tarcplus::Assign() const { return std::make_unique<Tarcplus>(*this); }
+std::unique_ptr<telement_simple> Tarcmoins::Assign() const { return std::make_unique<Tarcmoins>(*this); }
+
+void TArc::ComputeGeometry()
+{
+    Radius = std::sqrt(I * I + J * J);
+    RadiusAngleStart = geom::AngleOfVector(-I, -J);
+    RadiusAngleEnd = RadiusAngleStart + Sweep;
+    End[0] = Start[0] + I + Radius * std::cos(RadiusAngleEnd);
+    End[1] = Start[1] + J + Radius * std::sin(RadiusAngleEnd);
+    End[2] = Start[2];
+    const double quarter = Sweep >= 0.0 ? geom::kPi / 2 : -geom::kPi / 2;
+    PlaneAngleStart = RadiusAngleStart + quarter;
+    PlaneAngleEnd = RadiusAngleEnd + quarter;
+    ElevationStart = 0.0;
+    ElevationEnd = 0.0;
+}
+
+void TArc::Process(TclPathState& s)
+{
+    if (!AnyAxisMoves) return;
+    s.Draw(*this);
+    if (s.PendingWorkMove) {
+        if (IsContinuous(s, s.PendingWorkMove.get(), this)) {
+            std::unique_ptr<telement_simple> held = std::move(s.PendingWorkMove);
+            held->EntrySpeed = 0.0;
+            held->AddToPvtRun(s);
+        } else {
+            FlushPendingWorkMove(s);
+        }
+    }
+    if (s.PvtRunOpen && !IsContinuous(s, s.PendingPvtElement.get(), this)) ClosePVTTrajectory(s);
+    // An arc that opens a run starts from rest like any other run.
+    if (!s.PvtRunOpen) EntrySpeed = 0.0;
+    AddToPvtRun(s);
+}
+
+void TArc::WritePvtSegments(TclPathState& s, const telement_simple* successor) const
+{
+    s.Pvt.AddArc(I, J, Sweep, EntrySpeed, CruiseSpeed, successor ? successor->EntrySpeed : 0.0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shared operations
+
+int ChangeAxisSpeed(TclPathState& s, int axis, double speed)
+{
+    if (s.Direct) {
+        if (!s.Executor || s.Config.Simulation) return 0;
+        return s.Executor->ChangeAxisSpeed(axis, speed);
+    }
+    s.Writer.SpeedChange(axis, speed);
+    return 0;
+}
+
+void ApplySpeedChanges(TclPathState& s, const telement_simple& e)
+{
+    for (int a = 0; a < s.AxisCount(); ++a) {
+        const auto ax = static_cast<std::size_t>(a);
+        if (!e.AxisMoves[ax] || e.CruiseSpeed == s.AxisSpeedSet[ax]) continue;
+        if (const int err = ChangeAxisSpeed(s, a, e.CruiseSpeed)) {
+            s.ShowMsg("Error " + num::integer(err));
+            return;
+        }
+        s.AxisSpeedSet[ax] = e.CruiseSpeed;
+    }
+}
+
+void FlushPendingWorkMove(TclPathState& s)
+{
+    if (!s.PendingWorkMove) return;
+    std::unique_ptr<telement_simple> held = std::move(s.PendingWorkMove);
+    ApplySpeedChanges(s, *held);
+    WriteSingleMove(s, *held, true);
+}
+
+void ClosePVTTrajectory(TclPathState& s)
+{
+    if (!s.PendingPvtElement) return;
+    s.PendingPvtElement->WritePvtSegments(s, nullptr);
+    s.PvtRunLastLine = s.PendingPvtElement->Line;
+    s.PendingPvtElement.reset();
+
+    const int n = s.PvtFileCount;
+    const std::string name = "TRJ" + num::integer(n) + ".PVT";
+    std::string text = s.Pvt.Close();
+    s.PvtRunOpen = false;
+    if (s.Direct && !s.PvtFiles.empty() && s.PvtFiles.back().Name == name)
+        s.PvtFiles.back().Text = text;  // the direct mode reuses one file name
+    else
+        s.PvtFiles.push_back({name, text});
+
+    if (s.Direct) {
+        if (s.Executor && !s.Config.Simulation) {
+            if (const int err = s.Executor->RunPvt(name, text)) s.ShowMsg("Error " + num::integer(err));
+            s.Executor->WaitNextBlock();
+        }
+    } else {
+        const ScriptSpan span = s.Writer.PvtRun(n, s.PvtRunStart, s.RelativeMode);
+        const std::string line = PvtRunLineText(n, span);
+        for (int l = std::max(s.PvtRunFirstLine, 0); l <= s.PvtRunLastLine; ++l) {
+            const auto idx = static_cast<std::size_t>(l);
+            if (idx < s.LineTable.size() && s.LineTable[idx].Group != -1) s.Record(l, s.LineGroup, line);
+        }
+        ++s.LineGroup;
+        ++s.PvtFileCount;
+    }
+    s.PvtRunFirstLine = -1;
+    s.PvtRunLastLine = -1;
+}
+
+}  // namespace mvx::tclpath
