@@ -24,11 +24,24 @@ bool isZeroText(const std::string& s)
 }
 
 // Round |v| to `decimals` decimals with exact halves going away from zero.
+constexpr long double kPow10[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+                                  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
+
 std::string roundFixedAbs(double a, int decimals)
 {
+    char buf[512];
+    // Fast path: far from a half, the correctly rounded text is the answer. The scaled value in
+    // long double is exact enough to tell; anything close to .5 takes the exact path below.
+    if (decimals <= 18 && a < 1e15) {
+        const long double scaled = static_cast<long double>(a) * kPow10[decimals];
+        const long double frac = scaled - std::floor(scaled);
+        if (std::fabs(frac - 0.5L) > 1e-6L) {
+            auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals);
+            return std::string(buf, r.ptr);
+        }
+    }
     // Enough extra digits to tell an exact half from a value just beside it.
     constexpr int kExtra = 30;
-    char buf[512];
     auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals + kExtra);
     std::string wide(buf, r.ptr);
     const std::size_t dot = wide.find('.');
@@ -72,6 +85,10 @@ std::string fixed(double value, int decimals, int precision)
     std::string body;
     if (a == 0.0) {
         body = roundFixedAbs(0.0, decimals);
+    } else if (precision - decimals >= 0 && precision - decimals <= 18 &&
+               static_cast<long double>(a) < kPow10[precision - decimals]) {
+        // Few enough integer digits: the significant-digit limit cuts nothing.
+        body = roundFixedAbs(a, decimals);
     } else {
         // Decimal exponent of the value once rounded to `precision` significant digits.
         char buf[64];
