@@ -1,0 +1,94 @@
+#include "linktexts.h"
+
+#include "apiwire.h"
+#include "app/dialogs.h"
+#include "translator/texts.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <mutex>
+
+namespace mvx::link {
+namespace {
+
+using texts::Builtin;
+
+constexpr Builtin kRows[] = {
+    {"stringnosocketread", "No socket usable to read position"},
+    {"stringnosockethome", "No socket usable for homing"},
+    {"stringnosocketabsolute", "No Socket usable for absolute moving"},
+    {"stringnosocketrelative", "No Socket usable for relative moving"},
+    {"stringnosocketerrorstringget", "No Socket usable for"},
+    {"stringerrornonidentifiee", "Erreur non identifiée code"},
+    {"stringtrytofreesocket", "Try to free socket"},
+    {"stringalreadyfree", "already free"},
+    {"StringInuse", "In use"},
+    {"stringerrorclosesocket", "impossible de fermer le socket no"},
+    {"stringconnectTCPfail", "Connection des sockets...échoué"},
+    {"stringconnectTCPOK", "Connection des sockets OK"},
+    {"stringdisconnectfail", "Déconnection des sockets ..Echec"},
+    {"stringdisconnectOK", "Déconnection des sockets ..OK"},
+    {"StringLinkBadInput", "Caractère interdit dans la requête"},
+};
+
+std::mutex gMutex;
+std::function<void(const std::string&)> gMessage;
+std::function<void(const std::string&)> gLog;
+std::function<void(bool)> gState;
+
+std::function<void(const std::string&)> current(std::function<void(const std::string&)>& h)
+{
+    std::lock_guard lock(gMutex);
+    return h;
+}
+
+}  // namespace
+
+void registerTexts() { texts::add(texts::Family::Controller, kRows); }
+
+void setMessageHandler(std::function<void(const std::string&)> handler)
+{
+    std::lock_guard lock(gMutex);
+    gMessage = std::move(handler);
+}
+
+void showMessage(const std::string& text)
+{
+    auto h = current(gMessage);
+    if (!h) h = [](const std::string& t) { ShowMsg(t); };
+    auto* app = QCoreApplication::instance();
+    if (app && !OnGuiThread())
+        QMetaObject::invokeMethod(app, [h, text] { h(text); }, Qt::QueuedConnection);
+    else
+        h(text);
+}
+
+void setLogHandler(std::function<void(const std::string&)> handler)
+{
+    std::lock_guard lock(gMutex);
+    gLog = std::move(handler);
+}
+
+void logLine(const std::string& text)
+{
+    if (auto h = current(gLog)) h(text);
+}
+
+void setPoolStateHandler(std::function<void(bool)> handler)
+{
+    std::lock_guard lock(gMutex);
+    gState = std::move(handler);
+}
+
+void poolStateChanged(bool open)
+{
+    std::function<void(bool)> h;
+    {
+        std::lock_guard lock(gMutex);
+        h = gState;
+    }
+    if (h) h(open);
+}
+
+}  // namespace mvx::link

@@ -1,0 +1,54 @@
+// Built-in texts of the file transfer, the detection and the start-up connection.
+#include "transfer.h"
+
+#include "translator/texts.h"
+
+#include <mutex>
+
+namespace mvx::link {
+namespace {
+
+using texts::Builtin;
+
+constexpr Builtin kRows[] = {
+    {"StringFtpConnectOK", "Connection FTP ..OK"},
+    {"StringFtpConnectFail", "Connection FTP ..Echec"},
+    {"StringKvxNotReachable", "KVX non accessible"},
+    {"StringKvxSeenAs", "KVX vu comme"},
+    {"StringCopyRefused", "Le parametrage du logiciel ne permet pas la copie des fichiers avec ce KVX"},
+    {"StringFtpDisconnectFail", "Déconnection FTP ..Echec"},
+    {"StringFtpDisconnectOK", "Déconnection FTP ..OK"},
+    {"StringGetFileFailed", "Echec du téléchargement de"},
+    {"StringPutFileFailed", "Echec de l'envoi de"},
+    {"StringFolderFailed", "Dossier du KVX inaccessible :"},
+    {"StringPingPrefix", "\"Ping\" de l'adresse:"},
+    {"StringKvxNotFound", "ALERTE: KVX non trouvé à l'adresse"},
+    {"StringKvxConnected", "KVX connecté à l'adresse!!!"},
+    {"StringIcmpNotAvailable", "Echo ICMP non disponible sur ce système"},
+    {"StringKvxTypeQnx", "KVX type QNX"},
+    {"StringKvxTypeD", "KVX type D"},
+    {"StringKvxTypeRL", "KVX type RL"},
+    {"StringKvxTypeRLD", "KVX type RL-D"},
+    {"StringKvxTypeC", "KVX type C"},
+    {"StringKvx", "KVX"},
+    {"StringDetected", " detected"},
+    {"StringNotDetected", "KVX not detected"},
+    {"StringRebootCaption", "PARAMETRAGE"},
+    {"StringRebootPrompt", "Temporisation au reboot ( en ms) : "},
+    {"StringPcMac", "PC MAC Adress : "},
+    {"StringTryConnect", "Try to connect to"},
+    {"StringBadReply", "Réponse KVX anormale"},
+    {"StringCannotConnect", "Impossible de se connecter à cette adresse"},
+    {"StringKvxMac", "KVX MAC Addr : "},
+    {"StringQuietSimulation", "Contrôleur non détecté : mode simulation"},
+};
+
+}  // namespace
+
+void registerTransferTexts()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { texts::add(texts::Family::Controller, kRows); });
+}
+
+}  // namespace mvx::link

@@ -1,0 +1,294 @@
+#include "socketpool.h"
+
+#include "apitable.h"
+#include "api.h"
+#include "apiwire.h"
+#include "linktexts.h"
+#include "app/common.h"
+#include "translator/numtext.h"
+#include "translator/texts.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace mvx::link {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Entry {
+    bool opened = false;
+    bool free = false;
+    bool draining = false;
+    int socketId = -1;
+    Clock::time_point freedAt{};
+    Clock::time_point takenAt{};
+};
+
+struct Drain {
+    std::thread thread;
+    std::atomic<bool> done{false};
+};
+
+class Pool {
+public:
+    ~Pool() { stopDrains(); }
+
+    std::mutex mutex;
+    std::array<Entry, kPoolEntries> entries;
+    std::atomic<bool> stop{false};
+    std::atomic<int> drainLimitMs{kDrainLimitMs};
+    std::list<std::unique_ptr<Drain>> drains;  // under mutex
+
+    Entry* find(int index)
+    {
+        for (Entry& e : entries)
+            if (e.opened && e.socketId == index) return &e;
+        return nullptr;
+    }
+
+    void markFree(Entry& e)
+    {
+        e.free = true;
+        e.draining = false;
+        e.freedAt = Clock::now();
+    }
+
+    // Joins drains that have ended (under mutex).
+    void reap()
+    {
+        for (auto it = drains.begin(); it != drains.end();) {
+            if ((*it)->done.load()) {
+                if ((*it)->thread.joinable()) (*it)->thread.join();
+                it = drains.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void stopDrains()
+    {
+        std::list<std::unique_ptr<Drain>> all;
+        {
+            std::lock_guard lock(mutex);
+            stop.store(true);
+            all.swap(drains);
+        }
+        for (auto& d : all)
+            if (d->thread.joinable()) d->thread.join();
+        stop.store(false);
+    }
+
+    void startDrain(Entry& e, int index)  // under mutex
+    {
+        reap();
+        e.draining = true;
+        auto d = std::make_unique<Drain>();
+        Drain* raw = d.get();
+        // The index is captured now, so a later release cannot change which connection it reads.
+        raw->thread = std::thread([this, raw, index] {
+            try {
+                DrainReply(index, std::chrono::milliseconds(drainLimitMs.load()), stop);
+            } catch (...) {
+            }
+            {
+                std::lock_guard lock(mutex);
+                if (Entry* en = find(index); en && en->draining) markFree(*en);
+            }
+            raw->done.store(true);
+        });
+        drains.push_back(std::move(d));
+    }
+};
+
+Pool& pool()
+{
+    (void)SocketIsOpen(0);  // the connection table outlives the pool
+    static Pool p;
+    return p;
+}
+
+std::string text(const char* key) { return texts::get(key); }
+
+void release(int index)
+{
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    Entry* e = p.find(index);
+    if (!e || e->draining) return;
+    if (RequestPending(index)) {
+        p.startDrain(*e, index);
+        return;
+    }
+    if (e->free)
+        showMessage(text("stringalreadyfree") + ", " + num::integer(index) + " " + text("stringtrytofreesocket"));
+    p.markFree(*e);
+}
+
+}  // namespace
+
+bool OpenApiSockets(int port)
+{
+    if (common().SocketsOpen.load()) return true;
+    Pool& p = pool();
+    const std::string address = common().ControllerIp;
+    std::array<int, kPoolEntries> ids{};
+    for (int i = 0; i < kPoolEntries; ++i) {
+        ids[i] = SocketOpen(address, port, 2000.0);
+        if (ids[i] < 0) {
+            if (common().Debug.load()) showMessage("NO DRIVER DETECTED at " + address);
+            // Close what this attempt opened: the connection slots must stay available.
+            for (int k = 0; k < i; ++k) SocketClose(ids[k]);
+            common().SocketsOpen.store(0);
+            {
+                std::lock_guard lock(p.mutex);
+                for (Entry& e : p.entries) e = Entry{};
+            }
+            logLine(text("stringconnectTCPfail"));
+            poolStateChanged(false);
+            return false;
+        }
+        WaitWithEvents(20);
+    }
+    {
+        std::lock_guard lock(p.mutex);
+        for (int i = 0; i < kPoolEntries; ++i) {
+            p.entries[i] = Entry{};
+            p.entries[i].opened = true;
+            p.entries[i].socketId = ids[i];
+        }
+    }
+    common().SocketsOpen.store(1);
+    poolStateChanged(true);
+    logLine(text("stringconnectTCPOK"));
+    MarkAllSocketsFree();
+    return true;
+}
+
+bool CloseApiSockets()
+{
+    Pool& p = pool();
+    std::array<Entry, kPoolEntries> entries;
+    std::array<bool, kPoolEntries> inUse{};
+    {
+        std::lock_guard lock(p.mutex);
+        entries = p.entries;
+        for (int i = 0; i < kPoolEntries; ++i)
+            inUse[i] = entries[i].opened && !entries[i].free && RequestPending(entries[i].socketId);
+    }
+    p.stopDrains();
+    {
+        std::lock_guard lock(p.mutex);
+        for (Entry& e : p.entries) e = Entry{};
+    }
+    bool ok = true;
+    for (int i = 0; i < kPoolEntries; ++i) {
+        const Entry& e = entries[i];
+        if (!e.opened) continue;
+        if (inUse[i]) showMessage("Socket " + num::integer(i) + " " + text("StringInuse") + " -1");
+        if (SocketClose(e.socketId) != 0) {
+            ok = false;
+            if (common().Debug.load()) showMessage(text("stringerrorclosesocket") + num::integer(i) + "0");
+        }
+    }
+    common().SocketsOpen.store(0);
+    logLine(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
+    poolStateChanged(false);
+    return ok;
+}
+
+int TakeSocket(double t)
+{
+    const double minimum = common().MinSocketTimeout.load();
+    if (t < minimum) t = minimum;
+    if (!common().ControllerUsable.load() || !common().SocketsOpen.load()) return -1;
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    Entry* best = nullptr;
+    for (Entry& e : p.entries) {
+        if (!e.opened || !e.free) continue;
+        // The entry freed longest ago; on equal times the lower entry.
+        if (!best || e.freedAt < best->freedAt) best = &e;
+    }
+    if (!best) return -1;
+    best->free = false;
+    best->takenAt = Clock::now();
+    SocketSetTimeout(best->socketId, t + common().ExtraTimeoutMs.load() / 1000.0);
+    return best->socketId;
+}
+
+int GetSocket(double t)
+{
+    const int index = TakeSocket(t);
+    if (index >= 0) SetSocketFlag(index, 0);
+    return index;
+}
+
+void ReleaseSocket(int index) { release(index); }
+void FreeSocket(int index) { release(index); }
+
+void MarkAllSocketsFree()
+{
+    Pool& p = pool();
+    p.stopDrains();
+    std::lock_guard lock(p.mutex);
+    for (Entry& e : p.entries)
+        if (e.opened) p.markFree(e);
+}
+
+bool SocketsConnected() { return common().SocketsOpen.load() != 0; }
+
+std::string ErrorCodeToText(int code)
+{
+    if (code == api::kErrorBadInput) return texts::get("StringLinkBadInput");
+    std::string result;
+    const int index = GetSocket(0.3);
+    if (index < 0) {
+        if (common().Debug.load()) showMessage(text("stringnosocketerrorstringget") + " \"ErrorStringGet\" Function");
+        return result;
+    }
+    std::string buffer;
+    int rc = 0;
+    try {
+        rc = api::ErrorStringGet(index, code, buffer);
+    } catch (...) {
+        rc = api::kErrorEmptyReply;
+    }
+    result = rc == 0 ? buffer : text("stringerrornonidentifiee") + " " + num::integer(code);
+    ReleaseSocket(index);
+    return result;
+}
+
+bool EntryFree(int index)
+{
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    const Entry* e = p.find(index);
+    return e && e->free;
+}
+
+bool EntryDraining(int index)
+{
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    const Entry* e = p.find(index);
+    return e && e->draining;
+}
+
+int DrainsRunning()
+{
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    p.reap();
+    return static_cast<int>(p.drains.size());
+}
+
+void SetDrainLimitForTests(int ms) { pool().drainLimitMs.store(ms > 0 ? ms : kDrainLimitMs); }
+
+}  // namespace mvx::link

@@ -1,0 +1,47 @@
+#pragma once
+// The pool of 32 API connections. Every controller call takes one index with a reply time-out,
+// makes one call and gives the index back. Takes and releases are serialised by one mutex, so
+// two callers never hold the same index. A release after an unfinished reply hands the
+// connection to a drain worker; the entry stays taken until the rest of the reply is read.
+//
+// Open and close run on the GUI thread (or the one thread that owns the pool); take and release
+// from any thread.
+
+#include <string>
+
+namespace mvx::link {
+
+inline constexpr int kPoolEntries = 32;
+// How long a drain waits for the rest of a reply before it gives up and reconnects.
+inline constexpr int kDrainLimitMs = 600000;
+
+// Opens the 32 connections to common().ControllerIp, port `port`. True when all are open
+// (or already were). A failed open closes the ones it opened and leaves the pool closed.
+bool OpenApiSockets(int port = 5001);
+// Closes the 32 connections (pending drains are stopped first). False when a close failed.
+bool CloseApiSockets();
+
+// A connection index with reply time-out max(t, MinSocketTimeout) + ExtraTimeoutMs/1000 s,
+// or -1: pool closed, controller not usable, or no free entry.
+int TakeSocket(double timeoutSeconds);
+// As TakeSocket, and marks the connection's reply as not complete.
+int GetSocket(double timeoutSeconds);
+// Gives an index back: at once, or through a drain worker when a reply is still on its way.
+void ReleaseSocket(int index);
+// Same as ReleaseSocket: an unfinished reply is drained before the entry is free again.
+void FreeSocket(int index);
+// Marks every opened entry free now (none is being drained after this).
+void MarkAllSocketsFree();
+bool SocketsConnected();
+
+// The controller's text for an error code (ErrorStringGet on its own pooled connection).
+std::string ErrorCodeToText(int code);
+
+// For tests and diagnostics.
+bool EntryFree(int index);
+bool EntryDraining(int index);
+int DrainsRunning();
+// Override of the drain limit (ms); 0 restores the built-in 10 minutes.
+void SetDrainLimitForTests(int ms);
+
+}  // namespace mvx::link

@@ -1,0 +1,47 @@
+#pragma once
+// The start-up connection: model detection, the connection dialog when detection fails or the
+// Ctrl key is held, the file-transfer session with the configuration download, the API table,
+// the 32 API connections and a presence check. When any of it fails the program runs in
+// simulation. Runs once, on the GUI thread, before the message loop.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace mvx::link {
+
+struct StartupOptions {
+    // Unattended run ("/H"): no modal dialog ever; a failed detection continues in simulation
+    // and says why on standard error.
+    bool quiet = false;
+};
+
+// True when the controller is usable (common().ControllerUsable). connectionState().QuitRequested
+// tells the caller that the user chose to end the program.
+bool StartupConnection(const StartupOptions& options = {});
+
+// The program's start-up hook: creates the connection dialog under `mainWindow`, reads "/H" from
+// the application's command line, runs StartupConnection and, when the user chose to quit,
+// ends the application as soon as its message loop starts. True when the controller is usable.
+bool ProgramStartupConnection(QWidget* mainWindow);
+
+// "a.b.c.d" (blanks removed first) as a 32-bit address, a in the lowest byte; 0 when not an address.
+std::uint32_t IpTextToAddress(const std::string& dotted);
+// Physical address of `address` in the system's ARP table (/proc/net/arp): the first row with
+// that address and a non-zero physical address.
+bool MacForIpAddress(const std::string& address, unsigned char mac[6]);
+// The same on the text of an ARP table (its header line first).
+bool MacForIpAddressIn(const std::string& arpTable, const std::string& address, unsigned char mac[6]);
+
+// Sets common().AnalogConnectorName from the controller's object list ("GPIO2.ADC1" gives
+// "GPIO2"); keeps it when no connection is given or the list names no ADC1.
+void FindAnalogInputConnector();
+// The connector name of the first "<connector>.ADC1" of an object list; empty when none.
+std::string AnalogConnectorFromList(const std::string& list);
+
+// The Ctrl key test of the start-up (tests replace it).
+void SetCtrlKeyReader(std::function<bool()> reader);
+
+}  // namespace mvx::link

@@ -1,0 +1,443 @@
+#include "transfer.h"
+
+#include "apiwire.h"
+#include "ftp.h"
+#include "linktexts.h"
+#include "ssh.h"
+#include "workers.h"
+
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "translator/texts.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+
+#include <filesystem>
+#include <thread>
+
+namespace mvx::link {
+
+namespace {
+
+LinkConsole gConsole;
+
+std::string text(const char* key)
+{
+    registerTransferTexts();
+    return texts::get(key);
+}
+
+std::string joinRemote(const std::string& dir, const std::string& name)
+{
+    if (dir.empty()) return name;
+    if (dir.back() == '/' || dir.back() == '\\') return dir + name;
+    return dir + common().RemotePathSeparator + name;
+}
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+void transferButtons()
+{
+    if (gConsole.transferButtons) gConsole.transferButtons(common().TransferConnected != 0);
+}
+
+bool ftpOpen()
+{
+    auto& c = common();
+    bool ok = false;
+    const std::string ip = c.ControllerIp, user = c.FtpUser, pass = c.FtpPassword;
+    RunOffGuiThread([&] { ok = TransferFtpClient().open(ip, user, pass, 21); });
+    return ok;
+}
+
+bool sftpOpen()
+{
+    auto& c = common();
+    bool ok = false;
+    const std::string ip = c.ControllerIp, user = c.FtpUser, pass = c.FtpPassword;
+    RunOffGuiThread([&] { ok = TransferSftpSession().open(ip, user, pass, 22); });
+    if (!ok) ShowMsg(TransferSftpSession().lastError());
+    return ok;
+}
+
+// Copies are refused in the local-drive mode and before any session: said once per run.
+void refuseCopy()
+{
+    auto& t = transferState();
+    if (t.CopyRefusedShown) return;
+    t.CopyRefusedShown = true;
+    ShowMsg(text("StringCopyRefused"));
+}
+
+void afterCopy(bool disconnectAfter)
+{
+    const int mode = common().TransferMode;
+    if (disconnectAfter && (mode == TransferFtp || mode == TransferSftp)) {
+        DisconnectFileTransfer();
+        WaitWithMessages(100);
+    }
+}
+
+}  // namespace
+
+void SetLinkConsole(LinkConsole console) { gConsole = std::move(console); }
+const LinkConsole& GetLinkConsole() { return gConsole; }
+
+TransferState& transferState()
+{
+    static TransferState state;
+    return state;
+}
+
+FtpClient& TransferFtpClient()
+{
+    static FtpClient client;
+    return client;
+}
+
+SftpSession& TransferSftpSession()
+{
+    static SftpSession session;
+    return session;
+}
+
+bool RunOffGuiThread(const std::function<void()>& work)
+{
+    bool ok = true;
+    auto guarded = [&] {
+        try {
+            work();
+        } catch (...) {
+            ok = false;
+        }
+    };
+    if (!OnGuiThread()) {
+        guarded();
+        return ok;
+    }
+    QEventLoop loop;
+    std::atomic<bool> done{false};
+    std::thread helper([&] {
+        guarded();
+        done = true;
+        // Queued to the loop's thread; dropped by Qt if the loop is already gone.
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    if (!done) loop.exec();
+    helper.join();
+    return ok;
+}
+
+bool SshProbe(const std::string& address)
+{
+    auto& c = common();
+    std::optional<std::string> out;
+    std::string error;
+    RunOffGuiThread([&] { out = SshShellProbe(address, c.FtpUser, c.FtpPassword, "ls -a -l Public\r\n", 22,
+                                              5000, 2000, &error); });
+    if (!out) {
+        ShowMsg(error);
+        return false;
+    }
+    c.SftpRoot = "/Admin/Public";
+    return true;
+}
+
+bool ConnectController(bool disconnectAfter)
+{
+    registerTransferTexts();
+    auto& c = common();
+    auto& t = transferState();
+    // The motion workers keep addressing the group chosen before the lists are refilled.
+    if (gConsole.singleGroupText) {
+        std::string g = gConsole.singleGroupText();
+        if (g.size() > 47) g.resize(47);
+        SetThreadGroupName(g);
+    }
+    if (gConsole.showAddress) gConsole.showAddress(c.ControllerIp, 5001);
+    t.RemoteFileName = "system.ini";
+
+    if (ftpOpen()) {
+        c.TransferMode = TransferFtp;
+        c.TransferConnected = 1;
+        logLine(text("StringFtpConnectOK"));
+    } else {
+        c.TransferConnected = 0;
+        logLine(text("StringFtpConnectFail"));
+        if (c.Debug) ShowMsg(text("StringKvxNotReachable"));
+    }
+    if (!c.TransferConnected) {
+        if (sftpOpen()) {
+            c.TransferConnected = 1;
+            c.TransferMode = TransferSftp;
+        }
+        SshProbe(c.ControllerIp);
+    }
+    if (!c.TransferConnected) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(c.LocalDiskDrive + "/Scripts", ec)) {
+            c.TransferMode = TransferLocal;
+            ShowMsg(text("StringKvxSeenAs") + c.LocalDiskDrive);
+            c.TransferConnected = 1;
+        }
+    }
+    transferButtons();
+    // Whether the session opened; a disconnect-after at the end does not turn it into a failure.
+    const bool opened = c.TransferConnected != 0;
+    SetControllerRootDir();
+    SetControllerFolders();
+
+    // A configuration that could not be fetched leaves the earlier whole copy in place (the
+    // downloads never truncate it); the failure is logged, and later files are not tried.
+    const bool dirOk = ChangeControllerDir(c.RemoteConfigDir, c.ProgramDir);
+    if (c.TransferMode == TransferFtp || c.TransferMode == TransferSftp) {
+        bool ok = dirOk;
+        if (!ok) logLine(text("StringFolderFailed") + " " + c.RemoteConfigDir);
+        const char* files[][2] = {{"system.ini", "system.ini"}, {"system.ini", "system.use"}, {"stages.ini", "stages.ini"}};
+        for (int i = 0; i < 3 && ok; ++i) {
+            ok = GetFile(files[i][0], files[i][1], i == 2 && disconnectAfter);
+            if (!ok) logLine(text("StringGetFileFailed") + " " + files[i][1]);
+        }
+        if (!ok && disconnectAfter && c.TransferConnected) DisconnectFileTransfer();
+    } else {
+        GetFile("system.ini", "system.ini", false);  // refused, said once
+    }
+
+    const ControllerGroups groups = ReadControllerGroups(LocalSystemIniPath());
+    if (gConsole.fillGroups) gConsole.fillGroups(groups);
+    return opened;
+}
+
+bool DisconnectFileTransfer()
+{
+    auto& c = common();
+    bool ok = true;
+    switch (c.TransferMode.load()) {
+    case TransferSftp:
+        RunOffGuiThread([] { TransferSftpSession().close(); });
+        c.TransferConnected = 0;
+        break;
+    case TransferFtp:
+        RunOffGuiThread([] { TransferFtpClient().close(); });
+        c.TransferConnected = 0;
+        break;
+    case TransferLocal:
+        c.TransferConnected = 0;
+        break;
+    default:
+        break;
+    }
+    transferState().RemoteDir.clear();
+    logLine(text(c.TransferConnected ? "StringFtpDisconnectFail" : "StringFtpDisconnectOK"));
+    transferButtons();
+    return ok;
+}
+
+bool FileTransferConnected() { return common().TransferConnected != 0; }
+
+bool GetFile(const std::string& remote, const std::string& local, bool disconnectAfter)
+{
+    auto& c = common();
+    auto& t = transferState();
+    const int mode = c.TransferMode;
+    if (mode != TransferFtp && mode != TransferSftp) {
+        refuseCopy();
+        return false;
+    }
+    bool ok = false;
+    if (t.RemoteDir.empty() || !c.TransferConnected) {
+        logLine(text("StringGetFileFailed") + " " + remote);
+    } else {
+        const std::string from = joinRemote(t.RemoteDir, remote);
+        const std::string to = t.LocalDir + local;
+        std::string error;
+        RunOffGuiThread([&] {
+            if (mode == TransferFtp) {
+                ok = TransferFtpClient().get(from, to);
+                if (!ok) error = TransferFtpClient().lastError();
+            } else {
+                ok = TransferSftpSession().download(from, to);
+                if (!ok) error = TransferSftpSession().lastError();
+            }
+        });
+        if (!ok) logLine(text("StringGetFileFailed") + " " + from + " : " + error);
+    }
+    afterCopy(disconnectAfter);
+    return ok;
+}
+
+bool PutFile(const std::string& local, const std::string& remote, bool disconnectAfter)
+{
+    auto& c = common();
+    auto& t = transferState();
+    const int mode = c.TransferMode;
+    if (mode != TransferFtp && mode != TransferSftp) {
+        refuseCopy();
+        return false;
+    }
+    bool ok = false;
+    if (t.RemoteDir.empty() || !c.TransferConnected) {
+        logLine(text("StringPutFileFailed") + " " + local);
+    } else {
+        const std::string from = t.LocalDir + local;
+        const std::string to = joinRemote(t.RemoteDir, remote);
+        std::string error;
+        RunOffGuiThread([&] {
+            if (mode == TransferFtp) {
+                ok = TransferFtpClient().put(from, to);
+                if (!ok) error = TransferFtpClient().lastError();
+            } else {
+                ok = TransferSftpSession().upload(from, to);
+                if (!ok) error = TransferSftpSession().lastError();
+            }
+        });
+        if (!ok) logLine(text("StringPutFileFailed") + " " + to + " : " + error);
+    }
+    afterCopy(disconnectAfter);
+    return ok;
+}
+
+bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir)
+{
+    auto& c = common();
+    auto& t = transferState();
+    t.LocalDir = localDir;
+    const int mode = c.TransferMode;
+    if (mode == TransferSftp && !c.TransferConnected) c.TransferConnected = sftpOpen() ? 1 : 0;
+    if (mode == TransferFtp && !c.TransferConnected) {
+        const bool ok = ftpOpen();
+        c.TransferConnected = ok ? 1 : 0;
+        if (!ok) logLine(text("StringFtpConnectFail"));
+        transferButtons();
+    }
+    t.RemoteListing.clear();
+    if (mode != TransferFtp && mode != TransferSftp) {
+        t.RemoteDir = remoteDir;
+        return true;
+    }
+    if (!c.TransferConnected) {
+        t.RemoteDir.clear();
+        return false;
+    }
+    bool ok = false;
+    std::vector<std::string> names;
+    RunOffGuiThread([&] {
+        if (mode == TransferFtp) {
+            if (auto l = TransferFtpClient().list(remoteDir)) {
+                ok = true;
+                for (const auto& e : *l) names.push_back(e.name);
+            }
+        } else if (auto l = TransferSftpSession().list(remoteDir)) {
+            ok = true;
+            for (const auto& e : *l)
+                if (e.name != "." && e.name != "..") names.push_back(e.name);
+        }
+    });
+    if (!ok) {
+        t.RemoteDir.clear();
+        return false;
+    }
+    t.RemoteDir = remoteDir;
+    t.RemoteListing = std::move(names);
+    return true;
+}
+
+void SetControllerRootDir()
+{
+    auto& c = common();
+    auto& t = transferState();
+    const std::string sep(1, c.RemotePathSeparator);
+    const int model = c.ControllerModel;
+    switch (c.TransferMode.load()) {
+    case TransferSftp:
+    case TransferLocal:
+        t.RemoteRoot = (model == ModelD || model == ModelRLD) ? sep + "Admin" : sep;
+        break;
+    case TransferNone:
+        t.RemoteRoot = sep + "Admin";
+        break;
+    case TransferFtp:
+        t.RemoteRoot = upper(TransferFtpClient().entryPath()).find("ADMIN") != std::string::npos ? sep + "Admin" + sep : sep;
+        break;
+    default:
+        break;
+    }
+}
+
+void SetControllerFolders()
+{
+    auto& c = common();
+    const std::string root = transferState().RemoteRoot;
+    const int model = c.ControllerModel;
+    switch (c.TransferMode.load()) {
+    case TransferFtp: {
+        const bool gathering = model == ModelRL || model == ModelRLD || transferState().GatheringFolderFlag;
+        c.RemotePublicDir = root + "Public";
+        c.RemoteConfigDir = root + "Config";
+        c.RemoteGatheringDir = root + (gathering ? "Public/Gathering" : "Public");
+        c.RemoteScriptsDir = root + "Public/Scripts";
+        c.RemoteLogDir = root + "Public/Log";
+        c.RemoteTrajectoriesDir = root + "Public/Trajectories";
+        c.RemotePathSeparator = '/';
+        break;
+    }
+    case TransferSftp:
+        c.RemotePublicDir = c.SftpRoot;
+        c.RemoteConfigDir = "/Admin/Config";
+        c.RemoteGatheringDir = c.SftpRoot + "/Gathering";
+        c.RemoteScriptsDir = c.SftpRoot + "/Scripts";
+        c.RemoteLogDir = c.SftpRoot + "/Log";
+        c.RemoteTrajectoriesDir = c.SftpRoot + "/Trajectories";
+        c.RemotePathSeparator = '/';
+        break;
+    case TransferLocal: {
+        // The controller's disk is a mounted folder here, so its paths take this system's "/".
+        const std::string drive = c.LocalDiskDrive;
+        c.RemotePublicDir = drive;
+        c.RemoteConfigDir = "/Admin/Config";
+        c.RemoteGatheringDir = drive + "/Gathering";
+        c.RemoteScriptsDir = drive + "/Scripts";
+        c.RemoteLogDir = drive + "/Log";
+        c.RemoteTrajectoriesDir = drive + "/Trajectories";
+        c.RemotePathSeparator = '/';
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::string StripExtension(const std::string& name)
+{
+    const auto dot = name.find('.');
+    if (dot == std::string::npos) return name;
+    std::string out;
+    for (char ch : name.substr(0, dot))
+        if (ch != ' ') out += ch;
+    return out;
+}
+
+bool CopyLocalFile(const std::string& source, const std::string& target)
+{
+    std::error_code ec;
+    const std::string temp = target + ".part";
+    std::filesystem::copy_file(source, temp, std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) std::filesystem::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return false;
+    }
+    return true;
+}
+
+const char* BoolToText(bool flag) { return flag ? "True" : "False"; }
+
+}  // namespace mvx::link

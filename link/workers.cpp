@@ -1,0 +1,284 @@
+#include "workers.h"
+
+#include "api.h"
+#include "apiwire.h"
+#include "linktexts.h"
+#include "socketpool.h"
+#include "app/common.h"
+#include "translator/texts.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <functional>
+#include <future>
+#include <list>
+#include <memory>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace mvx::link {
+namespace {
+
+std::mutex gGroupMutex;
+std::string gThreadGroupName;
+
+struct Worker {
+    std::thread thread;
+    std::atomic<bool> done{false};
+};
+
+class Workers {
+public:
+    Workers()
+    {
+        // The globals and the pool must outlive the workers (statics end in reverse order).
+        (void)common();
+        (void)EntryFree(0);
+    }
+    ~Workers()
+    {
+        common().PositionReadingOn.store(0);
+        join(true);
+    }
+
+    void start(std::function<void()> body)
+    {
+        join(false);
+        auto w = std::make_unique<Worker>();
+        Worker* raw = w.get();
+        raw->thread = std::thread([raw, body = std::move(body)] {
+            runBody(body);
+            raw->done.store(true);
+        });
+        std::lock_guard lock(mMutex);
+        mList.push_back(std::move(w));
+    }
+
+    void join(bool all)
+    {
+        std::list<std::unique_ptr<Worker>> ended;
+        {
+            std::lock_guard lock(mMutex);
+            for (auto it = mList.begin(); it != mList.end();) {
+                if (all || (*it)->done.load()) {
+                    ended.push_back(std::move(*it));
+                    it = mList.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        for (auto& w : ended)
+            if (w->thread.joinable()) w->thread.join();
+    }
+
+    int running()
+    {
+        std::lock_guard lock(mMutex);
+        int n = 0;
+        for (auto& w : mList) n += w->done.load() ? 0 : 1;
+        return n;
+    }
+
+private:
+    // With Debug the body runs on the GUI thread; the worker waits for it there.
+    static void runBody(const std::function<void()>& body)
+    {
+        auto guarded = [&body] {
+            try {
+                body();
+            } catch (const std::exception& e) {
+                if (common().Debug.load()) showMessage(e.what());
+            } catch (...) {
+            }
+        };
+        auto* app = QCoreApplication::instance();
+        if (common().Debug.load() && app && !OnGuiThread()) {
+            // Queued to the GUI thread; the worker waits until it has run there.
+            auto done = std::make_shared<std::promise<void>>();
+            std::future<void> ran = done->get_future();
+            QMetaObject::invokeMethod(app, [guarded, done] {
+                guarded();
+                done->set_value();
+            }, Qt::QueuedConnection);
+            ran.wait();
+        } else {
+            guarded();
+        }
+    }
+
+    std::mutex mMutex;
+    std::list<std::unique_ptr<Worker>> mList;
+};
+
+Workers& workers()
+{
+    static Workers w;
+    return w;
+}
+
+bool debug() { return common().Debug.load(); }
+
+void positionsBody()
+{
+    PositionsShared& rec = positionsShared();
+    const int index = GetSocket(0.2);
+    const std::string group = ThreadGroupName();
+    while (common().PositionReadingOn.load()) {
+        if (index >= 0) {
+            const int n = std::clamp(rec.PositionReadCount.load(), 0, 8);
+            std::array<double, 8> values{};
+            for (int i = 0; i < n; ++i) values[i] = rec.CurrentPositions[i].load();
+            int rc = 0;
+            try {
+                rc = api::GroupPositionCurrentGet(index, group, std::span<double>(values.data(), n));
+            } catch (const api::ConversionError&) {
+                rc = api::kErrorEmptyReply;
+            }
+            // Entries keep the last good reading when a read fails.
+            if (rc == 0)
+                for (int i = 0; i < n; ++i) rec.CurrentPositions[i].store(values[i]);
+            else if (debug())
+                showMessage("Get position : " + ErrorCodeToText(rc));
+        } else if (debug()) {
+            showMessage(texts::get("stringnosocketread"));
+        }
+        WaitWithEvents(200);
+    }
+    if (index >= 0) ReleaseSocket(index);
+}
+
+void homingBody()
+{
+    HomingShared& rec = homingShared();
+    const int index = GetSocket(60);
+    if (index < 0) {
+        if (debug()) showMessage(texts::get("stringnosockethome"));
+    } else {
+        std::string name;
+        {
+            std::lock_guard lock(rec.mutex);
+            name = rec.HomingGroupName;
+        }
+        const int rc = api::GroupHomeSearch(index, HomingGroupOf(name));
+        if (rc != 0 && debug()) showMessage("Home search" + ErrorCodeToText(rc));
+        ReleaseSocket(index);
+    }
+}
+
+template <class Rec>
+void moveBody(Rec& rec, bool absolute)
+{
+    const int index = GetSocket(3600);
+    if (index < 0) {
+        if (debug()) showMessage(texts::get(absolute ? "stringnosocketabsolute" : "stringnosocketrelative"));
+        return;
+    }
+    std::vector<double> values;
+    {
+        std::lock_guard lock(rec.mutex);
+        if constexpr (std::is_same_v<Rec, MoveAbsShared>)
+            values.assign(rec.Targets.begin(), rec.Targets.begin() + std::clamp(rec.TargetCount, 0, 8));
+        else
+            values.assign(rec.Deltas.begin(), rec.Deltas.begin() + std::clamp(rec.DeltaCount, 0, 8));
+    }
+    const std::string group = ThreadGroupName();
+    const int rc = absolute ? api::GroupMoveAbsolute(index, group, values) : api::GroupMoveRelative(index, group, values);
+    if constexpr (std::is_same_v<Rec, MoveAbsShared>) rec.MoveAbsError.store(rc);
+    if (rc != 0 && debug()) showMessage(std::string(absolute ? "Move absolute : " : "Move relative : ") + ErrorCodeToText(rc));
+    ReleaseSocket(index);
+}
+
+}  // namespace
+
+bool SetThreadGroupName(const std::string& name)
+{
+    if (name.size() > kMaxThreadGroupName) return false;
+    std::lock_guard lock(gGroupMutex);
+    gThreadGroupName = name;
+    return true;
+}
+
+std::string ThreadGroupName()
+{
+    std::lock_guard lock(gGroupMutex);
+    return gThreadGroupName;
+}
+
+PositionsShared& positionsShared()
+{
+    static PositionsShared r;
+    return r;
+}
+HomingShared& homingShared()
+{
+    static HomingShared r;
+    return r;
+}
+MoveAbsShared& moveAbsShared()
+{
+    static MoveAbsShared r;
+    return r;
+}
+MoveRelShared& moveRelShared()
+{
+    static MoveRelShared r;
+    return r;
+}
+
+std::string HomingGroupOf(const std::string& name)
+{
+    const std::size_t dot = name.find('.');
+    if (dot == std::string::npos) return name;
+    std::string g = name.substr(0, dot);
+    const std::size_t b = g.find_first_not_of(" \t");
+    const std::size_t e = g.find_last_not_of(" \t");
+    return b == std::string::npos ? std::string() : g.substr(b, e - b + 1);
+}
+
+void StartPositions()
+{
+    (void)positionsShared();
+    workers().start(positionsBody);
+}
+
+void StartHoming()
+{
+    (void)homingShared();
+    workers().start([] {
+        HomingShared& rec = homingShared();
+        try {
+            homingBody();
+        } catch (...) {
+        }
+        rec.HomingRunning.store(0);  // a waiting creator always ends
+    });
+}
+
+void StartMoveAbsolute()
+{
+    MoveAbsShared& rec = moveAbsShared();
+    workers().start([&rec] {
+        rec.MoveAbsRunning.store(1);
+        try {
+            moveBody(rec, true);
+        } catch (...) {
+            rec.MoveAbsError.store(api::kErrorEmptyReply);
+        }
+        rec.MoveAbsRunning.store(0);
+    });
+}
+
+void StartMoveRelative()
+{
+    MoveRelShared& rec = moveRelShared();
+    workers().start([&rec] { moveBody(rec, false); });
+}
+
+void JoinFinishedWorkers(bool all) { workers().join(all); }
+int WorkersRunning() { return workers().running(); }
+
+}  // namespace mvx::link

@@ -1,0 +1,273 @@
+// The transfer session as the program uses it: folders by mode, GetFile/PutFile, folder changes.
+
+#include "link/ftp.h"
+#include "link/ssh.h"
+#include "link/transfer.h"
+#include "support/kvxsim_fixture.h"
+#include "transfer_support.h"
+
+#include "app/common.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace mvx;
+using namespace mvx::testing_link;
+using mvx::test::KvxSim;
+using mvx::test::KvxSimOptions;
+
+namespace {
+
+struct LayoutRow {
+    const char* loginFolder;
+    int model;
+    bool gatheringFlag;
+    const char* root;
+    const char* scripts;
+    const char* gathering;
+};
+
+// FTP layout by the login folder, the model and the Q firmware rule.
+TEST(TransferLayout, FtpFoldersFollowLoginFolder)
+{
+    const LayoutRow rows[] = {
+        {"/", ModelC, false, "/", "/Public/Scripts", "/Public"},
+        {"/Admin", ModelD, false, "/Admin/", "/Admin/Public/Scripts", "/Admin/Public"},
+        {"/", ModelQ, true, "/", "/Public/Scripts", "/Public/Gathering"},
+        {"/", ModelQ, false, "/", "/Public/Scripts", "/Public"},
+        {"/Admin", ModelRLD, false, "/Admin/", "/Admin/Public/Scripts", "/Admin/Public/Gathering"},
+        {"/", ModelRL, false, "/", "/Public/Scripts", "/Public/Gathering"},
+    };
+    for (const auto& r : rows) {
+        KvxSimOptions o;
+        o.loginFolder = r.loginFolder;
+        KvxSim sim(o);
+        ResetLink(sim.address());
+        common().ControllerModel = r.model;
+        link::transferState().GatheringFolderFlag = r.gatheringFlag;
+        ASSERT_TRUE(link::TransferFtpClient().open(sim.address(), "Supervisorium", "Supervisorium"));
+        common().TransferMode = TransferFtp;
+        common().TransferConnected = 1;
+        link::SetControllerRootDir();
+        link::SetControllerFolders();
+        const auto& c = common();
+        EXPECT_EQ(link::transferState().RemoteRoot, r.root) << r.loginFolder;
+        EXPECT_EQ(c.RemoteScriptsDir, r.scripts);
+        EXPECT_EQ(c.RemoteGatheringDir, r.gathering);
+        const std::string root = r.root;
+        EXPECT_EQ(c.RemotePublicDir, root + "Public");
+        EXPECT_EQ(c.RemoteConfigDir, root + "Config");
+        EXPECT_EQ(c.RemoteLogDir, root + "Public/Log");
+        EXPECT_EQ(c.RemoteTrajectoriesDir, root + "Public/Trajectories");
+        // The folders exist on the controller as named.
+        EXPECT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir));
+        EXPECT_TRUE(link::ChangeControllerDir(c.RemoteConfigDir, c.ProgramDir));
+        link::DisconnectFileTransfer();
+    }
+}
+
+TEST(TransferLayout, OtherModes)
+{
+    ResetLink("127.0.0.1");
+    auto& c = common();
+    c.TransferMode = TransferNone;
+    link::SetControllerRootDir();
+    EXPECT_EQ(link::transferState().RemoteRoot, "/Admin");
+    const std::string before = c.RemoteScriptsDir;
+    link::SetControllerFolders();  // no session yet: nothing changes
+    EXPECT_EQ(c.RemoteScriptsDir, before);
+
+    c.TransferMode = TransferSftp;
+    c.ControllerModel = ModelD;
+    link::SetControllerRootDir();
+    EXPECT_EQ(link::transferState().RemoteRoot, "/Admin");
+    c.ControllerModel = ModelQ;
+    link::SetControllerRootDir();
+    EXPECT_EQ(link::transferState().RemoteRoot, "/");
+    for (const char* root : {"/mnt/user/Public", "/Admin/Public"}) {
+        c.SftpRoot = root;
+        link::SetControllerFolders();
+        EXPECT_EQ(c.RemoteScriptsDir, std::string(root) + "/Scripts");
+        EXPECT_EQ(c.RemoteGatheringDir, std::string(root) + "/Gathering");
+        EXPECT_EQ(c.RemotePublicDir, root);
+        EXPECT_EQ(c.RemoteConfigDir, "/Admin/Config");
+    }
+
+    c.TransferMode = TransferLocal;
+    c.LocalDiskDrive = "/mnt/kvx";
+    link::SetControllerFolders();
+    EXPECT_EQ(c.RemoteScriptsDir, "/mnt/kvx/Scripts");
+    EXPECT_EQ(c.RemoteTrajectoriesDir, "/mnt/kvx/Trajectories");
+    EXPECT_EQ(c.RemotePublicDir, "/mnt/kvx");
+    ResetLink("127.0.0.1");
+}
+
+TEST(TransferLocalDrive, UsedWhenNoNetworkSessionOpens)
+{
+    // Neither FTP nor SSH where the program looks for them: the mounted disk is the last way.
+    KvxSimOptions o;
+    o.extraArgs = {"--ftp-port", "2121", "--ssh-port", "2222"};
+    KvxSim sim(o);
+    const std::string drive = common().ProgramDir + "kvxdisk";
+    fs::create_directories(drive + "/Scripts");
+    ResetLink(sim.address());
+    common().LocalDiskDrive = drive;
+    EXPECT_TRUE(link::ConnectController(false));
+    EXPECT_EQ(common().TransferMode, TransferLocal);
+    EXPECT_EQ(common().RemoteScriptsDir, drive + "/Scripts");
+    EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
+    // Every copy is refused, said once per run.
+    EXPECT_TRUE(link::ChangeControllerDir(common().RemoteScriptsDir, common().ProgramDir));
+    EXPECT_FALSE(link::GetFile("a.tcl", "a.tcl", false));
+    EXPECT_FALSE(link::PutFile("a.tcl", "a.tcl", false));
+    const auto shown = recorder().shown();
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "KVX vu comme" + drive), shown.end());
+    EXPECT_EQ(std::count(shown.begin(), shown.end(),
+                         "Le parametrage du logiciel ne permet pas la copie des fichiers avec ce KVX"),
+              1);
+    EXPECT_TRUE(link::DisconnectFileTransfer());
+    EXPECT_FALSE(link::FileTransferConnected());
+    ResetLink(sim.address());
+}
+
+// GetFile / PutFile / folder changes in both network modes.
+class TransferSession : public ::testing::TestWithParam<int> {};
+
+TEST_P(TransferSession, GetPutAndFolders)
+{
+    const int mode = GetParam();
+    KvxSimOptions o;
+    if (mode == TransferSftp) o.extraArgs = {"--ftp-port", "2121"};  // no FTP on 21: SFTP is used
+    KvxSim sim(o);
+    ResetLink(sim.address());
+    auto& c = common();
+    c.ControllerModel = ModelQ;
+    ASSERT_TRUE(link::ConnectController(false));
+    EXPECT_EQ(c.TransferMode, mode);
+    if (mode == TransferSftp) {
+        EXPECT_EQ(c.SftpRoot, "/Admin/Public");  // the SSH probe found the shell
+        EXPECT_EQ(c.RemoteScriptsDir, "/Admin/Public/Scripts");
+        EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
+    } else {
+        EXPECT_EQ(c.RemoteScriptsDir, "/Public/Scripts");
+        EXPECT_TRUE(recorder().logged("Connection FTP ..OK"));
+    }
+    // The configuration arrived whole.
+    EXPECT_EQ(ReadAll(c.ProgramDir + "system.ini"), sim.readFile("Config/system.ini"));
+    EXPECT_EQ(ReadAll(c.ProgramDir + "system.use"), sim.readFile("Config/system.ini"));
+    EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), sim.readFile("Config/stages.ini"));
+    const auto groups = link::CurrentControllerGroups();
+    EXPECT_EQ(groups.multiple, std::vector<std::string>{"GROUP1"});
+    EXPECT_EQ(groups.xy, std::vector<std::string>{"GROUP2"});
+    EXPECT_EQ(groups.single, std::vector<std::string>{"GROUP3"});
+
+    const std::string localDir = c.ProgramDir + "up/";
+    WriteAll(localDir + "job.tcl", "puts hello\n");
+    ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, localDir));
+    ASSERT_TRUE(link::PutFile("job.tcl", "job.tcl", false));
+    EXPECT_EQ(sim.readFile("Public/Scripts/job.tcl"), "puts hello\n");
+    ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, localDir));
+    EXPECT_NE(std::find(link::transferState().RemoteListing.begin(), link::transferState().RemoteListing.end(),
+                        "job.tcl"),
+              link::transferState().RemoteListing.end());
+    // Last file with disconnect-after: the session closes; the next folder change reopens it.
+    ASSERT_TRUE(link::GetFile("job.tcl", "back.tcl", true));
+    EXPECT_EQ(ReadAll(localDir + "back.tcl"), "puts hello\n");
+    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::GetFile("job.tcl", "back.tcl", false));  // no session, no folder
+    ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, localDir));
+    EXPECT_TRUE(link::FileTransferConnected());
+
+    // Failures say so.
+    EXPECT_FALSE(link::PutFile("missing-local.tcl", "x.tcl", false));
+    EXPECT_FALSE(link::GetFile("absent.tcl", "back.tcl", false));
+    EXPECT_EQ(ReadAll(localDir + "back.tcl"), "puts hello\n");
+    EXPECT_FALSE(link::ChangeControllerDir("/NoSuchFolder", localDir));
+    EXPECT_EQ(link::transferState().RemoteDir, "");
+    EXPECT_FALSE(link::PutFile("job.tcl", "job.tcl", false));
+    // The controller's folder vanishes under a current folder: the upload fails and says so.
+    sim.writeFile("Public/gone/keep.txt", "x");
+    ASSERT_TRUE(link::ChangeControllerDir(c.RemotePublicDir + "/gone", localDir));
+    fs::remove_all(sim.rootDir() + "/Public/gone");
+    recorder().clear();
+    EXPECT_FALSE(link::PutFile("job.tcl", "job.tcl", false));
+    const auto log = recorder().logLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("Echec de l'envoi de " + c.RemotePublicDir + "/gone/job.tcl", 0), 0u) << log.back();
+
+    // Folder and file operations of the session objects.
+    const std::string dir = c.RemotePublicDir + "/made";
+    if (mode == TransferFtp) {
+        auto& ftp = link::TransferFtpClient();
+        EXPECT_TRUE(ftp.makeDir(dir));
+        EXPECT_TRUE(sim.fileExists("Public/made"));
+        EXPECT_TRUE(ftp.removeDir(dir));
+        EXPECT_TRUE(ftp.removeFile(c.RemoteScriptsDir + "/job.tcl"));
+    } else {
+        auto& sftp = link::TransferSftpSession();
+        EXPECT_TRUE(sftp.makeDir(dir));
+        EXPECT_TRUE(sim.fileExists("Public/made"));
+        EXPECT_TRUE(sftp.removeDir(dir));
+        EXPECT_TRUE(sftp.removeFile(c.RemoteScriptsDir + "/job.tcl"));
+    }
+    EXPECT_FALSE(sim.fileExists("Public/Scripts/job.tcl"));
+    EXPECT_FALSE(sim.fileExists("Public/made"));
+    EXPECT_TRUE(link::DisconnectFileTransfer());
+    EXPECT_TRUE(recorder().logged("Déconnection FTP ..OK"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, TransferSession, ::testing::Values(int(TransferFtp), int(TransferSftp)),
+                         [](const auto& info) { return info.param == TransferFtp ? "Ftp" : "Sftp"; });
+
+TEST(TransferSessionFailures, FolderChangeWithoutFtpReturnsFalse)
+{
+    KvxSimOptions o;
+    o.extraArgs = {"--ftp-port", "2121"};
+    KvxSim sim(o);
+    ResetLink(sim.address());
+    common().TransferMode = TransferFtp;  // found by an earlier connection
+    common().TransferConnected = 0;
+    bool changed = true;
+    EXPECT_NO_THROW(changed = link::ChangeControllerDir("/Public/Scripts", common().ProgramDir));
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(link::transferState().RemoteDir, "");
+    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
+    EXPECT_FALSE(link::GetFile("system.ini", "x.ini", false));
+    ResetLink(sim.address());
+}
+
+TEST(TransferHelpers, SmallHelpers)
+{
+    EXPECT_EQ(link::StripExtension("GROUP 1.X"), "GROUP1");
+    EXPECT_EQ(link::StripExtension("GROUP 1"), "GROUP 1");
+    EXPECT_STREQ(link::BoolToText(true), "True");
+    EXPECT_STREQ(link::BoolToText(false), "False");
+    const std::string a = common().ProgramDir + "copy_a.txt", b = common().ProgramDir + "copy_b.txt";
+    WriteAll(a, "new");
+    WriteAll(b, "old");
+    EXPECT_TRUE(link::CopyLocalFile(a, b));
+    EXPECT_EQ(ReadAll(b), "new");
+    EXPECT_FALSE(link::CopyLocalFile(common().ProgramDir + "none.txt", b));
+    EXPECT_EQ(ReadAll(b), "new");
+}
+
+// A configuration download that fails keeps the earlier whole copy and says so.
+TEST(TransferConfig, FailedDownloadKeepsEarlierCopy)
+{
+    KvxSim sim;
+    ResetLink(sim.address());
+    auto& c = common();
+    WriteAll(c.ProgramDir + "stages.ini", "[EARLIER]\n");
+    fs::remove(sim.rootDir() + "/Config/stages.ini");
+    EXPECT_TRUE(link::ConnectController(true));
+    EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), "[EARLIER]\n");
+    EXPECT_FALSE(fs::exists(c.ProgramDir + "stages.ini.part"));
+    EXPECT_TRUE(recorder().logged("Echec du téléchargement de stages.ini"));
+    EXPECT_FALSE(link::FileTransferConnected());  // disconnect-after still honoured
+}
+
+}  // namespace
