@@ -1,6 +1,15 @@
 #include "programwindows.h"
 
+#include "aboutbox.h"
+#include "joblink_impl.h"
+#include "poll.h"
+#include "pvtchecker.h"
+#include "pvtparameters.h"
+#include "remoteserver.h"
+#include "tfaxes.h"
+#include "tfio.h"
 #include "tfmain.h"
+#include "view3d.h"
 
 #include "app/cmdline.h"
 #include "app/common.h"
@@ -9,12 +18,17 @@
 #include "app/inifile.h"
 #include "app/language.h"
 
+#include <QAction>
 #include <QDialog>
+#include <QTabWidget>
+
+#include <optional>
 
 namespace mvx {
 namespace {
 
 TFmain* gMain = nullptr;
+std::unique_ptr<JobLinkImpl> gLink;
 
 // Windows of the controller side and the workbench not built yet: they exist, keep their place
 // and take their captions from the language file like the others.
@@ -32,20 +46,107 @@ bool translatorFamily(const std::string& name)
     return name == "FcontrolPVT" || name == "FIO" || name == "Faxes" || name == "FPVTparameters";
 }
 
+// The 3D view on the "Show 3D" page, tied to the window's state.
+void createView3D(TFmain* main)
+{
+    auto* view = new View3D(main->tab3D());
+    if (IniFile* ini = SettingsIni()) view->readSettings(*ini);
+    view3d::PopupHost host;
+    host.StatusText = [main](const std::string& t) { main->JobStatusText(t); };
+    host.EraseSct = [main] { main->EffacertrajectoireSCT1Click(); };
+    host.DrawSct = [main] { main->DessinerSCT1Click(); };
+    host.RedrawSct = [main] { main->DessinerSCT1Click(); };
+    host.CurrentPosition = [main]() -> std::optional<view3d::Vec3> {
+        if (main->simulation()) return std::nullopt;
+        return view3d::Vec3::from(main->machineConfig().CurrentPosition);
+    };
+    host.AskCentre = []() -> std::optional<std::array<std::string, 3>> {
+        std::array<std::string, 3> xyz{"0", "0", "0"};
+        const char* names[3] = {"X", "Y", "Z"};
+        for (int a = 0; a < 3; ++a)
+            if (!InputQueryDialog("center on (X,Y,Z)", std::string(names[a]) + " : ", xyz[static_cast<std::size_t>(a)]))
+                return std::nullopt;
+        return xyz;
+    };
+    host.NbDigit = [main] { return main->settings().NbDigit; };
+    host.Settings = [] { return SettingsIni(); };
+    view->setPopupHost(std::move(host));
+    view->setTclLineCount([main] { return main->tclLineCount(); });
+    view->setPageActive([main] { return main->pages()->currentWidget() == main->tab3D(); });
+    view->setNbDigit([main] { return main->settings().NbDigit; });
+    // "Dessiner  SCT" of the pop-up follows the window's item.
+    QAction* mine = main->dessinerSctAction();
+    view->drawSctAction()->setVisible(mine->isVisible());
+    QObject::connect(mine, &QAction::visibleChanged, view, [view, mine] { view->drawSctAction()->setVisible(mine->isVisible()); });
+    for (QAction* a : {view->centreCurrentAction(), view->centreAskAction()}) a->setVisible(!main->simulation());
+    if (QAction* bg = main->action("Backgroundcolor1"))
+        QObject::connect(bg, &QAction::triggered, view, [view] { view->chooseBackground(SettingsIni()); });
+    main->addCloseHook([view] {
+        if (IniFile* ini = SettingsIni()) view->writeSettings(*ini);
+    });
+    main->setView3D(view, view);
+}
+
 QWidget* createWindows(const CommandLine& cl)
 {
     gMain = new TFmain;
+    TFIO* io = nullptr;
+    TFaxes* axes = nullptr;
+    TAboutBox* about = nullptr;
+    TFPVTparameters* pvtParameters = nullptr;
+    QDialog* pvtControl = nullptr;
+    QDialog* textEditor = nullptr;
+    QDialog* maintenance = nullptr;
     for (const char* name : kOtherWindows) {
-        auto* w = new QDialog(gMain);
-        w->setObjectName(name);
-        w->setWindowTitle(name);
-        RememberWindowPosition(w, false);
         const std::string n = name;
-        if (n == "AboutBox") RegisterTranslatedWindow(texts::Family::Translator, w, true);
-        else if (n == "Fdialogmsg" || n == "Fquery" || n == "Fmessage") continue;
-        else RegisterTranslatedWindow(translatorFamily(n) ? texts::Family::Translator : texts::Family::Controller, w);
+        QDialog* w = nullptr;
+        bool real = true;
+        if (n == "FIO") w = io = new TFIO(gMain);
+        else if (n == "Faxes") w = axes = new TFaxes(gMain);
+        else if (n == "AboutBox") w = about = new TAboutBox(gMain);
+        else if (n == "FPVTparameters") w = pvtParameters = new TFPVTparameters(gMain);
+        else if (n == "FcontrolPVT")
+            w = pvtControl = new TFcontrolPVT([] { return common().ProgramDir + "TMP/"; },
+                                              [] { return gMain->settings().NbDigit; }, gMain);
+        else {
+            w = new QDialog(gMain);
+            w->setObjectName(name);
+            w->setWindowTitle(name);
+            real = false;
+        }
+        if (n == "Fedit") textEditor = w;
+        else if (n == "Fmain_KVX") maintenance = w;
+        RememberWindowPosition(w, false);
+        if (real) {
+            RegisterTranslatedWindow(texts::Family::Translator, w, w == about);
+            continue;
+        }
+        if (n == "Fdialogmsg" || n == "Fquery" || n == "Fmessage") continue;
+        RegisterTranslatedWindow(translatorFamily(n) ? texts::Family::Translator : texts::Family::Controller, w);
     }
+    pvtParameters->setContextProvider([] {
+        PvtParametersContext c;
+        const MachineConfig m = gMain->machineConfig();
+        c.GroupName = m.GroupName;
+        for (int a = 0; a < 3; ++a)
+            c.Positioners[static_cast<std::size_t>(a)] = m.GroupName + "." + m.AxisNames[static_cast<std::size_t>(a)];
+        c.XYGroupOnly = m.XYGroupOnly;
+        c.CurrentPosition = m.CurrentPosition;
+        return c;
+    });
+    gMain->setHelperWindows(io, axes, about, pvtParameters, pvtControl, textEditor, maintenance);
+    createView3D(gMain);
+    gLink = std::make_unique<JobLinkImpl>();
+    gMain->setLink(gLink.get());
+    auto* server = new RemoteServer(*gMain, gMain);
+    gMain->setServerHook([server](bool active, int port) {
+        if (active) server->activate(static_cast<quint16>(port));
+        else server->deactivate();
+    });
     gMain->setBatchRunner(std::make_unique<BatchRunner>(cl));
+    auto* poll = new PositionPoll(*gMain, gMain);
+    gMain->setPoll(poll);
+    poll->start(gMain->settings().EncoderPeriod);
     return gMain;
 }
 
@@ -63,6 +164,7 @@ void applyOptions(const CommandLine& clIn)
     if (cl.CommandMode != 0 && FindFileNoCase(gMain->gcodeFolder(), cl.CommandFile).empty()) cl.CommandMode = 0;
     gMain->setBatchRunner(std::make_unique<BatchRunner>(cl));
     gMain->setBatchMode(cl.CommandMode != 0);
+    if (cl.Extend) gMain->ExtendClick();
     if (cl.QuietMode || cl.Reduce) gMain->reduceLayout();
     for (const NumericOption& o : kNumericOptions) {
         const OptionValue v = ReadOptionValue(cl.CommandTail, o);

@@ -1,96 +1,930 @@
 #include "tfmain.h"
 
+#include "aboutbox.h"
+#include "gcodelistmodel.h"
+#include "jobconversion.h"
+#include "joblink.h"
+#include "jobworker.h"
+#include "mainwindowtexts.h"
+#include "pvtparameters.h"
+#include "tfaxes.h"
+#include "tfio.h"
+#include "tfmain_util.h"
+
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/fileutil.h"
 #include "app/inifile.h"
 #include "app/language.h"
+#include "translator/gcodetext.h"
+#include "translator/numtext.h"
+#include "translator/scttraject.h"
+#include "translator/tclscript.h"
+#include "translator/texts.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
+#include <QVBoxLayout>
+
+#include <Qsci/qscilexertcl.h>
+#include <Qsci/qsciprinter.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
 
 namespace mvx {
+
+namespace {
+
+using namespace mainui;
+
+QsciScintilla* makeView(QWidget* parent, const char* name, bool tcl)
+{
+    auto* v = new QsciScintilla(parent);
+    v->setObjectName(name);
+    v->setUtf8(true);
+    v->setMarginLineNumbers(0, true);
+    v->setMarginWidth(0, "00000000");
+    if (tcl) v->setLexer(new QsciLexerTCL(v));
+    return v;
+}
+
+QPushButton* makeButton(QWidget* parent, QLayout* layout, const char* name, const char* text)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    layout->addWidget(b);
+    return b;
+}
+
+}  // namespace
+
+using namespace mainui;
+
+// ---------------------------------------------------------------------------------------------
+// Creation
 
 TFmain::TFmain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName("Fmain");
     setWindowTitle("MOVANTRIX");
-    mSimulationLabel = new QLabel("SIMULATION", this);
-    mSimulationLabel->setObjectName("LabelSimulation");
-    statusBar()->addPermanentWidget(mSimulationLabel);
+    RegisterMainWindowTexts();
+    buildWidgets();
+    buildMenus();
     RememberWindowPosition(this, true);
     RegisterTranslatedWindow(texts::Family::Translator, this);
+    SetLanguageHook(texts::Family::Translator, [this](int n) {
+        if (QAction* a = action(n == 2 ? "English1" : n == 3 ? "Other1" : "French1")) a->setChecked(true);
+        refreshModeLabel();
+        refreshSpeedBoxes();
+        if (mView3D) mView3D->RefreshLegend();
+    });
     FormCreate();
 }
 
-TFmain::~TFmain() = default;
+TFmain::~TFmain()
+{
+    // The hook captures this window.
+    SetLanguageHook(texts::Family::Translator, {});
+}
+
+void TFmain::buildWidgets()
+{
+    auto* central = new QWidget(this);
+    auto* h = new QHBoxLayout(central);
+    h->setContentsMargins(2, 2, 2, 2);
+
+    // Left panel: file in use, simulation and mode labels, direct-mode buttons, job buttons, lamps.
+    mLeftPanel = new QWidget(central);
+    mLeftPanel->setObjectName("LeftPanel");
+    mLeftPanel->setFixedWidth(176);
+    auto* lv = new QVBoxLayout(mLeftPanel);
+    lv->setContentsMargins(0, 0, 0, 0);
+    mEdit3 = new QLineEdit(mLeftPanel);
+    mEdit3->setObjectName("Edit3");
+    mEdit3->setReadOnly(true);
+    lv->addWidget(mEdit3);
+    mSimulationLabel = new QLabel("SIMULATION", mLeftPanel);
+    mSimulationLabel->setObjectName("LabelSimulation");
+    mSimulationLabel->setStyleSheet("color: red; font-weight: bold;");
+    lv->addWidget(mSimulationLabel);
+    auto* modeRow = new QHBoxLayout;
+    auto* modeCaption = new QLabel("Mode:", mLeftPanel);
+    modeCaption->setObjectName("LabelModeCaption");
+    modeCaption->installEventFilter(this);
+    mModeLabel = new QLabel(mLeftPanel);
+    mModeLabel->setObjectName("LabelMode");
+    mModeLabel->installEventFilter(this);
+    modeRow->addWidget(modeCaption);
+    modeRow->addWidget(mModeLabel, 1);
+    lv->addLayout(modeRow);
+    mDirect[0] = makeButton(mLeftPanel, lv, "SpeedButtonBlock", "Block/block");
+    mDirect[0]->setCheckable(true);
+    mDirect[1] = makeButton(mLeftPanel, lv, "BitBtnWholeFile", "Whole file");
+    mDirect[2] = makeButton(mLeftPanel, lv, "BitBtnNext", "Next");
+    mDirect[3] = makeButton(mLeftPanel, lv, "BitBtnAbort", "Abort");
+    mRead = makeButton(mLeftPanel, lv, "BitBtnReadGcode", "&Read Gcode File");
+    mSave = makeButton(mLeftPanel, lv, "BitBtn1", "&Save Gcode File");
+    mCreate = makeButton(mLeftPanel, lv, "BitBtnCreateKVXFile", "&Create KVX Files");
+    mExecute = makeButton(mLeftPanel, lv, "BitBtnExecuteKVX", "&Execute KVX Files");
+    mVerify = makeButton(mLeftPanel, lv, "BitBtnVerifyPVT", "&Verify all PVT files");
+    mStop = makeButton(mLeftPanel, lv, "BitBtn7", "STOP");
+    mStop->setStyleSheet("color: red; font-weight: bold;");
+    mLampPanel = new QWidget(mLeftPanel);
+    mLampPanel->setObjectName("PanelLamps");
+    auto* lamps = new QHBoxLayout(mLampPanel);
+    const char* lampTexts[5] = {"A", "M3", "M4", "M7", "M8"};
+    for (int i = 0; i < 5; ++i) {
+        auto* col = new QVBoxLayout;
+        auto* lamp = new QLabel(mLampPanel);
+        lamp->setObjectName(QString("Shape%1").arg(i + 1));
+        lamp->setFixedSize(16, 16);
+        lamp->setStyleSheet("background: silver; border-radius: 8px;");
+        auto* text = new QLabel(lampTexts[i], mLampPanel);
+        text->setObjectName(QString("LabelShape%1").arg(i + 1));
+        col->addWidget(lamp);
+        col->addWidget(text);
+        lamps->addLayout(col);
+    }
+    lv->addWidget(mLampPanel);
+    lv->addStretch(1);
+    h->addWidget(mLeftPanel);
+
+    // Page control and right panel, behind a splitter.
+    mSplitter = new QSplitter(Qt::Horizontal, central);
+    mSplitter->setObjectName("Splitter1");
+    mPages = new QTabWidget(mSplitter);
+    mPages->setObjectName("PageControl1");
+
+    mTabGcode = new QWidget;
+    mTabGcode->setObjectName("TabSheetGcode");
+    auto* gv = new QVBoxLayout(mTabGcode);
+    mModel = new GCodeListModel(this);
+    mList = new QListView(mTabGcode);
+    mList->setObjectName("ListBox1");
+    mList->setModel(mModel);
+    mList->setUniformItemSizes(true);
+    mList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mList->viewport()->installEventFilter(this);
+    mEdit2 = new QLineEdit(mTabGcode);
+    mEdit2->setObjectName("Edit2");
+    gv->addWidget(mList, 1);
+    gv->addWidget(mEdit2);
+    mPages->addTab(mTabGcode, "Edit Gcode");
+
+    mTabTcl = new QWidget;
+    mTabTcl->setObjectName("TabSheetTCL");
+    auto* tv = new QVBoxLayout(mTabTcl);
+    mTclView = makeView(mTabTcl, "SynEditTCL", true);
+    tv->addWidget(mTclView);
+    mPages->addTab(mTabTcl, "TCL");
+
+    mTabPvt = new QWidget;
+    mTabPvt->setObjectName("TabSheetPVT");
+    auto* pv = new QVBoxLayout(mTabPvt);
+    mPvtChoice = new QComboBox(mTabPvt);
+    mPvtChoice->setObjectName("ComboBox1");
+    mPvtView = makeView(mTabPvt, "SynEditPVT", false);
+    pv->addWidget(mPvtChoice);
+    pv->addWidget(mPvtView, 1);
+    mPages->addTab(mTabPvt, "PVT");
+
+    mTabSct = new QWidget;
+    mTabSct->setObjectName("TabSheetSCT");
+    auto* sv = new QVBoxLayout(mTabSct);
+    mSctView = makeView(mTabSct, "SynEdit1", false);
+    sv->addWidget(mSctView);
+    mPages->addTab(mTabSct, "SCT");
+
+    mTab3D = new QWidget;
+    mTab3D->setObjectName("TabSheet3D");
+    new QVBoxLayout(mTab3D);
+    mPages->addTab(mTab3D, "Show 3D");
+    mPages->setTabVisible(mPages->indexOf(mTab3D), false);
+
+    mRightPanel = new QWidget(mSplitter);
+    mRightPanel->setObjectName("RightPanel");
+    auto* rv = new QVBoxLayout(mRightPanel);
+    mExecLine = makeButton(mRightPanel, rv, "BitBtnExecuteline", "&Execute a line");
+    mLineEdit[0] = makeButton(mRightPanel, rv, "BitBtn8", "&Add a line");
+    mLineEdit[1] = makeButton(mRightPanel, rv, "BitBtn9", "&Insert a line");
+    mLineEdit[2] = makeButton(mRightPanel, rv, "BitBtn10", "&Modify a line");
+    mLineEdit[3] = makeButton(mRightPanel, rv, "BitBtn11", "&Delete a line");
+    auto* posLabel = new QLabel("Positionning speed", mRightPanel);
+    posLabel->setObjectName("LabelPositionSpeed");
+    rv->addWidget(posLabel);
+    mPosSpeed = new QLineEdit(mRightPanel);
+    mPosSpeed->setObjectName("EditPositionSpeed");
+    mPosSpeed->setReadOnly(true);
+    rv->addWidget(mPosSpeed);
+    auto* workLabel = new QLabel("Working speed", mRightPanel);
+    workLabel->setObjectName("LabelWorkSpeed");
+    rv->addWidget(workLabel);
+    mWorkSpeed = new QLineEdit(mRightPanel);
+    mWorkSpeed->setObjectName("EditWorkSpeed");
+    mWorkSpeed->setReadOnly(true);
+    rv->addWidget(mWorkSpeed);
+    mFNote1 = new QLabel("Selected by ", mRightPanel);
+    mFNote1->setObjectName("LabelFCodes1");
+    mFNote2 = new QLabel("\"F\" Commands", mRightPanel);
+    mFNote2->setObjectName("LabelFCodes2");
+    rv->addWidget(mFNote1);
+    rv->addWidget(mFNote2);
+    auto* accLabel = new QLabel("Acceleration", mRightPanel);
+    accLabel->setObjectName("LabelAcceleration");
+    rv->addWidget(accLabel);
+    mAccel = new QLineEdit(mRightPanel);
+    mAccel->setObjectName("EditAcceleration");
+    mAccel->setReadOnly(true);
+    rv->addWidget(mAccel);
+    mModelLabel = new QLabel(mRightPanel);
+    mModelLabel->setObjectName("LabelModel");
+    rv->addWidget(mModelLabel);
+    rv->addStretch(1);
+    mSplitter->addWidget(mPages);
+    mSplitter->addWidget(mRightPanel);
+    mSplitter->setStretchFactor(0, 1);
+    h->addWidget(mSplitter, 1);
+    setCentralWidget(central);
+
+    for (int i = 0; i < 5; ++i) {
+        mStatus[static_cast<std::size_t>(i)] = new QLabel(this);
+        mStatus[static_cast<std::size_t>(i)]->setObjectName(QString("StatusPanel%1").arg(i));
+        mStatus[static_cast<std::size_t>(i)]->setMinimumWidth(i == 4 ? 200 : 90);
+        statusBar()->addWidget(mStatus[static_cast<std::size_t>(i)], i == 4 ? 1 : 0);
+    }
+
+    auto on = [this](QPushButton* b, auto f) {
+        connect(b, &QPushButton::clicked, this, [f] { guarded(f); });
+    };
+    on(mRead, [this] { BitBtnReadGcodeClick(true); });
+    on(mSave, [this] { BitBtn1Click(); });
+    on(mCreate, [this] { BitBtnCreateKVXFileClick(true); });
+    on(mExecute, [this] { BitBtnExecuteKVXClick(true); });
+    on(mVerify, [this] { BitBtnVerifyPVTClick(true); });
+    on(mStop, [this] { BitBtn7Click(); });
+    on(mLineEdit[0], [this] { BitBtn8Click(); });
+    on(mLineEdit[1], [this] { BitBtn9Click(); });
+    on(mLineEdit[2], [this] { BitBtn10Click(); });
+    on(mLineEdit[3], [this] { BitBtn11Click(); });
+    connect(mDirect[0], &QPushButton::toggled, this, [this](bool down) { mBlockByBlock = down ? 1 : 0; });
+    on(mDirect[2], [this] { NextClick(); });
+    on(mDirect[3], [this] { AbortClick(); });
+    on(mDirect[1], [this] { BitBtnExecuteKVXClick(true); });
+    connect(mList, &QListView::clicked, this, [this] { guarded([this] { ListBox1Click(); }); });
+    connect(mPvtChoice, &QComboBox::activated, this, [this] { guarded([this] { ComboBox1Change(); }); });
+    connect(mPvtView, &QsciScintilla::textChanged, this, [this] {
+        if (!mLoadingPvt) mPvtEdited = true;
+    });
+    connect(mPages, &QTabWidget::currentChanged, this, [this] { guarded([this] { PageChange(); }); });
+}
+
+QAction* TFmain::addAction(QMenu* menu, const char* name, const char* text, std::function<void()> slot)
+{
+    auto* a = new QAction(QString::fromUtf8(text), this);
+    a->setObjectName(name);
+    if (menu) menu->addAction(a);
+    if (slot) connect(a, &QAction::triggered, this, [slot] { guarded(slot); });
+    return a;
+}
+
+void TFmain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    mFileMenu = bar->addMenu("&Fichiers");
+    mFileMenu->menuAction()->setObjectName("Fichiers1");
+    addAction(mFileMenu, "Edit1", "Edit", [this] {
+        if (mTextEditor) mTextEditor->exec();
+    });
+    mPrintGcode = addAction(mFileMenu, "printGcode1", "print Gcode", [this] { PrintGcodeClick(); });
+    mPrintTcl = addAction(mFileMenu, "printTCL1", "print TCL", [this] { PrintTclClick(); });
+    mSaveAll = addAction(mFileMenu, "Enregistertout1", "Enregister tout", [this] { EnregistertoutClick(); });
+    mFileMenu->addSeparator();
+    addAction(mFileMenu, "Quit1", "Quit", [this] { close(); });
+
+    mMaintMenu = bar->addMenu("&Maintenance");
+    mMaintMenu->menuAction()->setObjectName("Maintenance1");
+    mKvx1 = addAction(mMaintMenu, "KVX1", "KVX", [this] {
+        if (mMaintenance) mMaintenance->exec();
+    });
+    mInit1 = addAction(mMaintMenu, "Init1", "Init", [this] { Init1Click(); });
+    mDebug1 = addAction(mMaintMenu, "Debug1", "Debug", nullptr);
+    mDebug1->setCheckable(true);
+    connect(mDebug1, &QAction::toggled, this, [](bool on) { common().Debug = on; });
+    mPvt1 = addAction(mMaintMenu, "PVT1", "PVT", [this] {
+        if (mPvtControl) mPvtControl->exec();
+    });
+    mDessinerSct = addAction(mMaintMenu, "DessinerSCT1", "Dessiner  SCT", [this] { DessinerSCT1Click(); });
+    addAction(mMaintMenu, "Axes1", "&Axes", [this] { AxesClick(); });
+    addAction(mMaintMenu, "Outputs1", "&Outputs", [this] { OutputsClick(); });
+
+    mSetupMenu = bar->addMenu("&Setup");
+    mSetupMenu->menuAction()->setObjectName("Setup1");
+    for (const NumericSetting& s : kNumericSettings) {
+        const std::string act = s.Action;
+        addAction(mSetupMenu, s.Action, s.Item, [this, act] { NumericSettingClick(act); });
+    }
+    QAction* f = addAction(mSetupMenu, "useFCodes1", "use \"F\" Codes", nullptr);
+    f->setCheckable(true);
+    connect(f, &QAction::triggered, this, [this](bool on) {
+        guarded([&] {
+            mSet.UseFCodes = on;
+            if (IniFile* ini = SettingsIni()) ini->writeBool("SPEED", "USE F CODES", on);
+            refreshSpeedBoxes();
+        });
+    });
+    QAction* erase = addAction(mSetupMenu, "Erasestepbystep1", "Erase step by step", nullptr);
+    erase->setCheckable(true);
+    connect(erase, &QAction::triggered, this, [this](bool on) {
+        mSet.EraseStepByStep = on;
+        if (IniFile* ini = SettingsIni()) ini->writeBool("DRAWING", "ERASE STEP BY STEP", on);
+    });
+    addAction(mSetupMenu, "KVXAddress1", "&KVX Address", [this] { KVXAddressClick(); });
+    QMenu* display = mSetupMenu->addMenu("Display");
+    display->menuAction()->setObjectName("Display1");
+    addAction(display, "Backgroundcolor1", "Background color", nullptr);
+    QMenu* language = mSetupMenu->addMenu("Language");
+    language->menuAction()->setObjectName("Language1");
+    auto* langGroup = new QActionGroup(this);
+    int n = 1;
+    for (auto [name, text] : {std::pair{"French1", "French"}, std::pair{"English1", "English"}, std::pair{"Other1", "Other"}}) {
+        const int number = n++;
+        QAction* a = addAction(language, name, text, [this, number] { LanguageClick(number); });
+        a->setCheckable(true);
+        langGroup->addAction(a);
+    }
+    QAction* server = addAction(mSetupMenu, "ServeurTCPIP1", "Serveur TCP-IP", nullptr);
+    server->setCheckable(true);
+    connect(server, &QAction::triggered, this, [this] { guarded([this] { ServerToggleClick(); }); });
+    addAction(mSetupMenu, "Serverport1", "Server port", [this] { ServerPortClick(); });
+
+    QMenu* modeMenu = bar->addMenu("Mode");
+    modeMenu->menuAction()->setObjectName("Mode1");
+    auto* modes = new QActionGroup(this);
+    mSct = addAction(modeMenu, "SCT1", "SCT/ TCL", [this] { ModeClick(1); });
+    mTcl = addAction(modeMenu, "TCL1", "TCL", [this] { ModeClick(2); });
+    mDirectMode = addAction(modeMenu, "KVXdirect1", "KVX direct", [this] { ModeClick(3); });
+    for (QAction* a : {mSct, mTcl, mDirectMode}) {
+        a->setCheckable(true);
+        modes->addAction(a);
+    }
+
+    QMenu* help = bar->addMenu("?");
+    help->menuAction()->setObjectName("Help1");
+    addAction(help, "About1", "&About", [this] { AboutClick(); });
+    addAction(help, "Helpfile1", "Hel&p file", [this] { OpenDocument(common().ProgramDir + mSet.HelpFile); });
+
+    mExtend1 = addAction(nullptr, "Extend1", "Extend", [this] { ExtendClick(); });
+    mReduce1 = addAction(nullptr, "Reduce1", "Reduce", [this] { ReduceClick(); });
+    bar->addAction(mExtend1);
+    bar->addAction(mReduce1);
+
+    // Hidden until the about window reveals them.
+    mPvt1->setVisible(false);
+    mDessinerSct->setVisible(false);
+    mKvx1->setVisible(false);
+    mDebug1->setVisible(false);
+}
 
 void TFmain::FormCreate()
 {
-    if (IniFile* ini = SettingsIni()) mLastFile = ini->readString("TRAJECTORY", "LAST", "");
+    if (IniFile* ini = SettingsIni()) mSet.Read(*ini);
+    mLastFile = mSet.LastFile;
+    common().ControllerIp = mSet.ControllerIp;
+    if (IniFile* ini = SettingsIni()) {
+        const int lw = static_cast<int>(ini->readInteger("LEFT PANEL", "WIDTH", mLeftPanel->width()));
+        if (lw >= 120 && lw <= 600) mLeftPanel->setFixedWidth(lw);
+        const int rw = static_cast<int>(ini->readInteger("RIGHT PANEL", "WIDTH", 0));
+        if (rw > 0) mSplitter->setSizes({600, rw});
+    }
+    if (QAction* f = action("useFCodes1")) f->setChecked(mSet.UseFCodes);
+    if (QAction* e = action("Erasestepbystep1")) e->setChecked(mSet.EraseStepByStep);
+    if (QAction* s = action("ServeurTCPIP1")) s->setChecked(mSet.ServerActive);
+    refreshSpeedBoxes();
+    for (const char* d : {"GCODE", "TMP"}) QDir().mkpath(QString::fromStdString(common().ProgramDir + d));
+    mVerify->setEnabled(false);
+    mExecute->setEnabled(false);
+    mCreate->setEnabled(false);
+    mSave->setEnabled(false);
+    mExecLine->setEnabled(false);
+    mPrintGcode->setEnabled(false);
+    mPrintTcl->setEnabled(false);
+    mSaveAll->setEnabled(false);
+    mDirect[2]->setEnabled(false);
+    mDirect[3]->setEnabled(false);
+    // A stored direct mode holds until the activation knows whether a controller is there.
+    applyMode(ModeFromText(mSet.Mode), false, false);
+    applyLayout(mSet.Extended);
+    PageChange();
 }
 
-void TFmain::setBatchRunner(std::unique_ptr<BatchRunner> runner) { mBatch = std::move(runner); }
+void TFmain::setHelperWindows(TFIO* io, TFaxes* axes, TAboutBox* about, TFPVTparameters* pvtParameters,
+                              QDialog* pvtControl, QDialog* textEditor, QDialog* maintenance)
+{
+    mIo = io;
+    mAxes = axes;
+    mAbout = about;
+    mPvtParameters = pvtParameters;
+    mPvtControl = pvtControl;
+    mTextEditor = textEditor;
+    mMaintenance = maintenance;
+    if (mAbout) mAbout->setServiceViewsHandler([this](bool on) { setServiceViews(on); });
+}
 
-void TFmain::setSimulation(bool simulation) { mSimulationLabel->setVisible(simulation); }
+void TFmain::setView3D(QWidget* widget, JobView3D* view)
+{
+    mView3D = view;
+    if (widget) mTab3D->layout()->addWidget(widget);
+}
+
+void TFmain::setServerHook(std::function<void(bool, int)> hook)
+{
+    mServerHook = std::move(hook);
+    if (mServerHook) mServerHook(mSet.ServerActive, mSet.ServerPort);
+}
+
+void TFmain::setGroupShape(bool xyOnly, int axisCount)
+{
+    mXYGroupOnly = xyOnly;
+    mGroupAxisCount = axisCount;
+    if (mAxes) mAxes->setGroupShape(xyOnly, axisCount);
+}
+
+void TFmain::setBatchRunner(std::unique_ptr<BatchRunner> runner)
+{
+    mBatch = std::move(runner);
+    if (mBatch) mQuiet = mBatch->commandLine().QuietMode;
+}
+
+void TFmain::setSimulation(bool simulation)
+{
+    mSimulationLabel->setVisible(simulation);
+    common().ControllerUsable = simulation ? 0 : 1;
+    applyMode(mMode, false, false);
+}
 
 bool TFmain::simulation() const { return !mSimulationLabel->isHidden(); }
 
 void TFmain::applyNumericOption(const std::string& section, const std::string& key, double value)
 {
     if (IniFile* ini = SettingsIni()) ini->writeFloat(section, key, value);
+    if (key == "POSITIONNING") mSet.PositioningSpeed = value;
+    else if (key == "WORKING") mSet.WorkingSpeed = value;
+    else if (key == "ACCELERATION") mSet.PvtAcceleration = value;
+    else if (key == "ANGULARY STEP") mSet.AngularStep = value;
+    else if (key == "DISCONTINUITY ANGLE MAX") mSet.DiscontinuityAngleMax = value;
+    refreshSpeedBoxes();
 }
 
 std::string TFmain::gcodeFolder() const { return common().ProgramDir + "GCODE/"; }
+std::string TFmain::outputFolder() const { return common().ProgramDir + "TMP/"; }
+const std::vector<std::string>& TFmain::lines() const { return mModel->lines(); }
 
-void TFmain::reduceLayout() {}
-void TFmain::selectMode(int mode) { mMode = mode; }
-bool TFmain::readFile(const std::string&) { return false; }
-bool TFmain::convert() { return false; }
-bool TFmain::initialise() { return simulation() ? true : false; }
-bool TFmain::execute() { return false; }
+QAction* TFmain::action(const char* objectName) const { return findChild<QAction*>(objectName); }
+
+std::string TFmain::tclText() const { return viewText(mTclView); }
+int TFmain::tclLineCount() const
+{
+    return static_cast<int>(mTclView->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT));
+}
+std::string TFmain::pvtText() const { return viewText(mPvtView); }
+std::string TFmain::sctText() const { return viewText(mSctView); }
+
+MachineConfig TFmain::machineConfig() const
+{
+    MachineConfig c;
+    c.PositioningSpeed = mSet.PositioningSpeed;
+    c.WorkingSpeed = mSet.WorkingSpeed;
+    c.PvtAcceleration = mSet.PvtAcceleration;
+    c.DiscontinuityAngleMax = mSet.DiscontinuityAngleMax;
+    c.AngularStep = mSet.AngularStep;
+    c.NbDigit = mSet.NbDigit;
+    c.NbDigitPvt = mSet.NbDigitPvt;
+    if (mAxes) {
+        c.GroupName = mAxes->groupName();
+        c.AxisNames = mAxes->axisNames();
+    }
+    c.XYGroupOnly = mXYGroupOnly;
+    c.GroupAxisCount = mGroupAxisCount;
+    if (mIo) {
+        const auto rows = mIo->rows();
+        c.ActivateTool = rows[0];
+        c.M03M05 = rows[1];
+        c.M04M05 = rows[2];
+        c.M07M09 = rows[3];
+        c.M08M09 = rows[4];
+        c.ExtendedIo = mIo->extendedIo();
+    }
+    // A name with a line break would end the header's comment line early.
+    c.GCodeFileName = mFileName;
+    gtext::RemoveLineBreaks(c.GCodeFileName);
+    c.UseFCodes = mSet.UseFCodes;
+    c.DirectMode = mMode == 3;
+    c.Simulation = simulation();
+    // Without a controller there is no position read: the job starts at the origin, never at
+    // the "not read yet" value.
+    const bool read = mCurrentPosition[0] > -8000.0 || mCurrentPosition[1] > -8000.0 || mCurrentPosition[2] > -8000.0;
+    c.CurrentPosition = (simulation() || !read) ? std::array<double, 3>{0.0, 0.0, 0.0} : mCurrentPosition;
+    if (c.XYGroupOnly) c.CurrentPosition[2] = 0.0;
+    return c;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Small helpers
+
+void TFmain::setStatus(int panel, const std::string& text)
+{
+    if (panel == 4 && mQuiet) return;
+    mStatus[static_cast<std::size_t>(panel)]->setText(QString::fromStdString(text));
+}
+
+void TFmain::report(const std::string& text)
+{
+    if (text.empty()) return;
+    if (mBatchMode) {
+        std::string t = text;
+        for (std::size_t p = t.find("§"); p != std::string::npos; p = t.find("§")) t.replace(p, std::string("§").size(), " ");
+        std::fprintf(stderr, "%s\n", t.c_str());
+        return;
+    }
+    ShowMsg(text);
+}
+
+void TFmain::refreshModeLabel()
+{
+    mModeLabel->setText(mMode == 1 ? "SCT" : mMode == 2 ? "TCL/PVT" : "KVX Direct");
+    static const char* kModels[] = {"C", "Q", "D", "RL", "RL-D"};
+    const int m = GetControllerModel();
+    mModelLabel->setText(!simulation() && m >= 0 && m <= 4 ? kModels[m] : "");
+}
+
+void TFmain::refreshSpeedBoxes()
+{
+    mPosSpeed->setText(QString::fromStdString(num::fixed(mSet.PositioningSpeed, mSet.NbDigit, 12)));
+    mWorkSpeed->setText(QString::fromStdString(num::fixed(mSet.WorkingSpeed, mSet.NbDigit, 12)));
+    mAccel->setText(QString::fromStdString(num::fixed(mSet.PvtAcceleration, mSet.NbDigit, 12)));
+    mPosSpeed->setVisible(!mSet.UseFCodes);
+    mWorkSpeed->setVisible(!mSet.UseFCodes);
+    mFNote1->setVisible(mSet.UseFCodes);
+    mFNote2->setVisible(mSet.UseFCodes);
+}
+
+void TFmain::setPageVisible(QWidget* page, bool visible)
+{
+    const int i = mPages->indexOf(page);
+    if (i >= 0) mPages->setTabVisible(i, visible);
+}
+
+void TFmain::showTab(QWidget* page)
+{
+    const int i = mPages->indexOf(page);
+    if (i >= 0 && mPages->isTabVisible(i)) mPages->setCurrentIndex(i);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Activation, closing
+
+void TFmain::changeEvent(QEvent* e)
+{
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) guarded([this] { FormActivate(); });
+}
+
+void TFmain::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    refreshModeLabel();
+    // Platforms without a window manager (offscreen, bare X) may never activate the window.
+    activateWindow();
+    QTimer::singleShot(200, this, [this] { guarded([this] { FormActivate(); }); });
+}
+
+void TFmain::FormActivate()
+{
+    const bool sim = simulation();
+    mKvx1->setEnabled(!sim);
+    if (QAction* a = action("Axes1")) a->setEnabled(!sim);
+    if (QAction* a = action("Outputs1")) a->setEnabled(!sim);
+    mDirectMode->setEnabled(!sim);
+    mInit1->setEnabled(!sim);
+    mVerify->setVisible(!sim && mMode != 3);
+    if (mAxes) mAxes->FormCreate();
+    if (sim && mMode == 3) applyMode(1, true);
+    mLampPanel->setVisible(!sim);
+    mModelLabel->setVisible(!sim);
+    refreshModeLabel();
+    if (mBatch) mBatch->onActivated(*this);
+}
+
+void TFmain::FormClose()
+{
+    if (IniFile* ini = SettingsIni()) {
+        ini->writeInteger("Fmain", "top", y());
+        ini->writeInteger("Fmain", "left", x());
+        ini->writeInteger("Fmain", "height", height());
+        ini->writeInteger("Fmain", "width", width());
+        ini->writeInteger("LEFT PANEL", "WIDTH", mLeftPanel->width());
+        ini->writeInteger("RIGHT PANEL", "WIDTH", mRightPanel->width());
+        ini->writeString("HELP", "FILE", mSet.HelpFile);
+        ini->writeBool("SIZE", "EXTENDED", mExtended);
+    }
+    for (const auto& hook : mCloseHooks) guarded(hook);
+    if (simulation()) EmptyFolder(outputFolder());
+}
+
+void TFmain::closeEvent(QCloseEvent* e)
+{
+    if (!mClosing) {
+        mClosing = true;
+        // A running conversion or script ends at its next line.
+        common().StopRequested = 1;
+        guarded([this] { FormClose(); });
+    }
+    e->accept();
+    QApplication::quit();
+}
 
 void TFmain::closeProgram()
 {
     QTimer::singleShot(0, this, [this] { close(); });
 }
 
-void TFmain::changeEvent(QEvent* e)
+bool TFmain::eventFilter(QObject* watched, QEvent* e)
 {
-    QMainWindow::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) {
-        try {
-            FormActivate();
-        } catch (...) {
+    if (watched == mList->viewport() && e->type() == QEvent::MouseButtonPress) {
+        mShowLineOrigin = static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
+    } else if (e->type() == QEvent::MouseButtonPress &&
+               (watched == mModeLabel || watched->objectName() == "LabelModeCaption")) {
+        guarded([this] { AboutClick(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mode, layouts, pages
+
+void TFmain::applyMode(int mode, bool store, bool fallback)
+{
+    if (mode < 1 || mode > 3) return;
+    if (mode == 3 && simulation() && fallback) mode = 1;
+    const bool wasDirect = mMode == 3;
+    mMode = mode;
+    (mode == 1 ? mSct : mode == 2 ? mTcl : mDirectMode)->setChecked(true);
+    if (store)
+        if (IniFile* ini = SettingsIni()) ini->writeString("MAIN", "MODE", ModeText(mode));
+    mSet.Mode = ModeText(mode);
+    setPageVisible(mTabSct, mode == 1);
+    setPageVisible(mTabTcl, mode != 3);
+    mCreate->setVisible(mode != 3);
+    mVerify->setVisible(mode != 3 && !simulation());
+    for (QPushButton* b : mDirect) b->setVisible(mode == 3);
+    mDessinerSct->setVisible(mode == 1 && mPvt1->isVisible());
+    if (mode == 3 && !wasDirect) mExecute->setEnabled(mCreate->isEnabled());
+    refreshModeLabel();
+}
+
+void TFmain::selectMode(int mode) { applyMode(mode, true); }
+
+void TFmain::ModeClick(int mode) { applyMode(mode, true); }
+
+void TFmain::applyLayout(bool extended)
+{
+    mExtended = extended;
+    if (extended) {
+        setMinimumSize(800, 638);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(800, std::max(638, height()));
+        mReduce1->setVisible(true);
+        mExtend1->setVisible(false);
+        for (QMenu* m : {mFileMenu, mMaintMenu, mSetupMenu}) {
+            m->menuAction()->setVisible(true);
+            m->menuAction()->setEnabled(true);
         }
+        mKvx1->setVisible(mServiceMenusVisible);
+        mDebug1->setVisible(mServiceMenusVisible);
+        mPages->setVisible(true);
+        mPages->setEnabled(true);
+        mRightPanel->setVisible(true);
+        mRightPanel->setEnabled(true);
+        mSplitter->setVisible(true);
+    } else {
+        setMinimumSize(188, 638);
+        setMaximumSize(188, 638);
+        resize(188, 638);
+        mReduce1->setVisible(false);
+        mExtend1->setVisible(true);
+        for (QMenu* m : {mFileMenu, mMaintMenu, mSetupMenu}) {
+            m->menuAction()->setVisible(false);
+            m->menuAction()->setEnabled(false);
+        }
+        mPages->setVisible(false);
+        mRightPanel->setVisible(false);
+        mSplitter->setVisible(false);
     }
 }
 
-void TFmain::showEvent(QShowEvent* e)
+void TFmain::reduceLayout() { applyLayout(false); }
+void TFmain::ExtendClick() { applyLayout(true); }
+void TFmain::ReduceClick() { applyLayout(false); }
+
+void TFmain::PageChange()
 {
-    QMainWindow::showEvent(e);
-    // Platforms without a window manager (offscreen, bare X) may never activate the window.
-    activateWindow();
-    QTimer::singleShot(200, this, [this] {
-        try {
-            FormActivate();
-        } catch (...) {
-        }
-    });
+    QWidget* page = mPages->currentWidget();
+    const bool edit = page == mTabGcode;
+    for (QPushButton* b : mLineEdit) b->setEnabled(edit);
+    // A line is executed on the controller at once: nothing to do in simulation.
+    mExecLine->setEnabled(mGCodeLoaded && !simulation() && (edit || page == mTab3D));
+    // The drawing of a loaded file, once: a million pieces are not rebuilt at every visit.
+    if (page == mTab3D && mView3D && !mDrawingShown && !mLastDrawing.empty()) {
+        mView3D->SetJobPath(mLastDrawing, {0.0, 0.0, 0.0});
+        mDrawingShown = true;
+    }
 }
 
-void TFmain::FormActivate()
+void TFmain::setServiceViews(bool visible)
 {
-    if (mBatch) mBatch->onActivated(*this);
+    setPageVisible(mTab3D, visible);
+    mPvt1->setVisible(visible);
+    mDessinerSct->setVisible(visible && mSct->isChecked());
+    mServiceMenusVisible = visible;
+    if (mExtended) {
+        mKvx1->setVisible(visible);
+        mDebug1->setVisible(visible);
+    }
 }
 
-void TFmain::closeEvent(QCloseEvent* e)
+void TFmain::AboutClick()
 {
-    e->accept();
-    QApplication::quit();
+    if (mAbout) mAbout->exec();
+}
+
+void TFmain::OutputsClick()
+{
+    if (mIo) mIo->exec();
+    ResetJobButtons();
+}
+
+void TFmain::AxesClick()
+{
+    if (simulation()) return;
+    if (mAxes) mAxes->exec();
+}
+
+void TFmain::LanguageClick(int n)
+{
+    SetLanguage(n);
+    LoadLanguage(n);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Setup menu
+
+void TFmain::NumericSettingClick(const std::string& act)
+{
+    const NumericSetting* s = FindNumericSetting(act);
+    if (!s) return;
+    std::string value = num::fixed(NumericSettingValue(mSet, *s), mSet.NbDigit);
+    if (s->Kind == NumericKind::Digits || s->Kind == NumericKind::PvtDigits || s->Kind == NumericKind::PeriodMs)
+        value = num::integer(static_cast<long long>(NumericSettingValue(mSet, *s)));
+    if (!InputQueryDialog(T(s->CaptionKey), T(s->PromptKey) + s->PromptSuffix, value)) return;
+    const std::optional<double> v = CheckNumericAnswer(*s, value);
+    if (!v) {
+        // Refused: the setting keeps its value.
+        ShowMsg(T(s->PromptKey) + " : " + value + " ?");
+        return;
+    }
+    SetNumericSettingValue(mSet, *s, *v);
+    if (IniFile* ini = SettingsIni()) {
+        if (s->Kind == NumericKind::Positive || s->Kind == NumericKind::DegreesToRadians)
+            ini->writeFloat(s->Section, s->Key, *v);
+        else
+            ini->writeInteger(s->Section, s->Key, static_cast<long long>(*v));
+    }
+    refreshSpeedBoxes();
+    if (s->Kind == NumericKind::PeriodMs && mPoll && mPoll->active()) mPoll->start(mSet.EncoderPeriod);
+    ResetJobButtons();
+}
+
+void TFmain::KVXAddressClick()
+{
+    std::string value = common().ControllerIp;
+    if (!InputQueryDialog("TCP-IP", "ADRESSE IP (KVX)", value)) return;
+    gtext::TrimLeftSpaces(value);
+    gtext::RemoveLineBreaks(value);
+    if (value.empty()) return;
+    common().ControllerIp = value;
+    mSet.ControllerIp = value;
+    if (IniFile* ini = SettingsIni()) ini->writeString("TCP-IP", "ADR IP", value);
+}
+
+void TFmain::ServerToggleClick()
+{
+    QAction* a = action("ServeurTCPIP1");
+    mSet.ServerActive = a && a->isChecked();
+    if (IniFile* ini = SettingsIni()) ini->writeBool("TCP-IP server", "Active", mSet.ServerActive);
+    if (mServerHook) mServerHook(mSet.ServerActive, mSet.ServerPort);
+}
+
+void TFmain::ServerPortClick()
+{
+    std::string value = num::integer(mSet.ServerPort);
+    if (!InputQueryDialog("TCP-IP SERVER", "Port used by server : ", value)) return;
+    const std::optional<long long> p = num::parseIntStrict(value);
+    if (!p || *p < 1 || *p > 65535) return;
+    mSet.ServerPort = static_cast<int>(*p);
+    if (IniFile* ini = SettingsIni()) ini->writeInteger("TCP-IP SERVER", "PORT", *p);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Position and output poll
+
+void TFmain::PollHiddenServerStep()
+{
+    if (!mBatch || !mBatch->commandLine().HiddenServer) return;
+    if (isVisible()) hide();
+    if (QAction* a = action("ServeurTCPIP1")) a->setChecked(true);
+    if (!mHiddenServerOn) {
+        mHiddenServerOn = true;
+        mSet.ServerActive = true;
+        if (mServerHook) mServerHook(true, mSet.ServerPort);
+    }
+}
+
+PollSetup TFmain::PollConfiguration() const
+{
+    const MachineConfig c = machineConfig();
+    PollSetup p;
+    p.GroupName = c.GroupName;
+    p.AxisCount = mGroupAxisCount;
+    p.XYGroupOnly = mXYGroupOnly;
+    p.NbDigit = mSet.NbDigit;
+    const OutputRow rows[5] = {c.ActivateTool, c.M03M05, c.M04M05, c.M07M09, c.M08M09};
+    for (int i = 0; i < 5; ++i) p.Lamps[static_cast<std::size_t>(i)] = {rows[i].Gpio, rows[i].Output, rows[i].ActiveLevel};
+    return p;
+}
+
+bool TFmain::Poll3DVisible() const { return mPages->isTabVisible(mPages->indexOf(mTab3D)); }
+
+void TFmain::PollShowAxis(int axis, const std::string& text)
+{
+    if (axis >= 0 && axis < 3) setStatus(axis + 1, text);
+}
+
+void TFmain::PollMoveTool(const std::array<double, 3>& position, bool visible)
+{
+    if (mView3D) mView3D->SetToolPosition(position, visible);
+}
+
+void TFmain::PollStatusColour(StatusColour colour)
+{
+    static const char* kColours[] = {"red", "palette(button)", "yellow", "fuchsia", "blue", "silver", "navy"};
+    const int i = static_cast<int>(colour);
+    statusBar()->setStyleSheet(QString("QStatusBar { background: %1; }").arg(kColours[i >= 0 && i < 7 ? i : 6]));
+}
+
+void TFmain::PollLampLit(int lamp, bool lit)
+{
+    if (lamp < 0 || lamp >= 5) return;
+    if (auto* l = findChild<QLabel*>(QString("Shape%1").arg(lamp + 1)))
+        l->setStyleSheet(QString("background: %1; border-radius: 8px;").arg(lit ? "fuchsia" : "silver"));
+}
+
+void TFmain::PollExecutedPoint(const std::array<double, 3>& point, bool toolActive)
+{
+    if (mView3D) mView3D->AddExecutedPoint(point, toolActive);
+}
+
+void TFmain::PollPositionFault(int code)
+{
+    (void)code;
+    report(T("Stringerreurnomaxe"));
+    // The axes setup is a dialog: not while a program drives the window.
+    if (!mBatchMode && mAxes) mAxes->exec();
 }
 
 }  // namespace mvx

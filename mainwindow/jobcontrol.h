@@ -1,0 +1,75 @@
+#pragma once
+// What the remote-control server and the 3D view need of the main window, as interfaces, so
+// that they are written and tested without the whole window.
+//
+// Thread: everything here is called on the GUI thread only. A job operation (read, create,
+// execute, verify, draw) returns only when the job step has ended; it dispatches window events
+// while it waits, so the caller must expect to be re-entered (a second command, STOP).
+
+#include "translator/observer.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace mvx {
+
+// The job road as the remote-control server drives it. Every operation runs in batch fashion
+// (no dialogs) and returns false when it is refused because its button or menu item is
+// disabled (or the window is in the wrong state), or when the step failed; true when done.
+class JobControl {
+public:
+    virtual ~JobControl() = default;
+
+    // "Init" menu command (disabled in simulation).
+    virtual bool JobInit() = 0;
+    // Extended / reduced layout ("Extend" / "Reduce" menu items must be enabled).
+    virtual bool JobExtend() = 0;
+    virtual bool JobReduce() = 0;
+    // Shows the hidden main window / hides the visible one.
+    virtual bool JobShow() = 0;
+    virtual bool JobHide() = 0;
+    // Loads `fileName` (a bare name, blanks and line breaks already removed by the caller) from
+    // the G-code folder, found without regard to case, lines as they stand (no normalisation).
+    // False when the read button is disabled or the file cannot be read.
+    virtual bool JobRead(const std::string& fileName) = 0;
+    // Read, then convert when the create button is enabled, then execute when the execute
+    // button is then enabled; true only when all three happened.
+    virtual bool JobDraw(const std::string& fileName) = 0;
+    // The create / execute / verify buttons, without a sender.
+    virtual bool JobCreate() = 0;
+    virtual bool JobExecute() = 0;
+    virtual bool JobVerify() = 0;
+    // 1 SCT, 2 TCL, 3 direct. The direct mode in simulation selects SCT and returns false;
+    // any other number returns false and changes nothing.
+    virtual bool JobMode(int mode) = 0;
+    // Makes the "Show 3D" page the current page; false when it cannot be (tab hidden).
+    virtual bool JobShow3D() = 0;
+    // The STOP button (false when it is disabled).
+    virtual bool JobStop() = 0;
+    // Status panel 4 (server events: "Connected to ...", "Disconnected", ...). Kept empty in
+    // quiet mode.
+    virtual void JobStatusText(const std::string& text) = 0;
+};
+
+// What the main window asks of the 3D view on the "Show 3D" page (TabSheet3D). The view
+// widget implements it; the main window calls it only on the GUI thread.
+class JobView3D {
+public:
+    virtual ~JobView3D() = default;
+
+    // Read: clears the executed path, the SCT drawing and the skeletons.
+    virtual void ClearJobDrawings() = 0;
+    // A finished conversion: the whole job path in conversion order (one call per conversion;
+    // `segments` may hold a million pieces). `start` is where the path begins (the origin in
+    // simulation).
+    virtual void SetJobPath(const std::vector<PathSegment>& segments, const std::array<double, 3>& start) = 0;
+    // Execution follow-up: one executed point (tool active or not).
+    virtual void AddExecutedPoint(const std::array<double, 3>& point, bool toolActive) = 0;
+    // The tool cone at the last read position; shown only while a job runs.
+    virtual void SetToolPosition(const std::array<double, 3>& point, bool visible) = 0;
+    // After a language change or an "NB DIGIT" change (the legend's size text).
+    virtual void RefreshLegend() = 0;
+};
+
+}  // namespace mvx

@@ -1,0 +1,172 @@
+#include "jobconversion.h"
+
+#include "app/fileutil.h"
+#include "translator/numtext.h"
+#include "translator/sctconvert.h"
+#include "translator/scttraject.h"
+#include "translator/tclconvert.h"
+#include "translator/tclscript.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace mvx {
+
+namespace {
+
+std::string statusText(const gcode::Status& st)
+{
+    std::string t = st.Text;
+    if (st.Line > 0 && t.find(num::integer(st.Line)) == std::string::npos) t += " " + num::integer(st.Line);
+    return t;
+}
+
+// The SCT list from the G-code lines, starting at the origin. Returns the error text, empty
+// on success.
+std::string buildSctList(const std::vector<std::string>& lines, const MachineConfig& config,
+                         ConversionObserver& observer, sct::Ttraject& list, bool& relativeAtEnd)
+{
+    list.Clear();
+    const sct::BuildResult r = sct::GCodeToElements(lines, config, list, &observer);
+    relativeAtEnd = r.RelativeAtEnd;
+    if (r.Error) return statusText(r.Error);
+    return {};
+}
+
+// The 3D job path of an SCT list, from the origin.
+std::vector<PathSegment> sctDrawing(const sct::Ttraject& list)
+{
+    std::vector<PathSegment> out;
+    const sct::SctDrawing d = sct::DrawAll(list, {0.0, 0.0, 0.0});
+    for (const sct::DrawPolyline& p : d.Paths)
+        for (std::size_t k = 1; k < p.Points.size(); ++k) out.push_back({p.Points[k - 1], p.Points[k], p.Working, -1});
+    return out;
+}
+
+std::string joinLines(const std::vector<std::string>& lines, const char* eol)
+{
+    std::size_t size = 0;
+    for (const std::string& l : lines) size += l.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (const std::string& l : lines) {
+        out += l;
+        out += eol;
+    }
+    return out;
+}
+
+// Writes the PVT files and keeps only their names; the first failure is kept.
+void writePvtFiles(JobConversionOutput& out, const std::string& dir)
+{
+    if (dir.empty()) return;
+    for (tclpath::PvtFile& f : out.PvtFiles) {
+        std::string err;
+        if (out.WriteError.empty() && !WriteFileAtomic(dir + f.Name, f.Text, &err)) out.WriteError = err;
+        std::string().swap(f.Text);
+    }
+}
+
+}  // namespace
+
+bool RelativeModeAtEnd(const std::vector<std::string>& lines)
+{
+    bool relative = false;
+    for (const std::string& raw : lines) {
+        std::string l = raw;
+        // Words outside comments only.
+        std::string clean;
+        int depth = 0;
+        for (char c : l) {
+            if (c == '(') ++depth;
+            else if (c == ')' && depth > 0) --depth;
+            else if (depth == 0 && c != ' ') clean += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        }
+        for (std::size_t p = clean.find('G'); p != std::string::npos; p = clean.find('G', p + 1)) {
+            std::size_t q = p + 1;
+            while (q < clean.size() && clean[q] == '0') ++q;
+            std::size_t e = q;
+            while (e < clean.size() && clean[e] >= '0' && clean[e] <= '9') ++e;
+            const bool decimal = e < clean.size() && clean[e] == '.';
+            if (decimal) continue;
+            const std::string code = clean.substr(q, e - q);
+            if (code == "91") relative = true;
+            else if (code == "90" || code == "53") relative = false;
+        }
+    }
+    return relative;
+}
+
+JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver& observer)
+{
+    JobConversionOutput out;
+    static const std::vector<std::string> kNoLines;
+    const std::vector<std::string>& lines = in.Lines ? *in.Lines : kNoLines;
+    out.RelativeAtEnd = RelativeModeAtEnd(lines);
+
+    if (in.Mode == 1) {
+        std::shared_ptr<sct::Ttraject> list = in.SctList;
+        if (!list || in.RebuildSct) {
+            list = std::make_shared<sct::Ttraject>();
+            // The list is built from the lines as saved, so a later look at TMP.GCODE shows them.
+            std::string err;
+            if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", joinLines(lines, "\r\n"), &err)) {
+                out.SctFailed = true;
+                out.Error = err;
+                return out;
+            }
+            const std::string e = buildSctList(lines, in.Config, observer, *list, out.RelativeAtEnd);
+            if (!e.empty() || observer.StopRequested()) {
+                out.SctFailed = true;
+                out.Stopped = observer.StopRequested();
+                out.Error = e;
+                return out;
+            }
+            out.SctText = list->SctText();
+            // An empty list leaves TEST.SCT as it was.
+            if (!list->Empty() && !in.GCodeDir.empty() &&
+                !WriteFileAtomic(in.GCodeDir + "TEST.SCT", out.SctText, &err)) {
+                out.SctFailed = true;
+                out.Error = err;
+                return out;
+            }
+        } else {
+            out.SctText = list->SctText();
+        }
+        out.SctList = list;
+        out.Drawing = sctDrawing(*list);
+
+        sct::SctConversion gen;
+        const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer);
+        out.ScriptText = joinLines(gen.Script, "\n");
+        for (sct::PvtFile& f : gen.PvtFiles) out.PvtFiles.push_back({std::move(f.Name), std::move(f.Text)});
+        out.PvtFileCount = static_cast<int>(out.PvtFiles.size());
+        gen.Script.clear();
+        gen.Script.shrink_to_fit();
+        writePvtFiles(out, in.OutputDir);
+        out.Stopped = !complete || observer.StopRequested();
+        out.Ok = !out.Stopped;
+        if (out.Stopped && out.Error.empty()) out.Error = "STOP";
+        return out;
+    }
+
+    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor);
+    out.ScriptText = r.ScriptText();
+    // The lines are in the text now; a million-line script must not be held twice.
+    std::vector<std::string>().swap(r.ScriptLines);
+    out.PvtFiles = std::move(r.PvtFiles);
+    writePvtFiles(out, in.OutputDir);
+    out.PvtFileCount = r.PvtFileCount;
+    out.LineTable = std::move(r.LineTable);
+    out.Drawing = std::move(r.Drawing);
+    out.Stopped = r.Stopped;
+    if (r.Error) {
+        out.Error = statusText(r.Error);
+    } else if (r.Stopped) {
+        out.Error = "STOP";
+    }
+    out.Ok = !r.Error && !r.Stopped;
+    return out;
+}
+
+}  // namespace mvx

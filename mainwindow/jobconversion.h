@@ -1,0 +1,57 @@
+#pragma once
+// One conversion of the job road as plain data: the worker turns a snapshot of the line list
+// and of the configuration into finished texts, which the window then shows in one go.
+//
+// Thread: ConvertJob runs on a worker thread; it reads only its arguments and reports through
+// the observer (which must be thread-safe).
+
+#include "translator/machineconfig.h"
+#include "translator/observer.h"
+#include "translator/tclelements.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mvx {
+
+namespace sct {
+class Ttraject;
+}
+
+struct JobConversionInput {
+    std::shared_ptr<const std::vector<std::string>> Lines;
+    MachineConfig Config;
+    int Mode = 1;  // 1 SCT, 2 TCL, 3 direct
+    // SCT mode: the list built by an earlier conversion, reused unless `RebuildSct`.
+    std::shared_ptr<sct::Ttraject> SctList;
+    bool RebuildSct = true;
+    std::string GCodeDir;  // with a trailing "/": "TMP.GCODE" and "TEST.SCT" go there
+    // With a trailing "/": the PVT files are written there (their texts are then dropped from
+    // the output, which keeps only their names). Empty: nothing written, texts kept.
+    std::string OutputDir;
+    DirectExecutor* Executor = nullptr;  // direct mode only
+};
+
+struct JobConversionOutput {
+    bool Ok = false;
+    bool Stopped = false;
+    bool SctFailed = false;  // the SCT list could not be built (nothing else was done)
+    std::string Error;       // text for the user when not Ok
+    std::string ScriptText;  // the whole TCL view
+    std::vector<tclpath::PvtFile> PvtFiles;
+    std::string WriteError;  // a PVT file that could not be written
+    int PvtFileCount = 0;
+    std::string SctText;  // SCT mode: the SCT view
+    std::shared_ptr<sct::Ttraject> SctList;
+    std::vector<tclpath::LineRecord> LineTable;
+    std::vector<PathSegment> Drawing;
+    bool RelativeAtEnd = false;  // G91 still in force at the end
+};
+
+JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver& observer);
+
+// True when the last of G53 / G90 / G91 among the lines is G91.
+bool RelativeModeAtEnd(const std::vector<std::string>& lines);
+
+}  // namespace mvx

@@ -1,0 +1,37 @@
+#pragma once
+// What the job road needs of the controller: uploads, the group's initialisation, the script
+// run and the PVT check. The controller link implements it; without one (simulation, or no
+// link yet) the main window refuses these steps.
+//
+// Thread: every call but ExecuteScript is made on the GUI thread. ExecuteScript blocks until
+// the script ends and is called on a worker thread; it must return soon after `stop` is set.
+
+#include <atomic>
+#include <string>
+
+namespace mvx {
+
+class JobLink {
+public:
+    virtual ~JobLink() = default;
+
+    // Puts `localDir` + `name` into the controller's script / trajectory folder. False with
+    // `error` when the transfer failed.
+    virtual bool PutScript(const std::string& localDir, const std::string& name, std::string& error) = 0;
+    virtual bool PutTrajectory(const std::string& localDir, const std::string& name, std::string& error) = 0;
+
+    // Controller calls; 0 is success, anything else the controller's code (negative: no
+    // connection or no reply).
+    virtual int KillAll() = 0;
+    virtual int GroupInitialize(const std::string& group) = 0;
+    virtual int GroupHomeSearch(const std::string& group) = 0;
+    virtual int MultipleAxesPVTVerification(const std::string& group, const std::string& file) = 0;
+    // The controller's text of an error code.
+    virtual std::string ErrorString(int code) = 0;
+
+    // Runs `file` as task `task`; the answer text of the script (its return value).
+    virtual std::string ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
+                                      const std::atomic<int>& stop) = 0;
+};
+
+}  // namespace mvx

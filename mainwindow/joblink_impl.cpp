@@ -1,0 +1,130 @@
+#include "joblink_impl.h"
+
+#include "app/common.h"
+#include "link/api.h"
+#include "link/socketpool.h"
+#include "link/transfer.h"
+#include "tclbench/scriptexec.h"
+#include "translator/numtext.h"
+
+#include <functional>
+
+namespace mvx {
+namespace {
+
+// One controller call on its own pooled connection, off the GUI thread.
+int onConnection(double timeoutSeconds, bool markIncomplete, const std::function<int(int)>& call)
+{
+    int code = api::kErrorNoSocket;
+    link::RunOffGuiThread([&] {
+        const int socket = markIncomplete ? link::GetSocket(timeoutSeconds) : link::TakeSocket(timeoutSeconds);
+        if (socket < 0) return;
+        try {
+            code = call(socket);
+        } catch (const std::exception&) {
+            code = api::kErrorEmptyReply;
+        }
+        link::ReleaseSocket(socket);
+    });
+    return code;
+}
+
+bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+}  // namespace
+
+bool JobLinkImpl::put(const std::string& remoteDir, const std::string& localDir, const std::string& name,
+                      std::string& error)
+{
+    const int mode = common().TransferMode.load();
+    if (mode != TransferFtp && mode != TransferSftp) {
+        error = "No file transfer to the controller: " + name + " not sent";
+        return false;
+    }
+    if (!link::FileTransferConnected() && !link::ConnectController(false)) {
+        error = "No file transfer to the controller: " + name + " not sent";
+        return false;
+    }
+    if (!link::ChangeControllerDir(remoteDir, localDir)) {
+        error = "Controller folder " + remoteDir + " not reachable: " + name + " not sent";
+        return false;
+    }
+    if (!link::PutFile(name, name, false)) {
+        error = "Upload of " + name + " into " + remoteDir + " failed";
+        return false;
+    }
+    return true;
+}
+
+bool JobLinkImpl::PutScript(const std::string& localDir, const std::string& name, std::string& error)
+{
+    return put(common().RemoteScriptsDir, localDir, name, error);
+}
+
+bool JobLinkImpl::PutTrajectory(const std::string& localDir, const std::string& name, std::string& error)
+{
+    return put(common().RemoteTrajectoriesDir, localDir, name, error);
+}
+
+int JobLinkImpl::KillAll()
+{
+    const int code = onConnection(1.0, false, [](int s) { return api::KillAll(s); });
+    std::shared_ptr<tclbench::ScriptRun> run = lastRun();
+    if (run && !run->Finished()) {
+        const std::string task = run->request().TaskName;
+        onConnection(1.0, true, [&](int s) { return api::TCLScriptKill(s, task); });
+    }
+    return code;
+}
+
+int JobLinkImpl::GroupInitialize(const std::string& group)
+{
+    return onConnection(60.0, true, [&](int s) { return api::GroupInitialize(s, group); });
+}
+
+int JobLinkImpl::GroupHomeSearch(const std::string& group)
+{
+    return onConnection(60.0, true, [&](int s) { return api::GroupHomeSearch(s, group); });
+}
+
+int JobLinkImpl::MultipleAxesPVTVerification(const std::string& group, const std::string& file)
+{
+    return onConnection(10.0, true, [&](int s) { return api::MultipleAxesPVTVerification(s, group, file); });
+}
+
+std::string JobLinkImpl::ErrorString(int code)
+{
+    std::string text;
+    link::RunOffGuiThread([&] { text = tclbench::GetApiErrorText(code); });
+    return text;
+}
+
+std::shared_ptr<tclbench::ScriptRun> JobLinkImpl::lastRun() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mRun;
+}
+
+std::string JobLinkImpl::ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
+                                       const std::atomic<int>& stop)
+{
+    tclbench::ScriptRequest rq;
+    rq.ScriptFile = file;
+    rq.TaskName = task;
+    rq.Arguments = arguments;
+    // The settings file belongs to the GUI thread: read the delay there, before the start.
+    tclbench::RunOnGuiThread([&] { rq.MaxScriptDelayMs = tclbench::ReadMaxScriptDelay(); });
+    std::shared_ptr<tclbench::ScriptRun> run = tclbench::ExeTCL::Start(rq);
+    if (run->Snapshot().Refused) return num::integer(api::kErrorBadInput);
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mRun = run;
+    }
+    tclbench::WaitScript(*run, stop);
+    const tclbench::ScriptResult r = run->Snapshot();
+    if (!r.Finished) return {};
+    if (r.ErrorCode != 0 && r.ErrorCode != 1 && blank(r.ScriptAnswer)) return num::integer(r.ErrorCode);
+    return r.ScriptAnswer;
+}
+
+}  // namespace mvx

@@ -1,0 +1,50 @@
+#pragma once
+// The job road's link to the controller: uploads by the current transfer mode, the group's
+// initialisation, the script run through the script worker and the PVT check.
+//
+// Thread: as JobLink says. Controller calls made on the GUI thread run on a helper thread while
+// the GUI thread dispatches events, so STOP stays live during a 60 s home search.
+
+#include "joblink.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace mvx {
+
+namespace tclbench {
+class ScriptRun;
+}
+
+class JobLinkImpl : public JobLink {
+public:
+    JobLinkImpl() = default;
+
+    bool PutScript(const std::string& localDir, const std::string& name, std::string& error) override;
+    bool PutTrajectory(const std::string& localDir, const std::string& name, std::string& error) override;
+
+    // Also ends the task of a script run that is still alive: stopping the motions alone would
+    // let the script go on with its next move.
+    int KillAll() override;
+    int GroupInitialize(const std::string& group) override;
+    int GroupHomeSearch(const std::string& group) override;
+    int MultipleAxesPVTVerification(const std::string& group, const std::string& file) override;
+    std::string ErrorString(int code) override;
+
+    // The answer on success; on a failure whose answer holds nothing, the error code as text,
+    // so the caller reports the controller's text for it rather than an empty result.
+    std::string ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
+                              const std::atomic<int>& stop) override;
+
+    // The last run (null before the first).
+    std::shared_ptr<tclbench::ScriptRun> lastRun() const;
+
+private:
+    bool put(const std::string& remoteDir, const std::string& localDir, const std::string& name, std::string& error);
+
+    mutable std::mutex mMutex;
+    std::shared_ptr<tclbench::ScriptRun> mRun;
+};
+
+}  // namespace mvx

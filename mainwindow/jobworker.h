@@ -1,0 +1,20 @@
+#pragma once
+// A worker thread that the GUI thread waits for in an event loop, so the window stays live
+// (progress, STOP) during a long conversion or read.
+//
+// Thread: call on the GUI thread. `work` runs on a new thread and must touch no widget; it
+// talks to the GUI only through what the caller shares with it (atomics, a mutex). The end is
+// signalled to the GUI thread through a queued call; everything `work` wrote is visible to the
+// caller when RunInWorker returns (the thread has been joined).
+
+#include <functional>
+#include <string>
+
+namespace mvx {
+
+// Runs `work`; `tick` runs on the GUI thread every `tickMs` while waiting (and once at the end).
+// Returns the text of an exception that escaped `work` ("unknown error" for a non-standard one),
+// empty when it ended normally.
+std::string RunInWorker(const std::function<void()>& work, const std::function<void()>& tick, int tickMs = 100);
+
+}  // namespace mvx

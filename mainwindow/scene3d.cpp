@@ -1,0 +1,295 @@
+#include "scene3d.h"
+
+#include "scene3d_menu.h"
+
+#include "app/inifile.h"
+#include "translator/numtext.h"
+#include "translator/observer.h"
+#include "translator/texts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace mvx::view3d {
+
+namespace {
+
+Point3f toPoint(const Vec3& v)
+{
+    return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
+}
+Point3f toPoint(const std::array<double, 3>& a)
+{
+    return {static_cast<float>(a[0]), static_cast<float>(a[1]), static_cast<float>(a[2])};
+}
+
+void grow(Extent& e, const Point3f& p)
+{
+    const Vec3 v{p[0], p[1], p[2]};
+    if (e.Empty) {
+        e.Min = e.Max = v;
+        e.Empty = false;
+        return;
+    }
+    e.Min = {std::min(e.Min.x, v.x), std::min(e.Min.y, v.y), std::min(e.Min.z, v.z)};
+    e.Max = {std::max(e.Max.x, v.x), std::max(e.Max.y, v.y), std::max(e.Max.z, v.z)};
+}
+
+}  // namespace
+
+Rgba ColorFromStored(long long bgr)
+{
+    const auto byte = [bgr](int shift) { return static_cast<float>((bgr >> shift) & 0xFF) / 255.f; };
+    return {byte(0), byte(8), byte(16), 1.f};
+}
+
+long long StoredFromColor(const Rgba& c)
+{
+    const auto byte = [](float v) { return static_cast<long long>(std::lround(std::clamp(v, 0.f, 1.f) * 255.f)); };
+    return byte(c.r) | (byte(c.g) << 8) | (byte(c.b) << 16);
+}
+
+double Extent::largestSpan() const
+{
+    if (Empty) return 0.0;
+    return std::max({Max.x - Min.x, Max.y - Min.y, Max.z - Min.z});
+}
+
+Vec3 DrawingStart(bool simulation, const std::array<double, 3>& currentPosition)
+{
+    if (simulation) return {};
+    for (double c : currentPosition)
+        if (c == kUnreadPosition || !std::isfinite(c)) return {};
+    return Vec3::from(currentPosition);
+}
+
+std::string LegendText(double arrowSize, int nbDigit)
+{
+    RegisterView3DTexts();
+    return "    " + texts::get("StringAxesColors") + " " + num::fixed(arrowSize, nbDigit);
+}
+
+Scene3D::Scene3D()
+{
+    mJobA.Color = kWhite;
+    mJobB.Color = kGreen;
+    mLinesInit.Kind = mLinesEnd.Kind = NodedLine::Mode::Pairs;
+    mLinesInit.Pattern = 0x5555;
+    mLinesEnd.Pattern = 0xAAAA;
+    mLinesInit.LineColor = mLinesInit.NodeColor = kYellow;
+    mLinesEnd.LineColor = mLinesEnd.NodeColor = kOrange;
+    mLinesInit.NodeSize = mLinesEnd.NodeSize = mNodeSize;
+}
+
+void Scene3D::changed(std::uint64_t Revisions::*part)
+{
+    ++(mRev.*part);
+    if (mListener) mListener();
+}
+
+void Scene3D::changeCamera(const std::function<void(Camera&)>& change)
+{
+    change(mCamera);
+    changed(&Revisions::Camera);
+}
+
+void Scene3D::setNodeSize(double size)
+{
+    mNodeSize = size;
+    mLinesInit.NodeSize = mLinesEnd.NodeSize = size;
+    changed(&Revisions::Skeleton);
+    changed(&Revisions::Sct);
+}
+
+void Scene3D::setArrowSize(double size)
+{
+    mArrowSize = size;
+    changed(&Revisions::Decor);
+}
+
+void Scene3D::setConeSize(double height)
+{
+    mCone.Height = height;
+    changed(&Revisions::Decor);
+}
+
+void Scene3D::setBackground(long long storedBgr)
+{
+    mBackground = storedBgr & 0xFFFFFF;
+    changed(&Revisions::Decor);
+}
+
+void Scene3D::toggleZTimes10()
+{
+    mZScale = mZScale == 1.0 ? 10.0 : 1.0;
+    changed(&Revisions::Decor);
+}
+
+std::array<Arrow, 3> Scene3D::arrows() const
+{
+    const double s = mArrowSize;
+    const Vec3 scale{0.4 * s, 0.4 * s, s};
+    return {Arrow{{0.4 * s, 0, 0}, scale, {1, 0, 0}, kRed},
+            Arrow{{0, 0.4 * s, 0}, scale, {0, 1, 0}, kBlue},
+            Arrow{{0, 0, 0.4 * s}, scale, {0, 0, 1}, kGreen}};
+}
+
+void Scene3D::addExecutedPoint(const Vec3& p, bool toolActive)
+{
+    (toolActive ? mJobA : mJobB).Points.push_back(toPoint(p));
+    mCone.Emission = toolActive ? kRed : kGreen;
+    changed(&Revisions::Executed);
+}
+
+void Scene3D::clearExecutedPath()
+{
+    mJobA.Points.clear();
+    mJobB.Points.clear();
+    changed(&Revisions::Executed);
+}
+
+void Scene3D::addSkeletonSegment(const PathSegment& s)
+{
+    NodedLine& line = s.Working ? mLinesEnd : mLinesInit;
+    line.Nodes.push_back(toPoint(s.Start));
+    line.Nodes.push_back(toPoint(s.End));
+    changed(&Revisions::Skeleton);
+}
+
+void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)
+{
+    mLinesInit.Nodes.clear();
+    mLinesEnd.Nodes.clear();
+    // The move from where the tool stands to the start of the path.
+    if (!segments.empty() && !(Vec3::from(segments.front().Start) == start)) {
+        mLinesInit.Nodes.push_back(toPoint(start));
+        mLinesInit.Nodes.push_back(toPoint(segments.front().Start));
+    }
+    for (const PathSegment& s : segments) {
+        NodedLine& line = s.Working ? mLinesEnd : mLinesInit;
+        line.Nodes.push_back(toPoint(s.Start));
+        line.Nodes.push_back(toPoint(s.End));
+    }
+    changed(&Revisions::Skeleton);
+}
+
+void Scene3D::clearSkeletons()
+{
+    mLinesInit.Nodes.clear();
+    mLinesEnd.Nodes.clear();
+    changed(&Revisions::Skeleton);
+}
+
+int Scene3D::addSctItem()
+{
+    SctItem item;
+    item.Used = true;
+    mSct.push_back(item);
+    return static_cast<int>(mSct.size()) - 1;
+}
+
+void Scene3D::drawSctItem(int id, const std::vector<Vec3>& path, bool current)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= mSct.size()) return;
+    SctItem& item = mSct[id];
+    const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(path.size(), std::numeric_limits<std::uint32_t>::max() / 2));
+    if (n > item.Capacity) {
+        // Rebuilt at the end of the store; the old place becomes garbage.
+        mSctGarbage += item.Capacity;
+        item.First = static_cast<std::uint32_t>(mSctPoints.size());
+        item.Capacity = n;
+        mSctPoints.resize(mSctPoints.size() + n);
+    }
+    item.Count = n;
+    item.Used = true;
+    for (std::uint32_t i = 0; i < n; ++i) mSctPoints[item.First + i] = toPoint(path[i]);
+    if (current)
+        for (SctItem& other : mSct) other.Current = false;
+    item.Current = current;
+    if (mSctGarbage > 1024 && mSctGarbage > mSctPoints.size() / 2) compactSct();
+    changed(&Revisions::Sct);
+}
+
+void Scene3D::eraseSctItem(int id)
+{
+    if (id < 0 || static_cast<std::size_t>(id) >= mSct.size()) return;
+    mSct[id].Count = 0;
+    mSct[id].Current = false;
+    changed(&Revisions::Sct);
+}
+
+void Scene3D::clearSct()
+{
+    mSct.clear();
+    mSctPoints.clear();
+    mSctGarbage = 0;
+    changed(&Revisions::Sct);
+}
+
+void Scene3D::compactSct()
+{
+    std::vector<Point3f> packed;
+    packed.reserve(mSctPoints.size() - mSctGarbage);
+    for (SctItem& item : mSct) {
+        const auto first = static_cast<std::uint32_t>(packed.size());
+        packed.insert(packed.end(), mSctPoints.begin() + item.First, mSctPoints.begin() + item.First + item.Capacity);
+        item.First = first;
+    }
+    mSctPoints = std::move(packed);
+    mSctGarbage = 0;
+}
+
+void Scene3D::setToolPosition(const Vec3& p, bool visible)
+{
+    mCone.Tip = p;
+    mCone.Visible = visible;
+    changed(&Revisions::Decor);
+}
+
+Extent Scene3D::drawingExtent() const
+{
+    Extent e;
+    for (const SctItem& item : mSct)
+        for (std::uint32_t i = 0; i < item.Count; ++i) grow(e, mSctPoints[item.First + i]);
+    for (const NodedLine* line : {&mLinesInit, &mLinesEnd})
+        for (const Point3f& p : line->Nodes) grow(e, p);
+    for (const PointSet* set : {&mJobA, &mJobB})
+        for (const Point3f& p : set->Points) grow(e, p);
+    return e;
+}
+
+void Scene3D::readSettings(const IniFile& ini)
+{
+    mNodeSize = ini.readFloat("NODE", "SIZE", 0.2);
+    mLinesInit.NodeSize = mLinesEnd.NodeSize = mNodeSize;
+    mArrowSize = ini.readFloat("ARROWS", "SIZE", 1.0);
+    mCone.Height = ini.readFloat("CONE", "SIZE", 5.0);
+    mCamera.SceneScale = ini.readFloat("ZOOM", "MAIN", mCamera.SceneScale);
+    if (!(mCamera.SceneScale > 0.0)) mCamera.SceneScale = Camera::kDesignSceneScale;
+    auto readVec = [&ini](const char* section, Vec3 v) {
+        return Vec3{ini.readFloat(section, "X", v.x), ini.readFloat(section, "Y", v.y), ini.readFloat(section, "Z", v.z)};
+    };
+    mCamera.Target = readVec("TARGET CAMERA", mCamera.Target);
+    const Vec3 position = readVec("POSITION CAMERA", mCamera.Position);
+    // A camera stored on its target would have no line of sight.
+    if ((position - mCamera.Target).length() > 0.0) mCamera.Position = position;
+    mBackground = ini.readInteger("COLOR", "BACKGROUND", mBackground) & 0xFFFFFF;
+    ++mRev.Sct;
+    ++mRev.Skeleton;
+    ++mRev.Decor;
+    changed(&Revisions::Camera);
+}
+
+void Scene3D::writeCameraSettings(IniFile& ini) const
+{
+    ini.writeFloat("ZOOM", "MAIN", mCamera.SceneScale);
+    ini.writeFloat("TARGET CAMERA", "X", mCamera.Target.x);
+    ini.writeFloat("TARGET CAMERA", "Y", mCamera.Target.y);
+    ini.writeFloat("TARGET CAMERA", "Z", mCamera.Target.z);
+    ini.writeFloat("POSITION CAMERA", "X", mCamera.Position.x);
+    ini.writeFloat("POSITION CAMERA", "Y", mCamera.Position.y);
+    ini.writeFloat("POSITION CAMERA", "Z", mCamera.Position.z);
+}
+
+}  // namespace mvx::view3d

@@ -1,0 +1,39 @@
+#pragma once
+// Helpers shared by the main window's source files: view texts without QString copies, file
+// lines, and the guard that keeps exceptions out of event handlers.
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+class QsciScintilla;
+
+namespace mvx::mainui {
+
+inline constexpr const char* kScriptName = "GCode_Converted.TCL";
+
+// Current text of a language key.
+std::string T(const char* key);
+// Splits a file's bytes into lines at CR LF, LF or CR.
+std::vector<std::string> splitLines(const std::string& data);
+std::string joinLines(const std::vector<std::string>& lines, const char* eol);
+bool readWholeFile(const std::string& path, std::string& data);
+// A whole text into a view in one go, as UTF-8 bytes (no QString copy of a huge text).
+void setViewText(QsciScintilla* view, const std::string& text);
+std::string viewText(QsciScintilla* view);
+std::string baseName(const std::string& path);
+
+// Runs a handler body; an exception ends the handler, never the event loop.
+template <typename F>
+void guarded(F&& f)
+{
+    try {
+        f();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    } catch (...) {
+    }
+}
+
+}  // namespace mvx::mainui

@@ -1,0 +1,305 @@
+#include "view3d_gl.h"
+
+#include <QOpenGLContext>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mvx {
+
+using namespace view3d;
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+
+void vertex(QOpenGLFunctions_2_1& f, const Vec3& v) { f.glVertex3d(v.x, v.y, v.z); }
+
+// Two unit vectors orthogonal to `d` (unit).
+void basis(const Vec3& d, Vec3& u, Vec3& w)
+{
+    const Vec3 a = std::abs(d.z) < 0.9 ? Vec3{0, 0, 1} : Vec3{1, 0, 0};
+    u = normalized(cross(d, a));
+    w = cross(d, u);
+}
+}  // namespace
+
+View3DGL::View3DGL(Scene3D& scene, QWidget* parent) : QOpenGLWidget(parent), mScene(scene)
+{
+    setObjectName("GLSceneViewer1");
+    setFormat(RequestedFormat());
+    setMinimumSize(50, 50);
+}
+
+View3DGL::~View3DGL()
+{
+    if (mReady && context()) {
+        makeCurrent();
+        releaseBuffers();
+        doneCurrent();
+    }
+}
+
+QSurfaceFormat View3DGL::RequestedFormat()
+{
+    QSurfaceFormat f;
+    f.setRenderableType(QSurfaceFormat::OpenGL);
+    f.setVersion(2, 1);
+    f.setProfile(QSurfaceFormat::CompatibilityProfile);
+    f.setDepthBufferSize(24);
+    return f;
+}
+
+void View3DGL::initializeGL()
+{
+    mReady = context() && !context()->isOpenGLES() && initializeOpenGLFunctions();
+    if (!mReady) return;
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
+}
+
+void View3DGL::resizeGL(int w, int h) { (void)w, (void)h; }
+
+void View3DGL::releaseBuffers()
+{
+    for (Buffer* b : {&mSctLines, &mSctMarkers, &mInitLines, &mEndLines, &mJobA, &mJobB}) {
+        if (b->Id) glDeleteBuffers(1, &b->Id);
+        *b = {};
+    }
+}
+
+void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
+{
+    if (!b.Id) glGenBuffers(1, &b.Id);
+    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(Point3f)),
+                 points.empty() ? nullptr : points.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    b.Count = static_cast<GLsizei>(points.size());
+}
+
+void View3DGL::syncBuffers()
+{
+    const Scene3D::Revisions& r = mScene.revisions();
+    if (r.Sct != mBuilt.Sct) {
+        std::vector<Point3f> lines, markers;
+        const auto& pts = mScene.sctPoints();
+        for (const SctItem& item : mScene.sctItems()) {
+            if (item.Count == 0) continue;
+            markers.push_back(pts[item.First]);
+            if (item.Count > 1) markers.push_back(pts[item.First + item.Count - 1]);
+            for (std::uint32_t i = 1; i < item.Count; ++i) {
+                lines.push_back(pts[item.First + i - 1]);
+                lines.push_back(pts[item.First + i]);
+            }
+        }
+        upload(mSctLines, lines);
+        upload(mSctMarkers, markers);
+        mBuilt.Sct = r.Sct;
+    }
+    if (r.Skeleton != mBuilt.Skeleton) {
+        upload(mInitLines, mScene.skeletonPositioning().Nodes);
+        upload(mEndLines, mScene.skeletonWorking().Nodes);
+        mBuilt.Skeleton = r.Skeleton;
+    }
+    if (r.Executed != mBuilt.Executed) {
+        upload(mJobA, mScene.executedActive().Points);
+        upload(mJobB, mScene.executedInactive().Points);
+        mBuilt.Executed = r.Executed;
+    }
+}
+
+double View3DGL::pixelsPerUnitAtUnitDistance() const
+{
+    const double h = std::max(1.0, height() * devicePixelRatioF());
+    return h / (2.0 * mScene.camera().tanHalfFovY());
+}
+
+void View3DGL::drawLines(const Buffer& b, const Rgba& c, std::uint16_t pattern)
+{
+    if (b.Count < 2) return;
+    if (pattern != 0xFFFF) {
+        glEnable(GL_LINE_STIPPLE);
+        glLineStipple(1, pattern);
+    }
+    glColor4f(c.r, c.g, c.b, c.a);
+    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glDrawArrays(GL_LINES, 0, b.Count & ~1);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDisable(GL_LINE_STIPPLE);
+}
+
+void View3DGL::drawNodes(const Buffer& b, const Rgba& c, double size)
+{
+    if (b.Count < 1 || !(size > 0.0)) return;
+    // Nodes under about a pixel at the target's distance add nothing to the lines through them.
+    if (size * pixelsPerUnitAtUnitDistance() / std::max(mScene.camera().distanceToTarget(), 1e-9) < 1.5) return;
+    // Nodes keep their size in scene units: the point size falls with the eye distance.
+    const GLfloat attenuation[3] = {0.f, 0.f, 1.f};
+    glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
+    glPointParameterf(GL_POINT_SIZE_MIN, 1.f);
+    glPointParameterf(GL_POINT_SIZE_MAX, 64.f);
+    glPointSize(static_cast<GLfloat>(size * pixelsPerUnitAtUnitDistance()));
+    glEnable(GL_POINT_SMOOTH);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(c.r, c.g, c.b, c.a);
+    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glDrawArrays(GL_POINTS, 0, b.Count);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDisable(GL_BLEND);
+    glDisable(GL_POINT_SMOOTH);
+    const GLfloat none[3] = {1.f, 0.f, 0.f};
+    glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, none);
+}
+
+void View3DGL::drawPoints(const Buffer& b, const Rgba& c, float size)
+{
+    if (b.Count < 1) return;
+    // Smooth additive points, not sorted, no depth write.
+    glPointSize(size);
+    glEnable(GL_POINT_SMOOTH);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glDepthMask(GL_FALSE);
+    glColor4f(c.r, c.g, c.b, c.a);
+    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glDrawArrays(GL_POINTS, 0, b.Count);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glDisable(GL_POINT_SMOOTH);
+}
+
+void View3DGL::drawCurrentSctMarkers()
+{
+    const auto& pts = mScene.sctPoints();
+    for (const SctItem& item : mScene.sctItems()) {
+        if (!item.Current || item.Count == 0) continue;
+        const double size = mScene.nodeSize() * Scene3D::kCurrentNodeScale;
+        const GLfloat attenuation[3] = {0.f, 0.f, 1.f};
+        glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
+        glPointSize(static_cast<GLfloat>(size * pixelsPerUnitAtUnitDistance()));
+        glEnable(GL_POINT_SMOOTH);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        const Rgba c = Scene3D::kSctCurrentMarker;
+        glColor4f(c.r, c.g, c.b, c.a);
+        glBegin(GL_POINTS);
+        const Point3f& a = pts[item.First];
+        const Point3f& b = pts[item.First + item.Count - 1];
+        glVertex3f(a[0], a[1], a[2]);
+        glVertex3f(b[0], b[1], b[2]);
+        glEnd();
+        glDisable(GL_BLEND);
+        glDisable(GL_POINT_SMOOTH);
+        const GLfloat none[3] = {1.f, 0.f, 0.f};
+        glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, none);
+    }
+}
+
+void View3DGL::drawArrows()
+{
+    glLineWidth(2.f);
+    for (const Arrow& a : mScene.arrows()) {
+        // Shaft from the origin to the arrow's length along its axis, then a cone head.
+        const double length = a.Scale.z;
+        const Vec3 tip = a.Direction * length;
+        const Vec3 headBase = a.Direction * (length * 0.8);
+        const double radius = a.Scale.x * 0.15;
+        glColor4f(a.Color.r, a.Color.g, a.Color.b, 1.f);
+        glBegin(GL_LINES);
+        vertex(*this, {});
+        vertex(*this, headBase);
+        glEnd();
+        Vec3 u, w;
+        basis(a.Direction, u, w);
+        glBegin(GL_TRIANGLE_FAN);
+        vertex(*this, tip);
+        for (int i = 0; i <= 16; ++i) {
+            const double t = 2.0 * kPi * i / 16;
+            vertex(*this, headBase + u * (radius * std::cos(t)) + w * (radius * std::sin(t)));
+        }
+        glEnd();
+    }
+    glLineWidth(1.f);
+}
+
+void View3DGL::drawCone()
+{
+    const ToolCone& c = mScene.cone();
+    if (!c.Visible || !(c.Height > 0.0)) return;
+    const double r = c.Height / 5.0;
+    const Vec3 base = c.Tip + Vec3{0, 0, c.Height};
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);  // additive
+    glColor4f(c.Emission.r, c.Emission.g, c.Emission.b, 0.8f);
+    glBegin(GL_TRIANGLE_FAN);
+    vertex(*this, c.Tip);
+    for (int i = 0; i <= 24; ++i) {
+        const double t = 2.0 * kPi * i / 24;
+        vertex(*this, base + Vec3{r * std::cos(t), r * std::sin(t), 0});
+    }
+    glEnd();
+    glBegin(GL_TRIANGLE_FAN);
+    vertex(*this, base);
+    for (int i = 24; i >= 0; --i) {
+        const double t = 2.0 * kPi * i / 24;
+        vertex(*this, base + Vec3{r * std::cos(t), r * std::sin(t), 0});
+    }
+    glEnd();
+    glDisable(GL_BLEND);
+}
+
+void View3DGL::paintGL()
+{
+    if (!mReady) return;
+    try {
+        paintScene();
+    } catch (...) {
+        // A failed buffer build (out of memory) leaves the picture as it is.
+    }
+}
+
+void View3DGL::paintScene()
+{
+    const Rgba bg = ColorFromStored(mScene.background());
+    glClearColor(bg.r, bg.g, bg.b, 1.f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    syncBuffers();
+
+    const double w = std::max(1.0, width() * devicePixelRatioF());
+    const double h = std::max(1.0, height() * devicePixelRatioF());
+    glViewport(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+    glMatrixMode(GL_PROJECTION);
+    const Mat4 p = mScene.camera().projectionMatrix(w / h);
+    glLoadMatrixd(p.data());
+    glMatrixMode(GL_MODELVIEW);
+    const Mat4 v = mScene.camera().viewMatrix();
+    glLoadMatrixd(v.data());
+    // Everything hangs under the origin, whose Z scale is 1 or 10.
+    glScaled(1.0, 1.0, mScene.zScale());
+
+    drawArrows();
+    drawLines(mSctLines, Scene3D::kSctLine, 0xFFFF);
+    drawLines(mInitLines, mScene.skeletonPositioning().LineColor, mScene.skeletonPositioning().Pattern);
+    drawLines(mEndLines, mScene.skeletonWorking().LineColor, mScene.skeletonWorking().Pattern);
+    drawNodes(mInitLines, mScene.skeletonPositioning().NodeColor, mScene.skeletonPositioning().NodeSize);
+    drawNodes(mEndLines, mScene.skeletonWorking().NodeColor, mScene.skeletonWorking().NodeSize);
+    drawNodes(mSctMarkers, Scene3D::kSctMarker, mScene.nodeSize());
+    drawCurrentSctMarkers();
+    drawPoints(mJobA, mScene.executedActive().Color, mScene.executedActive().Size);
+    drawPoints(mJobB, mScene.executedInactive().Color, mScene.executedInactive().Size);
+    drawCone();
+}
+
+}  // namespace mvx

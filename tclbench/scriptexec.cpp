@@ -1,0 +1,284 @@
+#include "scriptexec.h"
+
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/inifile.h"
+#include "link/api.h"
+#include "link/socketpool.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+
+namespace mvx::tclbench {
+namespace {
+
+std::mutex gAliveMutex;
+std::condition_variable gAliveChanged;
+int gAlive = 0;
+std::atomic<std::uint64_t> gRunNumber{0};
+
+bool onGuiThread()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void bound(std::string& answer)
+{
+    // The answer buffer holds 1023 characters and its zero; a zero inside ends the text.
+    const std::size_t zero = answer.find('\0');
+    if (zero != std::string::npos) answer.resize(zero);
+    if (answer.size() > kScriptAnswerSize - 1) answer.resize(kScriptAnswerSize - 1);
+}
+
+void workerEnded()
+{
+    {
+        std::lock_guard<std::mutex> lock(gAliveMutex);
+        --gAlive;
+    }
+    gAliveChanged.notify_all();
+}
+
+}  // namespace
+
+ScriptResult ScriptRun::Snapshot() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    ScriptResult r = mResult;
+    r.Finished = mFinished.load(std::memory_order_acquire);
+    return r;
+}
+
+std::string RequestTextProblem(const std::string& what, const std::string& text, bool allowComma)
+{
+    for (char c : text) {
+        if (c == '\r' || c == '\n') return what + " holds a line break";
+        if (c == '\0') return what + " holds a zero character";
+        if (!allowComma && c == ',') return what + " holds a \",\"";
+        if (!allowComma && c == ')') return what + " holds a \")\"";
+    }
+    return {};
+}
+
+std::string NormaliseScriptAnswer(std::string answer, int errorCode, int elapsedMs, int maxDelayMs)
+{
+    bound(answer);
+    if (elapsedMs > maxDelayMs) return "75";
+    if (errorCode == 0 && answer.size() >= kScriptAnswerKept) {
+        answer.resize(kScriptAnswerKept);
+        if (answer.back() == ',') answer.pop_back();
+    }
+    return answer;
+}
+
+void ExeTCL::ExecuteScript(ScriptRun& run)
+{
+    const ScriptRequest& rq = run.request();
+    {
+        std::lock_guard<std::mutex> lock(run.mMutex);
+        run.mResult.ScriptAnswer.clear();
+        run.mResult.ScriptDone = false;
+    }
+    int code = api::kErrorNoSocket;
+    int elapsed = 0;
+    std::string answer = kBlankAnswer;
+    const int socket = link::GetSocket(rq.ReplyTimeoutSeconds);
+    if (socket < 0) {
+        // Nothing was sent, so there is no task to kill either.
+        if (common().Debug.load() && onGuiThread()) ShowMsg("No socket usable for \"TCLScriptExecuteAndWait\" Function");
+    } else {
+        const auto t0 = std::chrono::steady_clock::now();
+        try {
+            code = api::TCLScriptExecuteAndWait(socket, rq.ScriptFile, rq.TaskName, rq.Arguments, answer);
+        } catch (const std::exception&) {
+            code = api::kErrorEmptyReply;
+        }
+        elapsed = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+        if (code != 0 && code != 1) {
+            // The task may still run on the controller: end it from a second connection, since
+            // the first one may still wait for its reply.
+            const int second = link::GetSocket(1.0);
+            if (second >= 0) {
+                try {
+                    api::TCLScriptKill(second, rq.TaskName);
+                } catch (const std::exception&) {
+                }
+                link::ReleaseSocket(second);
+            }
+        }
+        link::ReleaseSocket(socket);
+    }
+    answer = NormaliseScriptAnswer(std::move(answer), code, elapsed, rq.MaxScriptDelayMs);
+    {
+        std::lock_guard<std::mutex> lock(run.mMutex);
+        run.mResult.ErrorCode = code;
+        run.mResult.ElapsedMs = elapsed;
+        run.mResult.ScriptAnswer = answer;
+        run.mResult.ScriptDone = code == 0;
+    }
+}
+
+std::shared_ptr<ScriptRun> ExeTCL::Start(ScriptRequest request)
+{
+    auto run = std::make_shared<ScriptRun>(std::move(request));
+    run->mNumber = ++gRunNumber;
+    auto refuse = [&](std::string why) {
+        std::lock_guard<std::mutex> lock(run->mMutex);
+        run->mResult.Refused = true;
+        run->mResult.RefusedWhy = std::move(why);
+        run->mResult.ErrorCode = api::kErrorBadInput;
+        run->mFinished.store(true, std::memory_order_release);
+        return run;
+    };
+    const ScriptRequest& rq = run->request();
+    for (const auto& [what, text, comma] :
+         {std::tuple<const char*, const std::string&, bool>{"the script path", rq.ScriptFile, false},
+          {"the task name", rq.TaskName, false},
+          {"the arguments", rq.Arguments, false}}) {
+        const std::string why = RequestTextProblem(what, text, comma);
+        if (!why.empty()) return refuse(why);
+    }
+    if (rq.ScriptFile.empty() || rq.TaskName.empty()) return refuse("no script or no task name");
+    {
+        std::lock_guard<std::mutex> lock(gAliveMutex);
+        if (gAlive > 0) return refuse("a script is still running");
+        ++gAlive;
+    }
+    try {
+        std::thread([run] {
+            auto body = [run] {
+                try {
+                    ExecuteScript(*run);
+                } catch (...) {
+                    std::lock_guard<std::mutex> lock(run->mMutex);
+                    run->mResult.ErrorCode = api::kErrorEmptyReply;
+                    run->mResult.ScriptDone = false;
+                }
+            };
+            QCoreApplication* app = QCoreApplication::instance();
+            if (common().Debug.load() && app)
+                QMetaObject::invokeMethod(app, body, Qt::BlockingQueuedConnection);
+            else
+                body();
+            bool failed = false;
+            {
+                std::lock_guard<std::mutex> lock(run->mMutex);
+                failed = !run->mResult.ScriptDone;
+            }
+            // The results first, then the flags that announce them.
+            run->mFinished.store(true, std::memory_order_release);
+            if (failed && !run->Abandoned()) common().StopRequested.store(1);
+            workerEnded();
+        }).detach();
+    } catch (const std::exception& e) {
+        workerEnded();
+        return refuse(e.what());
+    }
+    return run;
+}
+
+bool ExeTCL::WorkerAlive() noexcept
+{
+    std::lock_guard<std::mutex> lock(gAliveMutex);
+    return gAlive > 0;
+}
+
+bool ExeTCL::WaitForWorkers(int ms)
+{
+    std::unique_lock<std::mutex> lock(gAliveMutex);
+    if (ms < 0) {
+        gAliveChanged.wait(lock, [] { return gAlive == 0; });
+        return true;
+    }
+    return gAliveChanged.wait_for(lock, std::chrono::milliseconds(ms), [] { return gAlive == 0; });
+}
+
+int ReadMaxScriptDelay()
+{
+    int value = common().MaxDelayMs.load();
+    if (IniFile* ini = SettingsIni()) {
+        const long long v = ini->readInteger("TCL", "MAX DELAY", value);
+        if (v >= 0 && v <= INT32_MAX) value = static_cast<int>(v);
+    }
+    common().MaxDelayMs.store(value);
+    return value;
+}
+
+bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs)
+{
+    const bool gui = onGuiThread();
+    while (!run.Finished() && stop.load() == 0) {
+        if (gui) WaitWithMessages(static_cast<unsigned>(roundMs));
+        else std::this_thread::sleep_for(std::chrono::milliseconds(std::min(roundMs, 20)));
+    }
+    if (run.Finished()) return true;
+    run.Abandon();
+    return false;
+}
+
+std::shared_ptr<ScriptRun> StartAndWait(const std::string& file, const std::string& task, const std::string& arguments)
+{
+    common().StopRequested.store(0);
+    ScriptRequest rq;
+    rq.ScriptFile = file;
+    rq.TaskName = task;
+    rq.Arguments = arguments;
+    rq.MaxScriptDelayMs = ReadMaxScriptDelay();
+    auto run = ExeTCL::Start(std::move(rq));
+    WaitScript(*run, common().StopRequested);
+    return run;
+}
+
+void RunOnGuiThread(const std::function<void()>& work)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || onGuiThread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
+}
+
+std::string GetApiErrorText(int code)
+{
+    std::string text;
+    const int socket = link::GetSocket(1.0);
+    if (socket < 0) return text;
+    try {
+        api::ErrorStringGet(socket, code, text);
+    } catch (const std::exception&) {
+    }
+    link::ReleaseSocket(socket);
+    const std::size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    if (text.size() > 1025) text.resize(1025);
+    return text;
+}
+
+std::string ScriptApiPath(const std::string& remoteDir, const std::string& scriptsDir, char separator,
+                          const std::string& scriptName)
+{
+    std::string rest = remoteDir;
+    if (!rest.empty() && rest[0] == '.') rest.clear();
+    auto isSep = [](char c) { return c == '/' || c == '\\'; };
+    std::string base = scriptsDir;
+    while (base.size() > 1 && isSep(base.back())) base.pop_back();
+    // Only the scripts folder itself or a folder below it: "/Public/Scripts2" is not inside
+    // "/Public/Scripts".
+    if (!base.empty() && rest.compare(0, base.size(), base) == 0 &&
+        (rest.size() == base.size() || isSep(rest[base.size()]))) {
+        rest.erase(0, std::min(rest.size(), base.size() + 1));
+    }
+    while (!rest.empty() && isSep(rest.back())) rest.pop_back();
+    if (!rest.empty()) rest += separator;
+    return rest + scriptName;
+}
+
+}  // namespace mvx::tclbench

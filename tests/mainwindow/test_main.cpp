@@ -1,0 +1,14 @@
+// QApplication for the widget tests; it also takes the locale of the environment, which the
+// number tests then run under.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    // Widget tests need no display; those that draw with OpenGL choose their platform themselves.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,530 @@
+// The 3D scene model without a GL context: camera rules, drawings, pop-up commands, settings.
+#include "mainwindow/scene3d.h"
+#include "mainwindow/scene3d_menu.h"
+#include "mainwindow/scene3d_mouse.h"
+#include "mainwindow/view3d.h"
+
+#include "app/dialogs.h"
+#include "app/inifile.h"
+#include "translator/observer.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace mvx;
+using namespace mvx::view3d;
+
+namespace {
+
+constexpr double kTol = 1e-9;
+
+void expectNear(const Vec3& a, const Vec3& b, double tol = 1e-6)
+{
+    EXPECT_NEAR(a.x, b.x, tol);
+    EXPECT_NEAR(a.y, b.y, tol);
+    EXPECT_NEAR(a.z, b.z, tol);
+}
+
+PathSegment segment(std::array<double, 3> a, std::array<double, 3> b, bool working)
+{
+    PathSegment s;
+    s.Start = a;
+    s.End = b;
+    s.Working = working;
+    return s;
+}
+
+struct WheelRow {
+    int delta;
+    double factor;
+};
+
+class CameraWheel : public ::testing::TestWithParam<WheelRow> {};
+
+TEST_P(CameraWheel, ScalesDistancePerNotch)
+{
+    Scene3D scene;
+    MouseNavigator mouse(scene);
+    mouse.setPageActive([] { return true; });
+    const Vec3 target = scene.camera().Target;
+    const double before = scene.camera().distanceToTarget();
+    EXPECT_TRUE(mouse.wheel(GetParam().delta));
+    EXPECT_NEAR(scene.camera().distanceToTarget() / before, GetParam().factor, 1e-12);
+    expectNear(scene.camera().Target, target, kTol);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CameraWheel,
+                         ::testing::Values(WheelRow{120, 1.1}, WheelRow{-240, 1.0 / 1.21}, WheelRow{360, 1.331},
+                                           WheelRow{-120, 1.0 / 1.1}, WheelRow{60, std::sqrt(1.1)}),
+                         [](const ::testing::TestParamInfo<WheelRow>& info) {
+                             const int d = info.param.delta;
+                             return (d < 0 ? "minus" : "plus") + std::to_string(d < 0 ? -d : d);
+                         });
+
+TEST(CameraWheel, DoesNothingOnAnotherPage)
+{
+    Scene3D scene;
+    MouseNavigator mouse(scene);
+    bool active = false;
+    mouse.setPageActive([&] { return active; });
+    const Camera before = scene.camera();
+    EXPECT_FALSE(mouse.wheel(120));
+    expectNear(scene.camera().Position, before.Position, 0.0);
+    active = true;
+    EXPECT_TRUE(mouse.wheel(120));
+    EXPECT_NEAR(scene.camera().distanceToTarget(), before.distanceToTarget() * 1.1, 1e-9);
+}
+
+TEST(CameraFit, DistanceFollowsSpanScaleAndFocalLength)
+{
+    for (double start : {10.0, 4387.0, 99999.0}) {
+        Camera c;
+        c.Position = c.Target + normalized(Vec3{1, -2, 3}) * start;
+        const Vec3 dir = normalized(c.Position - c.Target);
+        ASSERT_TRUE(c.zoomToFit(100.0));
+        EXPECT_NEAR(c.distanceToTarget(), 4541.96, 0.005) << "from distance " << start;
+        expectNear(normalized(c.Position - c.Target), dir, 1e-12);
+    }
+    Camera c;
+    c.SceneScale = 6.0;
+    ASSERT_TRUE(c.zoomToFit(100.0));
+    EXPECT_NEAR(c.distanceToTarget(), 2 * 4541.96, 0.01);
+    const Vec3 p = c.Position;
+    EXPECT_FALSE(c.zoomToFit(0.0));
+    EXPECT_FALSE(c.zoomToFit(-3.0));
+    expectNear(c.Position, p, 0.0);
+}
+
+TEST(CameraFit, BothButtonsFitTheDrawingOnceAJobIsConverted)
+{
+    Scene3D scene;
+    scene.setSkeleton({segment({0, 0, 0}, {100, 20, 0}, true), segment({100, 20, 0}, {40, 60, -5}, false)}, {});
+    MouseNavigator mouse(scene);
+    int tclLines = 2;
+    mouse.setTclLineCount([&] { return tclLines; });
+    const double before = scene.camera().distanceToTarget();
+    mouse.press(10, 10, {true, true, false}, false, false);
+    EXPECT_DOUBLE_EQ(scene.camera().distanceToTarget(), before);  // not enough TCL lines
+    tclLines = 3;
+    mouse.press(10, 10, {true, false, false}, false, false);
+    EXPECT_DOUBLE_EQ(scene.camera().distanceToTarget(), before);  // one button only
+    mouse.press(10, 10, {true, true, false}, false, false);
+    EXPECT_NEAR(scene.camera().distanceToTarget(), 4541.96, 0.005);  // span 100 over X
+}
+
+TEST(CameraMouse, LeftTurnsAroundTargetRightPans)
+{
+    Scene3D scene;
+    MouseNavigator mouse(scene);
+    const Camera c0 = scene.camera();
+    mouse.press(100, 100, {true, false, false}, false, false);
+    mouse.move(130, 90, {true, false, false});
+    EXPECT_NEAR(scene.camera().distanceToTarget(), c0.distanceToTarget(), 1e-6);
+    expectNear(scene.camera().Target, c0.Target, kTol);
+    EXPECT_GT((scene.camera().Position - c0.Position).length(), 1.0);
+
+    const Camera c1 = scene.camera();
+    mouse.press(100, 100, {false, true, false}, false, false);
+    mouse.move(110, 100, {false, true, false});  // mouse right: dx = -10
+    const Vec3 moved = scene.camera().Target - c1.Target;
+    expectNear(scene.camera().Position - c1.Position, moved, 1e-9);
+    const double ratio = c1.distanceToTarget() * 0.12 / (Camera::kFocalLength * Camera::kDesignSceneScale);
+    EXPECT_NEAR(moved.length(), 10 * ratio, 1e-9);
+    EXPECT_NEAR(dot(normalized(moved), c1.right()), -1.0, 1e-9);
+}
+
+TEST(CameraMouse, DoubleClickWithoutMoveOpensTheMenu)
+{
+    Scene3D scene;
+    MouseNavigator mouse(scene);
+    mouse.press(5, 5, {true, false, false}, true, false);
+    EXPECT_TRUE(mouse.release(true));
+    mouse.press(5, 5, {true, false, false}, true, false);
+    mouse.move(6, 5, {true, false, false});
+    EXPECT_FALSE(mouse.release(true));
+    mouse.press(5, 5, {true, false, false}, false, false);
+    EXPECT_FALSE(mouse.release(true));
+}
+
+TEST(CameraShowXY, LooksDownZWithYUp)
+{
+    Scene3D scene;
+    const double len = scene.camera().Position.length();
+    PopupActions menu(scene, {});
+    menu.showXY();
+    expectNear(scene.camera().Up, {0, 1, 0}, 0.0);
+    expectNear(scene.camera().Position, {0, 0, len}, 1e-9);
+    expectNear(scene.camera().right(), {1, 0, 0}, 1e-12);
+}
+
+TEST(CameraShowXY, ARestoredCameraStraightAboveItsTargetStillTurns)
+{
+    // Show XY, then exit and start again: the up vector is not stored and comes back as Z.
+    Camera c;
+    c.Target = {};
+    c.Position = {0, 0, 500};
+    c.Up = {0, 0, 1};
+    for (double v : c.viewMatrix()) EXPECT_TRUE(std::isfinite(v));
+    EXPECT_NEAR(c.right().length(), 1.0, 1e-12);
+    c.moveAroundTarget(10, 20);
+    EXPECT_GT(std::abs(c.Position.x) + std::abs(c.Position.y), 1.0);
+    EXPECT_NEAR(c.distanceToTarget(), 500, 1e-9);
+}
+
+TEST(SceneDecor, ZTimesTenTwiceReturnsToOne)
+{
+    Scene3D scene;
+    PopupActions menu(scene, {});
+    EXPECT_EQ(scene.zScale(), 1.0);
+    menu.toggleZ();
+    EXPECT_EQ(scene.zScale(), 10.0);
+    menu.toggleZ();
+    EXPECT_EQ(scene.zScale(), 1.0);
+}
+
+TEST(SceneDecor, ArrowGeometryFollowsArrowSize)
+{
+    Scene3D scene;
+    scene.setArrowSize(2.5);
+    const auto a = scene.arrows();
+    expectNear(a[0].Position, {1.0, 0, 0}, kTol);
+    expectNear(a[1].Position, {0, 1.0, 0}, kTol);
+    expectNear(a[2].Position, {0, 0, 1.0}, kTol);
+    for (const Arrow& arrow : a) expectNear(arrow.Scale, {1.0, 1.0, 2.5}, kTol);
+    EXPECT_EQ(a[0].Color, kRed);   // X:Red
+    EXPECT_EQ(a[1].Color, kBlue);  // Y:Blue
+    EXPECT_EQ(a[2].Color, kGreen); // Z:Green
+}
+
+TEST(SceneDecor, LegendShowsArrowSizeWithNbDigit)
+{
+    EXPECT_EQ(LegendText(1.0, 4), "    X:Red Y:Blue Z:Green   Size= 1.0000");
+    EXPECT_EQ(LegendText(0.125, 2), "    X:Red Y:Blue Z:Green   Size= 0.13");
+}
+
+TEST(SceneDrawings, ExecutedPathColoursSizesAndCone)
+{
+    Scene3D scene;
+    EXPECT_EQ(scene.executedActive().Color, kWhite);
+    EXPECT_EQ(scene.executedInactive().Color, kGreen);
+    EXPECT_EQ(scene.executedActive().Size, 2.f);
+    scene.addExecutedPoint({1, 2, 3}, true);
+    EXPECT_EQ(scene.cone().Emission, kRed);
+    scene.addExecutedPoint({4, 5, 0}, false);
+    EXPECT_EQ(scene.cone().Emission, kGreen);
+    ASSERT_EQ(scene.executedActive().Points.size(), 1u);
+    ASSERT_EQ(scene.executedInactive().Points.size(), 1u);
+    EXPECT_EQ(scene.executedInactive().Points[0], (Point3f{4, 5, 0}));
+    scene.setToolPosition({7, 8, 9}, true);
+    EXPECT_TRUE(scene.cone().Visible);
+    expectNear(scene.cone().Tip, {7, 8, 9}, 0.0);
+    EXPECT_DOUBLE_EQ(scene.cone().Height, 5.0);
+    PopupActions menu(scene, {});
+    menu.eraseExecuted();
+    EXPECT_TRUE(scene.executedActive().Points.empty());
+    EXPECT_TRUE(scene.executedInactive().Points.empty());
+}
+
+TEST(SceneDrawings, SkeletonsSplitByMoveKindWithTheirPatterns)
+{
+    Scene3D scene;
+    EXPECT_EQ(scene.skeletonPositioning().Pattern, 0x5555);
+    EXPECT_EQ(scene.skeletonWorking().Pattern, 0xAAAA);
+    // The path starts at (0,0,0) but the first piece at (10,0,0): the approach is drawn too.
+    scene.setSkeleton({segment({10, 0, 0}, {20, 0, 0}, true), segment({20, 0, 0}, {20, 5, 0}, false)}, {});
+    EXPECT_EQ(scene.skeletonWorking().Nodes.size(), 2u);
+    EXPECT_EQ(scene.skeletonPositioning().Nodes.size(), 4u);
+    EXPECT_EQ(scene.skeletonPositioning().Nodes[0], (Point3f{0, 0, 0}));
+    scene.setNodeSize(0.5);
+    EXPECT_DOUBLE_EQ(scene.skeletonPositioning().NodeSize, 0.5);
+    EXPECT_DOUBLE_EQ(scene.skeletonWorking().NodeSize, 0.5);
+    const Extent e = scene.drawingExtent();
+    EXPECT_DOUBLE_EQ(e.largestSpan(), 20.0);
+    PopupActions(scene, {}).eraseSkeletons();
+    EXPECT_TRUE(scene.skeletonPositioning().Nodes.empty());
+    EXPECT_TRUE(scene.drawingExtent().Empty);
+}
+
+TEST(SceneDrawings, SctNodesMoveInPlaceAndOneElementIsCurrent)
+{
+    Scene3D scene;
+    const int a = scene.addSctItem();
+    const int b = scene.addSctItem();
+    scene.drawSctItem(a, {{0, 0, 0}, {1, 0, 0}}, false);
+    scene.drawSctItem(b, {{1, 0, 0}, {1, 1, 0}}, true);
+    const std::uint32_t firstA = scene.sctItems()[a].First;
+    scene.drawSctItem(a, {{0, 0, 1}, {2, 0, 1}}, true);  // same count: in place
+    EXPECT_EQ(scene.sctItems()[a].First, firstA);
+    EXPECT_TRUE(scene.sctItems()[a].Current);
+    EXPECT_FALSE(scene.sctItems()[b].Current);
+    scene.drawSctItem(b, {{1, 0, 0}, {1, 0.5, 0}, {1, 1, 0}, {1, 2, 0}}, false);  // rebuilt
+    EXPECT_EQ(scene.sctItems()[b].Count, 4u);
+    const SctItem& ib = scene.sctItems()[b];
+    EXPECT_EQ(scene.sctPoints()[ib.First + 3], (Point3f{1, 2, 0}));
+    EXPECT_EQ(Scene3D::kSctMarker, kBlue);
+    EXPECT_EQ(Scene3D::kSctCurrentMarker, kWhite);
+    EXPECT_EQ(Scene3D::kSctLine, kGrey);
+    EXPECT_DOUBLE_EQ(Scene3D::kCurrentNodeScale, 1.2);
+    scene.eraseSctItem(b);
+    EXPECT_EQ(scene.sctItems()[b].Count, 0u);
+    EXPECT_DOUBLE_EQ(scene.drawingExtent().largestSpan(), 2.0);
+}
+
+TEST(SceneDrawings, ChangesNotifyAndBumpOnlyTheirPart)
+{
+    Scene3D scene;
+    int calls = 0;
+    scene.setChangeListener([&] { ++calls; });
+    const auto r0 = scene.revisions();
+    scene.addExecutedPoint({1, 1, 1}, true);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(scene.revisions().Executed, r0.Executed + 1);
+    EXPECT_EQ(scene.revisions().Sct, r0.Sct);
+    EXPECT_EQ(scene.revisions().Skeleton, r0.Skeleton);
+    scene.changeCamera([](Camera& c) { c.wheel(120); });
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(scene.revisions().Camera, r0.Camera + 1);
+    EXPECT_EQ(scene.revisions().Executed, r0.Executed + 1);
+}
+
+TEST(SceneStart, SimulationAndUnreadPositionStartAtTheOrigin)
+{
+    expectNear(DrawingStart(true, {-8000, -8000, -8000}), {}, 0.0);
+    expectNear(DrawingStart(true, {5, 6, 7}), {}, 0.0);
+    expectNear(DrawingStart(false, {-8000, -8000, -8000}), {}, 0.0);
+    expectNear(DrawingStart(false, {5, 6, 7}), {5, 6, 7}, 0.0);
+}
+
+class SceneSettings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath("MOVANTRIX.INI").toStdString();
+    }
+    void TearDown() override { SetInputQueryHandler({}); }
+    QTemporaryDir dir;
+    std::string path;
+};
+
+TEST_F(SceneSettings, CameraIsWrittenAtExitAndRestoredAtStart)
+{
+    IniFile ini(path);
+    Scene3D a;
+    a.changeCamera([](Camera& c) {
+        c.Target = {1.5, -2.25, 3};
+        c.Position = {100, 200, 300.125};
+        c.SceneScale = 4.5;
+    });
+    a.writeCameraSettings(ini);
+    EXPECT_EQ(ini.readString("ZOOM", "MAIN", ""), "4.5");
+    EXPECT_EQ(ini.readString("TARGET CAMERA", "Y", ""), "-2.25");
+    EXPECT_EQ(ini.readString("POSITION CAMERA", "Z", ""), "300.125");
+    ini.writeFloat("NODE", "SIZE", 0.35);
+    ini.writeInteger("COLOR", "BACKGROUND", 0x00FF00);
+    Scene3D b;
+    b.readSettings(ini);
+    expectNear(b.camera().Target, {1.5, -2.25, 3}, 0.0);
+    expectNear(b.camera().Position, {100, 200, 300.125}, 0.0);
+    EXPECT_DOUBLE_EQ(b.camera().SceneScale, 4.5);
+    EXPECT_DOUBLE_EQ(b.nodeSize(), 0.35);
+    EXPECT_DOUBLE_EQ(b.arrowSize(), 1.0);
+    EXPECT_DOUBLE_EQ(b.coneSize(), 5.0);
+    EXPECT_EQ(b.background(), 0x00FF00);
+    EXPECT_EQ(ColorFromStored(b.background()), kGreen);
+}
+
+TEST_F(SceneSettings, MissingFileKeepsDesignDefaults)
+{
+    IniFile ini(path);
+    Scene3D s;
+    const Camera c0 = s.camera();
+    s.readSettings(ini);
+    expectNear(s.camera().Position, c0.Position, 0.0);
+    EXPECT_DOUBLE_EQ(s.camera().SceneScale, 3.0);
+    EXPECT_EQ(s.background(), kStoredBlue);
+    EXPECT_EQ(ColorFromStored(kStoredBlue), kBlue);
+    EXPECT_DOUBLE_EQ(s.nodeSize(), 0.2);
+}
+
+struct SizeRow {
+    const char* answer;
+    double size;
+    bool stored;
+};
+
+TEST_F(SceneSettings, NodeSizeAnswers)
+{
+    const SizeRow rows[] = {{"abc", 0.02, false}, {"0.75", 0.75, true}, {"", 0.02, false}, {"1,5", 0.02, false}};
+    for (const SizeRow& row : rows) {
+        IniFile ini(path);
+        ini.eraseSection("NODE");
+        Scene3D scene;
+        int redraws = 0;
+        PopupHost host;
+        host.Settings = [&] { return &ini; };
+        host.RedrawSct = [&] { ++redraws; };
+        PopupActions menu(scene, host);
+        std::string asked;
+        SetInputQueryHandler([&](const std::string& caption, const std::string& prompt, std::string& value) {
+            asked = caption + "|" + prompt + "|" + value;
+            value = row.answer;
+            return true;
+        });
+        menu.askNodeSize();
+        EXPECT_EQ(asked, "Node|size (mm)|0.200");
+        EXPECT_DOUBLE_EQ(scene.nodeSize(), row.size) << row.answer;
+        EXPECT_DOUBLE_EQ(scene.skeletonWorking().NodeSize, row.size);
+        EXPECT_EQ(ini.valueExists("NODE", "SIZE"), row.stored) << row.answer;
+        EXPECT_EQ(redraws, 1);
+    }
+}
+
+TEST_F(SceneSettings, ArrowAndConeSizesAreStoredOnlyForNumbers)
+{
+    IniFile ini(path);
+    Scene3D scene;
+    int legends = 0;
+    PopupHost host;
+    host.Settings = [&] { return &ini; };
+    host.LegendChanged = [&] { ++legends; };
+    PopupActions menu(scene, host);
+    std::string answer = "2.5";
+    std::string asked;
+    SetInputQueryHandler([&](const std::string& caption, const std::string& prompt, std::string& value) {
+        asked = caption + "|" + prompt + "|" + value;
+        value = answer;
+        return true;
+    });
+    menu.askArrowSize();
+    EXPECT_EQ(asked, "Arrows|size ?|1.000000");
+    EXPECT_DOUBLE_EQ(scene.arrowSize(), 2.5);
+    EXPECT_EQ(ini.readString("ARROWS", "SIZE", ""), "2.5");
+    EXPECT_EQ(legends, 1);
+    menu.askConeSize();
+    EXPECT_EQ(asked, "target cone|size : |5.000");
+    EXPECT_DOUBLE_EQ(scene.coneSize(), 2.5);
+    answer = "big";
+    menu.askConeSize();
+    EXPECT_DOUBLE_EQ(scene.coneSize(), 2.5);
+    EXPECT_EQ(ini.readString("CONE", "SIZE", ""), "2.5");
+}
+
+TEST(SceneCentre, TargetMovesAndTheViewKeepsItsOffset)
+{
+    Scene3D scene;
+    std::optional<Vec3> current;
+    PopupHost host;
+    host.CurrentPosition = [&] { return current; };
+    PopupActions menu(scene, host);
+    const Vec3 offset = scene.camera().Position - scene.camera().Target;
+    EXPECT_FALSE(menu.centreCurrent());  // nothing read (simulation)
+    current = Vec3{10, 20, 0};
+    EXPECT_TRUE(menu.centreCurrent());
+    expectNear(scene.camera().Target, {10, 20, 0}, 0.0);
+    expectNear(scene.camera().Position - scene.camera().Target, offset, 1e-9);
+    EXPECT_FALSE(menu.centreOn({"1", "x", "3"}));
+    expectNear(scene.camera().Target, {10, 20, 0}, 0.0);
+    EXPECT_TRUE(menu.centreOn({"1", "-2.5", "3"}));
+    expectNear(scene.camera().Target, {1, -2.5, 3}, 0.0);
+    menu.centreOrigin();
+    expectNear(scene.camera().Target, {}, 0.0);
+    expectNear(scene.camera().Position, offset, 1e-9);
+}
+
+TEST(View3DWithoutGl, PlaceholderKeepsTheSceneAndTheJobDrawings)
+{
+    EXPECT_FALSE(View3D::GlAvailable());  // offscreen platform
+    View3D view;
+    EXPECT_FALSE(view.usesGl());
+    ASSERT_NE(view.renderWidget(), nullptr);
+    view.SetJobPath({segment({0, 0, 0}, {5, 0, 0}, true)}, {-8000, -8000, -8000});
+    EXPECT_EQ(view.scene().skeletonWorking().Nodes.size(), 2u);
+    EXPECT_TRUE(view.scene().skeletonPositioning().Nodes.empty());  // starts at the origin, not at -8000
+    view.AddExecutedPoint({1, 2, 3}, false);
+    view.SetToolPosition({1, 2, 3}, true);
+    EXPECT_TRUE(view.scene().cone().Visible);
+    view.ClearJobDrawings();
+    EXPECT_TRUE(view.scene().skeletonWorking().Nodes.empty());
+    EXPECT_TRUE(view.scene().executedInactive().Points.empty());
+    EXPECT_EQ(view.legend()->text(), "    X:Red Y:Blue Z:Green   Size= 1.0000");
+    view.setNbDigit([] { return 2; });
+    EXPECT_EQ(view.legend()->text(), "    X:Red Y:Blue Z:Green   Size= 1.00");
+    EXPECT_FALSE(view.grabPicture().isNull());
+}
+
+TEST(View3DWithoutGl, PopupMenuItems)
+{
+    View3D view;
+    QStringList texts;
+    for (QAction* a : view.popupMenu()->actions())
+        if (!a->isSeparator()) texts << a->text();
+    EXPECT_EQ(texts, (QStringList{QString::fromUtf8("Effacer trajectoires executées"), "Effacer trajectoire SCT",
+                                  "Effacer les squelettes", "Dessiner  SCT", "center on (0,0,0)",
+                                  "center on current position", "center on (X,Y,Z)", "Z x 10", "Show XY", "Node size",
+                                  "Arrows size", "Cone size"}));
+    EXPECT_FALSE(view.drawSctAction()->isVisible());
+    QAction* z = view.popupMenu()->findChild<QAction*>("Zx101");
+    ASSERT_NE(z, nullptr);
+    z->trigger();
+    EXPECT_TRUE(z->isChecked());
+    EXPECT_EQ(view.scene().zScale(), 10.0);
+    z->trigger();
+    EXPECT_FALSE(z->isChecked());
+    EXPECT_EQ(view.scene().zScale(), 1.0);
+}
+
+TEST(View3DWithoutGl, WheelOnlyWhileThePageIsActive)
+{
+    View3D view;
+    bool active = false;
+    view.setPageActive([&] { return active; });
+    const double d = view.scene().camera().distanceToTarget();
+    EXPECT_FALSE(view.wheelStep(120));
+    EXPECT_DOUBLE_EQ(view.scene().camera().distanceToTarget(), d);
+    active = true;
+    EXPECT_TRUE(view.wheelStep(-240));
+    EXPECT_NEAR(view.scene().camera().distanceToTarget(), d / 1.21, 1e-9);
+}
+
+TEST(View3DWithoutGl, MouseOnTheViewerDrivesTheCamera)
+{
+    View3D view;
+    view.resize(300, 200);
+    view.show();
+    QWidget* viewer = view.renderWidget();
+    EXPECT_FALSE(view.popupMenu()->isVisible());
+    // The events of a double click: press, release, double click, release.
+    QTest::mouseClick(viewer, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_FALSE(view.popupMenu()->isVisible());
+    QTest::mouseDClick(viewer, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseRelease(viewer, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(view.popupMenu()->isVisible());
+    view.popupMenu()->hide();
+
+    const double d = view.scene().camera().distanceToTarget();
+    QWheelEvent wheel(QPointF(50, 50), viewer->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewer, &wheel);
+    EXPECT_NEAR(view.scene().camera().distanceToTarget(), d * 1.1, 1e-9);
+
+    const Vec3 before = view.scene().camera().Position;
+    QTest::mousePress(viewer, Qt::LeftButton, {}, QPoint(50, 50));
+    QMouseEvent move(QEvent::MouseMove, QPointF(80, 60), viewer->mapToGlobal(QPointF(80, 60)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewer, &move);
+    QTest::mouseRelease(viewer, Qt::LeftButton, {}, QPoint(80, 60));
+    EXPECT_GT((view.scene().camera().Position - before).length(), 1.0);
+    EXPECT_FALSE(view.popupMenu()->isVisible());
+}
+
+}  // namespace

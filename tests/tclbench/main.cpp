@@ -1,0 +1,18 @@
+// Tests that wait in event loops need an application object on the main thread.
+#include <gtest/gtest.h>
+
+#include "app/common.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // A settings file of the run's own, never the build folder's.
+    QTemporaryDir dir;
+    mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,216 @@
+// The direct mode against the simulator: a conversion executes each element on the controller,
+// the group is made ready before the first move, and the request log follows the program.
+#include "simlink.h"
+#include "app/dialogs.h"
+#include "link/api.h"
+#include "link/directexec.h"
+#include "link/transfer.h"
+#include "link/workers.h"
+#include "translator/numtext.h"
+#include "translator/tclconvert.h"
+
+#include <QTest>
+
+using namespace mvx;
+using namespace std::chrono_literals;
+
+namespace {
+
+class DirectSim : public test::SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        SetMessageBoxHandler([](const std::string&, std::uint16_t) { return std::uint16_t(1); });
+        ASSERT_TRUE(link::ConnectController(false));
+        sim().apiCall("KillAll()\n");
+        sim().clearRequestLog();
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHandler({});
+        link::JoinFinishedWorkers(true);
+        SimLinkTest::TearDown();
+    }
+    static MachineConfig config()
+    {
+        MachineConfig c;
+        c.GroupName = "GROUP1";
+        c.DirectMode = true;
+        c.Simulation = false;
+        c.PositioningSpeed = 50.0;
+        c.WorkingSpeed = 20.0;
+        c.ActivateTool = {1, 1, 1};
+        return c;
+    }
+    // Runs the conversion on a worker, as the main window does, while this thread dispatches.
+    static tclpath::TclConversionResult convert(const std::vector<std::string>& lines, link::DirectExec& ex,
+                                                const MachineConfig& c)
+    {
+        tclpath::TclConversionResult r;
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            r = tclpath::GCodeToTCL(lines, c, nullptr, &ex);
+            done = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 30000));
+        t.join();
+        return r;
+    }
+};
+
+// Passes every element on to the real executor and notes the request it must produce.
+class Noting : public DirectExecutor {
+public:
+    explicit Noting(DirectExecutor& inner) : mInner(inner) {}
+    int ChangeAxisSpeed(int axis, double speed) override { return mInner.ChangeAxisSpeed(axis, speed); }
+    bool ReadPositionerVelocities(std::array<double, 3>& v) override { return mInner.ReadPositionerVelocities(v); }
+    int MoveAbsolute(const std::array<double, 3>& end, const std::array<bool, 3>& moves, bool working,
+                     double speed) override
+    {
+        Expected.push_back("GroupMoveAbsolute(GROUP1," + num::fixed(end[0], 13) + "," + num::fixed(end[1], 13) + "," +
+                           num::fixed(end[2], 13) + ")");
+        return mInner.MoveAbsolute(end, moves, working, speed);
+    }
+    int RunPvt(const std::string& name, const std::string& text) override
+    {
+        Expected.push_back("MultipleAxesPVTExecution(GROUP1," + name + ",1)");
+        return mInner.RunPvt(name, text);
+    }
+    int SetDigitalOutput(int gpio, unsigned mask, unsigned value) override
+    {
+        Expected.push_back("GPIODigitalSet(GPIO" + num::integer(gpio) + ".DO ," + num::integer(mask) + "," +
+                           num::integer(value) + ")");
+        return mInner.SetDigitalOutput(gpio, mask, value);
+    }
+    void Wait(int ms) override { mInner.Wait(ms); }
+    void WaitNextBlock() override { mInner.WaitNextBlock(); }
+    std::vector<std::string> Expected;
+
+private:
+    DirectExecutor& mInner;
+};
+
+TEST_F(DirectSim, EachElementRunsOnTheControllerAfterInitAndHome)
+{
+    link::DirectExec ex(config());
+    Noting noting(ex);
+    MachineConfig c = config();
+    c.M07M09 = {1, 4, 1};
+    tclpath::TclConversionResult r;
+    {
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            r = tclpath::GCodeToTCL({"G0 X5 Y2", "G1 X10 Y2", "G1 X15 Y2", "G4 P0.1", "M7", "G1 X15 Y7",
+                                     "G0 X1 Y1 Z0", "M9"},
+                                    c, nullptr, &noting);
+            done = true;
+        });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 30000));
+        t.join();
+    }
+    EXPECT_EQ(r.Error.Number, 0) << r.Error.Text;
+    // Initialised and homed before anything moves, once.
+    const auto names = requestNames({"GroupInitialize", "GroupHomeSearch", "GroupMoveAbsolute", "MultipleAxesPVTExecution"});
+    ASSERT_GE(names.size(), 4u);
+    EXPECT_EQ(names[0], "GroupInitialize");
+    EXPECT_EQ(names[1], "GroupHomeSearch");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "GroupInitialize"), 1);
+
+    // Every element the conversion executed is in the log, in its order, with its bytes; the
+    // tool output switches around the moves come in between.
+    std::vector<std::string> logged;
+    for (const test::KvxRequest& q : sim().requestLog()) {
+        const std::string line = q.text.substr(0, q.text.find_first_of("\r\n"));
+        if (line.rfind("GroupMoveAbsolute", 0) == 0 || line.rfind("MultipleAxesPVTExecution", 0) == 0 ||
+            (line.rfind("GPIODigitalSet(GPIO1.DO ,8,", 0) == 0))
+            logged.push_back(line);
+    }
+    std::vector<std::string> expected;
+    for (const std::string& e : noting.Expected)
+        if (e.rfind("GPIODigitalSet", 0) != 0 || e.rfind("GPIODigitalSet(GPIO1.DO ,8,", 0) == 0) expected.push_back(e);
+    EXPECT_EQ(logged, expected);
+    ASSERT_NE(std::find_if(expected.begin(), expected.end(),
+                           [](const std::string& e) { return e.rfind("MultipleAxesPVTExecution", 0) == 0; }),
+              expected.end());
+    ASSERT_FALSE(r.PvtFiles.empty());
+    EXPECT_EQ(sim().readFile("Public/Trajectories/TRJ1.PVT"), r.PvtFiles.back().Text);
+    const auto p = sim().positions("GROUP1");
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_NEAR(p[0], 1.0, 1e-6);
+    EXPECT_NEAR(p[1], 1.0, 1e-6);
+    // The tool output ends inactive (level 1 means active).
+    EXPECT_EQ(sim().digital("GPIO1.DO") & 1u, 0u);
+}
+
+TEST_F(DirectSim, ReadyGroupIsNotInitialisedAgain)
+{
+    sim().apiCall("GroupInitialize(GROUP1)\n");
+    sim().apiCall("GroupHomeSearch(GROUP1)\n");
+    sim().clearRequestLog();
+    link::DirectExec ex(config());
+    convert({"G0 X3"}, ex, config());
+    EXPECT_TRUE(requestsOf("GroupInitialize").empty());
+    EXPECT_TRUE(requestsOf("KillAll").empty());
+    EXPECT_EQ(requestsOf("GroupMoveAbsolute").size(), 1u);
+    EXPECT_NEAR(sim().positions("GROUP1")[0], 3.0, 1e-6);
+}
+
+TEST_F(DirectSim, AxesThatDoNotMoveKeepThePositionReadJustBefore)
+{
+    link::DirectExec ex(config());
+    ASSERT_EQ(ex.EnsureGroupReady(), 0);
+    sim().setPositions("GROUP1", {1.0, 2.0, 4.5});
+    sim().clearRequestLog();
+    EXPECT_EQ(ex.MoveAbsolute({7.0, 9.0, 0.0}, {true, false, false}, false, 10.0), 0);
+    const auto moves = requestsOf("GroupMoveAbsolute");
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0].text.substr(0, moves[0].text.find_first_of("\r\n")),
+              "GroupMoveAbsolute(GROUP1,7.0000000000000,2.0000000000000,4.5000000000000)");
+}
+
+TEST_F(DirectSim, RefusedMoveReturnsTheControllerCode)
+{
+    link::DirectExec ex(config());
+    ASSERT_EQ(ex.EnsureGroupReady(), 0);
+    // Beyond the travel limits.
+    const int code = ex.MoveAbsolute({1e6, 0, 0}, {true, false, false}, false, 10.0);
+    EXPECT_NE(code, 0);
+    EXPECT_FALSE(link::GroupStatusReady(7));
+    EXPECT_TRUE(link::GroupStatusReady(11));
+}
+
+TEST_F(DirectSim, BlockByBlockWaitsForNext)
+{
+    std::atomic<int> next{0}, abort{0};
+    std::atomic<int> enabled{0};
+    link::DirectControls controls;
+    controls.BlockByBlock = [] { return true; };
+    controls.EnableNext = [&](bool on) { enabled += on ? 1 : 0; };
+    controls.NextBlockRequested = &next;
+    controls.AbortRequested = &abort;
+    link::DirectExec ex(config(), controls);
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        ex.WaitNextBlock();
+        done = true;
+    });
+    QTest::qWait(100);
+    EXPECT_FALSE(done.load());
+    EXPECT_EQ(enabled.load(), 1);
+    next = 1;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 2000));
+    t.join();
+    // Abort ends the wait as well, and so does a dwell.
+    std::thread t2([&] {
+        ex.WaitNextBlock();
+        ex.Wait(60000);
+        done = true;
+    });
+    done = false;
+    abort = 1;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 2000));
+    t2.join();
+}
+
+}  // namespace

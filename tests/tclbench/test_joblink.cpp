@@ -1,0 +1,145 @@
+// The job road's link against the simulator: uploads, initialisation, the script run from the
+// job's worker thread, STOP during a run, and the refusals without a transfer session.
+#include "simlink.h"
+#include "app/dialogs.h"
+#include "link/transfer.h"
+#include "mainwindow/joblink_impl.h"
+#include "mainwindow/jobworker.h"
+#include "tclbench/scriptexec.h"
+
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace mvx;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class JobLinkSim : public test::SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        SetMessageBoxHandler([this](const std::string& text, std::uint16_t) {
+            mMessages.push_back(text);
+            return std::uint16_t(1);
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHandler({});
+        tclbench::ExeTCL::WaitForWorkers(5000);
+        SimLinkTest::TearDown();
+    }
+    static std::string localDir()
+    {
+        const std::string dir = common().ProgramDir + "TMP/";
+        std::filesystem::create_directories(dir);
+        return dir;
+    }
+    static void writeLocal(const std::string& name, const std::string& content)
+    {
+        std::ofstream(localDir() + name, std::ios::binary) << content;
+    }
+    std::string execute(JobLinkImpl& link, const std::string& file, std::function<void()> during = {})
+    {
+        std::string answer;
+        if (during) QTimer::singleShot(300, during);
+        RunInWorker([&] { answer = link.ExecuteScript(file, "GCODE", " ", common().StopRequested); }, {}, 200);
+        return answer;
+    }
+    std::vector<std::string> mMessages;
+};
+
+TEST_F(JobLinkSim, UploadsLandByteForByte)
+{
+    ASSERT_TRUE(link::ConnectController(false));
+    const std::string script = "set a 1\r\nreturn 0\n\xe9\n";
+    const std::string pvt = "0.1000 1.000000 10.000000 2.000000 20.000000\n";
+    writeLocal("GCode_Converted.TCL", script);
+    writeLocal("TRJ1.PVT", pvt);
+    JobLinkImpl link;
+    std::string err;
+    EXPECT_TRUE(link.PutScript(localDir(), "GCode_Converted.TCL", err)) << err;
+    EXPECT_TRUE(link.PutTrajectory(localDir(), "TRJ1.PVT", err)) << err;
+    EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), script);
+    EXPECT_EQ(sim().readFile("Public/Trajectories/TRJ1.PVT"), pvt);
+}
+
+TEST_F(JobLinkSim, UploadWithoutTransferIsAFailureWithoutDialog)
+{
+    const int saved = common().TransferMode.load();
+    common().TransferMode.store(TransferLocal);
+    JobLinkImpl link;
+    std::string err;
+    writeLocal("x.TCL", "return 0\n");
+    EXPECT_FALSE(link.PutScript(localDir(), "x.TCL", err));
+    EXPECT_FALSE(err.empty());
+    EXPECT_TRUE(mMessages.empty());
+    common().TransferMode.store(saved);
+}
+
+TEST_F(JobLinkSim, InitKillsInitialisesAndHomes)
+{
+    JobLinkImpl link;
+    EXPECT_EQ(link.KillAll(), 0);
+    EXPECT_EQ(link.GroupInitialize("GROUP1"), 0);
+    EXPECT_EQ(link.GroupHomeSearch("GROUP1"), 0);
+    EXPECT_EQ(sim().groupStatus("GROUP1"), 11);
+    EXPECT_EQ(requestNames({"KillAll", "GroupInitialize", "GroupHomeSearch"}),
+              (std::vector<std::string>{"KillAll", "GroupInitialize", "GroupHomeSearch"}));
+    // A group the controller does not know: its code, and the controller's text for it.
+    const int code = link.GroupInitialize("NOGROUP");
+    EXPECT_NE(code, 0);
+    EXPECT_FALSE(link.ErrorString(code).empty());
+}
+
+TEST_F(JobLinkSim, PvtVerificationGivesTheControllersVerdict)
+{
+    sim().writeFile("Public/Trajectories/TRJ1.PVT", "1.0 1.000000 0.000000 1.000000 0.000000 0.000000 0.000000\n");
+    sim().writeFile("Public/Trajectories/TRJ2.PVT", "1.0 -5000.000000 0.000000 0.000000 0.000000 0.000000 0.000000\n");
+    JobLinkImpl link;
+    EXPECT_EQ(link.MultipleAxesPVTVerification("GROUP1", "TRJ1.PVT"), 0);
+    EXPECT_NE(link.MultipleAxesPVTVerification("GROUP1", "TRJ2.PVT"), 0);
+    EXPECT_NE(link.MultipleAxesPVTVerification("GROUP1", "TRJ9.PVT"), 0);
+}
+
+TEST_F(JobLinkSim, ScriptRunsFromTheJobWorker)
+{
+    sim().writeFile("Public/Scripts/ok.tcl", "return 0\n");
+    sim().writeFile("Public/Scripts/bad.tcl", "error \"no way\"\n");
+    JobLinkImpl link;
+    EXPECT_EQ(execute(link, "ok.tcl"), "0");
+    EXPECT_EQ(common().StopRequested.load(), 0);
+    common().StopRequested.store(0);
+    EXPECT_NE(execute(link, "bad.tcl").find("no way"), std::string::npos);
+    EXPECT_EQ(common().StopRequested.load(), 1);
+    common().StopRequested.store(0);
+    // No such script: the code comes back as the answer, so it is reported with its text.
+    const std::string missing = execute(link, "missing.tcl");
+    EXPECT_EQ(missing, std::to_string(link.lastRun()->Snapshot().ErrorCode));
+    EXPECT_NE(missing, "0");
+}
+
+TEST_F(JobLinkSim, StopDuringARunKillsAndEndsTheWait)
+{
+    sim().writeFile("Public/Scripts/long.tcl", "after 20000\nreturn 0\n");
+    JobLinkImpl link;
+    const auto t0 = Clock::now();
+    const std::string answer = execute(link, "long.tcl", [&] {
+        common().StopRequested.store(1);
+        link.KillAll();
+    });
+    EXPECT_LT(Clock::now() - t0, 3s);
+    EXPECT_NE(answer, "0");
+    ASSERT_TRUE(tclbench::ExeTCL::WaitForWorkers(5000));
+    EXPECT_FALSE(link.lastRun()->Snapshot().ScriptDone);
+    EXPECT_EQ(requestsOf("KillAll").size(), 1u);
+    EXPECT_GE(requestsOf("TCLScriptKill(GCODE)").size(), 1u);
+    EXPECT_TRUE(sim().runningTasks().empty());
+}
+
+}  // namespace
