@@ -11,6 +11,13 @@
 #include "tfmain.h"
 #include "view3d.h"
 
+#include "link/connectdialog.h"
+#include "link/controllerconfig.h"
+#include "link/directexec.h"
+#include "link/linktexts.h"
+#include "link/transfer.h"
+#include "link/startupconnect.h"
+
 #include "app/cmdline.h"
 #include "app/common.h"
 #include "app/dialogs.h"
@@ -19,6 +26,8 @@
 #include "app/language.h"
 
 #include <QAction>
+#include <QMetaObject>
+#include <QPushButton>
 #include <QDialog>
 #include <QTabWidget>
 
@@ -29,11 +38,13 @@ namespace {
 
 TFmain* gMain = nullptr;
 std::unique_ptr<JobLinkImpl> gLink;
+std::unique_ptr<link::DirectExec> gDirect;
+RemoteServer* gServer = nullptr;
 
 // Windows of the controller side and the workbench not built yet: they exist, keep their place
 // and take their captions from the language file like the others.
 const char* const kOtherWindows[] = {
-    "Fdialogmsg", "Fconnect_KVX_GB", "Fcentrer", "FPVTparameters", "FcontrolPVT", "Faddvariable", "FshowAPI",
+    "Fdialogmsg", "Fcentrer", "FPVTparameters", "FcontrolPVT", "Faddvariable", "FshowAPI",
     "FcallProcedure", "FchoixINC", "FchoixRep", "FchoixRetrait", "Fchoixsauve", "ConfirmReplaceDialog",
     "TextReplaceDialog", "TextSearchDialog", "Fedit", "Fshowgathering", "FXY", "Fmain_KVX", "Fmessage",
     "FNClientFTP", "fparamfft", "FProcedures", "Fquery", "Frestore", "Fsetupviewer", "FShowAndBlink",
@@ -87,9 +98,61 @@ void createView3D(TFmain* main)
     main->setView3D(view, view);
 }
 
+// The direct mode runs each element on the controller through the link.
+void createDirectExecutor(TFmain* main)
+{
+    link::DirectControls controls;
+    controls.BlockByBlock = [main] { return main->blockByBlock(); };
+    controls.EnableNext = [main](bool on) {
+        QMetaObject::invokeMethod(main, [main, on] {
+            if (auto* next = main->findChild<QPushButton*>("BitBtnNext")) next->setEnabled(on);
+        });
+    };
+    controls.NextBlockRequested = &main->nextBlockFlag();
+    controls.AbortRequested = &main->abortFlag();
+    gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, std::move(controls));
+    main->setDirectExecutor(gDirect.get());
+    main->setBeforeConversionHook([](const MachineConfig& c) { gDirect->setConfig(c); });
+}
+
+// The controller must offer a multiple-axes group of two or three axes; the job drives it.
+void checkControllerGroups()
+{
+    IniFile system(link::LocalSystemIniPath());
+    int accepted = 0;
+    int count = 0;
+    std::string group;
+    for (const std::string& g : link::CurrentControllerGroups().multiple) {
+        count = static_cast<int>(system.readInteger(g, "PositionerNumber", 0));
+        if (count == 2 || count == 3) {
+            accepted = count;
+            group = g;
+        }
+    }
+    if (!accepted) {
+        if (PositionPoll* p = gMain->poll()) p->stop();
+        ShowMsg("KVX not set with correct axes \"multi\" group (" + std::to_string(count) + " axes)");
+        gMain->setSimulation(true);
+        return;
+    }
+    gMain->setGroupShape(accepted == 2, accepted);
+    // With no axes chosen yet, the group's positioners in their order are X, Y and Z: three
+    // lists left on their first entry would make every axis the same positioner.
+    IniFile* ini = SettingsIni();
+    if (ini && !ini->valueExists("POSITIONER NAME", "AXIS X")) {
+        const std::vector<std::string> names = link::PositionerList(link::LocalSystemIniPath(), group);
+        const char* keys[3] = {"AXIS X", "AXIS Y", "AXIS Z"};
+        for (int a = 0; a < accepted && a < static_cast<int>(names.size()); ++a)
+            ini->writeString("POSITIONER NAME", keys[a], group + "." + names[static_cast<std::size_t>(a)]);
+    }
+}
+
 QWidget* createWindows(const CommandLine& cl)
 {
+    link::registerTexts();
+    link::registerTransferTexts();
     gMain = new TFmain;
+    link::InstallConnectDialog(gMain);
     TFIO* io = nullptr;
     TFaxes* axes = nullptr;
     TAboutBox* about = nullptr;
@@ -135,14 +198,13 @@ QWidget* createWindows(const CommandLine& cl)
         return c;
     });
     gMain->setHelperWindows(io, axes, about, pvtParameters, pvtControl, textEditor, maintenance);
+    axes->setPositionerSource([] { return link::AllPositionerNames(link::LocalSystemIniPath()); });
+    gMain->setActivationHook(checkControllerGroups);
     createView3D(gMain);
     gLink = std::make_unique<JobLinkImpl>();
     gMain->setLink(gLink.get());
-    auto* server = new RemoteServer(*gMain, gMain);
-    gMain->setServerHook([server](bool active, int port) {
-        if (active) server->activate(static_cast<quint16>(port));
-        else server->deactivate();
-    });
+    gServer = new RemoteServer(*gMain, gMain);
+    createDirectExecutor(gMain);
     gMain->setBatchRunner(std::make_unique<BatchRunner>(cl));
     auto* poll = new PositionPoll(*gMain, gMain);
     gMain->setPoll(poll);
@@ -152,9 +214,14 @@ QWidget* createWindows(const CommandLine& cl)
 
 bool connectController()
 {
-    // No controller link yet: the program runs in simulation.
-    gMain->setSimulation(true);
-    return false;
+    const bool usable = link::ProgramStartupConnection(gMain);
+    gMain->setSimulation(!usable);
+    // The remote port opens only now, so no command arrives before the controller is known.
+    gMain->setServerHook([](bool active, int port) {
+        if (active) gServer->activate(static_cast<quint16>(port));
+        else gServer->deactivate();
+    });
+    return usable;
 }
 
 void applyOptions(const CommandLine& clIn)

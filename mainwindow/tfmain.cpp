@@ -632,6 +632,7 @@ void TFmain::FormActivate()
     mDirectMode->setEnabled(!sim);
     mInit1->setEnabled(!sim);
     mVerify->setVisible(!sim && mMode != 3);
+    if (!sim && mActivationHook) mActivationHook();
     if (mAxes) mAxes->FormCreate();
     if (sim && mMode == 3) applyMode(1, true);
     mLampPanel->setVisible(!sim);

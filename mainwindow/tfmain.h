@@ -68,6 +68,8 @@ public:
     // The controller side of the direct mode (executes while converting); none: the direct
     // mode converts without executing.
     void setDirectExecutor(DirectExecutor* executor) { mDirectExecutor = executor; }
+    // Called on the GUI thread with the configuration of each conversion, before it starts.
+    void setBeforeConversionHook(std::function<void(const MachineConfig&)> hook) { mBeforeConversion = std::move(hook); }
     // The flags the direct execution waits on ("Next", "Abort"), set by their buttons.
     std::atomic<int>& nextBlockFlag() noexcept { return mNextBlock; }
     std::atomic<int>& abortFlag() noexcept { return mAbortRequested; }
@@ -134,6 +136,10 @@ public:
     std::array<double, 3>& PollCurrentPosition() override { return mCurrentPosition; }
     // The poll whose period the "Sample period" item sets.
     void setPoll(PositionPoll* poll) { mPoll = poll; }
+    PositionPoll* poll() const noexcept { return mPoll; }
+    // Outside simulation, at each activation before the axes setup re-reads its settings:
+    // checks the controller's group configuration.
+    void setActivationHook(std::function<void()> hook) { mActivationHook = std::move(hook); }
 
     // ---- handlers (withSender: called by a button or menu) ----
     bool BitBtnReadGcodeClick(bool withSender);
@@ -253,6 +259,8 @@ private:
     int mGroupAxisCount = 3;
     std::atomic<int> mAbortRequested{0};
     std::atomic<int> mNextBlock{0};
+    std::function<void(const MachineConfig&)> mBeforeConversion;
+    std::function<void()> mActivationHook;
     std::atomic<int> mBlockByBlock{0};
     std::vector<PathSegment> mLastDrawing;
     bool mDrawingShown = false;  // mLastDrawing is in the 3D view

@@ -386,6 +386,7 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     JobConversionInput in;
     in.Lines = std::make_shared<const std::vector<std::string>>(mModel->lines());
     in.Config = machineConfig();
+    if (mBeforeConversion) mBeforeConversion(in.Config);
     in.Mode = mMode;
     in.SctList = mSctList;
     in.RebuildSct = !mSctBuilt || mRelativeLeft || !mSctList;
