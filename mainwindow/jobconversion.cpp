@@ -1,5 +1,7 @@
 #include "jobconversion.h"
 
+#include "tfmain_util.h"
+
 #include "app/fileutil.h"
 #include "translator/numtext.h"
 #include "translator/sctconvert.h"
@@ -40,19 +42,6 @@ std::vector<PathSegment> sctDrawing(const sct::Ttraject& list)
     const sct::SctDrawing d = sct::DrawAll(list, {0.0, 0.0, 0.0});
     for (const sct::DrawPolyline& p : d.Paths)
         for (std::size_t k = 1; k < p.Points.size(); ++k) out.push_back({p.Points[k - 1], p.Points[k], p.Working, -1});
-    return out;
-}
-
-std::string joinLines(const std::vector<std::string>& lines, const char* eol)
-{
-    std::size_t size = 0;
-    for (const std::string& l : lines) size += l.size() + 2;
-    std::string out;
-    out.reserve(size);
-    for (const std::string& l : lines) {
-        out += l;
-        out += eol;
-    }
     return out;
 }
 
@@ -110,7 +99,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
             list = std::make_shared<sct::Ttraject>();
             // The list is built from the lines as saved, so a later look at TMP.GCODE shows them.
             std::string err;
-            if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", joinLines(lines, "\r\n"), &err)) {
+            if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", mainui::joinLines(lines, "\r\n"), &err)) {
                 out.SctFailed = true;
                 out.Error = err;
                 return out;
@@ -138,7 +127,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
 
         sct::SctConversion gen;
         const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer);
-        out.ScriptText = joinLines(gen.Script, "\n");
+        out.ScriptText = mainui::joinLines(gen.Script, "\n");
         for (sct::PvtFile& f : gen.PvtFiles) out.PvtFiles.push_back({std::move(f.Name), std::move(f.Text)});
         out.PvtFileCount = static_cast<int>(out.PvtFiles.size());
         gen.Script.clear();
