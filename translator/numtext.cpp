@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace mvx::num {
@@ -26,10 +27,61 @@ bool isZeroText(const std::string& s)
 // Round |v| to `decimals` decimals with exact halves going away from zero.
 constexpr long double kPow10[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
                                   1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
+// The same powers as doubles, all exact.
+constexpr double kPow10Double[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                   1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
+// Integer route for the common case: a scaled value below 1e12 is off by less than 6e-8 in
+// long double, so away from a half (more than 1e-6 from it) its rounded integer is exactly what
+// the correctly rounded text shows. Writes the digits and returns the end, or nullptr when the
+// value needs the text route below.
+char* fastFixedAbs(char* out, double a, int decimals, unsigned long long* units = nullptr)
+{
+    if (decimals > 18) return nullptr;
+    unsigned long long k = 0;
+    // Below 1e9 a double product is off by less than 1.2e-7: enough, and much cheaper.
+    if (const double scaled = a * kPow10Double[decimals]; scaled < 1e9) {
+        const auto whole = static_cast<unsigned long long>(scaled);  // floor: scaled >= 0
+        const double frac = scaled - static_cast<double>(whole);
+        if (!(std::fabs(frac - 0.5) > 1e-6)) return nullptr;
+        k = whole + (frac > 0.5 ? 1u : 0u);
+    } else {
+        const long double wide = static_cast<long double>(a) * kPow10[decimals];
+        if (!(wide < 1e12L)) return nullptr;
+        const auto whole = static_cast<unsigned long long>(wide);
+        const long double frac = wide - static_cast<long double>(whole);
+        if (!(std::fabs(frac - 0.5L) > 1e-6L)) return nullptr;
+        k = whole + (frac > 0.5L ? 1u : 0u);
+    }
+    if (units) *units = k;
+    char digits[24];
+    const int n = static_cast<int>(std::to_chars(digits, digits + sizeof digits, k).ptr - digits);
+    char* p = out;
+    if (n <= decimals) {
+        *p++ = '0';
+        if (decimals > 0) {
+            *p++ = '.';
+            for (int i = n; i < decimals; ++i) *p++ = '0';
+            std::memcpy(p, digits, static_cast<std::size_t>(n));
+            p += n;
+        }
+    } else {
+        const int intDigits = n - decimals;
+        std::memcpy(p, digits, static_cast<std::size_t>(intDigits));
+        p += intDigits;
+        if (decimals > 0) {
+            *p++ = '.';
+            std::memcpy(p, digits + intDigits, static_cast<std::size_t>(decimals));
+            p += decimals;
+        }
+    }
+    return p;
+}
 
 std::string roundFixedAbs(double a, int decimals)
 {
     char buf[512];
+    if (char* end = fastFixedAbs(buf, a, decimals)) return std::string(buf, end);
     // Fast path: far from a half, the correctly rounded text is the answer. The scaled value in
     // long double is exact enough to tell; anything close to .5 takes the exact path below.
     if (decimals <= 18 && a < 1e15) {
@@ -71,8 +123,68 @@ std::string roundFixedAbs(double a, int decimals)
 
 }  // namespace
 
+namespace {
+
+// The whole text of fixed() in `out` (at least 64 bytes) when the integer route applies: the
+// digit limit cuts nothing and the value is not near a half. nullptr otherwise. `read`, when
+// given, receives the value the text reads back as: units / 10^decimals, both exact doubles, so
+// the quotient is the correctly rounded value of the decimal text.
+char* fastFixed(char* out, double value, int decimals, int precision, double* read = nullptr)
+{
+    if (!std::isfinite(value)) return nullptr;
+    if (decimals < 0) decimals = 0;
+    if (decimals > 40) decimals = 40;
+    if (precision < 1) precision = 1;
+    if (precision > 17) precision = 17;
+    const double a = std::fabs(value);
+    if (a != 0.0 && !(precision - decimals >= 0 && precision - decimals <= 18 &&
+                      static_cast<long double>(a) < kPow10[precision - decimals]))
+        return nullptr;
+    char* body = out + 1;
+    unsigned long long units = 0;
+    char* end = fastFixedAbs(body, a, decimals, &units);
+    if (!end) return nullptr;
+    const bool minus = std::signbit(value) && units != 0;
+    if (read) {
+        const double v = static_cast<double>(units) / kPow10Double[decimals];
+        *read = minus ? -v : v;
+    }
+    if (minus) {
+        out[0] = '-';
+        body = out;
+    }
+    std::memmove(out, body, static_cast<std::size_t>(end - body));
+    return out + (end - body);
+}
+
+}  // namespace
+
+void appendFixed(std::string& out, double value, int decimals, int precision)
+{
+    char buf[64];
+    if (char* end = fastFixed(buf, value, decimals, precision)) out.append(buf, end);
+    else out += fixed(value, decimals, precision);
+}
+
+double appendFixedRead(std::string& out, double value, int decimals, int precision)
+{
+    char buf[64];
+    double read = 0.0;
+    if (char* end = fastFixed(buf, value, decimals, precision, &read)) {
+        out.append(buf, end);
+        return read;
+    }
+    const std::string text = fixed(value, decimals, precision);
+    out += text;
+    return parseStrict(text).value_or(0.0);
+}
+
 std::string fixed(double value, int decimals, int precision)
 {
+    {
+        char buf[64];
+        if (char* end = fastFixed(buf, value, decimals, precision)) return std::string(buf, end);
+    }
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     if (decimals < 0) decimals = 0;

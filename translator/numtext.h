@@ -14,6 +14,10 @@ namespace mvx::num {
 // "0.3333333333330"). Exact decimal halves round away from zero. A result that rounds to zero
 // prints without a minus sign. NaN prints "NAN", infinities "INF" / "-INF".
 std::string fixed(double value, int decimals, int precision = 15);
+// The same text appended to `out`, with no temporary string in the common case.
+void appendFixed(std::string& out, double value, int decimals, int precision = 15);
+// appendFixed, returning what the appended text reads back as (parseStrict, 0 for NAN / INF).
+double appendFixedRead(std::string& out, double value, int decimals, int precision = 15);
 
 // Shortest text that reads back to the same double, at most 15 significant digits,
 // no exponent for ordinary magnitudes ("12.5", "100", "0.0872664626"). Used for settings values.

@@ -26,9 +26,21 @@ std::string Trim(std::string_view s)
 
 }  // namespace
 
-std::vector<PvtSegment> PvtSpeedProfile(double L, double u, double o, double w, double a)
+namespace {
+
+// At most three pieces: speed change, cruise, speed change.
+struct Profile {
+    std::array<PvtSegment, 3> Pieces{};
+    std::size_t Count = 0;
+
+    void push_back(const PvtSegment& s) { Pieces[Count++] = s; }
+    std::size_t size() const noexcept { return Count; }
+    const PvtSegment& operator[](std::size_t k) const noexcept { return Pieces[k]; }
+};
+
+Profile SpeedProfile(double L, double u, double o, double w, double a)
 {
-    std::vector<PvtSegment> out;
+    Profile out;
     if (!(L > 0.0) || !std::isfinite(L)) return out;
     u = std::fabs(u);
     o = std::fabs(o);
@@ -70,30 +82,68 @@ std::vector<PvtSegment> PvtSpeedProfile(double L, double u, double o, double w, 
     return out;
 }
 
+}  // namespace
+
+std::vector<PvtSegment> PvtSpeedProfile(double L, double u, double o, double w, double a)
+{
+    const Profile p = SpeedProfile(L, u, o, w, a);
+    return {p.Pieces.begin(), p.Pieces.begin() + static_cast<std::ptrdiff_t>(p.Count)};
+}
+
 PvtRunBuilder::PvtRunBuilder(const MachineConfig& config) : mConfig(config) {}
 
 void PvtRunBuilder::Clear()
 {
+    mText.clear();
+    mRows = 0;
+    mNotes.clear();
     mView.clear();
     mElements = 0;
     mTarget = {0.0, 0.0, 0.0};
     mWritten = {0.0, 0.0, 0.0};
 }
 
-void PvtRunBuilder::AddStraight(const std::array<double, 3>& delta, double entry, double cruise, double exit)
+std::string PvtRunBuilder::NoteText(const Note& n) const
 {
     const int nd = mConfig.NbDigit;
+    std::string t;
+    if (n.Arc) {
+        t = ";PVT ARC  " + texts::get("stringcenter") + " X=" + num::fixed(n.A, nd) + " Y=" + num::fixed(n.B, nd) +
+            " Angle =" + num::fixed(n.C, nd);
+    } else {
+        t = ";PVT X=" + num::fixed(n.A, nd) + " Y=" + num::fixed(n.B, nd);
+        if (!mConfig.XYGroupOnly) t += " Z=" + num::fixed(n.C, nd);
+    }
+    t += " V =" + num::fixed(n.Cruise, nd) + " V " + texts::get("stringBegin") + " =" + num::fixed(n.Entry, nd) +
+         " V " + texts::get("stringend") + " =" + num::fixed(n.Exit, nd);
+    return t;
+}
+
+const std::vector<std::string>& PvtRunBuilder::ViewLines() const
+{
+    mView.clear();
+    mView.reserve(mNotes.size() + mRows);
+    std::size_t note = 0, row = 0, pos = 0;
+    for (;;) {
+        while (note < mNotes.size() && mNotes[note].RowsBefore == row) mView.push_back(NoteText(mNotes[note++]));
+        if (row == mRows) break;
+        const std::size_t eol = mText.find('\n', pos);
+        mView.emplace_back(mText, pos, eol - pos);
+        pos = eol + 1;
+        ++row;
+    }
+    return mView;
+}
+
+void PvtRunBuilder::AddStraight(const std::array<double, 3>& delta, double entry, double cruise, double exit)
+{
     const double L = std::sqrt(delta[0] * delta[0] + delta[1] * delta[1] + delta[2] * delta[2]);
     if (mElements == 0) entry = 0.0;
-    std::string comment = ";PVT X=" + num::fixed(delta[0], nd) + " Y=" + num::fixed(delta[1], nd);
-    if (!mConfig.XYGroupOnly) comment += " Z=" + num::fixed(delta[2], nd);
-    comment += " V =" + num::fixed(cruise, nd) + " V " + texts::get("stringBegin") + " =" + num::fixed(entry, nd) +
-               " V " + texts::get("stringend") + " =" + num::fixed(exit, nd);
-    mView.push_back(std::move(comment));
+    mNotes.push_back({false, delta[0], delta[1], delta[2], cruise, entry, exit, mRows});
     if (!(L > 0.0)) return;  // nothing to move, and nothing to divide by
     ++mElements;
 
-    const auto segments = PvtSpeedProfile(L, entry, cruise, exit, mConfig.PvtAcceleration);
+    const Profile segments = SpeedProfile(L, entry, cruise, exit, mConfig.PvtAcceleration);
     std::array<double, 3> done{0.0, 0.0, 0.0};
     for (std::size_t k = 0; k < segments.size(); ++k) {
         const PvtSegment& s = segments[k];
@@ -111,14 +161,10 @@ void PvtRunBuilder::AddStraight(const std::array<double, 3>& delta, double entry
 
 void PvtRunBuilder::AddArc(double i, double j, double sweep, double entry, double cruise, double exit)
 {
-    const int nd = mConfig.NbDigit;
     const double r = std::sqrt(i * i + j * j);
     const double L = std::fabs(r * sweep);
     if (mElements == 0) entry = 0.0;
-    mView.push_back(";PVT ARC  " + texts::get("stringcenter") + " X=" + num::fixed(i, nd) + " Y=" + num::fixed(j, nd) +
-                    " Angle =" + num::fixed(sweep * 180.0 / std::numbers::pi, nd) + " V =" + num::fixed(cruise, nd) +
-                    " V " + texts::get("stringBegin") + " =" + num::fixed(entry, nd) + " V " +
-                    texts::get("stringend") + " =" + num::fixed(exit, nd));
+    mNotes.push_back({true, i, j, sweep * 180.0 / std::numbers::pi, cruise, entry, exit, mRows});
     if (!(L > 0.0) || !std::isfinite(L)) return;
     ++mElements;
 
@@ -128,7 +174,7 @@ void PvtRunBuilder::AddArc(double i, double j, double sweep, double entry, doubl
     auto point = [&](double theta) { return std::array<double, 2>{i + r * std::cos(theta), j + r * std::sin(theta)}; };
     std::array<double, 2> prev{0.0, 0.0};
 
-    const auto segments = PvtSpeedProfile(L, entry, cruise, exit, mConfig.PvtAcceleration);
+    const Profile segments = SpeedProfile(L, entry, cruise, exit, mConfig.PvtAcceleration);
     double s0 = 0.0;
     double startSpeed = entry;
     const double step = mConfig.AngularStep;
@@ -158,20 +204,25 @@ void PvtRunBuilder::AddRow(double dt, const std::array<double, 3>& d, const std:
 {
     for (std::size_t ax = 0; ax < 3; ++ax) mTarget[ax] += d[ax];
     if (!(dt >= kMinRowDuration)) return;  // carried into the next row
-    Emit(num::fixed(dt, 6), v, false);
+    Emit(dt, v, false);
 }
 
-void PvtRunBuilder::Emit(const std::string& dtText, const std::array<double, 3>& v, bool literalZeroSpeeds)
+// The closing row has a fixed short duration and rest speeds.
+void PvtRunBuilder::Emit(double dt, const std::array<double, 3>& v, bool closingRow)
 {
     const int np = mConfig.NbDigitPvt;
     const std::size_t axes = mConfig.XYGroupOnly ? 2 : 3;
-    std::string row = dtText;
+    if (closingRow) mText += "0.0004";
+    else num::appendFixed(mText, dt, 6);
     for (std::size_t ax = 0; ax < axes; ++ax) {
-        const std::string d = num::fixed(mTarget[ax] - mWritten[ax], np);
-        mWritten[ax] += num::parseStrict(d).value_or(0.0);
-        row += " " + d + " " + (literalZeroSpeeds ? std::string("0.00") : num::fixed(v[ax], np));
+        mText.push_back(' ');
+        mWritten[ax] += num::appendFixedRead(mText, mTarget[ax] - mWritten[ax], np);
+        mText.push_back(' ');
+        if (closingRow) mText += "0.00";
+        else num::appendFixed(mText, v[ax], np);
     }
-    mView.push_back(std::move(row));
+    mText.push_back('\n');
+    ++mRows;
 }
 
 std::string PvtRunBuilder::Close()
@@ -182,8 +233,8 @@ std::string PvtRunBuilder::Close()
     bool carried = false;
     for (std::size_t ax = 0; ax < axes; ++ax)
         if (num::fixed(mTarget[ax] - mWritten[ax], np) != zero) carried = true;
-    if (carried) Emit("0.0004", {0.0, 0.0, 0.0}, true);
-    std::string text = PvtFileText(mView);
+    if (carried) Emit(0.0, {0.0, 0.0, 0.0}, true);
+    std::string text(mText);  // exact size; the buffer stays for the next run
     Clear();
     return text;
 }

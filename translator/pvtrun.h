@@ -28,7 +28,8 @@ struct PvtSegment {
 std::vector<PvtSegment> PvtSpeedProfile(double length, double entry, double cruise, double exit, double accel);
 
 // Rows of one open run, as shown in the PVT view (a ";" comment line per element, then its
-// rows), and the file text they close into.
+// rows), and the file text they close into. The rows go straight into the file text; the view
+// is put together only when asked for.
 class PvtRunBuilder {
 public:
     explicit PvtRunBuilder(const MachineConfig& config);
@@ -43,7 +44,8 @@ public:
     void AddRow(double dt, const std::array<double, 3>& d, const std::array<double, 3>& v);
 
     bool Empty() const noexcept { return mElements == 0; }
-    const std::vector<std::string>& ViewLines() const noexcept { return mView; }
+    // The view of the open run; valid until the next change of the builder.
+    const std::vector<std::string>& ViewLines() const;
 
     // Ends the run: a last short row takes what is still carried, and the file text (every row
     // followed by "\n") is returned. The builder is then empty, carry cleared.
@@ -51,10 +53,22 @@ public:
     void Clear();
 
 private:
-    void Emit(const std::string& dtText, const std::array<double, 3>& v, bool literalZeroSpeeds);
+    // The comment line of one element, kept as numbers: only the view shows it.
+    struct Note {
+        bool Arc = false;
+        double A = 0.0, B = 0.0, C = 0.0;  // straight: X Y Z; arc: centre X Y, degrees
+        double Cruise = 0.0, Entry = 0.0, Exit = 0.0;
+        std::size_t RowsBefore = 0;
+    };
+
+    void Emit(double dt, const std::array<double, 3>& v, bool closingRow);
+    std::string NoteText(const Note& n) const;
 
     const MachineConfig& mConfig;
-    std::vector<std::string> mView;
+    std::string mText;  // rows so far, each followed by "\n"; its capacity serves every run
+    std::size_t mRows = 0;
+    std::vector<Note> mNotes;
+    mutable std::vector<std::string> mView;
     int mElements = 0;
     // Displacement handed to rows so far (exact) and written so far (as printed), per axis: each
     // written row prints the difference, so the rows of a file add up to the path it follows.

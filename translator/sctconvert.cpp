@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <system_error>
 #include <fstream>
+#include <functional>
 #include <limits>
 
 namespace mvx::sct {
@@ -316,18 +317,97 @@ BuildResult GCodeToElements(const std::vector<std::string>& lines, const Machine
     return result;
 }
 
-bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
-                 ConversionObserver* observer)
+namespace {
+
+bool generate(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
+              ConversionObserver* observer, std::function<bool(const PvtFile&)> sink)
 {
     TclScript script;
     script.Start(config);
     out.BodyBegin = script.InsertLine();
     SctGenerator gen(config, script, relativeMode);
+    if (sink) gen.SetFileSink(std::move(sink));
     const bool done = gen.Run(list, observer);
     out.BodyEnd = script.InsertLine();
-    out.Script = script.Lines();
+    out.Script = script.TakeLines();
     out.PvtFiles = gen.TakeFiles();
     return done;
+}
+
+// Through a temporary file in the same folder, renamed over the old file once complete.
+Status writeFileWith(const std::string& path, const std::function<void(std::ofstream&)>& fill)
+{
+    const std::string temp = path + ".tmp";
+    {
+        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+        if (f) fill(f);
+        f.close();
+        if (!f) {
+            std::remove(temp.c_str());
+            return Status{kErrorWrite, "Write error : " + path, 0};
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::generic_category().message(errno);
+        std::remove(temp.c_str());
+        return Status{kErrorWrite, "Write error : " + path + " (" + reason + ")", 0};
+    }
+    return {};
+}
+
+// The script file, line by line: a million-line script is never joined into one text.
+Status writeScriptFile(const std::string& path, const std::vector<std::string>& lines)
+{
+    return writeFileWith(path, [&](std::ofstream& f) {
+        for (const std::string& line : lines) {
+            f.write(line.data(), static_cast<std::streamsize>(line.size()));
+            f.put('\n');
+        }
+    });
+}
+
+}  // namespace
+
+bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
+                 ConversionObserver* observer)
+{
+    return generate(list, config, relativeMode, out, observer, nullptr);
+}
+
+bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
+                 ConversionObserver* observer, std::function<bool(const PvtFile&)> fileSink)
+{
+    return generate(list, config, relativeMode, out, observer, std::move(fileSink));
+}
+
+Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineConfig& config,
+                          const std::string& gcodeDir, const std::string& outputDir, bool writeScript,
+                          SctConversion& out, ConversionObserver* observer)
+{
+    out = SctConversion{};
+    BuildResult built = GCodeToElements(lines, config, out.List, observer);
+    out.Error = std::move(built.Error);
+    out.Stopped = built.Stopped;
+    out.Extents = built.Extents;
+    out.RelativeAtEnd = built.RelativeAtEnd;
+    if (out.Error || out.Stopped) return {};
+    out.SctText = out.List.SctText();
+    if (auto err = WriteTextFile(joinPath(gcodeDir, "TEST.SCT"), out.SctText)) return err;
+    Status failed;
+    const bool done = GenerateSct(out.List, config, built.RelativeAtEnd, out, observer, [&](const PvtFile& f) {
+        failed = WriteTextFile(joinPath(outputDir, f.Name), f.Text);
+        return failed.Ok();
+    });
+    if (failed) {
+        out.Stopped = true;
+        return failed;
+    }
+    if (!done) {
+        out.Stopped = true;
+        return {};
+    }
+    if (writeScript) return writeScriptFile(joinPath(outputDir, "GCode_Converted.TCL"), out.Script);
+    return {};
 }
 
 SctConversion ConvertSct(const std::vector<std::string>& lines, const MachineConfig& config,
@@ -383,22 +463,7 @@ SctDrawing DrawAll(const Ttraject& list, const Vec3& start)
 
 Status WriteTextFile(const std::string& path, const std::string& text)
 {
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        if (f) f.write(text.data(), static_cast<std::streamsize>(text.size()));
-        f.close();
-        if (!f) {
-            std::remove(temp.c_str());
-            return Status{kErrorWrite, "Write error : " + path, 0};
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::generic_category().message(errno);
-        std::remove(temp.c_str());
-        return Status{kErrorWrite, "Write error : " + path + " (" + reason + ")", 0};
-    }
-    return {};
+    return writeFileWith(path, [&](std::ofstream& f) { f.write(text.data(), static_cast<std::streamsize>(text.size())); });
 }
 
 Status WriteSctFiles(const SctConversion& conversion, const std::string& gcodeDir, const std::string& outputDir,
@@ -407,14 +472,7 @@ Status WriteSctFiles(const SctConversion& conversion, const std::string& gcodeDi
     if (auto err = WriteTextFile(joinPath(gcodeDir, "TEST.SCT"), conversion.SctText)) return err;
     for (const PvtFile& f : conversion.PvtFiles)
         if (auto err = WriteTextFile(joinPath(outputDir, f.Name), f.Text)) return err;
-    if (writeScript) {
-        std::string text;
-        for (const std::string& line : conversion.Script) {
-            text += line;
-            text += '\n';
-        }
-        if (auto err = WriteTextFile(joinPath(outputDir, "GCode_Converted.TCL"), text)) return err;
-    }
+    if (writeScript) return writeScriptFile(joinPath(outputDir, "GCode_Converted.TCL"), conversion.Script);
     return {};
 }
 

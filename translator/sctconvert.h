@@ -10,6 +10,7 @@
 #include "observer.h"
 #include "scttraject.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,10 @@ SctConversion ConvertSct(const std::vector<std::string>& lines, const MachineCon
 // BodyBegin, BodyEnd and PvtFiles of `out`. False when stopped.
 bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
                  ConversionObserver* observer = nullptr);
+// The same, handing each PVT file to `fileSink` as soon as its run closes: out.PvtFiles then
+// keeps the names only (empty Text). False also when the sink refuses a file.
+bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
+                 ConversionObserver* observer, std::function<bool(const PvtFile&)> fileSink);
 
 // 3D drawing of the list from `start` (the position last read): a start and an end marker per
 // motion element, one marker per zero-length element, and a polyline per motion element
@@ -76,6 +81,16 @@ gcode::Status WriteTextFile(const std::string& path, const std::string& text);
 // into `outputDir`. An empty list writes an empty TEST.SCT.
 gcode::Status WriteSctFiles(const SctConversion& conversion, const std::string& gcodeDir, const std::string& outputDir,
                             bool writeScript);
+
+// ConvertSct and WriteSctFiles in one pass, for large jobs: the same files with the same bytes,
+// in the same order (TEST.SCT, PVT files, script), but each PVT file is written as soon as its
+// run is complete and only its name stays in `out.PvtFiles` (empty Text). Conversion errors
+// and a stop come back in `out` as from ConvertSct; a build that fails or stops writes nothing,
+// a stopped generation keeps the PVT files written so far and writes no script. Returns the
+// first write failure, which ends the generation (out.Stopped).
+gcode::Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineConfig& config,
+                                 const std::string& gcodeDir, const std::string& outputDir, bool writeScript,
+                                 SctConversion& out, ConversionObserver* observer = nullptr);
 
 inline constexpr int kErrorWrite = 203;  // a file could not be written
 

@@ -10,8 +10,23 @@ namespace mvx::sct {
 
 std::string SctNumber(double value, bool cut)
 {
-    std::string s = " " + num::fixed(value, 3);
-    if (cut && s.size() > 12) s.resize(12);
+    std::string s;
+    AppendSctNumber(s, value, cut);
+    return s;
+}
+
+void AppendSctNumber(std::string& out, double value, bool cut)
+{
+    const std::size_t at = out.size();
+    out.push_back(' ');
+    num::appendFixed(out, value, 3);
+    if (cut && out.size() - at > 12) out.resize(at + 12);
+}
+
+std::string telement::WriteSCT() const
+{
+    std::string s;
+    AppendSCT(s);
     return s;
 }
 
@@ -37,9 +52,14 @@ void Tdroite3D::UpdatePosition(const Vec3& start)
     EndZ = StartZ;
 }
 
-std::string Tdroite3D::WriteSCT() const
+void Tdroite3D::AppendSCT(std::string& out) const
 {
-    return "DR " + SctNumber(DX, true) + " " + SctNumber(DY, true) + " " + SctNumber(DZ, true);
+    out += "DR ";
+    AppendSctNumber(out, DX, true);
+    out.push_back(' ');
+    AppendSctNumber(out, DY, true);
+    out.push_back(' ');
+    AppendSctNumber(out, DZ, true);
 }
 
 void Tdroite3D::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const
@@ -65,9 +85,14 @@ void TarcH::UpdatePosition(const Vec3& start)
     EndZ = geom::WrapAngle(std::cos(Sweep) * StartZ);
 }
 
-std::string TarcH::WriteSCT() const
+void TarcH::AppendSCT(std::string& out) const
 {
-    return "AH " + SctNumber(I, true) + " " + SctNumber(J, true) + " " + SctNumber(Sweep * 180.0 / geom::kPi, true);
+    out += "AH ";
+    AppendSctNumber(out, I, true);
+    out.push_back(' ');
+    AppendSctNumber(out, J, true);
+    out.push_back(' ');
+    AppendSctNumber(out, Sweep * 180.0 / geom::kPi, true);
 }
 
 void TarcH::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const
@@ -77,7 +102,12 @@ void TarcH::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index)
 
 // ---------------------------------------------------------------------------------------------
 
-std::string TVitesse::WriteSCT() const { return "VA " + SctNumber(Speed, false) + (WorkingSpeed ? " 1" : " 0"); }
+void TVitesse::AppendSCT(std::string& out) const
+{
+    out += "VA ";
+    AppendSctNumber(out, Speed, false);
+    out += WorkingSpeed ? " 1" : " 0";
+}
 
 void TVitesse::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
 {
@@ -85,7 +115,7 @@ void TVitesse::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
     gen.WriteSpeed(*this);
 }
 
-std::string TOutput::WriteSCT() const { return "OM " + num::integer(M); }
+void TOutput::AppendSCT(std::string& out) const { out += "OM " + num::integer(M); }
 
 void TOutput::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
 {
@@ -93,7 +123,7 @@ void TOutput::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
     gen.WriteOutput(*this);
 }
 
-std::string Ttempo::WriteSCT() const { return "TP " + num::integer(Milliseconds); }
+void Ttempo::AppendSCT(std::string& out) const { out += "TP " + num::integer(Milliseconds); }
 
 void Ttempo::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
 {

@@ -30,7 +30,9 @@ public:
     // Takes its start from the previous element's end and computes its end and directions.
     virtual void UpdatePosition(const Vec3& start) = 0;
     // One SCT text line, without line end.
-    virtual std::string WriteSCT() const = 0;
+    std::string WriteSCT() const;
+    // The same line appended to `out`.
+    virtual void AppendSCT(std::string& out) const = 0;
     // Its part of the generation pass; `index` is its place in the list.
     virtual void WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const = 0;
 
@@ -59,7 +61,7 @@ public:
     std::string_view TypeName() const noexcept override { return "droite 3D"; }
     double Length() const noexcept override;
     void UpdatePosition(const Vec3& start) override;
-    std::string WriteSCT() const override;
+    void AppendSCT(std::string& out) const override;
     void WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const override;
 
     double DX = 0.0, DY = 0.0, DZ = 0.0;
@@ -72,7 +74,7 @@ public:
     std::string_view TypeName() const noexcept override { return "arc H"; }
     double Length() const noexcept override;
     void UpdatePosition(const Vec3& start) override;
-    std::string WriteSCT() const override;
+    void AppendSCT(std::string& out) const override;
     void WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const override;
 
     double I = 0.0, J = 0.0, Sweep = 0.0;
@@ -83,7 +85,7 @@ class TVitesse final : public telemcourt {
 public:
     ElementKind Kind() const noexcept override { return ElementKind::Speed; }
     std::string_view TypeName() const noexcept override { return "Vitesse"; }
-    std::string WriteSCT() const override;
+    void AppendSCT(std::string& out) const override;
     void WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const override;
 
     double Speed = 1.0;
@@ -93,7 +95,7 @@ class TOutput final : public telemcourt {
 public:
     ElementKind Kind() const noexcept override { return ElementKind::Output; }
     std::string_view TypeName() const noexcept override { return "Commandes M"; }
-    std::string WriteSCT() const override;
+    void AppendSCT(std::string& out) const override;
     void WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const override;
 
     int M = 0;
@@ -103,7 +105,7 @@ class Ttempo final : public telemcourt {
 public:
     ElementKind Kind() const noexcept override { return ElementKind::Delay; }
     std::string_view TypeName() const noexcept override { return "Delay"; }
-    std::string WriteSCT() const override;
+    void AppendSCT(std::string& out) const override;
     void WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const override;
 
     long long Milliseconds = 0;
@@ -111,5 +113,6 @@ public:
 
 // " " + value with 3 decimals: the SCT number field. `cut` keeps the first 12 characters.
 std::string SctNumber(double value, bool cut);
+void AppendSctNumber(std::string& out, double value, bool cut);
 
 }  // namespace mvx::sct

@@ -36,7 +36,7 @@ std::string Ttraject::SctText() const
     std::string text;
     text.reserve(mElements.size() * 28);
     for (const auto& e : mElements) {
-        text += e->WriteSCT();
+        e->AppendSCT(text);
         text += "\r\n";
     }
     return text;
@@ -81,12 +81,12 @@ bool SctGenerator::Run(const Ttraject& list, const ConversionObserver* observer)
 {
     const std::size_t n = static_cast<std::size_t>(list.Count());
     for (std::size_t i = 0; i < n; ++i) {
-        if (observer && observer->StopRequested()) return false;
+        if (mSinkFailed || (observer && observer->StopRequested())) return false;
         list.At(i).WriteTCL(*this, list, i);
     }
     CloseRun();
     if (mToolActivated) ToolOff();
-    return true;
+    return !mSinkFailed;
 }
 
 std::string SctGenerator::Num(double v) const { return num::fixed(v, mConfig.NbDigit); }
@@ -138,6 +138,10 @@ void SctGenerator::CloseRun()
     const int n = mFileCount;
     const std::string name = "TRJ" + num::integer(n) + ".PVT";
     mFiles.push_back({name, mRun.Close()});
+    if (mSink) {
+        if (!mSink(mFiles.back())) mSinkFailed = true;
+        std::string().swap(mFiles.back().Text);
+    }
     if (n == 1 && !mRelative) {
         // Travel to where the run starts with the tool off, then switch it on.
         if (mToolActivated) ToolOff();

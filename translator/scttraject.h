@@ -19,6 +19,7 @@
 #include "sctelements.h"
 #include "tclscript.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -75,6 +76,11 @@ public:
     // Writes the body at the script's insertion point. False when stopped by the observer.
     bool Run(const Ttraject& list, const ConversionObserver* observer = nullptr);
 
+    // Hands every PVT file to `sink` as soon as its run closes and keeps only its name (empty
+    // Text in Files()), so a long job never holds all its rows. A sink that returns false ends
+    // the pass (Run returns false).
+    void SetFileSink(std::function<bool(const PvtFile&)> sink) { mSink = std::move(sink); }
+
     const std::vector<PvtFile>& Files() const noexcept { return mFiles; }
     std::vector<PvtFile> TakeFiles() noexcept { return std::move(mFiles); }
 
@@ -113,6 +119,8 @@ private:
     bool mToolActivated = false;
     int mFileCount = 1;  // number of the file the open run becomes
     std::vector<PvtFile> mFiles;
+    std::function<bool(const PvtFile&)> mSink;
+    bool mSinkFailed = false;
 };
 
 }  // namespace mvx::sct

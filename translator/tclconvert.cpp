@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 
 namespace mvx::tclpath {
@@ -31,6 +32,7 @@ public:
     }
 
     TclConversionResult Run();
+    void SetFileSink(std::function<bool(const PvtFile&)> sink) { mState.FileSink = std::move(sink); }
 
 private:
     // Each returns false when the conversion must end at once.
@@ -72,7 +74,7 @@ TclConversionResult Driver::Run()
     gcode::Block block;
     const std::string total = num::integer(n);
     for (int i = 0; i < n; ++i) {
-        if (mObserver && mObserver->StopRequested()) {
+        if (s.FileSinkFailed || (mObserver && mObserver->StopRequested())) {
             mResult.Stopped = true;
             break;
         }
@@ -95,7 +97,7 @@ TclConversionResult Driver::Run()
 
     mResult.PvtFileCount = s.PvtFileCount - 1;
     mResult.BodyEnd = s.Script.InsertLine();
-    if (!s.Direct) mResult.ScriptLines = s.Script.Lines();
+    if (!s.Direct) mResult.ScriptLines = s.Script.TakeLines();
     mResult.PvtFiles = std::move(s.PvtFiles);
     mResult.LineTable = std::move(s.LineTable);
     mResult.Drawing = std::move(s.Drawing);
@@ -325,7 +327,18 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
     return driver.Run();
 }
 
-WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text)
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer, DirectExecutor* executor,
+                               std::function<bool(const PvtFile&)> fileSink)
+{
+    Driver driver(lines, config, observer, executor);
+    driver.SetFileSink(std::move(fileSink));
+    return driver.Run();
+}
+
+namespace {
+
+WriteOutcome writeReplacingWith(const std::string& path, const std::function<void(std::ofstream&)>& fill)
 {
     namespace fs = std::filesystem;
     const fs::path target(path);
@@ -333,7 +346,7 @@ WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text
                                                   "_" + num::integer(gTempCounter++));
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (out) fill(out);
         out.close();
         if (!out) {
             std::error_code ec;
@@ -350,11 +363,45 @@ WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text
     return {};
 }
 
+// The script line by line: a long script is never joined into one text.
+WriteOutcome writeScriptLines(const std::string& path, const std::vector<std::string>& lines)
+{
+    return writeReplacingWith(path, [&](std::ofstream& out) {
+        for (const std::string& l : lines) {
+            out.write(l.data(), static_cast<std::streamsize>(l.size()));
+            out.put('\n');
+        }
+    });
+}
+
+}  // namespace
+
+WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text)
+{
+    return writeReplacingWith(
+        path, [&](std::ofstream& out) { out.write(text.data(), static_cast<std::streamsize>(text.size())); });
+}
+
+TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
+                                      const std::string& dir, WriteOutcome& written, ConversionObserver* observer,
+                                      DirectExecutor* executor)
+{
+    written = {};
+    const std::filesystem::path base(dir);
+    TclConversionResult r = GCodeToTCL(lines, config, observer, executor, [&](const PvtFile& f) {
+        written = WriteFileReplacing((base / f.Name).string(), f.Text);
+        return written.Ok;
+    });
+    if (written.Ok && !r.ScriptLines.empty())
+        written = writeScriptLines((base / kScriptFileName).string(), r.ScriptLines);
+    return r;
+}
+
 WriteOutcome WriteConversionFiles(const TclConversionResult& result, const std::string& dir)
 {
     const std::filesystem::path base(dir);
     if (!result.ScriptLines.empty()) {
-        if (auto r = WriteFileReplacing((base / kScriptFileName).string(), result.ScriptText()); !r.Ok) return r;
+        if (auto r = writeScriptLines((base / kScriptFileName).string(), result.ScriptLines); !r.Ok) return r;
     }
     for (const PvtFile& f : result.PvtFiles)
         if (auto r = WriteFileReplacing((base / f.Name).string(), f.Text); !r.Ok) return r;

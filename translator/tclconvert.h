@@ -21,6 +21,7 @@
 #include "observer.h"
 #include "tclelements.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ inline constexpr const char* kScriptFileName = "GCode_Converted.TCL";
 // Thread: may run on a worker; the observer and the executor are called on that thread.
 TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
                                ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
+// The same, handing each PVT file to `fileSink` as soon as its run is closed: PvtFiles then keeps
+// the names only (empty Text). A refusal ends the conversion at the next line (Stopped).
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer, DirectExecutor* executor,
+                               std::function<bool(const PvtFile&)> fileSink);
 
 struct WriteOutcome {
     bool Ok = true;
@@ -59,5 +65,14 @@ WriteOutcome WriteConversionFiles(const TclConversionResult& result, const std::
 
 // One file, the same way.
 WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text);
+
+// GCodeToTCL and WriteConversionFiles in one pass, for large jobs: the same files with the same
+// bytes, but each PVT file is written to `dir` as soon as its run is closed and only its name
+// stays in the result (empty Text); the script follows once the conversion is over. The first
+// failed write ends the conversion (Stopped) and is reported in `written`; no script is then
+// written.
+TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
+                                      const std::string& dir, WriteOutcome& written,
+                                      ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
 
 }  // namespace mvx::tclpath

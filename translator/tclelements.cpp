@@ -313,6 +313,10 @@ void ClosePVTTrajectory(TclPathState& s)
         s.PvtFiles.back().Text = text;  // the direct mode reuses one file name
     else
         s.PvtFiles.push_back({name, text});
+    if (s.FileSink) {
+        if (!s.FileSinkFailed && !s.FileSink(s.PvtFiles.back())) s.FileSinkFailed = true;
+        std::string().swap(s.PvtFiles.back().Text);
+    }
 
     if (s.Direct) {
         if (s.Executor && !s.Config.Simulation) {

@@ -14,6 +14,7 @@
 #include "tclscript.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,10 @@ struct TclPathState {
     std::vector<LineRecord> LineTable;
     std::vector<PvtFile> PvtFiles;
     std::vector<PathSegment> Drawing;
+    // When set, every closed PVT file goes here at once and only its name stays in PvtFiles.
+    // The first refusal is kept in FileSinkFailed and nothing more is handed over.
+    std::function<bool(const PvtFile&)> FileSink;
+    bool FileSinkFailed = false;
 
     int AxisCount() const noexcept { return Config.XYGroupOnly ? 2 : 3; }
     void ShowMsg(const std::string& text);

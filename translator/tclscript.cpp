@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <iterator>
 #include <stdexcept>
 
 namespace mvx {
@@ -140,10 +141,28 @@ void TclScript::Start(const MachineConfig& c)
     mTail = {"return $tcl_argv(0)", "set ErrorCode [catch \"TCP_CloseSocket $SocketID\"]", ""};
 }
 
-void TclScript::Insert(std::string line) { mHead.push_back(std::move(line)); }
+namespace {
+
+// A quarter more room at a time: a million-line body then never holds twice the room it needs,
+// neither while growing (old and new storage at once) nor once done.
+void MakeRoom(std::vector<std::string>& lines, std::size_t more)
+{
+    const std::size_t need = lines.size() + more;
+    if (need <= lines.capacity()) return;
+    lines.reserve(std::max(need, lines.capacity() + lines.capacity() / 4 + 64));
+}
+
+}  // namespace
+
+void TclScript::Insert(std::string line)
+{
+    MakeRoom(mHead, 1);
+    mHead.push_back(std::move(line));
+}
 
 void TclScript::Insert(std::initializer_list<std::string_view> lines)
 {
+    MakeRoom(mHead, lines.size());
     for (std::string_view l : lines) mHead.emplace_back(l);
 }
 
@@ -174,6 +193,15 @@ std::vector<std::string> TclScript::Lines() const
     all.reserve(LineCount());
     all.insert(all.end(), mHead.begin(), mHead.end());
     all.insert(all.end(), mTail.rbegin(), mTail.rend());
+    return all;
+}
+
+std::vector<std::string> TclScript::TakeLines()
+{
+    std::vector<std::string> all = std::move(mHead);
+    all.reserve(all.size() + mTail.size());
+    std::move(mTail.rbegin(), mTail.rend(), std::back_inserter(all));
+    Clear();
     return all;
 }
 

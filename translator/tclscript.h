@@ -54,6 +54,8 @@ public:
     std::size_t LineCount() const noexcept { return mHead.size() + mTail.size(); }
     const std::string& Line(std::size_t index) const;
     std::vector<std::string> Lines() const;
+    // The lines, moved out: the script is empty afterwards.
+    std::vector<std::string> TakeLines();
     // The file text: every line followed by "\n".
     std::string Text() const;
 

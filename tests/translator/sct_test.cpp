@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -507,6 +509,66 @@ TEST(SctFiles, WrittenThroughTemporaryFiles)
     const auto bad = WriteSctFiles(conv, (dir / "missing" / "deeper").string(), dir.string(), false);
     EXPECT_EQ(bad.Number, kErrorWrite);
     fs::remove_all(dir);
+}
+
+// Writing each PVT file as its run closes gives the files of ConvertSct + WriteSctFiles, byte
+// for byte, and keeps only the names in memory.
+TEST(SctFiles, StreamedWriteGivesTheSameFiles)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("mvx_sct_stream_" + std::to_string(::getpid()));
+    const fs::path held = root / "held", streamed = root / "streamed";
+    fs::create_directories(held);
+    fs::create_directories(streamed);
+    auto contents = [](const fs::path& dir) {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            std::ifstream f(e.path(), std::ios::binary);
+            files[e.path().filename().string()] = std::string(std::istreambuf_iterator<char>(f), {});
+        }
+        return files;
+    };
+    const std::vector<std::string> program = {"G1 X10", "G1 X20", "G3 X30 Y10 I0 J10", "M3", "G1 X40",
+                                              "G1 X50 Y1", "G4 P1", "G1 X60", "G1 X70", "M5",
+                                              "G1 X80", "G1 X90", "G0 X0 Y0"};
+    const SctConversion conv = ConvertSct(program, baseConfig());
+    ASSERT_TRUE(WriteSctFiles(conv, held.string(), held.string(), true).Ok());
+
+    SctConversion out;
+    ASSERT_TRUE(ConvertAndWriteSct(program, baseConfig(), streamed.string(), streamed.string(), true, out).Ok());
+    EXPECT_FALSE(out.Stopped);
+    EXPECT_GE(conv.PvtFiles.size(), 3u);
+    EXPECT_EQ(contents(streamed), contents(held));
+    ASSERT_EQ(out.PvtFiles.size(), conv.PvtFiles.size());
+    for (std::size_t i = 0; i < out.PvtFiles.size(); ++i) {
+        EXPECT_EQ(out.PvtFiles[i].Name, conv.PvtFiles[i].Name);
+        EXPECT_TRUE(out.PvtFiles[i].Text.empty());
+    }
+    EXPECT_EQ(out.Script, conv.Script);
+    EXPECT_EQ(out.SctText, conv.SctText);
+
+    // A folder that cannot take the PVT files: the error, the conversion ended, no script.
+    const fs::path lost = root / "lost";
+    fs::create_directories(lost);
+    SctConversion failed;
+    const auto bad =
+        ConvertAndWriteSct(program, baseConfig(), lost.string(), (root / "missing").string(), true, failed);
+    EXPECT_EQ(bad.Number, kErrorWrite);
+    EXPECT_NE(bad.Text.find("TRJ1.PVT"), std::string::npos);
+    EXPECT_TRUE(failed.Stopped);
+    EXPECT_TRUE(fs::exists(lost / "TEST.SCT"));
+    EXPECT_FALSE(fs::exists(root / "missing"));
+
+    // A program that does not build writes nothing.
+    const fs::path none = root / "none";
+    fs::create_directories(none);
+    SctConversion broken;
+    EXPECT_TRUE(
+        ConvertAndWriteSct({"G1 X10", "G2 X20 Y0 I1 J1"}, baseConfig(), none.string(), none.string(), true, broken)
+            .Ok());
+    EXPECT_EQ(broken.Error.Number, mvx::gcode::kErrorIncoherentLine);
+    EXPECT_TRUE(fs::is_empty(none));
+    fs::remove_all(root);
 }
 
 }  // namespace

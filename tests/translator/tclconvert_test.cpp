@@ -17,6 +17,8 @@
 #include <clocale>
 #include <cmath>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -635,6 +637,52 @@ TEST(ConversionFiles, WritesScriptAndRunsReplacingOldFiles)
     EXPECT_FALSE(bad.Ok);
     EXPECT_NE(bad.Error.find("GCode_Converted.TCL"), std::string::npos);
     std::filesystem::remove_all(dir);
+}
+
+// Writing each PVT file as its run closes gives the files of GCodeToTCL + WriteConversionFiles,
+// byte for byte, and keeps only the names in memory.
+TEST(ConversionFiles, StreamedWriteGivesTheSameFiles)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("mvx_conv_stream_" + std::to_string(::getpid()));
+    const fs::path held = root / "held", streamed = root / "streamed";
+    fs::create_directories(held);
+    fs::create_directories(streamed);
+    auto contents = [](const fs::path& dir) {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            std::ifstream in(e.path(), std::ios::binary);
+            files[e.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        return files;
+    };
+    const std::vector<std::string> program = {"G1 X10", "G1 X20", "G3 X30 Y10 I0 J10", "M3", "G1 X40",
+                                              "G1 X50 Y1", "G4 P1", "G1 X60", "G1 X70", "M5",
+                                              "G1 X80", "G1 X90", "G0 X0 Y0"};
+    const auto r = GCodeToTCL(program, Config());
+    ASSERT_TRUE(WriteConversionFiles(r, held.string()).Ok);
+
+    WriteOutcome written;
+    const auto s = GCodeToTCLWriting(program, Config(), streamed.string(), written);
+    ASSERT_TRUE(written.Ok) << written.Error;
+    EXPECT_FALSE(s.Stopped);
+    EXPECT_GE(r.PvtFiles.size(), 3u);
+    EXPECT_EQ(contents(streamed), contents(held));
+    ASSERT_EQ(s.PvtFiles.size(), r.PvtFiles.size());
+    for (std::size_t i = 0; i < s.PvtFiles.size(); ++i) {
+        EXPECT_EQ(s.PvtFiles[i].Name, r.PvtFiles[i].Name);
+        EXPECT_TRUE(s.PvtFiles[i].Text.empty());
+    }
+    EXPECT_EQ(s.ScriptLines, r.ScriptLines);
+
+    // A folder that cannot take them: the first file's error ends the conversion.
+    WriteOutcome bad;
+    const auto f = GCodeToTCLWriting(program, Config(), (root / "missing").string(), bad);
+    EXPECT_FALSE(bad.Ok);
+    EXPECT_NE(bad.Error.find("TRJ1.PVT"), std::string::npos);
+    EXPECT_TRUE(f.Stopped);
+    EXPECT_LT(f.PvtFiles.size(), r.PvtFiles.size());
+    fs::remove_all(root);
 }
 
 }  // namespace
