@@ -1,0 +1,133 @@
+#pragma once
+// TFNClientFTP, the file browser of the controller ("FTP Client"): lists the controller's
+// folders through the file-transfer session, shows one file in an editor, saves it to the PC or
+// back to the controller, deletes entries, creates folders and reboots the controller.
+// GUI thread only.
+
+#include <QDialog>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QTreeWidget;
+
+namespace mvx::link {
+
+// One row of the list.
+struct BrowserEntry {
+    std::string name;
+    bool directory = false;
+    bool link = false;
+    std::uint64_t size = 0;
+    std::string modified;
+    std::string group;
+    std::string user;
+    std::string attributes;
+};
+
+// The folder that "Remonter" goes to: the text up to its last separator (kept). A folder
+// without one stays as it is.
+std::string ParentFolder(const std::string& remoteDir);
+// Trailing '/' and '\' removed; the root stays "/".
+std::string StripTrailingSeparators(const std::string& folder);
+// A remote entry name that may be used as a local file name: not empty, not "." or "..", no
+// '/', '\' or NUL in it.
+bool SafeLocalName(const std::string& name);
+// "Dec 10 12:13" or "Dec 10  2025" (as an FTP listing shows it) as "mm/dd/yyyy hh:mm"; a date
+// without a year takes `currentYear`. Unreadable text comes back unchanged.
+std::string FtpDateText(const std::string& listed, int currentYear);
+// The memo line of a transfer in progress.
+std::string TransferProgressText(bool reading, std::uint64_t done, std::uint64_t maximum, double elapsedSeconds);
+// The progress bar maximum for an announced size (0: none announced).
+int TransferBarMaximum(std::uint64_t announced);
+// "Read from PC" layout: tabs to blanks, lines trimmed, empty lines dropped except one before a
+// line that starts with "[".
+std::string CompactText(const std::string& text);
+
+class TFNClientFTP : public QDialog {
+public:
+    explicit TFNClientFTP(QWidget* parent);
+    ~TFNClientFTP() override;
+
+    // Makes `folder` current and lists it ("..": the parent). False when it could not be listed.
+    bool ChangeDirectory(const std::string& folder);
+    // Fills the shared list (transferState().RemoteListing) with the names of RemoteDir by SFTP.
+    bool ListSftpDirectory();
+    // Every file below `folder` as folder + separator + name, depth first; false when a folder
+    // could not be listed (the list then holds what was found). `status` shows progress.
+    bool ListTreeRecursive(const std::string& folder, std::vector<std::string>& files,
+                           const std::function<void(const std::string&)>& status);
+
+    // Handlers.
+    void ListBox1Click(int row);
+    void ConfigFilesClick();
+    void TrajectoriesClick();
+    void MesuresClick();
+    // `path` empty: the open / save dialog asks.
+    void ReadFromPcClick(const std::string& path = {});
+    void SaveToPcClick(const std::string& path = {});
+    void SaveInKvxClick();
+    void ResetKvxClick();
+    void Remonter1Click();
+    void SaveInCurrentDirectory1Click();
+    void Delete1Click();
+    void CreateSubdirectory1Click();
+    void SearchClick();
+    void SearchAgain(bool backward);
+
+    // The TCL editor's remote file list follows every listing of this window.
+    void SetTclListHandler(std::function<void(const std::vector<std::string>&)> handler);
+    // Called when the window closes (the maintenance console takes the shared list back).
+    void SetCloseHandler(std::function<void()> handler);
+
+    const std::vector<BrowserEntry>& entries() const { return mEntries; }
+    const std::string& folder() const { return mFolder; }
+    QPlainTextEdit* editor() const { return mEditor; }
+    QTreeWidget* list() const { return mList; }
+    void addStatus(const std::string& line);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool listFolder(const std::string& folder);
+    bool enterShownFolder();
+    void fillList();
+    void goToFolder(const std::string& folder);
+    bool download(const BrowserEntry& e);
+    // One FTP transfer with the bar and the memo following it.
+    bool ftpTransfer(bool reading, const std::string& remote, const std::string& local, std::uint64_t announced,
+                     std::string& error);
+    int selectedRow() const;
+    void setEditorText(const std::string& text);
+
+    QLabel* mLabel3 = nullptr;
+    QGroupBox* mFilesBox = nullptr;
+    QTreeWidget* mList = nullptr;
+    QPlainTextEdit* mEditor = nullptr;
+    QPlainTextEdit* mStatus = nullptr;
+    QCheckBox* mWashing = nullptr;
+    QProgressBar* mBar1 = nullptr;
+    QProgressBar* mBar2 = nullptr;
+    std::vector<BrowserEntry> mEntries;
+    std::string mFolder;
+    std::string mSearchText;
+    std::function<void(const std::vector<std::string>&)> mTclList;
+    std::function<void()> mOnClose;
+};
+
+// The browser created at start-up, or null.
+TFNClientFTP* FileBrowser();
+
+void registerBrowserTexts();
+
+}  // namespace mvx::link

@@ -1,0 +1,37 @@
+#pragma once
+// Reboot of the controller from the program: the controller is told to restart, the program
+// waits with a progress bar until it answers again, restores the connections that were open,
+// keeps how long it took (settings "REBOOT"/"DELAY") and shows the last line of "Error.log".
+// GUI thread only; every wait dispatches events.
+
+#include <functional>
+#include <string>
+
+class QProgressBar;
+
+namespace mvx::link {
+
+enum class RebootResult {
+    Rebooted,    // the controller came back
+    NoSocket,    // no free API connection: nothing was sent
+    PoolFailed,  // the API pool could not be opened: nothing was sent
+    Refused,     // the controller answered the reboot with an error
+    NotBack,     // not back within 120 s
+};
+
+// Hooks into the maintenance console: its I/O poll stops during a reboot.
+void SetRebootHooks(std::function<void()> stopIoPoll);
+
+// `bar` may be null.
+RebootResult RebootController(QProgressBar* bar);
+
+// Bar position for `elapsedMs` on a reboot expected to last `delaySeconds`, clipped to 0..100.
+int RebootBarPosition(long long elapsedMs, double delaySeconds);
+
+// The text shown for a fetched "Error.log": "ERROR : §" + its last line, or "" when the file is
+// empty or its last line holds only blanks.
+std::string ErrorLogMessage(const std::string& content);
+
+void registerRebootTexts();
+
+}  // namespace mvx::link

@@ -1,0 +1,276 @@
+#include "restore.h"
+
+#include "link/ftp.h"
+#include "link/ssh.h"
+#include "link/transfer.h"
+
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/fileutil.h"
+#include "app/language.h"
+#include "translator/texts.h"
+
+#include <QComboBox>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+
+namespace mvx::tcl {
+
+namespace {
+
+namespace fs = std::filesystem;
+using texts::Builtin;
+
+constexpr Builtin kRows[] = {
+    {"StringRestoreNoFolder", "Dossier du KVX inaccessible :"},
+    {"StringRestoreFailed", "Echec de l'envoi de"},
+};
+
+std::string text(const char* key)
+{
+    registerRestoreTexts();
+    return texts::get(key);
+}
+
+// Filter items: caption, patterns.
+struct FilterRow {
+    const char* caption;
+    const char* pattern;
+};
+constexpr FilterRow kFilters[] = {
+    {"Tous les fichiers (*.*)", "*"},
+    {"Textes (*.TXT)", "*.TXT"},
+    {"Scripts (*.TCL)", "*.TCL"},
+    {"Include (*.INC)", "*.INC"},
+};
+
+std::string withoutTrailingSeparator(std::string s)
+{
+    while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+    return s;
+}
+
+std::string normal(const std::string& path)
+{
+    std::error_code ec;
+    return withoutTrailingSeparator(fs::weakly_canonical(fs::absolute(path, ec), ec).lexically_normal().string());
+}
+
+// `path` inside `root` (or equal): the part below it with '/' separators, else nullopt.
+std::optional<std::string> below(const std::string& root, const std::string& path)
+{
+    const fs::path rel = fs::path(normal(path)).lexically_relative(normal(root));
+    if (rel.empty()) return std::nullopt;
+    const std::string s = rel.generic_string();
+    if (s == ".") return std::string();
+    if (s == ".." || s.rfind("../", 0) == 0) return std::nullopt;
+    return s;
+}
+
+bool makeRemoteDir(const std::string& path)
+{
+    bool ok = false;
+    const int mode = common().TransferMode;
+    link::RunOffGuiThread([&] {
+        if (mode == TransferFtp)
+            ok = link::TransferFtpClient().makeDir(path);
+        else if (mode == TransferSftp)
+            ok = link::TransferSftpSession().makeDir(path);
+    });
+    return ok;
+}
+
+std::string upper(std::string s)
+{
+    for (char& ch : s)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+    return s;
+}
+
+bool matches(const std::string& name, const char* pattern)
+{
+    const std::string p(pattern);
+    if (p == "*") return true;
+    const std::string ext = p.substr(1);  // ".TXT"
+    const std::string n = upper(name);
+    return n.size() >= ext.size() && n.compare(n.size() - ext.size(), ext.size(), ext) == 0;
+}
+
+}  // namespace
+
+std::string MirrorRoot() { return withoutTrailingSeparator(common().ProgramDir + common().AdminFolderName); }
+
+std::string RestoreStartFolder()
+{
+    std::string folder = MirrorRoot();
+    for (const char* part : {"Public", "Scripts"}) {
+        const std::string found = FindFileNoCase(folder, part);
+        folder = found.empty() ? folder + "/" + part : found;
+    }
+    return folder;
+}
+
+std::string RemoteMirrorBase()
+{
+    const std::string pub = withoutTrailingSeparator(common().RemotePublicDir);
+    const auto pos = pub.find_last_of("/\\");
+    return pos == std::string::npos ? std::string(1, common().RemotePathSeparator) : pub.substr(0, pos + 1);
+}
+
+TFrestore::TFrestore(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("Frestore");
+    setWindowTitle("Restauration");
+    auto* top = new QVBoxLayout(this);
+    auto* lists = new QHBoxLayout;
+    mModel = new QFileSystemModel(this);
+    mModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    mModel->setRootPath(QDir::rootPath());
+    mTree = new QTreeView(this);
+    mTree->setObjectName("DirectoryListBox1");
+    mTree->setModel(mModel);
+    for (int col = 1; col < mModel->columnCount(); ++col) mTree->hideColumn(col);
+    mTree->header()->hide();
+    lists->addWidget(mTree, 1);
+    mFiles = new QListWidget(this);
+    mFiles->setObjectName("FileListBox1");
+    mFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lists->addWidget(mFiles, 1);
+    top->addLayout(lists, 1);
+    mFilter = new QComboBox(this);
+    mFilter->setObjectName("FilterComboBox1");
+    for (const auto& f : kFilters) mFilter->addItem(f.caption);
+    top->addWidget(mFilter);
+    auto* row = new QHBoxLayout;
+    auto* transfer = new QPushButton(QString::fromUtf8("Transférer"), this);
+    transfer->setObjectName("Button2");
+    auto* closeButton = new QPushButton("Fermer", this);
+    closeButton->setObjectName("Button1");
+    row->addWidget(transfer);
+    row->addWidget(closeButton);
+    top->addLayout(row);
+
+    connect(mTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) { DirectoryListBox1Change(mModel->filePath(index).toStdString()); });
+    connect(mFilter, &QComboBox::currentIndexChanged, this, [this](int) { refreshFiles(); });
+    connect(transfer, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { Button1Click(); });
+    resize(620, 440);
+    RememberWindowPosition(this, false);
+    RegisterTranslatedWindow(texts::Family::Controller, this);
+}
+
+void TFrestore::Open(std::function<void(const std::string&)> statusPanel, const std::string& startFolder)
+{
+    mStatus = std::move(statusPanel);
+    const fs::path start(startFolder);
+    setFolder(start.is_absolute() ? startFolder : common().ProgramDir + startFolder);
+    exec();
+}
+
+void TFrestore::setFolder(const std::string& folder)
+{
+    // The tree stays inside the mirror: a folder outside it (or a missing one) brings it back.
+    std::error_code ec;
+    std::string f = folder;
+    if (!below(MirrorRoot(), f) || !fs::is_directory(f, ec)) {
+        f = MirrorRoot();
+        fs::create_directories(f, ec);
+    }
+    mFolder = normal(f);
+    const QModelIndex index = mModel->index(QString::fromStdString(mFolder));
+    if (index.isValid() && mTree->currentIndex() != index) {
+        const QSignalBlocker block(mTree->selectionModel());
+        mTree->setCurrentIndex(index);
+        mTree->scrollTo(index);
+    }
+    refreshFiles();
+}
+
+void TFrestore::DirectoryListBox1Change(const std::string& folder) { setFolder(folder); }
+
+void TFrestore::refreshFiles()
+{
+    mFiles->clear();
+    const char* pattern = kFilters[std::clamp(mFilter->currentIndex(), 0, 3)].pattern;
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(mFolder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec) && matches(it->path().filename().string(), pattern))
+            names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    for (const auto& n : names) mFiles->addItem(QString::fromStdString(n));
+}
+
+void TFrestore::Button1Click() { close(); }
+
+int TFrestore::Button2Click()
+{
+    auto& c = common();
+    const std::string base = RemoteMirrorBase();
+    link::ChangeControllerDir(base, c.ProgramDir);
+    const auto rel = below(MirrorRoot(), mFolder);
+    const std::string local = mFolder + "/";
+    std::string target = base;
+    if (rel && !rel->empty()) target = withoutTrailingSeparator(base) + "/" + *rel;
+    bool reached = link::ChangeControllerDir(target, local);
+    if (!reached) {
+        // Make the missing folders one level at a time, then go in.
+        std::string path = withoutTrailingSeparator(base);
+        std::string part;
+        for (char ch : (rel ? *rel : std::string()) + "/") {
+            if (ch == '/') {
+                if (!part.empty()) {
+                    path += "/" + part;
+                    makeRemoteDir(path);
+                }
+                part.clear();
+            } else {
+                part += ch;
+            }
+        }
+        reached = link::ChangeControllerDir(target, local);
+    }
+    int uploaded = 0;
+    if (!reached) {
+        // Never upload into some other folder that happens to be current.
+        ShowMsg(text("StringRestoreNoFolder") + " " + target);
+    } else {
+        std::vector<std::string> selected;
+        for (int i = 0; i < mFiles->count(); ++i)
+            if (mFiles->item(i)->isSelected()) selected.push_back(mFiles->item(i)->text().toStdString());
+        for (const auto& name : selected) {
+            if (mStatus) mStatus(name);
+            if (link::ChangeControllerDir(target, local) && link::PutFile(name, name, false))
+                ++uploaded;
+            else
+                ShowMsg(text("StringRestoreFailed") + " " + name);
+        }
+    }
+    link::DisconnectFileTransfer();
+    return uploaded;
+}
+
+void TFrestore::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (mStatus) mStatus("");
+    mStatus = nullptr;
+}
+
+void registerRestoreTexts()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { texts::add(texts::Family::Controller, kRows); });
+}
+
+}  // namespace mvx::tcl

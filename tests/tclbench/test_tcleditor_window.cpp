@@ -1,0 +1,368 @@
+// The TCL editor window: offscreen commands without a controller, then the remote list, load,
+// save and upload, execute and kill, and the boot script against the simulator.
+#include "simlink.h"
+#include "app/dialogs.h"
+#include "app/inifile.h"
+#include "link/transfer.h"
+#include "tclbench/scriptexec.h"
+#include "tclbench/tcltelnetpane.h"
+#include "tclbench/tftcl.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QCoreApplication>
+#include <QTest>
+#include "link/telnet.h"
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace mvx;
+using namespace mvx::tclbench;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+const char* kFiveLines = "set a 1\nset b 2\nset c 3\nset d 4\nreturn \"$a,$b,$c\"\n";
+
+// Message boxes answer from a queue (default Oui) and are recorded.
+struct Dialogs {
+    std::vector<std::string> messages;
+    std::vector<std::uint16_t> answers;
+    std::vector<std::string> inputs;
+    bool inputOk = true;
+    void install()
+    {
+        SetMessageBoxHandler([this](const std::string& text, std::uint16_t) {
+            messages.push_back(text);
+            if (answers.empty()) return std::uint16_t(MrYes);
+            const std::uint16_t a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        });
+        SetInputQueryHandler([this](const std::string&, const std::string&, std::string& value) {
+            if (!inputs.empty()) {
+                value = inputs.front();
+                inputs.erase(inputs.begin());
+            }
+            return inputOk;
+        });
+    }
+    ~Dialogs()
+    {
+        SetMessageBoxHandler({});
+        SetInputQueryHandler({});
+    }
+};
+
+TEST(TclEditorWindow, OfflineCommands)
+{
+    Dialogs d;
+    d.install();
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    EXPECT_EQ(w.objectName(), "Ftcl");
+    EXPECT_EQ(w.windowTitle(), "TCL");
+
+    // Re-indentation and its depth: "-" stops at 1, a bad typed depth changes nothing.
+    w.setEditorText("proc a {} {\nset x 1\n}");
+    d.inputs = {"4"};
+    w.Profondeurdindentation1Click();
+    EXPECT_EQ(w.indentDepth(), 4);
+    EXPECT_EQ(w.editorText(), "proc a {} {\n    set x 1\n    }");
+    EXPECT_EQ(SettingsIni()->readInteger("INDENTATION", "NB", 0), 4);
+    d.inputs = {"abc"};
+    w.Profondeurdindentation1Click();
+    EXPECT_EQ(w.indentDepth(), 4);
+    ASSERT_FALSE(d.messages.empty());
+    for (int i = 0; i < 6; ++i) w.Indentation2Click();
+    EXPECT_EQ(w.indentDepth(), 1);
+    EXPECT_EQ(w.editorText(), "proc a {} {\n set x 1\n }");
+
+    // Backups go to the backup folder, which always ends with a separator.
+    QTemporaryDir dir;
+    d.inputs = {dir.path().toStdString()};
+    w.Repertoiredebackupautomatique1Click();
+    EXPECT_EQ(w.backupDir(), dir.path().toStdString() + "/");
+    w.Timer1Timer();
+    const std::string first = w.backupDir() + "Backup1.tcl";
+    EXPECT_EQ(readAll(first), w.editorText());
+    // Replacing modified text backs it up first.
+    w.editor()->setText("typed by the user");
+    w.setEditorText("other");
+    EXPECT_EQ(readAll(w.backupDir() + "Backup2.tcl"), "typed by the user");
+
+    // A period that is not a positive number keeps the timer as it was.
+    d.inputs = {"0"};
+    w.Timerdebackup1Click();
+    EXPECT_EQ(w.backupPeriodMs(), 30000);
+    d.inputs = {"2.5"};
+    w.Timerdebackup1Click();
+    EXPECT_EQ(w.backupPeriodMs(), 2500);
+
+    // Auto-correct puts the caret's line right when the mouse is pressed.
+    w.setEditorText("Set a 1\nPuts $a");
+    w.editor()->setCursorPosition(0, 3);
+    QTest::mouseClick(w.editor()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(w.editorText(), "set a 1\nPuts $a");
+
+    // "Effacer tout" names the script NEW.
+    w.EffacerToutClick();
+    EXPECT_EQ(common().CurrentScriptName, "NEW");
+    EXPECT_EQ(w.editorText(), "");
+}
+
+TEST(TclEditorWindow, FragmentCaretFollowsTheTable)
+{
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    w.setEditorText("set a 1\nset b 2");
+    w.editor()->setCursorPosition(0, 0);
+    w.InsertFragment({"after 100 # delay", "set c 3  ;# x", "set d 4  ;# y"}, FragmentKind::Delay);
+    EXPECT_EQ(w.editorText(), "set a 1\nafter 100 # delay\nset c 3  ;# x\nset d 4  ;# y\nset b 2");
+    int line = -1, col = -1;
+    w.editor()->getCursorPosition(&line, &col);
+    // Caret on fragment line 2 (editor line 3), column of "#" in fragment line 1, + 1.
+    EXPECT_EQ(line, 2);
+    EXPECT_EQ(col, 11);
+    EXPECT_EQ(w.editor()->selectedText().toStdString(), " x\nset d 4  ;#");
+}
+
+TEST(TclEditorWindow, PcRunShowsTheExitCode)
+{
+    Dialogs d;
+    d.install();
+    TFtcl w(nullptr);
+    const std::string pc = common().ProgramDir + "TCLPC/";
+    ASSERT_TRUE(fs::is_directory(pc));
+    // The console stand-in: runs the script with tclsh, its exit code is the script's.
+    const std::string console = pc + TFtcl::PcConsoleName();
+    std::ofstream(console) << "#!/bin/sh\nexec tclsh8.6 \"$2\"\n";
+    fs::permissions(console, fs::perms::owner_all);
+    std::ofstream(pc + "run.tcl") << "exit [expr {3 + 4}]\n";
+    common().CurrentScriptName = "run.tcl";
+    w.Button1Click();
+    EXPECT_EQ(w.answerText(), "7");
+    common().CurrentScriptName = "missing.tcl";
+    w.Button1Click();
+    ASSERT_EQ(d.messages.size(), 1u);
+    EXPECT_EQ(d.messages[0], "script missing.tclIntrouvable");
+    fs::remove(console);
+}
+
+class TclEditorSim : public test::SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        mDialogs.install();
+        common().NoControllerApi.store(0);
+        common().CurrentScriptName.clear();
+        ASSERT_TRUE(link::ConnectController(false));
+    }
+    void TearDown() override
+    {
+        ExeTCL::WaitForWorkers(5000);
+        common().NoControllerApi.store(1);
+        SimLinkTest::TearDown();
+    }
+    static int rowOf(const TFtcl& w, const std::string& name)
+    {
+        const auto rows = w.rows();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].name == name) return int(i);
+        return -1;
+    }
+    Dialogs mDialogs;
+};
+
+TEST_F(TclEditorSim, ListLoadSaveAndUpload)
+{
+    sim().writeFile("Public/Scripts/move.tcl", kFiveLines);
+    sim().writeFile("Public/Scripts/Tests/inner.tcl", "return 1\n");
+    TFtcl w(nullptr);
+    w.FormShow();
+    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir);
+    const int row = rowOf(w, "move.tcl");
+    ASSERT_GE(row, 0);
+    ASSERT_GE(rowOf(w, "Tests"), 0);
+    EXPECT_TRUE(w.rows()[std::size_t(rowOf(w, "Tests"))].directory);
+
+    w.ListBox1Click(row);
+    EXPECT_EQ(common().CurrentScriptName, "move.tcl");
+    EXPECT_EQ(w.editorText(), kFiveLines);
+    EXPECT_EQ(w.statusText(2), "move.tcl ( FROM KVX)");
+    EXPECT_EQ(readAll(common().ProgramDir + "move.tcl"), kFiveLines);
+
+    // Edited and uploaded under a new name.
+    w.editor()->append("puts done\n");
+    mDialogs.inputs = {"moved.tcl"};
+    w.BitBtn4Click();
+    EXPECT_EQ(sim().readFile("Public/Scripts/moved.tcl"), std::string(kFiveLines) + "puts done\n");
+    EXPECT_EQ(w.statusText(2), "moved.tcl (IN KVX)");
+    EXPECT_GE(rowOf(w, "moved.tcl"), 0);
+
+    // A 3-line script asks first; Non uploads nothing and keeps the name.
+    w.setEditorText("a\nb\nc");
+    mDialogs.inputs = {"short.tcl"};
+    mDialogs.answers = {MrNo};
+    w.BitBtn4Click();
+    EXPECT_FALSE(sim().fileExists("Public/Scripts/short.tcl"));
+    EXPECT_EQ(common().CurrentScriptName, "moved.tcl");
+
+    // A folder entry relists that folder and leaves the editor empty.
+    w.ListBox1Click(rowOf(w, "Tests"));
+    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir + "/Tests");
+    EXPECT_GE(rowOf(w, "inner.tcl"), 0);
+    EXPECT_EQ(w.editorText(), "");
+    w.FormClose();
+}
+
+TEST_F(TclEditorSim, HeaderDoubleClickSortsBySize)
+{
+    sim().writeFile("Public/Scripts/big.tcl", std::string(5000, '#'));
+    sim().writeFile("Public/Scripts/small.tcl", "#");
+    sim().writeFile("Public/Scripts/mid.tcl", std::string(300, '#'));
+    TFtcl w(nullptr);
+    w.FormShow();
+    auto sizes = [&] {
+        std::vector<std::uint64_t> out;
+        for (const RemoteRow& r : w.rows())
+            if (r.name == "big.tcl" || r.name == "small.tcl" || r.name == "mid.tcl") out.push_back(r.size);
+        return out;
+    };
+    const int x = 160;  // inside "taille" (after the 150 px "Nom")
+    w.HeaderPress(x, 100000);
+    w.HeaderPress(x, 100300);  // 300 ms: no sort yet
+    const auto before = sizes();
+    w.HeaderPress(x, 100400);
+    EXPECT_EQ(sizes(), (std::vector<std::uint64_t>{1, 300, 5000}));
+    w.HeaderPress(x, 101000);
+    w.HeaderPress(x, 101100);
+    EXPECT_EQ(sizes(), (std::vector<std::uint64_t>{5000, 300, 1}));
+    EXPECT_EQ(before.size(), 3u);
+    w.FormClose();
+}
+
+TEST_F(TclEditorSim, FailedUploadSaysSoAndKeepsTheControllerFile)
+{
+    // A folder where the file should go: the upload cannot replace it.
+    sim().writeFile("Public/Scripts/taken.tcl/keep.txt", "kept");
+    TFtcl w(nullptr);
+    w.FormShow();
+    w.setEditorText(kFiveLines);
+    mDialogs.inputs = {"taken.tcl"};
+    mDialogs.messages.clear();
+    w.BitBtn4Click();
+    EXPECT_EQ(w.statusText(2), "taken.tcl (NOT SAVED IN KVX)");
+    ASSERT_FALSE(mDialogs.messages.empty());
+    EXPECT_NE(mDialogs.messages.back().find("taken.tcl"), std::string::npos);
+    EXPECT_EQ(sim().readFile("Public/Scripts/taken.tcl/keep.txt"), "kept");
+    // The user's text is on the PC all the same.
+    EXPECT_EQ(readAll(common().ProgramDir + "taken.tcl"), kFiveLines);
+    w.FormClose();
+}
+
+TEST_F(TclEditorSim, ExecuteWaitAndKill)
+{
+    sim().writeFile("Public/Scripts/answer.tcl", "return \"1,2,3\"\n");
+    sim().writeFile("Public/Scripts/bad.tcl", "error \"boom\"\n");
+    sim().writeFile("Public/Scripts/slow.tcl", "after 20000\nreturn 0\n");
+    TFtcl w(nullptr);
+    w.FormShow();
+
+    common().CurrentScriptName = "answer.tcl";
+    w.BitBtn1Click();
+    EXPECT_EQ(w.answerText(), "1,2,3");
+    EXPECT_EQ(w.statusText(2), "TASK  (answer.tcl) executed");
+
+    common().CurrentScriptName = "bad.tcl";
+    w.BitBtn1Click();
+    EXPECT_EQ(w.answerText(), "Error 1");
+    const auto pane = w.telnetPane()->toPlainText().toStdString();
+    EXPECT_NE(pane.find("**** Error 1 ****"), std::string::npos);
+    EXPECT_NE(pane.find("boom"), std::string::npos);
+
+    common().CurrentScriptName = "slow.tcl";
+    w.BitBtn2Click();
+    EXPECT_EQ(w.statusText(2), "TASK  (slow.tcl) executed");
+    const auto running = sim().runningTasks();
+    EXPECT_NE(std::find(running.begin(), running.end(), "TASK"), running.end());
+    w.BitBtn3MouseDown(false);
+    EXPECT_EQ(w.statusText(2), "TASK  (slow.tcl) killed");
+    EXPECT_EQ(requestsOf("TCLScriptKill(TASK").size(), 1u);
+    // No task left: the controller's text for the failed kill.
+    for (int i = 0; i < 50; ++i) {
+        const auto tasks = sim().runningTasks();
+        if (std::find(tasks.begin(), tasks.end(), "TASK") == tasks.end()) break;
+        WaitWithMessages(50);
+    }
+    w.BitBtn3MouseDown(false);
+    EXPECT_NE(w.statusText(2), "TASK  (slow.tcl) killed");
+    EXPECT_FALSE(w.statusText(2).empty());
+    w.BitBtn3MouseDown(true);
+    EXPECT_EQ(requestsOf("TCLScriptKill(BootScript").size(), 1u);
+    w.FormClose();
+}
+
+TEST_F(TclEditorSim, TelnetPaneShowsTheSessionAndTypesIntoIt)
+{
+    TFtcl w(nullptr);
+    link::TelnetDataReceived().store(0);
+    w.FormShow();
+    ASSERT_TRUE(link::TelnetConnected());
+    auto paneHas = [&](const std::string& what) {
+        for (int i = 0; i < 60; ++i) {
+            if (w.telnetPane()->toPlainText().toStdString().find(what) != std::string::npos) return true;
+            WaitWithMessages(50);
+        }
+        return false;
+    };
+    EXPECT_TRUE(paneHas("Welcome to the KVX controller"));
+    EXPECT_EQ(link::TelnetDataReceived().load(), 1);
+    QTest::keyClicks(w.telnetPane(), "foo");
+    QTest::keyClick(w.telnetPane(), Qt::Key_Return);
+    EXPECT_TRUE(paneHas("sh: foo: not found"));
+    // Opened by the window, closed with it.
+    w.FormClose();
+    EXPECT_FALSE(link::TelnetConnected());
+}
+
+TEST_F(TclEditorSim, BootScriptWrittenIntoTheControllersSystemIni)
+{
+    TFtcl w(nullptr);
+    w.FormShow();
+    common().CurrentScriptName = "boot.tcl";
+    w.findChild<QLineEdit*>("Edit8")->setText("boot.tcl");
+    w.findChild<QLineEdit*>("Edit1")->setText("5 6");
+    w.BitBtn10Click();
+    const std::string after = sim().readFile("Config/system.ini");
+    const std::string local = common().ProgramDir + "check.ini";
+    std::ofstream(local, std::ios::binary) << after;
+    IniFile ini(local);
+    EXPECT_EQ(ini.readString("GENERAL", "BootScriptFileName", ""), "boot.tcl");
+    EXPECT_EQ(ini.readString("GENERAL", "BootScriptArguments", ""), "5 6");
+    EXPECT_TRUE(ini.sectionExists("GROUP1"));
+    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir);
+
+    // A name that would break the file is refused and the controller's file stays.
+    mDialogs.messages.clear();
+    w.findChild<QLineEdit*>("Edit8")->setText("");
+    w.BitBtn10Click();
+    EXPECT_EQ(sim().readFile("Config/system.ini"), after);
+    EXPECT_FALSE(mDialogs.messages.empty());
+    w.FormClose();
+}
+
+}  // namespace
