@@ -1,0 +1,390 @@
+#include "page_globalarray.h"
+
+#include "link/api.h"
+#include "link/socketpool.h"
+#include "app/common.h"
+#include "pagecalls.h"
+#include "translator/numtext.h"
+#include "translator/texts.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+
+namespace mvx::maint {
+
+namespace {
+
+constexpr std::array<texts::Builtin, 9> kTexts{{
+    {"stringgavalue", "Value"},
+    {"stringcannotopen", "Cannot open"},
+    {"stringcannotrefresh", "vous ne pouvez pas rafraichir cette page"},
+    {"stringnonext", "Pas d'élément suivant"},
+    {"stringnoprevious", "Pas d'élément précédent"},
+    {"stringgaentry", "Entrée %s :"},
+    {"stringgatoolong", "Texte de plus de 255 caractères, rien n'est envoyé : entrée %s"},
+    {"stringganotnumber", "Valeur incorrecte, rien n'est envoyé : entrée %s"},
+    {"stringgastopped", "Lecture ou écriture arrêtée à l'entrée %s : le contrôleur ne répond plus"},
+}};
+
+std::atomic<bool> gPageLoaded{false};
+// Events run every so many calls so the window stays live; the buttons are off meanwhile.
+constexpr int kCallsPerYield = 50;
+constexpr int kFetchTimeoutMs = 5000;
+
+QString number(int i) { return QString::number(i); }
+
+// Logs a failed call with its entry; true when the controller stopped answering.
+bool logFailure(MaintenanceContext& ctx, int code, int entry)
+{
+    ctx.log(Text("stringgaentry", number(entry)) + QLatin1Char(' ') + ctx.decripte_erreur(code));
+    return code == api::kErrorEmptyReply;
+}
+
+}  // namespace
+
+void registerGlobalArrayTexts()
+{
+    static const bool done = [] {
+        texts::add(texts::Family::Controller, kTexts);
+        return true;
+    }();
+    (void)done;
+}
+
+GlobalArrayPage::GlobalArrayPage(MaintenanceContext& context, QWidget* parent) : MaintenancePage(context, parent)
+{
+    registerGlobalArrayTexts();
+    auto* top = new QHBoxLayout(this);
+    auto makeColumn = [&](const char* label, const char* gridName, int rows, const char* readName,
+                          const char* writeName, QTableWidget*& grid) {
+        auto* box = new QVBoxLayout;
+        box->addWidget(new QLabel(QString::fromUtf8(label), this));
+        grid = new QTableWidget(rows, 2, this);
+        grid->setObjectName(gridName);
+        grid->verticalHeader()->hide();
+        box->addWidget(grid, 1);
+        auto* buttons = new QHBoxLayout;
+        auto* read = new QPushButton(QStringLiteral("Read"), this);
+        read->setObjectName(readName);
+        auto* write = new QPushButton(QStringLiteral("Write"), this);
+        write->setObjectName(writeName);
+        buttons->addWidget(read);
+        buttons->addWidget(write);
+        box->addLayout(buttons);
+        top->addLayout(box);
+        mButtons.push_back(read);
+        mButtons.push_back(write);
+        return std::pair{read, write};
+    };
+    auto [b4, b5] = makeColumn("Global Array", "StringGrid2", kTextArraySize, "Button4", "Button5", mStringGrid2);
+    auto [b8, b10] = makeColumn("Double Global Array", "StringGrid3", kNumberArraySize, "Button8", "Button10",
+                                mStringGrid3);
+    connect(b4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(b5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(b8, &QPushButton::clicked, this, [this] { Button8Click(); });
+    connect(b10, &QPushButton::clicked, this, [this] { Button10Click(); });
+    TSGAShow();
+}
+
+void GlobalArrayPage::fillNumbers(QTableWidget* grid, int rows)
+{
+    grid->setColumnWidth(0, 50);
+    grid->setColumnWidth(1, 350);
+    grid->setHorizontalHeaderLabels({QStringLiteral("N"), Text("stringgavalue")});
+    for (int i = 0; i < rows; ++i) {
+        QTableWidgetItem* n = grid->item(i, 0);
+        if (!n) {
+            n = new QTableWidgetItem;
+            n->setFlags(n->flags() & ~Qt::ItemIsEditable);
+            grid->setItem(i, 0, n);
+        }
+        n->setText(number(i));
+        if (!grid->item(i, 1)) grid->setItem(i, 1, new QTableWidgetItem);
+    }
+}
+
+void GlobalArrayPage::TSGAShow()
+{
+    fillNumbers(mStringGrid2, kTextArraySize);
+    fillNumbers(mStringGrid3, kNumberArraySize);
+}
+
+void GlobalArrayPage::setBusy(bool busy)
+{
+    mBusy = busy;
+    for (QPushButton* b : mButtons) b->setEnabled(!busy);
+}
+
+// Every entry is asked for in turn; a failed read leaves its row as it was (it never shows the
+// previous entry's value), and a controller that stops answering ends the run.
+void GlobalArrayPage::Button4Click()
+{
+    if (mBusy) return;
+    setBusy(true);
+    WithConnection(context(), 1.0, [&](int socket) {
+        for (int i = 0; i < kTextArraySize; ++i) {
+            std::string value;
+            const int code = api::GlobalArrayGet(socket, i, value);
+            if (code == 0)
+                mStringGrid2->item(i, 1)->setText(QString::fromStdString(value));
+            else if (logFailure(context(), code, i)) {
+                context().log(Text("stringgastopped", number(i)));
+                break;
+            }
+            if ((i + 1) % kCallsPerYield == 0) QCoreApplication::processEvents();
+        }
+    });
+    setBusy(false);
+}
+
+void GlobalArrayPage::Button5Click()
+{
+    if (mBusy) return;
+    // Nothing is sent when one text would be cut: the array is written whole or not at all.
+    std::vector<std::string> values(kTextArraySize);
+    for (int i = 0; i < kTextArraySize; ++i) {
+        values[i] = mStringGrid2->item(i, 1)->text().toStdString();
+        if (values[i].size() > static_cast<std::size_t>(kTextArrayEntryMax)) {
+            context().log(Text("stringgatoolong", number(i)));
+            return;
+        }
+    }
+    setBusy(true);
+    WithConnection(context(), 1.0, [&](int socket) {
+        for (int i = 0; i < kTextArraySize; ++i) {
+            const int code = api::GlobalArraySet(socket, i, values[i]);
+            if (code != 0 && logFailure(context(), code, i)) {
+                context().log(Text("stringgastopped", number(i)));
+                break;
+            }
+            if ((i + 1) % kCallsPerYield == 0) QCoreApplication::processEvents();
+        }
+    });
+    setBusy(false);
+}
+
+void GlobalArrayPage::Button8Click()
+{
+    if (mBusy) return;
+    setBusy(true);
+    WithConnection(context(), 1.0, [&](int socket) {
+        for (int i = 0; i < kNumberArraySize; ++i) {
+            double value = 0.0;
+            int code = api::kErrorEmptyReply;
+            try {
+                code = api::DoubleGlobalArrayGet(socket, i, value);
+            } catch (const api::ConversionError& e) {
+                context().log(Text("stringgaentry", number(i)) + QLatin1Char(' ') +
+                              Text("stringbadreplymaint", QString::fromStdString(e.what())));
+                continue;
+            }
+            if (code == 0)
+                mStringGrid3->item(i, 1)->setText(QString::fromStdString(num::general(value)));
+            else if (logFailure(context(), code, i)) {
+                context().log(Text("stringgastopped", number(i)));
+                break;
+            }
+            if ((i + 1) % kCallsPerYield == 0) QCoreApplication::processEvents();
+        }
+    });
+    setBusy(false);
+}
+
+void GlobalArrayPage::Button10Click()
+{
+    if (mBusy) return;
+    // An empty row is 0; a row that is not a number stops the write before anything is sent,
+    // so a typing slip never zeroes a controller entry.
+    std::vector<double> values(kNumberArraySize, 0.0);
+    for (int i = 0; i < kNumberArraySize; ++i) {
+        const QString text = mStringGrid3->item(i, 1)->text().trimmed();
+        if (text.isEmpty()) continue;
+        const std::optional<double> v = num::parseStrict(text.toStdString());
+        if (!v || !std::isfinite(*v)) {
+            context().log(Text("stringganotnumber", number(i)) + QStringLiteral(" (") + text + QLatin1Char(')'));
+            return;
+        }
+        values[i] = *v;
+    }
+    setBusy(true);
+    WithConnection(context(), 1.0, [&](int socket) {
+        for (int i = 0; i < kNumberArraySize; ++i) {
+            const int code = api::DoubleGlobalArraySet(socket, i, values[i]);
+            if (code != 0 && logFailure(context(), code, i)) {
+                context().log(Text("stringgastopped", number(i)));
+                break;
+            }
+            if ((i + 1) % kCallsPerYield == 0) QCoreApplication::processEvents();
+        }
+    });
+    setBusy(false);
+}
+
+// ---- "Site" ----
+
+bool SitePage::pageLoadedOnce() { return gPageLoaded.load(); }
+void SitePage::resetLoadedForTests() { gPageLoaded.store(false); }
+
+SitePage::SitePage(MaintenanceContext& context, QWidget* parent) : MaintenancePage(context, parent)
+{
+    registerGlobalArrayTexts();
+    mNet = new QNetworkAccessManager(this);
+    auto* top = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("Adresse :"), this));
+    mEdit143 = new QLineEdit(this);
+    mEdit143->setObjectName("Edit143");
+    bar->addWidget(mEdit143, 1);
+    auto* refresh = new QPushButton(QStringLiteral("Actualiser"), this);
+    refresh->setObjectName("Button74");
+    auto* back = new QPushButton(QStringLiteral("<<"), this);
+    back->setObjectName("Buttonprecedent");
+    auto* forward = new QPushButton(QStringLiteral(">>"), this);
+    forward->setObjectName("Buttonsuivant");
+    bar->addWidget(refresh);
+    bar->addWidget(back);
+    bar->addWidget(forward);
+    top->addLayout(bar);
+    mWebBrowser1 = new QTextBrowser(this);
+    mWebBrowser1->setObjectName("WebBrowser1");
+    mWebBrowser1->setOpenLinks(false);
+    top->addWidget(mWebBrowser1, 1);
+    mStatusBar1 = new QStatusBar(this);
+    mStatusBar1->setObjectName("StatusBar1");
+    mStatusBar1->setSizeGripEnabled(false);
+    top->addWidget(mStatusBar1);
+
+    connect(mEdit143, &QLineEdit::returnPressed, this, [this] { Edit143KeyPress(); });
+    connect(refresh, &QPushButton::clicked, this, [this] { Button74Click(); });
+    connect(back, &QPushButton::clicked, this, [this] { ButtonprecedentClick(); });
+    connect(forward, &QPushButton::clicked, this, [this] { ButtonsuivantClick(); });
+    connect(mWebBrowser1, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+        const QUrl base = mIndex >= 0 ? mHistory[mIndex] : QUrl();
+        navigate(base.resolved(link), Why::Open);
+    });
+}
+
+QString SitePage::statusText() const { return mStatusBar1->currentMessage(); }
+
+void SitePage::setStatus(const QString& text) { mStatusBar1->showMessage(text); }
+
+void SitePage::TabSheet4Show()
+{
+    if (gPageLoaded.load() || mReply) return;
+    const QString address = QString::fromStdString(common().ControllerIp);
+    mEdit143->setText(address);
+    // In simulation the controller's address is only shown; Enter opens it.
+    if (common().ControllerUsable.load() == 0) return;
+    navigate(QUrl::fromUserInput(address), Why::Open);
+}
+
+void SitePage::Edit143KeyPress()
+{
+    const QString typed = mEdit143->text().trimmed();
+    const QUrl url = QUrl::fromUserInput(typed);
+    navigate(url, Why::Open);
+}
+
+void SitePage::Button74Click()
+{
+    if (mIndex < 0) {
+        setStatus(Text("stringcannotrefresh"));
+        return;
+    }
+    navigate(mHistory[mIndex], Why::Refresh);
+}
+
+void SitePage::ButtonsuivantClick()
+{
+    if (mIndex + 1 >= static_cast<int>(mHistory.size())) {
+        setStatus(Text("stringnonext"));
+        return;
+    }
+    navigate(mHistory[mIndex + 1], Why::Forward);
+}
+
+void SitePage::ButtonprecedentClick()
+{
+    if (mIndex <= 0) {
+        setStatus(Text("stringnoprevious"));
+        return;
+    }
+    navigate(mHistory[mIndex - 1], Why::Back);
+}
+
+void SitePage::navigate(const QUrl& url, Why why)
+{
+    // Only web addresses: a typed "file:" or other scheme is not opened.
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+        setStatus(Text("stringcannotopen") + QLatin1Char(' ') + mEdit143->text());
+        return;
+    }
+    if (mReply) {
+        QNetworkReply* old = mReply;
+        mReply = nullptr;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
+    QNetworkRequest request(url);
+    request.setTransferTimeout(kFetchTimeoutMs);
+    setStatus(QStringLiteral("Open ") + url.host());
+    mReply = mNet->get(request);
+    QNetworkReply* reply = mReply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, why, url] { finished(reply, why, url); });
+}
+
+void SitePage::finished(QNetworkReply* reply, Why why, QUrl url)
+{
+    if (reply != mReply) return;
+    mReply = nullptr;
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError) {
+        switch (why) {
+        case Why::Refresh: setStatus(Text("stringcannotrefresh")); break;
+        case Why::Forward: setStatus(Text("stringnonext")); break;
+        case Why::Back: setStatus(Text("stringnoprevious")); break;
+        case Why::Open: setStatus(Text("stringcannotopen") + QLatin1Char(' ') + url.toString()); break;
+        }
+        return;
+    }
+    const QByteArray body = reply->readAll();
+    const QString html = QString::fromUtf8(body);
+    mWebBrowser1->setHtml(html);
+    switch (why) {
+    case Why::Open:
+        mHistory.resize(static_cast<std::size_t>(mIndex + 1));
+        mHistory.push_back(url);
+        mIndex = static_cast<int>(mHistory.size()) - 1;
+        break;
+    case Why::Forward: ++mIndex; break;
+    case Why::Back: --mIndex; break;
+    case Why::Refresh: break;
+    }
+    gPageLoaded.store(true);
+    setStatus(QStringLiteral("End"));
+    const QRegularExpression titleRx(QStringLiteral("<title[^>]*>(.*?)</title>"),
+                                     QRegularExpression::CaseInsensitiveOption |
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = titleRx.match(html);
+    if (m.hasMatch()) setStatus(m.captured(1).trimmed());
+    mEdit143->setText(url.toString());
+}
+
+}  // namespace mvx::maint

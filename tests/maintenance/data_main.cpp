@@ -1,0 +1,18 @@
+// The maintenance data tests: an application object for the chart series and event waits, and a
+// settings file of the run's own.
+#include "app/common.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

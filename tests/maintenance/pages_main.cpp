@@ -1,0 +1,22 @@
+// The page tests wait in event loops: an application object on the main thread, offscreen.
+#include <gtest/gtest.h>
+
+#include "app/common.h"
+#include "pages_fixture.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
+    ::testing::InitGoogleTest(&argc, argv);
+    struct StopSimulator : ::testing::Environment {
+        void TearDown() override { mvx::test::PagesTest::StopSim(); }
+    };
+    ::testing::AddGlobalTestEnvironment(new StopSimulator);
+    return RUN_ALL_TESTS();
+}
