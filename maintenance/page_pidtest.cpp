@@ -574,6 +574,8 @@ bool PidTestPage::BitBtn2Click()
         ctx.log(QString::fromStdString(e.what()));
     }
     if (socket >= 0) link::ReleaseSocket(socket);
+    // The position display goes on with the chosen positioner.
+    ctx.setThreadGroupName(p);
     mRunning = false;
     mTest->setEnabled(true);
     return ok;

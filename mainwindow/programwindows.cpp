@@ -10,6 +10,7 @@
 #include "tfio.h"
 #include "tfmain.h"
 #include "view3d.h"
+#include "workbenchwindows.h"
 
 #include "link/connectdialog.h"
 #include "link/controllerconfig.h"
@@ -151,6 +152,7 @@ QWidget* createWindows(const CommandLine& cl)
 {
     link::registerTexts();
     link::registerTransferTexts();
+    RegisterWorkbenchTexts();
     gMain = new TFmain;
     link::InstallConnectDialog(gMain);
     TFIO* io = nullptr;
@@ -160,8 +162,12 @@ QWidget* createWindows(const CommandLine& cl)
     QDialog* pvtControl = nullptr;
     QDialog* textEditor = nullptr;
     QDialog* maintenance = nullptr;
+    const WorkbenchWindows workbench = CreateWorkbenchWindows(gMain);
+    textEditor = workbench.textEditor;
+    maintenance = workbench.maintenance;
     for (const char* name : kOtherWindows) {
         const std::string n = name;
+        if (IsWorkbenchWindow(n)) continue;
         QDialog* w = nullptr;
         bool real = true;
         if (n == "FIO") w = io = new TFIO(gMain);
@@ -177,8 +183,6 @@ QWidget* createWindows(const CommandLine& cl)
             w->setWindowTitle(name);
             real = false;
         }
-        if (n == "Fedit") textEditor = w;
-        else if (n == "Fmain_KVX") maintenance = w;
         RememberWindowPosition(w, false);
         if (real) {
             RegisterTranslatedWindow(texts::Family::Translator, w, w == about);

@@ -77,6 +77,8 @@ public:
     QsciScintilla* editor() const noexcept { return mEditor; }
     TclTelnetPane* telnetPane() const noexcept { return mMemo1; }
     std::string statusText(int panel) const;
+    // Status text from the dialogs the editor opens (backup, restore, search).
+    void showStatus(int panel, const std::string& text) { setPanel(panel, text); }
     std::string answerText() const;
     std::vector<RemoteRow> rows() const { return mRows; }
     int indentDepth() const noexcept { return mIndentDepth; }

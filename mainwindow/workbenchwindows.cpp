@@ -1,0 +1,182 @@
+#include "workbenchwindows.h"
+
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/inifile.h"
+#include "app/language.h"
+#include "link/backupdialogs.h"
+#include "link/filebrowser.h"
+#include "link/reboot.h"
+#include "link/telnet.h"
+#include "maintenance/datapages.h"
+#include "maintenance/gatheringviewer.h"
+#include "maintenance/maintenancecontext.h"
+#include "maintenance/maintenancewindow.h"
+#include "maintenance/motioniopages.h"
+#include "maintenance/page_globalarray.h"
+#include "tclbench/apibrowser.h"
+#include "tclbench/generatordialogs.h"
+#include "tclbench/includes.h"
+#include "tclbench/procedures.h"
+#include "tclbench/restore.h"
+#include "tclbench/searchdialogs.h"
+#include "tclbench/textedit.h"
+#include "tclbench/tftcl.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QCursor>
+#include <QMenu>
+
+#include <set>
+#include <sstream>
+
+namespace mvx {
+namespace {
+
+const std::set<std::string> kNames = {
+    "Ftcl", "TextSearchDialog", "TextReplaceDialog", "ConfirmReplaceDialog", "Fedit", "FchoixINC", "FchoixRetrait",
+    "Faddvariable", "Frepeat", "Fdelay", "Ftestentree", "FChangesortie", "FcallProcedure", "FscriptTCL",
+    "FProcedures", "Fsupprime", "FshowAPI", "FshowProcedure", "FNClientFTP", "FchoixRep", "Fchoixsauve",
+    "Frestore", "Fmain_KVX", "Fshowgathering", "Fsetupviewer", "FXY", "fparamfft",
+};
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+}  // namespace
+
+void RegisterWorkbenchTexts()
+{
+    link::registerTelnetTexts();
+    link::registerRebootTexts();
+    link::registerBrowserTexts();
+    link::registerBackupTexts();
+    tcl::registerRestoreTexts();
+    tclbench::registerTclEditorTexts();
+    maint::registerMaintenanceTexts();
+    maint::registerGatheringTexts();
+    maint::registerGlobalArrayTexts();
+}
+
+bool IsWorkbenchWindow(const std::string& objectName) { return kNames.count(objectName) != 0; }
+
+WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
+{
+    using namespace tclbench;
+    WorkbenchWindows out;
+    auto controllerSide = [](QWidget* w) { RegisterTranslatedWindow(texts::Family::Controller, w); };
+
+    auto* search = new TTextSearchDialog(main);
+    auto* replace = new TTextReplaceDialog(main);
+    auto* confirm = new TConfirmReplaceDialog(main);
+    SetSharedSearchDialogs(search, replace, confirm);
+    for (QWidget* w : {static_cast<QWidget*>(search), static_cast<QWidget*>(replace), static_cast<QWidget*>(confirm)})
+        controllerSide(w);
+
+    auto* edit = new TFedit(main);
+    controllerSide(edit);
+    out.textEditor = edit;
+
+    auto* tcl = new TFtcl(main);
+    controllerSide(tcl);
+    auto insertAs = [tcl](FragmentKind kind) {
+        return [tcl, kind](const std::string& text) { tcl->InsertFragment(splitLines(text), kind); };
+    };
+    auto* repeat = new TFrepeat(main, insertAs(FragmentKind::Repeat));
+    auto* delay = new TFdelay(main, insertAs(FragmentKind::Delay));
+    auto* testInput = new TFtestentree(main, insertAs(FragmentKind::TestInput));
+    auto* changeOutput = new TFChangesortie(main, insertAs(FragmentKind::ChangeOutput));
+    auto* callProcedure = new TFcallProcedure(main, insertAs(FragmentKind::CallProcedure));
+    auto* callScript = new TFscriptTCL(main, insertAs(FragmentKind::CallScript));
+    for (QDialog* d : std::initializer_list<QDialog*>{repeat, delay, testInput, changeOutput, callProcedure, callScript})
+        controllerSide(d);
+
+    auto* includeChoice = new TFchoixINC(main);
+    auto* includeRemoval = new TFchoixRetrait(main);
+    auto* variables = new TFaddvariable(main, tcl->editor());
+    auto* procedures = new TFProcedures(main);
+    auto* viewer = new TFshowProcedure(main, [tcl](const std::string& text) {
+        tcl->editor()->insert(QString::fromStdString(text));
+    });
+    auto* api = new TFshowAPI(main, viewer);
+    for (QDialog* d : std::initializer_list<QDialog*>{includeChoice, includeRemoval, variables, procedures, viewer, api})
+        controllerSide(d);
+
+    auto* browser = new link::TFNClientFTP(main);
+    auto* folders = new link::TFchoixRep(main);
+    auto* backup = new link::TFchoixsauve(main, folders);
+    auto* restore = new tcl::TFrestore(main);
+    for (QDialog* d : std::initializer_list<QDialog*>{browser, folders, backup, restore}) controllerSide(d);
+
+    auto* gathering = new maint::TFshowgathering(main);
+    controllerSide(gathering);
+
+    maint::registerMotionTuningIoPages();
+    maint::registerDataPages();
+    auto* console = new maint::TFmain_KVX(main);
+    controllerSide(console);
+    out.maintenance = console;
+
+    TFtclHooks hooks;
+    auto status = [tcl](const QString& t) { tcl->showStatus(2, t.toStdString()); };
+    hooks.openSearch = [tcl, status] {
+        static bool fromCaret = false;
+        RunSearchDialog(tcl->editor(), false, fromCaret, status, false, AskConfirmReplace, tcl);
+    };
+    hooks.openReplace = [tcl, status] {
+        static bool fromCaret = false;
+        RunSearchDialog(tcl->editor(), true, fromCaret, status, false, AskConfirmReplace, tcl);
+    };
+    hooks.findNext = [tcl, status] { SearchAgain(tcl->editor(), false, true, status); };
+    hooks.findPrevious = [tcl, status] { SearchAgain(tcl->editor(), true, true, status); };
+    hooks.openApiBrowser = [api] {
+        if (api->Available()) api->exec();
+    };
+    hooks.openVariables = [variables] { variables->exec(); };
+    hooks.addIncludeFile = [includeChoice] {
+        if (includeChoice->exec() == QDialog::Accepted && SettingsIni())
+            AddIncludeFile(*SettingsIni(), includeChoice->chosenText());
+    };
+    hooks.removeIncludeFile = [includeRemoval] {
+        if (includeRemoval->exec() == QDialog::Accepted && SettingsIni())
+            RemoveIncludeFile(*SettingsIni(), includeRemoval->chosenText());
+    };
+    hooks.openProcedureBuilder = [procedures] { procedures->exec(); };
+    hooks.openBackup = [backup, tcl] {
+        backup->ShowBackupList([tcl](const std::string& t) { tcl->showStatus(2, t); }, common().RemoteScriptsDir);
+    };
+    hooks.openRestore = [restore, tcl](const std::string& start) {
+        restore->Open([tcl](const std::string& t) { tcl->showStatus(2, t); }, start);
+    };
+    hooks.openTextEditor = [edit](const std::string& path) {
+        edit->LoadFile(QString::fromStdString(path));
+        edit->exec();
+    };
+    hooks.openMacros = [tcl, repeat, delay, testInput, changeOutput, callProcedure, callScript] {
+        QMenu menu(tcl);
+        menu.addAction("Repeat", repeat, &QDialog::exec);
+        menu.addAction("Delay", delay, &QDialog::exec);
+        menu.addAction("Test input", testInput, &QDialog::exec);
+        menu.addAction("Change output", changeOutput, &QDialog::exec);
+        menu.addAction("Call procedure", callProcedure, &QDialog::exec);
+        menu.addAction("Call TCL script", callScript, &QDialog::exec);
+        menu.exec(QCursor::pos());
+    };
+    hooks.showGathering = [gathering](const std::string& file) {
+        if (gathering->loadFile(file, true)) gathering->exec();
+    };
+    tcl->setHooks(std::move(hooks));
+    return out;
+}
+
+}  // namespace mvx

@@ -1,0 +1,52 @@
+// Every window of the program exists once after start-up, and the consoles open and close.
+#include "mainwindow/programwindows.h"
+
+#include "app/cmdline.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace mvx;
+
+TEST(ProgramWindows, EveryWindowOnceAndTheConsolesOpen)
+{
+    const fs::path dir = fs::temp_directory_path() / ("mvx_windows_" + std::to_string(::getpid()));
+    fs::create_directories(dir / "TMP");
+    // Never the controller's default address from a test.
+    std::ofstream(dir / "movantrix.INI") << "[TCP-IP]\r\nADR IP=127.0.0.1\r\n";
+    InitCommonGlobals(dir.string(), "movantrix");
+    SetMessageBoxHandler([](const std::string&, std::uint16_t) -> std::uint16_t { return MrOk; });
+
+    const StartupHooks hooks = ProgramStartupHooks();
+    QWidget* main = hooks.createWindows(CommandLine{});
+    ASSERT_NE(main, nullptr);
+
+    const char* names[] = {"Fmain", "Ftcl", "Fmain_KVX", "FNClientFTP", "Fedit", "Fshowgathering", "FProcedures",
+                           "FshowAPI", "Frestore", "Fchoixsauve", "FIO", "Faxes", "AboutBox", "Frepeat",
+                           "TextSearchDialog", "Fconnect_KVX_GB", "FPVTparameters", "FcontrolPVT"};
+    for (const char* name : names) {
+        int count = 0;
+        for (QWidget* w : QApplication::allWidgets())
+            if (w->isWindow() && w->objectName() == name) ++count;
+        EXPECT_EQ(count, 1) << name;
+    }
+    for (const char* name : {"Ftcl", "Fmain_KVX", "FNClientFTP", "Fshowgathering"}) {
+        QDialog* w = nullptr;
+        for (QWidget* c : QApplication::allWidgets())
+            if (c->isWindow() && c->objectName() == name) w = qobject_cast<QDialog*>(c);
+        ASSERT_NE(w, nullptr) << name;
+        QTimer::singleShot(300, w, [w] { w->reject(); });
+        w->exec();
+    }
+    delete main;
+    fs::remove_all(dir);
+}
