@@ -6,7 +6,7 @@
 #include "app/inifile.h"
 #include "app/language.h"
 #include "link/transfer.h"
-#include "spectrum.h"
+#include "fourier.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 

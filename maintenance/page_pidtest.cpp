@@ -10,7 +10,7 @@
 #include "link/transfer.h"
 #include "link/workers.h"
 #include "pagecalls.h"
-#include "spectrum.h"
+#include "fourier.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 

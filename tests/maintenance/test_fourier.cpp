@@ -1,5 +1,5 @@
 // Amplitude spectrum: bins, frequencies and magnitudes of known signals.
-#include "maintenance/spectrum.h"
+#include "maintenance/fourier.h"
 
 #include <QLineSeries>
 

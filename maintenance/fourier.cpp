@@ -1,4 +1,4 @@
-#include "spectrum.h"
+#include "fourier.h"
 
 #include <QCoreApplication>
 #include <QLineSeries>
