@@ -227,7 +227,8 @@ TEST(FtpCut, DownloadCutMidwayKeepsOldFile)
     KvxSimOptions o;
     o.rebootSeconds = 3.0;
     KvxSim sim(o);
-    const std::string big(24 * 1024 * 1024, 'k');
+    // Far more than loopback socket buffers hold, so the cut always falls inside the file.
+    const std::string big(96 * 1024 * 1024, 'k');
     WriteAll(sim.rootDir() + "/Config/big.ini", big);
     const std::string local = common().ProgramDir + "big_local.ini";
     WriteAll(local, "[OLD]\nkept=1\n");
@@ -236,7 +237,7 @@ TEST(FtpCut, DownloadCutMidwayKeepsOldFile)
     ASSERT_TRUE(ftp.open(sim.address(), "Supervisorium", "Supervisorium"));
     std::atomic<bool> cut{false};
     const bool ok = ftp.get("/Config/big.ini", local, [&](std::uint64_t done, std::uint64_t) {
-        if (!cut && done > 1024 * 1024) {
+        if (!cut && done > 0) {
             cut = true;
             // The controller goes away in the middle of the file.
             sim.controlRaw(R"({"cmd":"reboot"})");
@@ -246,7 +247,7 @@ TEST(FtpCut, DownloadCutMidwayKeepsOldFile)
     });
     EXPECT_TRUE(cut);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(ReadAll(local), "[OLD]\nkept=1\n");
+    EXPECT_TRUE(ReadAll(local) == "[OLD]\nkept=1\n") << "the local copy changed";
     EXPECT_FALSE(fs::exists(local + ".part"));
     sim.waitForApi(std::chrono::milliseconds(10000));
 }
