@@ -545,6 +545,12 @@ class HttpService(Service):
             daemon_threads = True
             allow_reuse_address = True
 
+            def server_bind(self):
+                # The standard bind looks the address up in DNS: nothing may leave loopback.
+                import socketserver
+                socketserver.TCPServer.server_bind(self)
+                self.server_name, self.server_port = self.server_address[:2]
+
         self.server = Server((self.address, self.port), Page)
         threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True,
                          name="http").start()
