@@ -7,26 +7,12 @@
 
 #include <filesystem>
 
-#include <sys/resource.h>
-
 #include "gcodefile.h"
 
 namespace {
 
-double peakRssMiB()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
-}
-
-// Kernel CPU time so far: file creation shows up here, not in the conversion.
-double systemSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_stime.tv_sec) + static_cast<double>(u.ru_stime.tv_usec) / 1e6;
-}
+using mvx::bench::peakRssMiB;
+using mvx::bench::systemSeconds;
 
 // Peak RSS is the process' high-water mark: the benchmarks run from the leanest to the
 // hungriest, and --benchmark_filter gives one alone its own figure.

@@ -2,6 +2,8 @@
 // The generated large G-code program shared by the translator benchmarks: made once with
 // the shared generator and kept in /tmp.
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -25,6 +27,22 @@ inline const std::vector<std::string>& BigProgram()
         return out;
     }();
     return lines;
+}
+
+// Peak resident memory of the process (its high-water mark), in MiB.
+inline double peakRssMiB()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+}
+
+// Kernel CPU time so far: file creation shows up here, not in the conversion.
+inline double systemSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_stime.tv_sec) + static_cast<double>(u.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace mvx::bench

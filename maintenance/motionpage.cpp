@@ -1,5 +1,7 @@
 #include "motionpage.h"
 
+#include <QPushButton>
+
 #include "pagecalls.h"
 #include "app/common.h"
 #include "app/dialogs.h"
@@ -293,6 +295,17 @@ void GroupMotionPage::endJogHold()
         // One more try on another connection before the user is told.
         if (sendJog(zero, acc) != 0) context().log(Text("stringjogstopfailed", QString::fromStdString(group())));
     }
+}
+
+void GroupMotionPage::connectGroupButtons(const GroupButtons& b, double jogEnableTimeout)
+{
+    connect(b.initialize, &QPushButton::clicked, this, [this] { initializeGroup(); });
+    connect(b.kill, &QPushButton::clicked, this, [this] { killGroup(); });
+    connect(b.home, &QPushButton::clicked, this, [this] { home(); });
+    connect(b.motorOn, &QPushButton::clicked, this, [this] { motorOn(); });
+    connect(b.motorOff, &QPushButton::clicked, this, [this] { motorOff(); });
+    connect(b.jogEnable, &QPushButton::clicked, this, [this, jogEnableTimeout] { jogEnable(jogEnableTimeout); });
+    connect(b.jogDisable, &QPushButton::clicked, this, [this] { jogDisable(); });
 }
 
 }  // namespace mvx::maint

@@ -82,6 +82,18 @@ protected:
     void endJogHold();
 
     void hideEvent(QHideEvent* event) override;
+    // The group buttons every motion page has, wired to the group calls above.
+    struct GroupButtons {
+        QPushButton* initialize;
+        QPushButton* kill;
+        QPushButton* home;
+        QPushButton* motorOn;
+        QPushButton* motorOff;
+        QPushButton* jogEnable;
+        QPushButton* jogDisable;
+    };
+    void connectGroupButtons(const GroupButtons& b, double jogEnableTimeout);
+
     // Wires mGroupCombo: a new group becomes ThreadGroupName, is read by the position reader
     // and refreshed.
     void connectGroupCombo();

@@ -143,13 +143,7 @@ MultiplePage::MultiplePage(MaintenanceContext& context, QWidget* parent)
     // The arrows follow jog mode as on the other pages: outside it the controller refuses them.
     mRule.jogControls = {bJogOff, bMinus, bPlus};
 
-    connect(bInit, &QPushButton::clicked, this, [this] { initializeGroup(); });
-    connect(bKill, &QPushButton::clicked, this, [this] { killGroup(); });
-    connect(bHome, &QPushButton::clicked, this, [this] { home(); });
-    connect(bOn, &QPushButton::clicked, this, [this] { motorOn(); });
-    connect(bOff, &QPushButton::clicked, this, [this] { motorOff(); });
-    connect(bJogOn, &QPushButton::clicked, this, [this] { jogEnable(3); });
-    connect(bJogOff, &QPushButton::clicked, this, [this] { jogDisable(); });
+    connectGroupButtons({bInit, bKill, bHome, bOn, bOff, bJogOn, bJogOff}, 3);
     connect(status, &QPushButton::clicked, this, [this] { statusLine(1, true); });
     connect(bAbs, &QPushButton::clicked, this, &MultiplePage::ButtonAbsoluMultiplesClick);
     connect(bRelPlus, &QPushButton::clicked, this, [this] { ButtonRelatifMultiples(1.0); });
@@ -427,13 +421,7 @@ PlanePage::PlanePage(MaintenanceContext& context, QWidget* parent, int axes)
     mRule.jogControls = {bJogOff};
     for (QWidget* p : panels) mRule.jogControls.push_back(p);
 
-    connect(bInit, &QPushButton::clicked, this, [this] { initializeGroup(); });
-    connect(bKill, &QPushButton::clicked, this, [this] { killGroup(); });
-    connect(bHome, &QPushButton::clicked, this, [this] { home(); });
-    connect(bOn, &QPushButton::clicked, this, [this] { motorOn(); });
-    connect(bOff, &QPushButton::clicked, this, [this] { motorOff(); });
-    connect(bJogOn, &QPushButton::clicked, this, [this] { jogEnable(1); });
-    connect(bJogOff, &QPushButton::clicked, this, [this] { jogDisable(); });
+    connectGroupButtons({bInit, bKill, bHome, bOn, bOff, bJogOn, bJogOff}, 1);
     connect(status, &QPushButton::clicked, this, [this] { statusLine(1, false); });
     connect(bAbs, &QPushButton::clicked, this, &PlanePage::absolute);
     connect(bRelPlus, &QPushButton::clicked, this, [this] { relative(1.0); });

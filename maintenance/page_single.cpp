@@ -125,13 +125,7 @@ SinglePage::SinglePage(MaintenanceContext& context, QWidget* parent)
     mRule.jogEnable = bJogOn;
     mRule.jogControls = {bJogOff, bMinus, bPlus};
 
-    connect(bInit, &QPushButton::clicked, this, [this] { initializeGroup(); });
-    connect(bKill, &QPushButton::clicked, this, [this] { killGroup(); });
-    connect(bHome, &QPushButton::clicked, this, [this] { home(); });
-    connect(bOn, &QPushButton::clicked, this, [this] { motorOn(); });
-    connect(bOff, &QPushButton::clicked, this, [this] { motorOff(); });
-    connect(bJogOn, &QPushButton::clicked, this, [this] { jogEnable(1); });
-    connect(bJogOff, &QPushButton::clicked, this, [this] { jogDisable(); });
+    connectGroupButtons({bInit, bKill, bHome, bOn, bOff, bJogOn, bJogOff}, 1);
     connect(status, &QPushButton::clicked, this, [this] { statusLine(2, false); });
     connect(bAbs, &QPushButton::clicked, this, &SinglePage::ButtonAbsoluSingleClick);
     connect(bRelPlus, &QPushButton::clicked, this, &SinglePage::ButtonRelatifPlusSingleClick);
