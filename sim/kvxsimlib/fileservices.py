@@ -44,6 +44,24 @@ class Service:
     def close(self):
         """Final clean-up after the last stop."""
 
+    def _listen(self, backlog, name):
+        """Listen on the service's address and accept connections on a thread of their own."""
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind((self.address, self.port))
+        s.listen(backlog)
+        self.listener = s
+        threading.Thread(target=self._accept, args=(s,), daemon=True, name=name).start()
+
+    def _close_listener(self):
+        s, self.listener = self.listener, None
+        if s is not None:
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            s.close()
+
 
 # ----- FTP ------------------------------------------------------------------------------------------
 
@@ -188,21 +206,10 @@ class SshService(Service):
         self.host_key = paramiko.ECDSAKey.generate()
 
     def start(self):
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind((self.address, self.port))
-        s.listen(32)
-        self.listener = s
-        threading.Thread(target=self._accept, args=(s,), daemon=True, name="ssh-accept").start()
+        self._listen(32, "ssh-accept")
 
     def stop(self):
-        s, self.listener = self.listener, None
-        if s is not None:
-            try:
-                s.shutdown(socket.SHUT_RDWR)
-            except OSError:
-                pass
-            s.close()
+        self._close_listener()
         with self.lock:
             transports, self.transports = self.transports, []
         for t in transports:
@@ -427,21 +434,10 @@ class TelnetService(Service):
         self.lock = threading.Lock()
 
     def start(self):
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind((self.address, self.port))
-        s.listen(16)
-        self.listener = s
-        threading.Thread(target=self._accept, args=(s,), daemon=True, name="telnet-accept").start()
+        self._listen(16, "telnet-accept")
 
     def stop(self):
-        s, self.listener = self.listener, None
-        if s is not None:
-            try:
-                s.shutdown(socket.SHUT_RDWR)
-            except OSError:
-                pass
-            s.close()
+        self._close_listener()
         with self.lock:
             conns, self.conns = self.conns, []
         for c in conns:
