@@ -7,6 +7,7 @@
 #include "link/startupconnect.h"
 #include "link/transfer.h"
 #include "support/kvxsim_fixture.h"
+#include "support/loopbackpeer.h"
 #include "transfer_support.h"
 
 #include "app/common.h"
@@ -24,10 +25,6 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -36,44 +33,10 @@ using namespace mvx;
 using namespace mvx::testing_link;
 using mvx::test::KvxSim;
 using mvx::test::KvxSimOptions;
+using mvx::test::LoopbackPeer;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// A loopback address of its own with a listener on the API port that accepts and never answers
-// (silent), or with nothing on it (absent).
-class LoopbackPeer {
-public:
-    // The port stays bound while the peer lives (without SO_REUSEADDR), so no other test
-    // process can put a listener there; the absent peer just never listens.
-    explicit LoopbackPeer(bool listen)
-    {
-        const int start = static_cast<int>(::getpid() % 40);
-        for (int k = 0; k < 40 && mFd < 0; ++k) {
-            const std::string a = "127.0.0." + std::to_string(200 + (start + k) % 40);
-            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in sa{};
-            sa.sin_family = AF_INET;
-            sa.sin_port = htons(5001);
-            ::inet_pton(AF_INET, a.c_str(), &sa.sin_addr);
-            if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 && (!listen || ::listen(fd, 8) == 0)) {
-                mFd = fd;
-                mAddress = a;
-            } else {
-                ::close(fd);
-            }
-        }
-    }
-    ~LoopbackPeer()
-    {
-        if (mFd >= 0) ::close(mFd);
-    }
-    const std::string& address() const { return mAddress; }
-
-private:
-    int mFd = -1;
-    std::string mAddress;
-};
 
 void ResetConnection()
 {

@@ -13,6 +13,7 @@
 #include "link/transfer.h"
 #include "link/workers.h"
 #include "tests/support/kvxsim_fixture.h"
+#include "tests/support/loopbackpeer.h"
 
 #include <gtest/gtest.h>
 
@@ -165,7 +166,9 @@ TEST_F(FrameSimTest, GeneralPageConnectToASilentAddressChangesNothing)
     link::CloseApiSockets();
     PageGeneral* g = window->generalPage();
     g->setApiOpen(false);
-    child<QLineEdit>("Edit1")->setText("127.0.0.251");
+    const mvx::test::LoopbackPeer absent(false);
+    ASSERT_FALSE(absent.address().empty());
+    child<QLineEdit>("Edit1")->setText(QString::fromStdString(absent.address()));
     g->Button1Click();
     EXPECT_FALSE(link::SocketsConnected());
     EXPECT_FALSE(child<QLineEdit>("Edit1")->isReadOnly());
