@@ -10,6 +10,7 @@
 #include "translator/tclscript.h"
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace mvx {
@@ -45,15 +46,19 @@ std::vector<PathSegment> sctDrawing(const sct::Ttraject& list)
     return out;
 }
 
-// Writes the PVT files and keeps only their names; the first failure is kept.
-void writePvtFiles(JobConversionOutput& out, const std::string& dir)
+// Each PVT file goes to the output folder as soon as its run closes, so a large job never holds
+// all their texts; the first failed write is kept and ends the conversion. No folder: the
+// texts stay in the output.
+template <class File>
+std::function<bool(const File&)> pvtFileWriter(JobConversionOutput& out, const std::string& dir)
 {
-    if (dir.empty()) return;
-    for (tclpath::PvtFile& f : out.PvtFiles) {
+    if (dir.empty()) return {};
+    return [&out, dir](const File& f) {
         std::string err;
-        if (out.WriteError.empty() && !WriteFileAtomic(dir + f.Name, f.Text, &err)) out.WriteError = err;
-        std::string().swap(f.Text);
-    }
+        if (WriteFileAtomic(dir + f.Name, f.Text, &err)) return true;
+        if (out.WriteError.empty()) out.WriteError = err;
+        return false;
+    };
 }
 
 }  // namespace
@@ -126,25 +131,25 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
         out.Drawing = sctDrawing(*list);
 
         sct::SctConversion gen;
-        const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer);
+        const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer,
+                                               pvtFileWriter<sct::PvtFile>(out, in.OutputDir));
         out.ScriptText = mainui::joinLines(gen.Script, "\n");
         for (sct::PvtFile& f : gen.PvtFiles) out.PvtFiles.push_back({std::move(f.Name), std::move(f.Text)});
         out.PvtFileCount = static_cast<int>(out.PvtFiles.size());
         gen.Script.clear();
         gen.Script.shrink_to_fit();
-        writePvtFiles(out, in.OutputDir);
         out.Stopped = !complete || observer.StopRequested();
         out.Ok = !out.Stopped;
         if (out.Stopped && out.Error.empty()) out.Error = "STOP";
         return out;
     }
 
-    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor);
+    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor,
+                                                         pvtFileWriter<tclpath::PvtFile>(out, in.OutputDir));
     out.ScriptText = r.ScriptText();
     // The lines are in the text now; a million-line script must not be held twice.
     std::vector<std::string>().swap(r.ScriptLines);
     out.PvtFiles = std::move(r.PvtFiles);
-    writePvtFiles(out, in.OutputDir);
     out.PvtFileCount = r.PvtFileCount;
     out.LineTable = std::move(r.LineTable);
     out.Drawing = std::move(r.Drawing);

@@ -183,6 +183,31 @@ TEST_F(JobTest, FailedConversionEnablesNothingAndShowsNoDialogInBatch)
     EXPECT_EQ(mMessages.size(), 1u);
 }
 
+// Each PVT file is written as soon as its run closes: the first one that cannot be written ends
+// the conversion, is named to the user, and nothing can be executed.
+TEST_F(JobTest, APvtFileThatCannotBeWrittenEndsTheConversionAndIsNamed)
+{
+    WriteFile(Gcode("runs.nc"), "G0 X0 Y0\nG1 X1 F100\nG1 X2\nG4 P0.1\nG1 X3\nG1 X4\nG4 P0.1\nG1 X5\nG1 X6\n");
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        mWin->selectMode(mode);
+        ASSERT_TRUE(ReadThroughDialog(Gcode("runs.nc")));
+        // A folder stands where the second file must go.
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Tmp("TRJ2.PVT/kept"))));
+        mMessages.clear();
+        EXPECT_FALSE(mWin->BitBtnCreateKVXFileClick(true));
+        ASSERT_EQ(mMessages.size(), 1u);
+        EXPECT_NE(mMessages[0].find("TRJ2.PVT"), std::string::npos) << mMessages[0];
+        EXPECT_TRUE(FileExists(Tmp("TRJ1.PVT")));
+        EXPECT_FALSE(FileExists(Tmp("TRJ3.PVT")));
+        EXPECT_TRUE(FileExists(Tmp("TRJ2.PVT/kept")));
+        EXPECT_FALSE(Button(*mWin, "BitBtnExecuteKVX")->isEnabled());
+        EXPECT_FALSE(mWin->action("Enregistertout1")->isEnabled());
+        EXPECT_TRUE(Button(*mWin, "BitBtnCreateKVXFile")->isEnabled());
+        QDir(QString::fromStdString(Tmp("TRJ2.PVT"))).removeRecursively();
+    }
+}
+
 TEST_F(JobTest, ScriptHeaderFileNameHasNoLineBreak)
 {
     WriteFile(Gcode("we\r\nird.nc"), "G0 X1\n");
