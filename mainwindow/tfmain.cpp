@@ -286,6 +286,7 @@ void TFmain::buildWidgets()
     on(mCreate, [this] { BitBtnCreateKVXFileClick(true); });
     on(mExecute, [this] { BitBtnExecuteKVXClick(true); });
     on(mVerify, [this] { BitBtnVerifyPVTClick(true); });
+    on(mExecLine, [this] { BitBtnExecutelineClick(); });
     on(mStop, [this] { BitBtn7Click(); });
     on(mLineEdit[0], [this] { BitBtn8Click(); });
     on(mLineEdit[1], [this] { BitBtn9Click(); });

@@ -151,6 +151,7 @@ public:
     void ListBox1Click();
     bool BitBtnCreateKVXFileClick(bool withSender);
     bool BitBtnExecuteKVXClick(bool withSender);
+    bool BitBtnExecutelineClick();  // the selected line, on the controller at once
     bool Init1Click();
     void BitBtn7Click();  // STOP
     bool BitBtnVerifyPVTClick(bool withSender);
@@ -247,6 +248,7 @@ private:
     bool mVerifyRunning = false;
     bool mClosing = false;
     bool mBusy = false;  // a read, conversion, execution or verification is running
+    bool mLastLineMoveWorking = false;  // the last line executed alone was a cut
     int mPvtFileCount = 0;
     std::string mFileName;  // the file in use, as read
     std::vector<tclpath::LineRecord> mLineTable;

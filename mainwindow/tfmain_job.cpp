@@ -21,6 +21,7 @@
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
 #include "translator/scttraject.h"
+#include "translator/tclconvert.h"
 #include "translator/tclscript.h"
 #include "translator/texts.h"
 
@@ -683,6 +684,36 @@ bool TFmain::execute()
     // Nothing runs in simulation; that is not a failure of the batch.
     if (simulation()) return true;
     return BitBtnExecuteKVXClick(false);
+}
+
+bool TFmain::BitBtnExecutelineClick()
+{
+    if (mBusy || !mGCodeLoaded || simulation() || !mDirectExecutor) return false;
+    const QModelIndex current = mList->currentIndex();
+    const std::vector<std::string>& all = mModel->lines();
+    if (!current.isValid() || current.row() >= static_cast<int>(all.size())) return false;
+    BusyScope busy(mBusy);
+    const std::string line = all[static_cast<std::size_t>(current.row())];
+    mExecLine->setEnabled(false);
+    mJobRunning = true;
+    common().StopRequested = 0;
+    mAbortRequested = 0;
+
+    MachineConfig config = machineConfig();
+    config.DirectMode = true;
+    if (mBeforeConversion) mBeforeConversion(config);
+    WorkerObserver observer(&mAbortRequested);
+    gcode::Status status;
+    bool lastWorking = mLastLineMoveWorking;
+    // Off the GUI thread: the move waits for the controller while STOP, Next and Abort work.
+    const std::string crash = RunInWorker(
+        [&] { status = tclpath::ExecuteGCodeLine(line, config, *mDirectExecutor, lastWorking, &observer); }, {});
+    for (const std::string& m : observer.messages()) report(m);
+    if (!crash.empty()) report(crash);
+    mLastLineMoveWorking = lastWorking;
+    mJobRunning = false;
+    PageChange();
+    return crash.empty() && !status;
 }
 
 void TFmain::BitBtn7Click()

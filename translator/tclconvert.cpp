@@ -32,6 +32,7 @@ public:
     }
 
     TclConversionResult Run();
+    gcode::Status RunOneLine(bool& lastMoveWorking);
     void SetFileSink(std::function<bool(const PvtFile&)> sink) { mState.FileSink = std::move(sink); }
 
 private:
@@ -51,6 +52,7 @@ private:
     gcode::PathExtents mExtents;
     bool mWorkingMode = false;
     bool mZMessageShown = false;
+    bool mLineMode = false;  // "Execute a line"
     TclConversionResult mResult;
 };
 
@@ -103,6 +105,32 @@ TclConversionResult Driver::Run()
     mResult.Drawing = std::move(s.Drawing);
     mResult.Extents = mExtents;
     return std::move(mResult);
+}
+
+gcode::Status Driver::RunOneLine(bool& lastMoveWorking)
+{
+    TclPathState& s = mState;
+    mLineMode = true;
+    mWorkingMode = lastMoveWorking;
+    s.LineTable.assign(1, LineRecord{0, "Unknown"});
+    s.RunningPosition = mConfig.CurrentPosition;
+    std::array<double, 3> v{0.0, 0.0, 0.0};
+    if (s.Executor && !mConfig.Simulation && s.Executor->ReadPositionerVelocities(v)) s.AxisSpeedSet = v;
+
+    gcode::Block block;
+    const std::string prepared = gcode::PrepareLine(mLines.empty() ? std::string() : mLines.front());
+    if (auto err = gcode::ParseGCodeLine(prepared, mLineState, block, 1)) {
+        s.ShowMsg(err.Text);
+        return err;
+    }
+    if (!ConvertLine(0, block)) return std::move(mResult.Error);
+    FlushPendingWorkMove(s);
+    if (s.PendingPvtElement) {
+        s.PvtFileCount = 0;
+        ClosePVTTrajectory(s);
+    }
+    lastMoveWorking = mWorkingMode;
+    return {};
 }
 
 void Driver::Fail(gcode::Status status)
@@ -172,6 +200,17 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
             if (!mConfig.XYGroupOnly) s.RunningPosition[2] = mConfig.CurrentPosition[2];
             return true;
         case 92: return true;
+        case 40:
+        case 41:
+        case 42:
+        case 43:
+        case 44:
+            if (!mLineMode) {
+                s.Record(index, -1, "Not recognized");
+                return true;
+            }
+            StraightMove(index, block, 2, false);
+            return true;
         default: s.Record(index, -1, "Not recognized"); return true;
         }
     }
@@ -334,6 +373,16 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
     Driver driver(lines, config, observer, executor);
     driver.SetFileSink(std::move(fileSink));
     return driver.Run();
+}
+
+gcode::Status ExecuteGCodeLine(const std::string& line, const MachineConfig& config, DirectExecutor& executor,
+                               bool& lastMoveWorking, ConversionObserver* observer)
+{
+    MachineConfig direct = config;
+    direct.DirectMode = true;
+    const std::vector<std::string> lines{line};
+    Driver driver(lines, direct, observer, &executor);
+    return driver.RunOneLine(lastMoveWorking);
 }
 
 namespace {

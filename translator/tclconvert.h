@@ -54,6 +54,15 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
                                ConversionObserver* observer, DirectExecutor* executor,
                                std::function<bool(const PvtFile&)> fileSink);
 
+// "Execute a line": one G-code line run on the controller at once, whatever the mode, from the
+// position last read (config.CurrentPosition) and in absolute coordinates, with the configured
+// speeds; G40..G44 are positioning moves here. A bare X/Y/Z line moves like the last move
+// executed, which `lastMoveWorking` carries from one line to the next. A PVT run the line makes
+// (an arc) is closed into TRJ0.PVT and executed. Returns the parse or arc error; nothing is
+// executed then. Thread: as GCodeToTCL.
+gcode::Status ExecuteGCodeLine(const std::string& line, const MachineConfig& config, DirectExecutor& executor,
+                               bool& lastMoveWorking, ConversionObserver* observer = nullptr);
+
 struct WriteOutcome {
     bool Ok = true;
     std::string Error;  // the file that failed and why

@@ -2,14 +2,23 @@
 // the group is made ready before the first move, and the request log follows the program.
 #include "simlink.h"
 #include "app/dialogs.h"
+#include "app/inifile.h"
 #include "link/api.h"
 #include "link/directexec.h"
 #include "link/transfer.h"
 #include "link/workers.h"
+#include "mainwindow/tfaxes.h"
+#include "mainwindow/tfio.h"
+#include "mainwindow/tfmain.h"
 #include "translator/numtext.h"
 #include "translator/tclconvert.h"
 
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <fstream>
 
 using namespace mvx;
 using namespace std::chrono_literals;
@@ -211,6 +220,82 @@ TEST_F(DirectSim, BlockByBlockWaitsForNext)
     abort = 1;
     EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 2000));
     t2.join();
+}
+
+// "Execute a line" in the main window: the selected line runs on the controller at once.
+TEST_F(DirectSim, ExecuteALineRunsTheSelectedLineOnTheController)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString() + "/";
+    const std::string ip = common().ControllerIp;
+    // The settings of this program folder for this test only.
+    struct Restore {
+        std::string dir = common().ProgramDir;
+        ~Restore() { InitCommonGlobals(dir, "movantrix"); }
+    } restore;
+    InitCommonGlobals(root, "movantrix");
+    common().ControllerIp = ip;
+    SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
+    for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
+        SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
+    ASSERT_TRUE(std::filesystem::create_directories(root + "GCODE"));
+    std::ofstream(root + "GCODE/lines.nc") << "G0 X10 Y5\nG2 X12 Y5 I1 J0\nX3\n";
+
+    TFmain win;
+    auto* axes = new TFaxes(&win);
+    axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
+    axes->FormCreate();
+    win.setHelperWindows(new TFIO(&win), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
+    link::DirectExec ex;
+    win.setDirectExecutor(&ex);
+    win.setBeforeConversionHook([&ex](const MachineConfig& c) { ex.setConfig(c); });
+    win.setOpenDialog([&](const std::string&, const std::string&) { return root + "GCODE/lines.nc"; });
+
+    // Nothing to execute in simulation.
+    win.setSimulation(true);
+    ASSERT_TRUE(win.BitBtnReadGcodeClick(true));
+    auto* button = win.findChild<QPushButton*>("BitBtnExecuteline");
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled());
+
+    win.setSimulation(false);
+    ASSERT_TRUE(win.BitBtnReadGcodeClick(true));
+    ASSERT_TRUE(button->isEnabled());
+    auto* list = win.findChild<QListView*>("ListBox1");
+    auto executeRow = [&](int row) {
+        list->setCurrentIndex(list->model()->index(row, 0));
+        sim().clearRequestLog();
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(button->isEnabled());
+        EXPECT_FALSE(win.jobRunning());
+    };
+    auto firstLines = [&](const char* name) {
+        std::vector<std::string> out;
+        for (const test::KvxRequest& q : requestsOf(name)) out.push_back(q.text.substr(0, q.text.find_first_of("\r\n")));
+        return out;
+    };
+
+    executeRow(0);
+    EXPECT_EQ(firstLines("GroupMoveAbsolute"),
+              std::vector<std::string>{"GroupMoveAbsolute(GROUP1,10.0000000000000,5.0000000000000,0.0000000000000)"});
+    EXPECT_NEAR(sim().positions("GROUP1")[0], 10.0, 1e-6);
+
+    // The arc starts where the controller is (the position poll's last reading).
+    win.currentPosition() = {10.0, 5.0, 0.0};
+    executeRow(1);
+    EXPECT_EQ(firstLines("MultipleAxesPVTExecution"),
+              std::vector<std::string>{"MultipleAxesPVTExecution(GROUP1,TRJ0.PVT,1)"});
+    EXPECT_TRUE(sim().fileExists("Public/Trajectories/TRJ0.PVT"));
+    EXPECT_NEAR(sim().positions("GROUP1")[0], 12.0, 1e-3);
+
+    // A bare coordinate moves like the last move: a cut, so the tool is switched on around it.
+    win.currentPosition() = {12.0, 5.0, 0.0};
+    executeRow(2);
+    EXPECT_EQ(firstLines("GroupMoveAbsolute"),
+              std::vector<std::string>{"GroupMoveAbsolute(GROUP1,3.0000000000000,5.0000000000000,0.0000000000000)"});
+    EXPECT_FALSE(firstLines("GPIODigitalSet").empty());
+    EXPECT_NEAR(sim().positions("GROUP1")[0], 3.0, 1e-6);
 }
 
 }  // namespace

@@ -609,6 +609,86 @@ TEST(DirectMode, RefusedSpeedIsReportedAndNotRemembered)
     EXPECT_EQ(std::count(ex.Calls.begin(), ex.Calls.end(), "speed 0 10.000000"), 2);
 }
 
+// "Execute a line": one line on the controller at once, from the position last read.
+class LineExecutor : public RecordingExecutor {
+public:
+    int MoveAbsolute(const std::array<double, 3>& end, const std::array<bool, 3>& moves, bool working, double) override
+    {
+        std::string axes;
+        for (std::size_t a = 0; a < 3; ++a)
+            if (moves[a]) axes += "XYZ"[a];
+        Calls.push_back(std::string(working ? "work " : "move ") + axes + " " + num::fixed(end[0], 3) + " " +
+                        num::fixed(end[1], 3) + " " + num::fixed(end[2], 3));
+        return 0;
+    }
+    int RunPvt(const std::string& name, const std::string&) override
+    {
+        Calls.push_back("pvt " + name);
+        return 0;
+    }
+};
+
+struct LineCase {
+    const char* Line;
+    bool LastWorking;  // the kind of the move executed before
+    std::vector<std::string> Calls;
+    bool LastWorkingAfter;
+    friend void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.Line << '"'; }
+};
+
+class ExecuteLine : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(ExecuteLine, RunsItsElementAtOnce)
+{
+    const LineCase& c = GetParam();
+    MachineConfig config = Config();  // not in the direct mode: the line is executed anyway
+    config.Simulation = false;
+    config.CurrentPosition = {1.0, 2.0, 3.0};
+    config.PositioningSpeed = 2.0;  // the speeds the executor reports: no speed change
+    config.WorkingSpeed = 2.0;
+    LineExecutor ex;
+    Recorder rec;
+    bool lastWorking = c.LastWorking;
+    const gcode::Status st = ExecuteGCodeLine(c.Line, config, ex, lastWorking, &rec);
+    EXPECT_FALSE(st) << st.Text;
+    EXPECT_TRUE(rec.Messages.empty());
+    EXPECT_EQ(ex.Calls, c.Calls);
+    EXPECT_EQ(lastWorking, c.LastWorkingAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ExecuteLine,
+    ::testing::Values(
+        LineCase{"G0 X10 Y5", true, {"move XY 10.000 5.000 3.000", "next"}, false},
+        LineCase{"(to the corner) G1 X10", false, {"work X 10.000 2.000 3.000", "next"}, true},
+        LineCase{"G42 Y-4", true, {"move Y 1.000 -4.000 3.000", "next"}, false},
+        LineCase{"X7", true, {"work X 7.000 2.000 3.000", "next"}, true},
+        LineCase{"X7", false, {"move X 7.000 2.000 3.000", "next"}, false},
+        LineCase{"G28", true, {"move XYZ 0.000 0.000 0.000", "next"}, false},
+        // The line starts in absolute coordinates; G91 alone moves nothing.
+        LineCase{"G91", false, {}, false},
+        LineCase{"G1 X1 Y2", false, {}, true},  // already there
+        LineCase{"G2 X3 Y2 I1 J0", false, {"pvt TRJ0.PVT", "next"}, true},
+        LineCase{"G4 P0.25", true, {"wait 250", "next"}, true},
+        LineCase{"M3", false, {"gpio 1 2 0", "next"}, false},
+        LineCase{"G17", true, {}, true}));
+
+TEST(ExecuteLineErrors, BadLinesExecuteNothing)
+{
+    for (const char* line : {"G2 X3 Y2 I5 J0", "G1 X[1+", "G1 X#7Y"}) {
+        MachineConfig config = Config();
+        config.Simulation = false;
+        LineExecutor ex;
+        Recorder rec;
+        bool lastWorking = false;
+        const gcode::Status st = ExecuteGCodeLine(line, config, ex, lastWorking, &rec);
+        EXPECT_TRUE(st) << line;
+        EXPECT_EQ(rec.Messages.size(), 1u) << line;
+        EXPECT_EQ(ex.Calls, std::vector<std::string>{}) << line;
+        EXPECT_FALSE(lastWorking);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TEST(ConversionFiles, WritesScriptAndRunsReplacingOldFiles)
