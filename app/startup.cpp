@@ -19,6 +19,8 @@ namespace mvx {
 
 int RunProgram(int argc, char** argv, const StartupHooks& hooks)
 {
+    // The 3D view and the maintenance console's web page share OpenGL resources.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     InitCommonGlobals();
 

@@ -13,14 +13,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableWidget>
-#include <QTextBrowser>
 #include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
+
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -45,7 +45,6 @@ constexpr std::array<texts::Builtin, 9> kTexts{{
 std::atomic<bool> gPageLoaded{false};
 // Events run every so many calls so the window stays live; the buttons are off meanwhile.
 constexpr int kCallsPerYield = 50;
-constexpr int kFetchTimeoutMs = 5000;
 
 QString number(int i) { return QString::number(i); }
 
@@ -244,7 +243,6 @@ void SitePage::resetLoadedForTests() { gPageLoaded.store(false); }
 SitePage::SitePage(MaintenanceContext& context, QWidget* parent) : MaintenancePage(context, parent)
 {
     registerGlobalArrayTexts();
-    mNet = new QNetworkAccessManager(this);
     auto* top = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(QStringLiteral("Adresse :"), this));
@@ -261,10 +259,8 @@ SitePage::SitePage(MaintenanceContext& context, QWidget* parent) : MaintenancePa
     bar->addWidget(back);
     bar->addWidget(forward);
     top->addLayout(bar);
-    mWebBrowser1 = new QTextBrowser(this);
-    mWebBrowser1->setObjectName("WebBrowser1");
-    mWebBrowser1->setOpenLinks(false);
-    top->addWidget(mWebBrowser1, 1);
+    mBrowserArea = new QVBoxLayout;
+    top->addLayout(mBrowserArea, 1);
     mStatusBar1 = new QStatusBar(this);
     mStatusBar1->setObjectName("StatusBar1");
     mStatusBar1->setSizeGripEnabled(false);
@@ -274,10 +270,23 @@ SitePage::SitePage(MaintenanceContext& context, QWidget* parent) : MaintenancePa
     connect(refresh, &QPushButton::clicked, this, [this] { Button74Click(); });
     connect(back, &QPushButton::clicked, this, [this] { ButtonprecedentClick(); });
     connect(forward, &QPushButton::clicked, this, [this] { ButtonsuivantClick(); });
-    connect(mWebBrowser1, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
-        const QUrl base = mIndex >= 0 ? mHistory[mIndex] : QUrl();
-        navigate(base.resolved(link), Why::Open);
-    });
+}
+
+QWebEngineView* SitePage::ensureBrowser()
+{
+    if (mWebBrowser1) return mWebBrowser1;
+    // The browser engine's sandbox cannot run for the root user: without this no page would
+    // ever show there.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    mWebBrowser1 = new QWebEngineView(this);
+    mWebBrowser1->setObjectName("WebBrowser1");
+    mBrowserArea->addWidget(mWebBrowser1);
+    connect(mWebBrowser1, &QWebEngineView::loadStarted, this, [this] { WebBrowser1DownloadBegin(); });
+    connect(mWebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) { WebBrowser1DownloadComplete(ok); });
+    connect(mWebBrowser1, &QWebEngineView::titleChanged, this,
+            [this](const QString& title) { WebBrowser1TitleChange(title); });
+    return mWebBrowser1;
 }
 
 QString SitePage::statusText() const { return mStatusBar1->currentMessage(); }
@@ -286,105 +295,99 @@ void SitePage::setStatus(const QString& text) { mStatusBar1->showMessage(text); 
 
 void SitePage::TabSheet4Show()
 {
-    if (gPageLoaded.load() || mReply) return;
+    if (gPageLoaded.load() || mLoading) return;
     const QString address = QString::fromStdString(common().ControllerIp);
     mEdit143->setText(address);
     // In simulation the controller's address is only shown; Enter opens it.
     if (common().ControllerUsable.load() == 0) return;
-    navigate(QUrl::fromUserInput(address), Why::Open);
+    navigate(QUrl::fromUserInput(address));
 }
 
-void SitePage::Edit143KeyPress()
-{
-    const QString typed = mEdit143->text().trimmed();
-    const QUrl url = QUrl::fromUserInput(typed);
-    navigate(url, Why::Open);
-}
+void SitePage::Edit143KeyPress() { navigate(QUrl::fromUserInput(mEdit143->text().trimmed())); }
 
 void SitePage::Button74Click()
 {
-    if (mIndex < 0) {
+    if (!mWebBrowser1 || mWebBrowser1->url().isEmpty()) {
         setStatus(Text("stringcannotrefresh"));
         return;
     }
-    navigate(mHistory[mIndex], Why::Refresh);
+    mWhy = Why::Refresh;
+    mTarget = mWebBrowser1->url();
+    mLoading = true;
+    mWebBrowser1->reload();
 }
 
 void SitePage::ButtonsuivantClick()
 {
-    if (mIndex + 1 >= static_cast<int>(mHistory.size())) {
+    if (!mWebBrowser1 || !mWebBrowser1->history()->canGoForward()) {
         setStatus(Text("stringnonext"));
         return;
     }
-    navigate(mHistory[mIndex + 1], Why::Forward);
+    mWhy = Why::Forward;
+    mTarget = mWebBrowser1->history()->forwardItem().url();
+    mLoading = true;
+    mWebBrowser1->forward();
 }
 
 void SitePage::ButtonprecedentClick()
 {
-    if (mIndex <= 0) {
+    if (!mWebBrowser1 || !mWebBrowser1->history()->canGoBack()) {
         setStatus(Text("stringnoprevious"));
         return;
     }
-    navigate(mHistory[mIndex - 1], Why::Back);
+    mWhy = Why::Back;
+    mTarget = mWebBrowser1->history()->backItem().url();
+    mLoading = true;
+    mWebBrowser1->back();
 }
 
-void SitePage::navigate(const QUrl& url, Why why)
+void SitePage::navigate(const QUrl& url)
 {
     // Only web addresses: a typed "file:" or other scheme is not opened.
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         setStatus(Text("stringcannotopen") + QLatin1Char(' ') + mEdit143->text());
         return;
     }
-    if (mReply) {
-        QNetworkReply* old = mReply;
-        mReply = nullptr;
-        old->disconnect(this);
-        old->abort();
-        old->deleteLater();
-    }
-    QNetworkRequest request(url);
-    request.setTransferTimeout(kFetchTimeoutMs);
-    setStatus(QStringLiteral("Open ") + url.host());
-    mReply = mNet->get(request);
-    QNetworkReply* reply = mReply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, why, url] { finished(reply, why, url); });
+    mWhy = Why::Open;
+    mTarget = url;
+    // Set here, not at the engine's start signal, so a second show meanwhile opens nothing.
+    mLoading = true;
+    ensureBrowser()->load(url);
 }
 
-void SitePage::finished(QNetworkReply* reply, Why why, QUrl url)
+void SitePage::WebBrowser1DownloadBegin()
 {
-    if (reply != mReply) return;
-    mReply = nullptr;
-    reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        switch (why) {
+    mLoading = true;
+    mFailed = false;
+    setStatus(QStringLiteral("Open ") + mTarget.host());
+}
+
+void SitePage::WebBrowser1DownloadComplete(bool ok)
+{
+    mLoading = false;
+    if (!ok) {
+        mFailed = true;
+        switch (mWhy) {
         case Why::Refresh: setStatus(Text("stringcannotrefresh")); break;
         case Why::Forward: setStatus(Text("stringnonext")); break;
         case Why::Back: setStatus(Text("stringnoprevious")); break;
-        case Why::Open: setStatus(Text("stringcannotopen") + QLatin1Char(' ') + url.toString()); break;
+        case Why::Open: setStatus(Text("stringcannotopen") + QLatin1Char(' ') + mTarget.toString()); break;
         }
         return;
     }
-    const QByteArray body = reply->readAll();
-    const QString html = QString::fromUtf8(body);
-    mWebBrowser1->setHtml(html);
-    switch (why) {
-    case Why::Open:
-        mHistory.resize(static_cast<std::size_t>(mIndex + 1));
-        mHistory.push_back(url);
-        mIndex = static_cast<int>(mHistory.size()) - 1;
-        break;
-    case Why::Forward: ++mIndex; break;
-    case Why::Back: --mIndex; break;
-    case Why::Refresh: break;
-    }
     gPageLoaded.store(true);
     setStatus(QStringLiteral("End"));
-    const QRegularExpression titleRx(QStringLiteral("<title[^>]*>(.*?)</title>"),
-                                     QRegularExpression::CaseInsensitiveOption |
-                                         QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch m = titleRx.match(html);
-    if (m.hasMatch()) setStatus(m.captured(1).trimmed());
-    mEdit143->setText(url.toString());
+    mEdit143->setText(mWebBrowser1->url().toString());
+    // The title may have come before the end of the load: the page's title is what stays.
+    const QString title = mWebBrowser1->title();
+    if (!title.isEmpty()) setStatus(title);
+}
+
+void SitePage::WebBrowser1TitleChange(const QString& title)
+{
+    if (mFailed || mLoading) return;
+    setStatus(title);
+    mEdit143->setText(mWebBrowser1->url().toString());
 }
 
 }  // namespace mvx::maint

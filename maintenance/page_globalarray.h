@@ -1,7 +1,7 @@
 #pragma once
 // "GlobalArray" page (TSGA): the controller's text array (100 entries) and number array (1000
 // entries) that TCL scripts share; and the "Site" page (TabSheet4): the controller's own web
-// pages, fetched over HTTP and shown as rich text with links, back, forward and refresh.
+// pages in an embedded web browser, with back, forward and refresh.
 
 #include "maintenancecontext.h"
 
@@ -10,12 +10,11 @@
 #include <vector>
 
 class QLineEdit;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QPushButton;
 class QStatusBar;
 class QTableWidget;
-class QTextBrowser;
+class QVBoxLayout;
+class QWebEngineView;
 
 namespace mvx::maint {
 
@@ -67,23 +66,29 @@ public:
     static void resetLoadedForTests();
 
     QLineEdit* addressField() const { return mEdit143; }
-    QTextBrowser* browser() const { return mWebBrowser1; }
+    // The browser exists from the first page opened on: a console that never shows the site
+    // never starts the browser engine.
+    QWebEngineView* browser() const { return mWebBrowser1; }
     QString statusText() const;
-    bool loading() const { return mReply != nullptr; }
+    bool loading() const { return mLoading; }
 
 private:
     enum class Why { Open, Refresh, Forward, Back };
-    void navigate(const QUrl& url, Why why);
-    void finished(QNetworkReply* reply, Why why, QUrl url);
+    QWebEngineView* ensureBrowser();
+    void navigate(const QUrl& url);
+    void WebBrowser1DownloadBegin();
+    void WebBrowser1DownloadComplete(bool ok);
+    void WebBrowser1TitleChange(const QString& title);
     void setStatus(const QString& text);
 
-    QNetworkAccessManager* mNet = nullptr;
-    QNetworkReply* mReply = nullptr;
     QLineEdit* mEdit143 = nullptr;
-    QTextBrowser* mWebBrowser1 = nullptr;
+    QVBoxLayout* mBrowserArea = nullptr;
+    QWebEngineView* mWebBrowser1 = nullptr;
     QStatusBar* mStatusBar1 = nullptr;
-    std::vector<QUrl> mHistory;
-    int mIndex = -1;
+    Why mWhy = Why::Open;
+    QUrl mTarget;          // where the navigation under way goes
+    bool mLoading = false;
+    bool mFailed = false;  // the last navigation failed: its error page's title is not shown
 };
 
 // Registers the built-in texts of the two pages (once).

@@ -4,7 +4,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-charts-dev libqscintilla2-qt6-dev qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-charts-dev libqscintilla2-qt6-dev qt6-qpa-plugins qt6-webengine-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
   libcurl4-openssl-dev libssh-dev libtelnet-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -525,14 +525,24 @@ class HttpService(Service):
         firmware = self.firmware
 
         class Page(http.server.BaseHTTPRequestHandler):
+            # A home page and a status page it links to, enough to browse back and forth.
             def do_GET(self):
-                body = ("<html><head><title>KVX controller</title></head><body><h1>KVX controller</h1>"
-                        "<p>%s</p></body></html>" % firmware).encode("utf-8")
+                path = self.path.split("?", 1)[0]
+                if path in ("/", "/index.html"):
+                    body = ("<html><head><title>KVX controller</title></head><body><h1>KVX controller</h1>"
+                            "<p>%s</p><p><a href=\"/status.html\">Status</a></p></body></html>" % firmware)
+                elif path == "/status.html":
+                    body = ("<html><head><title>KVX status</title></head><body><h1>Status</h1>"
+                            "<p>Ready</p><p><a href=\"/\">Home</a></p></body></html>")
+                else:
+                    self.send_error(404)
+                    return
+                data = body.encode("utf-8")
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Content-Length", str(len(data)))
                 self.end_headers()
-                self.wfile.write(body)
+                self.wfile.write(data)
 
             def log_message(self, *args):
                 pass
