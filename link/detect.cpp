@@ -2,6 +2,7 @@
 
 #include "ftp.h"
 #include "linktexts.h"
+#include "telnet.h"
 #include "transfer.h"
 
 #include "app/common.h"
@@ -27,7 +28,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::function<void()> gShower;
-std::function<bool(const std::string&)> gTelnet;
 
 std::string text(const char* key) { return texts::get(key); }
 
@@ -144,8 +144,6 @@ void ShowConnectionDialog()
 {
     if (gShower && !connectionState().NoDialogs) gShower();
 }
-
-void SetTelnetConnector(std::function<bool(const std::string&)> connector) { gTelnet = std::move(connector); }
 
 bool TcpPortOpen(const std::string& address, int port, int timeoutMs)
 {
@@ -304,8 +302,10 @@ bool kvx_present(const std::string& address, int timeoutMs)
         return ok;
     }
     case 4:
-        if (gTelnet) return gTelnet(address);
-        return TcpPortOpen(address, 23, kDetectTimeoutMs);
+        // The telnet session works on the controller's address; another address (a subnet
+        // scan) is checked by its telnet port, so the answer is about that address.
+        if (address != c.ControllerIp) return TcpPortOpen(address, 23, kDetectTimeoutMs);
+        return ConnectTelnet();
     case 5: {
         bool connected = false;
         const std::string reply = QueryFirmware(address, connected);

@@ -81,10 +81,6 @@ std::string PresenceReportText(bool present);
 enum class EchoResult { Reply, OtherSender, NoReply, Unavailable };
 EchoResult IcmpEcho(const std::string& address, int timeoutMs);
 
-// Telnet login used by presence mode 4 (installed by the telnet session); without it the
-// check is a TCP connection to port 23.
-void SetTelnetConnector(std::function<bool(const std::string& address)> connector);
-
 // A TCP connection to address:port within `timeoutMs`; true when it was accepted.
 bool TcpPortOpen(const std::string& address, int port, int timeoutMs);
 

@@ -5,6 +5,7 @@
 #include "link/socketpool.h"
 #include "link/workers.h"
 #include "link/startupconnect.h"
+#include "link/telnet.h"
 #include "link/transfer.h"
 #include "support/kvxsim_fixture.h"
 #include "support/loopbackpeer.h"
@@ -193,6 +194,14 @@ TEST(Presence, Modes)
         EXPECT_EQ(link::kvx_present(sim.address(), 500), r.atSim) << "mode " << r.mode;
         EXPECT_EQ(link::kvx_present(absent.address(), 500), r.absentToo) << "mode " << r.mode;
     }
+    // Telnet: a login on the controller, and the session stays open.
+    link::DisconnectTelnet();
+    recorder().clear();
+    c.DetectionMode = 4;
+    EXPECT_TRUE(link::kvx_present(sim.address(), 500));
+    EXPECT_EQ(c.TelnetOpen.load(), 1);
+    EXPECT_TRUE(recorder().logged("Connection telnet ..OK"));
+    EXPECT_TRUE(link::DisconnectTelnet());
     // ICMP: the simulator's address answers; where the system gives no ICMP socket the check
     // says so instead of pretending.
     c.DetectionMode = 1;
