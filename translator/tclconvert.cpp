@@ -36,6 +36,10 @@ public:
     void SetFileSink(std::function<bool(const PvtFile&)> sink) { mState.FileSink = std::move(sink); }
 
 private:
+    // In the direct mode, the speeds the axes have before the first block.
+    void ReadStartSpeeds();
+    // Reads line `index`; a line that cannot be read is shown and returned as the error.
+    gcode::Status ReadLine(int index, gcode::Block& block);
     // Each returns false when the conversion must end at once.
     bool ConvertLine(int index, const gcode::Block& block);
     void StraightMove(int index, const gcode::Block& block, int firstEntry, bool working);
@@ -66,8 +70,7 @@ TclConversionResult Driver::Run()
 
     // Speeds the axes have when the body starts.
     if (s.Direct) {
-        std::array<double, 3> v{0.0, 0.0, 0.0};
-        if (s.Executor && !mConfig.Simulation && s.Executor->ReadPositionerVelocities(v)) s.AxisSpeedSet = v;
+        ReadStartSpeeds();
     } else {
         s.AxisSpeedSet = {s.CurrentPositioningSpeed, s.CurrentPositioningSpeed,
                           mConfig.XYGroupOnly ? 0.0 : s.CurrentPositioningSpeed};
@@ -84,9 +87,7 @@ TclConversionResult Driver::Run()
             mObserver->SelectLine(i);
             mObserver->SetStatusText(texts::get("Stringline") + " " + num::integer(i + 1) + "/" + total);
         }
-        const std::string prepared = gcode::PrepareLine(mLines[static_cast<std::size_t>(i)]);
-        if (auto err = gcode::ParseGCodeLine(prepared, mLineState, block, i + 1)) {
-            s.ShowMsg(err.Text);
+        if (auto err = ReadLine(i, block)) {
             Fail(std::move(err));
             return std::move(mResult);
         }
@@ -114,15 +115,10 @@ gcode::Status Driver::RunOneLine(bool& lastMoveWorking)
     mWorkingMode = lastMoveWorking;
     s.LineTable.assign(1, LineRecord{0, "Unknown"});
     s.RunningPosition = mConfig.CurrentPosition;
-    std::array<double, 3> v{0.0, 0.0, 0.0};
-    if (s.Executor && !mConfig.Simulation && s.Executor->ReadPositionerVelocities(v)) s.AxisSpeedSet = v;
+    ReadStartSpeeds();
 
     gcode::Block block;
-    const std::string prepared = gcode::PrepareLine(mLines.empty() ? std::string() : mLines.front());
-    if (auto err = gcode::ParseGCodeLine(prepared, mLineState, block, 1)) {
-        s.ShowMsg(err.Text);
-        return err;
-    }
+    if (auto err = ReadLine(0, block)) return err;
     if (!ConvertLine(0, block)) return std::move(mResult.Error);
     FlushPendingWorkMove(s);
     if (s.PendingPvtElement) {
@@ -131,6 +127,20 @@ gcode::Status Driver::RunOneLine(bool& lastMoveWorking)
     }
     lastMoveWorking = mWorkingMode;
     return {};
+}
+
+void Driver::ReadStartSpeeds()
+{
+    std::array<double, 3> v{0.0, 0.0, 0.0};
+    if (mState.Executor && !mConfig.Simulation && mState.Executor->ReadPositionerVelocities(v)) mState.AxisSpeedSet = v;
+}
+
+gcode::Status Driver::ReadLine(int index, gcode::Block& block)
+{
+    const std::string prepared = gcode::PrepareLine(mLines[static_cast<std::size_t>(index)]);
+    gcode::Status err = gcode::ParseGCodeLine(prepared, mLineState, block, index + 1);
+    if (err) mState.ShowMsg(err.Text);
+    return err;
 }
 
 void Driver::Fail(gcode::Status status)
@@ -205,12 +215,12 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
         case 42:
         case 43:
         case 44:
-            if (!mLineMode) {
-                s.Record(index, -1, "Not recognized");
+            // Positioning moves only for a line executed alone.
+            if (mLineMode) {
+                StraightMove(index, block, 2, false);
                 return true;
             }
-            StraightMove(index, block, 2, false);
-            return true;
+            [[fallthrough]];
         default: s.Record(index, -1, "Not recognized"); return true;
         }
     }
