@@ -142,6 +142,7 @@ std::uint16_t MsgDialogTimed(const std::string& textIn, int, std::uint16_t mask,
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
     QTimer timer;
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);  // a coarse timer may close the box up to 5 % early
     std::uint16_t result = 0;
     if (timeoutMs > 0) {
         QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
