@@ -83,7 +83,7 @@ void PositionPoll::Timer1Timer()
     if (mBusy) return;
     try {
         mView.PollHiddenServerStep();
-        if (mView.PollSimulation()) return;
+        if (mView.PollSimulation() || !mView.PollGroupKnown()) return;
     } catch (...) {
         return;
     }

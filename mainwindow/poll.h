@@ -45,6 +45,9 @@ public:
     // Every tick first: the hidden server mode of the command line.
     virtual void PollHiddenServerStep() {}
     virtual bool PollSimulation() const = 0;
+    // The group's name and shape have been read from the controller's configuration; until
+    // then nothing is asked of the controller.
+    virtual bool PollGroupKnown() const { return true; }
     virtual PollSetup PollConfiguration() const = 0;
     virtual bool PollJobRunning() const = 0;
     virtual bool Poll3DVisible() const = 0;

@@ -210,9 +210,7 @@ QWidget* createWindows(const CommandLine& cl)
     gServer = new RemoteServer(*gMain, gMain);
     createDirectExecutor(gMain);
     gMain->setBatchRunner(std::make_unique<BatchRunner>(cl));
-    auto* poll = new PositionPoll(*gMain, gMain);
-    gMain->setPoll(poll);
-    poll->start(gMain->settings().EncoderPeriod);
+    gMain->setPoll(new PositionPoll(*gMain, gMain));
     return gMain;
 }
 
@@ -220,6 +218,9 @@ bool connectController()
 {
     const bool usable = link::ProgramStartupConnection(gMain);
     gMain->setSimulation(!usable);
+    // Not during the connection: its waits dispatch timers while the pool is not open yet. The
+    // controller part of a tick also waits for the activation to read the group.
+    if (PositionPoll* poll = gMain->poll()) poll->start(gMain->settings().EncoderPeriod);
     // The remote port opens only now, so no command arrives before the controller is known.
     gMain->setServerHook([](bool active, int port) {
         if (active) gServer->activate(static_cast<quint16>(port));

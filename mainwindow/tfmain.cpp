@@ -473,6 +473,7 @@ void TFmain::setGroupShape(bool xyOnly, int axisCount)
     mXYGroupOnly = xyOnly;
     mGroupAxisCount = axisCount;
     if (mAxes) mAxes->setGroupShape(xyOnly, axisCount);
+    mGroupKnown = true;
 }
 
 void TFmain::setBatchRunner(std::unique_ptr<BatchRunner> runner)

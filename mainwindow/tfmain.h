@@ -86,7 +86,8 @@ public:
     void setSaveDialog(FileDialogHook hook) { mSaveDialog = std::move(hook); }
     // Printing of a text view with a title (tests replace the print dialog).
     void setPrintHook(std::function<bool(QsciScintilla&, const std::string&)> hook) { mPrintHook = std::move(hook); }
-    // The group's shape from the controller's configuration.
+    // The group's shape from the controller's configuration; the poll asks the controller
+    // nothing before it is known.
     void setGroupShape(bool xyOnly, int axisCount);
 
     // Numeric command-line options, already checked, applied to the conversion settings.
@@ -124,6 +125,7 @@ public:
     // ---- PollView (the position and output poll) ----
     void PollHiddenServerStep() override;
     bool PollSimulation() const override { return simulation(); }
+    bool PollGroupKnown() const override { return mGroupKnown; }
     PollSetup PollConfiguration() const override;
     bool PollJobRunning() const override { return mJobRunning; }
     bool Poll3DVisible() const override;
@@ -259,6 +261,7 @@ private:
     bool mLoadingPvt = false;
     bool mXYGroupOnly = false;
     int mGroupAxisCount = 3;
+    bool mGroupKnown = false;
     std::atomic<int> mAbortRequested{0};
     std::atomic<int> mNextBlock{0};
     std::function<void(const MachineConfig&)> mBeforeConversion;

@@ -322,6 +322,44 @@ TEST_F(E2E, RemoteFaultRunsAreFailures)
     }
 }
 
+// A two-axis machining group: the program must read that before it asks the controller for
+// positions, in every run (the first reading used to ask for three values in some runs).
+TEST_F(E2E, TwoAxisGroupIsNeverAskedForThreePositions)
+{
+    KvxSimOptions o;
+    o.timeScale = 0.05;
+    o.files["Config/system.ini"] =
+        "[GROUPS]\r\nMultipleAxesInUse = GROUP1\r\nXYInUse = No stage\r\nSingleAxisInUse = No stage\r\n\r\n"
+        "[GROUP1]\r\nPositionerNumber = 2\r\nPositionerInUse = X, Y\r\n\r\n"
+        "[GROUP1.X]\r\nPlugNumber = 1\r\nStageName = LINEAR_300\r\n\r\n"
+        "[GROUP1.Y]\r\nPlugNumber = 2\r\nStageName = LINEAR_300\r\n";
+    mSim.reset();
+    mSim = std::make_unique<KvxSim>(o);
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE("run " + std::to_string(i));
+        auto s = settings(false);
+        s.erase("POSITIONER NAME");  // as on a first start: taken from the controller's group
+        s["ENCODER"]["PERIOD"] = "10";
+        ProgramRun run(mSim->address(), s);
+        run.writeGCode("xy.nc", "G90\nG0 X1 Y1\nG1 X4 Y1 F300\nG1 X4 Y3\nG0 X2 Y2\n");
+        run.start({"xy.nc", "/T", "/H"});
+        ASSERT_TRUE(run.waitForExit(60s)) << run.output();
+        EXPECT_EQ(run.output().find("Axis Name Fault"), std::string::npos) << run.output();
+        EXPECT_EQ(run.output().find("Impossible"), std::string::npos) << run.output();
+    }
+    int twoValues = 0;
+    for (const std::string& l : lines(mSim->requestLog())) {
+        if (l.rfind("GroupPositionCurrentGet(", 0) != 0) continue;
+        EXPECT_EQ(l, "GroupPositionCurrentGet(GROUP1,double *,double *)");
+        ++twoValues;
+    }
+    EXPECT_GT(twoValues, 0);
+    const auto p = mSim->positions("GROUP1");
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_NEAR(p[0], 2.0, 1e-4);
+    EXPECT_NEAR(p[1], 2.0, 1e-4);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
