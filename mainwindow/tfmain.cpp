@@ -668,7 +668,7 @@ void TFmain::closeEvent(QCloseEvent* e)
         guarded([this] { FormClose(); });
     }
     e->accept();
-    QApplication::quit();
+    QApplication::exit(mExitStatus);
 }
 
 void TFmain::closeProgram()

@@ -100,9 +100,12 @@ public:
     void selectMode(int mode) override;
     bool readFile(const std::string& path) override;
     bool convert() override;
+    bool uploadFailed() const override { return mUploadFailed; }
     bool initialise() override;
     bool execute() override;
     bool batchMode() const override { return mBatchMode; }
+    void setExitStatus(int status) override { mExitStatus = status; }
+    int exitStatus() const noexcept { return mExitStatus; }
     void closeProgram() override;
     void setBatchMode(bool on) { mBatchMode = on; }
 
@@ -184,7 +187,7 @@ public:
     // ---- state read by tests and by the other windows ----
     const MainSettings& settings() const noexcept { return mSet; }
     int mode() const noexcept { return mMode; }
-    bool gcodeLoaded() const noexcept { return mGCodeLoaded; }
+    bool gcodeLoaded() const override { return mGCodeLoaded; }
     bool jobRunning() const noexcept { return mJobRunning; }
     bool sctBuilt() const noexcept { return mSctBuilt; }
     bool extendedLayout() const noexcept { return mExtended; }
@@ -223,7 +226,8 @@ private:
     void refreshSpeedBoxes();
     void setStatus(int panel, const std::string& text);
     void report(const std::string& text);  // a dialog, or stderr in batch fashion
-    bool loadFile(const std::string& path, bool normalise);
+    // Reads `path` into the line list; `lastName` goes to "TRAJECTORY"/"LAST" once it is read.
+    bool loadFile(const std::string& path, bool normalise, const std::string& lastName);
     void clearViewsForRead();
     void finishRead(const std::string& displayName, std::size_t count);
     bool uploadAll(bool withScript);
@@ -244,6 +248,8 @@ private:
     bool mRelativeLeft = false;
     bool mJobRunning = false;
     bool mConverted = false;
+    bool mUploadFailed = false;  // the last conversion's upload did not complete
+    int mExitStatus = 0;
     bool mExtended = false;
     bool mServiceMenusVisible = false;
     bool mShowLineOrigin = false;

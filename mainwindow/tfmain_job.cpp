@@ -177,16 +177,16 @@ bool TFmain::BitBtnReadGcodeClick(bool withSender)
         path = mBatch->commandLine().CommandFile;
         if (path.find('/') == std::string::npos) path = gcodeFolder() + path;
     }
-    return loadFile(path, true);
+    return loadFile(path, true, path);
 }
 
 bool TFmain::readFile(const std::string& path)
 {
     mBatchMode = true;
-    return loadFile(path, true);
+    return loadFile(path, true, path);
 }
 
-bool TFmain::loadFile(const std::string& path, bool normalise)
+bool TFmain::loadFile(const std::string& path, bool normalise, const std::string& lastName)
 {
     if (mBusy) return false;
     BusyScope busy(mBusy);
@@ -197,8 +197,21 @@ bool TFmain::loadFile(const std::string& path, bool normalise)
     const std::string found = FindFileNoCase(dir, name);
     if (found.empty()) return false;
 
-    if (IniFile* ini = SettingsIni()) ini->writeString("TRAJECTORY", "LAST", path);
-    mLastFile = path;
+    // A file that is no G-code text is refused before anything changes, and is not remembered
+    // as the last one converted.
+    mRead->setEnabled(false);
+    std::string data;
+    std::string refusal;
+    std::string error = RunInWorker([&] { readGCodeFile(found, data, refusal); }, {});
+    if (error.empty()) error = refusal;
+    if (!error.empty()) {
+        mRead->setEnabled(true);
+        report(error);
+        return false;
+    }
+
+    if (IniFile* ini = SettingsIni()) ini->writeString("TRAJECTORY", "LAST", lastName);
+    mLastFile = lastName;
     if (simulation()) {
         EmptyFolder(outputFolder());
         mPrintGcode->setEnabled(false);
@@ -208,19 +221,14 @@ bool TFmain::loadFile(const std::string& path, bool normalise)
     setStatus(4, T("Stringloadinginuse"));
     setStatus(4, T("stringfileloaded") + baseName(found));
     showTab(mTabGcode);
-    mRead->setEnabled(false);
 
     std::vector<std::string> lines;
     std::atomic<std::size_t> done{0};
     std::atomic<std::size_t> total{0};
-    bool readOk = false;
-    const std::string error = RunInWorker(
+    error = RunInWorker(
         [&] {
-            std::string data;
-            if (!readWholeFile(found, data)) return;
             std::vector<std::string> raw = splitLines(data);
-            data.clear();
-            data.shrink_to_fit();
+            std::string().swap(data);
             total = raw.size();
             if (!normalise) {
                 lines = std::move(raw);
@@ -234,7 +242,6 @@ bool TFmain::loadFile(const std::string& path, bool normalise)
                 }
             }
             done = total.load();
-            readOk = true;
         },
         [&] {
             if (total > 0)
@@ -242,10 +249,10 @@ bool TFmain::loadFile(const std::string& path, bool normalise)
                                  num::integer(static_cast<long long>(total.load())));
         });
     mRead->setEnabled(true);
-    if (!error.empty() || !readOk) {
+    if (!error.empty()) {
         setStatus(4, "");
         setStatus(0, "");
-        report(error.empty() ? baseName(found) + " ?" : error);
+        report(error);
         return false;
     }
     const std::size_t count = lines.size();
@@ -379,6 +386,7 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     for (QPushButton* b : {mCreate, mExecute, mVerify, mRead, mSave}) b->setEnabled(false);
     mSaveAll->setEnabled(false);
     mConverted = false;
+    mUploadFailed = false;
     mLoadingPvt = true;
     mPvtView->clear();
     mLoadingPvt = false;
@@ -475,7 +483,10 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     std::string().swap(out.ScriptText);
     mPvtChoice->setCurrentIndex(0);
     loadPvtChoice();
-    if (ok && mMode != 3 && !simulation()) ok = uploadAll(true);
+    if (ok && mMode != 3 && !simulation()) {
+        ok = uploadAll(true);
+        mUploadFailed = !ok;
+    }
 
     mLastDrawing = std::move(out.Drawing);
     mDrawingShown = mView3D != nullptr;
@@ -842,7 +853,12 @@ bool TFmain::JobRead(const std::string& fileName)
     gtext::RemoveSpaces(name);
     gtext::RemoveLineBreaks(name);
     if (name.empty() || name.find('/') != std::string::npos) return false;
-    return loadFile(gcodeFolder() + name, false);
+    // Remembered as the command line names the same file (lower-cased), so the next plain batch
+    // of it is not refused as another file.
+    std::string last = name;
+    for (char& c : last)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return loadFile(gcodeFolder() + name, false, gcodeFolder() + last);
 }
 
 bool TFmain::JobDraw(const std::string& fileName)

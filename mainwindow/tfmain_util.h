@@ -19,6 +19,12 @@ std::string T(const char* key);
 std::vector<std::string> splitLines(const std::string& data);
 std::string joinLines(const std::vector<std::string>& lines, const char* eol);
 bool readWholeFile(const std::string& path, std::string& data);
+// Reads a G-code file for the line list. Refused, with the reason in `error`: anything but a
+// regular file (a folder, a FIFO, a device: never read, so nothing blocks), an empty file, and
+// a file holding NUL or other binary bytes (UTF-16 without a byte-order mark among them). UTF-16
+// with a byte-order mark is read as text and given back as UTF-8; a UTF-8 byte-order mark is
+// dropped. Any thread.
+bool readGCodeFile(const std::string& path, std::string& data, std::string& error);
 // A whole text into a view in one go, as UTF-8 bytes (no QString copy of a huge text).
 void setViewText(QsciScintilla* view, const std::string& text);
 std::string viewText(QsciScintilla* view);

@@ -100,6 +100,14 @@ bool ProgramRun::waitForExit(std::chrono::milliseconds timeout)
     return ended;
 }
 
+void ProgramRun::stop()
+{
+    if (!mProcess || mProcess->state() == QProcess::NotRunning) return;
+    mProcess->kill();
+    mProcess->waitForFinished(5000);
+    output();
+}
+
 int ProgramRun::exitCode() const { return mProcess ? mProcess->exitCode() : -1; }
 
 std::string ProgramRun::output() const

@@ -25,6 +25,8 @@ public:
     // True when the program ended by itself within `timeout`; kills it otherwise.
     bool waitForExit(std::chrono::milliseconds timeout);
     int exitCode() const;
+    // Ends a program that is still running (as a kill would); the folder stays for a next start.
+    void stop();
     std::string output() const;  // standard output and error so far
 
     // The remote-control server: one command, its reply (empty on time-out).

@@ -3,12 +3,14 @@
 #include "e2e_wiring.h"
 #include "programrun.h"
 #include "tests/support/kvxsim_fixture.h"
+#include "tests/support/loopbackpeer.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <set>
@@ -320,6 +322,89 @@ TEST_F(E2E, RemoteFaultRunsAreFailures)
             ASSERT_TRUE(mSim->waitForApi(20000ms));
         }
     }
+}
+
+// Each failed step of a batch ends the program with its own status, its message kept.
+TEST_F(E2E, BatchExitStatusNamesTheFailedStep)
+{
+    struct Row {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+        std::function<void(ProgramRun&)> arrange;
+    } rows[] = {
+        {"read: a folder given as the file", {"sub", "/T", "/H"}, 3, "Impossible de charger",
+         [](ProgramRun& r) { std::filesystem::create_directories(r.folder() + "GCODE/sub"); }},
+        {"read: a UTF-16 file without byte-order mark", {"wide.nc", "/T", "/H"}, 3, "NUL bytes",
+         [](ProgramRun& r) { r.writeGCode("wide.nc", std::string("G\0" "0\0 \0X\0" "1\0\n\0", 12)); }},
+        {"conversion: an arc that misses its end", {"arc.nc", "/T", "/H"}, 4, "Impossible de convertir",
+         [](ProgramRun& r) { r.writeGCode("arc.nc", "G90\nG0 X0 Y0\nG1 X1 Y0 F100\nG2 X5 Y5 I0 J1\n"); }},
+        {"upload: a folder where the script must go", {"part.nc", "/T", "/H"}, 5, "Impossible de convertir",
+         [this](ProgramRun&) { mSim->writeFile("Public/Scripts/GCode_Converted.TCL/blocker", "x"); }},
+        {"initialisation: the home search refused", {"part.nc", "/T", "/H"}, 6, "Impossible d'exécuter",
+         [this](ProgramRun&) {
+             KvxFault f;
+             f.function = "GroupHomeSearch";
+             f.kind = "error";
+             f.code = -22;
+             mSim->setFault(f);
+         }},
+        {"execution: the script's first move refused", {"part.nc", "/T", "/H"}, 7, "Impossible d'exécuter",
+         [this](ProgramRun&) {
+             KvxFault f;
+             f.function = "GroupMoveAbsolute";
+             f.kind = "error";
+             f.code = -17;
+             mSim->setFault(f);
+         }},
+        {"no mode word and not the last file", {"part.nc", "/H"}, 8, "Le dernier GCode converti", {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        mSim->clearFaults();
+        ProgramRun run(mSim->address(), settings(false));
+        run.writeGCode("part.nc", kPart);
+        if (r.arrange) r.arrange(run);
+        run.start(r.args);
+        ASSERT_TRUE(run.waitForExit(90s)) << run.output();
+        EXPECT_EQ(run.exitCode(), r.status) << run.output();
+        EXPECT_NE(run.output().find(r.message), std::string::npos) << run.output();
+        std::error_code ec;
+        std::filesystem::remove_all(mSim->rootDir() + "/Public/Scripts/GCode_Converted.TCL", ec);
+    }
+    // No controller at the address: converted in simulation, nothing executed.
+    LoopbackPeer absent(false);
+    ProgramRun run(absent.address(), settings(false));
+    run.writeGCode("part.nc", kPart);
+    run.start({"part.nc", "/T", "/H"});
+    ASSERT_TRUE(run.waitForExit(90s)) << run.output();
+    EXPECT_EQ(run.exitCode(), 2) << run.output();
+    EXPECT_EQ(run.output().find("Impossible"), std::string::npos) << run.output();
+}
+
+// The batch without a mode word runs the last file converted, already on the controller: only
+// the initialisation acts and nothing is shown. A remote READ remembers the file as the command
+// line names it.
+TEST_F(E2E, BatchOfTheLastFileOnlyInitialises)
+{
+    ProgramRun run(mSim->address(), settings(true));
+    run.writeGCode("part.nc", kPart);
+    run.start({});
+    ASSERT_TRUE(run.waitForServer(60s)) << run.output();
+    EXPECT_EQ(run.remote("READ PART.NC", 10s), "READ DONE");
+    run.stop();
+    mSim->clearRequestLog();
+    run.start({"part.nc", "/H"});
+    ASSERT_TRUE(run.waitForExit(60s)) << run.output();
+    EXPECT_EQ(run.exitCode(), 0) << run.output();
+    EXPECT_EQ(run.output().find("Impossible"), std::string::npos) << run.output();
+    EXPECT_EQ(run.output().find("Le dernier"), std::string::npos) << run.output();
+    const auto log = lines(mSim->requestLog());
+    const auto kill = indexOf(log, "KillAll()");
+    ASSERT_GE(kill, 0);
+    EXPECT_GT(indexOf(log, "GroupHomeSearch(GROUP1)", indexOf(log, "GroupInitialize(GROUP1)", kill)), kill);
+    EXPECT_LT(indexOf(log, "TCLScriptExecuteAndWait"), 0);
 }
 
 // A two-axis machining group: the program must read that before it asks the controller for

@@ -24,6 +24,8 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 namespace mvx::test {
 namespace {
 
@@ -105,6 +107,72 @@ TEST_F(JobTest, GcodeFolderNamesAreFoundWithoutRegardToCase)
     EXPECT_TRUE(mWin->JobRead("RAW.NC"));
     EXPECT_EQ(mWin->lines(), std::vector<std::string>{"G0X1G1X2"});
     EXPECT_FALSE(mWin->JobRead("NOPE.NC"));
+}
+
+// Files that are no G-code text are refused with their reason, by the read button and by the
+// remote READ, and leave the window (and the last file remembered) as they were; UTF-16 with a
+// byte-order mark is read as text.
+TEST_F(JobTest, BadGcodeFilesAreRefusedWithTheirReason)
+{
+    WriteFile(Gcode("good.nc"), "G0 X1\nG1 X2 F100\n");
+    ASSERT_TRUE(ReadThroughDialog(Gcode("good.nc")));
+    const std::vector<std::string> goodLines = mWin->lines();
+    const std::string last = SettingsIni()->readString("TRAJECTORY", "LAST", "");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Gcode("sub"))));
+    ASSERT_EQ(::mkfifo(Gcode("pipe.nc").c_str(), 0600), 0);
+
+    const std::string utf16Text = "G0 X1\r\nG1 X2 F100\r\n";
+    std::string le = "\xFF\xFE", be = "\xFE\xFF", noBom;
+    for (char c : utf16Text) {
+        le += std::string{c, '\0'};
+        be += std::string{'\0', c};
+        noBom += std::string{c, '\0'};
+    }
+    struct Row {
+        const char* name;
+        std::string content;  // empty name content with `folder`: not written
+        const char* reason;   // empty: read as text
+    } rows[] = {
+        {"le.nc", le, ""},
+        {"be.nc", be, ""},
+        {"bom8.nc", "\xEF\xBB\xBFG0 X1\nG1 X2 F100\n", ""},
+        {"nobom.nc", noBom, "NUL bytes"},
+        {"empty.nc", "", "empty"},
+        {"blank.nc", "  \r\n\r\n", "empty"},
+        {"nul.nc", std::string("G0 X1\nG1\0X2\n", 12), "NUL bytes"},
+        {"binary.nc", "\x89PNG\r\n\x1a\n\x01\x02\x03", "binary bytes"},
+        {"sub", "", "a folder"},
+        {".", "", "a folder"},
+        {"pipe.nc", "", "FIFO"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string n = r.name;
+        if (n != "sub" && n != "." && n != "pipe.nc") WriteFile(Gcode(n), r.content);
+        for (bool remote : {false, true}) {
+            SCOPED_TRACE(remote ? "remote READ" : "read button");
+            // Back to the good file, so a refusal is seen to leave it in place.
+            ASSERT_TRUE(ReadThroughDialog(Gcode("good.nc")));
+            mMessages.clear();
+            const auto t0 = std::chrono::steady_clock::now();
+            const bool read = remote ? mWin->JobRead(n) : ReadThroughDialog(Gcode(n));
+            EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+            if (*r.reason == '\0') {
+                EXPECT_TRUE(read);
+                EXPECT_EQ(mWin->lines(), goodLines);  // the same lines, decoded
+                continue;
+            }
+            EXPECT_FALSE(read);
+            EXPECT_EQ(mWin->lines(), goodLines);
+            EXPECT_EQ(mWin->findChild<QLineEdit*>("Edit3")->text().toStdString(), "good.nc");
+            EXPECT_EQ(SettingsIni()->readString("TRAJECTORY", "LAST", ""), last);
+            EXPECT_TRUE(Button(*mWin, "BitBtnReadGcode")->isEnabled());
+            if (!remote) {
+                ASSERT_EQ(mMessages.size(), 1u);
+                EXPECT_NE(mMessages[0].find(r.reason), std::string::npos) << mMessages[0];
+            }
+        }
+    }
 }
 
 struct ModeCase {
@@ -369,7 +437,8 @@ TEST_F(JobTest, JobStepsStartedDuringAWaitAreRefused)
     EXPECT_GT(mWin->lines().size(), 10000u);  // the small file was not read
 }
 
-// The program itself, in a program folder of its own: a quiet SCT batch converts and exits.
+// The program itself, in a program folder of its own: a quiet SCT batch without a controller
+// converts and exits with the status that says so.
 TEST(ProgramBatch, QuietSctBatchConvertsAndExits)
 {
     QTemporaryDir dir;
@@ -388,7 +457,8 @@ TEST(ProgramBatch, QuietSctBatchConvertsAndExits)
     p.setProcessEnvironment(env);
     p.start(QString::fromStdString(root + "movantrix"), {"part.nc", "/S", "/H"});
     ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    // Converted, but nothing reached a controller: not a success.
+    EXPECT_EQ(p.exitCode(), 2) << p.readAllStandardError().toStdString();
     // The SCT list and the lines it was built from are in GCODE/; in simulation the output
     // folder is emptied at exit, and the command-line file is remembered.
     const std::string sct = ReadFile(root + "GCODE/TEST.SCT");
