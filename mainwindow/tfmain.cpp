@@ -757,16 +757,29 @@ void TFmain::ReduceClick() { applyLayout(false); }
 
 void TFmain::PageChange()
 {
+    refreshLineButtons();
     QWidget* page = mPages->currentWidget();
-    const bool edit = page == mTabGcode;
-    for (QPushButton* b : mLineEdit) b->setEnabled(edit);
-    // A line is executed on the controller at once: nothing to do in simulation.
-    mExecLine->setEnabled(mGCodeLoaded && !simulation() && (edit || page == mTab3D));
     // The drawing of a loaded file, once: a million pieces are not rebuilt at every visit.
     if (page == mTab3D && mView3D && !mDrawingShown && !mLastDrawing.empty()) {
         mView3D->SetJobPath(mLastDrawing, {0.0, 0.0, 0.0});
         mDrawingShown = true;
     }
+}
+
+void TFmain::refreshLineButtons()
+{
+    QWidget* page = mPages->currentWidget();
+    const bool edit = page == mTabGcode;
+    // The lines stay as they are while a job step (read, conversion, upload, execution) runs.
+    for (QPushButton* b : mLineEdit) b->setEnabled(edit && !mBusy);
+    // A line is executed on the controller at once: nothing to do in simulation.
+    mExecLine->setEnabled(mGCodeLoaded && !simulation() && (edit || page == mTab3D) && !mBusy);
+}
+
+void TFmain::setBusy(bool on)
+{
+    mBusy = on;
+    refreshLineButtons();
 }
 
 void TFmain::setServiceViews(bool visible)

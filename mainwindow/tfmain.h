@@ -236,6 +236,9 @@ private:
     void setPageVisible(QWidget* page, bool visible);
     void applyLayout(bool extended);
     void showTab(QWidget* page);
+    // A job step starts or ends: the line-edit buttons follow.
+    void setBusy(bool on);
+    void refreshLineButtons();
 
     std::unique_ptr<BatchRunner> mBatch;
     MainSettings mSet;

@@ -129,13 +129,13 @@ constexpr const char* kNoLink = "KVX : no controller link";
 
 class BusyScope {
 public:
-    explicit BusyScope(bool& flag) : mFlag(flag) { mFlag = true; }
-    ~BusyScope() { mFlag = false; }
+    explicit BusyScope(std::function<void(bool)> set) : mSet(std::move(set)) { mSet(true); }
+    ~BusyScope() { mSet(false); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    bool& mFlag;
+    std::function<void(bool)> mSet;
 };
 
 }  // namespace
@@ -189,7 +189,7 @@ bool TFmain::readFile(const std::string& path)
 bool TFmain::loadFile(const std::string& path, bool normalise, const std::string& lastName)
 {
     if (mBusy) return false;
-    BusyScope busy(mBusy);
+    BusyScope busy([this](bool on) { setBusy(on); });
     // Found before anything is cleared: a missing file leaves the window as it was.
     const std::size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? gcodeFolder() : path.substr(0, slash + 1);
@@ -310,6 +310,8 @@ void TFmain::BitBtn1Click()
 
 void TFmain::BitBtn8Click()
 {
+    // Not while a job step runs on these lines (its wait dispatches clicks).
+    if (mBusy) return;
     mModel->insertLine(static_cast<int>(mModel->lines().size()), mEdit2->text().toStdString());
     mLineTable.clear();
     ResetJobButtons();
@@ -317,6 +319,7 @@ void TFmain::BitBtn8Click()
 
 void TFmain::BitBtn9Click()
 {
+    if (mBusy) return;
     const int row = mList->currentIndex().isValid() ? mList->currentIndex().row() : 0;
     mModel->insertLine(row, mEdit2->text().toStdString());
     mLineTable.clear();
@@ -325,6 +328,7 @@ void TFmain::BitBtn9Click()
 
 void TFmain::BitBtn10Click()
 {
+    if (mBusy) return;
     if (!mList->currentIndex().isValid()) return;
     mModel->setLine(mList->currentIndex().row(), mEdit2->text().toStdString());
     mLineTable.clear();
@@ -333,6 +337,7 @@ void TFmain::BitBtn10Click()
 
 void TFmain::BitBtn11Click()
 {
+    if (mBusy) return;
     if (!mList->currentIndex().isValid()) return;
     mModel->removeLine(mList->currentIndex().row());
     mLineTable.clear();
@@ -377,7 +382,7 @@ void TFmain::ListBox1Click()
 bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
 {
     if (mBusy) return false;
-    BusyScope busy(mBusy);
+    BusyScope busy([this](bool on) { setBusy(on); });
     if (!mGCodeLoaded) return false;
     mBatchMode = !withSender;
     common().StopRequested = 0;
@@ -513,30 +518,47 @@ bool TFmain::uploadAll(bool withScript)
         report(kNoLink);
         return false;
     }
+    const int total = mPvtFileCount + (withScript ? 1 : 0);
+    int index = 0;
+    auto fileOf = [&] { return " (file " + num::integer(index) + " of " + num::integer(total) + ")"; };
+    // STOP ends the upload at the next file; what is on the controller then is no whole job.
+    auto stopped = [&] {
+        if (common().StopRequested.load() == 0) return false;
+        setStatus(4, "");
+        report("STOP: upload ended after " + num::integer(index) + " of " + num::integer(total) + " files");
+        return true;
+    };
     std::string err;
     if (withScript) {
-        setStatus(4, T("stringloadingTCL"));
+        if (stopped()) return false;
+        ++index;
+        setStatus(4, T("stringloadingTCL") + fileOf());
         if (!mLink->PutScript(outputFolder(), kScriptName, err)) {
             report(err.empty() ? std::string(kScriptName) : err);
             return false;
         }
     }
     for (int i = 1; i <= mPvtFileCount; ++i) {
+        if (stopped()) return false;
+        ++index;
         const std::string name = "TRJ" + num::integer(i) + ".PVT";
-        setStatus(4, T("stringloadingfile") + " \"" + name + "\" " + T("stringinKVX"));
+        setStatus(4, T("stringloadingfile") + " \"" + name + "\" " + T("stringinKVX") + fileOf());
         if (!mLink->PutTrajectory(outputFolder(), name, err)) {
             report(err.empty() ? name : err);
             return false;
         }
     }
+    if (stopped()) return false;
     setStatus(4, "");
     return true;
 }
 
 void TFmain::EnregistertoutClick()
 {
-    if (!mConverted) return;
+    if (!mConverted || mBusy) return;
+    BusyScope busy([this](bool on) { setBusy(on); });
     mBatchMode = false;  // a menu command
+    common().StopRequested = 0;
     askSavePvtEdit();
     bool ok = true;
     if (mMode != 3 && !simulation()) {
@@ -643,7 +665,7 @@ bool TFmain::initialise()
 bool TFmain::BitBtnExecuteKVXClick(bool withSender)
 {
     if (mBusy) return false;
-    BusyScope busy(mBusy);
+    BusyScope busy([this](bool on) { setBusy(on); });
     if (simulation() || !mGCodeLoaded) return false;
     if (mMode != 3 && !mConverted) return false;
     mBatchMode = !withSender;
@@ -655,9 +677,9 @@ bool TFmain::BitBtnExecuteKVXClick(bool withSender)
         mDirect[3]->setEnabled(true);
         mAbortRequested = 0;
         // The direct mode executes while converting: the conversion is this step's own.
-        mBusy = false;
+        setBusy(false);
         ok = BitBtnCreateKVXFileClick(withSender);
-        mBusy = true;
+        setBusy(true);
         mDirect[3]->setEnabled(false);
     } else if (mLink) {
         setStatus(4, T("stringrun") + " " + kScriptName);
@@ -703,7 +725,7 @@ bool TFmain::BitBtnExecutelineClick()
     const QModelIndex current = mList->currentIndex();
     const std::vector<std::string>& all = mModel->lines();
     if (!current.isValid() || current.row() >= static_cast<int>(all.size())) return false;
-    BusyScope busy(mBusy);
+    BusyScope busy([this](bool on) { setBusy(on); });
     const std::string line = all[static_cast<std::size_t>(current.row())];
     mExecLine->setEnabled(false);
     mJobRunning = true;
@@ -740,7 +762,7 @@ void TFmain::BitBtn7Click()
 bool TFmain::BitBtnVerifyPVTClick(bool withSender)
 {
     if (mBusy) return false;
-    BusyScope busy(mBusy);
+    BusyScope busy([this](bool on) { setBusy(on); });
     if (simulation() || !mLink || !mConverted) return false;
     mBatchMode = !withSender;
     mVerify->setEnabled(false);

@@ -437,6 +437,34 @@ TEST_F(JobTest, JobStepsStartedDuringAWaitAreRefused)
     EXPECT_GT(mWin->lines().size(), 10000u);  // the small file was not read
 }
 
+// While a conversion runs the lines stay as they are: the line-edit buttons are off, also on
+// the lines' page, and an edit started anyway is refused.
+TEST_F(JobTest, LinesCannotBeEditedDuringAConversion)
+{
+    WriteFile(Gcode("big.nc"), StraightProgram(20000));
+    mWin->selectMode(2);
+    ASSERT_TRUE(mWin->readFile(Gcode("big.nc")));
+    const std::vector<std::string> lines = mWin->lines();
+    bool off = true;
+    bool checked = false;
+    QTimer::singleShot(1, mWin.get(), [&] {
+        mWin->pages()->setCurrentIndex(0);
+        for (const char* b : {"BitBtn8", "BitBtn9", "BitBtn10", "BitBtn11", "BitBtnExecuteline"})
+            off &= !Button(*mWin, b)->isEnabled();
+        mWin->findChild<QLineEdit*>("Edit2")->setText("G1 X7");
+        mWin->BitBtn8Click();
+        mWin->BitBtn9Click();
+        mWin->BitBtn11Click();
+        checked = true;
+    });
+    EXPECT_TRUE(mWin->convert());
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(off);
+    EXPECT_EQ(mWin->lines(), lines);
+    mWin->pages()->setCurrentIndex(0);
+    EXPECT_TRUE(Button(*mWin, "BitBtn8")->isEnabled());
+}
+
 // The program itself, in a program folder of its own: a quiet SCT batch without a controller
 // converts and exits with the status that says so.
 TEST(ProgramBatch, QuietSctBatchConvertsAndExits)

@@ -1,0 +1,174 @@
+// The main window's job road against the controller simulator: the upload and STOP, the lines
+// kept as they are while a step runs, the PVT check, and the activation's transfer session.
+#include "tclbench/simlink.h"
+
+#include "app/dialogs.h"
+#include "app/fileutil.h"
+#include "app/inifile.h"
+#include "link/transfer.h"
+#include "mainwindow/joblink_impl.h"
+#include "mainwindow/tfaxes.h"
+#include "mainwindow/tfio.h"
+#include "mainwindow/tfmain.h"
+#include "mainwindow/poll.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace mvx;
+using namespace std::chrono_literals;
+
+namespace {
+
+// `runs` PVT runs of two collinear cuts each, parted by dwells: one PVT file per run.
+std::string ManyRuns(int runs)
+{
+    std::string text = "G90\nG0 X0 Y0\n";
+    for (int i = 0; i < runs; ++i) {
+        const int x = 2 * i;
+        text += "G1 X" + std::to_string(x + 1) + " F100\nG1 X" + std::to_string(x + 2) + "\nG4 P0.001\n";
+    }
+    return text;
+}
+
+class MainSim : public test::SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        ASSERT_TRUE(mDir.isValid());
+        mRoot = mDir.path().toStdString() + "/";
+        mSavedDir = common().ProgramDir;
+        const std::string ip = common().ControllerIp;
+        InitCommonGlobals(mRoot, "movantrix");
+        common().ControllerIp = ip;
+        SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
+        for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
+            SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
+        std::filesystem::create_directories(mRoot + "GCODE");
+        SetMessageBoxHandler([this](const std::string& text, std::uint16_t) {
+            mMessages.push_back(text);
+            return std::uint16_t(MrOk);
+        });
+        ASSERT_TRUE(link::ConnectController(false));
+        for (const char* folder : {"Public/Scripts", "Public/Trajectories"})
+            for (const auto& e : std::filesystem::directory_iterator(sim().rootDir() + "/" + folder))
+                std::filesystem::remove_all(e.path());
+        sim().clearRequestLog();
+
+        mWin = std::make_unique<TFmain>();
+        auto* axes = new TFaxes(mWin.get());
+        axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
+        axes->FormCreate();
+        mWin->setHelperWindows(new TFIO(mWin.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
+        mWin->setLink(&mLink);
+        mWin->setSimulation(false);
+        mWin->setGroupShape(false, 3);
+        mWin->setOpenDialog([this](const std::string&, const std::string&) { return mChoice; });
+    }
+    void TearDown() override
+    {
+        mWin.reset();
+        SetMessageBoxHandler({});
+        common().StopRequested = 0;
+        InitCommonGlobals(mSavedDir, "movantrix");
+        SimLinkTest::TearDown();
+    }
+    bool Read(const std::string& name, const std::string& text)
+    {
+        std::ofstream(mRoot + "GCODE/" + name, std::ios::binary) << text;
+        mChoice = mRoot + "GCODE/" + name;
+        return mWin->BitBtnReadGcodeClick(true);
+    }
+    QPushButton* Button(const char* name) { return mWin->findChild<QPushButton*>(name); }
+    std::string Status(int panel)
+    {
+        return mWin->findChild<QLabel*>(QString("StatusPanel%1").arg(panel))->text().toStdString();
+    }
+    int FilesOnController(const std::string& folder)
+    {
+        int n = 0;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(sim().rootDir() + "/" + folder, ec)) {
+            (void)e;
+            ++n;
+        }
+        return n;
+    }
+
+    QTemporaryDir mDir;
+    std::string mRoot;
+    std::string mSavedDir;
+    std::string mChoice;
+    std::vector<std::string> mMessages;
+    JobLinkImpl mLink;
+    std::unique_ptr<TFmain> mWin;
+};
+
+// STOP during the upload: no further file is sent, nothing can be executed, and the status has
+// said which file of how many was on its way. The lines cannot be edited meanwhile.
+TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
+{
+    const int runs = 60;
+    mWin->selectMode(2);
+    ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
+    const std::vector<std::string> lines = mWin->lines();
+    std::vector<std::string> statuses;
+    bool stopped = false;
+    bool lineButtonsOff = true;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const std::string s = Status(4);
+        if (statuses.empty() || statuses.back() != s) statuses.push_back(s);
+        if (s.find("(file ") == std::string::npos) return;
+        // The user goes to the lines' page and tries to add one.
+        mWin->pages()->setCurrentIndex(0);
+        for (const char* b : {"BitBtn8", "BitBtn9", "BitBtn10", "BitBtn11"}) lineButtonsOff &= !Button(b)->isEnabled();
+        mWin->findChild<QLineEdit*>("Edit2")->setText("G1 X99");
+        mWin->BitBtn8Click();
+        if (!stopped && s.find("(file 3 of ") != std::string::npos) {
+            stopped = true;
+            QTest::mouseClick(Button("BitBtn7"), Qt::LeftButton);
+        }
+    });
+    watch.start(1);
+    QTest::mouseClick(Button("BitBtnCreateKVXFile"), Qt::LeftButton);
+    watch.stop();
+
+    ASSERT_TRUE(stopped) << (statuses.empty() ? "" : statuses.back());
+    const int total = runs + 1;
+    ASSERT_EQ(mWin->pvtFileCount(), runs);
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                        "Loading File \"TRJ1.PVT\" in KVX (file 2 of " + std::to_string(total) + ")"),
+              statuses.end());
+    // The script and at most the file on its way when STOP came.
+    EXPECT_LE(FilesOnController("Public/Trajectories"), 3);
+    ASSERT_FALSE(mMessages.empty());
+    EXPECT_NE(mMessages.back().find("STOP"), std::string::npos) << mMessages.back();
+    EXPECT_FALSE(Button("BitBtnExecuteKVX")->isEnabled());
+    EXPECT_FALSE(mWin->JobExecute());
+    EXPECT_TRUE(Button("BitBtnCreateKVXFile")->isEnabled());
+    EXPECT_TRUE(lineButtonsOff);
+    EXPECT_EQ(mWin->lines(), lines);
+    for (const test::KvxRequest& r : sim().requestLog())
+        EXPECT_EQ(r.text.rfind("TCLScriptExecuteAndWait", 0), std::string::npos) << r.text;
+    // Afterwards the lines are the user's again.
+    mWin->pages()->setCurrentIndex(0);
+    EXPECT_TRUE(Button("BitBtn8")->isEnabled());
+
+    // A whole upload, for the count of files it sends.
+    mMessages.clear();
+    ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
+    EXPECT_EQ(FilesOnController("Public/Trajectories"), runs);
+    EXPECT_TRUE(Button("BitBtnExecuteKVX")->isEnabled());
+}
+
+}  // namespace
