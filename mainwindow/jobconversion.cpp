@@ -24,14 +24,20 @@ std::string statusText(const gcode::Status& st)
     return t;
 }
 
+int incoherentLine(const gcode::Status& st)
+{
+    return st.Number == gcode::kErrorIncoherentLine && st.Line > 0 ? st.Line - 1 : -1;
+}
+
 // The SCT list from the G-code lines, starting at the origin. Returns the error text, empty
 // on success.
 std::string buildSctList(const std::vector<std::string>& lines, const MachineConfig& config,
-                         ConversionObserver& observer, sct::Ttraject& list, bool& relativeAtEnd)
+                         ConversionObserver& observer, sct::Ttraject& list, bool& relativeAtEnd, int& incoherent)
 {
     list.Clear();
     const sct::BuildResult r = sct::GCodeToElements(lines, config, list, &observer);
     relativeAtEnd = r.RelativeAtEnd;
+    incoherent = incoherentLine(r.Error);
     if (r.Error) return statusText(r.Error);
     return {};
 }
@@ -109,7 +115,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
                 out.Error = err;
                 return out;
             }
-            const std::string e = buildSctList(lines, in.Config, observer, *list, out.RelativeAtEnd);
+            const std::string e = buildSctList(lines, in.Config, observer, *list, out.RelativeAtEnd, out.IncoherentLine);
             if (!e.empty() || observer.StopRequested()) {
                 out.SctFailed = true;
                 out.Stopped = observer.StopRequested();
@@ -156,6 +162,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
     out.Stopped = r.Stopped;
     if (r.Error) {
         out.Error = statusText(r.Error);
+        out.IncoherentLine = incoherentLine(r.Error);
     } else if (r.Stopped) {
         out.Error = "STOP";
     }

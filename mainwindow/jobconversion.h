@@ -38,6 +38,7 @@ struct JobConversionOutput {
     bool Stopped = false;
     bool SctFailed = false;  // the SCT list could not be built (nothing else was done)
     std::string Error;       // text for the user when not Ok
+    int IncoherentLine = -1;  // 0-based line of an arc that misses its end (the conversion stopped there)
     std::string ScriptText;  // the whole TCL view
     std::vector<tclpath::PvtFile> PvtFiles;
     std::string WriteError;  // a PVT file that could not be written

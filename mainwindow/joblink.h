@@ -26,6 +26,11 @@ public:
     virtual int GroupInitialize(const std::string& group) = 0;
     virtual int GroupHomeSearch(const std::string& group) = 0;
     virtual int MultipleAxesPVTVerification(const std::string& group, const std::string& file) = 0;
+    // One pooled connection kept for a series of calls (the check of every PVT file), taken
+    // with a reply time-out of `timeoutSeconds`; the PVT check then uses it. False when none is
+    // free. ReleaseHeldConnection gives it back.
+    virtual bool HoldConnection(double timeoutSeconds) = 0;
+    virtual void ReleaseHeldConnection() = 0;
     // The controller's text of an error code.
     virtual std::string ErrorString(int code) = 0;
 

@@ -89,7 +89,36 @@ int JobLinkImpl::GroupHomeSearch(const std::string& group)
 
 int JobLinkImpl::MultipleAxesPVTVerification(const std::string& group, const std::string& file)
 {
-    return onConnection(10.0, true, [&](int s) { return api::MultipleAxesPVTVerification(s, group, file); });
+    if (mHeld < 0)
+        return onConnection(10.0, true, [&](int s) { return api::MultipleAxesPVTVerification(s, group, file); });
+    int code = api::kErrorEmptyReply;
+    link::RunOffGuiThread([&] {
+        try {
+            code = api::MultipleAxesPVTVerification(mHeld, group, file);
+        } catch (const std::exception&) {
+            code = api::kErrorEmptyReply;
+        }
+    });
+    if (code == api::kErrorEmptyReply) {
+        // A late reply would answer the next request: that connection is drained, another taken.
+        link::ReleaseSocket(mHeld);
+        mHeld = link::GetSocket(mHeldTimeout);
+    }
+    return code;
+}
+
+bool JobLinkImpl::HoldConnection(double timeoutSeconds)
+{
+    ReleaseHeldConnection();
+    mHeldTimeout = timeoutSeconds;
+    mHeld = link::GetSocket(timeoutSeconds);
+    return mHeld >= 0;
+}
+
+void JobLinkImpl::ReleaseHeldConnection()
+{
+    if (mHeld >= 0) link::ReleaseSocket(mHeld);
+    mHeld = -1;
 }
 
 std::string JobLinkImpl::ErrorString(int code)

@@ -30,6 +30,8 @@ public:
     int GroupInitialize(const std::string& group) override;
     int GroupHomeSearch(const std::string& group) override;
     int MultipleAxesPVTVerification(const std::string& group, const std::string& file) override;
+    bool HoldConnection(double timeoutSeconds) override;
+    void ReleaseHeldConnection() override;
     std::string ErrorString(int code) override;
 
     // The answer on success; on a failure whose answer holds nothing, the error code as text,
@@ -45,6 +47,8 @@ private:
 
     mutable std::mutex mMutex;
     std::shared_ptr<tclbench::ScriptRun> mRun;
+    int mHeld = -1;  // GUI thread only
+    double mHeldTimeout = 0.0;
 };
 
 }  // namespace mvx

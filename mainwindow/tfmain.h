@@ -231,6 +231,7 @@ private:
     void clearViewsForRead();
     void finishRead(const std::string& displayName, std::size_t count);
     bool uploadAll(bool withScript);
+    void showIncoherentLine(int row);
     void loadPvtChoice();
     bool askSavePvtEdit();
     void setPageVisible(QWidget* page, bool visible);

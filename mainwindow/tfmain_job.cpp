@@ -442,6 +442,7 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
         mDessinerSct->setVisible(false);
         reenable();
         if (!out.Stopped) report(out.Error);
+        showIncoherentLine(out.IncoherentLine);
         return false;
     }
     if (mMode == 1 && (in.RebuildSct || out.SctList)) {
@@ -507,7 +508,20 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     mPrintTcl->setEnabled(ok && !scriptEmpty);
     reenable();
     mDessinerSct->setVisible(mMode == 1 && mPvt1->isVisible());
+    showIncoherentLine(out.IncoherentLine);
     return ok;
+}
+
+void TFmain::showIncoherentLine(int row)
+{
+    if (row < 0 || row >= mModel->rowCount()) return;
+    // The line in the list and in the edit box, ready to be corrected.
+    mList->setSelectionMode(QAbstractItemView::SingleSelection);
+    setStatus(0, "");
+    showTab(mTabGcode);
+    mList->setCurrentIndex(mModel->index(row));
+    mList->selectionModel()->select(mModel->index(row), QItemSelectionModel::ClearAndSelect);
+    mEdit2->setText(QString::fromStdString(mModel->lines()[static_cast<std::size_t>(row)]));
 }
 
 bool TFmain::convert() { return BitBtnCreateKVXFileClick(false); }
@@ -767,6 +781,20 @@ bool TFmain::BitBtnVerifyPVTClick(bool withSender)
     mBatchMode = !withSender;
     mVerify->setEnabled(false);
     common().StopRequested = 0;
+    // One connection for the whole check, and no position reading between the files.
+    if (!mLink->HoldConnection(10.0)) {
+        report("PVT check: no free connection to the controller");
+        mVerify->setEnabled(true);
+        return false;
+    }
+    const bool polling = mPoll && mPoll->active();
+    if (mPoll) mPoll->stop();
+    // Given back however the check ends.
+    const std::unique_ptr<void, std::function<void(void*)>> restore(this, [this, polling](void*) {
+        mVerifyRunning = false;
+        mLink->ReleaseHeldConnection();
+        if (polling && mPoll) mPoll->start(mSet.EncoderPeriod);
+    });
     mVerifyRunning = true;
     const std::string group = machineConfig().GroupName;
     int failed = 0;

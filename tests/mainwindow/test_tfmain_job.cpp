@@ -251,6 +251,32 @@ TEST_F(JobTest, FailedConversionEnablesNothingAndShowsNoDialogInBatch)
     EXPECT_EQ(mMessages.size(), 1u);
 }
 
+// An arc that misses its end stops the conversion there; the window shows that line on the
+// lines' page, selected and copied into the edit box, for correction.
+TEST_F(JobTest, IncoherentLineIsShownForCorrection)
+{
+    WriteFile(Gcode("bad.nc"), "G90\nG0 X0 Y0\nG1 X1 Y0 F100\nG2 X5 Y5 I0 J1\nG1 X0 Y0\n");
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        mWin->selectMode(mode);
+        ASSERT_TRUE(ReadThroughDialog(Gcode("bad.nc")));
+        mWin->findChild<QLineEdit*>("Edit2")->setText("");
+        mMessages.clear();
+        EXPECT_FALSE(mWin->BitBtnCreateKVXFileClick(true));
+        ASSERT_EQ(mMessages.size(), 1u);
+        EXPECT_NE(mMessages[0].find("Incohérence dans le fichier GCODE, ligne 4"), std::string::npos) << mMessages[0];
+        EXPECT_EQ(mWin->pages()->currentWidget()->objectName().toStdString(), "TabSheetGcode");
+        EXPECT_EQ(mWin->findChild<QLineEdit*>("Edit2")->text().toStdString(), "G2 X5 Y5 I0 J1");
+        auto* list = mWin->findChild<QListView*>("ListBox1");
+        EXPECT_EQ(list->currentIndex().row(), 3);
+        const QModelIndexList selected = list->selectionModel()->selectedRows();
+        ASSERT_EQ(selected.size(), 1);
+        EXPECT_EQ(selected[0].row(), 3);
+        EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+        EXPECT_EQ(mWin->findChild<QLabel*>("StatusPanel0")->text().toStdString(), "");
+    }
+}
+
 // Each PVT file is written as soon as its run closes: the first one that cannot be written ends
 // the conversion, is named to the user, and nothing can be executed.
 TEST_F(JobTest, APvtFileThatCannotBeWrittenEndsTheConversionAndIsNamed)

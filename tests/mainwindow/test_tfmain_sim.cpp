@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 
@@ -169,6 +171,45 @@ TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
     EXPECT_EQ(FilesOnController("Public/Trajectories"), runs);
     EXPECT_TRUE(Button("BitBtnExecuteKVX")->isEnabled());
+}
+
+// "&Verify" checks every PVT file over one connection and reads no position meanwhile; the
+// poll goes on afterwards.
+TEST_F(MainSim, VerifyHoldsOneConnectionAndStopsThePoll)
+{
+    const int runs = 6;
+    mWin->selectMode(2);
+    ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
+    ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
+    auto* poll = new PositionPoll(*mWin, mWin.get());
+    mWin->setPoll(poll);
+    poll->start(5);
+    auto positionReads = [] { return requestsOf("GroupPositionCurrentGet").size(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return positionReads() > 2; }, 5000));
+    test::KvxFault slow;
+    slow.function = "MultipleAxesPVTVerification";
+    slow.kind = "delay";
+    slow.delay = 0.05;
+    sim().setFault(slow);
+    sim().clearRequestLog();
+    mMessages.clear();
+
+    EXPECT_TRUE(mWin->BitBtnVerifyPVTClick(false)) << (mMessages.empty() ? "" : mMessages.front());
+    const std::vector<test::KvxRequest> log = sim().requestLog();
+    std::vector<std::size_t> checks;
+    for (std::size_t i = 0; i < log.size(); ++i)
+        if (log[i].text.rfind("MultipleAxesPVTVerification(GROUP1,TRJ", 0) == 0) checks.push_back(i);
+    ASSERT_EQ(checks.size(), static_cast<std::size_t>(runs));
+    for (std::size_t k : checks) EXPECT_EQ(log[k].connection, log[checks[0]].connection) << log[k].text;
+    // A reading already on its way may come before the second file; none after it.
+    for (std::size_t i = checks[1]; i < checks.back(); ++i)
+        EXPECT_NE(log[i].text.rfind("GroupPositionCurrentGet", 0), 0u) << i;
+    EXPECT_TRUE(mMessages.empty()) << mMessages.front();
+    EXPECT_TRUE(poll->active());
+    sim().clearRequestLog();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return positionReads() > 0; }, 5000));
+    poll->stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !poll->tickRunning(); }, 5000));
 }
 
 }  // namespace
