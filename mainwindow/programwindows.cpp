@@ -25,6 +25,7 @@
 #include "app/fileutil.h"
 #include "app/inifile.h"
 #include "app/language.h"
+#include "translator/texts.h"
 
 #include <QAction>
 #include <QMetaObject>
@@ -116,9 +117,12 @@ void createDirectExecutor(TFmain* main)
     main->setBeforeConversionHook([](const MachineConfig& c) { gDirect->setConfig(c); });
 }
 
-// The controller must offer a multiple-axes group of two or three axes; the job drives it.
+// A closed file-transfer session is opened again (which fetches the controller's configuration
+// anew); the controller must offer a multiple-axes group of two or three axes; the job drives it.
 void checkControllerGroups()
 {
+    if (!link::FileTransferConnected()) link::ConnectController(false);
+    if (!link::FileTransferConnected()) return;
     IniFile system(link::LocalSystemIniPath());
     int accepted = 0;
     int count = 0;
@@ -132,7 +136,7 @@ void checkControllerGroups()
     }
     if (!accepted) {
         if (PositionPoll* p = gMain->poll()) p->stop();
-        ShowMsg("KVX not set with correct axes \"multi\" group (" + std::to_string(count) + " axes)");
+        ShowMsg(texts::get("stringkvxnotconfigured") + " (" + std::to_string(count) + " axes)");
         gMain->setSimulation(true);
         return;
     }

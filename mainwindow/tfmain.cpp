@@ -627,6 +627,11 @@ void TFmain::showEvent(QShowEvent* e)
 
 void TFmain::FormActivate()
 {
+    // Its connection and the batch wait with events dispatched: an activation meanwhile waits
+    // for the next one.
+    if (mActivating) return;
+    mActivating = true;
+    const std::unique_ptr<bool, void (*)(bool*)> done(&mActivating, [](bool* f) { *f = false; });
     const bool sim = simulation();
     mKvx1->setEnabled(!sim);
     if (QAction* a = action("Axes1")) a->setEnabled(!sim);
@@ -636,9 +641,18 @@ void TFmain::FormActivate()
     mVerify->setVisible(!sim && mMode != 3);
     if (!sim && mActivationHook) mActivationHook();
     if (mAxes) mAxes->FormCreate();
-    if (sim && mMode == 3) applyMode(1, true);
-    mLampPanel->setVisible(!sim);
-    mModelLabel->setVisible(!sim);
+    // The group check may have found no usable group.
+    if (simulation() != sim) {
+        mKvx1->setEnabled(false);
+        for (const char* name : {"Axes1", "Outputs1"})
+            if (QAction* a = action(name)) a->setEnabled(false);
+        mDirectMode->setEnabled(false);
+        mInit1->setEnabled(false);
+        mVerify->setVisible(false);
+    }
+    if (simulation() && mMode == 3) applyMode(1, true);
+    mLampPanel->setVisible(!simulation());
+    mModelLabel->setVisible(!simulation());
     refreshModeLabel();
     if (mBatch) mBatch->onActivated(*this);
 }

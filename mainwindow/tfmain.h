@@ -259,6 +259,7 @@ private:
     bool mShowLineOrigin = false;
     bool mVerifyRunning = false;
     bool mClosing = false;
+    bool mActivating = false;
     bool mBusy = false;  // a read, conversion, execution or verification is running
     bool mLastLineMoveWorking = false;  // the last line executed alone was a cut
     int mPvtFileCount = 0;
