@@ -2,6 +2,7 @@
 
 #include "common.h"
 #include "inifile.h"
+#include "language.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -9,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkInterface>
@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include <chrono>
 #include <thread>
@@ -54,53 +56,101 @@ std::string sectionToBreaks(std::string text)
 }
 
 struct ButtonDef {
-    std::uint16_t bit;
+    std::uint16_t bit;  // 0: no mask bit shows it
     const char* caption;
     const char* name;
     std::uint16_t result;
 };
-// Layout order of the visible buttons; "&Annuler" always comes last.
+// Layout order of the visible buttons; "&Annuler" always comes last. "&OK" answers as "&Oui"
+// and no mask bit shows it.
 constexpr ButtonDef kButtons[] = {
     {MbOk, "&Ok", "BitBtnOk", MrOk},          {MbYes, "&Oui", "BitBtnOui", MrYes},
     {MbAll, "&Tout", "BitBtnTout", MrAll},    {MbRetry, "&Retenter", "BitBtnRetenter", MrRetry},
     {MbIgnore, "&Ignorer", "BitBtnIgnorer", MrIgnore}, {MbNo, "&Non", "BitBtnNon", MrNo},
-    {MbCancel, "&Annuler", "BitBtnAnnuler", MrCancel},
+    {MbCancel, "&Annuler", "BitBtnAnnuler", MrCancel}, {0, "&OK", "BitBtnOuiOK", MrYes},
 };
+
+constexpr Qt::WindowFlags kToolFlags = Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                                       Qt::WindowTitleHint;
+
+QPointer<QDialog> gMessageTemplate;
+QPointer<QDialog> gQueryTemplate;
+
+// The hidden windows whose translated captions every box and query takes.
+QDialog* messageTemplate()
+{
+    if (!gMessageTemplate) {
+        gMessageTemplate = new QDialog(nullptr, kToolFlags);
+        gMessageTemplate->setObjectName("Fdialogmsg");
+        gMessageTemplate->setWindowTitle(QString::fromStdString(ExecutableName()));
+        auto* memo = new QPlainTextEdit(gMessageTemplate);
+        memo->setObjectName("Memo1");
+        for (const ButtonDef& b : kButtons) {
+            auto* button = new QPushButton(QString::fromUtf8(b.caption), gMessageTemplate);
+            button->setObjectName(b.name);
+        }
+    }
+    return gMessageTemplate;
+}
+
+QDialog* queryTemplate()
+{
+    if (!gQueryTemplate) {
+        gQueryTemplate = new QDialog(nullptr, kToolFlags);
+        gQueryTemplate->setObjectName("Fquery");
+        gQueryTemplate->setWindowTitle("Query");
+        (new QLabel(gQueryTemplate))->setObjectName("Label1");
+        (new QLineEdit(gQueryTemplate))->setObjectName("Edit1");
+        (new QPushButton("OK", gQueryTemplate))->setObjectName("BitBtn1");
+        (new QPushButton("Annuler", gQueryTemplate))->setObjectName("BitBtn2");
+    }
+    return gQueryTemplate;
+}
+
+QString templateText(QDialog* from, const char* name, const char* fallback)
+{
+    if (from)
+        if (auto* b = from->findChild<QPushButton*>(name)) return b->text();
+    return QString::fromUtf8(fallback);
+}
 
 class MessageBoxWindow : public QDialog {
 public:
     MessageBoxWindow(const std::string& text, std::uint16_t mask, QWidget* parent = nullptr) : QDialog(parent)
     {
+        QDialog* source = messageTemplate();
         setObjectName("Fdialogmsg");
-        setWindowTitle(QString::fromStdString(ExecutableName()));
-        setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-        auto* layout = new QVBoxLayout(this);
+        setWindowTitle(source->windowTitle());
+        setWindowFlags(kToolFlags);
         mText = new QPlainTextEdit(this);
         mText->setObjectName("Memo1");
         mText->setReadOnly(true);
+        mText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         mText->setPlainText(QString::fromStdString(text).replace("\r\n", "\n"));
-        layout->addWidget(mText);
-        auto* row = new QHBoxLayout;
         int visible = 0;
+        for (const ButtonDef& b : kButtons)
+            if (b.bit && (mask & b.bit)) ++visible;
+        const int lines = static_cast<int>(mText->toPlainText().count('\n')) + 1;
+        int height = 14 * lines + 87;
+        if (height < 100) height = 115;
+        const int width = visible > 3 ? 590 : 319;
+        setFixedSize(width, height);
+        mText->setGeometry(6, 6, width - 12, height - 46);
+        int place = 0;
         for (const ButtonDef& b : kButtons) {
-            if (!(mask & b.bit)) continue;
-            auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+            auto* button = new QPushButton(templateText(source, b.name, b.caption), this);
             button->setObjectName(b.name);
             const std::uint16_t result = b.result;
             connect(button, &QPushButton::clicked, this, [this, result] {
                 mResult = result;
                 accept();
             });
-            row->addWidget(button);
-            ++visible;
+            if (!b.bit || !(mask & b.bit)) {
+                button->hide();
+                continue;
+            }
+            button->setGeometry(6 + 96 * place++, height - 34, 90, 26);
         }
-        row->addStretch();
-        layout->addLayout(row);
-        const int lines = static_cast<int>(mText->toPlainText().count('\n')) + 1;
-        int height = 14 * lines + 87;
-        if (height < 100) height = 115;
-        layout->setContentsMargins(6, 6, 6, 6);
-        setFixedSize(visible > 3 ? 590 : 319, height);
         RememberWindowPosition(this, false);
     }
     std::uint16_t result() const { return mResult; }
@@ -163,27 +213,32 @@ bool InputQueryDialog(const std::string& caption, const std::string& prompt, std
 {
     if (gQueryHandler) return gQueryHandler(caption, prompt, value);
     if (!onGuiThread()) return false;
+    QDialog* source = queryTemplate();
     QDialog dlg;
     dlg.setObjectName("Fquery");
     dlg.setWindowTitle(QString::fromStdString(caption));
-    dlg.setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    auto* layout = new QVBoxLayout(&dlg);
+    dlg.setWindowFlags(kToolFlags);
+    const QString promptText = QString::fromStdString(prompt);
     auto* label = new QLabel(QString::fromStdString(sectionToBreaks(prompt)).replace("\r\n", "\n"), &dlg);
     label->setObjectName("Label1");
     auto* edit = new QLineEdit(QString::fromStdString(value), &dlg);
     edit->setObjectName("Edit1");
-    const int editWidth = std::max(100, 6 * static_cast<int>(value.size()) + 10);
-    edit->setMinimumWidth(editWidth);
-    layout->addWidget(label);
-    layout->addWidget(edit);
-    auto* row = new QHBoxLayout;
-    auto* ok = new QPushButton("OK", &dlg);
+    auto* ok = new QPushButton(templateText(source, "BitBtn1", "OK"), &dlg);
     ok->setObjectName("BitBtn1");
-    auto* cancel = new QPushButton("Annuler", &dlg);
+    auto* cancel = new QPushButton(templateText(source, "BitBtn2", "Annuler"), &dlg);
     cancel->setObjectName("BitBtn2");
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    layout->addLayout(row);
+    // Sizes: the edit grows with the value, the window with the prompt's width and lines.
+    const int lines = 1 + static_cast<int>(promptText.count(QChar(0x00A7)));
+    const int editWidth = std::max(100, 6 * static_cast<int>(QString::fromStdString(value).size()) + 10);
+    const int labelWidth = label->sizeHint().width();
+    const int room = std::max(300, labelWidth + 40);
+    const int width = editWidth + room;
+    const int height = 12 * lines + 110;
+    dlg.setFixedSize(width, height);
+    label->setGeometry(8, 14, labelWidth, label->sizeHint().height());
+    edit->setGeometry(room - 15, 10, editWidth, edit->sizeHint().height());
+    ok->setGeometry(width / 2 - 95, height - 38, 90, 26);
+    cancel->setGeometry(width / 2 + 5, height - 38, 90, 26);
     QObject::connect(ok, &QPushButton::clicked, &dlg, &QDialog::accept);
     QObject::connect(edit, &QLineEdit::returnPressed, &dlg, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &dlg, &QDialog::reject);
@@ -192,6 +247,13 @@ bool InputQueryDialog(const std::string& caption, const std::string& prompt, std
     const bool accepted = dlg.exec() == QDialog::Accepted;
     value = edit->text().toStdString();
     return accepted;
+}
+
+void RegisterSharedDialogWindows()
+{
+    if (!qApp) return;
+    RegisterTranslatedWindow(texts::Family::Controller, queryTemplate());
+    RegisterTranslatedWindow(texts::Family::Controller, messageTemplate());
 }
 
 void ShowNotice(const std::string& text)

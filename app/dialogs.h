@@ -29,6 +29,11 @@ void MsgDialogTimedOk(const std::string& text, unsigned timeoutMs);
 // The edited text is handed back in `value` whether accepted or not.
 bool InputQueryDialog(const std::string& caption, const std::string& prompt, std::string& value);
 
+// The message box and the input query are built anew for each call (a nested call never gets a
+// stale answer); their captions come from two hidden windows, "Fdialogmsg" and "Fquery", that
+// the controller-side language files translate. Creates and registers them once.
+void RegisterSharedDialogWindows();
+
 // The stay-on-top notice (no wait). Empty text hides it.
 void ShowNotice(const std::string& text);
 

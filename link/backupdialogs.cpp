@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 using texts::Builtin;
 
 constexpr Builtin kRows[] = {
-    {"StringBackupCannotCreate", "Impossible de créer"},
+    {"string_impossible_creer", "Impossible de créer"},
     {"StringBackupJobFolderCaption", "Répertoire des .job"},
     {"StringBackupJobFolderPrompt", "Créer un nouveau répertoire"},
     {"StringBackupReallyDelete", "Voulez vous réellement supprimer ce répertoire ?"},
@@ -166,7 +166,7 @@ void TFchoixRep::CreerClick()
     const std::string path = (fs::path(folder()) / name).string();
     std::error_code ec;
     if (!fs::create_directory(path, ec) && !fs::is_directory(path)) {
-        ShowMsg(text("StringBackupCannotCreate") + "  " + path + " " + ec.message());
+        ShowMsg(text("string_impossible_creer") + "  " + path + " " + ec.message());
         return;
     }
     setFolder(path);
@@ -318,7 +318,7 @@ int TFchoixsauve::CopyTicked(const std::string& localRoot, bool* okOut)
         std::error_code ec;
         fs::create_directories(target, ec);
         if (!fs::is_directory(target, ec)) {
-            ShowMsg(text("StringBackupCannotCreate") + "  " + target.string());
+            ShowMsg(text("string_impossible_creer") + "  " + target.string());
             ok = false;
             break;
         }

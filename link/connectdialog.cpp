@@ -197,29 +197,35 @@ TFconnect_KVX_GB::TFconnect_KVX_GB(QWidget* parent) : QDialog(parent)
     LoadConnectionSettings();
     mHide->setChecked(connectionState().HideDialog);
     applyOwnTexts(common().LanguageIndex == 1 ? 1 : 2);
+    // Every load of the controller side starts from the texts of its language.
+    SetBuiltinTextsHook(this, [this](int language) { applyOwnTexts(language == 1 ? 1 : 2); });
     RememberWindowPosition(this, false);
 }
 
 void TFconnect_KVX_GB::applyOwnTexts(int language)
 {
-    setWindowTitle(pick(kCaption, language));
-    mRadioGroup->setTitle(pick(kRadio, language));
-    mConnection->setTitle(pick(kConnection, language));
-    mConnect->setText("&" + pick(kConnect, language));
-    mConnectFixed->setText(pick(kConnect, language));
-    mLabelHost->setText(pick(kHost, language));
-    mLabelRemote->setText(pick(kRemote, language));
-    mIgnore->setText("&" + pick(kIgnore, language));
-    mLabelIgnore->setText(pick(kIgnoreLabel, language));
-    mClose->setText("&" + pick(kClose, language));
-    mLabelClose->setText(pick(kCloseLabel, language));
-    mHide->setText(pick(kHide, language));
-    mMethods->setTitle(pick(kMethods, language));
-    mPresent->setText(pick(kPresent, language));
-    mRebootDelay->setText(pick(kReboot, language));
+    // These are the dialog's built-in texts for the language, which its language file may replace.
+    auto own = [language](QObject* o, const OwnText& t, const char* prefix = "") {
+        SetBuiltinText(o, QString::fromUtf8(prefix) + pick(t, language));
+    };
+    own(this, kCaption);
+    own(mRadioGroup, kRadio);
+    own(mConnection, kConnection);
+    own(mConnect, kConnect, "&");
+    own(mConnectFixed, kConnect);
+    own(mLabelHost, kHost);
+    own(mLabelRemote, kRemote);
+    own(mIgnore, kIgnore, "&");
+    own(mLabelIgnore, kIgnoreLabel);
+    own(mClose, kClose, "&");
+    own(mLabelClose, kCloseLabel);
+    own(mHide, kHide);
+    own(mMethods, kMethods);
+    own(mPresent, kPresent);
+    own(mRebootDelay, kReboot);
     const auto actions = mMethodGroup->actions();
-    actions[0]->setText(pick(kNever, language));
-    actions[1]->setText(pick(kAllways, language));
+    own(actions[0], kNever);
+    own(actions[1], kAllways);
     mFrench->setVisible(language != 1);
     mEnglish->setVisible(language == 1);
 }
@@ -317,7 +323,7 @@ void TFconnect_KVX_GB::MenuRebootDelayClick()
 {
     auto& s = connectionState();
     std::string value = num::integer(s.RebootWaitMs);
-    if (!InputQueryDialog(texts::get("StringRebootCaption"), texts::get("StringRebootPrompt"), value)) return;
+    if (!InputQueryDialog(texts::get("StringRebootCaption"), texts::get("StringWaitReboot"), value)) return;
     const auto v = num::parseIntStrict(value);
     if (!v || *v < 0 || *v > 3600000) return;
     s.RebootWaitMs = static_cast<int>(*v);
@@ -327,7 +333,6 @@ void TFconnect_KVX_GB::MenuRebootDelayClick()
 void TFconnect_KVX_GB::speak(int language)
 {
     applyOwnTexts(language);
-    common().LanguageIndex = language;
     SetLanguage(language);
     LoadLanguage(language);
 }

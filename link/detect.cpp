@@ -269,7 +269,7 @@ bool kvx_present(const std::string& address, int timeoutMs)
     case 0:
         return true;
     case 1: {
-        if (s.PingLogOn) logLine(text("StringPingPrefix") + " " + address);
+        if (s.PingLogOn) logLine(text("stringping") + " " + address);
         s.PingTarget = address;
         EchoResult r = EchoResult::NoReply;
         RunOffGuiThread([&] { r = IcmpEcho(address, timeoutMs); });
@@ -279,7 +279,7 @@ bool kvx_present(const std::string& address, int timeoutMs)
             return false;
         }
         s.PresenceFlag = r == EchoResult::Reply;
-        if (s.PingLogOn) logLine(text(s.PresenceFlag ? "StringKvxConnected" : "StringKvxNotFound") + s.PingTarget);
+        if (s.PingLogOn) logLine(text(s.PresenceFlag ? "stringKVXfoundatadr" : "stringKVXnotfoundatadr") + s.PingTarget);
         return s.PresenceFlag;
     }
     case 2:
@@ -328,7 +328,7 @@ bool kvx_present(const std::string& address, int timeoutMs)
 std::string PresenceReportText(bool present)
 {
     registerTransferTexts();
-    if (!present) return text("StringNotDetected");
+    if (!present) return text("StringKVXnotFound");
     if (common().DetectionMode != 5) return text("StringKvx") + text("StringDetected");
     const char* key = "StringKvxTypeC";
     switch (GetControllerModel()) {

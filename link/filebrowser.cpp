@@ -50,11 +50,11 @@ using texts::Builtin;
 
 constexpr Builtin kRows[] = {
     {"StringBrowserNotAvailable", "Fonction non disponible avec ce type d'KVX"},
-    {"StringBrowserLoadFileCaption", "Load File in KVX"},
-    {"StringBrowserLoadFilePrompt", "Name of file?"},
-    {"StringBrowserDeleteSuffix", "Delete"},
-    {"StringBrowserNewFolderCaption", "Nom du répertoire:"},
-    {"StringBrowserNewFolderPrompt", "Nom"},
+    {"String_ftp_kvx_input_upload", "Load File in KVX"},
+    {"String_ftp_kvx_input_filename", "Name of file?"},
+    {"StringDelete", "Delete"},
+    {"stringdirectory", "Nom du répertoire:"},
+    {"stringnom", "Nom"},
     {"StringBrowserBadName", "Nom de fichier refusé :"},
     {"StringBrowserListFailed", "Dossier du KVX inaccessible :"},
     {"StringBrowserDeleteFailed", "Suppression impossible :"},
@@ -604,7 +604,7 @@ void TFNClientFTP::SaveInKvxClick()
     const std::string ext = upper(fs::path(name).extension().string());
     if (ext == ".BIN" || ext == ".OUT") name.clear();
     enterShownFolder();
-    if (!InputQueryDialog(text("StringBrowserLoadFileCaption"), text("StringBrowserLoadFilePrompt"), name)) return;
+    if (!InputQueryDialog(text("String_ftp_kvx_input_upload"), text("String_ftp_kvx_input_filename"), name)) return;
     // Only the file part names the local copy and the remote file: a typed folder never leads
     // the copy outside the program folder or the current remote folder.
     const std::string part = fs::path(name).filename().string();
@@ -667,7 +667,7 @@ void TFNClientFTP::Delete1Click()
     const int row = selectedRow();
     if (row < 0 || row >= static_cast<int>(mEntries.size())) return;
     const BrowserEntry e = mEntries[static_cast<std::size_t>(row)];
-    if (MsgDialog(e.name + " " + text("StringBrowserDeleteSuffix"), 0, MbYes | MbNo) != MrYes) return;
+    if (MsgDialog(e.name + " " + text("StringDelete"), 0, MbYes | MbNo) != MrYes) return;
     if (!SafeLocalName(e.name) || !enterShownFolder()) return;
     const std::string path = joinRemote(mFolder, e.name);
     bool ok = false;
@@ -690,7 +690,7 @@ void TFNClientFTP::CreateSubdirectory1Click()
 {
     auto& c = common();
     std::string name;
-    if (!InputQueryDialog(text("StringBrowserNewFolderCaption"), text("StringBrowserNewFolderPrompt"), name)) return;
+    if (!InputQueryDialog(text("stringdirectory"), text("stringnom"), name)) return;
     if (!SafeLocalName(name)) {
         ShowMsg(text("StringBrowserBadName") + " " + name);
         return;

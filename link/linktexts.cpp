@@ -16,6 +16,7 @@ using texts::Builtin;
 
 constexpr Builtin kRows[] = {
     {"stringnosocketread", "No socket usable to read position"},
+    {"Stringreadposition", "Get position : "},
     {"stringnosockethome", "No socket usable for homing"},
     {"stringnosocketabsolute", "No Socket usable for absolute moving"},
     {"stringnosocketrelative", "No Socket usable for relative moving"},

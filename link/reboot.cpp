@@ -29,11 +29,11 @@ namespace {
 using texts::Builtin;
 
 constexpr Builtin kRows[] = {
-    {"StringRebootLog", "Reboot KVX"},
-    {"StringRebootNoSocket", "pas de socket de libre pour le \"reboot\""},
-    {"StringRebootError", "ERROR REBOOT"},
+    {"stringrebootKVX", "Reboot KVX"},
+    {"stringnosocketreboot", "pas de socket de libre pour le \"reboot\""},
+    {"stringerrorreboot", "ERROR REBOOT"},
     {"StringRebootOK", "REBOOT OK"},
-    {"StringRebootCannotConnect", "Impossible de se connecter à cette adresse"},
+    {"stringpbconnectadre", "Impossible de se connecter à cette adresse"},
     {"StringRebootErrorLog", "ERROR : §"},
 };
 
@@ -129,7 +129,7 @@ RebootResult RebootController(QProgressBar* bar)
     const bool telnetWasOpen = TelnetConnected();
 
     if (!SocketsConnected()) OpenApiSockets();
-    logLine(text("StringRebootLog"));
+    logLine(text("stringrebootKVX"));
     RebootResult result = RebootResult::PoolFailed;
     if (SocketsConnected()) {
         showBar(bar, true);
@@ -139,7 +139,7 @@ RebootResult RebootController(QProgressBar* bar)
         if (FileTransferConnected()) DisconnectFileTransfer();
         const int connection = TakeSocket(1.0);
         if (connection < 0) {
-            ShowMsg(text("StringRebootNoSocket"));
+            ShowMsg(text("stringnosocketreboot"));
             showBar(bar, false);
             result = RebootResult::NoSocket;
         } else {
@@ -171,7 +171,7 @@ RebootResult RebootController(QProgressBar* bar)
             } while (!present && clock.elapsed() < kBackWithinMs);
             if (!present) {
                 showBar(bar, false);
-                ShowMsg(text("StringRebootError"));
+                ShowMsg(text("stringerrorreboot"));
                 return RebootResult::NotBack;
             }
             MsgDialog(text("StringRebootOK"), 0, MbOk);
@@ -180,8 +180,8 @@ RebootResult RebootController(QProgressBar* bar)
                 if (OpenApiSockets()) {
                     apiButtons(true);
                 } else {
-                    ShowMsg(text("StringRebootCannotConnect"));
-                    logLine(text("StringRebootCannotConnect"));
+                    ShowMsg(text("stringpbconnectadre"));
+                    logLine(text("stringpbconnectadre"));
                     apiButtons(false);
                 }
             }

@@ -58,7 +58,7 @@ std::string pcMacText()
 
 void notice(const std::string& address)
 {
-    ShowNotice(text("StringTryConnect") + " " + address);
+    ShowNotice(text("stringtrytoconnectto") + " " + address);
     WaitWithMessages(200);
 }
 
@@ -245,7 +245,7 @@ bool StartupConnection(const StartupOptions& options)
         transferButtons(true);
         apiButtons(true);
         if (!ConnectController(false)) {
-            const std::string t = text("StringCannotConnect");
+            const std::string t = text("stringpbconnectadre");
             logLine(t);
             ShowMsg(t);
             transferFailed = true;
@@ -253,7 +253,7 @@ bool StartupConnection(const StartupOptions& options)
         }
         api::InstallSocketApi();
         if (!transferFailed && !OpenApiSockets()) {
-            const std::string t = text("StringCannotConnect");
+            const std::string t = text("stringpbconnectadre");
             logLine(t);
             ShowMsg(t);
             apiButtons(false);
@@ -270,8 +270,8 @@ bool StartupConnection(const StartupOptions& options)
             c.ControllerUsable = 0;
             return false;
         }
-        logLine(text("StringPingPrefix") + " " + address);
-        logLine(text("StringKvxNotFound"));
+        logLine(text("stringping") + " " + address);
+        logLine(text("stringKVXnotfoundatadr"));
         apiButtons(false);
         transferButtons(false);
     }
@@ -285,7 +285,7 @@ bool StartupConnection(const StartupOptions& options)
         FindAnalogInputConnector();
         if (console.fillPositionerList) console.fillPositionerList();
     } else if (options.quiet && found) {
-        quietNote(text("StringCannotConnect") + " " + address);
+        quietNote(text("stringpbconnectadre") + " " + address);
     }
     return c.ControllerUsable != 0;
 }

@@ -26,11 +26,11 @@ namespace {
 using texts::Builtin;
 
 constexpr Builtin kRows[] = {
-    {"StringTelnetNotReachable", "Attention: Telnet non accessible!"},
-    {"StringTelnetConnectOK", "Connection telnet ..OK"},
-    {"StringTelnetConnectFail", "Connection telnet ..échec"},
-    {"StringTelnetDisconnectOK", "Déconnection telnet ..OK"},
-    {"StringTelnetDisconnectFail", "Déconnection telnet ..échec"},
+    {"stringpbtelnet", "Attention: Telnet non accessible!"},
+    {"stringtelnetok", "Connection telnet ..OK"},
+    {"stringtelnetfail", "Connection telnet ..échec"},
+    {"stringdisconnecttelnetOK", "Déconnection telnet ..OK"},
+    {"stringdisconnecttelnetfail", "Déconnection telnet ..échec"},
 };
 
 std::string text(const char* key)
@@ -263,10 +263,10 @@ bool ConnectTelnet()
         typeLine(client, c.FtpUser);
         typeLine(client, c.FtpPassword);
     } else {
-        paneLine(text("StringTelnetNotReachable"));
+        paneLine(text("stringpbtelnet"));
         c.TelnetOpen = 0;
     }
-    logLine(text(c.TelnetOpen ? "StringTelnetConnectOK" : "StringTelnetConnectFail"));
+    logLine(text(c.TelnetOpen ? "stringtelnetok" : "stringtelnetfail"));
     return c.TelnetOpen != 0;
 }
 
@@ -276,7 +276,7 @@ bool DisconnectTelnet()
     // The reader thread may take one poll period to stop: not on the GUI thread's time.
     ok = RunOffGuiThread([] { TelnetSession().close(); });
     common().TelnetOpen = ok ? 0 : 1;
-    logLine(text(ok ? "StringTelnetDisconnectOK" : "StringTelnetDisconnectFail"));
+    logLine(text(ok ? "stringdisconnecttelnetOK" : "stringdisconnecttelnetfail"));
     return ok;
 }
 

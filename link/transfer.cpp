@@ -167,11 +167,11 @@ bool ConnectController(bool disconnectAfter)
     if (ftpOpen()) {
         c.TransferMode = TransferFtp;
         c.TransferConnected = 1;
-        logLine(text("StringFtpConnectOK"));
+        logLine(text("stringconnectFTPOK"));
     } else {
         c.TransferConnected = 0;
-        logLine(text("StringFtpConnectFail"));
-        if (c.Debug) ShowMsg(text("StringKvxNotReachable"));
+        logLine(text("stringconnectFTPFAil"));
+        if (c.Debug) ShowMsg(text("stringnoKVX"));
     }
     if (!c.TransferConnected) {
         if (sftpOpen()) {
@@ -235,7 +235,7 @@ bool DisconnectFileTransfer()
         break;
     }
     transferState().RemoteDir.clear();
-    logLine(text(c.TransferConnected ? "StringFtpDisconnectFail" : "StringFtpDisconnectOK"));
+    logLine(text(c.TransferConnected ? "stringdisconnectFTPFAil" : "stringdisconnectFTPOK"));
     transferButtons();
     return ok;
 }
@@ -314,7 +314,7 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
     if (mode == TransferFtp && !c.TransferConnected) {
         const bool ok = ftpOpen();
         c.TransferConnected = ok ? 1 : 0;
-        if (!ok) logLine(text("StringFtpConnectFail"));
+        if (!ok) logLine(text("stringconnectFTPFAil"));
         transferButtons();
     }
     t.RemoteListing.clear();

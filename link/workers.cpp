@@ -142,7 +142,7 @@ void positionsBody()
             if (rc == 0)
                 for (int i = 0; i < n; ++i) rec.CurrentPositions[i].store(values[i]);
             else if (debug())
-                showMessage("Get position : " + ErrorCodeToText(rc));
+                showMessage(texts::get("Stringreadposition") + ErrorCodeToText(rc));
         } else if (debug()) {
             showMessage(texts::get("stringnosocketread"));
         }

@@ -40,7 +40,7 @@ namespace mvx::maint {
 namespace {
 
 constexpr std::array<texts::Builtin, 8> kTexts{{
-    {"stringgatheringnotusable", "Gathering.ref file not usable"},
+    {"stringgatheringreferror", "Gathering.ref file not usable"},
     {"stringgatheringperiod", "Période d'échantillonnage illisible : les points sont tracés par numéro d'échantillon"},
     {"stringgatheringfetch", "\"Gathering.dat\" n'a pas pu être lu sur le contrôleur : copie locale affichée"},
     {"stringgatheringopen", "Impossible de lire le fichier %s"},
@@ -594,7 +594,7 @@ void TFshowgathering::Button4Click()
     // columns; empty lines are no samples; sample k is at k periods like the current data.
     const GatheringData ref = ParseGathering(text);
     if (!ref.periodValid) {
-        Msg(T("stringgatheringnotusable"));
+        Msg(T("stringgatheringreferror"));
         return;
     }
     IniFile* ini = settings();

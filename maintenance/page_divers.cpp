@@ -85,11 +85,11 @@ struct DoneField {
     const char* invalidKey;  // message after the bad text
 };
 constexpr DoneField kDoneFields[5] = {
-    {"Edit67", "Position Window", "Position Window: ", "stringinvalidposwindow"},
-    {"Edit68", "Position Velocity", "Velocity Window: ", "stringinvalidvelwindow"},
-    {"Edit69", "Checking Time", "Checking Time: ", "stringinvalidchecktime"},
-    {"Edit70", "Mean Period", "Mean Period: ", "stringinvalidmeanperiod"},
-    {"Edit87", "Time Out", "Time Out: ", "stringinvalidtimeout"},
+    {"Edit67", "Position Window", "Position Window: ", "stringpositionwindowerror"},
+    {"Edit68", "Position Velocity", "Velocity Window: ", "stringvelocitywindowerror"},
+    {"Edit69", "Checking Time", "Checking Time: ", "stringcheckingtimeerror"},
+    {"Edit70", "Mean Period", "Mean Period: ", "stringmeabperioderror"},
+    {"Edit87", "Time Out", "Time Out: ", "stringtimeouterror"},
 };
 
 }  // namespace
@@ -304,11 +304,11 @@ void PageDivers::Button59Click()
     const std::string task = withoutBlanks(limited(mTask->text().toStdString(), kTextLimit));
     const std::string args = limited(mArgs->text().toStdString(), kTextLimit);
     if (script.empty()) {
-        ShowMsg(texts::get("stringscriptinvalide"));
+        ShowMsg(texts::get("stringnameTCLfail"));
         return;
     }
     if (task.empty()) {
-        ShowMsg(texts::get("stringtacheinvalide"));
+        ShowMsg(texts::get("stringnametaskTCLfail"));
         return;
     }
     MaintenanceContext& ctx = context();

@@ -125,6 +125,10 @@ PageGeneral::PageGeneral(MaintenanceContext& context, QWidget* parent) : Mainten
         if (i == 2) mThird = b;
     }
     if (QAbstractButton* current = mLanguages->button(common().LanguageIndex.load())) current->setChecked(true);
+    // A language change from any window presses the button of the new language.
+    AddLanguageHook(texts::Family::Controller, this, [this](int n) {
+        if (QAbstractButton* b = mLanguages->button(n)) b->setChecked(true);
+    });
     langs->addStretch(1);
     layout->addLayout(langs);
 
@@ -221,7 +225,7 @@ void PageGeneral::Button1Click()
         c.ControllerUsable.store(1);
         setApiOpen(true);
     } else {
-        const std::string text = texts::get("StringCannotConnect");
+        const std::string text = texts::get("stringpbconnectadre");
         context().log(QString::fromStdString(text));
         ShowMsg(text);
         setApiOpen(false);
@@ -248,7 +252,7 @@ void PageGeneral::Button62Click()
     if (link::ConnectController(false) && link::FileTransferConnected()) {
         setTransferOpen(true);
     } else {
-        const std::string text = texts::get("StringCannotConnect");
+        const std::string text = texts::get("stringpbconnectadre");
         context().log(QString::fromStdString(text));
         ShowMsg(text);
         setTransferOpen(false);

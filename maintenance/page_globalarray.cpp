@@ -31,11 +31,11 @@ namespace mvx::maint {
 namespace {
 
 constexpr std::array<texts::Builtin, 9> kTexts{{
-    {"stringgavalue", "Value"},
+    {"Stringvalue", "Value"},
     {"stringcannotopen", "Cannot open"},
-    {"stringcannotrefresh", "vous ne pouvez pas rafraichir cette page"},
-    {"stringnonext", "Pas d'élément suivant"},
-    {"stringnoprevious", "Pas d'élément précédent"},
+    {"stringpasrafraichir", "vous ne pouvez pas rafraichir cette page"},
+    {"stringpaselementsuivant", "Pas d'élément suivant"},
+    {"stringpaselementprecedent", "Pas d'élément précédent"},
     {"stringgaentry", "Entrée %s :"},
     {"stringgatoolong", "Texte de plus de 255 caractères, rien n'est envoyé : entrée %s"},
     {"stringganotnumber", "Valeur incorrecte, rien n'est envoyé : entrée %s"},
@@ -105,7 +105,7 @@ void GlobalArrayPage::fillNumbers(QTableWidget* grid, int rows)
 {
     grid->setColumnWidth(0, 50);
     grid->setColumnWidth(1, 350);
-    grid->setHorizontalHeaderLabels({QStringLiteral("N"), Text("stringgavalue")});
+    grid->setHorizontalHeaderLabels({QStringLiteral("N"), Text("Stringvalue")});
     for (int i = 0; i < rows; ++i) {
         QTableWidgetItem* n = grid->item(i, 0);
         if (!n) {
@@ -308,7 +308,7 @@ void SitePage::Edit143KeyPress() { navigate(QUrl::fromUserInput(mEdit143->text()
 void SitePage::Button74Click()
 {
     if (!mWebBrowser1 || mWebBrowser1->url().isEmpty()) {
-        setStatus(Text("stringcannotrefresh"));
+        setStatus(Text("stringpasrafraichir"));
         return;
     }
     mWhy = Why::Refresh;
@@ -320,7 +320,7 @@ void SitePage::Button74Click()
 void SitePage::ButtonsuivantClick()
 {
     if (!mWebBrowser1 || !mWebBrowser1->history()->canGoForward()) {
-        setStatus(Text("stringnonext"));
+        setStatus(Text("stringpaselementsuivant"));
         return;
     }
     mWhy = Why::Forward;
@@ -332,7 +332,7 @@ void SitePage::ButtonsuivantClick()
 void SitePage::ButtonprecedentClick()
 {
     if (!mWebBrowser1 || !mWebBrowser1->history()->canGoBack()) {
-        setStatus(Text("stringnoprevious"));
+        setStatus(Text("stringpaselementprecedent"));
         return;
     }
     mWhy = Why::Back;
@@ -368,9 +368,9 @@ void SitePage::WebBrowser1DownloadComplete(bool ok)
     if (!ok) {
         mFailed = true;
         switch (mWhy) {
-        case Why::Refresh: setStatus(Text("stringcannotrefresh")); break;
-        case Why::Forward: setStatus(Text("stringnonext")); break;
-        case Why::Back: setStatus(Text("stringnoprevious")); break;
+        case Why::Refresh: setStatus(Text("stringpasrafraichir")); break;
+        case Why::Forward: setStatus(Text("stringpaselementsuivant")); break;
+        case Why::Back: setStatus(Text("stringpaselementprecedent")); break;
         case Why::Open: setStatus(Text("stringcannotopen") + QLatin1Char(' ') + mTarget.toString()); break;
         }
         return;

@@ -79,7 +79,8 @@ DigitalIoPage::DigitalIoPage(MaintenanceContext& context, QWidget* parent, const
         const QString caption = spec.output ? QString("Sorties digitales %1 (%2)").arg(++outNumber).arg(spec.name)
                                             : QString("Entrées digitales  %1 (%2)").arg(++inNumber).arg(spec.name);
         auto* box = new QGroupBox(caption, this);
-        box->setObjectName(QString("GroupBox_") + spec.name);
+        // Both digital pages show some ports: the page name keeps the boxes apart.
+        box->setObjectName(QString("GroupBox_") + pageName + "_" + spec.name);
         auto* grid = new QGridLayout(box);
         for (int bit = 1; bit <= spec.bits; ++bit) {
             // Bits 9 to 16 run from right to left on the second row.

@@ -26,7 +26,7 @@ namespace mvx::maint {
 namespace {
 
 constexpr std::array<texts::Builtin, 8> kTexts{{
-    {"stringrelirestages", "Relire le fichier \"stages.ini\" depuis le contrôleur ?"},
+    {"Stringrelirestageini", "Relire le fichier \"stages.ini\" depuis le contrôleur ?"},
     {"stringsavestages", "Enregistrer le fichier \"stage.ini\" dans l'KVX?"},
     {"stringstagesfetchfailed", "\"stages.ini\" n'a pas pu être lu sur le contrôleur : copie locale utilisée"},
     {"stringstagesuploadfailed", "\"stages.ini\" n'a pas pu être envoyé au contrôleur"},
@@ -115,7 +115,7 @@ void StagesPage::TabSheet3Show() { fetchAndBuild(true); }
 void StagesPage::fetchAndBuild(bool ask)
 {
     mStringGrid4->setColumnWidth(0, 150);
-    if (ask && MsgDialog(Text("stringrelirestages").toStdString(), 3, MbYes | MbNo) == MrYes) {
+    if (ask && MsgDialog(Text("Stringrelirestageini").toStdString(), 3, MbYes | MbNo) == MrYes) {
         const bool ok = controllerUsable() &&
                         link::ChangeControllerDir(common().RemoteConfigDir, common().ProgramDir) &&
                         link::GetFile("stages.ini", "stages.ini", true);

@@ -172,6 +172,11 @@ QWidget* createWindows(const CommandLine& cl)
     for (const char* name : kOtherWindows) {
         const std::string n = name;
         if (IsWorkbenchWindow(n)) continue;
+        // The message box and the input query are the shared dialogs of app/.
+        if (n == "Fdialogmsg" || n == "Fquery") {
+            RegisterSharedDialogWindows();
+            continue;
+        }
         QDialog* w = nullptr;
         bool real = true;
         if (n == "FIO") w = io = new TFIO(gMain);
@@ -192,7 +197,7 @@ QWidget* createWindows(const CommandLine& cl)
             RegisterTranslatedWindow(texts::Family::Translator, w, w == about);
             continue;
         }
-        if (n == "Fdialogmsg" || n == "Fquery" || n == "Fmessage") continue;
+        if (n == "Fmessage") continue;
         RegisterTranslatedWindow(translatorFamily(n) ? texts::Family::Translator : texts::Family::Controller, w);
     }
     pvtParameters->setContextProvider([] {

@@ -423,7 +423,7 @@ bool TFscriptTCL::RefreshScripts()
     auto& c = common();
     if (!link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir)) {
         link::DisconnectFileTransfer();
-        ShowMsg(texts::get("stringscriptsdirunreachable"));
+        ShowMsg(texts::get("StringRepScriptInaccessible"));
         return false;
     }
     std::vector<std::string> names = link::transferState().RemoteListing;

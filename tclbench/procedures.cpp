@@ -38,7 +38,7 @@ constexpr Builtin kRows[] = {
     {"stringprocuploadfailed", "Echec du transfert de \"Procedure.INC\" : le fichier du contrôleur n'a pas changé"},
     {"stringproclocalfailed", "Impossible d'écrire le fichier local"},
     {"stringprocnoblock", "Aucun bloc \"# Name\" pour la procédure"},
-    {"stringscriptsdirunreachable", "Répertoire des scripts inaccessible"},
+    {"StringRepScriptInaccessible", "Répertoire des scripts inaccessible"},
     {"stringtclunsafe", "Texte refusé (caractères non permis en TCL) :"},
 };
 

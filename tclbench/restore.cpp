@@ -31,6 +31,7 @@ namespace fs = std::filesystem;
 using texts::Builtin;
 
 constexpr Builtin kRows[] = {
+    {"FilterComboboX1", "Tous les fichiers (*.*)|*.*|Textes (*.TXT)|*.TXT|Scripts (*.TCL)|*.TCL|Include (*.INC)|*.INC"},
     {"StringRestoreNoFolder", "Dossier du KVX inaccessible :"},
     {"StringRestoreFailed", "Echec de l'envoi de"},
 };
@@ -41,17 +42,19 @@ std::string text(const char* key)
     return texts::get(key);
 }
 
-// Filter items: caption, patterns.
-struct FilterRow {
-    const char* caption;
-    const char* pattern;
-};
-constexpr FilterRow kFilters[] = {
-    {"Tous les fichiers (*.*)", "*"},
-    {"Textes (*.TXT)", "*.TXT"},
-    {"Scripts (*.TCL)", "*.TCL"},
-    {"Include (*.INC)", "*.INC"},
-};
+// The filter text of the language files: caption|pattern pairs, "*.*" standing for every file.
+void fillFilters(QComboBox* box, const std::string& filter)
+{
+    const int current = box->currentIndex();
+    box->clear();
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString pattern = parts[i + 1].trimmed();
+        box->addItem(parts[i], pattern == "*.*" ? QStringLiteral("*") : pattern);
+    }
+    if (box->count() == 0) box->addItem("*", QStringLiteral("*"));
+    box->setCurrentIndex(std::clamp(current, 0, static_cast<int>(box->count()) - 1));
+}
 
 std::string withoutTrailingSeparator(std::string s)
 {
@@ -96,13 +99,24 @@ std::string upper(std::string s)
     return s;
 }
 
-bool matches(const std::string& name, const char* pattern)
+// A pattern is "*", or "*.EXT" items separated by ";" (a translated filter may hold several).
+bool matches(const std::string& name, const std::string& pattern)
 {
-    const std::string p(pattern);
-    if (p == "*") return true;
-    const std::string ext = p.substr(1);  // ".TXT"
     const std::string n = upper(name);
-    return n.size() >= ext.size() && n.compare(n.size() - ext.size(), ext.size(), ext) == 0;
+    std::size_t from = 0;
+    while (from <= pattern.size()) {
+        const std::size_t cut = std::min(pattern.find(';', from), pattern.size());
+        const std::string p = upper(pattern.substr(from, cut - from));
+        if (p == "*" || p == "*.*" || pattern.empty()) return true;
+        if (p.empty()) {
+            from = cut + 1;
+            continue;
+        }
+        const std::string ext = p[0] == '*' ? p.substr(1) : p;  // ".TXT"
+        if (n.size() >= ext.size() && n.compare(n.size() - ext.size(), ext.size(), ext) == 0) return true;
+        from = cut + 1;
+    }
+    return false;
 }
 
 }  // namespace
@@ -148,7 +162,8 @@ TFrestore::TFrestore(QWidget* parent) : QDialog(parent)
     top->addLayout(lists, 1);
     mFilter = new QComboBox(this);
     mFilter->setObjectName("FilterComboBox1");
-    for (const auto& f : kFilters) mFilter->addItem(f.caption);
+    fillFilters(mFilter, text("FilterComboboX1"));
+    AddLanguageHook(texts::Family::Controller, this, [this](int) { fillFilters(mFilter, text("FilterComboboX1")); });
     top->addWidget(mFilter);
     auto* row = new QHBoxLayout;
     auto* transfer = new QPushButton(QString::fromUtf8("Transférer"), this);
@@ -201,7 +216,7 @@ void TFrestore::DirectoryListBox1Change(const std::string& folder) { setFolder(f
 void TFrestore::refreshFiles()
 {
     mFiles->clear();
-    const char* pattern = kFilters[std::clamp(mFilter->currentIndex(), 0, 3)].pattern;
+    const std::string pattern = mFilter->currentData().toString().toStdString();
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(mFolder, ec), end; !ec && it != end; it.increment(ec))

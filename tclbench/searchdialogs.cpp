@@ -20,12 +20,29 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <mutex>
 
 namespace mvx::tclbench {
 
 namespace {
 
 const char* const kNoSelection = "The is no selection available, search whole text?";
+
+const texts::Builtin kTexts[] = {
+    {"stringfnotfound", "Text not found"},
+};
+
+void registerSearchTexts()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { texts::add(texts::Family::Controller, kTexts); });
+}
+
+QString text(const char* key)
+{
+    registerSearchTexts();
+    return QString::fromStdString(texts::get(key));
+}
 
 QComboBox* makeHistoryBox(QWidget* parent, const char* name)
 {
@@ -67,6 +84,7 @@ TTextSearchDialog::TTextSearchDialog(QWidget* parent) : TTextSearchDialog(parent
 
 TTextSearchDialog::TTextSearchDialog(QWidget* parent, bool withReplace) : QDialog(parent)
 {
+    registerSearchTexts();
     setModal(true);
     auto* top = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -533,7 +551,7 @@ SearchOutcome searchAndReport(QsciScintilla* editor, bool replace, bool backward
 {
     if (status) status(QString());
     const SearchOutcome r = DoSearch(editor, searchOptions(), replace, backward, fromCaret, confirm);
-    if (!r.found && !r.cancelled && !r.invalid && status) status(QStringLiteral("Text not found"));
+    if (!r.found && !r.cancelled && !r.invalid && status) status(text("stringfnotfound"));
     return r;
 }
 

@@ -67,28 +67,38 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSection = "Ftcl";
-constexpr const char* kConfigCaption = "Configuration de l'éditeur de script TCL";
 
 const texts::Builtin kTexts[] = {
-    {"StringTclSaveCaption", "vous êtes sur le point de faire une sauvegarde"},
-    {"StringTclSaveAs", "Sous quel nom ?"},
-    {"StringTclShort", "Votre script fait moins de 5 lignes... Vous devriez vérifier qu'il s'agit bien d'un script tcl... Continuer?"},
-    {"StringTclDelete", "Vous êtes sur le point de détruire votre script. Continuer?"},
-    {"StringTclClearAll", "Effacer le script en cours ?"},
-    {"StringTclBoot", "Le script %s sera lancé automatiquement au prochain boot du KVX"},
-    {"StringTclPeriod", "Temps entre deux backups (en secondes):"},
-    {"StringTclTypo", "Vous avez du faire une erreur de frappe..."},
-    {"StringTclFolder", "Nom du répertoire:"},
-    {"StringTclScript", "script"},
-    {"StringTclNotFound", "Introuvable"},
+    {"stringbeforesave", "vous êtes sur le point de faire une sauvegarde"},
+    {"stringwhatname", "Sous quel nom ?"},
+    {"stringTCLcourt", "Votre script fait moins de 5 lignes... Vous devriez vérifier qu'il s'agit bien d'un script tcl... Continuer?"},
+    {"stringdestryTCL", "Vous êtes sur le point de détruire votre script. Continuer?"},
+    {"StringEffaceTexte", "Effacer le script en cours ?"},
+    {"stringtclboot", "Le script %s sera lancé automatiquement au prochain boot du KVX"},
+    {"stringORMIXconfig", "Configuration de l'éditeur de script TCL"},
+    {"stringindentation", "indentation"},
+    {"Stringnbspaces", "Profondeur d'indentation"},
+    {"stringnom", "Nom"},
+    {"HeaderNomTCL", "Nom"},
+    {"HeadertailleTCL", "taille"},
+    {"HeadertypeTCL", "Type"},
+    {"HeaderFichiermodifie", "Modifié"},
+    {"Headergroupe", "Groupe"},
+    {"Headerutilisateur", "Utilisateur"},
+    {"Headerattributs", "Attributs"},
+    {"stringbackupdelay", "Temps entre deux backups (en secondes):"},
+    {"stringkeyboarderror", "Vous avez du faire une erreur de frappe..."},
+    {"stringdirectory", "Nom du répertoire:"},
+    {"Stringscript", "script"},
+    {"stringIntrouvable", "Introuvable"},
     {"StringTclError", "Error"},
-    {"StringTclCannotCreate", "Impossible de créer"},
+    {"string_impossible_creer", "Impossible de créer"},
     {"StringTclCannotLoad", "Impossible de charger"},
     {"StringTclCannotSave", "Impossible de sauvegarder"},
     {"StringTclNotUploaded", "Le fichier n'a pas été transféré dans l'KVX (le fichier de l'KVX est inchangé):"},
     {"StringTclBootFailed", "Le script de boot n'a pas été modifié:"},
-    {"StringTclRemove", "Supprimer"},
-    {"StringTclCannotRemove", "Impossible de supprimer"},
+    {"Stringremove", "Supprimer"},
+    {"Stringimpossibledesupprimer", "Impossible de supprimer"},
     {"StringTclDepthBad", "Profondeur d'indentation invalide (1 à 64):"},
     {"StringTclGatheringNotKept", "Gathering.dat n'a pas été copié:"},
 };
@@ -183,7 +193,7 @@ TFtcl::TFtcl(QWidget* parent) : QDialog(parent)
     // The PC-side TCL folder; a folder that cannot be made only costs the PC run.
     std::error_code ec;
     fs::create_directories(tclPcDir(), ec);
-    if (!fs::is_directory(tclPcDir(), ec)) setPanel(2, T("StringTclCannotCreate") + "  " + tclPcDir());
+    if (!fs::is_directory(tclPcDir(), ec)) setPanel(2, T("string_impossible_creer") + "  " + tclPcDir());
     mListBox1->setEnabled(false);
     mMemo1->setEnabled(false);
     for (QWidget* w : std::initializer_list<QWidget*>{mBitBtn2, mBitBtn3, mBitBtn4, mBitBtn1, mEdit6, mEdit7,
@@ -215,7 +225,16 @@ void TFtcl::buildUi()
     mListBox1->setObjectName("ListBox1");
     mListBox1->setRootIsDecorated(false);
     mListBox1->setColumnCount(kListColumns);
-    mListBox1->setHeaderLabels({"Nom", "taille", "Type", "Modifié", "Groupe", "Utilisateur", "Attributs"});
+    // The column titles are messages of the language files; they follow each load.
+    auto headers = [this](int) {
+        QStringList titles;
+        for (const char* key : {"HeaderNomTCL", "HeadertailleTCL", "HeadertypeTCL", "HeaderFichiermodifie",
+                                "Headergroupe", "Headerutilisateur", "Headerattributs"})
+            titles << q(T(key));
+        mListBox1->setHeaderLabels(titles);
+    };
+    headers(0);
+    AddLanguageHook(texts::Family::Controller, this, headers);
     const std::array<int, kListColumns> widths{150, 100, 100, 100, 100, 100, 50};
     for (int i = 0; i < kListColumns; ++i) mListBox1->setColumnWidth(i, widths[std::size_t(i)]);
     mListBox1->header()->setSectionsClickable(false);
@@ -235,7 +254,7 @@ void TFtcl::buildUi()
         QMenu menu(this);
         QAction* up = menu.addAction("Remonter");
         QAction* mk = menu.addAction("Créer un répertoire");
-        QAction* rm = (!name.empty() && name[0] != '.') ? menu.addAction(q(T("StringTclRemove"))) : nullptr;
+        QAction* rm = (!name.empty() && name[0] != '.') ? menu.addAction(q(T("Stringremove"))) : nullptr;
         QAction* chosen = menu.exec(mListBox1->viewport()->mapToGlobal(at));
         if (!chosen) return;
         auto& t = link::transferState();
@@ -246,7 +265,7 @@ void TFtcl::buildUi()
             fillList();
         } else if (chosen == mk) {
             std::string folder;
-            if (!InputQueryDialog("Nom du répertoire:", "Nom", folder) || folder.empty()) return;
+            if (!InputQueryDialog(T("stringdirectory"), T("stringnom"), folder) || folder.empty()) return;
             const std::string path = joinRemote(t.RemoteDir, folder);
             bool ok = false;
             link::RunOffGuiThread([&] {
@@ -255,7 +274,7 @@ void TFtcl::buildUi()
             if (!ok && sftpModel()) ShowMsg(link::TransferSftpSession().lastError());
             RelistRemoteDir();
         } else if (chosen == rm) {
-            if (MsgDialog(T("StringTclRemove") + " " + name, 0, MbYes | MbNo) != MrYes) return;
+            if (MsgDialog(T("Stringremove") + " " + name, 0, MbYes | MbNo) != MrYes) return;
             const int row = mListBox1->indexOfTopLevelItem(item);
             const bool dir = row >= 0 && std::size_t(row) < mRows.size() && mRows[std::size_t(row)].directory;
             const std::string path = joinRemote(t.RemoteDir, name);
@@ -269,7 +288,7 @@ void TFtcl::buildUi()
                     ok = dir ? f.removeDir(path) : f.removeFile(path);
                 }
             });
-            if (!ok) ShowMsg(T("StringTclCannotRemove") + " " + name);
+            if (!ok) ShowMsg(T("Stringimpossibledesupprimer") + " " + name);
             RelistRemoteDir();
         }
     });
@@ -805,7 +824,7 @@ void TFtcl::BitBtn4Click()
     auto& c = common();
     auto& t = link::transferState();
     std::string name = c.CurrentScriptName;
-    if (!InputQueryDialog(T("StringTclSaveCaption"), T("StringTclSaveAs"), name)) {
+    if (!InputQueryDialog(T("stringbeforesave"), T("stringwhatname"), name)) {
         RelistRemoteDir();
         return;
     }
@@ -814,7 +833,7 @@ void TFtcl::BitBtn4Click()
         ShowMsg(T("StringTclCannotSave") + " \"" + name + "\"");
         return;
     }
-    if (mEditor->lines() < 5 && MsgDialog(T("StringTclShort"), 0, MbYes | MbNo) != MrYes) return;
+    if (mEditor->lines() < 5 && MsgDialog(T("stringTCLcourt"), 0, MbYes | MbNo) != MrYes) return;
     setCurrentName(name);
     std::string error;
     if (!saveLocal(c.ProgramDir + name, error)) {
@@ -968,7 +987,7 @@ void TFtcl::BitBtn5Click(bool withName)
 {
     if (mBusy) return;
     auto& c = common();
-    std::string question = T("StringTclDelete");
+    std::string question = T("stringdestryTCL");
     if (withName) question += " " + c.CurrentScriptName;
     if (MsgDialog(question, 0, MbYes | MbNo) != MrYes) return;
     setEditorText({});
@@ -1037,7 +1056,7 @@ void TFtcl::BitBtn10Click()
         if (!SetBootScript(c.ProgramDir, name, mEdit1->text().toStdString(), error)) {
             ShowMsg(T("StringTclBootFailed") + "§" + error);
         } else if (c.Debug.load()) {
-            std::string msg = T("StringTclBoot");
+            std::string msg = T("stringtclboot");
             const auto at = msg.find("%s");
             if (at != std::string::npos) msg.replace(at, 2, c.CurrentScriptName);
             ShowMsg(msg);
@@ -1094,7 +1113,7 @@ void TFtcl::Indentation2Click()
 void TFtcl::Profondeurdindentation1Click()
 {
     std::string value = num::integer(mIndentDepth);
-    if (!InputQueryDialog("indentation", "Profondeur d'indentation", value)) return;
+    if (!InputQueryDialog(T("stringindentation"), T("Stringnbspaces"), value)) return;
     int depth = 0;
     if (!ParseIndentDepth(value, depth)) {
         ShowMsg(T("StringTclDepthBad") + " " + value);
@@ -1108,10 +1127,10 @@ void TFtcl::Profondeurdindentation1Click()
 void TFtcl::Timerdebackup1Click()
 {
     std::string value = num::general(mBackupSeconds);
-    if (!InputQueryDialog(kConfigCaption, T("StringTclPeriod"), value)) return;
+    if (!InputQueryDialog(T("stringORMIXconfig"), T("stringbackupdelay"), value)) return;
     double seconds = 0;
     if (!ParseBackupSeconds(value, seconds)) {
-        if (common().Debug.load()) ShowMsg(T("StringTclTypo"));
+        if (common().Debug.load()) ShowMsg(T("stringkeyboarderror"));
         return;
     }
     mBackupSeconds = seconds;
@@ -1122,7 +1141,7 @@ void TFtcl::Timerdebackup1Click()
 void TFtcl::Repertoiredebackupautomatique1Click()
 {
     std::string value = mBackupDir;
-    if (!InputQueryDialog(kConfigCaption, T("StringTclFolder"), value)) return;
+    if (!InputQueryDialog(T("stringORMIXconfig"), T("stringdirectory"), value)) return;
     // The folder is a prefix of the file names: it must end with a separator.
     if (!value.empty() && value.back() != '/' && value.back() != '\\') value += '/';
     mBackupDir = value;
@@ -1202,7 +1221,7 @@ void TFtcl::Button1Click()
     const std::string name = baseName(common().CurrentScriptName);
     const std::string dir = tclPcDir();
     if (name.empty() || !fs::is_regular_file(dir + name)) {
-        ShowMsg(T("StringTclScript") + " " + name + T("StringTclNotFound"));
+        ShowMsg(T("Stringscript") + " " + name + T("stringIntrouvable"));
         return;
     }
     // The run waits with events dispatched; the button stays off so it cannot start twice.
@@ -1229,7 +1248,7 @@ void TFtcl::Button1Click()
 
 void TFtcl::EffacerToutClick()
 {
-    if (MsgDialog(T("StringTclClearAll"), 0, MbYes | MbNo) != MrYes) return;
+    if (MsgDialog(T("StringEffaceTexte"), 0, MbYes | MbNo) != MrYes) return;
     setEditorText({});
     setPanel(2, {});
     setCurrentName("NEW");

@@ -1,9 +1,12 @@
 // Language files fill themselves with the built-in texts, and never with another language's.
 #include "app/common.h"
+#include "app/dialogs.h"
 #include "app/inifile.h"
 #include "app/language.h"
 #include "translator/texts.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -114,4 +118,57 @@ TEST_F(LanguageTest, SwitchingLanguagesNeverCopiesTexts)
     EXPECT_EQ(mRead->text(), "Lire");
     EXPECT_TRUE(std::filesystem::exists(LanguageFilePath(texts::Family::Controller, 3)));
     EXPECT_EQ(LanguageFilePath(texts::Family::Controller, 3), (mDir / "KVX_Language_3.ini").string());
+}
+
+TEST_F(LanguageTest, MessageBoxAndQueryTakeTheirCaptionsFromTheControllerFiles)
+{
+    {
+        IniFile en(LanguageFilePath(texts::Family::Controller, 2));
+        en.writeString("Caption", "Fdialogmsg-BitBtnOui", "&Yes");
+        en.writeString("Caption", "Fdialogmsg-BitBtnNon", "&No");
+        en.writeString("Caption", "Fquery-BitBtn2", "Cancel");
+    }
+    LoadLanguage(2);
+    QStringList captions;
+    QTimer::singleShot(50, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        for (auto* b : box->findChildren<QPushButton*>())
+            if (!b->isHidden()) captions << b->text();
+        box->findChild<QPushButton*>("BitBtnNon")->click();
+    });
+    EXPECT_EQ(MsgDialog("?", 0, MbYes | MbNo), MrNo);
+    EXPECT_EQ(captions, (QStringList{"&Yes", "&No"}));
+    QString cancel;
+    QTimer::singleShot(50, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        cancel = box->findChild<QPushButton*>("BitBtn2")->text();
+        box->findChild<QPushButton*>("BitBtn2")->click();
+    });
+    std::string value;
+    EXPECT_FALSE(InputQueryDialog("c", "p", value));
+    EXPECT_EQ(cancel, "Cancel");
+    // The untranslated buttons wrote their built-in texts, the "&OK" that answers as "&Oui" too.
+    IniFile en(LanguageFilePath(texts::Family::Controller, 2));
+    EXPECT_EQ(en.readString("Caption", "Fdialogmsg-BitBtnAnnuler", ""), "&Annuler");
+    EXPECT_EQ(en.readString("Caption", "Fdialogmsg-BitBtnOuiOK", ""), "&OK");
+    LoadLanguage(1);
+}
+
+TEST_F(LanguageTest, ADialogOfAWindowIsNotPartOfIt)
+{
+    // A dialog parented to a window is a window of its own: its label must not be keyed, nor
+    // translated, as the window's.
+    QDialog child(&mWin);
+    child.setObjectName("Fchild");
+    auto* inner = new QLabel("&Replace with:", &child);
+    inner->setObjectName("Label2");
+    auto* own = new QLabel("Oct. 2024", mWin.centralWidget());
+    own->setObjectName("Label2");
+    for (const TextSlot& s : WindowTextSlots(&mWin)) EXPECT_NE(s.object, inner) << s.key;
+    IniFile lang((mDir / "l.INI").string());
+    TranslateForm(&child, lang);
+    TranslateForm(&mWin, lang);
+    EXPECT_EQ(lang.readString("Caption", "Fw-Label2", ""), "Oct. 2024");
+    EXPECT_EQ(lang.readString("Caption", "Fchild-Label2", ""), "&Replace with:");
+    EXPECT_EQ(own->text(), "Oct. 2024");
 }
