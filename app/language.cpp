@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -203,6 +204,10 @@ private:
                     for (QAction* a : m->actions()) action(a, 1);
                 continue;
             }
+            if (auto* d = qobject_cast<QFileDialog*>(o)) {
+                note(d, d->acceptMode() == QFileDialog::AcceptSave ? "SaveDialog" : "OpenDialog");
+                continue;
+            }
             auto* w = qobject_cast<QWidget*>(o);
             if (!w || w->isWindow()) continue;
             if (auto* tab = qobject_cast<QTabWidget*>(w))
@@ -288,6 +293,13 @@ private:
                 add("Menu", mWin + "-" + n, a, builtin(a, "text", a->text()), true,
                     [a](const QString& t) { a->setText(t); });
             }
+        }
+        if (auto* d = qobject_cast<QFileDialog*>(o)) {
+            // An open or save dialog of the window: its title.
+            if (!name(d).empty())
+                add("Caption", mWin + "-" + name(d), d, builtin(d, "title", d->windowTitle()), true,
+                    [d](const QString& t) { d->setWindowTitle(t); });
+            return;
         }
         auto* w = qobject_cast<QWidget*>(o);
         if (!w) return;

@@ -89,6 +89,7 @@ TFconnect_KVX_GB::TFconnect_KVX_GB(QWidget* parent) : QDialog(parent)
 
     mRadioGroup = new QGroupBox(this);
     mRadioGroup->setObjectName("RadioGroup1");
+    mRadioGroup->setProperty("radioGroup", true);
     auto* radios = new QVBoxLayout(mRadioGroup);
     mItems = new QButtonGroup(this);
     mItems->setExclusive(true);

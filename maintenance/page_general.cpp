@@ -134,6 +134,7 @@ PageGeneral::PageGeneral(MaintenanceContext& context, QWidget* parent) : Mainten
 
     auto* manual = new QGroupBox("Manual Control", this);
     manual->setObjectName("RadioGroup2");
+    manual->setProperty("radioGroup", true);
     auto* manualLayout = new QVBoxLayout(manual);
     auto* first = new QRadioButton("Group / Group", manual);
     first->setChecked(true);

@@ -170,6 +170,8 @@ PidTestPage::PidTestPage(MaintenanceContext& context, QWidget* parent) : Mainten
     moveForm->addRow(QString::fromUtf8("Durée"), mDuration);
     moveForm->addRow(QStringLiteral("Nb. points"), mPoints);
     auto* mode = new QGroupBox(QStringLiteral("Mode"), move);
+    mode->setObjectName("RadioGroup1");
+    mode->setProperty("radioGroup", true);
     auto* modeRow = new QHBoxLayout(mode);
     mSimple = new QRadioButton(QStringLiteral("Simple"), mode);
     mComplex = new QRadioButton(QStringLiteral("Complexe"), mode);

@@ -123,6 +123,7 @@ TTextSearchDialog::TTextSearchDialog(QWidget* parent, bool withReplace) : QDialo
 
     auto* direction = new QGroupBox(QStringLiteral("Direction"), this);
     direction->setObjectName(QStringLiteral("rgSearchDirection"));
+    direction->setProperty("radioGroup", true);
     auto* dl = new QVBoxLayout(direction);
     mForward = new QRadioButton(QStringLiteral("&Forward"), direction);
     mBackward = new QRadioButton(QStringLiteral("&Backward"), direction);

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -171,4 +173,31 @@ TEST_F(LanguageTest, ADialogOfAWindowIsNotPartOfIt)
     EXPECT_EQ(lang.readString("Caption", "Fw-Label2", ""), "Oct. 2024");
     EXPECT_EQ(lang.readString("Caption", "Fchild-Label2", ""), "&Replace with:");
     EXPECT_EQ(own->text(), "Oct. 2024");
+}
+
+TEST_F(LanguageTest, UnnamedComponentsToolBarsAndFileDialogsAreTranslated)
+{
+    auto* named = new QLabel("Nommé", mWin.centralWidget());
+    named->setObjectName("Label1");
+    auto* speed = new QLabel("Vitesse", mWin.centralWidget());   // no name: the next free label name
+    auto* go = new QPushButton("Démarrer", mWin.centralWidget());  // no name either
+    QToolBar* tools = mWin.addToolBar("tools");
+    QAction* find = tools->addAction("Chercher");
+    auto* open = new QFileDialog(&mWin, "Ouvrir un fichier");
+    open->setObjectName("OpenDialog1");
+    IniFile lang((mDir / "l.INI").string());
+    TranslateForm(&mWin, lang);
+    EXPECT_EQ(lang.readString("Caption", "Fw-Label2", ""), "Vitesse");
+    EXPECT_EQ(lang.readString("Caption", "Fw-Button1", ""), "Démarrer");
+    EXPECT_EQ(lang.readString("Menu", "Fw-Chercher1", ""), "Chercher");
+    EXPECT_EQ(lang.readString("Caption", "Fw-OpenDialog1", ""), "Ouvrir un fichier");
+    lang.writeString("Caption", "Fw-Label2", "Speed");
+    lang.writeString("Menu", "Fw-Chercher1", "Find");
+    lang.writeString("Caption", "Fw-OpenDialog1", "Open a file");
+    TranslateForm(&mWin, lang);
+    EXPECT_EQ(speed->text(), "Speed");
+    EXPECT_EQ(go->text(), "Démarrer");
+    EXPECT_EQ(find->text(), "Find");
+    EXPECT_EQ(open->windowTitle(), "Open a file");
+    EXPECT_EQ(named->text(), "Nommé");
 }
