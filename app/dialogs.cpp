@@ -356,7 +356,10 @@ namespace {
 
 class PositionKeeper : public QObject {
 public:
-    PositionKeeper(QWidget* w, bool resizable) : QObject(w), mWindow(w), mResizable(resizable) {}
+    PositionKeeper(QWidget* w, bool resizable) : QObject(w), mWindow(w), mResizable(resizable)
+    {
+        setObjectName("mvxPositionKeeper");
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
@@ -416,6 +419,8 @@ private:
 void RememberWindowPosition(QWidget* window, bool resizable)
 {
     if (!window) return;
+    // One keeper per window: a second one would write the position twice.
+    if (window->findChild<QObject*>("mvxPositionKeeper", Qt::FindDirectChildrenOnly)) return;
     window->installEventFilter(new PositionKeeper(window, resizable));
 }
 

@@ -62,6 +62,7 @@ std::string FormatMacAddress(const unsigned char bytes[6]);
 // Window-position rule: restores "top"/"left" (and "height"/"width" when `resizable`) from the
 // settings section named after the window's objectName when it is shown, and writes them back
 // when it hides. With one screen, a negative value becomes 0 and one beyond the screen half of it.
+// A window registered twice keeps its first registration.
 void RememberWindowPosition(QWidget* window, bool resizable);
 // The rule itself, for one coordinate.
 int FitToSingleScreen(int value, int screenExtent);

@@ -543,8 +543,9 @@ void TFtcl::buildMenus()
     conf->addSeparator();
     conf->addAction("Profondeur d'indentation", this, [this] { Profondeurdindentation1Click(); });
     mIndentAction = conf->addAction("&Indentation", QKeySequence("Ctrl+Alt+I"), this, [this] { Miseenpage1Click(); });
-    conf->addAction("Indentation &+", this, [this] { Indentation1Click(); });
-    conf->addAction("Indentation &-", this, [this] { Indentation2Click(); });
+    mIndentAction->setObjectName("Miseenpage1");
+    conf->addAction("Indentation &+", this, [this] { Indentation1Click(); })->setObjectName("Indentation1");
+    conf->addAction("Indentation &-", this, [this] { Indentation2Click(); })->setObjectName("Indentation2");
     connect(conf, &QMenu::aboutToShow, this,
             [this] { mIndentAction->setText(q("Indentation (" + num::integer(mIndentDepth) + ")")); });
 }
