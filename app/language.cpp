@@ -6,8 +6,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
-#include <QCheckBox>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>

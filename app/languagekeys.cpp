@@ -3,8 +3,6 @@
 // all the same, so a language file holds every key a translator expects).
 #include "language.h"
 
-#include <array>
-
 namespace mvx {
 namespace {
 
