@@ -2,6 +2,7 @@
 
 #include "inifile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -51,7 +52,12 @@ void InitCommonGlobals(const std::string& programDir, const std::string& exeName
     if (dir.empty() || dir.back() != '/') dir += '/';
     common().ProgramDir = dir;
     gExeName = name;
-    gSettings = std::make_unique<IniFile>(SettingsFilePath());
+    // It holds the controller's login: an older file readable by others is closed to them now.
+    const std::string settings = SettingsFilePath();
+    struct stat st {};
+    if (::stat(settings.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+        ::chmod(settings.c_str(), st.st_mode & 0700);
+    gSettings = std::make_unique<IniFile>(settings, IniFile::Access::OwnerOnly);
     common().LocalDiskDrive = gSettings->readString("MAIN", "DISK KVX", "Z:");
 }
 

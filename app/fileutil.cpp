@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace mvx {
 
@@ -48,6 +49,44 @@ bool WriteFileAtomic(const std::string& path, const std::string& data, std::stri
     if (std::fclose(f) != 0 || !ok || !flushed) return fail(true);
     if (std::rename(tmp.c_str(), path.c_str()) != 0) return fail(true);
     return true;
+}
+
+namespace {
+
+bool isLeftoverTemporary(const std::filesystem::directory_entry& e)
+{
+    std::error_code ec;
+    if (!e.is_regular_file(ec) || e.is_symlink(ec)) return false;
+    const std::string name = e.path().filename().string();
+    auto endsWith = [&name](const char* tail) {
+        const std::size_t n = std::strlen(tail);
+        return name.size() > n && name.compare(name.size() - n, n, tail) == 0;
+    };
+    return endsWith(".part~") || endsWith(".tmp~");
+}
+
+}  // namespace
+
+int RemoveLeftoverTemporaries(const std::string& programDir)
+{
+    namespace fs = std::filesystem;
+    int removed = 0;
+    std::error_code ec;
+    auto removeIf = [&removed](const fs::directory_entry& e) {
+        std::error_code rc;
+        if (isLeftoverTemporary(e) && fs::remove(e.path(), rc)) ++removed;
+    };
+    const fs::path base = programDir.empty() ? fs::path(".") : fs::path(programDir);
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) removeIf(*it);
+    for (const char* sub : {"GCODE", "TMP", "TCLPC", "ADMIN"}) {
+        const fs::path dir = base / sub;
+        std::error_code sc;
+        if (!fs::is_directory(fs::symlink_status(dir, sc))) continue;
+        for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, sc), end;
+             !sc && it != end; it.increment(sc))
+            removeIf(*it);
+    }
+    return removed;
 }
 
 }  // namespace mvx

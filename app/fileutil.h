@@ -14,4 +14,9 @@ std::string FindFileNoCase(const std::string& folder, const std::string& name);
 // never leaves a truncated file. Returns false (with `error`) on failure.
 bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* error = nullptr);
 
+// Removes the temporaries a killed run left behind ("*.part~" and "*.tmp~") from the program
+// folder itself and from its own subfolders GCODE, TMP, TCLPC and ADMIN (with theirs); nothing
+// elsewhere, and only regular files. Returns how many were removed.
+int RemoveLeftoverTemporaries(const std::string& programDir);
+
 }  // namespace mvx

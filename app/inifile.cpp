@@ -2,7 +2,9 @@
 
 #include "translator/numtext.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -79,7 +81,7 @@ std::string clean(std::string_view s)
 
 }  // namespace
 
-IniFile::IniFile(std::string path) : mPath(std::move(path)) {}
+IniFile::IniFile(std::string path, Access access) : mPath(std::move(path)), mAccess(access) {}
 
 void IniFile::refresh() const
 {
@@ -121,7 +123,16 @@ bool IniFile::commit()
     std::string data;
     for (const Line& l : mLines) data += l.raw + l.eol;
     const std::string tmp = mPath + ".tmp~";
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    // A fresh temporary with the final mode from its first byte: a stale one may carry any mode.
+    ::unlink(tmp.c_str());
+    struct stat st {};
+    const bool existed = ::stat(mPath.c_str(), &st) == 0;
+    const mode_t mode = mAccess == Access::OwnerOnly ? mode_t(0600) : existed ? (st.st_mode & 07777) : mode_t(0666);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    // The umask still applies to a new shared file; a kept mode is put back as it was.
+    if (fd >= 0 && (mAccess == Access::OwnerOnly || existed)) ::fchmod(fd, mode);
+    std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (!f && fd >= 0) ::close(fd);
     if (!f) {
         mLastError = mPath + ": " + std::strerror(errno);
         mStamp = mSize = -2;

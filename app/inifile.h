@@ -14,7 +14,12 @@ namespace mvx {
 
 class IniFile {
 public:
-    explicit IniFile(std::string path);
+    // Who may read the file once this object wrote it. OwnerOnly is for files that hold
+    // passwords: the file and its temporary are created readable by the owner alone (an older
+    // file is tightened at its next write). Shared keeps the mode the file had.
+    enum class Access { Shared, OwnerOnly };
+
+    explicit IniFile(std::string path, Access access = Access::Shared);
 
     const std::string& path() const noexcept { return mPath; }
 
@@ -56,6 +61,7 @@ private:
     int findKey(int sectionLine, std::string_view key) const;
 
     std::string mPath;
+    Access mAccess = Access::Shared;
     mutable std::vector<Line> mLines;
     mutable long long mStamp = -2;  // mtime+size fingerprint of the loaded content
     mutable long long mSize = -2;

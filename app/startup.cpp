@@ -3,6 +3,7 @@
 #include "cmdline.h"
 #include "common.h"
 #include "dialogs.h"
+#include "fileutil.h"
 #include "inifile.h"
 #include "language.h"
 
@@ -36,6 +37,9 @@ int RunProgram(int argc, char** argv, const StartupHooks& hooks)
         box.exec();
         return 1;
     }
+
+    // Only now that no other instance runs here: a killed run's half-written files.
+    RemoveLeftoverTemporaries(common().ProgramDir);
 
     app.setApplicationName("MOVANTRIX");
     // Widgets show numbers with "."; the program's own texts never use the locale anyway.

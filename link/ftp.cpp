@@ -360,7 +360,7 @@ bool FtpClient::get(const std::string& remotePath, const std::string& localPath,
         setError("FTP session not open");
         return false;
     }
-    const std::string temp = localPath + ".part";
+    const std::string temp = localPath + ".part~";
     std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, std::fclose);
     Request r;
     r.url = url(remotePath, false);

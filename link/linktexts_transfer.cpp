@@ -41,6 +41,12 @@ constexpr Builtin kRows[] = {
     {"stringpbconnectadre", "Impossible de se connecter à cette adresse"},
     {"StringKvxMac", "KVX MAC Addr : "},
     {"StringQuietSimulation", "Contrôleur non détecté : mode simulation"},
+    {"StringHostKeyChanged", "ATTENTION : la clé SSH du contrôleur a changé. Un autre appareil se fait peut-être passer pour lui à l'adresse"},
+    {"StringHostKeyKnown", "Clé connue :"},
+    {"StringHostKeyOffered", "Clé reçue :"},
+    {"StringHostKeyAccept", "Accepter cette clé pour cette session seulement ? (elle n'est pas enregistrée)"},
+    {"StringHostKeyRefused", "Connexion SFTP refusée : clé SSH du contrôleur inconnue à l'adresse"},
+    {"StringHostKeyFile", "Clés connues :"},
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ssh.h"
 
+#include "app/common.h"
 #include "translator/numtext.h"
 
 #include <libssh/libssh.h>
@@ -12,7 +13,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace mvx::link {
 namespace {
@@ -50,10 +53,92 @@ std::string httpDate(std::int64_t t)
            num::integer(tm.tm_year + 1900) + " " + two(tm.tm_hour) + ":" + two(tm.tm_min) + ":" + two(tm.tm_sec) + " GMT";
 }
 
-// Connects and logs in; on failure returns null and fills `error`.
-ssh_session connectSession(const std::string& address, int port, const std::string& user, const std::string& password,
-                           int connectTimeoutMs, std::string& error)
+std::mutex gAcceptedMutex;
+std::set<std::tuple<std::string, int, std::string>> gAccepted;  // host, port, fingerprint
+
+bool acceptedForRun(const std::string& host, int port, const std::string& fingerprint)
 {
+    std::lock_guard lock(gAcceptedMutex);
+    return gAccepted.count({host, port, fingerprint}) != 0;
+}
+
+std::string fingerprintOf(ssh_key key)
+{
+    unsigned char* hash = nullptr;
+    std::size_t length = 0;
+    if (!key || ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length) != SSH_OK) return {};
+    char* text = ssh_get_fingerprint_hash(SSH_PUBLICKEY_HASH_SHA256, hash, length);
+    ssh_clean_pubkey_hash(&hash);
+    std::string out = text ? text : "";
+    ssh_string_free_char(text);
+    return out;
+}
+
+// Fingerprint of the first key the known-hosts file holds for the address.
+std::string rememberedFingerprint(const std::string& address, int port)
+{
+    const std::string host = port == 22 ? address : "[" + address + "]:" + num::integer(port);
+    std::ifstream in(KnownHostsFile());
+    std::string line;
+    while (std::getline(in, line)) {
+        ssh_knownhosts_entry* entry = nullptr;
+        std::string out;
+        if (ssh_known_hosts_parse_line(host.c_str(), line.c_str(), &entry) == SSH_OK && entry)
+            out = fingerprintOf(entry->publickey);
+        ssh_knownhosts_entry_free(entry);
+        if (!out.empty()) return out;
+    }
+    return {};
+}
+
+// The server's key against the known-hosts file, before anything secret is sent. A first key is
+// remembered; a different one is refused (with both fingerprints in `mismatch`) unless the user
+// let it in for this run.
+bool checkHostKey(ssh_session s, const std::string& address, int port, std::string& error,
+                  std::optional<HostKeyMismatch>& mismatch)
+{
+    ssh_key key = nullptr;
+    if (ssh_get_server_publickey(s, &key) != SSH_OK) {
+        error = std::string("host key: ") + ssh_get_error(s);
+        return false;
+    }
+    const std::string offered = fingerprintOf(key);
+    ssh_key_free(key);
+    switch (ssh_session_is_known_server(s)) {
+    case SSH_KNOWN_HOSTS_OK:
+        return true;
+    case SSH_KNOWN_HOSTS_NOT_FOUND:
+    case SSH_KNOWN_HOSTS_UNKNOWN:
+        // Trust on first use. A file that cannot be written only means the key is asked for
+        // again next time; the connection itself is no less safe than this first one.
+        ssh_session_update_known_hosts(s);
+        return true;
+    case SSH_KNOWN_HOSTS_CHANGED:
+    case SSH_KNOWN_HOSTS_OTHER: {
+        if (!offered.empty() && acceptedForRun(address, port, offered)) return true;
+        HostKeyMismatch m;
+        m.host = address;
+        m.port = port;
+        m.offered = offered;
+        m.known = rememberedFingerprint(address, port);
+        error = "the SSH host key of " + address + " has changed (known " + (m.known.empty() ? "?" : m.known) +
+                ", offered " + (offered.empty() ? "?" : offered) + "): connection refused; " + KnownHostsFile() +
+                " keeps the known key";
+        mismatch = std::move(m);
+        return false;
+    }
+    case SSH_KNOWN_HOSTS_ERROR:
+    default:
+        error = std::string("host key check: ") + ssh_get_error(s);
+        return false;
+    }
+}
+
+// Connects, checks the host key and logs in; on failure returns null and fills `error`.
+ssh_session connectSession(const std::string& address, int port, const std::string& user, const std::string& password,
+                           int connectTimeoutMs, std::string& error, std::optional<HostKeyMismatch>& mismatch)
+{
+    mismatch.reset();
     ssh_session s = ssh_new();
     if (!s) {
         error = "cannot create an SSH session";
@@ -69,8 +154,17 @@ ssh_session connectSession(const std::string& address, int port, const std::stri
     // No user configuration files: the login is the configured one, nothing else.
     int no = 0;
     ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &no);
+    // The program's own file only, for both the user's and the system's list.
+    const std::string known = KnownHostsFile();
+    ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, known.c_str());
+    ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, known.c_str());
     if (ssh_connect(s) != SSH_OK) {
         error = std::string("connect: ") + ssh_get_error(s);
+        ssh_free(s);
+        return nullptr;
+    }
+    if (!checkHostKey(s, address, port, error, mismatch)) {
+        ssh_disconnect(s);
         ssh_free(s);
         return nullptr;
     }
@@ -84,6 +178,14 @@ ssh_session connectSession(const std::string& address, int port, const std::stri
 }
 
 }  // namespace
+
+std::string KnownHostsFile() { return common().ProgramDir + "known_hosts"; }
+
+void AcceptHostKeyForRun(const HostKeyMismatch& key)
+{
+    std::lock_guard lock(gAcceptedMutex);
+    gAccepted.insert({key.host, key.port, key.offered});
+}
 
 struct SftpSession::Impl {
     ssh_session ssh = nullptr;
@@ -119,7 +221,7 @@ bool SftpSession::open(const std::string& address, const std::string& user, cons
     close();
     std::lock_guard lock(mMutex);
     std::string error;
-    mImpl->ssh = connectSession(address, port, user, password, connectTimeoutMs, error);
+    mImpl->ssh = connectSession(address, port, user, password, connectTimeoutMs, error, mMismatch);
     if (!mImpl->ssh) {
         mLastError = error;
         return false;
@@ -164,13 +266,19 @@ std::string SftpSession::lastError() const
     return mLastError;
 }
 
+std::optional<HostKeyMismatch> SftpSession::hostKeyMismatch() const
+{
+    std::lock_guard lock(mMutex);
+    return mMismatch;
+}
+
 bool SftpSession::download(const std::string& remotePath, const std::string& localPath)
 {
     std::lock_guard lock(mMutex);
     if (!mImpl->sftp) return fail("no SFTP session");
     sftp_file f = sftp_open(mImpl->sftp, remotePath.c_str(), O_RDONLY, 0);
     if (!f) return fail("open " + remotePath);
-    const std::string temp = localPath + ".part";
+    const std::string temp = localPath + ".part~";
     bool ok = true;
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -347,14 +455,17 @@ bool SftpSession::rename(const std::string& from, const std::string& to)
 
 std::optional<std::string> SshShellProbe(const std::string& address, const std::string& user,
                                          const std::string& password, const std::string& command, int port,
-                                         int idleTimeoutMs, int readTimeoutMs, std::string* error)
+                                         int idleTimeoutMs, int readTimeoutMs, std::string* error,
+                                         std::optional<HostKeyMismatch>* mismatch)
 {
     std::string why;
+    std::optional<HostKeyMismatch> changed;
     auto failed = [&](const std::string& what, ssh_session s) -> std::optional<std::string> {
         if (error) *error = what + (s ? std::string(": ") + ssh_get_error(s) : std::string());
         return std::nullopt;
     };
-    ssh_session s = connectSession(address, port, user, password, 15000, why);
+    ssh_session s = connectSession(address, port, user, password, 15000, why, changed);
+    if (mismatch) *mismatch = changed;
     if (!s) return failed(why, nullptr);
     long idleS = std::max(1, (idleTimeoutMs + 999) / 1000);
     ssh_options_set(s, SSH_OPTIONS_TIMEOUT, &idleS);

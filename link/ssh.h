@@ -1,8 +1,10 @@
 #pragma once
 // SFTP session and SSH shell probe on the controller (libssh). Password login with the
 // configured user and password. Calls block up to their time-outs: run them off the GUI thread.
-// The controller's host key is accepted as it comes (the controller has no known key to check).
-// Every failure leaves its text in lastError().
+// The controller's host key is checked against the known-hosts file of the program folder
+// before the password is sent: an address seen for the first time is trusted and remembered,
+// a key that differs from the remembered one is refused unless the user accepted it for this
+// run (AcceptHostKeyForRun). Every failure leaves its text in lastError().
 
 #include <cstdint>
 #include <mutex>
@@ -24,6 +26,21 @@ struct SftpEntry {
     bool directory = false;
     bool archive = false;
 };
+
+// The known-hosts file (OpenSSH format): "known_hosts" in the program folder.
+std::string KnownHostsFile();
+
+// A host key that differs from the one remembered for the address.
+struct HostKeyMismatch {
+    std::string host;
+    int port = 22;
+    std::string offered;  // fingerprint of the key the server shows now ("SHA256:...")
+    std::string known;    // fingerprint of the remembered key, empty when it cannot be read
+};
+
+// Lets the key with this fingerprint in for the address until the program ends; the file keeps
+// the remembered key. Thread-safe.
+void AcceptHostKeyForRun(const HostKeyMismatch& key);
 
 class SftpSession {
 public:
@@ -51,6 +68,8 @@ public:
     bool rename(const std::string& from, const std::string& to);
 
     std::string lastError() const;
+    // Set when the last open was refused because the host key changed.
+    std::optional<HostKeyMismatch> hostKeyMismatch() const;
 
 private:
     bool fail(const std::string& what);
@@ -59,14 +78,16 @@ private:
     Impl* mImpl;
     mutable std::mutex mMutex;
     std::string mLastError;
+    std::optional<HostKeyMismatch> mMismatch;
 };
 
 // The SSH probe: login, pseudo-terminal "dumb" 120x40, shell, send `command` (a line end is
 // added when missing), end of input, then read what the shell prints until it closes or
-// `readTimeoutMs` passes without data. nullopt on failure, with the reason in `error`.
+// `readTimeoutMs` passes without data. nullopt on failure, with the reason in `error` (and the
+// keys in `mismatch` when the host key changed).
 std::optional<std::string> SshShellProbe(const std::string& address, const std::string& user,
                                          const std::string& password, const std::string& command, int port = 22,
                                          int idleTimeoutMs = 5000, int readTimeoutMs = 2000,
-                                         std::string* error = nullptr);
+                                         std::string* error = nullptr, std::optional<HostKeyMismatch>* mismatch = nullptr);
 
 }  // namespace mvx::link

@@ -57,13 +57,38 @@ bool ftpOpen()
     return ok;
 }
 
-bool sftpOpen()
+// A changed host key is never let in silently: the user sees both fingerprints and may accept
+// the new key for this run only (an unattended run answers no).
+bool acceptChangedKey(const HostKeyMismatch& m)
+{
+    const std::string question = text("StringHostKeyChanged") + " " + m.host + "§" + text("StringHostKeyKnown") + " " +
+                                 m.known + "§" + text("StringHostKeyOffered") + " " + m.offered + "§" +
+                                 text("StringHostKeyFile") + " " + KnownHostsFile() + "§§" + text("StringHostKeyAccept");
+    if (MsgDialog(question, 0, MbYes | MbNo) != MrYes) {
+        const std::string refused = text("StringHostKeyRefused") + " " + m.host;
+        logLine(refused);
+        return false;
+    }
+    AcceptHostKeyForRun(m);
+    return true;
+}
+
+// Opens the SFTP session. `keyRefused` tells the caller that the host key was refused, so
+// nothing else is tried on that server.
+bool sftpOpen(bool* keyRefused = nullptr)
 {
     auto& c = common();
     bool ok = false;
     const std::string ip = c.ControllerIp, user = c.FtpUser, pass = c.FtpPassword;
     RunOffGuiThread([&] { ok = TransferSftpSession().open(ip, user, pass, 22); });
-    if (!ok) ShowMsg(TransferSftpSession().lastError());
+    if (!ok) {
+        if (auto m = TransferSftpSession().hostKeyMismatch()) {
+            if (acceptChangedKey(*m)) return sftpOpen(keyRefused);
+            if (keyRefused) *keyRefused = true;
+            return false;
+        }
+        ShowMsg(TransferSftpSession().lastError());
+    }
     return ok;
 }
 
@@ -174,11 +199,13 @@ bool ConnectController(bool disconnectAfter)
         if (c.Debug) ShowMsg(text("stringnoKVX"));
     }
     if (!c.TransferConnected) {
-        if (sftpOpen()) {
+        bool keyRefused = false;
+        if (sftpOpen(&keyRefused)) {
             c.TransferConnected = 1;
             c.TransferMode = TransferSftp;
         }
-        SshProbe(c.ControllerIp);
+        // The probe would meet the same refused key.
+        if (!keyRefused) SshProbe(c.ControllerIp);
     }
     if (!c.TransferConnected) {
         std::error_code ec;
@@ -427,7 +454,7 @@ std::string StripExtension(const std::string& name)
 bool CopyLocalFile(const std::string& source, const std::string& target)
 {
     std::error_code ec;
-    const std::string temp = target + ".part";
+    const std::string temp = target + ".part~";
     std::filesystem::copy_file(source, temp, std::filesystem::copy_options::overwrite_existing, ec);
     if (!ec) std::filesystem::rename(temp, target, ec);
     if (ec) {

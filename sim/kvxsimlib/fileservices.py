@@ -190,7 +190,7 @@ def map_remote(root, path):
 
 
 class SshService(Service):
-    def __init__(self, address, port, root, log):
+    def __init__(self, address, port, root, log, host_key_file=None):
         self.address = address
         self.port = port
         self.root = root
@@ -203,9 +203,34 @@ class SshService(Service):
         ssh_logger = logging.getLogger("paramiko")
         ssh_logger.addHandler(logging.NullHandler())
         ssh_logger.propagate = False
-        self.host_key = paramiko.ECDSAKey.generate()
+        self.host_key_file = host_key_file
+        self.host_key = None if host_key_file else paramiko.ECDSAKey.generate()
+
+    def _load_host_key(self):
+        """The key of --host-key, made there when missing (atomically, so simulators that share
+        one file all end up with the same key). Read at every start: a reboot picks up a new one."""
+        paramiko = self.paramiko
+        path = self.host_key_file
+        if not os.path.exists(path):
+            key = paramiko.ECDSAKey.generate()
+            temp = "%s.%d.tmp" % (path, os.getpid())
+            key.write_private_key_file(temp)
+            try:
+                os.link(temp, path)
+            except FileExistsError:
+                pass
+            finally:
+                os.remove(temp)
+        for kind in (paramiko.ECDSAKey, paramiko.Ed25519Key, paramiko.RSAKey):
+            try:
+                return kind.from_private_key_file(path)
+            except (paramiko.SSHException, ValueError):
+                continue
+        raise SystemExit("kvxsim: %s holds no usable SSH host key" % path)
 
     def start(self):
+        if self.host_key_file:
+            self.host_key = self._load_host_key()
         self._listen(32, "ssh-accept")
 
     def stop(self):

@@ -38,6 +38,8 @@ def parse_args(argv):
     p.add_argument("--api-port", type=int, default=5001)
     p.add_argument("--ftp-port", type=int, default=21)
     p.add_argument("--ssh-port", type=int, default=22)
+    p.add_argument("--host-key", metavar="FILE",
+                   help="SSH host key (private key file; made there when missing, read again at each reboot)")
     p.add_argument("--telnet-port", type=int, default=23)
     p.add_argument("--http-port", type=int, default=80)
     p.add_argument("--control-port", type=int, default=5099)
@@ -84,7 +86,7 @@ class Simulator:
         # The API comes up last, so a caller that reaches it finds every other service listening.
         self.services = [
             FtpService(args.address, args.ftp_port, self.root, args.login_folder),
-            SshService(args.address, args.ssh_port, self.root, log),
+            SshService(args.address, args.ssh_port, self.root, log, args.host_key),
             TelnetService(args.address, args.telnet_port, self.root),
             HttpService(args.address, args.http_port, firmware),
             self.api,

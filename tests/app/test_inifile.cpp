@@ -115,3 +115,42 @@ TEST_F(IniTest, FailedWriteSaysSo)
     EXPECT_FALSE(ini.lastError().empty());
     EXPECT_EQ(ini.readString("A", "k", "def"), "def");
 }
+
+// The settings file holds the controller's password: nobody but its owner may read it, not
+// even for the moment its temporary exists. Other files keep the mode they had.
+TEST_F(IniTest, FileModeFollowsTheAccessAskedFor)
+{
+    const mode_t oldMask = ::umask(022);
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    struct Row {
+        IniFile::Access access;
+        int before;  // -1: no file yet
+        int after;
+    };
+    const Row rows[] = {
+        {IniFile::Access::OwnerOnly, -1, 0600},
+        {IniFile::Access::OwnerOnly, 0644, 0600},
+        {IniFile::Access::Shared, -1, 0644},
+        {IniFile::Access::Shared, 0640, 0640},
+    };
+    for (const Row& r : rows) {
+        std::remove(mPath.c_str());
+        if (r.before >= 0) {
+            put("[A]\r\nk=1\r\n");
+            ::chmod(mPath.c_str(), mode_t(r.before));
+        }
+        // A temporary left by a killed run, readable by everybody.
+        const std::string stale = mPath + ".tmp~";
+        std::ofstream(stale) << "old";
+        ::chmod(stale.c_str(), 0644);
+        IniFile ini(mPath, r.access);
+        ASSERT_TRUE(ini.writeString("A", "k", "2")) << ini.lastError();
+        EXPECT_EQ(modeOf(mPath), r.after) << r.before;
+        EXPECT_EQ(modeOf(stale), -1);
+        EXPECT_EQ(ini.readString("A", "k", ""), "2");
+    }
+    ::umask(oldMask);
+}

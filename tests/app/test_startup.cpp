@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 using mvx::IniFile;
@@ -97,4 +98,28 @@ TEST_F(StartupTest, LanguageThreeFillsBothFiles)
     EXPECT_FALSE(controller.sections().empty());
     EXPECT_EQ(settings().readInteger("MAIN", "LANGUE", 0), 3);
     delete p;
+}
+
+// After a kill: the settings file (it holds the controller's password) was readable by all and
+// half-written temporaries lay about. The next start closes the one and removes the others,
+// in its own folders only.
+TEST_F(StartupTest, SettingsFileIsClosedToOthersAndLeftoverTemporariesGo)
+{
+    const fs::path settingsFile = mDir / "movantrix.INI";
+    fs::permissions(settingsFile, fs::perms(0644));
+    const fs::path leftovers[] = {mDir / "movantrix.INI.tmp~", mDir / "GCODE" / "TMP.GCODE.part~",
+                                  mDir / "TMP" / "GCode_Converted.TCL.part~", mDir / "ADMIN" / "Public" / "a.tcl.part~"};
+    const fs::path kept[] = {mDir / "GCODE" / "job.nc", mDir / "GCODE" / "drawing.part", mDir / "mine" / "notes.part~"};
+    for (const auto& group : {std::vector<fs::path>(std::begin(leftovers), std::end(leftovers)),
+                              std::vector<fs::path>(std::begin(kept), std::end(kept))})
+        for (const fs::path& f : group) {
+            fs::create_directories(f.parent_path());
+            std::ofstream(f) << "x";
+        }
+    QProcess* p = start({"x.nc", "/H"});
+    ASSERT_TRUE(p->waitForFinished(20000));
+    delete p;
+    EXPECT_EQ(fs::status(settingsFile).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    for (const fs::path& f : leftovers) EXPECT_FALSE(fs::exists(f)) << f;
+    for (const fs::path& f : kept) EXPECT_TRUE(fs::exists(f)) << f;
 }

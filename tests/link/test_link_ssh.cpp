@@ -8,12 +8,42 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 using namespace mvx;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Each run remembers controller keys in a program folder of its own.
+class ProgramFolder : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        mDir = fs::temp_directory_path() / ("mvx_ssh_prog_" + std::to_string(::getpid()));
+        fs::create_directories(mDir);
+        InitCommonGlobals(mDir.string() + "/", "movantrix_test");
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(mDir, ec);
+    }
+
+private:
+    fs::path mDir;
+};
+const auto* const kProgramFolder = ::testing::AddGlobalTestEnvironment(new ProgramFolder);
+
+std::string readText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
 
 class SftpSim : public ::testing::Test {
 protected:
@@ -147,6 +177,82 @@ TEST_F(SftpSim, SshProbeRunsTheListingInAShell)
     auto refused = link::SshShellProbe(sSim->address(), common().FtpUser, "bad", "ls", 22, 5000, 2000, &error);
     EXPECT_FALSE(refused.has_value());
     EXPECT_FALSE(error.empty());
+}
+
+// The simulator restarted with another host key: its address now shows a key that differs
+// from the remembered one.
+class HostKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mKeyDir = fs::temp_directory_path() / ("mvx_hostkey_" + std::to_string(::getpid()));
+        fs::create_directories(mKeyDir);
+        // Another simulator of this run may have used the same address with the shared key.
+        fs::remove(link::KnownHostsFile());
+        test::KvxSimOptions o;
+        o.hostKeyFile = (mKeyDir / "host.pem").string();
+        mSim = std::make_unique<test::KvxSim>(o);
+    }
+    void TearDown() override
+    {
+        mSim.reset();
+        std::error_code ec;
+        fs::remove_all(mKeyDir, ec);
+    }
+    // A reboot reads the key file again; a missing one is made anew.
+    void rebootWithKey(const std::string& keep, const std::string& use)
+    {
+        const fs::path key = mKeyDir / "host.pem";
+        if (!keep.empty()) fs::rename(key, mKeyDir / keep);
+        if (!use.empty()) fs::rename(mKeyDir / use, key);
+        mSim->controlRaw("{\"cmd\": \"reboot\"}");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_TRUE(mSim->waitForApi(std::chrono::milliseconds(10000)));
+    }
+    bool open(link::SftpSession& s) { return s.open(mSim->address(), common().FtpUser, common().FtpPassword); }
+
+    fs::path mKeyDir;
+    std::unique_ptr<test::KvxSim> mSim;
+};
+
+TEST_F(HostKeys, FirstKeyIsRememberedAndAChangedOneRefusedUnlessAcceptedForTheRun)
+{
+    link::SftpSession s;
+    ASSERT_TRUE(open(s)) << s.lastError();
+    s.close();
+    const std::string known = readText(link::KnownHostsFile());
+    EXPECT_NE(known.find(mSim->address()), std::string::npos) << known;
+    ASSERT_TRUE(open(s)) << s.lastError();  // the same key again
+    EXPECT_FALSE(s.hostKeyMismatch().has_value());
+    s.close();
+
+    rebootWithKey("first.pem", "");
+    EXPECT_FALSE(open(s));
+    EXPECT_FALSE(s.isOpen());
+    auto m = s.hostKeyMismatch();
+    ASSERT_TRUE(m.has_value()) << s.lastError();
+    EXPECT_EQ(m->host, mSim->address());
+    EXPECT_NE(m->offered.rfind("SHA256:", 0), std::string::npos);
+    EXPECT_NE(m->known.rfind("SHA256:", 0), std::string::npos);
+    EXPECT_NE(m->offered, m->known);
+    EXPECT_NE(s.lastError().find("changed"), std::string::npos) << s.lastError();
+    // The probe meets the same key before it sends the password.
+    std::string error;
+    std::optional<link::HostKeyMismatch> probeMismatch;
+    EXPECT_FALSE(link::SshShellProbe(mSim->address(), common().FtpUser, common().FtpPassword, "ls", 22, 5000, 2000,
+                                     &error, &probeMismatch));
+    ASSERT_TRUE(probeMismatch.has_value()) << error;
+    EXPECT_EQ(probeMismatch->offered, m->offered);
+
+    // Accepted for this run: it opens, and the file still holds the first key.
+    link::AcceptHostKeyForRun(*m);
+    ASSERT_TRUE(open(s)) << s.lastError();
+    s.close();
+    EXPECT_EQ(readText(link::KnownHostsFile()), known);
+
+    // The first key back: known again.
+    rebootWithKey("second.pem", "first.pem");
+    ASSERT_TRUE(open(s)) << s.lastError();
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ TEST_F(FtpTest, RoundTrips)
     EXPECT_FALSE(ftp.lastError().empty());
     EXPECT_FALSE(ftp.get("/Public/Scripts/absent.tcl", back));
     EXPECT_EQ(ReadAll(back), "second");
-    EXPECT_FALSE(fs::exists(back + ".part"));
+    EXPECT_FALSE(fs::exists(back + ".part~"));
     EXPECT_FALSE(ftp.list("/NoSuchFolder"));
     ftp.close();
     EXPECT_FALSE(ftp.isOpen());
@@ -248,7 +248,7 @@ TEST(FtpCut, DownloadCutMidwayKeepsOldFile)
     EXPECT_TRUE(cut);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(ReadAll(local) == "[OLD]\nkept=1\n") << "the local copy changed";
-    EXPECT_FALSE(fs::exists(local + ".part"));
+    EXPECT_FALSE(fs::exists(local + ".part~"));
     sim.waitForApi(std::chrono::milliseconds(10000));
 }
 

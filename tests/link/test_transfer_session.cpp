@@ -7,11 +7,14 @@
 #include "transfer_support.h"
 
 #include "app/common.h"
+#include "app/dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace mvx;
@@ -134,6 +137,74 @@ TEST(TransferLocalDrive, UsedWhenNoNetworkSessionOpens)
 }
 
 // GetFile / PutFile / folder changes in both network modes.
+// The controller's SFTP server restarted with another host key (a replaced controller, or
+// someone else answering at its address).
+TEST(TransferHostKey, AChangedKeyIsRefusedUnlessTheUserAcceptsItForTheRun)
+{
+    const fs::path keys = fs::temp_directory_path() / ("mvx_transfer_keys_" + std::to_string(::getpid()));
+    fs::create_directories(keys);
+    KvxSimOptions o;
+    o.extraArgs = {"--ftp-port", "2121"};  // no FTP: SFTP is used
+    o.hostKeyFile = (keys / "host.pem").string();
+    KvxSim sim(o);
+    // The remembered keys of this address are this test's alone.
+    struct Cleanup {
+        fs::path keys;
+        ~Cleanup()
+        {
+            std::error_code ec;
+            fs::remove(link::KnownHostsFile(), ec);
+            fs::remove_all(keys, ec);
+            SetMessageBoxHandler([](const std::string& text, std::uint16_t) -> std::uint16_t {
+                std::lock_guard l(recorder().mutex);
+                recorder().messages.push_back(text);
+                return MrOk;
+            });
+        }
+    } cleanup{keys};
+    fs::remove(link::KnownHostsFile());
+    auto& c = common();
+
+    ResetLink(sim.address());
+    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_EQ(c.TransferMode, TransferSftp);
+    link::DisconnectFileTransfer();
+    const std::string known = ReadAll(link::KnownHostsFile());
+    ASSERT_NE(known.find(sim.address()), std::string::npos);
+
+    fs::rename(keys / "host.pem", keys / "first.pem");
+    sim.controlRaw("{\"cmd\": \"reboot\"}");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(sim.waitForApi(std::chrono::milliseconds(10000)));
+
+    // Unattended (every box answered with OK): refused, nothing fetched, no probe.
+    ResetLink(sim.address());
+    fs::remove(c.ProgramDir + "system.ini");
+    EXPECT_FALSE(link::ConnectController(false));
+    EXPECT_EQ(c.TransferConnected, 0);
+    EXPECT_NE(c.TransferMode, TransferSftp);
+    EXPECT_EQ(c.SftpRoot, "/mnt/user/Public");
+    EXPECT_FALSE(fs::exists(c.ProgramDir + "system.ini"));
+    const auto shown = recorder().shown();
+    ASSERT_EQ(std::count_if(shown.begin(), shown.end(),
+                            [](const std::string& m) { return m.find("la clé SSH du contrôleur a changé") != std::string::npos; }),
+              1);
+    EXPECT_TRUE(recorder().logged("Connexion SFTP refusée : clé SSH du contrôleur inconnue à l'adresse " + sim.address()));
+    EXPECT_EQ(ReadAll(link::KnownHostsFile()), known);
+
+    // The user accepts it: the session opens for this run, the file keeps the first key.
+    SetMessageBoxHandler([](const std::string& text, std::uint16_t mask) -> std::uint16_t {
+        return text.find("clé SSH") != std::string::npos && (mask & MbYes) ? MrYes : MrOk;
+    });
+    ResetLink(sim.address());
+    ASSERT_TRUE(link::ConnectController(false));
+    EXPECT_EQ(c.TransferMode, TransferSftp);
+    EXPECT_EQ(c.SftpRoot, "/Admin/Public");
+    EXPECT_EQ(ReadAll(c.ProgramDir + "system.ini"), sim.readFile("Config/system.ini"));
+    link::DisconnectFileTransfer();
+    EXPECT_EQ(ReadAll(link::KnownHostsFile()), known);
+}
+
 class TransferSession : public ::testing::TestWithParam<int> {};
 
 TEST_P(TransferSession, GetPutAndFolders)
@@ -265,7 +336,7 @@ TEST(TransferConfig, FailedDownloadKeepsEarlierCopy)
     fs::remove(sim.rootDir() + "/Config/stages.ini");
     EXPECT_TRUE(link::ConnectController(true));
     EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), "[EARLIER]\n");
-    EXPECT_FALSE(fs::exists(c.ProgramDir + "stages.ini.part"));
+    EXPECT_FALSE(fs::exists(c.ProgramDir + "stages.ini.part~"));
     EXPECT_TRUE(recorder().logged("Echec du téléchargement de stages.ini"));
     EXPECT_FALSE(link::FileTransferConnected());  // disconnect-after still honoured
 }

@@ -28,6 +28,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The host key shared by the simulators of this process, removed when the process ends.
+const std::string& sharedHostKeyFile()
+{
+    struct Shared {
+        std::string path = (std::filesystem::temp_directory_path() /
+                            ("kvxsim-hostkey-" + std::to_string(::getpid()) + ".pem")).string();
+        ~Shared()
+        {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+    };
+    static Shared shared;
+    return shared.path;
+}
+
 int remainingMs(Clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -415,6 +431,8 @@ void KvxSim::start()
             args.push_back("--firmware");
             args.push_back(mOptions.firmware);
         }
+        args.push_back("--host-key");
+        args.push_back(mOptions.hostKeyFile.empty() ? sharedHostKeyFile() : mOptions.hostKeyFile);
         args.insert(args.end(), mOptions.extraArgs.begin(), mOptions.extraArgs.end());
 
         std::vector<char*> argv;  // built before fork: the child may only exec

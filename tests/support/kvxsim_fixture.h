@@ -22,6 +22,9 @@ struct KvxSimOptions {
     double timeScale = 0.01;          // real seconds per simulated second
     double rebootSeconds = 0.5;       // time the services stay down on Reboot
     std::vector<std::string> extraArgs{};
+    // SSH host key file; empty: one key shared by every simulator of this test process, so a
+    // program folder that remembers controller keys sees the same key at every address.
+    std::string hostKeyFile{};
     // Files laid into the root before the start (path relative to the root -> content), e.g. a
     // "Config/system.ini" of its own; missing default files are still created.
     std::map<std::string, std::string> files{};
