@@ -25,12 +25,13 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 
 namespace mvx::maint {
 
 namespace {
 
-constexpr std::array<texts::Builtin, 9> kTexts{{
+constexpr std::array<texts::Builtin, 10> kTexts{{
     {"Stringvalue", "Value"},
     {"stringcannotopen", "Cannot open"},
     {"stringpasrafraichir", "vous ne pouvez pas rafraichir cette page"},
@@ -40,6 +41,7 @@ constexpr std::array<texts::Builtin, 9> kTexts{{
     {"stringgatoolong", "Texte de plus de 255 caractères, rien n'est envoyé : entrée %s"},
     {"stringganotnumber", "Valeur incorrecte, rien n'est envoyé : entrée %s"},
     {"stringgastopped", "Lecture ou écriture arrêtée à l'entrée %s : le contrôleur ne répond plus"},
+    {"stringnosandbox", "Navigateur intégré lancé sans son bac à sable (sandbox) : %s"},
 }};
 
 std::atomic<bool> gPageLoaded{false};
@@ -276,9 +278,19 @@ QWebEngineView* SitePage::ensureBrowser()
 {
     if (mWebBrowser1) return mWebBrowser1;
     // The browser engine's sandbox cannot run for the root user: without this no page would
-    // ever show there.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    // ever show there. Pages then run with the program's rights, which the user is told.
+    QString why;
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        why = "QTWEBENGINE_DISABLE_SANDBOX";
+    else if (::geteuid() == 0) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        why = "root";
+    }
+    if (!why.isEmpty()) {
+        const QString line = Text("stringnosandbox", why);
+        context().log(line);
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    }
     mWebBrowser1 = new QWebEngineView(this);
     mWebBrowser1->setObjectName("WebBrowser1");
     mBrowserArea->addWidget(mWebBrowser1);
