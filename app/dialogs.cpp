@@ -1,5 +1,6 @@
 #include "dialogs.h"
 
+#include "appearance.h"
 #include "common.h"
 #include "inifile.h"
 #include "language.h"
@@ -394,6 +395,7 @@ private:
             left = FitToSingleScreen(left, g.width());
         }
         if (mResizable && width > 0 && height > 0) mWindow->resize(width, height);
+        FitWindowToScreen(mWindow);
         mWindow->move(left, top);
     }
     void save()

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "appearance.h"
 #include "cmdline.h"
 #include "common.h"
 #include "dialogs.h"
@@ -42,6 +43,7 @@ int RunProgram(int argc, char** argv, const StartupHooks& hooks)
     RemoveLeftoverTemporaries(common().ProgramDir);
 
     app.setApplicationName("MOVANTRIX");
+    InstallProgramStyle(app);
     // Widgets show numbers with "."; the program's own texts never use the locale anyway.
     QLocale::setDefault(QLocale::c());
 

@@ -6,6 +6,7 @@
 #include "ssh.h"
 #include "transfer.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -255,6 +256,7 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
     boxLayout->addWidget(mList);
     mEditor = new QPlainTextEdit(split);
     mEditor->setObjectName("SynEdit1");
+    mEditor->setFont(CodeFont());
     mEditor->installEventFilter(this);
     top->addWidget(split, 1);
 

@@ -1,5 +1,6 @@
 #include "gatheringviewer.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -351,6 +352,7 @@ TFshowgathering::TFshowgathering(QWidget* parent) : QDialog(parent)
     body->addLayout(charts, 3);
     mRichEdit1 = new QPlainTextEdit(this);
     mRichEdit1->setObjectName("RichEdit1");
+    mRichEdit1->setFont(CodeFont());
     mRichEdit1->setReadOnly(true);
     mRichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
     body->addWidget(mRichEdit1, 1);

@@ -4,6 +4,7 @@
 #include "page_divers.h"
 #include "page_general.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -81,6 +82,12 @@ private:
     int mIndex;
 };
 
+// The size of a first opening: the pages and a log pane side by side on a 1280 x 800 screen.
+constexpr int kDefaultWidth = 1200;
+constexpr int kDefaultHeight = 740;
+constexpr int kMinLogWidth = 240;
+constexpr int kDefaultLogWidth = 330;
+
 }  // namespace
 
 TFmain_KVX* MaintenanceForm() { return gForm; }
@@ -96,6 +103,7 @@ TFmain_KVX::TFmain_KVX(QWidget* parent) : QDialog(parent)
     mPages->setObjectName("Pagecontrol1");
     mLog = new QPlainTextEdit(this);
     mLog->setObjectName("RichEdit1");
+    mLog->setFont(CodeFont());
     mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     mLog->setTabChangesFocus(false);
     mLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -116,6 +124,10 @@ TFmain_KVX::TFmain_KVX(QWidget* parent) : QDialog(parent)
     splitter->addWidget(mLog);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setChildrenCollapsible(false);
+    // Wide enough for a whole line of a gathering file or a controller list.
+    mLog->setMinimumWidth(kMinLogWidth);
+    splitter->setSizes({kDefaultWidth - kDefaultLogWidth, kDefaultLogWidth});
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(mClear);
     buttons->addWidget(mSave);
@@ -128,6 +140,8 @@ TFmain_KVX::TFmain_KVX(QWidget* parent) : QDialog(parent)
     connect(mClear, &QPushButton::clicked, this, [this] { Button16Click(); });
     connect(mSave, &QPushButton::clicked, this, [this] { Button82Click(); });
     connect(mClose, &QPushButton::clicked, this, [this] { Button3Click(); });
+
+    resize(kDefaultWidth, kDefaultHeight);
 
     mTimer2 = new QTimer(this);
     mTimer2->setObjectName("Timer2");
@@ -557,6 +571,7 @@ void TFmain_KVX::FormShow()
             left = FitToSingleScreen(left, screen.width());
         }
         if (w > 0 && h > 0) resize(w, h);
+        FitWindowToScreen(this);
         move(left, top);
     }
 

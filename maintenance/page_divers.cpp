@@ -2,6 +2,7 @@
 
 #include "maintenancewindow.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "link/api.h"
@@ -110,6 +111,7 @@ PageDivers::PageDivers(MaintenanceContext& context, QWidget* parent) : Maintenan
     layout->addWidget(new QLabel("Hardware list:", this));
     mLists = new QPlainTextEdit(this);
     mLists->setObjectName("RichEdit3");
+    mLists->setFont(CodeFont());
     mLists->setReadOnly(true);
     mLists->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(mLists, 1);
@@ -125,6 +127,7 @@ PageDivers::PageDivers(MaintenanceContext& context, QWidget* parent) : Maintenan
     layout->addLayout(posRow);
     mResults = new QPlainTextEdit(this);
     mResults->setObjectName("RichEdit2");
+    mResults->setFont(CodeFont());
     mResults->setReadOnly(true);
     mResults->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(mResults, 1);

@@ -82,17 +82,22 @@ DigitalIoPage::DigitalIoPage(MaintenanceContext& context, QWidget* parent, const
         // Both digital pages show some ports: the page name keeps the boxes apart.
         box->setObjectName(QString("GroupBox_") + pageName + "_" + spec.name);
         auto* grid = new QGridLayout(box);
+        grid->setHorizontalSpacing(4);
+        grid->setVerticalSpacing(4);
         for (int bit = 1; bit <= spec.bits; ++bit) {
-            // Bits 9 to 16 run from right to left on the second row.
-            const int row = bit <= 8 ? 0 : 2;
-            const int col = bit <= 8 ? bit - 1 : 16 - bit;
+            // Each bit's number stands left of its field, so a port takes one row (two for 16
+            // bits, where bits 9 to 16 run from right to left) and the page fits a small screen.
+            const int row = bit <= 8 ? 0 : 1;
+            const int col = 2 * (bit <= 8 ? bit - 1 : 16 - bit);
             auto* label = new QLabel(QString::number(bit), box);
+            label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             grid->addWidget(label, row, col);
+            grid->setColumnStretch(col + 1, 1);
             if (spec.output) {
                 auto* spin = new QSpinBox(box);
                 spin->setObjectName(bitName(spec.name, bit));
                 spin->setRange(0, 1);
-                grid->addWidget(spin, row + 1, col);
+                grid->addWidget(spin, row, col + 1);
                 port.outputs.push_back(spin);
                 const std::size_t index = mPorts.size();
                 connect(spin, &QSpinBox::valueChanged, this, [this, index] { mPorts[index].edited = true; });
@@ -100,14 +105,15 @@ DigitalIoPage::DigitalIoPage(MaintenanceContext& context, QWidget* parent, const
                 auto* field = new QLineEdit("X", box);
                 field->setObjectName(bitName(spec.name, bit));
                 field->setReadOnly(true);
-                grid->addWidget(field, row + 1, col);
+                field->setMinimumWidth(24);
+                grid->addWidget(field, row, col + 1);
                 port.inputs.push_back(field);
             }
         }
         if (spec.output) {
             auto* change = new QPushButton("Changer", box);
             change->setObjectName(spec.changeButton);
-            grid->addWidget(change, 0, 8, 2, 1);
+            grid->addWidget(change, 0, 16, spec.bits > 8 ? 2 : 1, 1);
             const QString name = spec.name;
             connect(change, &QPushButton::clicked, this, [this, name] { writePort(name); });
         }

@@ -91,6 +91,9 @@ QPushButton* toggle(const char* caption, const char* name, bool down, QWidget* p
     return b;
 }
 
+// Below this a chart has no room left for its plot between its title and axes.
+constexpr int kMinChartHeight = 200;
+
 void fit(QChart* chart, QAbstractAxis* ax, QAbstractAxis* ay, bool logY)
 {
     double xmin = 0, xmax = 1, ymin = 0, ymax = 1;
@@ -135,8 +138,13 @@ PidTestPage::PidTestPage(MaintenanceContext& context, QWidget* parent) : Mainten
     registerPidTestTexts();
     registerPageTexts();
     auto* top = new QHBoxLayout(this);
-    auto* left = new QVBoxLayout;
-    top->addLayout(left);
+    // The fields keep a readable width; every other pixel goes to the charts.
+    auto* leftPane = new QWidget(this);
+    leftPane->setObjectName("PanelTestFields");
+    leftPane->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    auto* left = new QVBoxLayout(leftPane);
+    left->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(leftPane);
 
     auto* axisForm = new QFormLayout;
     mComboBox5 = new QComboBox(this);
@@ -265,6 +273,8 @@ PidTestPage::PidTestPage(MaintenanceContext& context, QWidget* parent) : Mainten
     mView1->setObjectName("Chart1");
     mView2 = new QChartView(mChart2, this);
     mView2->setObjectName("Chart2");
+    mView1->setMinimumHeight(kMinChartHeight);
+    mView2->setMinimumHeight(kMinChartHeight);
     charts->addWidget(mView1, 1);
     charts->addWidget(mView2, 1);
 
@@ -631,8 +641,8 @@ void PidTestPage::SB_valid_theoricalClick()
         mSeries[9 + k]->setVisible(shown[k] && speed);
         mSeries[4 + k]->setVisible(shown[k] && fft);
     }
+    // The position chart takes the page's height alone, or shares it with the spectrum.
     mView2->setVisible(fft);
-    mView1->setFixedHeight(fft ? 185 : 342);
     fit(mChart1, mAxisX1, mAxisY1, false);
     fit(mChart2, mAxisX2, mLogarithmic ? static_cast<QAbstractAxis*>(mAxisLog2) : mAxisY2, mLogarithmic);
 }

@@ -11,6 +11,7 @@
 #include "tfio.h"
 #include "tfmain_util.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -69,9 +70,20 @@ QsciScintilla* makeView(QWidget* parent, const char* name, bool tcl)
     v->setUtf8(true);
     v->setMarginLineNumbers(0, true);
     v->setMarginWidth(0, "00000000");
-    if (tcl) v->setLexer(new QsciLexerTCL(v));
+    const QFont font = CodeFont();
+    v->setFont(font);
+    v->setMarginsFont(font);
+    if (tcl) {
+        auto* lexer = new QsciLexerTCL(v);
+        lexer->setDefaultFont(font);
+        lexer->setFont(font);
+        v->setLexer(lexer);
+    }
     return v;
 }
+
+// Least width of a status-bar panel: the status texts get the most.
+int statusPanelWidth(int panel) { return panel == 4 ? 200 : 90; }
 
 QPushButton* makeButton(QWidget* parent, QLayout* layout, const char* name, const char* text)
 {
@@ -171,6 +183,13 @@ void TFmain::buildWidgets()
         lamps->addLayout(col);
     }
     lv->addWidget(mLampPanel);
+    mStatusColumn = new QWidget(mLeftPanel);
+    mStatusColumn->setObjectName("PanelStatusColumn");
+    mStatusColumn->setAttribute(Qt::WA_StyledBackground, true);
+    auto* sc = new QVBoxLayout(mStatusColumn);
+    sc->setContentsMargins(0, 4, 0, 0);
+    mStatusColumn->setVisible(false);
+    lv->addWidget(mStatusColumn);
     lv->addStretch(1);
     h->addWidget(mLeftPanel);
 
@@ -186,6 +205,7 @@ void TFmain::buildWidgets()
     mModel = new GCodeListModel(this);
     mList = new QListView(mTabGcode);
     mList->setObjectName("ListBox1");
+    mList->setFont(CodeFont());
     mList->setModel(mModel);
     mList->setUniformItemSizes(true);
     mList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -274,7 +294,7 @@ void TFmain::buildWidgets()
     for (int i = 0; i < 5; ++i) {
         mStatus[static_cast<std::size_t>(i)] = new QLabel(this);
         mStatus[static_cast<std::size_t>(i)]->setObjectName(QString("StatusPanel%1").arg(i));
-        mStatus[static_cast<std::size_t>(i)]->setMinimumWidth(i == 4 ? 200 : 90);
+        mStatus[static_cast<std::size_t>(i)]->setMinimumWidth(statusPanelWidth(i));
         statusBar()->addWidget(mStatus[static_cast<std::size_t>(i)], i == 4 ? 1 : 0);
     }
 
@@ -749,7 +769,9 @@ void TFmain::applyLayout(bool extended)
         mRightPanel->setVisible(true);
         mRightPanel->setEnabled(true);
         mSplitter->setVisible(true);
+        placeStatusPanels(true);
     } else {
+        placeStatusPanels(false);
         setMinimumSize(188, 638);
         setMaximumSize(188, 638);
         resize(188, 638);
@@ -763,6 +785,32 @@ void TFmain::applyLayout(bool extended)
         mRightPanel->setVisible(false);
         mSplitter->setVisible(false);
     }
+}
+
+void TFmain::placeStatusPanels(bool inStatusBar)
+{
+    QLayout* column = mStatusColumn->layout();
+    for (int i = 0; i < 5; ++i) {
+        QLabel* panel = mStatus[static_cast<std::size_t>(i)];
+        if (inStatusBar) {
+            if (panel->parentWidget() == statusBar()) continue;
+            column->removeWidget(panel);
+            panel->setWordWrap(false);
+            panel->setMinimumWidth(statusPanelWidth(i));
+            statusBar()->addWidget(panel, i == 4 ? 1 : 0);
+            panel->show();
+        } else {
+            if (panel->parentWidget() == mStatusColumn) continue;
+            statusBar()->removeWidget(panel);
+            panel->setParent(mStatusColumn);
+            panel->setMinimumWidth(0);
+            panel->setWordWrap(i == 4);
+            column->addWidget(panel);
+            panel->show();
+        }
+    }
+    mStatusColumn->setVisible(!inStatusBar);
+    statusBar()->setVisible(inStatusBar);
 }
 
 void TFmain::reduceLayout() { applyLayout(false); }
@@ -934,7 +982,9 @@ void TFmain::PollStatusColour(StatusColour colour)
 {
     static const char* kColours[] = {"red", "palette(button)", "yellow", "fuchsia", "blue", "silver", "navy"};
     const int i = static_cast<int>(colour);
-    statusBar()->setStyleSheet(QString("QStatusBar { background: %1; }").arg(kColours[i >= 0 && i < 7 ? i : 6]));
+    const char* c = kColours[i >= 0 && i < 7 ? i : 6];
+    statusBar()->setStyleSheet(QString("QStatusBar { background: %1; }").arg(c));
+    mStatusColumn->setStyleSheet(QString("QWidget#PanelStatusColumn { background: %1; }").arg(c));
 }
 
 void TFmain::PollLampLit(int lamp, bool lit)

@@ -320,6 +320,10 @@ private:
     QLabel* mFNote2 = nullptr;
     QWidget* mLampPanel = nullptr;
     std::array<QLabel*, 5> mStatus{};
+    // The reduced layout is too narrow for the status bar: its panels then stand one a line
+    // in the left panel.
+    QWidget* mStatusColumn = nullptr;
+    void placeStatusPanels(bool inStatusBar);
     QLineEdit* mPosSpeed = nullptr;
     QLineEdit* mWorkSpeed = nullptr;
     QLineEdit* mAccel = nullptr;

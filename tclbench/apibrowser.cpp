@@ -1,5 +1,6 @@
 #include "tclbench/apibrowser.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/language.h"
@@ -198,6 +199,7 @@ TFshowProcedure::TFshowProcedure(QWidget* parent, InsertText insert) : QDialog(p
             pane = memo;
         }
         pane->setObjectName(QString("Memo%1").arg(k + 1));
+        pane->setFont(CodeFont());
         grid->addWidget(label, (k / 3) * 2, k % 3);
         grid->addWidget(pane, (k / 3) * 2 + 1, k % 3);
     }

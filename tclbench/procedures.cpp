@@ -1,5 +1,6 @@
 #include "tclbench/procedures.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -291,6 +292,7 @@ TFsupprime::TFsupprime(QWidget* parent) : QDialog(parent)
     mMemo = new QPlainTextEdit(this);
     mMemo->setObjectName("Memo1");
     mMemo->setReadOnly(true);
+    mMemo->setFont(CodeFont());
     layout->addWidget(mMemo);
     auto* buttons = new QHBoxLayout;
     auto* yes = new QPushButton(QString::fromUtf8("Yes"), this);

@@ -8,6 +8,7 @@
 #include "tclsortftp.h"
 #include "tcltelnetpane.h"
 
+#include "app/appearance.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -67,6 +68,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSection = "Ftcl";
+// The editor's and the telnet pane's heights at a first opening.
+constexpr int kDefaultEditHeight = 440;
+constexpr int kTelnetPaneHeight = 110;
 
 const texts::Builtin kTexts[] = {
     {"stringbeforesave", "vous êtes sur le point de faire une sauvegarde"},
@@ -200,6 +204,7 @@ TFtcl::TFtcl(QWidget* parent) : QDialog(parent)
                                                       mBitBtn5, mBitBtn10})
         w->setEnabled(false);
     RegisterTranslatedWindow(texts::Family::Controller, this);
+    resize(1100, 720);
     RememberWindowPosition(this, true);
 }
 
@@ -304,7 +309,7 @@ void TFtcl::buildUi()
     mEditor->setObjectName("SynEdit1");
     mEditor->setUtf8(false);
     mLexer = new QsciLexerTCL(mEditor);
-    QFont font("Courier New", 10);
+    const QFont font = CodeFont();
     mLexer->setDefaultFont(font);
     mLexer->setFont(font);
     mLexer->setColor(Qt::blue, QsciLexerTCL::Comment);
@@ -429,6 +434,7 @@ void TFtcl::buildUi()
     connect(mButton1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
     mMemo1 = new TclTelnetPane(vsplit);
+    mMemo1->setFont(CodeFont());
     mMemo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mMemo1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
@@ -453,7 +459,11 @@ void TFtcl::buildUi()
                 ShowMsg(T("StringTclCannotSave") + " " + path.toStdString() + "§" + error);
         }
     });
-    vsplit->setStretchFactor(0, 3);
+    // A taller window is more room for the script; the controls and the telnet pane keep theirs.
+    vsplit->setStretchFactor(0, 1);
+    vsplit->setStretchFactor(1, 0);
+    vsplit->setStretchFactor(2, 0);
+    vsplit->setChildrenCollapsible(false);
 
     mStatus = new QStatusBar(this);
     mStatus->setObjectName("Statusbar");
@@ -570,8 +580,9 @@ void TFtcl::readSettings()
     }
     mTimer1->setInterval(backupPeriodMs());
     const long long editHeight = s ? s->readInteger(kSection, "edit height", 0) : 0;
-    if (auto* split = findChild<QSplitter*>("EditorSplitter"); split && editHeight > 0 && editHeight < 10000)
-        split->setSizes({int(editHeight), 150, 150});
+    if (auto* split = findChild<QSplitter*>("EditorSplitter"))
+        split->setSizes({editHeight > 0 && editHeight < 10000 ? int(editHeight) : kDefaultEditHeight,
+                         split->widget(1)->sizeHint().height(), kTelnetPaneHeight});
     applyLineNumbers();
     applyBold();
 }

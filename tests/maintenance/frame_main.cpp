@@ -6,9 +6,17 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include <fstream>
+
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A desktop-sized screen: the console's stored sizes fit it.
+    QTemporaryDir screenDir;
+    const std::string config = screenDir.path().toStdString() + "/screen.json";
+    std::ofstream(config) << "{\"screens\": [{\"name\": \"screen\", \"x\": 0, \"y\": 0, \"width\": 1920, "
+                             "\"height\": 1080, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}";
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.c_str());
     QApplication app(argc, argv);
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");

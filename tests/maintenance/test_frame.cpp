@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -256,6 +257,18 @@ TEST_F(FrameTest, SettingsReadAtCreationAndWrittenAtClose)
     EXPECT_EQ(ini.readString("FTP LOGIN", "PASS", ""), "pw2");
     EXPECT_EQ(ini.readInteger("FMain_KVX", "width", 0), 1100);
     EXPECT_EQ(ini.readInteger("FMain_KVX", "height", 0), 950);
+    // A size stored on a bigger screen is fitted to this one: the bottom buttons stay in sight.
+    ini.writeInteger("FMain_KVX", "height", 3000);
+    ini.writeInteger("FMain_KVX", "width", 4000);
+    {
+        TFmain_KVX w(nullptr);
+        w.show();
+        const QRect free = w.screen()->availableGeometry();
+        EXPECT_LE(w.width(), free.width());
+        EXPECT_LE(w.height(), free.height());
+        EXPECT_GE(w.height(), 700);
+        w.close();
+    }
     ini.writeInteger("MAIN", "MODE DETECTION", 5);
     ini.writeFloat("TCPIP", "MIN TIME OUT", 1.0);
     common().MinSocketTimeout.store(1.0);
