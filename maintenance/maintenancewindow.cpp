@@ -552,6 +552,14 @@ void TFmain_KVX::showEvent(QShowEvent* event)
     mClosing = false;
     gForm = this;
     FormShow();
+    // The page the window opens on is shown as much as one chosen later: a motion page reads
+    // and shows its positions again, the general page keeps the display off.
+    if (MaintenancePage* p = currentPage()) {
+        try {
+            p->pageShown();
+        } catch (...) {
+        }
+    }
 }
 
 void TFmain_KVX::FormShow()

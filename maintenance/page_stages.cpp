@@ -110,7 +110,11 @@ StagesPage::~StagesPage() = default;
 
 std::string StagesPage::localPath() const { return common().ProgramDir + "stages.ini"; }
 
-void StagesPage::TabSheet3Show() { fetchAndBuild(true); }
+void StagesPage::TabSheet3Show()
+{
+    mShownOnce = true;
+    fetchAndBuild(true);
+}
 
 void StagesPage::fetchAndBuild(bool ask)
 {
@@ -251,9 +255,11 @@ void StagesPage::ComboBox14Change()
     fetchAndBuild(false);
 }
 
-void StagesPage::TabSheet3Hide()
+void StagesPage::TabSheet3Hide() { saveSettings(context().settings()); }
+
+void StagesPage::saveSettings(IniFile& settings)
 {
-    IniFile& settings = context().settings();
+    if (!mShownOnce) return;
     for (int col = 0; col < mStringGrid4->columnCount(); ++col)
         settings.writeInteger("GRID PARAM COL WIDTH", num::integer(col), mStringGrid4->columnWidth(col));
 }

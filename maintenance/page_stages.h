@@ -24,6 +24,8 @@ public:
 
     void pageShown() override { TabSheet3Show(); }
     void pageHidden() override { TabSheet3Hide(); }
+    // The window closed on this page: its column widths are kept as when the page is left.
+    void saveSettings(IniFile& ini) override;
 
     void TabSheet3Show();
     void TabSheet3Hide();
@@ -54,6 +56,7 @@ private:
     std::vector<std::string> mStages;
     std::vector<std::string> mRowKeys;
     bool mFilling = false;
+    bool mShownOnce = false;  // the grid holds the columns of a file
 };
 
 void registerStagesTexts();

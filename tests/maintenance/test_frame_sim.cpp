@@ -321,6 +321,29 @@ TEST_F(FrameSimTest, PositionDisplayRunsWhileAMotionPageIsShown)
     link::JoinFinishedWorkers(true);
 }
 
+// Closed on a motion page and opened again: the page reads and shows its positions again.
+TEST_F(FrameSimTest, ReopenedOnAMotionPageThePositionDisplayRunsAgain)
+{
+    auto* probe = dynamic_cast<PositionProbe*>(window->page("TSXY"));
+    ASSERT_NE(probe, nullptr);
+    window->show();
+    window->pageControl()->setCurrentWidget(probe);
+    ASSERT_TRUE(window->positionReadingOn());
+    QTest::mouseClick(child<QWidget>("Button3"), Qt::LeftButton);
+    ASSERT_FALSE(window->positionReadingOn());
+    link::JoinFinishedWorkers(true);
+
+    sSim->setPositions("GROUP2", {2.5, 4.0});
+    probe->shown.clear();
+    window->show();
+    EXPECT_EQ(window->pageControl()->currentWidget(), probe);
+    EXPECT_TRUE(window->positionReadingOn());
+    EXPECT_TRUE(window->positionTimer()->isActive());
+    EXPECT_TRUE(waitFor([&] { return probe->shown == std::vector<double>{2.5, 4.0}; }));
+    window->close();
+    link::JoinFinishedWorkers(true);
+}
+
 TEST_F(FrameSimTest, GroupStatusReachesEveryPage)
 {
     auto* probe = dynamic_cast<PositionProbe*>(window->page("TSXY"));

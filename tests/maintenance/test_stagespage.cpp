@@ -91,6 +91,32 @@ TEST_F(StagesPageSim, EditAddAndUploadKeepOtherBytes)
     sim().writeFile("Config/stages.ini", original);
 }
 
+// The widths the user gave the columns are kept when the page is left and when the window
+// closes on it; a page never shown writes none.
+TEST_F(StagesPageSim, ColumnWidthsAreKeptWhenLeftOrClosed)
+{
+    const std::string original = sim().readFile("Config/stages.ini");
+    sim().writeFile("Config/stages.ini", kStages);
+    ASSERT_TRUE(link::ConnectController(true));
+    {
+        StagesPage unseen(ctx, nullptr);
+        unseen.saveSettings(ctx.settings());
+        EXPECT_FALSE(ctx.settings().sectionExists("GRID PARAM COL WIDTH"));
+    }
+    StagesPage page(ctx, nullptr);
+    page.TabSheet3Show();
+    page.grid()->setColumnWidth(1, 140);
+    page.saveSettings(ctx.settings());  // what the window does as it closes
+    EXPECT_EQ(ctx.settings().readInteger("GRID PARAM COL WIDTH", "0", 0), 150);
+    EXPECT_EQ(ctx.settings().readInteger("GRID PARAM COL WIDTH", "1", 0), 140);
+    page.grid()->setColumnWidth(2, 90);
+    page.TabSheet3Hide();
+    EXPECT_EQ(ctx.settings().readInteger("GRID PARAM COL WIDTH", "2", 0), 90);
+    page.TabSheet3Show();
+    EXPECT_EQ(page.grid()->columnWidth(1), 140);
+    sim().writeFile("Config/stages.ini", original);
+}
+
 TEST_F(StagesPageSim, RefusedUploadIsReported)
 {
     answer = MrNo;
