@@ -5,6 +5,9 @@
 #include "transfer.h"
 #include "workers.h"
 
+#include "apiwire.h"
+#include "linktexts.h"
+
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/fileutil.h"
@@ -53,9 +56,32 @@ int call(double timeoutSeconds, bool take, const std::function<int(int)>& body)
         code = body(socket);
     } catch (const std::exception&) {
     }
+    // A reply cut by the time-out may have given a code (and some outputs) of its head only.
+    if (code == 0 && RequestPending(socket)) code = api::kErrorEmptyReply;
     ReleaseSocket(socket);
     return code;
 }
+
+// No connection, or no whole reply: whether the controller acted is not known.
+bool linkFailure(int code) { return code == api::kErrorNoSocket || code == api::kErrorEmptyReply; }
+
+std::string why(int code)
+{
+    if (code == api::kErrorNoSocket) return "no connection to the controller";
+    if (code == api::kErrorEmptyReply) return "no reply from the controller";
+    return "error " + num::integer(code);
+}
+
+std::string point(const std::array<double, 8>& t, int count)
+{
+    static const char* kAxes[3] = {"X", "Y", "Z"};
+    std::string out;
+    for (int a = 0; a < count && a < 3; ++a)
+        out += std::string(a ? " " : "") + kAxes[a] + num::fixed(t[static_cast<std::size_t>(a)], 4);
+    return out;
+}
+
+constexpr const char* kStopped = "Direct execution stopped: ";
 
 }  // namespace
 
@@ -70,6 +96,8 @@ void DirectExec::setConfig(const MachineConfig& config)
 {
     std::lock_guard<std::mutex> lock(mMutex);
     mConfig = config;
+    mJobFailed.store(false);
+    mGroupChecked = false;
 }
 
 void DirectExec::setControls(DirectControls controls)
@@ -84,14 +112,39 @@ MachineConfig DirectExec::config() const
     return mConfig;
 }
 
+DirectControls DirectExec::controls() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mControls;
+}
+
 bool DirectExec::stopped() const
 {
+    if (mJobFailed.load()) return true;
     std::atomic<int>* abort = nullptr;
     {
         std::lock_guard<std::mutex> lock(mMutex);
         abort = mControls.AbortRequested;
     }
     return common().StopRequested.load() != 0 || (abort && abort->load() != 0);
+}
+
+void DirectExec::note(const std::string& text) const
+{
+    const DirectControls c = controls();
+    if (c.Report) c.Report(text, false);
+    else logLine(text);
+}
+
+void DirectExec::stopJob(const std::string& text)
+{
+    // Said once: the first failure is the one that explains the stop.
+    if (mJobFailed.exchange(true)) return;
+    const DirectControls c = controls();
+    // The conversion ends at its next line.
+    if (c.AbortRequested) c.AbortRequested->store(1);
+    if (c.Report) c.Report(text, true);
+    else logLine(text);
 }
 
 std::string DirectExec::positioner(int axis, const MachineConfig& c) const
@@ -101,6 +154,8 @@ std::string DirectExec::positioner(int axis, const MachineConfig& c) const
 
 int DirectExec::ChangeAxisSpeed(int axis, double speed)
 {
+    // A stopped job sends no more speeds for the moves it no longer makes.
+    if (stopped()) return 0;
     const MachineConfig c = config();
     const std::string name = positioner(axis, c);
     return call(1.0, true, [&](int s) {
@@ -132,19 +187,45 @@ bool DirectExec::ReadPositionerVelocities(std::array<double, 3>& velocities)
 
 int DirectExec::EnsureGroupReady()
 {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mGroupChecked) return 0;
+    }
     const std::string group = config().GroupName;
     int status = 0;
-    const int code = call(1.0, false, [&](int s) { return api::GroupStatusGet(s, group, status); });
-    if (code != 0) return code;
-    if (GroupStatusReady(status)) return 0;
-    if (status != 42) {
-        if (status > 9) {
-            // Moving, disabled or in jog: stop it first, as the job road's "Init" does.
-            if (const int e = call(1.0, true, [](int s) { return api::KillAll(s); })) return e;
-        }
-        if (const int e = call(60.0, false, [&](int s) { return api::GroupInitialize(s, group); })) return e;
+    int code = call(1.0, false, [&](int s) { return api::GroupStatusGet(s, group, status); });
+    if (code != 0) {
+        stopJob(kStopped + std::string("the status of ") + group + " could not be read (" + why(code) + ")");
+        return code;
     }
-    return call(60.0, false, [&](int s) { return api::GroupHomeSearch(s, group); });
+    if (!GroupStatusReady(status)) {
+        const bool initialised = status == 42;
+        if (status >= 10 && !initialised) {
+            // Disabled, in jog, moving: killing and homing it would move a machine that may be
+            // homed already; that is for the user to decide.
+            stopJob(kStopped + group + " is not ready (status " + num::integer(status) + ")");
+            return kGroupNotReady;
+        }
+        note(group + (initialised ? " not homed (status " : " not initialised (status ") + num::integer(status) +
+             (initialised ? "): home search" : "): initialisation and home search"));
+        std::string step = "GroupInitialize";
+        code = call(60.0, false, [&](int s) {
+            if (!initialised) {
+                int e = api::GroupInitialize(s, group);
+                if (e == 0 && RequestPending(s)) e = api::kErrorEmptyReply;
+                if (e != 0) return e;
+            }
+            step = "GroupHomeSearch";
+            return api::GroupHomeSearch(s, group);
+        });
+        if (code != 0) {
+            stopJob(kStopped + step + " of " + group + " failed (" + why(code) + ")");
+            return code;
+        }
+    }
+    std::lock_guard<std::mutex> lock(mMutex);
+    mGroupChecked = true;
+    return 0;
 }
 
 int DirectExec::SetToolOutput(bool active)
@@ -162,14 +243,19 @@ int DirectExec::SetDigitalOutput(int gpio, unsigned mask, unsigned value)
 int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<bool, 3>& moves, bool working,
                              double speed)
 {
+    // After STOP, Abort or a failed step nothing moves any more (the conversion still flushes
+    // what it held back).
+    if (stopped()) return 0;
     const MachineConfig c = config();
-    if (const int e = EnsureGroupReady()) return e;
+    if (EnsureGroupReady() != 0) return 0;
     SetToolOutput(working);
     const int axes = c.XYGroupOnly ? 2 : 3;
     for (int a = 0; a < axes; ++a) {
+        // A speed the controller did not take: said, and the move goes on at the speed it has.
         if (const int e = ChangeAxisSpeed(a, speed)) {
-            if (working) SetToolOutput(false);
-            return e;
+            const DirectControls ctl = controls();
+            if (ctl.Report) ctl.Report("Error " + num::integer(e), true);
+            break;
         }
     }
     const int count = std::clamp(c.GroupAxisCount, 1, 8);
@@ -177,12 +263,16 @@ int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<
     const int read = call(1.0, true, [&](int s) {
         return api::GroupPositionCurrentGet(s, c.GroupName, std::span<double>(targets.data(), static_cast<std::size_t>(count)));
     });
-    if (read != 0) {
-        if (working) SetToolOutput(false);
-        return read;
-    }
     for (int a = 0; a < axes && a < count; ++a)
         if (moves[static_cast<std::size_t>(a)]) targets[static_cast<std::size_t>(a)] = end[static_cast<std::size_t>(a)];
+    if (read != 0) {
+        // The axes that do not move would go to a guess: the move is not sent, and the job
+        // cannot go on from a point it does not know.
+        if (working) SetToolOutput(false);
+        stopJob(kStopped + std::string("the position of ") + c.GroupName + " could not be read (" + why(read) +
+                "); the move to " + point(targets, std::min(axes, count)) + " was not sent");
+        return 0;
+    }
 
     SetThreadGroupName(c.GroupName);
     MoveAbsShared& m = moveAbsShared();
@@ -197,30 +287,39 @@ int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<
     waitUntil([&] { return m.MoveAbsRunning.load() == 0; }, 20);
     const int error = m.MoveAbsError.load();
     if (working) SetToolOutput(false);
-    DirectControls controls;
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        controls = mControls;
+    const DirectControls ctl = controls();
+    if (ctl.TrimExecutedPath) ctl.TrimExecutedPath(false);
+    if (linkFailure(error)) {
+        stopJob(kStopped + std::string("the move of ") + c.GroupName + " to " + point(targets, std::min(axes, count)) +
+                " got " + why(error));
+        return 0;
     }
-    if (controls.TrimExecutedPath) controls.TrimExecutedPath(false);
     return error;
 }
 
 int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
 {
+    if (stopped()) return 0;
     const MachineConfig c = config();
     const std::string localDir = common().ProgramDir + "TMP/";
     std::string err;
     std::error_code ec;
     std::filesystem::create_directories(localDir, ec);
-    if (!WriteFileAtomic(localDir + fileName, fileText, &err)) return api::kErrorBadInput;
+    if (!WriteFileAtomic(localDir + fileName, fileText, &err)) {
+        stopJob(kStopped + err);
+        return 0;
+    }
     bool sent = false;
     // The transfer session belongs to the GUI thread.
     onGui([&] {
         sent = ChangeControllerDir(common().RemoteTrajectoriesDir, localDir) && PutFile(fileName, fileName, false);
     });
-    if (!sent) return api::kErrorNoSocket;
-    if (const int e = EnsureGroupReady()) return e;
+    if (!sent) {
+        // The run would not be the one just converted (or none): the next one would start elsewhere.
+        stopJob(kStopped + fileName + " could not be put into the controller's trajectory folder");
+        return 0;
+    }
+    if (EnsureGroupReady() != 0) return 0;
 
     SetToolOutput(true);
     SetThreadGroupName(c.GroupName);
@@ -233,12 +332,12 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
     waitUntil([&] { return done.load() != 0; }, 20);
     worker.join();
     SetToolOutput(false);
-    DirectControls controls;
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        controls = mControls;
+    const DirectControls ctl = controls();
+    if (ctl.TrimExecutedPath) ctl.TrimExecutedPath(true);
+    if (linkFailure(error.load())) {
+        stopJob(kStopped + fileName + " on " + c.GroupName + " got " + why(error.load()));
+        return 0;
     }
-    if (controls.TrimExecutedPath) controls.TrimExecutedPath(true);
     return error.load();
 }
 
@@ -250,15 +349,11 @@ void DirectExec::Wait(int milliseconds)
 
 void DirectExec::WaitNextBlock()
 {
-    DirectControls controls;
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        controls = mControls;
-    }
-    if (!controls.BlockByBlock || !controls.BlockByBlock() || !controls.NextBlockRequested) return;
-    controls.NextBlockRequested->store(0);
-    if (controls.EnableNext) controls.EnableNext(true);
-    waitUntil([&] { return controls.NextBlockRequested->load() != 0 || stopped(); }, 10);
+    const DirectControls c = controls();
+    if (!c.BlockByBlock || !c.BlockByBlock() || !c.NextBlockRequested) return;
+    c.NextBlockRequested->store(0);
+    if (c.EnableNext) c.EnableNext(true);
+    waitUntil([&] { return c.NextBlockRequested->load() != 0 || stopped(); }, 10);
 }
 
 }  // namespace mvx::link

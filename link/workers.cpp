@@ -174,6 +174,8 @@ void moveBody(Rec& rec, bool absolute)
 {
     const int index = GetSocket(3600);
     if (index < 0) {
+        // Nothing was sent: the creator must not take the move as done.
+        if constexpr (std::is_same_v<Rec, MoveAbsShared>) rec.MoveAbsError.store(api::kErrorNoSocket);
         if (debug()) showMessage(texts::get(absolute ? "stringnosocketabsolute" : "stringnosocketrelative"));
         return;
     }

@@ -11,6 +11,12 @@
 
 namespace mvx {
 
+// How a script run went.
+struct ScriptOutcome {
+    bool Sent = false;   // the request reached the controller's connection: the script may have run
+    std::string Answer;  // the script's answer text (its return value), or an error code as text
+};
+
 class JobLink {
 public:
     virtual ~JobLink() = default;
@@ -23,8 +29,9 @@ public:
     // Controller calls; 0 is success, anything else the controller's code (negative: no
     // connection or no reply).
     virtual int KillAll() = 0;
-    virtual int GroupInitialize(const std::string& group) = 0;
-    virtual int GroupHomeSearch(const std::string& group) = 0;
+    // KillAll, GroupInitialize and GroupHomeSearch of `group` over one connection; the first
+    // call that fails ends it, and `step` names that call.
+    virtual int InitialiseGroup(const std::string& group, std::string& step) = 0;
     virtual int MultipleAxesPVTVerification(const std::string& group, const std::string& file) = 0;
     // One pooled connection kept for a series of calls (the check of every PVT file), taken
     // with a reply time-out of `timeoutSeconds`; the PVT check then uses it. False when none is
@@ -34,9 +41,9 @@ public:
     // The controller's text of an error code.
     virtual std::string ErrorString(int code) = 0;
 
-    // Runs `file` as task `task`; the answer text of the script (its return value).
-    virtual std::string ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
-                                      const std::atomic<int>& stop) = 0;
+    // Runs `file` as task `task`.
+    virtual ScriptOutcome ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
+                                        const std::atomic<int>& stop) = 0;
 };
 
 }  // namespace mvx

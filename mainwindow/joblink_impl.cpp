@@ -2,6 +2,7 @@
 
 #include "app/common.h"
 #include "link/api.h"
+#include "link/apiwire.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"
 #include "tclbench/scriptexec.h"
@@ -11,6 +12,9 @@
 
 namespace mvx {
 namespace {
+
+// The init's one connection: long enough for a home search.
+constexpr double kInitTimeoutSeconds = 60.0;
 
 // One controller call on its own pooled connection, off the GUI thread.
 int onConnection(double timeoutSeconds, bool markIncomplete, const std::function<int(int)>& call)
@@ -77,14 +81,29 @@ int JobLinkImpl::KillAll()
     return code;
 }
 
-int JobLinkImpl::GroupInitialize(const std::string& group)
+int JobLinkImpl::InitialiseGroup(const std::string& group, std::string& step)
 {
-    return onConnection(60.0, true, [&](int s) { return api::GroupInitialize(s, group); });
-}
-
-int JobLinkImpl::GroupHomeSearch(const std::string& group)
-{
-    return onConnection(60.0, true, [&](int s) { return api::GroupHomeSearch(s, group); });
+    struct Call {
+        const char* name;
+        int (*fn)(int, const std::string&);
+    };
+    static constexpr Call kCalls[] = {
+        {"KillAll", [](int s, const std::string&) { return api::KillAll(s); }},
+        {"GroupInitialize", [](int s, const std::string& g) { return api::GroupInitialize(s, g); }},
+        {"GroupHomeSearch", [](int s, const std::string& g) { return api::GroupHomeSearch(s, g); }},
+    };
+    step = kCalls[0].name;
+    return onConnection(kInitTimeoutSeconds, true, [&](int s) {
+        for (const Call& c : kCalls) {
+            step = c.name;
+            int code = c.fn(s, group);
+            // A reply still on its way would be read as the next call's: the connection goes
+            // to the drain instead.
+            if (code == 0 && link::RequestPending(s)) code = api::kErrorEmptyReply;
+            if (code != 0) return code;
+        }
+        return 0;
+    });
 }
 
 int JobLinkImpl::MultipleAxesPVTVerification(const std::string& group, const std::string& file)
@@ -134,8 +153,8 @@ std::shared_ptr<tclbench::ScriptRun> JobLinkImpl::lastRun() const
     return mRun;
 }
 
-std::string JobLinkImpl::ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
-                                       const std::atomic<int>& stop)
+ScriptOutcome JobLinkImpl::ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
+                                         const std::atomic<int>& stop)
 {
     tclbench::ScriptRequest rq;
     rq.ScriptFile = file;
@@ -144,16 +163,23 @@ std::string JobLinkImpl::ExecuteScript(const std::string& file, const std::strin
     // The settings file belongs to the GUI thread: read the delay there, before the start.
     tclbench::RunOnGuiThread([&] { rq.MaxScriptDelayMs = tclbench::ReadMaxScriptDelay(); });
     std::shared_ptr<tclbench::ScriptRun> run = tclbench::ExeTCL::Start(rq);
-    if (run->Snapshot().Refused) return num::integer(api::kErrorBadInput);
+    ScriptOutcome out;
+    if (run->Snapshot().Refused) {
+        out.Answer = num::integer(api::kErrorBadInput);
+        return out;
+    }
     {
         std::lock_guard<std::mutex> lock(mMutex);
         mRun = run;
     }
     tclbench::WaitScript(*run, stop);
     const tclbench::ScriptResult r = run->Snapshot();
-    if (!r.Finished) return {};
-    if (r.ErrorCode != 0 && r.ErrorCode != 1 && blank(r.ScriptAnswer)) return num::integer(r.ErrorCode);
-    return r.ScriptAnswer;
+    // Stopped while the worker waits: the request went out unless the worker had no connection.
+    out.Sent = !r.Finished || r.Sent;
+    if (!r.Finished) return out;
+    if (r.ErrorCode != 0 && r.ErrorCode != 1 && blank(r.ScriptAnswer)) out.Answer = num::integer(r.ErrorCode);
+    else out.Answer = r.ScriptAnswer;
+    return out;
 }
 
 }  // namespace mvx

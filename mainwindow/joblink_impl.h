@@ -27,8 +27,8 @@ public:
     // Also ends the task of a script run that is still alive: stopping the motions alone would
     // let the script go on with its next move.
     int KillAll() override;
-    int GroupInitialize(const std::string& group) override;
-    int GroupHomeSearch(const std::string& group) override;
+    // One connection with a 60 s reply time-out for the three calls, marked not complete.
+    int InitialiseGroup(const std::string& group, std::string& step) override;
     int MultipleAxesPVTVerification(const std::string& group, const std::string& file) override;
     bool HoldConnection(double timeoutSeconds) override;
     void ReleaseHeldConnection() override;
@@ -36,8 +36,8 @@ public:
 
     // The answer on success; on a failure whose answer holds nothing, the error code as text,
     // so the caller reports the controller's text for it rather than an empty result.
-    std::string ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
-                              const std::atomic<int>& stop) override;
+    ScriptOutcome ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
+                                const std::atomic<int>& stop) override;
 
     // The last run (null before the first).
     std::shared_ptr<tclbench::ScriptRun> lastRun() const;

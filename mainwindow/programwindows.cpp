@@ -112,6 +112,7 @@ void createDirectExecutor(TFmain* main)
     };
     controls.NextBlockRequested = &main->nextBlockFlag();
     controls.AbortRequested = &main->abortFlag();
+    controls.Report = [main](const std::string& text, bool failure) { main->reportFromWorker(text, failure); };
     gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, std::move(controls));
     main->setDirectExecutor(gDirect.get());
     main->setBeforeConversionHook([](const MachineConfig& c) { gDirect->setConfig(c); });
@@ -231,10 +232,7 @@ bool connectController()
     // controller part of a tick also waits for the activation to read the group.
     if (PositionPoll* poll = gMain->poll()) poll->start(gMain->settings().EncoderPeriod);
     // The remote port opens only now, so no command arrives before the controller is known.
-    gMain->setServerHook([](bool active, int port) {
-        if (active) gServer->activate(static_cast<quint16>(port));
-        else gServer->deactivate();
-    });
+    gMain->setRemoteServer(gServer);
     return usable;
 }
 

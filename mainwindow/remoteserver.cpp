@@ -2,8 +2,6 @@
 
 #include "jobcontrol.h"
 
-#include "app/dialogs.h"
-#include "app/inifile.h"
 #include "translator/numtext.h"
 
 #include <QTcpServer>
@@ -104,40 +102,19 @@ bool RemoteServer::isActive() const { return mServer->isListening(); }
 
 quint16 RemoteServer::serverPort() const { return mServer->serverPort(); }
 
-quint16 RemoteServer::PortFromSettings(const IniFile* ini)
-{
-    if (!ini) return kDefaultPort;
-    const long long port = ini->readInteger("TCP-IP server", "PORT", kDefaultPort);
-    return port >= 1 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
-}
-
-bool RemoteServer::ActiveFromSettings(const IniFile* ini)
-{
-    return ini ? ini->readBool("TCP-IP server", "Active", true) : true;
-}
-
-void RemoteServer::setActiveFromMenu(bool on, IniFile* ini)
-{
-    if (on) activate(PortFromSettings(ini));
-    else deactivate();
-    if (ini) ini->writeBool("TCP-IP server", "Active", on);
-}
-
-bool RemoteServer::AskPort(IniFile* ini)
-{
-    std::string value = num::integer(PortFromSettings(ini));
-    if (!InputQueryDialog("TCP-IP SERVER", "Port used by server : ", value)) return false;
-    const std::optional<long long> port = num::parseIntStrict(value);
-    if (!port || *port < 1 || *port > 65535 || !ini) return false;
-    return ini->writeInteger("TCP-IP SERVER", "PORT", *port);
-}
+QHostAddress RemoteServer::serverAddress() const { return mServer->serverAddress(); }
 
 void RemoteServer::onNewConnection()
 {
     while (QTcpSocket* client = mServer->nextPendingConnection()) {
         client->setParent(this);
         auto* input = new ClientInput(client);
-        mLastPeer = client->peerAddress().toString();
+        // A client on IPv4 reaches the dual-stack listener as a mapped address: shown as IPv4.
+        QHostAddress peer = client->peerAddress();
+        bool v4 = false;
+        const quint32 address = peer.toIPv4Address(&v4);
+        if (v4) peer = QHostAddress(address);
+        mLastPeer = peer.toString();
         status("Connected to " + mLastPeer.toStdString());
         connect(client, &QTcpSocket::readyRead, this, [this, client] {
             try {
@@ -177,6 +154,7 @@ void RemoteServer::takeCommands(QTcpSocket* client, bool flushPartial)
     ClientInput* input = inputOf(client);
     if (!input) return;
     QByteArray& buf = input->buffer;
+    std::vector<std::string> texts;
     for (;;) {
         qsizetype end = -1;
         for (qsizetype i = 0; i < buf.size(); ++i)
@@ -185,7 +163,7 @@ void RemoteServer::takeCommands(QTcpSocket* client, bool flushPartial)
                 break;
             }
         if (end < 0) break;
-        const std::string line(buf.constData(), static_cast<std::size_t>(end));
+        std::string line(buf.constData(), static_cast<std::size_t>(end));
         qsizetype next = end + 1;
         if (buf[end] == '\r' && next < buf.size() && buf[next] == '\n') ++next;
         buf.remove(0, next);
@@ -193,79 +171,64 @@ void RemoteServer::takeCommands(QTcpSocket* client, bool flushPartial)
             input->discarding = false;  // end of an over-long text already answered
             continue;
         }
-        if (!trimmed(line).empty()) enqueue(client, line);
+        if (!trimmed(line).empty()) texts.push_back(std::move(line));
     }
     if (static_cast<std::size_t>(buf.size()) > kMaxCommandLength) {
         // Answered once (refused), the rest up to the next line end is dropped.
-        if (!input->discarding) enqueue(client, std::string(buf.constData(), kMaxCommandLength + 1));
+        if (!input->discarding) texts.emplace_back(buf.constData(), kMaxCommandLength + 1);
         input->discarding = true;
         buf.clear();
     }
     if (flushPartial) {
         // The chunk has ended: what is left is one command (or the tail of a refused one).
-        const std::string text(buf.constData(), static_cast<std::size_t>(buf.size()));
+        std::string text(buf.constData(), static_cast<std::size_t>(buf.size()));
         buf.clear();
         if (input->discarding) input->discarding = false;
-        else if (!trimmed(text).empty()) enqueue(client, text);
+        else if (!trimmed(text).empty()) texts.push_back(std::move(text));
     }
-}
+    if (texts.empty()) return;
 
-void RemoteServer::enqueue(QTcpSocket* client, std::string text)
-{
-    Pending p{QPointer<QTcpSocket>(client), std::move(text)};
-    if (Parse(p.text).word == Word::Stop) {
-        // Not behind a running EXECUTE or DRAW: that one is waiting for exactly this.
-        QTimer::singleShot(0, this, [this, p] {
-            try {
-                runNow(p);
-            } catch (...) {
-            }
-        });
-        return;
+    // Beyond the bound a text is refused at once; a STOP never is (it costs nothing to join).
+    std::vector<std::string> kept;
+    kept.reserve(std::min(texts.size(), kMaxPending));
+    for (std::string& t : texts) {
+        const Parsed parsed = Parse(t);
+        if (kept.size() < kMaxPending || parsed.word == Word::Stop) {
+            kept.push_back(std::move(t));
+            continue;
+        }
+        reply(QPointer<QTcpSocket>(client),
+              parsed.word == Word::None ? std::string("NOT DONE") : std::string(WordText(parsed.word)) + " FAILED");
     }
-    if (mQueue.size() >= kMaxPending) {
-        const Parsed parsed = Parse(p.text);
-        reply(p.client, parsed.word == Word::None ? std::string("NOT DONE") : std::string(WordText(parsed.word)) + " FAILED");
-        return;
-    }
-    mQueue.push_back(std::move(p));
-    QTimer::singleShot(0, this, [this] {
+    QPointer<QTcpSocket> who(client);
+    QTimer::singleShot(0, this, [this, who, kept = std::move(kept)]() mutable {
         try {
-            processQueue();
+            runArrival(who, std::move(kept));
         } catch (...) {
         }
     });
 }
 
-void RemoteServer::processQueue()
+void RemoteServer::runArrival(const QPointer<QTcpSocket>& client, std::vector<std::string> texts)
 {
-    if (mBusy) return;  // the running command's loop picks up the rest when it ends
     QPointer<RemoteServer> self(this);
-    while (self && !mQueue.empty()) {
-        Pending p = std::move(mQueue.front());
-        mQueue.pop_front();
-        mBusy = true;
+    for (std::size_t i = 0; i < texts.size() && self;) {
+        // STOP texts that follow each other are one stop: their senders asked for the same thing.
+        std::size_t n = 1;
+        if (Parse(texts[i]).word == Word::Stop)
+            while (i + n < texts.size() && Parse(texts[i + n]).word == Word::Stop) ++n;
         std::string answer;
         try {
-            answer = runCommand(p.text);
+            answer = runCommand(texts[i]);
         } catch (...) {
-            answer = "NOT DONE";
+            const Parsed p = Parse(texts[i]);
+            answer = p.word == Word::None ? std::string("NOT DONE") : std::string(WordText(p.word)) + " FAILED";
         }
+        // A command may wait with events dispatched; the window may have closed meanwhile.
         if (!self) return;
-        mBusy = false;
-        reply(p.client, answer);
+        for (std::size_t k = 0; k < n; ++k) reply(client, answer);
+        i += n;
     }
-}
-
-void RemoteServer::runNow(Pending p)
-{
-    std::string answer;
-    try {
-        answer = runCommand(p.text);
-    } catch (...) {
-        answer = "STOP FAILED";
-    }
-    reply(p.client, answer);
 }
 
 void RemoteServer::reply(const QPointer<QTcpSocket>& client, const std::string& text)

@@ -6,17 +6,23 @@
 // A command is the first word of the text, case ignored. A text ends at a line end, or, without
 // one, when nothing more arrived for a moment (a client that sends bare chunks).
 //
-// Thread: GUI thread only. Commands never run inside the socket's read handler: they are queued
-// and run one after the other from the event loop. STOP is not queued behind a running command:
-// it runs at once, so a STOP that arrives while EXECUTE or DRAW waits for its job ends that job.
+// It is an interface for another program: it listens on every interface of the machine.
+//
+// Thread: GUI thread only. Commands never run inside the socket's read handler (the socket would
+// not report more data until it returned): the texts that arrived together are handed to the
+// event loop and run there one after the other. A command is taken as soon as it arrives, also
+// while an earlier one (EXECUTE, DRAW) waits for its job: the window refuses a second job step
+// at once, and answers the others (HELLO, 3D, STOP) at once. Texts that arrived together behind
+// a waiting command wait for it, at most kMaxPending of them. STOP texts that arrived together
+// are one stop: one kill for all of them, each answered.
 
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
-#include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -24,7 +30,6 @@ class QTimer;
 
 namespace mvx {
 
-class IniFile;
 class JobControl;
 
 class RemoteServer : public QObject {
@@ -35,30 +40,22 @@ public:
     static constexpr std::size_t kMaxCommandLength = 1024;
     // Longest file name after READ or DRAW.
     static constexpr std::size_t kMaxFileNameLength = 255;
-    // Commands waiting behind a running one; more are refused without being run.
+    // Texts of one arrival waiting behind a running one; more are refused without being run.
     static constexpr std::size_t kMaxPending = 256;
 
     explicit RemoteServer(JobControl& job, QObject* parent = nullptr);
     ~RemoteServer() override;
 
-    // Listens on `port` of `address` (loopback unless the caller says otherwise). False, with
-    // status "Server error", when the port cannot be bound.
-    bool activate(quint16 port, const QHostAddress& address = QHostAddress::LocalHost);
+    // Listens on `port` of `address` (every interface unless the caller says otherwise). False,
+    // with status "Server error", when the port cannot be bound.
+    bool activate(quint16 port, const QHostAddress& address = QHostAddress::Any);
     // Stops listening and closes every client.
     void deactivate();
     bool isActive() const;
     quint16 serverPort() const;
+    QHostAddress serverAddress() const;
     // Peer address of the last accepted client.
     const QString& lastPeer() const noexcept { return mLastPeer; }
-
-    // Settings: "TCP-IP server"/"PORT" (default 8000) and "Active" (default true).
-    static quint16 PortFromSettings(const IniFile* ini);
-    static bool ActiveFromSettings(const IniFile* ini);
-    // Menu "Serveur TCP-IP": (de)activates on the port of the settings and writes "Active".
-    void setActiveFromMenu(bool on, IniFile* ini);
-    // Menu "Server port": asks a port; an integer 1..65535 is written to "TCP-IP SERVER"/"PORT"
-    // and used from the next activation. True when stored.
-    static bool AskPort(IniFile* ini);
 
     // The reply to one command text; runs the job operation. Public for the window's own use
     // (and tests); the network path calls it from the event loop only.
@@ -78,24 +75,17 @@ public:
     static std::string CheckedFileName(std::string_view argument);
 
 private:
-    struct Pending {
-        QPointer<QTcpSocket> client;
-        std::string text;
-    };
     void onNewConnection();
     void onReadyRead(QTcpSocket* client);
     void takeCommands(QTcpSocket* client, bool flushPartial);
-    void enqueue(QTcpSocket* client, std::string text);
-    void processQueue();
-    void runNow(Pending p);
+    // Runs the texts of one arrival in order (from the event loop).
+    void runArrival(const QPointer<QTcpSocket>& client, std::vector<std::string> texts);
     void reply(const QPointer<QTcpSocket>& client, const std::string& text);
     void status(const std::string& text);
 
     JobControl& mJob;
     QTcpServer* mServer = nullptr;
     QString mLastPeer;
-    std::deque<Pending> mQueue;
-    bool mBusy = false;
 };
 
 }  // namespace mvx

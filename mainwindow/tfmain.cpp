@@ -10,6 +10,7 @@
 #include "tfaxes.h"
 #include "tfio.h"
 #include "tfmain_util.h"
+#include "remoteserver.h"
 
 #include "app/appearance.h"
 #include "app/common.h"
@@ -17,6 +18,7 @@
 #include "app/fileutil.h"
 #include "app/inifile.h"
 #include "app/language.h"
+#include "link/linktexts.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
 #include "translator/scttraject.h"
@@ -40,11 +42,13 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -482,10 +486,10 @@ void TFmain::setView3D(QWidget* widget, JobView3D* view)
     if (widget) mTab3D->layout()->addWidget(widget);
 }
 
-void TFmain::setServerHook(std::function<void(bool, int)> hook)
+void TFmain::setRemoteServer(RemoteServer* server)
 {
-    mServerHook = std::move(hook);
-    if (mServerHook) mServerHook(mSet.ServerActive, mSet.ServerPort);
+    mServer = server;
+    if (mServer && mSet.ServerActive) mServer->activate(static_cast<quint16>(mSet.ServerPort));
 }
 
 void TFmain::setGroupShape(bool xyOnly, int axisCount)
@@ -584,16 +588,52 @@ void TFmain::setStatus(int panel, const std::string& text)
     mStatus[static_cast<std::size_t>(panel)]->setText(QString::fromStdString(text));
 }
 
+namespace {
+
+std::string oneLine(const std::string& text)
+{
+    std::string t = text;
+    for (std::size_t p = t.find("§"); p != std::string::npos; p = t.find("§")) t.replace(p, std::string("§").size(), " ");
+    return t;
+}
+
+}  // namespace
+
 void TFmain::report(const std::string& text)
 {
     if (text.empty()) return;
     if (mBatchMode) {
-        std::string t = text;
-        for (std::size_t p = t.find("§"); p != std::string::npos; p = t.find("§")) t.replace(p, std::string("§").size(), " ");
+        // Nobody is there to press OK: a box would hold the batch or the remote client.
+        const std::string t = oneLine(text);
+        setStatus(4, t);
+        link::logLine(t);
         std::fprintf(stderr, "%s\n", t.c_str());
         return;
     }
     ShowMsg(text);
+}
+
+void TFmain::note(const std::string& text)
+{
+    if (text.empty()) return;
+    const std::string t = oneLine(text);
+    setStatus(4, t);
+    link::logLine(t);
+    if (mBatchMode) std::fprintf(stderr, "%s\n", t.c_str());
+}
+
+void TFmain::reportFromWorker(const std::string& text, bool failure)
+{
+    QPointer<TFmain> self(this);
+    auto show = [self, text, failure] {
+        if (!self) return;
+        guarded([&] {
+            if (failure) self->report(text);
+            else self->note(text);
+        });
+    };
+    if (QThread::currentThread() == thread()) show();
+    else QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
 }
 
 void TFmain::refreshModeLabel()
@@ -925,7 +965,9 @@ void TFmain::ServerToggleClick()
     QAction* a = action("ServeurTCPIP1");
     mSet.ServerActive = a && a->isChecked();
     if (IniFile* ini = SettingsIni()) ini->writeBool("TCP-IP server", "Active", mSet.ServerActive);
-    if (mServerHook) mServerHook(mSet.ServerActive, mSet.ServerPort);
+    if (!mServer) return;
+    if (mSet.ServerActive) mServer->activate(static_cast<quint16>(mSet.ServerPort));
+    else mServer->deactivate();
 }
 
 void TFmain::ServerPortClick()
@@ -946,11 +988,8 @@ void TFmain::PollHiddenServerStep()
     if (!mBatch || !mBatch->commandLine().HiddenServer) return;
     if (isVisible()) hide();
     if (QAction* a = action("ServeurTCPIP1")) a->setChecked(true);
-    if (!mHiddenServerOn) {
-        mHiddenServerOn = true;
-        mSet.ServerActive = true;
-        if (mServerHook) mServerHook(true, mSet.ServerPort);
-    }
+    mSet.ServerActive = true;
+    if (mServer && !mServer->isActive()) mServer->activate(static_cast<quint16>(mSet.ServerPort));
 }
 
 PollSetup TFmain::PollConfiguration() const

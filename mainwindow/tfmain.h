@@ -40,6 +40,7 @@ namespace mvx {
 
 class GCodeListModel;
 class JobLink;
+class RemoteServer;
 class TAboutBox;
 class TFaxes;
 class TFIO;
@@ -77,8 +78,10 @@ public:
     bool blockByBlock() const noexcept { return mBlockByBlock.load() != 0; }
     // The 3D view widget goes into the "Show 3D" page; `view` receives the job drawings.
     void setView3D(QWidget* widget, JobView3D* view);
-    // The remote-control server's switch: called with (active, port) by the menu and at start.
-    void setServerHook(std::function<void(bool, int)> hook);
+    // The remote-control server that the "Serveur TCP-IP" and "Server port" items drive; it is
+    // activated here as the settings say (on every interface).
+    void setRemoteServer(RemoteServer* server);
+    RemoteServer* remoteServer() const noexcept { return mServer; }
     // Open and save dialogs (tests replace them): start folder and proposed name in, chosen
     // path out (empty: cancelled).
     using FileDialogHook = std::function<std::string(const std::string& dir, const std::string& proposed)>;
@@ -157,7 +160,7 @@ public:
     bool BitBtnCreateKVXFileClick(bool withSender);
     bool BitBtnExecuteKVXClick(bool withSender);
     bool BitBtnExecutelineClick();  // the selected line, on the controller at once
-    bool Init1Click();
+    bool Init1Click(bool withSender = true);
     void BitBtn7Click();  // STOP
     bool BitBtnVerifyPVTClick(bool withSender);
     void ComboBox1Change();
@@ -180,6 +183,10 @@ public:
     void EffacertrajectoireSCT1Click();
     void NextClick();
     void AbortClick();
+    // A line of the direct execution (any thread): `failure` as a failed step is reported (a
+    // box with a user, the status bar and the log otherwise), else a note for the status bar and
+    // the log only.
+    void reportFromWorker(const std::string& text, bool failure);
     // Reveals (true) or hides the diagnostic views (3D page, PVT checker, SCT drawing).
     void setServiceViews(bool visible);
     void ResetJobButtons();
@@ -225,7 +232,17 @@ private:
     void refreshModeLabel();
     void refreshSpeedBoxes();
     void setStatus(int panel, const std::string& text);
-    void report(const std::string& text);  // a dialog, or stderr in batch fashion
+    // A failure: a dialog, or in batch fashion the status bar, the log and stderr.
+    void report(const std::string& text);
+    // A note of a job step: the status bar and the log (stderr too in batch fashion).
+    void note(const std::string& text);
+    // A job step runs, or a STOP's kill is on its way: another job step is refused at once.
+    bool jobBusy() const noexcept { return mBusy || mStopInFlight; }
+    // What the execute and verify buttons need besides being enabled.
+    bool canExecute() const;
+    bool canVerify() const;
+    // The execute button's work; `started`: the script or the direct run went to the controller.
+    bool runExecute(bool withSender, bool& started);
     // Reads `path` into the line list; `lastName` goes to "TRAJECTORY"/"LAST" once it is read.
     bool loadFile(const std::string& path, bool normalise, const std::string& lastName);
     void clearViewsForRead();
@@ -260,7 +277,8 @@ private:
     bool mVerifyRunning = false;
     bool mClosing = false;
     bool mActivating = false;
-    bool mBusy = false;  // a read, conversion, execution or verification is running
+    bool mBusy = false;  // a read, conversion, execution, verification or init is running
+    bool mStopInFlight = false;  // STOP's kill is on its way to the controller
     bool mLastLineMoveWorking = false;  // the last line executed alone was a cut
     int mPvtFileCount = 0;
     std::string mFileName;  // the file in use, as read
@@ -284,7 +302,6 @@ private:
 
     JobLink* mLink = nullptr;
     PositionPoll* mPoll = nullptr;
-    bool mHiddenServerOn = false;
     DirectExecutor* mDirectExecutor = nullptr;
     JobView3D* mView3D = nullptr;
     TFIO* mIo = nullptr;
@@ -295,7 +312,7 @@ private:
     QDialog* mPvtControl = nullptr;
     QDialog* mTextEditor = nullptr;
     QDialog* mMaintenance = nullptr;
-    std::function<void(bool, int)> mServerHook;
+    RemoteServer* mServer = nullptr;
     FileDialogHook mOpenDialog;
     FileDialogHook mSaveDialog;
 

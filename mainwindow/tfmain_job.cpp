@@ -138,6 +138,20 @@ private:
     std::function<void(bool)> mSet;
 };
 
+// A handler's own batch fashion, given back when it ends: a click handled while a remote job
+// waits must not turn that job's later messages into boxes.
+class BatchScope {
+public:
+    BatchScope(bool& flag, bool on) : mFlag(flag), mWas(flag) { mFlag = on; }
+    ~BatchScope() { mFlag = mWas; }
+    BatchScope(const BatchScope&) = delete;
+    BatchScope& operator=(const BatchScope&) = delete;
+
+private:
+    bool& mFlag;
+    bool mWas;
+};
+
 }  // namespace
 
 using namespace mainui;
@@ -160,6 +174,7 @@ void TFmain::clearViewsForRead()
 
 bool TFmain::BitBtnReadGcodeClick(bool withSender)
 {
+    if (jobBusy()) return false;
     std::string path;
     if (withSender) {
         mBatchMode = false;
@@ -188,7 +203,7 @@ bool TFmain::readFile(const std::string& path)
 
 bool TFmain::loadFile(const std::string& path, bool normalise, const std::string& lastName)
 {
-    if (mBusy) return false;
+    if (jobBusy()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
     // Found before anything is cleared: a missing file leaves the window as it was.
     const std::size_t slash = path.rfind('/');
@@ -381,7 +396,7 @@ void TFmain::ListBox1Click()
 
 bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
 {
-    if (mBusy) return false;
+    if (jobBusy()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
     if (!mGCodeLoaded) return false;
     mBatchMode = !withSender;
@@ -569,7 +584,7 @@ bool TFmain::uploadAll(bool withScript)
 
 void TFmain::EnregistertoutClick()
 {
-    if (!mConverted || mBusy) return;
+    if (!mConverted || jobBusy()) return;
     BusyScope busy([this](bool on) { setBusy(on); });
     mBatchMode = false;  // a menu command
     common().StopRequested = 0;
@@ -645,22 +660,25 @@ void TFmain::DessinerSCT1Click()
 // ---------------------------------------------------------------------------------------------
 // Init, execute, stop, verify
 
-bool TFmain::Init1Click()
+bool TFmain::Init1Click(bool withSender)
 {
     if (simulation()) return false;
+    // Killing and homing under a running job step would move the machine under it.
+    if (jobBusy()) return false;
+    BusyScope busy([this](bool on) { setBusy(on); });
+    BatchScope batch(mBatchMode, !withSender);
     if (!mLink) {
         report(kNoLink);
         return false;
     }
     setStatus(4, T("Stringinitinuse"));
     const std::string group = machineConfig().GroupName;
-    int code = mLink->KillAll();
-    if (code == 0) code = mLink->GroupInitialize(group);
-    if (code == 0) code = mLink->GroupHomeSearch(group);
+    std::string step;
+    const int code = mLink->InitialiseGroup(group, step);
     setStatus(4, "");
     if (code != 0) {
         // Never go on to execute after a failed initialisation.
-        report("Init " + group + " : " + num::integer(code) + " " + mLink->ErrorString(code));
+        report("Init " + group + " : " + step + " " + num::integer(code) + " " + mLink->ErrorString(code));
         // The group is in no known state: the script waits for a successful Init.
         if (mMode != 3) mExecute->setEnabled(false);
         return false;
@@ -673,16 +691,27 @@ bool TFmain::initialise()
 {
     mBatchMode = true;
     if (simulation()) return true;
-    return Init1Click();
+    return Init1Click(false);
+}
+
+bool TFmain::canExecute() const
+{
+    if (jobBusy() || simulation() || !mGCodeLoaded) return false;
+    return mMode == 3 || (mConverted && mLink);
 }
 
 bool TFmain::BitBtnExecuteKVXClick(bool withSender)
 {
-    if (mBusy) return false;
+    bool started = false;
+    return runExecute(withSender, started);
+}
+
+bool TFmain::runExecute(bool withSender, bool& started)
+{
+    started = false;
+    if (!canExecute()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
-    if (simulation() || !mGCodeLoaded) return false;
-    if (mMode != 3 && !mConverted) return false;
-    mBatchMode = !withSender;
+    BatchScope batch(mBatchMode, !withSender);
     if (!withSender && !mTab3D->isHidden()) showTab(mTab3D);
     mExecute->setEnabled(false);
     for (QPushButton* b : mLineEdit) b->setEnabled(false);
@@ -690,35 +719,38 @@ bool TFmain::BitBtnExecuteKVXClick(bool withSender)
     if (mMode == 3) {
         mDirect[3]->setEnabled(true);
         mAbortRequested = 0;
+        started = true;
         // The direct mode executes while converting: the conversion is this step's own.
         setBusy(false);
         ok = BitBtnCreateKVXFileClick(withSender);
         setBusy(true);
         mDirect[3]->setEnabled(false);
-    } else if (mLink) {
+    } else {
         setStatus(4, T("stringrun") + " " + kScriptName);
         mCreate->setEnabled(false);
         mVerify->setEnabled(false);
         common().StopRequested = 0;
         mJobRunning = true;
-        std::string answer;
-        RunInWorker([&] { answer = mLink->ExecuteScript(kScriptName, "GCODE", " ", common().StopRequested); }, {},
+        ScriptOutcome outcome;
+        RunInWorker([&] { outcome = mLink->ExecuteScript(kScriptName, "GCODE", " ", common().StopRequested); }, {},
                     200);
+        started = outcome.Sent;
+        const std::string& answer = outcome.Answer;
         std::string a = answer;
         gtext::RemoveSpaces(a);
         std::string explanation;
         const std::optional<long long> code = num::parseIntStrict(a);
         if (code && *code != 0) explanation = mLink->ErrorString(static_cast<int>(*code));
         else if (code) explanation = "O.K.";
-        if (!mBatchMode)
-            ShowMsg(T("stringscriptexecuted") + "§" + T("stringresult") + " : " + answer + "§ -> " + explanation);
         ok = code && *code == 0 && common().StopRequested == 0;
         mJobRunning = false;
+        setStatus(4, "");
+        const std::string result = T("stringscriptexecuted") + "§" + T("stringresult") + " : " + answer + "§ -> " + explanation;
+        if (!mBatchMode) ShowMsg(result);
+        // Without a user the run's end is said only when it failed, in the status bar and the log.
+        else if (!ok) report(a.empty() && common().StopRequested != 0 ? T("stringscriptexecuted") + "§STOP" : result);
         mVerify->setEnabled(!simulation());
         mCreate->setEnabled(true);
-        setStatus(4, "");
-    } else {
-        report(kNoLink);
     }
     mExecute->setEnabled(true);
     PageChange();
@@ -735,7 +767,7 @@ bool TFmain::execute()
 
 bool TFmain::BitBtnExecutelineClick()
 {
-    if (mBusy || !mGCodeLoaded || simulation() || !mDirectExecutor) return false;
+    if (jobBusy() || !mGCodeLoaded || simulation() || !mDirectExecutor) return false;
     const QModelIndex current = mList->currentIndex();
     const std::vector<std::string>& all = mModel->lines();
     if (!current.isValid() || current.row() >= static_cast<int>(all.size())) return false;
@@ -770,15 +802,20 @@ void TFmain::BitBtn7Click()
         return;
     }
     common().StopRequested = 1;
-    if (!simulation() && mLink) mLink->KillAll();
+    // One kill at a time: the kill's wait dispatches events, so a STOP that arrives meanwhile
+    // is the same stop (else a burst of them nests wait in wait until the stack ends).
+    if (mStopInFlight || simulation() || !mLink) return;
+    BusyScope stopping([this](bool on) { mStopInFlight = on; });
+    mLink->KillAll();
 }
+
+bool TFmain::canVerify() const { return !jobBusy() && !simulation() && mLink && mConverted; }
 
 bool TFmain::BitBtnVerifyPVTClick(bool withSender)
 {
-    if (mBusy) return false;
+    if (!canVerify()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
-    if (simulation() || !mLink || !mConverted) return false;
-    mBatchMode = !withSender;
+    BatchScope batch(mBatchMode, !withSender);
     mVerify->setEnabled(false);
     common().StopRequested = 0;
     // One connection for the whole check, and no position reading between the files.
@@ -865,7 +902,7 @@ void TFmain::PrintTclClick()
 // ---------------------------------------------------------------------------------------------
 // Remote control
 
-bool TFmain::JobInit() { return mInit1->isEnabled() && !simulation() && Init1Click(); }
+bool TFmain::JobInit() { return mInit1->isEnabled() && !simulation() && Init1Click(false); }
 
 bool TFmain::JobExtend()
 {
@@ -915,19 +952,35 @@ bool TFmain::JobDraw(const std::string& fileName)
 {
     if (!JobRead(fileName)) return false;
     if (!mCreate->isEnabled()) return false;
-    BitBtnCreateKVXFileClick(false);
-    if (!mExecute->isEnabled()) return false;
-    return BitBtnExecuteKVXClick(false);
+    // In the direct mode the execution is the conversion: converting first would run the job
+    // twice.
+    if (mMode != 3) BitBtnCreateKVXFileClick(false);
+    return JobExecute();
 }
 
 bool TFmain::JobCreate() { return mCreate->isEnabled() && BitBtnCreateKVXFileClick(false); }
 
-bool TFmain::JobExecute() { return mExecute->isEnabled() && BitBtnExecuteKVXClick(false); }
+// "FAILED" only when nothing happened: a client that runs again on FAILED must never run a job
+// twice. A run that failed is said in the status bar and the log.
+bool TFmain::JobExecute()
+{
+    if (!mExecute->isEnabled()) return false;
+    bool started = false;
+    runExecute(false, started);
+    return started;
+}
 
-bool TFmain::JobVerify() { return mVerify->isEnabled() && BitBtnVerifyPVTClick(false); }
+bool TFmain::JobVerify()
+{
+    if (!mVerify->isEnabled() || !canVerify()) return false;
+    BitBtnVerifyPVTClick(false);
+    return true;
+}
 
 bool TFmain::JobMode(int mode)
 {
+    // The running step goes on in the mode it began in.
+    if (jobBusy()) return false;
     if (mode == 1 || mode == 2) {
         applyMode(mode, true);
         return true;

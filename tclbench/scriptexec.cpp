@@ -84,6 +84,7 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
         std::lock_guard<std::mutex> lock(run.mMutex);
         run.mResult.ScriptAnswer.clear();
         run.mResult.ScriptDone = false;
+        run.mResult.Sent = false;
     }
     int code = api::kErrorNoSocket;
     int elapsed = 0;
@@ -93,6 +94,10 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
         // Nothing was sent, so there is no task to kill either.
         if (common().Debug.load() && onGuiThread()) ShowMsg("No socket usable for \"TCLScriptExecuteAndWait\" Function");
     } else {
+        {
+            std::lock_guard<std::mutex> lock(run.mMutex);
+            run.mResult.Sent = true;
+        }
         const auto t0 = std::chrono::steady_clock::now();
         try {
             code = api::TCLScriptExecuteAndWait(socket, rq.ScriptFile, rq.TaskName, rq.Arguments, answer);

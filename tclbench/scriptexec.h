@@ -39,6 +39,7 @@ struct ScriptRequest {
 struct ScriptResult {
     bool Finished = false;    // the worker has ended
     bool ScriptDone = false;  // ended with error code 0
+    bool Sent = false;        // the request went to the controller (a connection was taken)
     int ErrorCode = 0;
     int ElapsedMs = 0;
     std::string ScriptAnswer;  // at most kScriptAnswerSize - 1 characters

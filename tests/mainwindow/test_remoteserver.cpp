@@ -317,35 +317,4 @@ TEST(RemoteCommandWords, FirstWordDecides)
     EXPECT_EQ(RemoteServer::CheckedFileName("a..b"), "");
 }
 
-TEST(RemoteSettings, PortAndActiveKeys)
-{
-    QTemporaryDir dir;
-    IniFile ini(dir.filePath("MOVANTRIX.INI").toStdString());
-    EXPECT_EQ(RemoteServer::PortFromSettings(&ini), 8000);
-    EXPECT_TRUE(RemoteServer::ActiveFromSettings(&ini));
-    std::string answer = "8123";
-    SetInputQueryHandler([&](const std::string& caption, const std::string& prompt, std::string& value) {
-        EXPECT_EQ(caption, "TCP-IP SERVER");
-        EXPECT_EQ(prompt, "Port used by server : ");
-        value = answer;
-        return true;
-    });
-    EXPECT_TRUE(RemoteServer::AskPort(&ini));
-    EXPECT_EQ(RemoteServer::PortFromSettings(&ini), 8123);  // written as "TCP-IP SERVER", read as "TCP-IP server"
-    answer = "80000";
-    EXPECT_FALSE(RemoteServer::AskPort(&ini));
-    answer = "port";
-    EXPECT_FALSE(RemoteServer::AskPort(&ini));
-    EXPECT_EQ(RemoteServer::PortFromSettings(&ini), 8123);
-    SetInputQueryHandler({});
-
-    RecordingJob job(dir.path().toStdString());
-    RemoteServer server(job);
-    ini.writeInteger("TCP-IP server", "PORT", 0);  // not a usable port: the default
-    EXPECT_EQ(RemoteServer::PortFromSettings(&ini), 8000);
-    server.setActiveFromMenu(false, &ini);
-    EXPECT_FALSE(server.isActive());
-    EXPECT_FALSE(RemoteServer::ActiveFromSettings(&ini));
-}
-
 }  // namespace

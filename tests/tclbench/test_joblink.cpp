@@ -48,7 +48,7 @@ protected:
     {
         std::string answer;
         if (during) QTimer::singleShot(300, during);
-        RunInWorker([&] { answer = link.ExecuteScript(file, "GCODE", " ", common().StopRequested); }, {}, 200);
+        RunInWorker([&] { answer = link.ExecuteScript(file, "GCODE", " ", common().StopRequested).Answer; }, {}, 200);
         return answer;
     }
     std::vector<std::string> mMessages;
@@ -82,18 +82,35 @@ TEST_F(JobLinkSim, UploadWithoutTransferIsAFailureWithoutDialog)
     common().TransferMode.store(saved);
 }
 
-TEST_F(JobLinkSim, InitKillsInitialisesAndHomes)
+TEST_F(JobLinkSim, InitKillsInitialisesAndHomesOverOneConnection)
 {
     JobLinkImpl link;
-    EXPECT_EQ(link.KillAll(), 0);
-    EXPECT_EQ(link.GroupInitialize("GROUP1"), 0);
-    EXPECT_EQ(link.GroupHomeSearch("GROUP1"), 0);
+    std::string step;
+    // A slow kill is within the init's time-out.
+    test::KvxFault slow;
+    slow.function = "KillAll";
+    slow.kind = "delay";
+    slow.delay = 2.0;
+    sim().setFault(slow);
+    EXPECT_EQ(link.InitialiseGroup("GROUP1", step), 0);
     EXPECT_EQ(sim().groupStatus("GROUP1"), 11);
-    EXPECT_EQ(requestNames({"KillAll", "GroupInitialize", "GroupHomeSearch"}),
-              (std::vector<std::string>{"KillAll", "GroupInitialize", "GroupHomeSearch"}));
-    // A group the controller does not know: its code, and the controller's text for it.
-    const int code = link.GroupInitialize("NOGROUP");
+    const auto log = sim().requestLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].text, "KillAll()\n\r");
+    EXPECT_EQ(log[1].text, "GroupInitialize(GROUP1)\n\r");
+    EXPECT_EQ(log[2].text, "GroupHomeSearch(GROUP1)\n\r");
+    EXPECT_EQ(log[1].connection, log[0].connection);
+    EXPECT_EQ(log[2].connection, log[0].connection);
+    sim().clearFaults();
+
+    // A group the controller does not know: its code, the call that failed, and the controller's
+    // text for it; nothing is sent after the failed call.
+    sim().clearRequestLog();
+    const int code = link.InitialiseGroup("NOGROUP", step);
     EXPECT_NE(code, 0);
+    EXPECT_EQ(step, "GroupInitialize");
+    EXPECT_EQ(requestNames({"KillAll", "GroupInitialize", "GroupHomeSearch"}),
+              (std::vector<std::string>{"KillAll", "GroupInitialize"}));
     EXPECT_FALSE(link.ErrorString(code).empty());
 }
 
