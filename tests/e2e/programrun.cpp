@@ -1,7 +1,8 @@
 #include "programrun.h"
 
+#include "support/serverport.h"
+
 #include <QCoreApplication>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <cstdlib>
@@ -22,12 +23,7 @@ std::string ProgramPath()
     return other && *other ? other : MVX_PROGRAM_PATH;
 }
 
-int FreeTcpPort()
-{
-    QTcpServer s;
-    if (!s.listen(QHostAddress::LocalHost, 0)) return 0;
-    return s.serverPort();
-}
+int FreeTcpPort() { return FreeServerPort(); }
 
 ProgramRun::ProgramRun(const std::string& controllerAddress, std::map<std::string, std::map<std::string, std::string>> settings)
 {
@@ -114,6 +110,23 @@ std::string ProgramRun::output() const
 {
     if (mProcess) mOutput += mProcess->readAll().toStdString();
     return mOutput;
+}
+
+bool ProgramRun::waitForOutput(const std::string& text, std::chrono::milliseconds timeout, int times)
+{
+    const auto seen = [&] {
+        const std::string all = output();
+        int n = 0;
+        for (std::size_t p = all.find(text); p != std::string::npos; p = all.find(text, p + 1)) ++n;
+        return n >= times;
+    };
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!seen()) {
+        if (!mProcess || std::chrono::steady_clock::now() >= end) return false;
+        if (mProcess->state() == QProcess::NotRunning) return seen();
+        mProcess->waitForReadyRead(50);
+    }
+    return true;
 }
 
 std::string ProgramRun::remote(const std::string& command, std::chrono::milliseconds timeout)

@@ -28,6 +28,9 @@ public:
     // Ends a program that is still running (as a kill would); the folder stays for a next start.
     void stop();
     std::string output() const;  // standard output and error so far
+    // Reads the running program's output until `text` is in it `times` times, or the time-out;
+    // true when it is.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout, int times = 1);
 
     // The remote-control server: one command, its reply (empty on time-out).
     std::string remote(const std::string& command, std::chrono::milliseconds timeout);
@@ -45,7 +48,7 @@ private:
 // The program binary of the build, or the one named by MVX_E2E_PROGRAM (a build of another tree).
 std::string ProgramPath();
 
-// A TCP port that nothing listens on right now.
+// A TCP port that the program's server can listen on (every interface), outside the ephemeral range.
 int FreeTcpPort();
 
 }  // namespace mvx::test
