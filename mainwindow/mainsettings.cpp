@@ -37,6 +37,8 @@ void MainSettings::Read(const IniFile& ini)
     if (NbDigit < 0 || NbDigit > 15) NbDigit = 4;
     if (NbDigitPvt < 3 || NbDigitPvt > 15) NbDigitPvt = 6;
     if (EncoderPeriod <= 0) EncoderPeriod = 100;
+    // Port 0 would listen on a port nobody knows.
+    if (ServerPort < 1 || ServerPort > 65535) ServerPort = 8000;
 }
 
 int ModeFromText(std::string_view text)

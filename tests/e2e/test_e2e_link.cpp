@@ -197,6 +197,27 @@ TEST_F(LinkE2E, DirectModeStopsWhenAPositionReadGetsNoReply)
     EXPECT_NEAR(mSim->positions("GROUP1")[0], 2.0, 1e-6);
 }
 
+TEST_F(LinkE2E, DirectBatchStopsWhenAPositionReadGetsNoReply)
+{
+    std::map<std::string, std::map<std::string, std::string>> s;
+    s["POSITIONER NAME"] = {{"AXIS X", "GROUP1.X"}, {"AXIS Y", "GROUP1.Y"}, {"AXIS Z", "GROUP1.Z"}};
+    s["ENCODER"]["PERIOD"] = "3600000";
+    s["MAIN"]["HIDE FCONNECT"] = "1";
+    s["KVX"]["TYPE"] = "Q";
+    ProgramRun run(mSim->address(), s);
+    // Relative PVT rows after the first move: run from the wrong point they would cut elsewhere.
+    run.writeGCode("part.nc", "G90\nG0 X5 Y5 Z0\nG1 X15 Y5 F300\nG1 X25 Y5\nG1 X35 Y5\n");
+    mSim->setFault(fault("GroupPositionCurrentGet", "delay", 2.0));
+    run.start({"part.nc", "/X", "/H"});
+    ASSERT_TRUE(run.waitForExit(90s)) << run.output();
+    EXPECT_NE(run.output().find("Direct execution stopped: the position of GROUP1 could not be read"), std::string::npos)
+        << run.output();
+    const Lines l = lines(mSim->requestLog());
+    for (const char* motion : {"GroupMoveAbsolute", "MultipleAxesPVTExecution"})
+        EXPECT_EQ(std::find_if(l.begin(), l.end(), [&](const std::string& r) { return r.rfind(motion, 0) == 0; }), l.end())
+            << motion;
+}
+
 TEST_F(LinkE2E, RemoteInitThatFailsIsAnsweredAtOnceWithoutABox)
 {
     start();

@@ -127,6 +127,15 @@ TEST_F(RemoteJobTest, ServerMenuItemsSwitchTheServerAndSetItsPort)
     EXPECT_EQ(again.serverPort(), second);
 }
 
+TEST_F(RemoteJobTest, AServerPortThatIsNoPortGivesTheDefault)
+{
+    for (const char* stored : {"0", "-5", "70000", "port"}) {
+        SettingsIni()->writeString("TCP-IP server", "PORT", stored);
+        MakeWindow();
+        EXPECT_EQ(mWin->settings().ServerPort, 8000) << stored;
+    }
+}
+
 TEST_F(RemoteJobTest, HiddenServerArgumentHidesTheWindowAndServesAtEveryTick)
 {
     const quint16 port = FreePort();
