@@ -441,30 +441,4 @@ void SetControllerFolders()
     }
 }
 
-std::string StripExtension(const std::string& name)
-{
-    const auto dot = name.find('.');
-    if (dot == std::string::npos) return name;
-    std::string out;
-    for (char ch : name.substr(0, dot))
-        if (ch != ' ') out += ch;
-    return out;
-}
-
-bool CopyLocalFile(const std::string& source, const std::string& target)
-{
-    std::error_code ec;
-    const std::string temp = target + ".part~";
-    std::filesystem::copy_file(source, temp, std::filesystem::copy_options::overwrite_existing, ec);
-    if (!ec) std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return false;
-    }
-    return true;
-}
-
-const char* BoolToText(bool flag) { return flag ? "True" : "False"; }
-
 }  // namespace mvx::link

@@ -68,11 +68,6 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
 void SetControllerRootDir();
 void SetControllerFolders();
 
-// Small helpers.
-std::string StripExtension(const std::string& name);
-bool CopyLocalFile(const std::string& source, const std::string& target);
-const char* BoolToText(bool flag);
-
 // Runs `work` on a helper thread and waits for it while dispatching events when called on the
 // GUI thread; runs it directly elsewhere. False when `work` threw.
 bool RunOffGuiThread(const std::function<void()>& work);

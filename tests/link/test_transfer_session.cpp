@@ -311,21 +311,6 @@ TEST(TransferSessionFailures, FolderChangeWithoutFtpReturnsFalse)
     ResetLink(sim.address());
 }
 
-TEST(TransferHelpers, SmallHelpers)
-{
-    EXPECT_EQ(link::StripExtension("GROUP 1.X"), "GROUP1");
-    EXPECT_EQ(link::StripExtension("GROUP 1"), "GROUP 1");
-    EXPECT_STREQ(link::BoolToText(true), "True");
-    EXPECT_STREQ(link::BoolToText(false), "False");
-    const std::string a = common().ProgramDir + "copy_a.txt", b = common().ProgramDir + "copy_b.txt";
-    WriteAll(a, "new");
-    WriteAll(b, "old");
-    EXPECT_TRUE(link::CopyLocalFile(a, b));
-    EXPECT_EQ(ReadAll(b), "new");
-    EXPECT_FALSE(link::CopyLocalFile(common().ProgramDir + "none.txt", b));
-    EXPECT_EQ(ReadAll(b), "new");
-}
-
 // A configuration download that fails keeps the earlier whole copy and says so.
 TEST(TransferConfig, FailedDownloadKeepsEarlierCopy)
 {
