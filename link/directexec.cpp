@@ -309,6 +309,12 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
         stopJob(kStopped + err);
         return 0;
     }
+    const int mode = common().TransferMode.load();
+    if (mode != TransferFtp && mode != TransferSftp) {
+        // Refused without a box: the local-drive mode and no session take no file.
+        stopJob(kStopped + fileName + ": no file transfer to the controller");
+        return 0;
+    }
     bool sent = false;
     // The transfer session belongs to the GUI thread.
     onGui([&] {

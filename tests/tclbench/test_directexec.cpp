@@ -189,6 +189,81 @@ TEST_F(DirectSim, RefusedMoveReturnsTheControllerCode)
     EXPECT_TRUE(link::GroupStatusReady(11));
 }
 
+// What each failed step does to the job: said through the window's report, and whether the move
+// still goes out.
+TEST_F(DirectSim, FailedStepsAreSaidAndNeverMoveFromAnUnknownPoint)
+{
+    std::vector<std::pair<std::string, bool>> said;
+    std::mutex m;
+    std::atomic<int> abort{0};
+    link::DirectControls controls;
+    controls.AbortRequested = &abort;
+    controls.Report = [&](const std::string& text, bool failure) {
+        std::lock_guard lock(m);
+        said.emplace_back(text, failure);
+    };
+    link::DirectExec ex(config(), controls);
+    ASSERT_EQ(ex.EnsureGroupReady(), 0);
+    // The group was killed before the test: its initialisation is a note, not a failure.
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], (std::pair<std::string, bool>{"GROUP1 not initialised (status 7): initialisation and home search", false}));
+    said.clear();
+
+    // A speed the controller refuses: said, and the move goes on at the speed the axis has.
+    test::KvxFault refuse;
+    refuse.function = "PositionerSGammaParametersSet";
+    refuse.kind = "error";
+    refuse.code = -17;
+    sim().setFault(refuse);
+    EXPECT_EQ(ex.MoveAbsolute({2.0, 0.0, 0.0}, {true, false, false}, false, 10.0), 0);
+    EXPECT_EQ(requestsOf("GroupMoveAbsolute").size(), 1u);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], (std::pair<std::string, bool>{"Error -17", true}));
+    EXPECT_EQ(abort.load(), 0);
+    EXPECT_FALSE(ex.jobFailed());
+    sim().clearFaults();
+
+    // No file transfer for a PVT run: the job stops without a box, nothing runs.
+    said.clear();
+    sim().clearRequestLog();
+    const int mode = common().TransferMode.load();
+    common().TransferMode.store(TransferLocal);
+    EXPECT_EQ(ex.RunPvt("TRJ1.PVT", "0.1 1.0 0.0 0.0 0.0 0.0 0.0\n"), 0);
+    common().TransferMode.store(mode);
+    EXPECT_TRUE(requestsOf("MultipleAxesPVTExecution").empty());
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].first, "Direct execution stopped: TRJ1.PVT: no file transfer to the controller");
+    EXPECT_EQ(abort.load(), 1);
+    // Every later step is refused, speeds and moves alike, until the next job's configuration.
+    EXPECT_EQ(ex.MoveAbsolute({4.0, 0.0, 0.0}, {true, false, false}, false, 10.0), 0);
+    EXPECT_EQ(ex.ChangeAxisSpeed(0, 5.0), 0);
+    EXPECT_TRUE(sim().requestLog().empty());
+    EXPECT_EQ(said.size(), 1u);
+    ex.setConfig(config());
+    abort = 0;
+    EXPECT_EQ(ex.MoveAbsolute({4.0, 0.0, 0.0}, {true, false, false}, false, 10.0), 0);
+    EXPECT_NEAR(sim().positions("GROUP1")[0], 4.0, 1e-6);
+}
+
+TEST_F(DirectSim, AMoveWithoutAConnectionIsNotTakenAsDone)
+{
+    std::vector<int> held;
+    for (int s = link::TakeSocket(1.0); s >= 0; s = link::TakeSocket(1.0)) held.push_back(s);
+    link::MoveAbsShared& m = link::moveAbsShared();
+    {
+        std::lock_guard lock(m.mutex);
+        m.Targets = {1.0, 1.0, 0.0};
+        m.TargetCount = 3;
+    }
+    m.MoveAbsError.store(0);
+    m.MoveAbsRunning.store(1);
+    link::StartMoveAbsolute();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.MoveAbsRunning.load() == 0; }, 5000));
+    EXPECT_EQ(m.MoveAbsError.load(), api::kErrorNoSocket);
+    for (int s : held) link::ReleaseSocket(s);
+    EXPECT_TRUE(requestsOf("GroupMoveAbsolute").empty());
+}
+
 TEST_F(DirectSim, BlockByBlockWaitsForNext)
 {
     std::atomic<int> next{0}, abort{0};
