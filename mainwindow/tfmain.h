@@ -275,6 +275,7 @@ private:
     bool mServiceMenusVisible = false;
     bool mShowLineOrigin = false;
     bool mVerifyRunning = false;
+    bool mVerifyStarted = false;  // the last check got its connection: it went to the controller
     bool mClosing = false;
     bool mActivating = false;
     bool mBusy = false;  // a read, conversion, execution, verification or init is running

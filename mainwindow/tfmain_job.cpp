@@ -818,12 +818,14 @@ bool TFmain::BitBtnVerifyPVTClick(bool withSender)
     BatchScope batch(mBatchMode, !withSender);
     mVerify->setEnabled(false);
     common().StopRequested = 0;
+    mVerifyStarted = false;
     // One connection for the whole check, and no position reading between the files.
     if (!mLink->HoldConnection(10.0)) {
         report("PVT check: no free connection to the controller");
         mVerify->setEnabled(true);
         return false;
     }
+    mVerifyStarted = true;
     const bool polling = mPoll && mPoll->active();
     if (mPoll) mPoll->stop();
     // Given back however the check ends.
@@ -974,7 +976,7 @@ bool TFmain::JobVerify()
 {
     if (!mVerify->isEnabled() || !canVerify()) return false;
     BitBtnVerifyPVTClick(false);
-    return true;
+    return mVerifyStarted;
 }
 
 bool TFmain::JobMode(int mode)
