@@ -14,6 +14,10 @@
 
 namespace mvx {
 
+namespace sct {
+class Ttraject;
+}
+
 // The job road as the remote-control server drives it. Every operation runs in batch fashion
 // (no dialogs) and returns false when it is refused because its button or menu item is
 // disabled (or the window is in the wrong state), or when the step failed; true when done.
@@ -66,6 +70,16 @@ public:
     virtual void SetJobPath(const std::vector<PathSegment>& segments, const std::array<double, 3>& start) = 0;
     // Execution follow-up: one executed point (tool active or not).
     virtual void AddExecutedPoint(const std::array<double, 3>& point, bool toolActive) = 0;
+    // The executed path emptied (`clear`), or cut to its last two points.
+    virtual void TrimExecutedPath(bool clear) = 0;
+    // The SCT drawing: every element of `list` from `start` (the position last read), the
+    // list's current element highlighted; EraseSct clears the elements' nodes; ClearSct drops
+    // the drawing of a list that no longer exists.
+    virtual void DrawSct(const sct::Ttraject& list, const std::array<double, 3>& start) = 0;
+    virtual void EraseSct() = 0;
+    virtual void ClearSct() = 0;
+    // "center on current position" and "center on (X,Y,Z)" need a controller.
+    virtual void SetCentreCommandsVisible(bool visible) = 0;
     // The tool cone at the last read position; shown only while a job runs.
     virtual void SetToolPosition(const std::array<double, 3>& point, bool visible) = 0;
     // After a language change or an "NB DIGIT" change (the legend's size text).

@@ -42,16 +42,6 @@ std::string buildSctList(const std::vector<std::string>& lines, const MachineCon
     return {};
 }
 
-// The 3D job path of an SCT list, from the origin.
-std::vector<PathSegment> sctDrawing(const sct::Ttraject& list)
-{
-    std::vector<PathSegment> out;
-    const sct::SctDrawing d = sct::DrawAll(list, {0.0, 0.0, 0.0});
-    for (const sct::DrawPolyline& p : d.Paths)
-        for (std::size_t k = 1; k < p.Points.size(); ++k) out.push_back({p.Points[k - 1], p.Points[k], p.Working, -1});
-    return out;
-}
-
 // Each PVT file goes to the output folder as soon as its run closes, so a large job never holds
 // all their texts; the first failed write is kept and ends the conversion. No folder: the
 // texts stay in the output.
@@ -97,6 +87,39 @@ bool RelativeModeAtEnd(const std::vector<std::string>& lines)
     return relative;
 }
 
+JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver& observer)
+{
+    JobConversionOutput out;
+    static const std::vector<std::string> kNoLines;
+    const std::vector<std::string>& lines = in.Lines ? *in.Lines : kNoLines;
+    out.RelativeAtEnd = RelativeModeAtEnd(lines);
+    auto list = std::make_shared<sct::Ttraject>();
+    // The list is built from the lines as saved, so a later look at TMP.GCODE shows them.
+    std::string err;
+    if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", mainui::joinLines(lines, "\r\n"), &err)) {
+        out.SctFailed = true;
+        out.Error = err;
+        return out;
+    }
+    const std::string e = buildSctList(lines, in.Config, observer, *list, out.RelativeAtEnd, out.IncoherentLine);
+    if (!e.empty() || observer.StopRequested()) {
+        out.SctFailed = true;
+        out.Stopped = observer.StopRequested();
+        out.Error = e;
+        return out;
+    }
+    out.SctText = list->SctText();
+    // An empty list leaves TEST.SCT as it was.
+    if (!list->Empty() && !in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TEST.SCT", out.SctText, &err)) {
+        out.SctFailed = true;
+        out.Error = err;
+        return out;
+    }
+    out.SctList = std::move(list);
+    out.Ok = true;
+    return out;
+}
+
 JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver& observer)
 {
     JobConversionOutput out;
@@ -107,34 +130,14 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
     if (in.Mode == 1) {
         std::shared_ptr<sct::Ttraject> list = in.SctList;
         if (!list || in.RebuildSct) {
-            list = std::make_shared<sct::Ttraject>();
-            // The list is built from the lines as saved, so a later look at TMP.GCODE shows them.
-            std::string err;
-            if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", mainui::joinLines(lines, "\r\n"), &err)) {
-                out.SctFailed = true;
-                out.Error = err;
-                return out;
-            }
-            const std::string e = buildSctList(lines, in.Config, observer, *list, out.RelativeAtEnd, out.IncoherentLine);
-            if (!e.empty() || observer.StopRequested()) {
-                out.SctFailed = true;
-                out.Stopped = observer.StopRequested();
-                out.Error = e;
-                return out;
-            }
-            out.SctText = list->SctText();
-            // An empty list leaves TEST.SCT as it was.
-            if (!list->Empty() && !in.GCodeDir.empty() &&
-                !WriteFileAtomic(in.GCodeDir + "TEST.SCT", out.SctText, &err)) {
-                out.SctFailed = true;
-                out.Error = err;
-                return out;
-            }
+            out = BuildSctJob(in, observer);
+            if (out.SctFailed) return out;
+            out.Ok = false;
+            list = out.SctList;
         } else {
             out.SctText = list->SctText();
         }
         out.SctList = list;
-        out.Drawing = sctDrawing(*list);
 
         sct::SctConversion gen;
         const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer,
@@ -150,8 +153,14 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
         return out;
     }
 
-    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor,
-                                                         pvtFileWriter<tclpath::PvtFile>(out, in.OutputDir));
+    std::function<bool(const tclpath::PvtFile&)> sink = pvtFileWriter<tclpath::PvtFile>(out, in.OutputDir);
+    if (sink && in.PvtRunClosed)
+        sink = [write = std::move(sink), closed = in.PvtRunClosed](const tclpath::PvtFile& f) {
+            const bool ok = write(f);
+            closed();
+            return ok;
+        };
+    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor, std::move(sink));
     out.ScriptText = r.ScriptText();
     // The lines are in the text now; a million-line script must not be held twice.
     std::vector<std::string>().swap(r.ScriptLines);

@@ -9,6 +9,7 @@
 #include "translator/observer.h"
 #include "translator/tclelements.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ struct JobConversionInput {
     // the output, which keeps only their names). Empty: nothing written, texts kept.
     std::string OutputDir;
     DirectExecutor* Executor = nullptr;  // direct mode only
+    // TCL path: called on the conversion's thread each time a PVT run is closed into its file.
+    std::function<void()> PvtRunClosed;
 };
 
 struct JobConversionOutput {
@@ -51,6 +54,11 @@ struct JobConversionOutput {
 };
 
 JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver& observer);
+
+// The SCT list alone ("Dessiner  SCT"): the lines saved as "TMP.GCODE", the list built from them
+// and its text saved as "TEST.SCT" in `in.GCodeDir` (an empty list leaves "TEST.SCT" as it
+// was). Fills Ok, Stopped, SctFailed, Error, SctText, SctList and RelativeAtEnd.
+JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver& observer);
 
 // True when the last of G53 / G90 / G91 among the lines is G91.
 bool RelativeModeAtEnd(const std::vector<std::string>& lines);

@@ -7,6 +7,7 @@
 #include "pvtparameters.h"
 #include "remoteserver.h"
 #include "tfaxes.h"
+#include "tfcentrer.h"
 #include "tfio.h"
 #include "tfmain.h"
 #include "view3d.h"
@@ -51,7 +52,7 @@ const char* const kOtherWindows[] = {
     "TextReplaceDialog", "TextSearchDialog", "Fedit", "Fshowgathering", "FXY", "Fmain_KVX", "Fmessage",
     "FNClientFTP", "fparamfft", "FProcedures", "Fquery", "Frestore", "Fsetupviewer", "FShowAndBlink",
     "FshowProcedure", "Fsupprime", "Ftcl", "F_TCP_UTILS", "FChangesortie", "Fdelay", "Frepeat", "FscriptTCL",
-    "Ftestentree", "AboutBox", "Fdroite3D", "FarcH", "FIO", "Faxes",
+    "Ftestentree", "AboutBox", "FIO", "Faxes",
 };
 // Windows translated with the translator's family.
 bool translatorFamily(const std::string& name)
@@ -59,61 +60,13 @@ bool translatorFamily(const std::string& name)
     return name == "FcontrolPVT" || name == "FIO" || name == "Faxes" || name == "FPVTparameters";
 }
 
-// The 3D view on the "Show 3D" page, tied to the window's state.
-void createView3D(TFmain* main)
-{
-    auto* view = new View3D(main->tab3D());
-    if (IniFile* ini = SettingsIni()) view->readSettings(*ini);
-    view3d::PopupHost host;
-    host.StatusText = [main](const std::string& t) { main->JobStatusText(t); };
-    host.EraseSct = [main] { main->EffacertrajectoireSCT1Click(); };
-    host.DrawSct = [main] { main->DessinerSCT1Click(); };
-    host.RedrawSct = [main] { main->DessinerSCT1Click(); };
-    host.CurrentPosition = [main]() -> std::optional<view3d::Vec3> {
-        if (main->simulation()) return std::nullopt;
-        return view3d::Vec3::from(main->machineConfig().CurrentPosition);
-    };
-    host.AskCentre = []() -> std::optional<std::array<std::string, 3>> {
-        std::array<std::string, 3> xyz{"0", "0", "0"};
-        const char* names[3] = {"X", "Y", "Z"};
-        for (int a = 0; a < 3; ++a)
-            if (!InputQueryDialog("center on (X,Y,Z)", std::string(names[a]) + " : ", xyz[static_cast<std::size_t>(a)]))
-                return std::nullopt;
-        return xyz;
-    };
-    host.NbDigit = [main] { return main->settings().NbDigit; };
-    host.Settings = [] { return SettingsIni(); };
-    view->setPopupHost(std::move(host));
-    view->setTclLineCount([main] { return main->tclLineCount(); });
-    view->setPageActive([main] { return main->pages()->currentWidget() == main->tab3D(); });
-    view->setNbDigit([main] { return main->settings().NbDigit; });
-    // "Dessiner  SCT" of the pop-up follows the window's item.
-    QAction* mine = main->dessinerSctAction();
-    view->drawSctAction()->setVisible(mine->isVisible());
-    QObject::connect(mine, &QAction::visibleChanged, view, [view, mine] { view->drawSctAction()->setVisible(mine->isVisible()); });
-    for (QAction* a : {view->centreCurrentAction(), view->centreAskAction()}) a->setVisible(!main->simulation());
-    if (QAction* bg = main->action("Backgroundcolor1"))
-        QObject::connect(bg, &QAction::triggered, view, [view] { view->chooseBackground(SettingsIni()); });
-    main->addCloseHook([view] {
-        if (IniFile* ini = SettingsIni()) view->writeSettings(*ini);
-    });
-    main->setView3D(view, view);
-}
+// The 3D view on the "Show 3D" page.
+void createView3D(TFmain* main) { main->setView3D(new View3D(main->tab3D())); }
 
 // The direct mode runs each element on the controller through the link.
 void createDirectExecutor(TFmain* main)
 {
-    link::DirectControls controls;
-    controls.BlockByBlock = [main] { return main->blockByBlock(); };
-    controls.EnableNext = [main](bool on) {
-        QMetaObject::invokeMethod(main, [main, on] {
-            if (auto* next = main->findChild<QPushButton*>("BitBtnNext")) next->setEnabled(on);
-        });
-    };
-    controls.NextBlockRequested = &main->nextBlockFlag();
-    controls.AbortRequested = &main->abortFlag();
-    controls.Report = [main](const std::string& text, bool failure) { main->reportFromWorker(text, failure); };
-    gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, std::move(controls));
+    gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, MainWindowDirectControls(main));
     main->setDirectExecutor(gDirect.get());
     main->setBeforeConversionHook([](const MachineConfig& c) { gDirect->setConfig(c); });
 }
@@ -184,6 +137,14 @@ QWidget* createWindows(const CommandLine& cl)
         else if (n == "Faxes") w = axes = new TFaxes(gMain);
         else if (n == "AboutBox") w = about = new TAboutBox(gMain);
         else if (n == "FPVTparameters") w = pvtParameters = new TFPVTparameters(gMain);
+        else if (n == "Fcentrer") {
+            // Translated with the controller-side windows.
+            auto* centrer = new TFcentrer(gMain);
+            gMain->setCentreWindow(centrer);
+            RememberWindowPosition(centrer, false);
+            RegisterTranslatedWindow(texts::Family::Controller, centrer);
+            continue;
+        }
         else if (n == "FcontrolPVT")
             w = pvtControl = new TFcontrolPVT([] { return common().ProgramDir + "TMP/"; },
                                               [] { return gMain->settings().NbDigit; }, gMain);
@@ -259,6 +220,24 @@ void applyOptions(const CommandLine& clIn)
 }
 
 }  // namespace
+
+link::DirectControls MainWindowDirectControls(TFmain* main)
+{
+    link::DirectControls controls;
+    controls.BlockByBlock = [main] { return main->blockByBlock(); };
+    controls.EnableNext = [main](bool on) {
+        QMetaObject::invokeMethod(main, [main, on] {
+            if (auto* next = main->findChild<QPushButton*>("BitBtnNext")) next->setEnabled(on);
+        });
+    };
+    controls.TrimExecutedPath = [main](bool clear) {
+        QMetaObject::invokeMethod(main, [main, clear] { main->TrimExecutedPath(clear); });
+    };
+    controls.NextBlockRequested = &main->nextBlockFlag();
+    controls.AbortRequested = &main->abortFlag();
+    controls.Report = [main](const std::string& text, bool failure) { main->reportFromWorker(text, failure); };
+    return controls;
+}
 
 StartupHooks ProgramStartupHooks()
 {

@@ -85,7 +85,22 @@ Scene3D::Scene3D()
 void Scene3D::changed(std::uint64_t Revisions::*part)
 {
     ++(mRev.*part);
+    notify();
+}
+
+void Scene3D::notify()
+{
+    if (mHolds > 0) {
+        mPending = true;
+        return;
+    }
+    mPending = false;
     if (mListener) mListener();
+}
+
+Scene3D::Hold::~Hold()
+{
+    if (--mScene.mHolds == 0 && mScene.mPending) mScene.notify();
 }
 
 void Scene3D::changeCamera(const std::function<void(Camera&)>& change)
@@ -138,6 +153,9 @@ std::array<Arrow, 3> Scene3D::arrows() const
 void Scene3D::addExecutedPoint(const Vec3& p, bool toolActive)
 {
     (toolActive ? mJobA : mJobB).Points.push_back(toPoint(p));
+    mLastExecuted[0] = mLastExecuted[1];
+    mLastExecuted[1] = toolActive;
+    mLastExecutedCount = std::min(mLastExecutedCount + 1, 2);
     mCone.Emission = toolActive ? kRed : kGreen;
     changed(&Revisions::Executed);
 }
@@ -146,15 +164,20 @@ void Scene3D::clearExecutedPath()
 {
     mJobA.Points.clear();
     mJobB.Points.clear();
+    mLastExecutedCount = 0;
     changed(&Revisions::Executed);
 }
 
-void Scene3D::addSkeletonSegment(const PathSegment& s)
+void Scene3D::keepLastTwoExecutedPoints()
 {
-    NodedLine& line = s.Working ? mLinesEnd : mLinesInit;
-    line.Nodes.push_back(toPoint(s.Start));
-    line.Nodes.push_back(toPoint(s.End));
-    changed(&Revisions::Skeleton);
+    std::size_t keepA = 0, keepB = 0;
+    for (int i = 2 - mLastExecutedCount; i < 2; ++i) ++(mLastExecuted[static_cast<std::size_t>(i)] ? keepA : keepB);
+    auto keepLast = [](std::vector<Point3f>& points, std::size_t n) {
+        if (points.size() > n) points.erase(points.begin(), points.end() - static_cast<std::ptrdiff_t>(n));
+    };
+    keepLast(mJobA.Points, std::min(keepA, mJobA.Points.size()));
+    keepLast(mJobB.Points, std::min(keepB, mJobB.Points.size()));
+    changed(&Revisions::Executed);
 }
 
 void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)
@@ -216,6 +239,15 @@ void Scene3D::eraseSctItem(int id)
     if (id < 0 || static_cast<std::size_t>(id) >= mSct.size()) return;
     mSct[id].Count = 0;
     mSct[id].Current = false;
+    changed(&Revisions::Sct);
+}
+
+void Scene3D::eraseAllSctItems()
+{
+    for (SctItem& item : mSct) {
+        item.Count = 0;
+        item.Current = false;
+    }
     changed(&Revisions::Sct);
 }
 

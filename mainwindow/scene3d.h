@@ -141,21 +141,24 @@ public:
     const PointSet& executedInactive() const noexcept { return mJobB; }
     void addExecutedPoint(const Vec3& p, bool toolActive);
     void clearExecutedPath();
+    // Keeps the last two points added (the direct mode after each move).
+    void keepLastTwoExecutedPoints();
 
     // --- skeletons of the TCL path ("GLLinesinitJOB" positioning moves, pattern 0x5555;
     // "GLLinesEndJOB" working moves, pattern 0xAAAA), pieces from node pairs.
     const NodedLine& skeletonPositioning() const noexcept { return mLinesInit; }
     const NodedLine& skeletonWorking() const noexcept { return mLinesEnd; }
-    void addSkeletonSegment(const PathSegment& s);
     void setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start);
     void clearSkeletons();
 
     // --- SCT drawing: markers blue at node size (white, 1.2 x node size for the current
-    // element), path line grey.
+    // element), path line grey. One item per element of the SCT list.
     int addSctItem();
     // Sets the element's path; nodes move in place when the count matches.
     void drawSctItem(int id, const std::vector<Vec3>& path, bool current);
     void eraseSctItem(int id);
+    // Every item's nodes cleared; the items stay (their elements still exist).
+    void eraseAllSctItems();
     void clearSct();
     const std::vector<SctItem>& sctItems() const noexcept { return mSct; }
     const std::vector<Point3f>& sctPoints() const noexcept { return mSctPoints; }
@@ -172,6 +175,19 @@ public:
     // Extent of everything drawn under the origin (not the arrows, not the cone), Z unscaled.
     Extent drawingExtent() const;
 
+    // Changes made while a hold lives notify once, when the last hold ends (a drawing of a
+    // million elements repaints once).
+    class Hold {
+    public:
+        explicit Hold(Scene3D& scene) : mScene(scene) { ++mScene.mHolds; }
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        Scene3D& mScene;
+    };
+
     // Settings of the view as the main window reads them at creation and writes at closing.
     void readSettings(const IniFile& ini);
     // "ZOOM"/"MAIN", "TARGET CAMERA" and "POSITION CAMERA" X, Y, Z.
@@ -180,6 +196,7 @@ public:
 private:
     void changed(std::uint64_t Revisions::*part);
     void compactSct();
+    void notify();
 
     Camera mCamera;
     double mNodeSize = 0.2;
@@ -187,6 +204,9 @@ private:
     long long mBackground = kStoredBlue;
     double mZScale = 1.0;
     PointSet mJobA, mJobB;
+    // Which set the last two executed points went to (true: tool active), the latest last.
+    std::array<bool, 2> mLastExecuted{};
+    int mLastExecutedCount = 0;
     NodedLine mLinesInit, mLinesEnd;
     std::vector<SctItem> mSct;
     std::vector<Point3f> mSctPoints;
@@ -194,6 +214,8 @@ private:
     ToolCone mCone;
     Revisions mRev;
     std::function<void()> mListener;
+    int mHolds = 0;
+    bool mPending = false;
 };
 
 }  // namespace mvx::view3d

@@ -50,6 +50,19 @@ inline Mat4 lookAt(const Vec3& eye, const Vec3& center, const Vec3& up)
             -dot(s, eye), -dot(u, eye), dot(f, eye), 1.0};
 }
 
+// a x b (column-major).
+inline Mat4 multiply(const Mat4& a, const Mat4& b)
+{
+    Mat4 r{};
+    for (int c = 0; c < 4; ++c)
+        for (int row = 0; row < 4; ++row) {
+            double s = 0.0;
+            for (int k = 0; k < 4; ++k) s += a[static_cast<std::size_t>(k * 4 + row)] * b[static_cast<std::size_t>(c * 4 + k)];
+            r[static_cast<std::size_t>(c * 4 + row)] = s;
+        }
+    return r;
+}
+
 // Perspective with the far plane at infinity.
 inline Mat4 infinitePerspective(double tanHalfFovY, double aspect, double zNear)
 {

@@ -16,7 +16,6 @@ constexpr texts::Builtin kViewTexts[] = {
     {"stringarrows", "Arrows"},
     {"stringtargetcone", "target cone"},
     {"Stringeffacementinuse", "Erasing in progress"},
-    {"Stringdrawinginuse", "Drawing in progress"},
 };
 }  // namespace
 
@@ -50,9 +49,12 @@ void PopupActions::eraseExecuted()
 
 void PopupActions::eraseSct()
 {
+    if (mHost.EraseSct) {
+        mHost.EraseSct();
+        return;
+    }
     status(texts::get("Stringeffacementinuse"));
-    if (mHost.EraseSct) mHost.EraseSct();
-    mScene.clearSct();
+    mScene.eraseAllSctItems();
     status("");
 }
 
@@ -65,9 +67,7 @@ void PopupActions::eraseSkeletons()
 
 void PopupActions::drawSct()
 {
-    status(texts::get("Stringdrawinginuse"));
     if (mHost.DrawSct) mHost.DrawSct();
-    status("");
 }
 
 void PopupActions::centreOrigin()

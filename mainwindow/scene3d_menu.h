@@ -21,12 +21,14 @@ class Scene3D;
 // What the commands need of the main window; an empty function is skipped.
 struct PopupHost {
     std::function<void(const std::string&)> StatusText;  // status panel 4
-    std::function<void()> EraseSct;      // erase the SCT drawing, clear SctBuilt
-    std::function<void()> DrawSct;       // "Dessiner  SCT": build when needed, then draw all
+    // "Effacer trajectoire SCT" (erase every element, clear SctBuilt) and "Dessiner  SCT"
+    // (build the list when needed, then draw every element), with their status texts.
+    std::function<void()> EraseSct;
+    std::function<void()> DrawSct;
     std::function<void()> RedrawSct;     // draw every SCT element again (after "Node size")
     // The last shown position (Z = 0 for a two-axis group); none in simulation.
     std::function<std::optional<Vec3>()> CurrentPosition;
-    // "center on (X,Y,Z)": the three texts, none when cancelled.
+    // "center on (X,Y,Z)": the three texts asked in the centring window, none when cancelled.
     std::function<std::optional<std::array<std::string, 3>>()> AskCentre;
     std::function<int()> NbDigit;        // "PRECISION"/"NB DIGIT"
     std::function<void()> LegendChanged;

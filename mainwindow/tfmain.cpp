@@ -9,8 +9,10 @@
 #include "pvtparameters.h"
 #include "tfaxes.h"
 #include "tfio.h"
+#include "tfcentrer.h"
 #include "tfmain_util.h"
 #include "remoteserver.h"
+#include "view3d.h"
 
 #include "app/appearance.h"
 #include "app/common.h"
@@ -59,7 +61,9 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
+#include <tuple>
 
 namespace mvx {
 
@@ -302,6 +306,16 @@ void TFmain::buildWidgets()
         statusBar()->addWidget(mStatus[static_cast<std::size_t>(i)], i == 4 ? 1 : 0);
     }
 
+    // The open and save dialogs: their titles are translated with the window.
+    mOpenDialog1 = new QFileDialog(this, "Open");
+    mOpenDialog1->setObjectName("OpenDialog1");
+    mOpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    mOpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    mSaveDialog1 = new QFileDialog(this, "Save");
+    mSaveDialog1->setObjectName("SaveDialog1");
+    mSaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    mSaveDialog1->setFileMode(QFileDialog::AnyFile);
+
     auto on = [this](QPushButton* b, auto f) {
         connect(b, &QPushButton::clicked, this, [f] { guarded(f); });
     };
@@ -363,7 +377,8 @@ void TFmain::buildMenus()
     mPvt1 = addAction(mMaintMenu, "PVT1", "PVT", [this] {
         if (mPvtControl) mPvtControl->exec();
     });
-    mDessinerSct = addAction(mMaintMenu, "DessinerSCT1", "Dessiner  SCT", [this] { DessinerSCT1Click(); });
+    // "Dessiner  SCT" is a pop-up item of the 3D view; this one holds its visibility.
+    mDessinerSct = addAction(nullptr, "DessinerSCT1", "Dessiner  SCT", [this] { DessinerSCT1Click(); });
     addAction(mMaintMenu, "Axes1", "&Axes", [this] { AxesClick(); });
     addAction(mMaintMenu, "Outputs1", "&Outputs", [this] { OutputsClick(); });
 
@@ -382,6 +397,7 @@ void TFmain::buildMenus()
             refreshSpeedBoxes();
         });
     });
+    // Read when a PVT run of the TCL path closes: the executed path is then cleared.
     QAction* erase = addAction(mSetupMenu, "Erasestepbystep1", "Erase step by step", nullptr);
     erase->setCheckable(true);
     connect(erase, &QAction::triggered, this, [this](bool on) {
@@ -480,10 +496,52 @@ void TFmain::setHelperWindows(TFIO* io, TFaxes* axes, TAboutBox* about, TFPVTpar
     if (mAbout) mAbout->setServiceViewsHandler([this](bool on) { setServiceViews(on); });
 }
 
-void TFmain::setView3D(QWidget* widget, JobView3D* view)
+void TFmain::setView3D(View3D* view)
 {
     mView3D = view;
-    if (widget) mTab3D->layout()->addWidget(widget);
+    if (!view) return;
+    mTab3D->layout()->addWidget(view);
+    if (IniFile* ini = SettingsIni()) view->readSettings(*ini);
+    view3d::PopupHost host;
+    host.StatusText = [this](const std::string& t) { setStatus(4, t); };
+    host.EraseSct = [this] { EffacertrajectoireSCT1Click(); };
+    host.DrawSct = [this] { DessinerSCT1Click(); };
+    host.RedrawSct = [this] { RedrawSct(); };
+    host.CurrentPosition = [this]() -> std::optional<view3d::Vec3> {
+        if (simulation()) return std::nullopt;
+        return view3d::Vec3::from(machineConfig().CurrentPosition);
+    };
+    host.AskCentre = [this, view]() -> std::optional<std::array<std::string, 3>> {
+        if (!mCentrer) return std::nullopt;
+        const view3d::Vec3 t = view->scene().camera().Target;
+        std::array<std::string, 3> xyz{num::fixed(t.x, mSet.NbDigit), num::fixed(t.y, mSet.NbDigit),
+                                       num::fixed(t.z, mSet.NbDigit)};
+        if (!mCentrer->Ask(xyz)) return std::nullopt;
+        return xyz;
+    };
+    host.NbDigit = [this] { return mSet.NbDigit; };
+    host.Settings = [] { return SettingsIni(); };
+    view->setPopupHost(std::move(host));
+    view->setTclLineCount([this] { return tclLineCount(); });
+    view->setPageActive([this] { return mPages->currentWidget() == mTab3D; });
+    view->setNbDigit([this] { return mSet.NbDigit; });
+    // "Dessiner  SCT" of the pop-up follows the window's item.
+    view->drawSctAction()->setVisible(mDessinerSct->isVisible());
+    connect(mDessinerSct, &QAction::visibleChanged, view, [this, view] { view->drawSctAction()->setVisible(mDessinerSct->isVisible()); });
+    view->SetCentreCommandsVisible(!simulation());
+    if (QAction* bg = action("Backgroundcolor1"))
+        connect(bg, &QAction::triggered, view, [view] { guarded([view] { view->chooseBackground(SettingsIni()); }); });
+    addCloseHook([view] {
+        if (IniFile* ini = SettingsIni()) view->writeSettings(*ini);
+    });
+}
+
+std::string TFmain::runFileDialog(QFileDialog* dialog, const std::string& dir, const std::string& proposed)
+{
+    dialog->setDirectory(QString::fromStdString(dir));
+    dialog->selectFile(QString::fromStdString(proposed));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+    return dialog->selectedFiles().front().toStdString();
 }
 
 void TFmain::setRemoteServer(RemoteServer* server)
@@ -511,6 +569,7 @@ void TFmain::setSimulation(bool simulation)
     mSimulationLabel->setVisible(simulation);
     common().ControllerUsable = simulation ? 0 : 1;
     applyMode(mMode, false, false);
+    if (mView3D) mView3D->SetCentreCommandsVisible(!simulation);
 }
 
 bool TFmain::simulation() const { return !mSimulationLabel->isHidden(); }
@@ -713,6 +772,7 @@ void TFmain::FormActivate()
     if (simulation() && mMode == 3) applyMode(1, true);
     mLampPanel->setVisible(!simulation());
     mModelLabel->setVisible(!simulation());
+    if (mView3D) mView3D->SetCentreCommandsVisible(!simulation());
     refreshModeLabel();
     if (mBatch) mBatch->onActivated(*this);
 }
@@ -866,6 +926,8 @@ void TFmain::PageChange()
         mView3D->SetJobPath(mLastDrawing, {0.0, 0.0, 0.0});
         mDrawingShown = true;
     }
+    // The SCT drawing command; lines that gave no SCT list are not built again at every page.
+    if (mGCodeLoaded && (mSctBuilt || !mSctBuildFailed)) DessinerSCT1Click();
 }
 
 void TFmain::refreshLineButtons()

@@ -27,6 +27,7 @@ class QAction;
 class QActionGroup;
 class QComboBox;
 class QDialog;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -45,6 +46,8 @@ class TAboutBox;
 class TFaxes;
 class TFIO;
 class TFPVTparameters;
+class TFcentrer;
+class View3D;
 struct JobConversionOutput;
 namespace sct {
 class Ttraject;
@@ -76,8 +79,11 @@ public:
     std::atomic<int>& abortFlag() noexcept { return mAbortRequested; }
     // "Block/block" is down; thread-safe (the direct execution reads it from its worker).
     bool blockByBlock() const noexcept { return mBlockByBlock.load() != 0; }
-    // The 3D view widget goes into the "Show 3D" page; `view` receives the job drawings.
-    void setView3D(QWidget* widget, JobView3D* view);
+    // The 3D view goes into the "Show 3D" page and is tied to the window: pop-up commands,
+    // legend, wheel, the camera settings written at closing.
+    void setView3D(View3D* view);
+    // The small window of "center on (X,Y,Z)".
+    void setCentreWindow(TFcentrer* window) { mCentrer = window; }
     // The remote-control server that the "Serveur TCP-IP" and "Server port" items drive; it is
     // activated here as the settings say (on every interface).
     void setRemoteServer(RemoteServer* server);
@@ -181,6 +187,10 @@ public:
     void PageChange();
     void DessinerSCT1Click();
     void EffacertrajectoireSCT1Click();
+    // After "Node size": every SCT element drawn again.
+    void RedrawSct();
+    // The direct mode after a move (keep the last two points) or a PVT run (`clear`).
+    void TrimExecutedPath(bool clear);
     void NextClick();
     void AbortClick();
     // A line of the direct execution (any thread): `failure` as a failed step is reported (a
@@ -252,6 +262,10 @@ private:
     void loadPvtChoice();
     bool askSavePvtEdit();
     void setPageVisible(QWidget* page, bool visible);
+    // Ttraject.DrawAll, only while the "Show 3D" page is the current page.
+    void drawSctList();
+    // The open or save dialog from `dir` with `proposed`; the chosen path, empty when cancelled.
+    std::string runFileDialog(QFileDialog* dialog, const std::string& dir, const std::string& proposed);
     void applyLayout(bool extended);
     void showTab(QWidget* page);
     // A job step starts or ends: the line-edit buttons follow.
@@ -266,6 +280,7 @@ private:
     int mMode = 1;
     bool mGCodeLoaded = false;
     bool mSctBuilt = false;
+    bool mSctBuildFailed = false;  // these lines gave no SCT list: the page change does not retry
     bool mRelativeLeft = false;
     bool mJobRunning = false;
     bool mConverted = false;
@@ -305,6 +320,9 @@ private:
     PositionPoll* mPoll = nullptr;
     DirectExecutor* mDirectExecutor = nullptr;
     JobView3D* mView3D = nullptr;
+    TFcentrer* mCentrer = nullptr;
+    QFileDialog* mOpenDialog1 = nullptr;
+    QFileDialog* mSaveDialog1 = nullptr;
     TFIO* mIo = nullptr;
     TFaxes* mAxes = nullptr;
     TAboutBox* mAbout = nullptr;

@@ -182,8 +182,7 @@ bool TFmain::BitBtnReadGcodeClick(bool withSender)
         if (mOpenDialog) {
             path = mOpenDialog(gcodeFolder(), proposed);
         } else {
-            path = QFileDialog::getOpenFileName(this, "Open", QString::fromStdString(gcodeFolder() + proposed))
-                       .toStdString();
+            path = runFileDialog(mOpenDialog1, gcodeFolder(), proposed);
         }
         if (path.empty()) return false;
     } else {
@@ -301,6 +300,7 @@ void TFmain::ResetJobButtons()
     mPrintTcl->setEnabled(false);
     mSaveAll->setEnabled(false);
     mSctBuilt = false;
+    mSctBuildFailed = false;
     mConverted = false;
 }
 
@@ -312,7 +312,7 @@ void TFmain::BitBtn1Click()
     std::string path;
     if (mSaveDialog) path = mSaveDialog(gcodeFolder(), mFileName);
     else
-        path = QFileDialog::getSaveFileName(this, "Save", QString::fromStdString(gcodeFolder() + mFileName)).toStdString();
+        path = runFileDialog(mSaveDialog1, gcodeFolder(), mFileName);
     if (path.empty()) return;
     std::string err;
     if (!WriteFileAtomic(path, joinLines(mModel->lines(), "\r\n"), &err)) {
@@ -423,7 +423,18 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     in.OutputDir = outputFolder();
     in.Executor = mMode == 3 ? mDirectExecutor : nullptr;
     if (mMode == 3) mJobRunning = true;
-    setStatus(4, T(mMode == 1 && in.RebuildSct ? "stringcreatingSCT" : "stringcreatingTCL"));
+    if (mMode != 1) {
+        // "Erase step by step": the executed path is cleared as each PVT run closes.
+        auto queued = std::make_shared<std::atomic<bool>>(false);
+        in.PvtRunClosed = [this, queued] {
+            if (queued->exchange(true)) return;
+            QMetaObject::invokeMethod(this, [this, queued] {
+                queued->store(false);
+                if (mSet.EraseStepByStep && mView3D) mView3D->TrimExecutedPath(true);
+            });
+        };
+    }
+    setStatus(4, T("stringcreatingTCL"));
 
     WorkerObserver observer(&mAbortRequested);
     JobConversionOutput out;
@@ -461,6 +472,8 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
         return false;
     }
     if (mMode == 1 && (in.RebuildSct || out.SctList)) {
+        // A new list: the drawing of the old one goes with it.
+        if (mView3D && out.SctList != mSctList) mView3D->ClearSct();
         mSctList = out.SctList;
         setViewText(mSctView, out.SctText);
         std::string().swap(out.SctText);
@@ -639,22 +652,67 @@ void TFmain::ComboBox1Change()
     loadPvtChoice();
 }
 
+// ---------------------------------------------------------------------------------------------
+// SCT drawing
+
 void TFmain::EffacertrajectoireSCT1Click()
 {
-    mLastDrawing.clear();
-    mDrawingShown = false;
+    setStatus(4, T("Stringeffacementinuse"));
+    if (mView3D) mView3D->EraseSct();
     mSctBuilt = false;
+    setStatus(4, "");
 }
 
 void TFmain::DessinerSCT1Click()
 {
     setStatus(4, T("Stringdrawinginuse"));
-    if (!mSctBuilt && mGCodeLoaded && mMode == 1) BitBtnCreateKVXFileClick(true);
-    if (mView3D && !mLastDrawing.empty()) {
-        mView3D->SetJobPath(mLastDrawing, {0.0, 0.0, 0.0});
-        mDrawingShown = true;
+    // The list is built from the line list only; nothing is converted or uploaded. A job step
+    // that is running builds its own.
+    if (!mSctBuilt && !mBusy) {
+        BusyScope busy(mBusy);
+        JobConversionInput in;
+        in.Lines = std::make_shared<const std::vector<std::string>>(mModel->lines());
+        in.Config = machineConfig();
+        in.GCodeDir = gcodeFolder();
+        WorkerObserver observer(nullptr);
+        JobConversionOutput out;
+        setStatus(4, T("stringcreatingTCL"));
+        const std::string crash = RunInWorker([&] { out = BuildSctJob(in, observer); }, [&] {
+            const std::string st = observer.status();
+            if (!st.empty()) setStatus(0, st);
+        });
+        setStatus(0, num::integer(static_cast<long long>(mModel->lines().size())) + " lines");
+        for (const std::string& m : observer.messages())
+            if (m != out.Error) report(m);
+        if (!crash.empty() || out.SctFailed) {
+            mSctBuildFailed = true;
+            if (!out.Stopped) report(crash.empty() ? out.Error : crash);
+            setStatus(4, "");
+            return;
+        }
+        setStatus(4, T("Stringdrawinginuse"));
+        mRelativeLeft = out.RelativeAtEnd;
+        if (mView3D) mView3D->ClearSct();
+        mSctList = out.SctList;
+        setViewText(mSctView, out.SctText);
+        mSctBuilt = true;
     }
+    drawSctList();
     setStatus(4, "");
+}
+
+void TFmain::RedrawSct() { drawSctList(); }
+
+void TFmain::drawSctList()
+{
+    // Ttraject.DrawAll: the elements draw nothing while the 3D page is not shown.
+    if (!mView3D || !mSctList || mPages->currentWidget() != mTab3D) return;
+    mView3D->DrawSct(*mSctList, machineConfig().CurrentPosition);
+}
+
+void TFmain::TrimExecutedPath(bool clear)
+{
+    if (mView3D) mView3D->TrimExecutedPath(clear);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include "view3d_gl.h"
 
+#include "scene3d_sct.h"
+
 #include "app/inifile.h"
 #include "translator/observer.h"
 
@@ -185,6 +187,27 @@ void View3D::SetJobPath(const std::vector<PathSegment>& segments, const std::arr
 void View3D::AddExecutedPoint(const std::array<double, 3>& point, bool toolActive)
 {
     mScene.addExecutedPoint(Vec3::from(point), toolActive);
+}
+
+void View3D::TrimExecutedPath(bool clear)
+{
+    if (clear) mScene.clearExecutedPath();
+    else mScene.keepLastTwoExecutedPoints();
+}
+
+void View3D::DrawSct(const sct::Ttraject& list, const std::array<double, 3>& start)
+{
+    DrawSctList(mScene, list, DrawingStart(false, start));
+}
+
+void View3D::EraseSct() { mScene.eraseAllSctItems(); }
+
+void View3D::ClearSct() { mScene.clearSct(); }
+
+void View3D::SetCentreCommandsVisible(bool visible)
+{
+    mCentreCurrent->setVisible(visible);
+    mCentreAsk->setVisible(visible);
 }
 
 void View3D::SetToolPosition(const std::array<double, 3>& point, bool visible)

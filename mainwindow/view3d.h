@@ -73,6 +73,11 @@ public:
     void ClearJobDrawings() override;
     void SetJobPath(const std::vector<PathSegment>& segments, const std::array<double, 3>& start) override;
     void AddExecutedPoint(const std::array<double, 3>& point, bool toolActive) override;
+    void TrimExecutedPath(bool clear) override;
+    void DrawSct(const sct::Ttraject& list, const std::array<double, 3>& start) override;
+    void EraseSct() override;
+    void ClearSct() override;
+    void SetCentreCommandsVisible(bool visible) override;
     void SetToolPosition(const std::array<double, 3>& point, bool visible) override;
     void RefreshLegend() override;
 

@@ -62,7 +62,11 @@ void View3DGL::resizeGL(int w, int h) { (void)w, (void)h; }
 
 void View3DGL::releaseBuffers()
 {
-    for (Buffer* b : {&mSctLines, &mSctMarkers, &mInitLines, &mEndLines, &mJobA, &mJobB}) {
+    for (Buffer* b : {&mJobA, &mJobB}) {
+        if (b->Id) glDeleteBuffers(1, &b->Id);
+        *b = {};
+    }
+    for (LodBuffer* b : {&mSctLines, &mSctMarkers, &mInitLines, &mEndLines}) {
         if (b->Id) glDeleteBuffers(1, &b->Id);
         *b = {};
     }
@@ -76,6 +80,15 @@ void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
                  points.empty() ? nullptr : points.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     b.Count = static_cast<GLsizei>(points.size());
+}
+
+void View3DGL::upload(LodBuffer& b, LineLod lod)
+{
+    const std::vector<Point3f> vertices = lod.takeVertices();
+    Buffer plain{b.Id, 0};
+    upload(plain, vertices);
+    b.Id = plain.Id;
+    b.Lod = std::move(lod);
 }
 
 void View3DGL::syncBuffers()
@@ -93,13 +106,13 @@ void View3DGL::syncBuffers()
                 lines.push_back(pts[item.First + i]);
             }
         }
-        upload(mSctLines, lines);
-        upload(mSctMarkers, markers);
+        upload(mSctLines, LineLod::FromPairs(lines));
+        upload(mSctMarkers, LineLod::FromPoints(markers));
         mBuilt.Sct = r.Sct;
     }
     if (r.Skeleton != mBuilt.Skeleton) {
-        upload(mInitLines, mScene.skeletonPositioning().Nodes);
-        upload(mEndLines, mScene.skeletonWorking().Nodes);
+        upload(mInitLines, LineLod::FromPairs(mScene.skeletonPositioning().Nodes));
+        upload(mEndLines, LineLod::FromPairs(mScene.skeletonWorking().Nodes));
         mBuilt.Skeleton = r.Skeleton;
     }
     if (r.Executed != mBuilt.Executed) {
@@ -115,28 +128,51 @@ double View3DGL::pixelsPerUnitAtUnitDistance() const
     return h / (2.0 * mScene.camera().tanHalfFovY());
 }
 
-void View3DGL::drawLines(const Buffer& b, const Rgba& c, std::uint16_t pattern)
+void View3DGL::drawRanges(const LodBuffer& b, GLenum mode)
 {
-    if (b.Count < 2) return;
+    if (mFirsts.empty()) return;
+    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glMultiDrawArrays(mode, mFirsts.data(), mCounts.data(), static_cast<GLsizei>(mFirsts.size()));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void View3DGL::drawLines(const LodBuffer& b, const Rgba& c, std::uint16_t pattern, const LodSelector& view)
+{
+    mFirsts.clear();
+    mCounts.clear();
+    for (const LineLod::Chunk& chunk : b.Lod.chunks()) {
+        if (!view.visible(chunk)) continue;
+        const VertexRange r = chunk.Levels[static_cast<std::size_t>(view.level(b.Lod, chunk))];
+        if (r.Count < 2) continue;
+        mFirsts.push_back(static_cast<GLint>(r.First));
+        mCounts.push_back(static_cast<GLsizei>(r.Count & ~1u));
+    }
+    if (mFirsts.empty()) return;
     if (pattern != 0xFFFF) {
         glEnable(GL_LINE_STIPPLE);
         glLineStipple(1, pattern);
     }
     glColor4f(c.r, c.g, c.b, c.a);
-    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, nullptr);
-    glDrawArrays(GL_LINES, 0, b.Count & ~1);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    drawRanges(b, GL_LINES);
     glDisable(GL_LINE_STIPPLE);
 }
 
-void View3DGL::drawNodes(const Buffer& b, const Rgba& c, double size)
+void View3DGL::drawNodes(const LodBuffer& b, const Rgba& c, double size, const LodSelector& view)
 {
-    if (b.Count < 1 || !(size > 0.0)) return;
-    // Nodes under about a pixel at the target's distance add nothing to the lines through them.
-    if (size * pixelsPerUnitAtUnitDistance() / std::max(mScene.camera().distanceToTarget(), 1e-9) < 1.5) return;
+    if (!(size > 0.0)) return;
+    mFirsts.clear();
+    mCounts.clear();
+    // Nodes under about a pixel add nothing to the lines through them.
+    for (const LineLod::Chunk& chunk : b.Lod.chunks()) {
+        if (!view.visible(chunk) || view.pixels(chunk, size) < 1.5) continue;
+        const VertexRange r = chunk.Levels[0];
+        mFirsts.push_back(static_cast<GLint>(r.First));
+        mCounts.push_back(static_cast<GLsizei>(r.Count));
+    }
+    if (mFirsts.empty()) return;
     // Nodes keep their size in scene units: the point size falls with the eye distance.
     const GLfloat attenuation[3] = {0.f, 0.f, 1.f};
     glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
@@ -147,12 +183,7 @@ void View3DGL::drawNodes(const Buffer& b, const Rgba& c, double size)
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(c.r, c.g, c.b, c.a);
-    glBindBuffer(GL_ARRAY_BUFFER, b.Id);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, nullptr);
-    glDrawArrays(GL_POINTS, 0, b.Count);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    drawRanges(b, GL_POINTS);
     glDisable(GL_BLEND);
     glDisable(GL_POINT_SMOOTH);
     const GLfloat none[3] = {1.f, 0.f, 0.f};
@@ -289,13 +320,17 @@ void View3DGL::paintScene()
     // Everything hangs under the origin, whose Z scale is 1 or 10.
     glScaled(1.0, 1.0, mScene.zScale());
 
+    Mat4 scaled = v;
+    for (int i = 8; i < 12; ++i) scaled[static_cast<std::size_t>(i)] *= mScene.zScale();
+    const LodSelector view(multiply(p, scaled), mScene.camera().Position, pixelsPerUnitAtUnitDistance(), mScene.zScale());
+
     drawArrows();
-    drawLines(mSctLines, Scene3D::kSctLine, 0xFFFF);
-    drawLines(mInitLines, mScene.skeletonPositioning().LineColor, mScene.skeletonPositioning().Pattern);
-    drawLines(mEndLines, mScene.skeletonWorking().LineColor, mScene.skeletonWorking().Pattern);
-    drawNodes(mInitLines, mScene.skeletonPositioning().NodeColor, mScene.skeletonPositioning().NodeSize);
-    drawNodes(mEndLines, mScene.skeletonWorking().NodeColor, mScene.skeletonWorking().NodeSize);
-    drawNodes(mSctMarkers, Scene3D::kSctMarker, mScene.nodeSize());
+    drawLines(mSctLines, Scene3D::kSctLine, 0xFFFF, view);
+    drawLines(mInitLines, mScene.skeletonPositioning().LineColor, mScene.skeletonPositioning().Pattern, view);
+    drawLines(mEndLines, mScene.skeletonWorking().LineColor, mScene.skeletonWorking().Pattern, view);
+    drawNodes(mInitLines, mScene.skeletonPositioning().NodeColor, mScene.skeletonPositioning().NodeSize, view);
+    drawNodes(mEndLines, mScene.skeletonWorking().NodeColor, mScene.skeletonWorking().NodeSize, view);
+    drawNodes(mSctMarkers, Scene3D::kSctMarker, mScene.nodeSize(), view);
     drawCurrentSctMarkers();
     drawPoints(mJobA, mScene.executedActive().Color, mScene.executedActive().Size);
     drawPoints(mJobB, mScene.executedInactive().Color, mScene.executedInactive().Size);

@@ -1,9 +1,11 @@
 #pragma once
 // OpenGL renderer of the 3D scene (compatibility profile: line stipple, smooth additive points).
-// Paths live in vertex buffers that are rebuilt only when their part of the scene changed, so a
-// drawing of a million pieces turns smoothly; painting happens only on update() requests.
+// Paths live in vertex buffers that are rebuilt only when their part of the scene changed, with
+// coarser copies of big drawings (scene3d_lod.h), so a drawing of a million pieces turns
+// smoothly; painting happens only on update() requests.
 
 #include "scene3d.h"
+#include "scene3d_lod.h"
 
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLWidget>
@@ -31,12 +33,19 @@ private:
         GLuint Id = 0;
         GLsizei Count = 0;
     };
+    // A drawing with its chunks and coarse copies; the vertices live in the GL buffer only.
+    struct LodBuffer {
+        GLuint Id = 0;
+        view3d::LineLod Lod;
+    };
     void upload(Buffer& b, const std::vector<view3d::Point3f>& points);
+    void upload(LodBuffer& b, view3d::LineLod lod);
     void paintScene();
     void syncBuffers();
     void releaseBuffers();
-    void drawLines(const Buffer& b, const view3d::Rgba& c, std::uint16_t pattern);
-    void drawNodes(const Buffer& b, const view3d::Rgba& c, double size);
+    void drawLines(const LodBuffer& b, const view3d::Rgba& c, std::uint16_t pattern, const view3d::LodSelector& view);
+    void drawNodes(const LodBuffer& b, const view3d::Rgba& c, double size, const view3d::LodSelector& view);
+    void drawRanges(const LodBuffer& b, GLenum mode);
     void drawPoints(const Buffer& b, const view3d::Rgba& c, float size);
     void drawArrows();
     void drawCone();
@@ -46,7 +55,11 @@ private:
     view3d::Scene3D& mScene;
     bool mReady = false;
     view3d::Scene3D::Revisions mBuilt{~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
-    Buffer mSctLines, mSctMarkers, mInitLines, mEndLines, mJobA, mJobB;
+    LodBuffer mSctLines, mSctMarkers, mInitLines, mEndLines;
+    Buffer mJobA, mJobB;
+    // The ranges of one draw call (kept to spare an allocation per frame).
+    std::vector<GLint> mFirsts;
+    std::vector<GLsizei> mCounts;
 };
 
 }  // namespace mvx

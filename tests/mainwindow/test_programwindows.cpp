@@ -32,13 +32,19 @@ TEST(ProgramWindows, EveryWindowOnceAndTheConsolesOpen)
 
     const char* names[] = {"Fmain", "Ftcl", "Fmain_KVX", "FNClientFTP", "Fedit", "Fshowgathering", "FProcedures",
                            "FshowAPI", "Frestore", "Fchoixsauve", "FIO", "Faxes", "AboutBox", "Frepeat",
-                           "TextSearchDialog", "Fconnect_KVX_GB", "FPVTparameters", "FcontrolPVT"};
+                           "TextSearchDialog", "Fconnect_KVX_GB", "FPVTparameters", "FcontrolPVT", "Fcentrer"};
     for (const char* name : names) {
         int count = 0;
         for (QWidget* w : QApplication::allWidgets())
             if (w->isWindow() && w->objectName() == name) ++count;
         EXPECT_EQ(count, 1) << name;
     }
+    // The line and arc edit windows are never shown: not made.
+    for (QWidget* w : QApplication::allWidgets()) {
+        EXPECT_NE(w->objectName(), "Fdroite3D");
+        EXPECT_NE(w->objectName(), "FarcH");
+    }
+    EXPECT_NE(main->findChild<QWidget*>("Fcentrer")->findChild<QWidget*>("Edit3"), nullptr);
     for (const char* name : {"Ftcl", "Fmain_KVX", "FNClientFTP", "Fshowgathering"}) {
         QDialog* w = nullptr;
         for (QWidget* c : QApplication::allWidgets())

@@ -1,12 +1,15 @@
 // The 3D scene model without a GL context: camera rules, drawings, pop-up commands, settings.
 #include "mainwindow/scene3d.h"
+#include "mainwindow/scene3d_lod.h"
 #include "mainwindow/scene3d_menu.h"
+#include "mainwindow/scene3d_sct.h"
 #include "mainwindow/scene3d_mouse.h"
 #include "mainwindow/view3d.h"
 
 #include "app/dialogs.h"
 #include "app/inifile.h"
 #include "translator/observer.h"
+#include "translator/sctconvert.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -19,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using namespace mvx;
 using namespace mvx::view3d;
@@ -278,6 +282,219 @@ TEST(SceneDrawings, SctNodesMoveInPlaceAndOneElementIsCurrent)
     EXPECT_EQ(scene.sctItems()[b].Count, 0u);
     EXPECT_DOUBLE_EQ(scene.drawingExtent().largestSpan(), 2.0);
 }
+
+TEST(SceneDrawings, DirectModeKeepsTheLastTwoExecutedPointsInTheirOrder)
+{
+    Scene3D scene;
+    scene.keepLastTwoExecutedPoints();  // nothing yet
+    for (int i = 0; i < 5; ++i) scene.addExecutedPoint({double(i), 0, 0}, i != 3);
+    scene.keepLastTwoExecutedPoints();
+    // The last two were point 3 (tool inactive) and point 4 (active).
+    ASSERT_EQ(scene.executedInactive().Points.size(), 1u);
+    ASSERT_EQ(scene.executedActive().Points.size(), 1u);
+    EXPECT_EQ(scene.executedInactive().Points[0], (Point3f{3, 0, 0}));
+    EXPECT_EQ(scene.executedActive().Points[0], (Point3f{4, 0, 0}));
+    scene.addExecutedPoint({5, 0, 0}, true);
+    scene.keepLastTwoExecutedPoints();
+    ASSERT_EQ(scene.executedActive().Points.size(), 2u);
+    EXPECT_TRUE(scene.executedInactive().Points.empty());
+    scene.clearExecutedPath();
+    scene.addExecutedPoint({7, 0, 0}, false);
+    scene.keepLastTwoExecutedPoints();
+    EXPECT_EQ(scene.executedInactive().Points.size(), 1u);
+}
+
+TEST(SceneDrawings, AHoldNotifiesOnceWhenItEnds)
+{
+    Scene3D scene;
+    int calls = 0;
+    scene.setChangeListener([&] { ++calls; });
+    {
+        const Scene3D::Hold outer(scene);
+        {
+            const Scene3D::Hold inner(scene);
+            for (int i = 0; i < 100; ++i) scene.drawSctItem(scene.addSctItem(), {{0, 0, 0}, {1, 1, 1}}, false);
+        }
+        EXPECT_EQ(calls, 0);
+    }
+    EXPECT_EQ(calls, 1);
+    const Scene3D::Hold idle(scene);
+    (void)idle;
+}
+
+// The SCT list of a G-code program, built as the main window builds it.
+sct::Ttraject BuildList(const std::vector<std::string>& lines)
+{
+    sct::Ttraject list;
+    const sct::BuildResult r = sct::GCodeToElements(lines, MachineConfig{}, list);
+    EXPECT_FALSE(r.Error) << r.Error.Text;
+    return list;
+}
+
+TEST(SceneSct, EachElementIsOneItemDrawnFromTheStart)
+{
+    const sct::Ttraject list = BuildList({"G90", "G0 X10 Y0", "G1 X10 Y10 F100", "G2 X20 Y10 I5 J0", "M3", "G4 P1"});
+    Scene3D scene;
+    DrawSctList(scene, list, {1, 2, 3});
+    const auto& items = scene.sctItems();
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(list.Count()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(i);
+        const sct::telement& e = list.At(i);
+        const SctItem& item = items[i];
+        EXPECT_EQ(item.Current, static_cast<long long>(i) == list.CurrentIndex());
+        if (!e.IsMotion()) {
+            EXPECT_EQ(item.Count, 1u);
+        } else if (e.Kind() == sct::ElementKind::Arc) {
+            EXPECT_EQ(item.Count, 90u);  // 180 degrees
+        } else {
+            EXPECT_EQ(item.Count, 2u);
+        }
+        const Point3f& p = scene.sctPoints()[item.First];
+        EXPECT_NEAR(p[0], e.Start[0] + 1, 1e-4);
+        EXPECT_NEAR(p[1], e.Start[1] + 2, 1e-4);
+        EXPECT_NEAR(p[2], e.Start[2] + 3, 1e-4);
+    }
+    EXPECT_TRUE(items.back().Current);
+    // Drawn again from elsewhere: the same items, their nodes moved in place.
+    const std::vector<SctItem> before = items;
+    DrawSctList(scene, list, {0, 0, 0});
+    for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i].First, before[i].First);
+    const Extent e = scene.drawingExtent();
+    EXPECT_NEAR(e.Min.x, 0.0, 1e-4);
+    EXPECT_NEAR(e.Max.x, 20.0, 1e-4);
+    EXPECT_NEAR(e.Max.y, 15.0, 1e-3);  // the clockwise half circle over its centre (15, 10)
+}
+
+// Distance from `p` to the pieces (pairs) of one range.
+double DistanceToPieces(const Point3f& p, const std::vector<Point3f>& v, VertexRange r)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (std::uint32_t i = r.First; i + 1 < r.First + r.Count; i += 2) {
+        const Vec3 a{v[i][0], v[i][1], v[i][2]}, b{v[i + 1][0], v[i + 1][1], v[i + 1][2]}, q{p[0], p[1], p[2]};
+        const Vec3 ab = b - a;
+        const double len2 = dot(ab, ab);
+        const double t = len2 > 0 ? std::clamp(dot(q - a, ab) / len2, 0.0, 1.0) : 0.0;
+        best = std::min(best, (q - (a + ab * t)).length());
+    }
+    return best;
+}
+
+// A CAM-like path: straight cuts and arcs cut into chords of 5 degrees, one chain.
+std::vector<Point3f> CamPath(int blocks)
+{
+    std::vector<Point3f> pairs;
+    std::mt19937 rnd(7);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    Vec3 at{};
+    auto piece = [&](const Vec3& to) {
+        pairs.push_back({float(at.x), float(at.y), float(at.z)});
+        pairs.push_back({float(to.x), float(to.y), float(to.z)});
+        at = to;
+    };
+    for (int b = 0; b < blocks; ++b) {
+        if (u(rnd) < 0.5) {
+            piece(at + Vec3{u(rnd) * 10 - 5, u(rnd) * 10 - 5, 0});
+            continue;
+        }
+        const double r = 1 + 5 * u(rnd), a0 = 6.28 * u(rnd), sweep = 0.3 + 2.2 * u(rnd);
+        const Vec3 c = at - Vec3{r * std::cos(a0), r * std::sin(a0), 0};
+        const int n = int(std::ceil(sweep / 0.0873));
+        for (int k = 1; k <= n; ++k) {
+            const double a = a0 + sweep * k / n;
+            piece(c + Vec3{r * std::cos(a), r * std::sin(a), 0});
+        }
+    }
+    return pairs;
+}
+
+TEST(SceneLod, CoarseLevelsStayWithinTheirDeviationAndDropMostChords)
+{
+    const std::vector<Point3f> pairs = CamPath(8000);
+    const LineLod lod = LineLod::FromPairs(pairs);
+    ASSERT_FALSE(lod.empty());
+    const auto& v = lod.vertices();
+    // Level 0 is the drawing itself, chunk after chunk.
+    std::uint32_t next = 0;
+    for (const LineLod::Chunk& c : lod.chunks()) {
+        EXPECT_EQ(c.Levels[0].First, next);
+        next += c.Levels[0].Count;
+    }
+    EXPECT_EQ(next, pairs.size());
+    EXPECT_TRUE(std::equal(pairs.begin(), pairs.end(), v.begin()));
+    std::vector<std::size_t> counts(LineLod::kLevels, 0);
+    for (int level = 1; level < LineLod::kLevels; ++level) {
+        SCOPED_TRACE(level);
+        EXPECT_GT(lod.maxDeviation(level), lod.maxDeviation(level - 1));
+        for (const LineLod::Chunk& c : lod.chunks()) {
+            const VertexRange r = c.Levels[static_cast<std::size_t>(level)];
+            counts[static_cast<std::size_t>(level)] += r.Count;
+            EXPECT_EQ(r.Count % 2, 0u);
+            // Every point of the drawing lies within the level's deviation of its pieces.
+            const VertexRange all = c.Levels[0];
+            for (std::uint32_t i = all.First; i < all.First + all.Count; i += 11)
+                ASSERT_LE(DistanceToPieces(v[i], v, r), lod.maxDeviation(level) * 1.0001 + 1e-5);
+        }
+    }
+    // Most of the drawing is chords far shorter than the coarse tolerances.
+    EXPECT_LT(counts[LineLod::kLevels - 1] * 3, pairs.size());
+    EXPECT_LT(lod.maxDeviation(1), 1e-3 * 500);
+}
+
+TEST(SceneLod, PiecesThatCannotBeMergedAreNotCopied)
+{
+    // A zigzag far taller than the coarsest tolerance: no point can go.
+    std::vector<Point3f> pairs;
+    for (int i = 0; i < 10000; ++i) {
+        pairs.push_back({float(i), float(i % 2) * 1000.f, 0});
+        pairs.push_back({float(i + 1), float((i + 1) % 2) * 1000.f, 0});
+    }
+    const LineLod lod = LineLod::FromPairs(pairs);
+    EXPECT_EQ(lod.vertices().size(), pairs.size());
+    for (const LineLod::Chunk& c : lod.chunks())
+        for (const VertexRange& r : c.Levels) {
+            EXPECT_EQ(r.First, c.Levels[0].First);
+            EXPECT_EQ(r.Count, c.Levels[0].Count);
+        }
+    EXPECT_TRUE(LineLod::FromPairs({}).empty());
+    // Points only: chunks, no coarse copies.
+    const LineLod points = LineLod::FromPoints(std::vector<Point3f>(5000, Point3f{1, 2, 3}));
+    ASSERT_EQ(points.chunks().size(), 2u);
+    EXPECT_EQ(points.chunks()[1].Levels[LineLod::kLevels - 1].Count, 5000u - LineLod::kChunkPieces);
+    EXPECT_EQ(points.maxDeviation(3), 0.0);
+}
+
+TEST(SceneLod, SelectorLeavesOutWhatIsBehindOrBesideAndCoarsensWithDistance)
+{
+    Camera cam;
+    cam.Target = {0, 0, 0};
+    cam.Position = {0, 0, 1000};
+    cam.Up = {0, 1, 0};
+    const Mat4 vp = multiply(cam.projectionMatrix(800.0 / 600.0), cam.viewMatrix());
+    const double ppu = 600.0 / (2.0 * cam.tanHalfFovY());
+    const LodSelector view(vp, cam.Position, ppu, 1.0);
+    auto box = [](Point3f lo, Point3f hi) {
+        LineLod::Chunk c;
+        c.Min = lo;
+        c.Max = hi;
+        return c;
+    };
+    EXPECT_TRUE(view.visible(box({-1, -1, 0}, {1, 1, 0})));
+    EXPECT_FALSE(view.visible(box({-1, -1, 2000}, {1, 1, 2001})));     // behind the camera
+    EXPECT_FALSE(view.visible(box({5000, -1, 0}, {5001, 1, 0})));      // far to the right
+    EXPECT_TRUE(view.visible(box({-5000, -1, 0}, {5000, 1, 0})));      // across the view
+    EXPECT_DOUBLE_EQ(view.nearestDistance(box({-1, -1, 0}, {1, 1, 0})), 1000.0);
+    EXPECT_DOUBLE_EQ(view.nearestDistance(box({-1, -1, 0}, {1, 1, 2000})), 0.0);  // around the eye
+    const LineLod lod = LineLod::FromPairs(CamPath(3000));
+    const int nearLevel = view.level(lod, box({-1, -1, 900}, {1, 1, 900}));
+    const int farLevel = view.level(lod, box({-1, -1, -50000}, {1, 1, -50000}));
+    EXPECT_LT(nearLevel, farLevel);
+    EXPECT_EQ(view.level(lod, box({-1, -1, 0}, {1, 1, 2000})), 0);
+    // The chosen level stays under half a pixel at the box.
+    const LineLod::Chunk far = box({-1, -1, -50000}, {1, 1, -50000});
+    EXPECT_LE(view.pixels(far, lod.maxDeviation(farLevel)), 0.5);
+}
+
 
 TEST(SceneDrawings, ChangesNotifyAndBumpOnlyTheirPart)
 {

@@ -29,7 +29,7 @@ protected:
         win = std::make_unique<TFmain>();
         win->setSimulation(true);
         view = new View3D;
-        win->setView3D(view, view);
+        win->setView3D(view);
     }
     void TearDown() override
     {

@@ -9,7 +9,9 @@
 #include "link/workers.h"
 #include "mainwindow/tfaxes.h"
 #include "mainwindow/tfio.h"
+#include "mainwindow/programwindows.h"
 #include "mainwindow/tfmain.h"
+#include "mainwindow/view3d.h"
 #include "translator/numtext.h"
 #include "translator/tclconvert.h"
 
@@ -371,6 +373,62 @@ TEST_F(DirectSim, ExecuteALineRunsTheSelectedLineOnTheController)
               std::vector<std::string>{"GroupMoveAbsolute(GROUP1,3.0000000000000,5.0000000000000,0.0000000000000)"});
     EXPECT_FALSE(firstLines("GPIODigitalSet").empty());
     EXPECT_NEAR(sim().positions("GROUP1")[0], 3.0, 1e-6);
+}
+
+// The executed path of the 3D view in the direct mode: cut to its last two points after each
+// move, emptied after each PVT run.
+TEST_F(DirectSim, ExecutedPathIsCutAfterEachMoveAndClearedAfterEachPvtRun)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString() + "/";
+    const std::string ip = common().ControllerIp;
+    struct Restore {
+        std::string dir = common().ProgramDir;
+        ~Restore() { InitCommonGlobals(dir, "movantrix"); }
+    } restore;
+    InitCommonGlobals(root, "movantrix");
+    common().ControllerIp = ip;
+    SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
+    SettingsIni()->writeString("MAIN", "MODE", "KVX DIRECT");
+    for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
+        SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
+    ASSERT_TRUE(std::filesystem::create_directories(root + "GCODE"));
+    std::ofstream(root + "GCODE/move.nc") << "G0 X10 Y5\n";
+    std::ofstream(root + "GCODE/run.nc") << "G90\nG1 X1 Y0 F600\nG1 X2 Y0\nG1 X3 Y0\n";
+
+    TFmain win;
+    auto* axes = new TFaxes(&win);
+    axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
+    axes->FormCreate();
+    win.setHelperWindows(new TFIO(&win), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
+    auto* view = new View3D(nullptr, false);
+    win.setView3D(view);
+    link::DirectExec ex(MachineConfig{}, MainWindowDirectControls(&win));
+    win.setDirectExecutor(&ex);
+    win.setBeforeConversionHook([&ex](const MachineConfig& c) { ex.setConfig(c); });
+    win.setSimulation(false);
+    ASSERT_EQ(win.mode(), 3);
+    auto executedPoints = [&] {
+        return view->scene().executedActive().Points.size() + view->scene().executedInactive().Points.size();
+    };
+    auto run = [&](const std::string& name) {
+        win.setOpenDialog([&root, name](const std::string&, const std::string&) { return root + "GCODE/" + name; });
+        ASSERT_TRUE(win.BitBtnReadGcodeClick(true));
+        for (int i = 0; i < 6; ++i) win.PollExecutedPoint({1.0 * i, 0.0, 0.0}, i < 3);
+        ASSERT_EQ(executedPoints(), 6u);
+        win.BitBtnExecuteKVXClick(true);
+        QTest::qWait(50);
+    };
+
+    run("move.nc");
+    EXPECT_NEAR(sim().positions("GROUP1")[0], 10.0, 1e-6);
+    ASSERT_EQ(executedPoints(), 2u);
+    EXPECT_EQ(view->scene().executedInactive().Points.back(), (view3d::Point3f{5.f, 0.f, 0.f}));
+
+    run("run.nc");
+    EXPECT_FALSE(requestsOf("MultipleAxesPVTExecution").empty());
+    EXPECT_EQ(executedPoints(), 0u);
 }
 
 }  // namespace
