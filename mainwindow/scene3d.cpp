@@ -44,12 +44,6 @@ Rgba ColorFromStored(long long bgr)
     return {byte(0), byte(8), byte(16), 1.f};
 }
 
-long long StoredFromColor(const Rgba& c)
-{
-    const auto byte = [](float v) { return static_cast<long long>(std::lround(std::clamp(v, 0.f, 1.f) * 255.f)); };
-    return byte(c.r) | (byte(c.g) << 8) | (byte(c.b) << 16);
-}
-
 double Extent::largestSpan() const
 {
     if (Empty) return 0.0;
@@ -227,18 +221,11 @@ void Scene3D::drawSctItem(int id, const std::vector<Vec3>& path, bool current)
     item.Count = n;
     item.Used = true;
     for (std::uint32_t i = 0; i < n; ++i) mSctPoints[item.First + i] = toPoint(path[i]);
-    if (current)
-        for (SctItem& other : mSct) other.Current = false;
+    if (current && mCurrentSct >= 0 && mCurrentSct != id) mSct[static_cast<std::size_t>(mCurrentSct)].Current = false;
+    if (current) mCurrentSct = id;
+    else if (mCurrentSct == id) mCurrentSct = -1;
     item.Current = current;
     if (mSctGarbage > 1024 && mSctGarbage > mSctPoints.size() / 2) compactSct();
-    changed(&Revisions::Sct);
-}
-
-void Scene3D::eraseSctItem(int id)
-{
-    if (id < 0 || static_cast<std::size_t>(id) >= mSct.size()) return;
-    mSct[id].Count = 0;
-    mSct[id].Current = false;
     changed(&Revisions::Sct);
 }
 
@@ -248,6 +235,7 @@ void Scene3D::eraseAllSctItems()
         item.Count = 0;
         item.Current = false;
     }
+    mCurrentSct = -1;
     changed(&Revisions::Sct);
 }
 
@@ -256,6 +244,7 @@ void Scene3D::clearSct()
     mSct.clear();
     mSctPoints.clear();
     mSctGarbage = 0;
+    mCurrentSct = -1;
     changed(&Revisions::Sct);
 }
 

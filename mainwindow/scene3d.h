@@ -38,7 +38,6 @@ inline constexpr Rgba kOrange{1.f, 0.5f, 0.f, 1.f};
 
 // A colour stored as the settings file keeps it: 0x00BBGGRR.
 Rgba ColorFromStored(long long bgr);
-long long StoredFromColor(const Rgba& c);
 inline constexpr long long kStoredBlue = 0xFF0000;  // the viewer's background at design
 
 using Point3f = std::array<float, 3>;
@@ -156,11 +155,12 @@ public:
     int addSctItem();
     // Sets the element's path; nodes move in place when the count matches.
     void drawSctItem(int id, const std::vector<Vec3>& path, bool current);
-    void eraseSctItem(int id);
     // Every item's nodes cleared; the items stay (their elements still exist).
     void eraseAllSctItems();
     void clearSct();
     const std::vector<SctItem>& sctItems() const noexcept { return mSct; }
+    // The highlighted item, -1 when none.
+    int currentSctItem() const noexcept { return mCurrentSct; }
     const std::vector<Point3f>& sctPoints() const noexcept { return mSctPoints; }
     static constexpr Rgba kSctMarker = kBlue;
     static constexpr Rgba kSctCurrentMarker = kWhite;
@@ -211,6 +211,7 @@ private:
     std::vector<SctItem> mSct;
     std::vector<Point3f> mSctPoints;
     std::size_t mSctGarbage = 0;
+    int mCurrentSct = -1;
     ToolCone mCone;
     Revisions mRev;
     std::function<void()> mListener;

@@ -53,6 +53,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <Qsci/qscilexertcl.h>
 #include <Qsci/qsciprinter.h>
@@ -499,6 +500,7 @@ void TFmain::setHelperWindows(TFIO* io, TFaxes* axes, TAboutBox* about, TFPVTpar
 void TFmain::setView3D(View3D* view)
 {
     mView3D = view;
+    mView3DWidget = view;
     if (!view) return;
     mTab3D->layout()->addWidget(view);
     if (IniFile* ini = SettingsIni()) view->readSettings(*ini);
@@ -808,6 +810,15 @@ void TFmain::closeEvent(QCloseEvent* e)
 void TFmain::closeProgram()
 {
     QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TFmain::wheelEvent(QWheelEvent* e)
+{
+    if (mView3DWidget && mView3DWidget->wheelStep(e->angleDelta().y())) {
+        e->accept();
+        return;
+    }
+    QMainWindow::wheelEvent(e);
 }
 
 bool TFmain::eventFilter(QObject* watched, QEvent* e)

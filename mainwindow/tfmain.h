@@ -35,6 +35,7 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class QWheelEvent;
 class QsciScintilla;
 
 namespace mvx {
@@ -222,7 +223,6 @@ public:
     QAction* action(const char* objectName) const;
     QWidget* tab3D() const noexcept { return mTab3D; }
     QTabWidget* pages() const noexcept { return mPages; }
-    QAction* dessinerSctAction() const noexcept { return mDessinerSct; }
     bool serviceMenusVisible() const noexcept { return mServiceMenusVisible; }
 
 protected:
@@ -230,6 +230,8 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // A wheel step anywhere on the window zooms the 3D view while its page is active.
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     void buildWidgets();
@@ -320,6 +322,7 @@ private:
     PositionPoll* mPoll = nullptr;
     DirectExecutor* mDirectExecutor = nullptr;
     JobView3D* mView3D = nullptr;
+    View3D* mView3DWidget = nullptr;
     TFcentrer* mCentrer = nullptr;
     QFileDialog* mOpenDialog1 = nullptr;
     QFileDialog* mSaveDialog1 = nullptr;

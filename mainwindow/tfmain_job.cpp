@@ -162,6 +162,9 @@ using namespace mainui;
 void TFmain::clearViewsForRead()
 {
     if (mView3D) mView3D->ClearJobDrawings();
+    // The previous file's SCT list goes now, not at the next build (it may hold millions of
+    // elements).
+    mSctList.reset();
     mLastDrawing.clear();
     mDrawingShown = false;
     mLoadingPvt = true;

@@ -37,17 +37,13 @@ public:
     static bool GlAvailable();
 
     view3d::Scene3D& scene() noexcept { return mScene; }
-    view3d::MouseNavigator& mouse() noexcept { return mMouse; }
     view3d::PopupActions& actions() noexcept { return *mActions; }
     bool usesGl() const noexcept { return mGl != nullptr; }
     QWidget* renderWidget() const noexcept { return mRender; }
     QLineEdit* legend() const noexcept { return mLegend; }
     QMenu* popupMenu() const noexcept { return mMenu; }
-    // "Dessiner  SCT" (shown only in SCT mode while "PVT" is visible) and the two centring
-    // commands that need a controller; the main window sets their visibility.
+    // "Dessiner  SCT", shown only in SCT mode while "PVT" is visible; the main window sets it.
     QAction* drawSctAction() const noexcept { return mDrawSct; }
-    QAction* centreCurrentAction() const noexcept { return mCentreCurrent; }
-    QAction* centreAskAction() const noexcept { return mCentreAsk; }
 
     // What the menu and the legend need of the main window.
     void setPopupHost(view3d::PopupHost host);

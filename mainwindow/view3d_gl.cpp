@@ -213,29 +213,31 @@ void View3DGL::drawPoints(const Buffer& b, const Rgba& c, float size)
 
 void View3DGL::drawCurrentSctMarkers()
 {
+    // Drawn last and larger, so its highlight is on top.
+    const int current = mScene.currentSctItem();
+    if (current < 0) return;
+    const SctItem& item = mScene.sctItems()[static_cast<std::size_t>(current)];
+    if (item.Count == 0) return;
     const auto& pts = mScene.sctPoints();
-    for (const SctItem& item : mScene.sctItems()) {
-        if (!item.Current || item.Count == 0) continue;
-        const double size = mScene.nodeSize() * Scene3D::kCurrentNodeScale;
-        const GLfloat attenuation[3] = {0.f, 0.f, 1.f};
-        glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
-        glPointSize(static_cast<GLfloat>(size * pixelsPerUnitAtUnitDistance()));
-        glEnable(GL_POINT_SMOOTH);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        const Rgba c = Scene3D::kSctCurrentMarker;
-        glColor4f(c.r, c.g, c.b, c.a);
-        glBegin(GL_POINTS);
-        const Point3f& a = pts[item.First];
-        const Point3f& b = pts[item.First + item.Count - 1];
-        glVertex3f(a[0], a[1], a[2]);
-        glVertex3f(b[0], b[1], b[2]);
-        glEnd();
-        glDisable(GL_BLEND);
-        glDisable(GL_POINT_SMOOTH);
-        const GLfloat none[3] = {1.f, 0.f, 0.f};
-        glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, none);
-    }
+    const double size = mScene.nodeSize() * Scene3D::kCurrentNodeScale;
+    const GLfloat attenuation[3] = {0.f, 0.f, 1.f};
+    glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
+    glPointSize(static_cast<GLfloat>(size * pixelsPerUnitAtUnitDistance()));
+    glEnable(GL_POINT_SMOOTH);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    const Rgba c = Scene3D::kSctCurrentMarker;
+    glColor4f(c.r, c.g, c.b, c.a);
+    glBegin(GL_POINTS);
+    const Point3f& a = pts[item.First];
+    const Point3f& b = pts[item.First + item.Count - 1];
+    glVertex3f(a[0], a[1], a[2]);
+    glVertex3f(b[0], b[1], b[2]);
+    glEnd();
+    glDisable(GL_BLEND);
+    glDisable(GL_POINT_SMOOTH);
+    const GLfloat none[3] = {1.f, 0.f, 0.f};
+    glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, none);
 }
 
 void View3DGL::drawArrows()

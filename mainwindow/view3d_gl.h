@@ -20,8 +20,6 @@ public:
 
     // The surface format the renderer asks for (and the availability test tries).
     static QSurfaceFormat RequestedFormat();
-    // False when the context could not give the fixed-function entry points.
-    bool rendererReady() const noexcept { return mReady; }
 
 protected:
     void initializeGL() override;

@@ -278,9 +278,12 @@ TEST(SceneDrawings, SctNodesMoveInPlaceAndOneElementIsCurrent)
     EXPECT_EQ(Scene3D::kSctCurrentMarker, kWhite);
     EXPECT_EQ(Scene3D::kSctLine, kGrey);
     EXPECT_DOUBLE_EQ(Scene3D::kCurrentNodeScale, 1.2);
-    scene.eraseSctItem(b);
+    EXPECT_EQ(scene.currentSctItem(), a);
+    scene.eraseAllSctItems();
     EXPECT_EQ(scene.sctItems()[b].Count, 0u);
-    EXPECT_DOUBLE_EQ(scene.drawingExtent().largestSpan(), 2.0);
+    EXPECT_EQ(scene.currentSctItem(), -1);
+    EXPECT_TRUE(scene.drawingExtent().Empty);
+    EXPECT_EQ(scene.sctItems().size(), 2u);  // the items stay with their elements
 }
 
 TEST(SceneDrawings, DirectModeKeepsTheLastTwoExecutedPointsInTheirOrder)

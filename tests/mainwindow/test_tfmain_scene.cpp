@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 namespace mvx::test {
 namespace {
@@ -238,6 +239,24 @@ TEST_F(SceneTest, ConversionReplacesTheListAndItsDrawingGoes)
     // A conversion that reuses the list keeps its drawing.
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
     EXPECT_GT(drawnItems(), 0u);
+}
+
+TEST_F(SceneTest, WheelOnTheWindowZoomsOnlyWhileThe3DPageIsActive)
+{
+    // A step over any part of the window that does not take it reaches the window.
+    auto wheel = [&](int delta) {
+        QWheelEvent e(QPointF(5, 5), mWin->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(mWin.get(), &e);
+    };
+    const double d = mView->scene().camera().distanceToTarget();
+    wheel(120);
+    EXPECT_DOUBLE_EQ(mView->scene().camera().distanceToTarget(), d);  // "Edit Gcode" page
+    showPage(mWin->tab3D());
+    wheel(120);
+    EXPECT_NEAR(mView->scene().camera().distanceToTarget(), d * 1.1, 1e-9);
+    wheel(-240);
+    EXPECT_NEAR(mView->scene().camera().distanceToTarget(), d / 1.1, 1e-9);
 }
 
 TEST_F(SceneTest, CentreCommandsFollowTheConnectionState)
