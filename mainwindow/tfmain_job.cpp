@@ -672,7 +672,7 @@ void TFmain::DessinerSCT1Click()
     // The list is built from the line list only; nothing is converted or uploaded. A job step
     // that is running builds its own.
     if (!mSctBuilt && !mBusy) {
-        BusyScope busy(mBusy);
+        BusyScope busy([this](bool on) { setBusy(on); });
         JobConversionInput in;
         in.Lines = std::make_shared<const std::vector<std::string>>(mModel->lines());
         in.Config = machineConfig();

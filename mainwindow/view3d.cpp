@@ -104,7 +104,7 @@ void View3D::buildMenu()
     add("Effacertrajectoiresexecutes1", "Effacer trajectoires executées", [](PopupActions& p) { p.eraseExecuted(); });
     add("EffacertrajectoireSCT1", "Effacer trajectoire SCT", [](PopupActions& p) { p.eraseSct(); });
     add("Effacerlessquelettes1", "Effacer les squelettes", [](PopupActions& p) { p.eraseSkeletons(); });
-    mDrawSct = add("DessinerSCT2", "Dessiner  SCT", [](PopupActions& p) { p.drawSct(); });
+    mDrawSct = add("DessinerSCT1", "Dessiner  SCT", [](PopupActions& p) { p.drawSct(); });
     mDrawSct->setVisible(false);
     mMenu->addSeparator();
     add("centeron0001", "center on (0,0,0)", [](PopupActions& p) { p.centreOrigin(); });
