@@ -1,6 +1,7 @@
 #include "backupdialogs.h"
 
 #include "filebrowser.h"
+#include "remotename.h"
 #include "transfer.h"
 
 #include "app/common.h"
@@ -159,7 +160,7 @@ void TFchoixRep::CreerClick()
 {
     std::string name;
     if (!InputQueryDialog(text("StringBackupJobFolderCaption"), text("StringBackupJobFolderPrompt"), name)) return;
-    if (!SafeLocalName(name)) {
+    if (!RemoteNameUsable(name, {})) {
         ShowMsg(text("StringBackupFolderRefused") + " " + name);
         return;
     }
@@ -309,7 +310,7 @@ int TFchoixsauve::CopyTicked(const std::string& localRoot, bool* okOut)
         const std::string remoteFolder = sep == std::string::npos ? std::string() : item.substr(0, sep);
         const std::string name = sep == std::string::npos ? item : item.substr(sep + 1);
         const auto rel = MirrorRelativeFolder(remoteFolder);
-        if (!rel || !SafeLocalName(name)) {
+        if (!rel || !RemoteNameUsable(name, (fs::path(localRoot) / *rel).string() + "/")) {
             ShowMsg(text("StringBackupFailed") + " " + item);
             ok = false;
             continue;

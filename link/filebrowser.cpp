@@ -3,6 +3,7 @@
 #include "ftp.h"
 #include "linktexts.h"
 #include "reboot.h"
+#include "remotename.h"
 #include "ssh.h"
 #include "transfer.h"
 
@@ -56,7 +57,6 @@ constexpr Builtin kRows[] = {
     {"StringDelete", "Delete"},
     {"stringdirectory", "Nom du répertoire:"},
     {"stringnom", "Nom"},
-    {"StringBrowserBadName", "Nom de fichier refusé :"},
     {"StringBrowserListFailed", "Dossier du KVX inaccessible :"},
     {"StringBrowserDeleteFailed", "Suppression impossible :"},
     {"StringBrowserMkdirFailed", "Création impossible :"},
@@ -126,14 +126,6 @@ std::string sftpAttributes(const SftpEntry& e)
 
 bool isTransferMode(int mode) { return mode == TransferFtp || mode == TransferSftp; }
 
-// A controller file of the same name must not replace the program's own settings file.
-bool isSettingsFile(const std::string& path)
-{
-    const IniFile* ini = SettingsIni();
-    if (!ini) return false;
-    std::error_code ec;
-    return fs::weakly_canonical(path, ec) == fs::weakly_canonical(ini->path(), ec);
-}
 
 }  // namespace
 
@@ -149,12 +141,6 @@ std::string StripTrailingSeparators(const std::string& folder)
     std::string f = folder;
     while (f.size() > 1 && (f.back() == '/' || f.back() == '\\')) f.pop_back();
     return f;
-}
-
-bool SafeLocalName(const std::string& name)
-{
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
 std::string FtpDateText(const std::string& listed, int currentYear)
@@ -479,8 +465,8 @@ void TFNClientFTP::goToFolder(const std::string& folder)
 bool TFNClientFTP::download(const BrowserEntry& e)
 {
     auto& c = common();
-    if (!SafeLocalName(e.name) || isSettingsFile(c.ProgramDir + e.name)) {
-        ShowMsg(text("StringBrowserBadName") + " " + e.name);
+    if (!RemoteNameUsable(e.name, c.ProgramDir)) {
+        ShowMsg(RemoteNameRefusedText(e.name));
         return false;
     }
     if (!enterShownFolder()) return false;
@@ -531,7 +517,10 @@ void TFNClientFTP::ListBox1Click(int row)
     const BrowserEntry e = mEntries[static_cast<std::size_t>(row)];
     transferState().RemoteFileName = e.name;
     if (e.directory) {
-        if (!SafeLocalName(e.name)) return;
+        if (!RemoteNameUsable(e.name, {})) {
+            ShowMsg(RemoteNameRefusedText(e.name));
+            return;
+        }
         goToFolder(joinRemote(mFolder, e.name));
         return;
     }
@@ -610,8 +599,8 @@ void TFNClientFTP::SaveInKvxClick()
     // Only the file part names the local copy and the remote file: a typed folder never leads
     // the copy outside the program folder or the current remote folder.
     const std::string part = fs::path(name).filename().string();
-    if (!SafeLocalName(part)) {
-        ShowMsg(text("StringBrowserBadName") + " " + name);
+    if (!RemoteNameUsable(part, c.ProgramDir)) {
+        ShowMsg(RemoteNameRefusedText(name));
         return;
     }
     std::string error;
@@ -655,8 +644,8 @@ void TFNClientFTP::SaveInCurrentDirectory1Click()
     const int row = selectedRow();
     if (row < 0 || row >= static_cast<int>(mEntries.size())) return;
     const std::string name = mEntries[static_cast<std::size_t>(row)].name;
-    if (!SafeLocalName(name)) {
-        ShowMsg(text("StringBrowserBadName") + " " + name);
+    if (!RemoteNameUsable(name, c.ProgramDir)) {
+        ShowMsg(RemoteNameRefusedText(name));
         return;
     }
     if (!ChangeControllerDir(joinRemote(mFolder, name), c.ProgramDir) || !PutFile(name, name, true))
@@ -670,7 +659,11 @@ void TFNClientFTP::Delete1Click()
     if (row < 0 || row >= static_cast<int>(mEntries.size())) return;
     const BrowserEntry e = mEntries[static_cast<std::size_t>(row)];
     if (MsgDialog(e.name + " " + text("StringDelete"), 0, MbYes | MbNo) != MrYes) return;
-    if (!SafeLocalName(e.name) || !enterShownFolder()) return;
+    if (!RemoteNameUsable(e.name, {})) {
+        ShowMsg(RemoteNameRefusedText(e.name));
+        return;
+    }
+    if (!enterShownFolder()) return;
     const std::string path = joinRemote(mFolder, e.name);
     bool ok = false;
     std::string error;
@@ -693,8 +686,8 @@ void TFNClientFTP::CreateSubdirectory1Click()
     auto& c = common();
     std::string name;
     if (!InputQueryDialog(text("stringdirectory"), text("stringnom"), name)) return;
-    if (!SafeLocalName(name)) {
-        ShowMsg(text("StringBrowserBadName") + " " + name);
+    if (!RemoteNameUsable(name, {})) {
+        ShowMsg(RemoteNameRefusedText(name));
         return;
     }
     if (!enterShownFolder()) return;

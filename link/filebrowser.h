@@ -37,9 +37,6 @@ struct BrowserEntry {
 std::string ParentFolder(const std::string& remoteDir);
 // Trailing '/' and '\' removed; the root stays "/".
 std::string StripTrailingSeparators(const std::string& folder);
-// A remote entry name that may be used as a local file name: not empty, not "." or "..", no
-// '/', '\' or NUL in it.
-bool SafeLocalName(const std::string& name);
 // "Dec 10 12:13" or "Dec 10  2025" (as an FTP listing shows it) as "mm/dd/yyyy hh:mm"; a date
 // without a year takes `currentYear`. Unreadable text comes back unchanged.
 std::string FtpDateText(const std::string& listed, int currentYear);

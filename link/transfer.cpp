@@ -3,6 +3,7 @@
 #include "apiwire.h"
 #include "ftp.h"
 #include "linktexts.h"
+#include "remotename.h"
 #include "ssh.h"
 #include "workers.h"
 
@@ -279,7 +280,9 @@ bool GetFile(const std::string& remote, const std::string& local, bool disconnec
         return false;
     }
     bool ok = false;
-    if (t.RemoteDir.empty() || !c.TransferConnected) {
+    if (!RemoteNameUsable(local, t.LocalDir)) {
+        logLine(RemoteNameRefusedText(local));
+    } else if (t.RemoteDir.empty() || !c.TransferConnected) {
         logLine(text("StringGetFileFailed") + " " + remote);
     } else {
         const std::string from = joinRemote(t.RemoteDir, remote);

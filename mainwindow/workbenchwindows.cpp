@@ -7,6 +7,7 @@
 #include "link/backupdialogs.h"
 #include "link/filebrowser.h"
 #include "link/reboot.h"
+#include "link/remotename.h"
 #include "link/telnet.h"
 #include "maintenance/datapages.h"
 #include "maintenance/gatheringviewer.h"
@@ -61,6 +62,7 @@ void RegisterWorkbenchTexts()
     link::registerRebootTexts();
     link::registerBrowserTexts();
     link::registerBackupTexts();
+    link::registerRemoteNameTexts();
     tcl::registerRestoreTexts();
     tclbench::registerTclEditorTexts();
     maint::registerMaintenanceTexts();

@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/inifile.h"
 #include "app/language.h"
+#include "link/remotename.h"
 #include "link/transfer.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -295,7 +296,8 @@ bool TFaddvariable::CBChoixINCChange(const QString& name)
     LabelAXESINC->hide();
     const CommonGlobals& c = common();
     // The name becomes a local file name: nothing may lead it out of the program folder.
-    const bool fetched = IncludeFileNameValid(name) && link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir) &&
+    const bool fetched = IncludeFileNameValid(name) && link::RemoteNameUsable(name.toStdString(), c.ProgramDir) &&
+                         link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir) &&
                          link::GetFile(name.toStdString(), name.toStdString(), false);
     if (!fetched) {
         LabelAXESINC->show();

@@ -16,6 +16,7 @@
 #include "app/language.h"
 #include "link/api.h"
 #include "link/ftp.h"
+#include "link/remotename.h"
 #include "link/socketpool.h"
 #include "link/ssh.h"
 #include "link/telnet.h"
@@ -271,6 +272,10 @@ void TFtcl::buildUi()
         } else if (chosen == mk) {
             std::string folder;
             if (!InputQueryDialog(T("stringdirectory"), T("stringnom"), folder) || folder.empty()) return;
+            if (!link::RemoteNameUsable(folder, {})) {
+                ShowMsg(link::RemoteNameRefusedText(folder));
+                return;
+            }
             const std::string path = joinRemote(t.RemoteDir, folder);
             bool ok = false;
             link::RunOffGuiThread([&] {
@@ -280,6 +285,10 @@ void TFtcl::buildUi()
             RelistRemoteDir();
         } else if (chosen == rm) {
             if (MsgDialog(T("Stringremove") + " " + name, 0, MbYes | MbNo) != MrYes) return;
+            if (!link::RemoteNameUsable(name, {})) {
+                ShowMsg(link::RemoteNameRefusedText(name));
+                return;
+            }
             const int row = mListBox1->indexOfTopLevelItem(item);
             const bool dir = row >= 0 && std::size_t(row) < mRows.size() && mRows[std::size_t(row)].directory;
             const std::string path = joinRemote(t.RemoteDir, name);
@@ -809,6 +818,14 @@ void TFtcl::ListBox1Click(int row)
     }
     if (std::size_t(row) >= mRows.size()) row = int(mRows.size()) - 1;
     const RemoteRow entry = mRows[std::size_t(row)];
+    // A listed name becomes the local copy's name: nothing may lead it out of the program
+    // folder or onto one of the program's own files.
+    if (!link::RemoteNameUsable(entry.name, entry.directory ? std::string() : c.ProgramDir)) {
+        setPanel(2, link::RemoteNameRefusedText(entry.name));
+        ShowMsg(link::RemoteNameRefusedText(entry.name));
+        enableTransferControls(false);
+        return;
+    }
     if (!entry.directory) {
         t.LocalDir = c.ProgramDir;
         backupIfModified();
@@ -841,8 +858,8 @@ void TFtcl::BitBtn4Click()
         return;
     }
     name = baseName(name);
-    if (name.empty() || name == "." || name == "..") {
-        ShowMsg(T("StringTclCannotSave") + " \"" + name + "\"");
+    if (!link::RemoteNameUsable(name, c.ProgramDir)) {
+        ShowMsg(link::RemoteNameRefusedText(name));
         return;
     }
     if (mEditor->lines() < 5 && MsgDialog(T("stringTCLcourt"), 0, MbYes | MbNo) != MrYes) return;

@@ -5,6 +5,7 @@
 #include "link/filebrowser.h"
 #include "link/linktexts.h"
 #include "link/reboot.h"
+#include "link/remotename.h"
 #include "link/socketpool.h"
 #include "link/telnet.h"
 #include "link/transfer.h"
@@ -145,9 +146,36 @@ TEST(BrowserRules, FolderAndNameRules)
     const std::pair<const char*, const char*> strips[] = {
         {"/Public/Log//", "/Public/Log"}, {"/Public/Log\\", "/Public/Log"}, {"/", "/"}, {"/Config", "/Config"}};
     for (const auto& [in, out] : strips) EXPECT_EQ(link::StripTrailingSeparators(in), out) << in;
-    const std::pair<const char*, bool> safe[] = {{"a.tcl", true}, {"..x", true}, {"..", false}, {".", false},
-                                                 {"", false}, {"../a", false}, {"a/b", false}, {"a\\b", false}};
-    for (const auto& [in, ok] : safe) EXPECT_EQ(link::SafeLocalName(in), ok) << in;
+    // Remote names as local file names: plain names only, and never one of the program's own
+    // files in the program folder (whatever the case).
+    const std::string program = common().ProgramDir;
+    const std::string elsewhere = program + "ADMIN/Public/";
+    const std::string exe = ExecutableName();
+    const std::tuple<std::string, std::string, bool> names[] = {
+        {"a.tcl", program, true},
+        {"..x", program, true},
+        {"system.ini", program, true},
+        {"..", elsewhere, false},
+        {".", elsewhere, false},
+        {"", elsewhere, false},
+        {"../a", elsewhere, false},
+        {"a/b", elsewhere, false},
+        {"a\\b", elsewhere, false},
+        {"..\\" + exe + ".INI", elsewhere, false},
+        {"a\tb", elsewhere, false},
+        {std::string("a\0b", 3), elsewhere, false},
+        {std::string(256, 'x'), elsewhere, false},
+        {exe + ".INI", program, false},
+        {exe + ".ini", program, false},
+        {exe + ".INI", program + "./", false},
+        {exe + ".INI", elsewhere, true},
+        {exe + ".INI", "", true},
+        {exe, program, false},
+        {exe + "_LANGUAGE_2.INI", program, false},
+        {"KVX_Language_3.ini", program, false},
+        {"kvx_language_1.INI", program, false},
+    };
+    for (const auto& [name, dir, ok] : names) EXPECT_EQ(link::RemoteNameUsable(name, dir), ok) << name << " in " << dir;
     const std::tuple<const char*, const char*, const char*> mirror[] = {
         {"/Admin/Public/Scripts/sub", "Public/Scripts/sub", ""},
         {"/Public/Scripts", "Public/Scripts", ""},

@@ -34,6 +34,14 @@ std::string readAll(const std::string& path)
     return ss.str();
 }
 
+int TclEditorSimRow(const TFtcl& w, const std::string& name)
+{
+    const auto rows = w.rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].name == name) return int(i);
+    return -1;
+}
+
 const char* kFiveLines = "set a 1\nset b 2\nset c 3\nset d 4\nreturn \"$a,$b,$c\"\n";
 
 // Message boxes answer from a queue (default Oui) and are recorded.
@@ -364,5 +372,86 @@ TEST_F(TclEditorSim, BootScriptWrittenIntoTheControllersSystemIni)
     EXPECT_FALSE(mDialogs.messages.empty());
     w.FormClose();
 }
+
+// Listed names that must never become a local file of their own: the settings file, the
+// executable, a language file, and names holding a separator or "..". Over FTP and over SFTP.
+struct HostileRow {
+    const char* name;
+    std::vector<std::string> extraArgs;
+};
+
+void PrintTo(const HostileRow& r, std::ostream* os) { *os << r.name; }
+
+class TclEditorHostileNames : public ::testing::TestWithParam<HostileRow> {};
+
+TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
+{
+    Dialogs d;
+    d.install();
+    test::KvxSimOptions o;
+    o.extraArgs = GetParam().extraArgs;
+    test::KvxSim sim(o);
+    auto& c = common();
+    c.ControllerIp = sim.address();
+    c.TransferMode = TransferNone;
+    c.TransferConnected = 0;
+    c.NoControllerApi.store(0);
+    c.CurrentScriptName.clear();
+    link::transferState() = link::TransferState{};
+    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_EQ(c.TransferMode.load(), std::string(GetParam().name) == "Ftp" ? TransferFtp : TransferSftp);
+
+    const std::string settingsPath = SettingsIni()->path();
+    const std::string settingsName = fs::path(settingsPath).filename().string();
+    SettingsIni()->writeString("HOSTILE", "KEPT", "yes");
+    const std::string settingsBefore = readAll(settingsPath);
+    const std::string exe = ExecutableName();
+    std::ofstream(c.ProgramDir + exe, std::ios::binary) << "the program";
+    const std::vector<std::string> hostile = {settingsName, exe, exe + "_LANGUAGE_2.INI", "KVX_Language_1.ini",
+                                              "..\\" + settingsName, "sub\\x.tcl"};
+    for (const std::string& n : hostile) sim.writeFile("Public/Scripts/" + n, "[EVIL]\nset x 1\n");
+    sim.writeFile("Public/Scripts/good.tcl", kFiveLines);
+
+    TFtcl w(nullptr);
+    w.FormShow();
+    for (const std::string& n : hostile) {
+        const int row = TclEditorSimRow(w, n);
+        ASSERT_GE(row, 0) << n;
+        w.setEditorText("kept text");
+        d.messages.clear();
+        w.ListBox1Click(row);
+        EXPECT_EQ(w.editorText(), "kept text") << n;
+        ASSERT_FALSE(d.messages.empty()) << n;
+        EXPECT_NE(d.messages.back().find("Nom de fichier refusé"), std::string::npos) << n;
+        EXPECT_NE(c.CurrentScriptName, n);
+    }
+    EXPECT_EQ(readAll(settingsPath), settingsBefore);
+    EXPECT_EQ(readAll(c.ProgramDir + exe), "the program");
+    EXPECT_FALSE(fs::exists(c.ProgramDir + exe + "_LANGUAGE_2.INI"));
+    EXPECT_FALSE(fs::exists(c.ProgramDir + "KVX_Language_1.ini"));
+    EXPECT_FALSE(fs::exists(c.ProgramDir + "..\\" + settingsName));
+
+    // A good name still loads.
+    w.ListBox1Click(TclEditorSimRow(w, "good.tcl"));
+    EXPECT_EQ(w.editorText(), kFiveLines);
+
+    // Saving under a typed name of the program's own files is refused too, and uploads nothing.
+    d.inputs = {settingsName};
+    d.messages.clear();
+    w.BitBtn4Click();
+    EXPECT_EQ(readAll(settingsPath), settingsBefore);
+    ASSERT_FALSE(d.messages.empty());
+    EXPECT_NE(d.messages.back().find("Nom de fichier refusé"), std::string::npos);
+    EXPECT_EQ(sim.readFile("Public/Scripts/" + settingsName), "[EVIL]\nset x 1\n");
+    w.FormClose();
+    link::DisconnectFileTransfer();
+    link::CloseApiSockets();
+    c.NoControllerApi.store(1);
+    fs::remove(c.ProgramDir + exe);
+}
+
+INSTANTIATE_TEST_SUITE_P(Listings, TclEditorHostileNames,
+                         ::testing::Values(HostileRow{"Ftp", {}}, HostileRow{"Sftp", {"--ftp-port", "2121"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
