@@ -176,6 +176,8 @@ bool StartupConnection(const StartupOptions& options)
     auto& s = connectionState();
     const LinkConsole& console = GetLinkConsole();
     s.NoDialogs = options.quiet;
+    // The workbench's controller functions stay off until the connection is known good.
+    c.NoControllerApi = 1;
 
     // 1. The address goes into the console's and the dialog's address edits.
     if (console.showAddress) console.showAddress(c.ControllerIp, 5001);
@@ -280,6 +282,7 @@ bool StartupConnection(const StartupOptions& options)
     // 11, 12.
     c.ControllerUsable = (!transferFailed && c.SocketsOpen && c.TransferConnected) ? 1 : 0;
     c.ExtraTimeoutMs = c.ControllerUsable ? 500 : 0;
+    c.NoControllerApi = c.ControllerUsable ? 0 : 1;
     // 13.
     if (c.ControllerUsable) {
         FindAnalogInputConnector();

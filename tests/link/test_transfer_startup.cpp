@@ -291,9 +291,12 @@ TEST_P(StartupModel, ConnectsEverything)
     console.fillPositionerList = [&] { ++positionerFills; };
     link::SetLinkConsole(console);
 
+    common().NoControllerApi = 1;
     EXPECT_TRUE(link::StartupConnection());
     link::SetLinkConsole({});
     EXPECT_EQ(shown, 0);
+    // The workbench may use the controller from now on.
+    EXPECT_EQ(common().NoControllerApi.load(), 0);
     EXPECT_EQ(GetControllerModel(), row.code);
     EXPECT_EQ(c.TransferMode, TransferFtp);
     EXPECT_TRUE(c.TransferConnected);
@@ -387,6 +390,7 @@ TEST(Startup, AbsentOrSilentEndsInSimulation)
             EXPECT_LT(took, std::chrono::seconds(5));
             EXPECT_GT(ticks, 3) << "events were not dispatched";
             EXPECT_FALSE(common().ControllerUsable);
+            EXPECT_EQ(common().NoControllerApi.load(), 1);
             EXPECT_FALSE(link::connectionState().QuitRequested);
             if (quiet) {
                 EXPECT_EQ(shown, 0);
