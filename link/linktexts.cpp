@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <atomic>
 #include <mutex>
 
 namespace mvx::link {
@@ -36,7 +37,8 @@ constexpr Builtin kRows[] = {
 std::mutex gMutex;
 std::function<void(const std::string&)> gMessage;
 std::function<void(const std::string&)> gLog;
-std::function<void(bool)> gState;
+std::function<void(PoolState)> gState;
+std::atomic<PoolState> gLastState{PoolState::Closed};
 
 std::function<void(const std::string&)> current(std::function<void(const std::string&)>& h)
 {
@@ -76,20 +78,23 @@ void logLine(const std::string& text)
     if (auto h = current(gLog)) h(text);
 }
 
-void setPoolStateHandler(std::function<void(bool)> handler)
+void setPoolStateHandler(std::function<void(PoolState)> handler)
 {
     std::lock_guard lock(gMutex);
     gState = std::move(handler);
 }
 
-void poolStateChanged(bool open)
+void poolStateChanged(PoolState state)
 {
-    std::function<void(bool)> h;
+    gLastState.store(state);
+    std::function<void(PoolState)> h;
     {
         std::lock_guard lock(gMutex);
         h = gState;
     }
-    if (h) h(open);
+    if (h) h(state);
 }
+
+PoolState LastPoolState() { return gLastState.load(); }
 
 }  // namespace mvx::link

@@ -15,10 +15,16 @@ void registerTexts();
 void setMessageHandler(std::function<void(const std::string&)> handler);
 void showMessage(const std::string& text);
 
-// Lines for the maintenance console's log pane, and the pool's open/closed state for its buttons.
+// Lines for the maintenance console's log pane.
 void setLogHandler(std::function<void(const std::string&)> handler);
 void logLine(const std::string& text);
-void setPoolStateHandler(std::function<void(bool open)> handler);
-void poolStateChanged(bool open);
+
+// The pool's state for the console's buttons: open, closed, or an opening that failed (then
+// only "Deconnect." is offered). The handler runs on the thread that opens or closes the pool.
+enum class PoolState { Closed, Open, Failed };
+void setPoolStateHandler(std::function<void(PoolState state)> handler);
+void poolStateChanged(PoolState state);
+// The state last announced (Closed before any).
+PoolState LastPoolState();
 
 }  // namespace mvx::link

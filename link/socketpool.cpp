@@ -151,7 +151,7 @@ bool OpenApiSockets(int port)
                 for (Entry& e : p.entries) e = Entry{};
             }
             logLine(text("stringconnectTCPfail"));
-            poolStateChanged(false);
+            poolStateChanged(PoolState::Failed);
             return false;
         }
         WaitWithEvents(20);
@@ -165,7 +165,7 @@ bool OpenApiSockets(int port)
         }
     }
     common().SocketsOpen.store(1);
-    poolStateChanged(true);
+    poolStateChanged(PoolState::Open);
     logLine(text("stringconnectTCPOK"));
     MarkAllSocketsFree();
     return true;
@@ -199,7 +199,7 @@ bool CloseApiSockets()
     }
     common().SocketsOpen.store(0);
     logLine(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
-    poolStateChanged(false);
+    poolStateChanged(PoolState::Closed);
     return ok;
 }
 

@@ -167,6 +167,7 @@ TFmain_KVX::~TFmain_KVX()
     if (gForm == this) {
         gForm = nullptr;
         link::setLogHandler(nullptr);
+        link::setPoolStateHandler(nullptr);
         link::SetLinkConsole({});
         link::SetRebootHooks(nullptr);
     }
@@ -235,6 +236,15 @@ void TFmain_KVX::FormCreate()
         }
     });
     installLinkConsole();
+    // Whoever opens or closes the pool (this window, the TCL editor, a reboot), the connection
+    // buttons and "Reset KVX" follow it.
+    link::setPoolStateHandler([self](link::PoolState state) {
+        auto apply = [self, state] {
+            if (self && self->mGeneral) self->mGeneral->setPoolState(state);
+        };
+        if (QThread::currentThread() == qApp->thread()) apply();
+        else QMetaObject::invokeMethod(qApp, apply, Qt::QueuedConnection);
+    });
     link::SetRebootHooks([self] {
         if (self) self->stopIoPoll();
     });
@@ -589,7 +599,7 @@ void TFmain_KVX::FormShow()
         if (!link::FileTransferConnected()) link::ConnectController(false);
     }
     if (mGeneral) {
-        mGeneral->setApiOpen(link::SocketsConnected());
+        mGeneral->setPoolState(link::SocketsConnected() ? link::PoolState::Open : link::LastPoolState());
         mGeneral->setTransferOpen(link::FileTransferConnected());
     }
 

@@ -154,9 +154,8 @@ PageGeneral::PageGeneral(MaintenanceContext& context, QWidget* parent) : Mainten
     connect(tcl, &QPushButton::clicked, this, [this] { BitBtn6Click(); });
     connect(mLanguages, &QButtonGroup::idClicked, this, [this](int id) { SpeedButtonClick(id); });
 
-    setApiOpen(link::SocketsConnected());
+    setPoolState(link::SocketsConnected() ? link::PoolState::Open : link::LastPoolState());
     setTransferOpen(link::FileTransferConnected());
-    updateRebootButton();
 }
 
 void PageGeneral::setLocked(QLineEdit* e, bool locked)
@@ -168,11 +167,15 @@ void PageGeneral::setLocked(QLineEdit* e, bool locked)
     e->setPalette(p);
 }
 
-void PageGeneral::setApiOpen(bool open)
+void PageGeneral::setApiOpen(bool open) { setPoolState(open ? link::PoolState::Open : link::PoolState::Closed); }
+
+void PageGeneral::setPoolState(link::PoolState state)
 {
-    setLocked(mAddress, open);
-    mApiConnect->setEnabled(!open);
-    mApiDisconnect->setEnabled(open);
+    mPoolState = state;
+    setLocked(mAddress, state == link::PoolState::Open);
+    mApiConnect->setEnabled(state == link::PoolState::Closed);
+    mApiDisconnect->setEnabled(state != link::PoolState::Closed);
+    updateRebootButton();
 }
 
 void PageGeneral::setTransferOpen(bool open)
@@ -186,7 +189,7 @@ void PageGeneral::setTransferOpen(bool open)
 void PageGeneral::updateRebootButton()
 {
     TFmain_KVX* form = MaintenanceForm();
-    mReset->setEnabled(form && form->rebootAvailable());
+    mReset->setEnabled(form && form->rebootAvailable() && mPoolState == link::PoolState::Open);
 }
 
 void PageGeneral::showAddress(const std::string& address, int port)
@@ -222,14 +225,13 @@ void PageGeneral::Button1Click()
     if (!link::kvx_present(addr, 500)) return;
     // The pool connects to the controller address; it cannot change while the pool is open.
     if (!link::SocketsConnected()) c.ControllerIp = addr;
+    // The buttons follow the pool's own state.
     if (link::OpenApiSockets()) {
         c.ControllerUsable.store(1);
-        setApiOpen(true);
     } else {
         const std::string text = texts::get("stringpbconnectadre");
         context().log(QString::fromStdString(text));
         ShowMsg(text);
-        setApiOpen(false);
     }
 }
 
@@ -240,7 +242,6 @@ void PageGeneral::Button2Click()
         WaitWithMessages(300);
     }
     link::CloseApiSockets();
-    setApiOpen(link::SocketsConnected());
 }
 
 void PageGeneral::Button62Click()

@@ -4,6 +4,8 @@
 
 #include "maintenancecontext.h"
 
+#include "link/linktexts.h"
+
 class QButtonGroup;
 class QLineEdit;
 class QProgressBar;
@@ -32,6 +34,9 @@ public:
     void showAddress(const std::string& address, int port);
     std::string address() const;
     void setApiOpen(bool open);
+    // The pool's state: "Connect." only while closed, "Deconnect." while open or after a failed
+    // opening, "Reset KVX" only while open.
+    void setPoolState(link::PoolState state);
     void setTransferOpen(bool open);
     void updateRebootButton();
 
@@ -55,6 +60,7 @@ private:
     QProgressBar* mProgress = nullptr;  // ProgressBar2
     QToolButton* mThird = nullptr;
     QButtonGroup* mLanguages = nullptr;
+    link::PoolState mPoolState = link::PoolState::Closed;
 };
 
 }  // namespace mvx::maint

@@ -309,8 +309,9 @@ TEST_F(FrameTest, WithoutControllerErrorsStillGiveALine)
     EXPECT_NE(w.decripte_erreur(-17).toStdString().find("-17"), std::string::npos);
     EXPECT_EQ(w.GroupStatusText(11).toStdString(), "Probleme de connection");
     EXPECT_FALSE(w.readGroupStatus("GROUP1").has_value());
-    // The reboot buttons follow the installed reboot.
-    EXPECT_TRUE(w.findChild<QWidget*>("Button18")->isEnabled());
+    // The reboot buttons follow the installed reboot; "Reset KVX" also waits for the pool.
+    EXPECT_FALSE(w.findChild<QWidget*>("Button18")->isEnabled());
+    EXPECT_TRUE(w.findChild<QWidget*>("Button61")->isEnabled());
     w.setRebootHandler(nullptr);
     EXPECT_FALSE(w.findChild<QWidget*>("Button18")->isEnabled());
     EXPECT_FALSE(w.findChild<QWidget*>("Button61")->isEnabled());
@@ -319,7 +320,7 @@ TEST_F(FrameTest, WithoutControllerErrorsStillGiveALine)
         ++reboots;
         EXPECT_NE(bar, nullptr);
     });
-    EXPECT_TRUE(w.findChild<QWidget*>("Button18")->isEnabled());
+    EXPECT_FALSE(w.findChild<QWidget*>("Button18")->isEnabled());
     QTest::mouseClick(w.findChild<QWidget*>("Button61"), Qt::LeftButton);
     EXPECT_EQ(reboots, 1);
 }

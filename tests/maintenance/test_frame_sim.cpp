@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -159,6 +160,48 @@ TEST_F(FrameSimTest, GeneralPageConnectsThePoolAndReadsTheFirmware)
     g->Button2Click();
     EXPECT_FALSE(link::SocketsConnected());
     EXPECT_FALSE(edit1->isReadOnly());
+}
+
+// The API "Connect.", "Deconnect." and "Reset KVX" follow the pool whoever opens or closes it;
+// a failed opening leaves only "Deconnect.".
+TEST_F(FrameSimTest, GeneralPageButtonsFollowThePoolState)
+{
+    auto* connect = child<QPushButton>("Button1");
+    auto* disconnect = child<QPushButton>("Button2");
+    auto* reset = child<QPushButton>("Button18");
+    auto expect = [&](bool c, bool d, bool r, const char* when) {
+        EXPECT_EQ(connect->isEnabled(), c) << when;
+        EXPECT_EQ(disconnect->isEnabled(), d) << when;
+        EXPECT_EQ(reset->isEnabled(), r) << when;
+    };
+    expect(false, true, true, "open at creation");
+    link::CloseApiSockets();  // as the reboot or another window does
+    expect(true, false, false, "closed elsewhere");
+    ASSERT_TRUE(link::OpenApiSockets());
+    expect(false, true, true, "opened elsewhere");
+    disconnect->click();
+    expect(true, false, false, "Deconnect.");
+    EXPECT_FALSE(child<QLineEdit>("Edit1")->isReadOnly());
+
+    // Nothing answers on the API port, and no presence check stops the attempt first.
+    const mvx::test::LoopbackPeer absent(false);
+    child<QLineEdit>("Edit1")->setText(QString::fromStdString(absent.address()));
+    common().DetectionMode.store(0);
+    connect->click();
+    common().DetectionMode.store(5);
+    EXPECT_FALSE(link::SocketsConnected());
+    expect(false, true, false, "failed opening");
+    ASSERT_FALSE(messages.empty());
+    disconnect->click();
+    expect(true, false, false, "Deconnect. after the failure");
+
+    child<QLineEdit>("Edit1")->setText(QString::fromStdString(sSim->address()));
+    connect->click();
+    ASSERT_TRUE(link::SocketsConnected());
+    expect(false, true, true, "Connect.");
+    // Shown again, the window starts from the pool's state.
+    window->show();
+    expect(false, true, true, "shown");
 }
 
 TEST_F(FrameSimTest, GeneralPageConnectToASilentAddressChangesNothing)
