@@ -8,7 +8,9 @@
 #include "link/transfer.h"
 #include "translator/numtext.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -19,6 +21,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -421,12 +424,48 @@ PlanePage::PlanePage(MaintenanceContext& context, QWidget* parent, int axes)
     mRule.jogControls = {bJogOff};
     for (QWidget* p : panels) mRule.jogControls.push_back(p);
 
+    // A jog must not stay on once the user has moved away from it: on a real machine the axes
+    // would keep following a joystick nobody watches.
+    mJogFocus = {bJogOff};
+    for (JoystickBox* b : mBoxes) mJogFocus.push_back(b);
+    if (!xy) mJogFocus.push_back(onoff);
+    bJogOff->installEventFilter(this);
+    for (JoystickBox* b : mBoxes) b->installEventFilter(this);
+    if (!xy) {
+        bOn->installEventFilter(this);
+        bOff->installEventFilter(this);
+    }
+
     connectGroupButtons({bInit, bKill, bHome, bOn, bOff, bJogOn, bJogOff}, 1);
     connect(status, &QPushButton::clicked, this, [this] { statusLine(1, false); });
     connect(bAbs, &QPushButton::clicked, this, &PlanePage::absolute);
     connect(bRelPlus, &QPushButton::clicked, this, [this] { relative(1.0); });
     connect(bRelMinus, &QPushButton::clicked, this, [this] { relative(-1.0); });
     connectGroupCombo();
+}
+
+bool PlanePage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+        !mExitPending) {
+        // The new focus is known once the change is complete.
+        mExitPending = true;
+        QPointer<PlanePage> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (!self) return;
+            self->mExitPending = false;
+            self->JogControlsExit();
+        });
+    }
+    return GroupMotionPage::eventFilter(watched, event);
+}
+
+void PlanePage::JogControlsExit()
+{
+    const QWidget* now = QApplication::focusWidget();
+    for (const QWidget* w : mJogFocus)
+        if (now && (now == w || w->isAncestorOf(now))) return;
+    disableJogIfOn();
 }
 
 void PlanePage::showPositioners()

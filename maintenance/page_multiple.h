@@ -73,9 +73,14 @@ public:
     void relative(double sign);
     JoystickBox* joystick(int i) const { return mBoxes[i]; }
 
+    // ButtonDesactiveJogXYExit / GroupBoxOnOffXYZExit: the focus left the page's jog controls
+    // for another control or window; jog mode goes off when it is on.
+    void JogControlsExit();
+
 protected:
     int positionCount() const override { return mAxes; }
     void groupChanged() override { showPositioners(); }
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::optional<std::vector<double>> fields(const std::vector<QLineEdit*>& edits, double sign);
@@ -89,6 +94,10 @@ private:
     std::vector<JoystickBox*> mBoxes;
     double mHoldSpeed = 0.0;
     double mHoldAcceleration = 0.0;
+    // Where the focus may go without leaving jog: the disable button and the joysticks (and on
+    // XYZ the "Moteur on/off" box).
+    std::vector<QWidget*> mJogFocus;
+    bool mExitPending = false;
 };
 
 // Registers "TSmultiple", "TSXY" and "TSXYZ".

@@ -398,6 +398,89 @@ TEST_F(PlanePageTest, XYJoystickJogsWhileHeldAndStopsOnRelease)
     EXPECT_TRUE(w("ButtonActivateJOGXY")->isEnabled());
 }
 
+// Jog mode goes off when the focus leaves the jog controls for another control or window; the
+// joystick itself and the disable button keep it on.
+struct JogExitRow {
+    int axes;
+    const char* group;
+    const char* init;
+    const char* home;
+    const char* activate;
+    const char* deactivate;
+    const char* stick;
+    const char* elsewhere;
+};
+
+void PrintTo(const JogExitRow& r, std::ostream* os) { *os << (r.axes == 2 ? "XY" : "XYZ"); }
+
+class PlanePageJogExit : public PlanePageTest, public ::testing::WithParamInterface<JogExitRow> {};
+
+TEST_P(PlanePageJogExit, FocusLeavingTheJogControlsEndsJogMode)
+{
+    const JogExitRow r = GetParam();
+    open(r.axes);
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+    ready(r.init, r.home);
+    auto jogOn = [&] {
+        click(r.activate);
+        ASSERT_EQ(sim().groupStatus(r.group), 47);
+        ASSERT_TRUE(w(r.deactivate)->isEnabled());
+    };
+    auto settle = [] {
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    };
+
+    // The focus goes from the disable button to the joystick and back: jog stays on.
+    jogOn();
+    w(r.deactivate)->setFocus(Qt::TabFocusReason);
+    settle();
+    w(r.stick)->setFocus(Qt::MouseFocusReason);
+    settle();
+    w(r.deactivate)->setFocus(Qt::TabFocusReason);
+    settle();
+    EXPECT_EQ(sim().groupStatus(r.group), 47);
+    EXPECT_TRUE(callsOf("GroupJogModeDisable").empty());
+
+    // To another field of the page: jog mode off, the page follows.
+    sim().clearRequestLog();
+    w(r.elsewhere)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([&] { return sim().groupStatus(r.group) != 47; }));
+    EXPECT_EQ(callsOf("GroupJogModeDisable").size(), 1u);
+    ASSERT_TRUE(waitFor([&] { return !w(r.deactivate)->isEnabled(); }));
+    EXPECT_TRUE(w(r.activate)->isEnabled());
+
+    // From the joystick to another window.
+    jogOn();
+    w(r.stick)->setFocus(Qt::MouseFocusReason);
+    settle();
+    sim().clearRequestLog();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_TRUE(waitFor([&] { return sim().groupStatus(r.group) != 47; }));
+    EXPECT_EQ(callsOf("GroupJogModeDisable").size(), 1u);
+
+    // Jog mode already off: leaving sends nothing.
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+    sim().clearRequestLog();
+    w(r.stick)->setFocus(Qt::MouseFocusReason);
+    settle();
+    w(r.elsewhere)->setFocus(Qt::TabFocusReason);
+    settle();
+    EXPECT_TRUE(callsOf("GroupJogModeDisable").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PlanePageJogExit,
+                         ::testing::Values(JogExitRow{2, "GROUP2", "ButtonInitXY", "ButtonOrigineXY", "ButtonActivateJOGXY",
+                                                      "ButtonDesactiveJogXY", "PaintBox1", "Edit10"},
+                                           JogExitRow{3, "GROUP4", "ButtonInitXYZ", "ButtonOrigineXYZ",
+                                                      "ButtonActivateJogXYZ", "ButtonDesactiveJogXYZ", "PaintBox2",
+                                                      "Edit21"}),
+                         [](const auto& info) { return std::string(info.param.axes == 2 ? "XY" : "XYZ"); });
+
 TEST_F(PlanePageTest, XYZVerticalJoystickUsesItsOwnSpeed)
 {
     open(3);
