@@ -26,8 +26,6 @@
 
 #include <Qsci/qsciscintilla.h>
 
-#include <QCursor>
-#include <QMenu>
 
 #include <set>
 #include <sstream>
@@ -107,9 +105,7 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
     auto* includeRemoval = new TFchoixRetrait(main);
     auto* variables = new TFaddvariable(main, tcl->editor());
     auto* procedures = new TFProcedures(main);
-    auto* viewer = new TFshowProcedure(main, [tcl](const std::string& text) {
-        tcl->editor()->insert(QString::fromStdString(text));
-    });
+    auto* viewer = new TFshowProcedure(main, [tcl](const std::string& text) { tcl->InsertBelowCaretLine(text); });
     auto* api = new TFshowAPI(main, viewer);
     for (QDialog* d : std::initializer_list<QDialog*>{includeChoice, includeRemoval, variables, procedures, viewer, api})
         controllerSide(d);
@@ -130,17 +126,6 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
     out.maintenance = console;
 
     TFtclHooks hooks;
-    auto status = [tcl](const QString& t) { tcl->showStatus(2, t.toStdString()); };
-    hooks.openSearch = [tcl, status] {
-        static bool fromCaret = false;
-        RunSearchDialog(tcl->editor(), false, fromCaret, status, false, AskConfirmReplace, tcl);
-    };
-    hooks.openReplace = [tcl, status] {
-        static bool fromCaret = false;
-        RunSearchDialog(tcl->editor(), true, fromCaret, status, false, AskConfirmReplace, tcl);
-    };
-    hooks.findNext = [tcl, status] { SearchAgain(tcl->editor(), false, true, status); };
-    hooks.findPrevious = [tcl, status] { SearchAgain(tcl->editor(), true, true, status); };
     hooks.openApiBrowser = [api] {
         if (api->Available()) api->exec();
     };
@@ -164,15 +149,17 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
         edit->LoadFile(QString::fromStdString(path));
         edit->exec();
     };
-    hooks.openMacros = [tcl, repeat, delay, testInput, changeOutput, callProcedure, callScript] {
-        QMenu menu(tcl);
-        menu.addAction("Repeat", repeat, &QDialog::exec);
-        menu.addAction("Delay", delay, &QDialog::exec);
-        menu.addAction("Test input", testInput, &QDialog::exec);
-        menu.addAction("Change output", changeOutput, &QDialog::exec);
-        menu.addAction("Call procedure", callProcedure, &QDialog::exec);
-        menu.addAction("Call TCL script", callScript, &QDialog::exec);
-        menu.exec(QCursor::pos());
+    hooks.openGenerator = [repeat, delay, testInput, changeOutput, callProcedure, callScript](FragmentKind kind) {
+        QDialog* d = nullptr;
+        switch (kind) {
+        case FragmentKind::Repeat: d = repeat; break;
+        case FragmentKind::Delay: d = delay; break;
+        case FragmentKind::TestInput: d = testInput; break;
+        case FragmentKind::ChangeOutput: d = changeOutput; break;
+        case FragmentKind::CallProcedure: d = callProcedure; break;
+        case FragmentKind::CallScript: d = callScript; break;
+        }
+        if (d) d->exec();
     };
     hooks.showGathering = [gathering](const std::string& file) {
         if (gathering->loadFile(file, true)) gathering->exec();

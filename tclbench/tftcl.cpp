@@ -1,6 +1,8 @@
 #include "tftcl.h"
 
+#include "restore.h"
 #include "scriptexec.h"
+#include "searchdialogs.h"
 #include "tclautocorrect.h"
 #include "tclbootscript.h"
 #include "tclgathering.h"
@@ -13,6 +15,7 @@
 #include "app/dialogs.h"
 #include "app/fileutil.h"
 #include "app/inifile.h"
+#include "app/opendialog.h"
 #include "app/language.h"
 #include "link/api.h"
 #include "link/ftp.h"
@@ -44,6 +47,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -58,6 +62,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -160,6 +165,39 @@ int findIn(const QsciScintilla* e, int line, char ch)
     return text.indexOf(QChar(ch));
 }
 
+constexpr const char* kFileFilter =
+    "Tcl script (*.TCL *.tcl);;Inclu. (*.INC *.inc);;Measures (*.MES *.mes);;Trajectory (*.TRJ *.trj);;"
+    "INI files (*.INI *.ini);;All (*)";
+
+// The editor's printout: the script's name in a header, the page number in a footer, both in
+// Arial, each 15 mm high inside the page margins.
+class TclPrinter : public QsciPrinter {
+public:
+    TclPrinter(std::string title, std::vector<PrintedPage>& pages)
+        : QsciPrinter(QPrinter::HighResolution), mTitle(std::move(title)), mPages(pages)
+    {
+    }
+    void formatPage(QPainter& painter, bool drawing, QRect& area, int pageNumber) override
+    {
+        const int band = int(std::lround(15.0 * resolution() / 25.4));
+        const QRect header(area.left(), area.top(), area.width(), band);
+        const QRect footer(area.left(), area.bottom() - band + 1, area.width(), band);
+        area.adjust(0, band, 0, -band);
+        if (!drawing) return;
+        const std::string footerText = "Page " + num::integer(pageNumber);
+        painter.save();
+        painter.setFont(QFont("Arial", 9));
+        painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, q(mTitle));
+        painter.drawText(footer, Qt::AlignRight | Qt::AlignVCenter, q(footerText));
+        painter.restore();
+        mPages.push_back({pageNumber, mTitle, footerText});
+    }
+
+private:
+    std::string mTitle;
+    std::vector<PrintedPage>& mPages;
+};
+
 }  // namespace
 
 void registerTclEditorTexts()
@@ -179,13 +217,7 @@ TFtcl::TFtcl(QWidget* parent) : QDialog(parent)
     buildMenus();
     readSettings();
     mDialogs.open = [this](const std::string& start, bool& readOnly) {
-        QFileDialog dlg(this, QString(), q(start),
-                        "Tcl script (*.TCL *.tcl);;Inclu. (*.INC *.inc);;Measures (*.MES *.mes);;"
-                        "Trajectory (*.TRJ *.trj);;INI files (*.INI *.ini);;All (*)");
-        dlg.setFileMode(QFileDialog::ExistingFile);
-        readOnly = false;
-        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::string();
-        return dlg.selectedFiles().first().toStdString();
+        return OpenFileAskReadOnly(this, start, kFileFilter, readOnly);
     };
     mDialogs.save = [this](const std::string& proposed) {
         QFileDialog dlg(this, QString(), q(proposed),
@@ -194,6 +226,10 @@ TFtcl::TFtcl(QWidget* parent) : QDialog(parent)
         dlg.setDefaultSuffix("TCL");
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::string();
         return dlg.selectedFiles().first().toStdString();
+    };
+    mDialogs.print = [this](QPrinter& printer) {
+        QPrintDialog dialog(&printer, this);
+        return dialog.exec() == QDialog::Accepted;
     };
     // The PC-side TCL folder; a folder that cannot be made only costs the PC run.
     std::error_code ec;
@@ -204,6 +240,7 @@ TFtcl::TFtcl(QWidget* parent) : QDialog(parent)
     for (QWidget* w : std::initializer_list<QWidget*>{mBitBtn2, mBitBtn3, mBitBtn4, mBitBtn1, mEdit6, mEdit7,
                                                       mBitBtn5, mBitBtn10})
         w->setEnabled(false);
+    actSearchUpdate();
     RegisterTranslatedWindow(texts::Family::Controller, this);
     resize(1100, 720);
     RememberWindowPosition(this, true);
@@ -215,6 +252,7 @@ void TFtcl::setFileDialogs(TFtclFileDialogs dialogs)
 {
     if (dialogs.open) mDialogs.open = std::move(dialogs.open);
     if (dialogs.save) mDialogs.save = std::move(dialogs.save);
+    if (dialogs.print) mDialogs.print = std::move(dialogs.print);
 }
 
 void TFtcl::buildUi()
@@ -503,24 +541,24 @@ void TFtcl::buildMenus()
     file->addAction("New", this, [this] { NewClick(); });
     mNewTclPc = file->addAction("New TCL PC", this, [this] { NewTCLPC1Click(); });
     file->addAction("Effacer &tout", this, [this] { EffacerToutClick(); });
-    file->addAction("Im&primer", this, [this] {
-        QsciPrinter printer;
-        printer.setDocName(q(common().CurrentScriptName));
-        printer.setPageMargins(QMarginsF(25, 25, 15, 25), QPageLayout::Millimeter);
-        QPrintDialog dialog(&printer, this);
-        if (dialog.exec() == QDialog::Accepted) printer.printRange(mEditor);
-    });
+    file->addAction("Im&primer", this, [this] { ImprimerClick(); });
     bar->addAction("E&diteur", this, [this] {
         bool readOnly = false;
         const std::string path = mDialogs.open(common().ProgramDir, readOnly);
         if (!path.empty() && mHooks.openTextEditor) mHooks.openTextEditor(path);
     });
     QMenu* search = bar->addMenu("&Recherche");
-    search->addAction("&Find...", QKeySequence("Ctrl+F"), this, hook(mHooks.openSearch));
-    search->addAction("Find &next", QKeySequence("F3"), this, hook(mHooks.findNext));
-    search->addAction("Find &previous", QKeySequence("Shift+F3"), this, hook(mHooks.findPrevious));
-    search->addAction("&Replace...", QKeySequence("Ctrl+H"), this, hook(mHooks.openReplace));
-    bar->addAction("&Macros", this, hook(mHooks.openMacros));
+    search->addAction("&Find...", QKeySequence("Ctrl+F"), this, [this] { actSearchExecute(); });
+    mFindNextAction = search->addAction("Find &next", QKeySequence("F3"), this, [this] { actSearchNextExecute(); });
+    mFindPrevAction =
+        search->addAction("Find &previous", QKeySequence("Shift+F3"), this, [this] { actSearchPrevExecute(); });
+    mReplaceAction = search->addAction("&Replace...", QKeySequence("Ctrl+H"), this, [this] { actSearchReplaceExecute(); });
+    connect(search, &QMenu::aboutToShow, this, [this] { actSearchUpdate(); });
+    QMenu* macros = bar->addMenu("&Macros");
+    for (const GeneratorItem& item : kGeneratorItems)
+        macros->addAction(QString::fromUtf8(item.caption), this, [this, kind = item.kind] {
+            if (mHooks.openGenerator) mHooks.openGenerator(kind);
+        });
     QMenu* tools = bar->addMenu("&Outils");
     tools->addAction("API &KVX", QKeySequence("Ctrl+Alt+X"), this, [this] {
         if (fs::exists(common().ProgramDir + "ORMIX.API") && mHooks.openApiBrowser) mHooks.openApiBrowser();
@@ -532,8 +570,9 @@ void TFtcl::buildMenus()
         if (!noApi() && mHooks.openProcedureBuilder) mHooks.openProcedureBuilder();
     });
     mSaveBackupAction = tools->addAction("Sauvegarde", this, hook(mHooks.openBackup));
+    // The mirror's scripts folder as the backup wrote it (its case included).
     mRestoreAction = tools->addAction("Restaure", this, [this] {
-        if (mHooks.openRestore) mHooks.openRestore(common().ProgramDir + "ADMIN/public/scripts/");
+        if (mHooks.openRestore) mHooks.openRestore(tcl::RestoreStartFolder());
     });
     QMenu* conf = bar->addMenu("&Configuration");
     mLinesAction = conf->addAction("Numéros de &ligne");
@@ -701,7 +740,11 @@ void TFtcl::closeEvent(QCloseEvent* event)
 void TFtcl::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        FormActivate();
+        // Another editor may have searched meanwhile (the options are shared).
+        actSearchUpdate();
+    }
 }
 
 void TFtcl::FormShow()
@@ -1054,6 +1097,7 @@ void TFtcl::actFileOpenExecute()
         return;
     }
     mEditor->setReadOnly(readOnly);
+    actSearchUpdate();
     setCurrentName(baseName(path));
     setState(" ( NOT SAVED IN KVX)");
 }
@@ -1302,6 +1346,72 @@ void TFtcl::NewTCLPC1Click()
         mEditor->insertAt(line, std::min(6, mEditor->lines()), 0);
         mEditor->setSelection(15, 0, 14, 0);
     }
+    mEditor->setFocus();
+}
+
+void TFtcl::ImprimerClick()
+{
+    const std::string title = common().CurrentScriptName;
+    std::vector<PrintedPage> pages;
+    TclPrinter printer(title, pages);
+    printer.setDocName(q(title));
+    printer.setPageMargins(QMarginsF(25, 25, 15, 25), QPageLayout::Millimeter);
+    if (!mDialogs.print || !mDialogs.print(printer)) return;
+    const int tabs = mEditor->tabWidth();
+    mEditor->setTabWidth(8);
+    printer.printRange(mEditor);
+    mEditor->setTabWidth(tabs);
+    mLastPrint = std::move(pages);
+}
+
+void TFtcl::actSearchUpdate()
+{
+    mFindNextAction->setEnabled(SearchAgainEnabled());
+    mFindPrevAction->setEnabled(SearchAgainEnabled());
+    mReplaceAction->setEnabled(ReplaceEnabled(mEditor));
+}
+
+void TFtcl::actSearchExecute()
+{
+    RunSearchDialog(mEditor, false, mSearchFromCaret, [this](const QString& t) { setPanel(1, t.toStdString()); }, false,
+                    AskConfirmReplace, this);
+    actSearchUpdate();
+}
+
+void TFtcl::actSearchReplaceExecute()
+{
+    if (!ReplaceEnabled(mEditor)) return;
+    RunSearchDialog(mEditor, true, mSearchFromCaret, [this](const QString& t) { setPanel(1, t.toStdString()); }, false,
+                    AskConfirmReplace, this);
+    actSearchUpdate();
+}
+
+void TFtcl::actSearchNextExecute()
+{
+    if (!SearchAgainEnabled()) return;
+    SearchAgain(mEditor, false, mSearchFromCaret, [this](const QString& t) { setPanel(1, t.toStdString()); });
+}
+
+void TFtcl::actSearchPrevExecute()
+{
+    if (!SearchAgainEnabled()) return;
+    SearchAgain(mEditor, true, mSearchFromCaret, [this](const QString& t) { setPanel(1, t.toStdString()); });
+}
+
+void TFtcl::InsertBelowCaretLine(const std::string& lines)
+{
+    if (lines.empty()) return;
+    int y = 0, col = 0;
+    mEditor->getCursorPosition(&y, &col);
+    const QString block = QString::fromLatin1(lines.data(), qsizetype(lines.size()));
+    if (y + 1 >= mEditor->lines()) {
+        const QString all = mEditor->text();
+        if (!all.isEmpty() && !all.endsWith('\n')) mEditor->append("\n");
+        mEditor->append(block);
+    } else {
+        mEditor->insertAt(block, y + 1, 0);
+    }
+    mEditor->setCursorPosition(y + 1, 0);
     mEditor->setFocus();
 }
 

@@ -29,6 +29,7 @@ class QTimer;
 class QAction;
 class QMenu;
 class QsciMacro;
+class QPrinter;
 
 namespace mvx::tclbench {
 
@@ -37,12 +38,19 @@ class TclTelnetPane;
 // The generated fragments that the "&Macros" dialogs insert.
 enum class FragmentKind { Repeat, Delay, TestInput, ChangeOutput, CallProcedure, CallScript };
 
+// The "&Macros" items in menu order with their captions.
+struct GeneratorItem {
+    FragmentKind kind;
+    const char* caption;
+};
+inline constexpr GeneratorItem kGeneratorItems[] = {
+    {FragmentKind::Repeat, "Répéter N fois"},      {FragmentKind::Delay, "Délai"},
+    {FragmentKind::TestInput, "Test entrée"},      {FragmentKind::ChangeOutput, "Changer sortie"},
+    {FragmentKind::CallProcedure, "Procedure"},    {FragmentKind::CallScript, "Script TCL"},
+};
+
 // Windows and dialogs of other parts of the workbench.
 struct TFtclHooks {
-    std::function<void()> openSearch;        // "&Find..."
-    std::function<void()> findNext;          // "Find &next"
-    std::function<void()> findPrevious;      // "Find &previous"
-    std::function<void()> openReplace;       // "&Replace..."
     std::function<void()> openApiBrowser;    // "API &KVX" (only when ORMIX.API exists)
     std::function<void()> openVariables;     // "&Variable"
     std::function<void()> addIncludeFile;    // "Ajouter un fichier ou trouver des variables"
@@ -51,15 +59,24 @@ struct TFtclHooks {
     std::function<void()> openBackup;        // "Sauvegarde" (controller scripts folder)
     std::function<void(const std::string& startFolder)> openRestore;  // "Restaure"
     std::function<void(const std::string& path)> openTextEditor;      // "E&diteur"
-    std::function<void()> openMacros;        // "&Macros" generator dialogs
+    std::function<void(FragmentKind kind)> openGenerator;             // a "&Macros" item
     // "Afficher le graphique": reads, charts and shows the gathering file modally.
     std::function<void(const std::string& gatheringFile)> showGathering;
 };
 
-// File dialogs, replaceable by tests. Empty result: cancelled.
+// File and print dialogs, replaceable by tests. Empty result: cancelled.
 struct TFtclFileDialogs {
     std::function<std::string(const std::string& startFolder, bool& readOnly)> open;
     std::function<std::string(const std::string& proposed)> save;
+    // Lets the user set up the printer; false: cancelled.
+    std::function<bool(QPrinter& printer)> print;
+};
+
+// What one printed page carried above and below the text.
+struct PrintedPage {
+    int number = 0;
+    std::string header;
+    std::string footer;
 };
 
 class TFtcl : public QDialog {
@@ -115,6 +132,18 @@ public:
     void NewClick();
     void NewTCLPC1Click();
     void InsertFragment(const std::vector<std::string>& lines, FragmentKind kind);
+    // Lines (each ending in "\n") put directly below the caret's line (the API browser).
+    void InsertBelowCaretLine(const std::string& lines);
+    // "Im&primer": the script's name as title and document title, in the header.
+    void ImprimerClick();
+    const std::vector<PrintedPage>& lastPrint() const noexcept { return mLastPrint; }
+    // Search and replace with the shared dialogs and options.
+    void actSearchExecute();
+    void actSearchReplaceExecute();
+    void actSearchNextExecute();
+    void actSearchPrevExecute();
+    // "Find next" and "Find previous" only after a search; "Replace..." also not when read-only.
+    void actSearchUpdate();
     // After a waited run: the chart and the kept copy of the gathering file.
     void AfterRunGathering();
     void FichierSauvegardeGatheringClick();
@@ -191,6 +220,11 @@ private:
     QAction* mSaveBackupAction = nullptr;
     QAction* mRestoreAction = nullptr;
     QAction* mProcedureAction = nullptr;
+    QAction* mFindNextAction = nullptr;
+    QAction* mFindPrevAction = nullptr;
+    QAction* mReplaceAction = nullptr;
+    bool mSearchFromCaret = false;
+    std::vector<PrintedPage> mLastPrint;
 
     std::vector<RemoteRow> mRows;
     TclBackupRotation mBackups;

@@ -5,28 +5,28 @@
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
+#include "tclbench/restore.h"
 #include "tclbench/tftcl.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace mvx;
 using namespace mvx::test;
+namespace fs = std::filesystem;
 
 namespace {
-
-QAction* actionNamed(QWidget* w, const QString& text)
-{
-    for (QAction* a : w->findChildren<QAction*>())
-        if (a->text() == text) return a;
-    return nullptr;
-}
 
 void clickRow(QTreeWidget* list, const QString& name)
 {
@@ -72,6 +72,101 @@ TEST_F(WorkbenchProgram, ConnectedAtStartTheEditorListsLoadsAndExecutes)
     });
     EXPECT_TRUE(consoleShown);
     EXPECT_TRUE(editorSteps);
+}
+
+tclbench::TFtcl* editor() { return WorkbenchProgram::window<tclbench::TFtcl>("Ftcl"); }
+
+// The "&Macros" menu offers the six generators under their own captions, and each inserts its
+// fragment below the caret's line.
+TEST_F(WorkbenchProgram, MacrosMenuOpensTheGeneratorsAndInserts)
+{
+    ASSERT_TRUE(startProgram());
+    auto* tcl = editor();
+    ASSERT_NE(tcl, nullptr);
+    QMenu* macros = nullptr;
+    for (QMenu* m : tcl->findChildren<QMenu*>())
+        if (m->title() == "&Macros") macros = m;
+    ASSERT_NE(macros, nullptr);
+    QStringList captions;
+    for (QAction* a : macros->actions()) captions << a->text();
+    EXPECT_EQ(captions, (QStringList{QString::fromUtf8("Répéter N fois"), QString::fromUtf8("Délai"),
+                                     QString::fromUtf8("Test entrée"), "Changer sortie", "Procedure", "Script TCL"}));
+    const char* dialogs[] = {"Frepeat", "Fdelay", "Ftestentree", "FChangesortie", "FcallProcedure", "FscriptTCL"};
+    // Each item opens its own dialog.
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(whileModal(dialogs[i], [&] { macros->actions()[i]->trigger(); }, [](QDialog* d) { d->reject(); }))
+            << dialogs[i];
+
+    tcl->setEditorText("set a 1\nset b 2\n");
+    tcl->editor()->setCursorPosition(0, 3);
+    whileModal("Frepeat", [&] { macros->actions()[0]->trigger(); }, [](QDialog* d) {
+        d->findChild<QPushButton*>("BitBtn1")->click();
+    });
+    const std::string text = tcl->editorText();
+    EXPECT_EQ(text.rfind("set a 1\n# Repeat 2 time\n", 0), 0u) << text;
+    EXPECT_NE(text.find("}\nset b 2"), std::string::npos) << text;
+}
+
+// "API &KVX": "Insert" puts the first line of the snippet below the caret's line, "Insert /
+// test" every line and one empty line, without splitting the line the caret is on.
+TEST_F(WorkbenchProgram, ApiBrowserInsertsBelowTheCaretsLine)
+{
+    ASSERT_TRUE(startProgram());
+    std::ofstream(common().ProgramDir + "ORMIX.API")
+        << "[GroupKill]\n# TCL PROTOTYPE = int GroupKill (int SocketID, char *GroupName)\n# DESCRIPTION = Kills.\n";
+    auto* tcl = editor();
+    QAction* api = nullptr;
+    for (QAction* a : tcl->findChildren<QAction*>())
+        if (a->text() == "API &KVX") api = a;
+    ASSERT_NE(api, nullptr);
+    const std::string first = "set ErrorCode [catch \" GroupKill $SocketID GroupName\"]";
+    for (const char* button : {"BitBtn1", "BitBtn2"}) {
+        tcl->setEditorText("puts one\nputs two\n");
+        tcl->editor()->setCursorPosition(0, 4);
+        const bool shown = whileModal("FshowAPI", [&] { api->trigger(); }, [&](QDialog* browser) {
+            auto* list = browser->findChild<QListWidget*>("ListBox1");
+            ASSERT_EQ(list->count(), 1);
+            whileModal("FshowProcedure", [&] {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+            }, [&](QDialog* viewer) { viewer->findChild<QPushButton*>(button)->click(); });
+        });
+        ASSERT_TRUE(shown);
+        const std::string text = tcl->editorText();
+        if (std::string(button) == "BitBtn1") {
+            EXPECT_EQ(text, "puts one\n" + first + "\nputs two\n");
+        } else {
+            EXPECT_EQ(text.rfind("puts one\n" + first + "\nif {$ErrorCode != 0} \\\n", 0), 0u) << text;
+            EXPECT_NE(text.find("     }\n\nputs two\n"), std::string::npos) << text;
+        }
+    }
+}
+
+// "Restaure" opens in the mirror's scripts folder that the backup made ("Public/Scripts").
+TEST_F(WorkbenchProgram, RestoreStartsInTheBackupsScriptsFolder)
+{
+    ASSERT_TRUE(startProgram());
+    ASSERT_TRUE(connect());
+    const std::string scripts = common().ProgramDir + "ADMIN/Public/Scripts";
+    fs::create_directories(scripts);
+    std::ofstream(scripts + "/a.tcl") << "puts a\n";
+    auto* tcl = editor();
+    tcl->FormShow();
+    QAction* restore = nullptr;
+    for (QAction* a : tcl->findChildren<QAction*>())
+        if (a->text() == "Restaure") restore = a;
+    ASSERT_NE(restore, nullptr);
+    ASSERT_TRUE(restore->isEnabled());
+    std::string folder;
+    QStringList files;
+    EXPECT_TRUE(whileModal("Frestore", [&] { restore->trigger(); }, [&](QDialog* d) {
+        auto* r = dynamic_cast<tcl::TFrestore*>(d);
+        ASSERT_NE(r, nullptr);
+        folder = r->folder();
+        for (int i = 0; i < r->fileList()->count(); ++i) files << r->fileList()->item(i)->text();
+    }));
+    EXPECT_EQ(fs::path(folder).lexically_normal(), fs::path(scripts).lexically_normal());
+    EXPECT_EQ(files, QStringList{"a.tcl"});
+    tcl->FormClose();
 }
 
 }  // namespace

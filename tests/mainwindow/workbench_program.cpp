@@ -69,7 +69,7 @@ bool WorkbenchProgram::connect()
     // Shown and active as the program leaves it before its message loop.
     mMain->show();
     mMain->activateWindow();
-    QTest::qWaitForWindowActive(mMain);
+    if (!QTest::qWaitForWindowActive(mMain)) ADD_FAILURE() << "the main window never became active";
     return usable;
 }
 

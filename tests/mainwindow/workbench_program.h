@@ -17,6 +17,15 @@
 namespace mvx::test {
 
 class WorkbenchProgram : public ::testing::Test {
+public:
+    // The one top-level window of that object name.
+    static QWidget* window(const char* objectName);
+    template <class T>
+    static T* window(const char* objectName)
+    {
+        return dynamic_cast<T*>(window(objectName));
+    }
+
 protected:
     void TearDown() override;
 
@@ -28,13 +37,6 @@ protected:
 
     KvxSim& sim() { return *mSim; }
     QWidget* mainWindow() const { return mMain; }
-    // The one top-level window of that object name.
-    static QWidget* window(const char* objectName);
-    template <class T>
-    static T* window(const char* objectName)
-    {
-        return dynamic_cast<T*>(window(objectName));
-    }
 
     // Runs `steps` as soon as a modal window named `objectName` is up (the trigger is what
     // opens it, and returns when it closed). False when it never showed within `ms`.

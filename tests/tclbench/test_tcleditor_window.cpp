@@ -6,17 +6,26 @@
 #include "link/transfer.h"
 #include "tclbench/scriptexec.h"
 #include "tclbench/tcltelnetpane.h"
+#include "tclbench/searchdialogs.h"
 #include "tclbench/tftcl.h"
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QTimer>
 #include <QTest>
 #include "link/telnet.h"
 #include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -129,6 +138,149 @@ TEST(TclEditorWindow, OfflineCommands)
     w.EffacerToutClick();
     EXPECT_EQ(common().CurrentScriptName, "NEW");
     EXPECT_EQ(w.editorText(), "");
+}
+
+QAction* actionNamed(QWidget* w, const char* text)
+{
+    for (QAction* a : w->findChildren<QAction*>())
+        if (a->text() == QString::fromUtf8(text)) return a;
+    ADD_FAILURE() << "no action " << text;
+    return nullptr;
+}
+
+// Runs `steps` on the modal dialog named `name` once it is up (the trigger opens it).
+void whileModal(const char* name, const std::function<void()>& trigger, const std::function<void(QDialog*)>& steps)
+{
+    QTimer timer;
+    timer.setInterval(20);
+    bool done = false;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (done || !d || d->objectName() != name) return;
+        done = true;
+        QApplication::processEvents();
+        steps(d);
+        if (d->isVisible()) d->reject();
+    });
+    timer.start();
+    trigger();
+    EXPECT_TRUE(done) << name << " never showed";
+}
+
+// "Find next", "Find previous" and "Replace..." wait for a first search; "Replace..." also for
+// an editable text. The search messages go to the second panel.
+TEST(TclEditorWindow, SearchCommandsFollowTheSharedOptions)
+{
+    Dialogs d;
+    d.install();
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    QAction* find = actionNamed(&w, "&Find...");
+    QAction* next = actionNamed(&w, "Find &next");
+    QAction* previous = actionNamed(&w, "Find &previous");
+    QAction* replace = actionNamed(&w, "&Replace...");
+    EXPECT_TRUE(find->isEnabled());
+    EXPECT_FALSE(next->isEnabled());
+    EXPECT_FALSE(previous->isEnabled());
+    EXPECT_FALSE(replace->isEnabled());
+
+    w.setEditorText("alpha beta alpha");
+    w.editor()->setCursorPosition(0, 0);
+    whileModal("TextSearchDialog", [&] { find->trigger(); }, [](QDialog* dlg) {
+        static_cast<TTextSearchDialog*>(dlg)->SetFindText("alpha");
+        dlg->accept();
+    });
+    EXPECT_EQ(w.editor()->selectedText().toStdString(), "alpha");
+    EXPECT_TRUE(next->isEnabled());
+    EXPECT_TRUE(previous->isEnabled());
+    EXPECT_TRUE(replace->isEnabled());
+    next->trigger();
+    int line = 0, from = 0, lineTo = 0, to = 0;
+    w.editor()->getSelection(&line, &from, &lineTo, &to);
+    EXPECT_EQ(from, 11);
+    EXPECT_EQ(w.statusText(1), "");
+    next->trigger();
+    EXPECT_EQ(w.statusText(1), "Text not found");
+    EXPECT_FALSE(w.editor()->hasSelectedText());
+
+    // Opened read-only: nothing to replace in.
+    const std::string path = common().ProgramDir + "readonly.tcl";
+    std::ofstream(path) << "alpha\n";
+    w.setFileDialogs({[&](const std::string&, bool& readOnly) {
+                          readOnly = true;
+                          return path;
+                      },
+                      {},
+                      {}});
+    actionNamed(&w, "&Open...")->trigger();
+    EXPECT_TRUE(w.editor()->isReadOnly());
+    EXPECT_FALSE(replace->isEnabled());
+    EXPECT_TRUE(next->isEnabled());
+}
+
+// "&Open..." offers the read-only box of its own dialog, and the editor follows it.
+TEST(TclEditorWindow, OpenDialogReadOnlyBox)
+{
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    const std::string path = common().ProgramDir + "opened.tcl";
+    std::ofstream(path) << "set a 1\n";
+    for (const bool tick : {true, false}) {
+        whileModal("OpenDialog1", [&] { actionNamed(&w, "&Open...")->trigger(); }, [&](QDialog* dlg) {
+            auto* box = dlg->findChild<QCheckBox*>("ReadOnlyBox");
+            ASSERT_NE(box, nullptr);
+            box->setChecked(tick);
+            // Typed into the name field, as a user does.
+            auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(path));
+            static_cast<QDialog*>(dlg)->accept();
+        });
+        EXPECT_EQ(w.editorText(), "set a 1\n");
+        EXPECT_EQ(w.editor()->isReadOnly(), tick);
+        EXPECT_EQ(w.statusText(2), "opened.tcl ( NOT SAVED IN KVX)");
+    }
+}
+
+// "Im&primer": the script's name as document title and in every page's header, the page
+// number in the footer, the margins of the window.
+TEST(TclEditorWindow, PrintCarriesTitleHeaderAndFooter)
+{
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    common().CurrentScriptName = "move.tcl";
+    std::string text;
+    for (int i = 0; i < 150; ++i) text += "set line" + std::to_string(i) + " " + std::to_string(i) + "\n";
+    w.setEditorText(text);
+    const std::string pdf = common().ProgramDir + "printed.pdf";
+    fs::remove(pdf);
+    QMarginsF margins;
+    QString docName;
+    w.setFileDialogs({{}, {}, [&](QPrinter& printer) {
+                          printer.setOutputFormat(QPrinter::PdfFormat);
+                          printer.setOutputFileName(QString::fromStdString(pdf));
+                          margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+                          docName = printer.docName();
+                          return true;
+                      }});
+    actionNamed(&w, "Im&primer")->trigger();
+    EXPECT_EQ(docName.toStdString(), "move.tcl");
+    EXPECT_NEAR(margins.left(), 25, 0.1);
+    EXPECT_NEAR(margins.top(), 25, 0.1);
+    EXPECT_NEAR(margins.right(), 15, 0.1);
+    EXPECT_NEAR(margins.bottom(), 25, 0.1);
+    const auto& pages = w.lastPrint();
+    ASSERT_GE(pages.size(), 2u);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        EXPECT_EQ(pages[i].number, int(i) + 1);
+        EXPECT_EQ(pages[i].header, "move.tcl");
+        EXPECT_EQ(pages[i].footer, "Page " + std::to_string(i + 1));
+    }
+    EXPECT_GT(fs::file_size(pdf), 0u);
+    // A cancelled print dialog prints nothing.
+    w.setFileDialogs({{}, {}, [](QPrinter&) { return false; }});
+    actionNamed(&w, "Im&primer")->trigger();
+    EXPECT_EQ(w.lastPrint().size(), pages.size());
 }
 
 TEST(TclEditorWindow, FragmentCaretFollowsTheTable)
