@@ -12,6 +12,7 @@
 #include "app/dialogs.h"
 #include "app/fileutil.h"
 #include "app/inifile.h"
+#include "app/opendialog.h"
 #include "app/language.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -35,6 +37,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <Qsci/qsciscintilla.h>
 
 #include <algorithm>
 #include <cmath>
@@ -224,6 +228,8 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
     next->setObjectName("tbtnSearchReplace");
     QAction* prev = tools->addAction("Search previous");
     prev->setObjectName("ToolButton1");
+    QAction* replace = tools->addAction("Replace");
+    replace->setObjectName("ToolButton4");
     top->addWidget(tools);
 
     mLabel3 = new QLabel(this);
@@ -240,8 +246,9 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
     mList->setRootIsDecorated(false);
     mList->setContextMenuPolicy(Qt::CustomContextMenu);
     boxLayout->addWidget(mList);
-    mEditor = new QPlainTextEdit(split);
+    mEditor = new QsciScintilla(split);
     mEditor->setObjectName("SynEdit1");
+    mEditor->setUtf8(true);
     mEditor->setFont(CodeFont());
     mEditor->installEventFilter(this);
     top->addWidget(split, 1);
@@ -300,19 +307,24 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
         const int row = mList->indexOfTopLevelItem(item);
         guard([this, row] { ListBox1Click(row); })();
     });
-    connect(open, &QAction::triggered, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, {}, QString::fromStdString(common().ProgramDir));
-        if (path.isEmpty()) return;
-        std::string content;
-        if (!readFile(path.toStdString(), content)) {
-            ShowMsg(text("StringBrowserReadFailed") + " " + path.toStdString());
-            return;
-        }
-        setEditorText(content);
-    });
+    connect(open, &QAction::triggered, this, [this] { FileOpenClick(); });
     connect(search, &QAction::triggered, this, [this] { SearchClick(); });
     connect(next, &QAction::triggered, this, [this] { SearchAgain(false); });
     connect(prev, &QAction::triggered, this, [this] { SearchAgain(true); });
+    connect(replace, &QAction::triggered, this, [this] { ReplaceClick(); });
+
+    // The program's one FTP session reports here: the server's replies and its end.
+    QPointer<TFNClientFTP> self(this);
+    TransferFtpClient().setStatusHandler({[self](const std::string& line) {
+                                              QMetaObject::invokeMethod(qApp, [self, line] {
+                                                  if (self) self->addStatus(line);
+                                              }, Qt::QueuedConnection);
+                                          },
+                                          [self] {
+                                              QMetaObject::invokeMethod(qApp, [self] {
+                                                  if (self) self->washStatus();
+                                              }, Qt::QueuedConnection);
+                                          }});
 
     auto* menu = new QMenu(this);
     menu->setObjectName("PopupMenu1");
@@ -332,25 +344,33 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
 
 TFNClientFTP::~TFNClientFTP()
 {
-    if (gBrowser == this) gBrowser = nullptr;
+    if (gBrowser == this) {
+        gBrowser = nullptr;
+        TransferFtpClient().setStatusHandler({});
+    }
 }
 
-void TFNClientFTP::SetTclListHandler(std::function<void(const std::vector<std::string>&)> handler)
+void TFNClientFTP::SetTclListHandler(std::function<void(const std::vector<BrowserEntry>&)> handler)
 {
     mTclList = std::move(handler);
 }
 
 void TFNClientFTP::SetCloseHandler(std::function<void()> handler) { mOnClose = std::move(handler); }
 
-void TFNClientFTP::addStatus(const std::string& line)
+void TFNClientFTP::washStatus()
 {
     if (mWashing->isChecked() && mStatus->blockCount() >= kWashLines) mStatus->clear();
+}
+
+void TFNClientFTP::addStatus(const std::string& line)
+{
+    washStatus();
     mStatus->appendPlainText(QString::fromStdString(line));
 }
 
 void TFNClientFTP::setEditorText(const std::string& content)
 {
-    mEditor->setPlainText(QString::fromUtf8(content.data(), static_cast<int>(content.size())));
+    mEditor->setText(QString::fromUtf8(content.data(), static_cast<int>(content.size())));
 }
 
 bool TFNClientFTP::ChangeDirectory(const std::string& folderIn)
@@ -406,7 +426,7 @@ bool TFNClientFTP::listFolder(const std::string& folder)
     for (const auto& e : mEntries) names.push_back(e.name);
     if (mode != TransferSftp) t.RemoteListing = names;
     fillList();
-    if (mTclList) mTclList(names);
+    if (mTclList) mTclList(mEntries);
     return ok;
 }
 
@@ -584,7 +604,7 @@ void TFNClientFTP::SaveToPcClick(const std::string& pathIn)
         if (path.empty()) return;
     }
     std::string error;
-    if (!WriteFileAtomic(path, mEditor->toPlainText().toStdString(), &error))
+    if (!WriteFileAtomic(path, mEditor->text().toStdString(), &error))
         ShowMsg(text("StringBrowserSaveFailed") + " " + path + " " + error);
 }
 
@@ -604,7 +624,7 @@ void TFNClientFTP::SaveInKvxClick()
         return;
     }
     std::string error;
-    if (!WriteFileAtomic(c.ProgramDir + part, mEditor->toPlainText().toStdString(), &error)) {
+    if (!WriteFileAtomic(c.ProgramDir + part, mEditor->text().toStdString(), &error)) {
         ShowMsg(text("StringBrowserSaveFailed") + " " + part + " " + error);
         return;
     }
@@ -710,17 +730,34 @@ void TFNClientFTP::CreateSubdirectory1Click()
 
 void TFNClientFTP::SearchClick()
 {
-    std::string value = mSearchText;
-    if (!InputQueryDialog("Search Text", "&Search for:", value) || value.empty()) return;
-    mSearchText = value;
-    SearchAgain(false);
+    if (mSearch.open) mSearch.open(false);
+}
+
+void TFNClientFTP::ReplaceClick()
+{
+    if (mSearch.open) mSearch.open(true);
 }
 
 void TFNClientFTP::SearchAgain(bool backward)
 {
-    if (mSearchText.empty()) return;
-    const auto flags = backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
-    if (!mEditor->find(QString::fromStdString(mSearchText), flags)) QApplication::beep();
+    if (mSearch.again) mSearch.again(backward);
+}
+
+void TFNClientFTP::FileOpenClick(const std::string& pathIn, bool readOnlyIn)
+{
+    std::string path = pathIn;
+    bool readOnly = readOnlyIn;
+    if (path.empty()) {
+        path = OpenFileAskReadOnly(this, common().ProgramDir, "All (*)", readOnly);
+        if (path.empty()) return;
+    }
+    std::string content;
+    if (!readFile(path, content)) {
+        ShowMsg(text("StringBrowserReadFailed") + " " + path);
+        return;
+    }
+    setEditorText(content);
+    mEditor->setReadOnly(readOnly);
 }
 
 bool TFNClientFTP::ListTreeRecursive(const std::string& folder, std::vector<std::string>& files,
@@ -789,7 +826,7 @@ bool TFNClientFTP::eventFilter(QObject* watched, QEvent* event)
     if (watched == mEditor && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
-            mEditor->insertPlainText("      ");
+            if (!mEditor->isReadOnly()) mEditor->replaceSelectedText("      ");
             return true;
         }
     }

@@ -16,6 +16,7 @@ class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QsciScintilla;
 class QTreeWidget;
 
 namespace mvx::link {
@@ -76,19 +77,35 @@ public:
     void SaveInCurrentDirectory1Click();
     void Delete1Click();
     void CreateSubdirectory1Click();
+    // The tool bar's search buttons: the search and replace dialogs, and searching again.
     void SearchClick();
+    void ReplaceClick();
     void SearchAgain(bool backward);
+    // "Open": a local file into the editor, read-only when the dialog's box was ticked.
+    // `path` empty: the open dialog asks.
+    void FileOpenClick(const std::string& path = {}, bool readOnly = false);
 
+    // The shared search dialogs live with the workbench: the window that ties the windows
+    // together hands them in. `open(replace)` runs the search or replace dialog on editor(),
+    // `again(backward)` searches again with the shared options.
+    struct SearchHooks {
+        std::function<void(bool replace)> open;
+        std::function<void(bool backward)> again;
+    };
+    void SetSearchHooks(SearchHooks hooks) { mSearch = std::move(hooks); }
     // The TCL editor's remote file list follows every listing of this window.
-    void SetTclListHandler(std::function<void(const std::vector<std::string>&)> handler);
-    // Called when the window closes (the maintenance console takes the shared list back).
+    void SetTclListHandler(std::function<void(const std::vector<BrowserEntry>&)> handler);
+    // Called when the window closes: the maintenance console takes the link's state back.
     void SetCloseHandler(std::function<void()> handler);
 
     const std::vector<BrowserEntry>& entries() const { return mEntries; }
     const std::string& folder() const { return mFolder; }
-    QPlainTextEdit* editor() const { return mEditor; }
+    QsciScintilla* editor() const { return mEditor; }
+    QPlainTextEdit* statusMemo() const { return mStatus; }
     QTreeWidget* list() const { return mList; }
     void addStatus(const std::string& line);
+    // The FTP session ended: the memo is washed as before an addition.
+    void washStatus();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -110,15 +127,15 @@ private:
     QLabel* mLabel3 = nullptr;
     QGroupBox* mFilesBox = nullptr;
     QTreeWidget* mList = nullptr;
-    QPlainTextEdit* mEditor = nullptr;
+    QsciScintilla* mEditor = nullptr;
     QPlainTextEdit* mStatus = nullptr;
     QCheckBox* mWashing = nullptr;
     QProgressBar* mBar1 = nullptr;
     QProgressBar* mBar2 = nullptr;
     std::vector<BrowserEntry> mEntries;
     std::string mFolder;
-    std::string mSearchText;
-    std::function<void(const std::vector<std::string>&)> mTclList;
+    SearchHooks mSearch;
+    std::function<void(const std::vector<BrowserEntry>&)> mTclList;
     std::function<void()> mOnClose;
 };
 

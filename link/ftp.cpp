@@ -151,7 +151,42 @@ struct FtpClient::Request {
     CURLcode code = CURLE_OK;
 };
 
+// The server's reply lines, out of libcurl's trace.
+static int traceReplies(CURL*, curl_infotype type, char* data, size_t size, void* user)
+{
+    if (type != CURLINFO_HEADER_IN || !user) return 0;
+    const auto& reply = *static_cast<std::function<void(const std::string&)>*>(user);
+    std::string text(data, size);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) {
+            try {
+                reply(line);
+            } catch (...) {
+            }
+        }
+        start = end + 1;
+    }
+    return 0;
+}
+
 FtpClient::FtpClient() { ensureCurlGlobal(); }
+
+void FtpClient::setStatusHandler(StatusHandler handler)
+{
+    std::lock_guard lock(mStatusMutex);
+    mStatus = std::move(handler);
+}
+
+FtpClient::StatusHandler FtpClient::status() const
+{
+    std::lock_guard lock(mStatusMutex);
+    return mStatus;
+}
 
 FtpClient::~FtpClient()
 {
@@ -278,7 +313,17 @@ bool FtpClient::performOnce(Request& r, bool fresh)
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &r);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, r.progress ? 0L : 1L);
 
+    // Held for the whole call: the trace refers to it.
+    const std::function<void(const std::string&)> reply = status().reply;
+    if (reply) {
+        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, traceReplies);
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &reply);
+        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    }
     r.code = curl_easy_perform(c);
+    // The handle outlives this call (QUIT at cleanup): no trace into a gone function.
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, nullptr);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.responseCode);
     curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r.contentLength);
     curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &r.downloaded);
@@ -345,12 +390,17 @@ bool FtpClient::open(const std::string& host, const std::string& user, const std
 
 void FtpClient::close()
 {
-    std::lock_guard lock(mMutex);
-    if (mCurl) {
-        curl_easy_cleanup(static_cast<CURL*>(mCurl));  // sends QUIT on the cached connection
-        mCurl = nullptr;
+    bool wasOpen = false;
+    {
+        std::lock_guard lock(mMutex);
+        if (mCurl) {
+            curl_easy_cleanup(static_cast<CURL*>(mCurl));  // sends QUIT on the cached connection
+            mCurl = nullptr;
+        }
+        wasOpen = mOpen.exchange(false);
     }
-    mOpen = false;
+    if (wasOpen)
+        if (const auto closed = status().closed) closed();
 }
 
 bool FtpClient::get(const std::string& remotePath, const std::string& localPath, Progress progress)

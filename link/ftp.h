@@ -69,6 +69,14 @@ public:
 
     std::string lastError() const;
 
+    // What a status display shows of the session: each reply line of the server ("226 Transfer
+    // complete") and the session's end. Called on the thread of the call (or of close()).
+    struct StatusHandler {
+        std::function<void(const std::string& line)> reply;
+        std::function<void()> closed;
+    };
+    void setStatusHandler(StatusHandler handler);
+
 private:
     struct Request;
     bool perform(Request& r);
@@ -89,6 +97,9 @@ private:
     int mConnectMs = 5000;
     int mStallSeconds = 15;
     std::string mLastError;
+    mutable std::mutex mStatusMutex;  // apart from mMutex: set while a call runs
+    StatusHandler mStatus;
+    StatusHandler status() const;
 };
 
 }  // namespace mvx::link

@@ -598,10 +598,7 @@ void TFmain_KVX::FormShow()
         if (!link::SocketsConnected()) link::OpenApiSockets();
         if (!link::FileTransferConnected()) link::ConnectController(false);
     }
-    if (mGeneral) {
-        mGeneral->setPoolState(link::SocketsConnected() ? link::PoolState::Open : link::LastPoolState());
-        mGeneral->setTransferOpen(link::FileTransferConnected());
-    }
+    TakeLinkState();
 
     const int model = controllerModel();
     const bool dOrRl = model == ModelD || model == ModelRL;
@@ -614,6 +611,13 @@ void TFmain_KVX::FormShow()
             } catch (...) {
             }
         }
+}
+
+void TFmain_KVX::TakeLinkState()
+{
+    if (!mGeneral) return;
+    mGeneral->setPoolState(link::SocketsConnected() ? link::PoolState::Open : link::LastPoolState());
+    mGeneral->setTransferOpen(link::FileTransferConnected());
 }
 
 void TFmain_KVX::done(int result)

@@ -64,6 +64,10 @@ public:
     // Where "Sauve" writes; by default the save dialog (filter "Measures|*.MES|All|*.*").
     void setSaveFileChooser(std::function<QString()> chooser) { mSaveChooser = std::move(chooser); }
 
+    // The connection buttons read the pool's and the file transfer's state again (after another
+    // window, such as the file browser, used the link).
+    void TakeLinkState();
+
     // Shows one window of the program modally (by objectName, e.g. "Ftcl"); false when none.
     bool showProgramWindow(const QString& objectName);
 

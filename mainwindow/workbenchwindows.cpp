@@ -27,6 +27,7 @@
 #include <Qsci/qsciscintilla.h>
 
 
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -111,6 +112,16 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
         controllerSide(d);
 
     auto* browser = new link::TFNClientFTP(main);
+    // Every listing of the browser is the TCL editor's list too.
+    browser->SetTclListHandler([tcl](const std::vector<link::BrowserEntry>& entries) { tcl->ShowListing(entries); });
+    auto browserFromCaret = std::make_shared<bool>(false);
+    browser->SetSearchHooks({[browser, browserFromCaret](bool replace) {
+                                 RunSearchDialog(browser->editor(), replace, *browserFromCaret, {}, false,
+                                                 AskConfirmReplace, browser);
+                             },
+                             [browser, browserFromCaret](bool backward) {
+                                 SearchAgain(browser->editor(), backward, *browserFromCaret, {});
+                             }});
     auto* folders = new link::TFchoixRep(main);
     auto* backup = new link::TFchoixsauve(main, folders);
     auto* restore = new tcl::TFrestore(main);
@@ -124,6 +135,8 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
     auto* console = new maint::TFmain_KVX(main);
     controllerSide(console);
     out.maintenance = console;
+    // The console opens the browser; when it closes, the console takes the link's state back.
+    browser->SetCloseHandler([console] { console->TakeLinkState(); });
 
     TFtclHooks hooks;
     hooks.openApiBrowser = [api] {

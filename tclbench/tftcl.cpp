@@ -18,6 +18,7 @@
 #include "app/opendialog.h"
 #include "app/language.h"
 #include "link/api.h"
+#include "link/filebrowser.h"
 #include "link/ftp.h"
 #include "link/remotename.h"
 #include "link/socketpool.h"
@@ -836,6 +837,28 @@ void TFtcl::showRows()
         item->setText(5, q(r.owner));
         item->setText(6, q(r.attributes));
     }
+}
+
+void TFtcl::ShowListing(const std::vector<link::BrowserEntry>& entries)
+{
+    mRows.clear();
+    for (const link::BrowserEntry& e : entries) {
+        RemoteRow r;
+        r.name = e.name;
+        r.size = e.size;
+        r.directory = e.directory;
+        r.modified = e.modified;
+        r.sortStamp = e.modified;
+        // "mm/dd/yyyy hh:mm" sorts as "yyyy/mm/dd hh:mm".
+        if (e.modified.size() >= 10 && e.modified[2] == '/' && e.modified[5] == '/')
+            r.sortStamp = e.modified.substr(6, 4) + "/" + e.modified.substr(0, 5) + e.modified.substr(10);
+        r.group = e.group;
+        r.owner = e.user;
+        r.attributes = e.attributes;
+        mRows.push_back(std::move(r));
+    }
+    showRows();
+    mFilesBox->setTitle(q(link::transferState().RemoteDir));
 }
 
 void TFtcl::RelistRemoteDir()

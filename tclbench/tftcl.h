@@ -31,6 +31,10 @@ class QMenu;
 class QsciMacro;
 class QPrinter;
 
+namespace mvx::link {
+struct BrowserEntry;
+}
+
 namespace mvx::tclbench {
 
 class TclTelnetPane;
@@ -107,6 +111,8 @@ public:
     void FormShow();
     void FormClose();
     void RelistRemoteDir();
+    // The file browser listed the current remote folder: the list shows the same entries.
+    void ShowListing(const std::vector<link::BrowserEntry>& entries);
     void ListBox1Click(int row);          // load the entry
     void BitBtn4Click();                  // save and upload
     void BitBtn2Click();                  // execute

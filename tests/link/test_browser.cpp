@@ -19,8 +19,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <Qsci/qsciscintilla.h>
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
@@ -392,8 +394,14 @@ TEST_P(BrowserModes, ListGetPutDelete)
     auto& c = common();
 
     link::TFNClientFTP w(nullptr);
+    auto* washing = w.findChild<QCheckBox*>("CheckBox1");
+    ASSERT_NE(washing, nullptr);
+    washing->setChecked(false);  // the memo keeps every line here
     std::vector<std::string> tclList;
-    w.SetTclListHandler([&](const std::vector<std::string>& n) { tclList = n; });
+    w.SetTclListHandler([&](const std::vector<link::BrowserEntry>& entries) {
+        tclList.clear();
+        for (const auto& e : entries) tclList.push_back(e.name);
+    });
     w.show();
     EXPECT_EQ(w.folder(), c.RemoteConfigDir);
     EXPECT_TRUE(has(names(w), "system.ini"));
@@ -411,12 +419,14 @@ TEST_P(BrowserModes, ListGetPutDelete)
     QTreeWidgetItem* item = w.list()->topLevelItem(row);
     w.list()->scrollToItem(item);
     QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {}, w.list()->visualItemRect(item).center());
-    EXPECT_EQ(w.editor()->toPlainText().toStdString(), "puts hi\n");
+    EXPECT_EQ(w.editor()->text().toStdString(), "puts hi\n");
     EXPECT_EQ(readLocal(c.ProgramDir + "hello.tcl"), "puts hi\n");
     auto* memo = w.findChild<QPlainTextEdit*>("RichEdit3");
     ASSERT_NE(memo, nullptr);
     if (GetParam().mode == TransferFtp) {
         EXPECT_TRUE(memo->toPlainText().contains("Download speed"));
+        // The server's own status texts reach the memo.
+        EXPECT_TRUE(waitFor([&] { return memo->toPlainText().contains("226 "); })) << memo->toPlainText().toStdString();
     }
 
     // A controller file named like the program's settings file is not downloaded over it.
@@ -431,7 +441,7 @@ TEST_P(BrowserModes, ListGetPutDelete)
     EXPECT_TRUE(seen().showed("Nom de fichier refusé"));
 
     // Put: the edited text under a new name; the session is closed after it.
-    w.editor()->setPlainText("puts changed");
+    w.editor()->setText("puts changed");
     seen().inputs = {"new.tcl"};
     w.SaveInKvxClick();
     EXPECT_EQ(sim.readFile("Public/Scripts/new.tcl"), "puts changed");
@@ -439,14 +449,14 @@ TEST_P(BrowserModes, ListGetPutDelete)
         EXPECT_TRUE(memo->toPlainText().contains("Uploade speed"));
     }
     EXPECT_FALSE(link::FileTransferConnected());
-    EXPECT_TRUE(w.editor()->toPlainText().isEmpty());
+    EXPECT_TRUE(w.editor()->text().isEmpty());
 
     // A typed name that would climb out of the folder is refused.
-    w.editor()->setPlainText("x");
+    w.editor()->setText("x");
     seen().inputs = {"a/.."};
     w.SaveInKvxClick();
     EXPECT_TRUE(seen().showed("Nom de fichier refusé"));
-    EXPECT_EQ(w.editor()->toPlainText().toStdString(), "x");
+    EXPECT_EQ(w.editor()->text().toStdString(), "x");
 
     // Remonter and back.
     const std::string scripts = c.RemoteScriptsDir;
@@ -487,23 +497,22 @@ TEST_P(BrowserModes, ListGetPutDelete)
     EXPECT_FALSE(has(names(w), "new.tcl"));
     seen().answer = MrOk;
 
-    // Search forward, again, and past the last match (the selection stays).
-    w.editor()->setPlainText("abc x abc");
-    seen().inputs = {"abc"};
-    w.SearchClick();
-    EXPECT_EQ(w.editor()->textCursor().selectionStart(), 0);
-    w.SearchAgain(false);
-    EXPECT_EQ(w.editor()->textCursor().selectionStart(), 6);
-    w.SearchAgain(false);
-    EXPECT_EQ(w.editor()->textCursor().selectionStart(), 6);
-    w.SearchAgain(true);
-    EXPECT_EQ(w.editor()->textCursor().selectionStart(), 0);
-
     // Tab in the editor types six blanks.
     w.editor()->clear();
     w.editor()->setFocus();
     QTest::keyClick(w.editor(), Qt::Key_Tab);
-    EXPECT_EQ(w.editor()->toPlainText().toStdString(), "      ");
+    QTest::keyClick(w.editor(), Qt::Key_X);
+    EXPECT_EQ(w.editor()->text().toStdString(), "      x");
+
+    // At the end of the FTP session a memo of 10 lines or more is washed, when so ticked.
+    if (GetParam().mode == TransferFtp) {
+        ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir));
+        QApplication::processEvents();
+        for (int i = 0; i < 12; ++i) memo->appendPlainText("line");
+        washing->setChecked(true);
+        link::DisconnectFileTransfer();
+        EXPECT_TRUE(waitFor([&] { return memo->toPlainText().isEmpty(); })) << memo->toPlainText().toStdString();
+    }
     w.hide();
     link::DisconnectFileTransfer();
 }

@@ -5,12 +5,15 @@
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
+#include "link/filebrowser.h"
 #include "tclbench/restore.h"
+#include "tclbench/searchdialogs.h"
 #include "tclbench/tftcl.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -167,6 +170,111 @@ TEST_F(WorkbenchProgram, RestoreStartsInTheBackupsScriptsFolder)
     EXPECT_EQ(fs::path(folder).lexically_normal(), fs::path(scripts).lexically_normal());
     EXPECT_EQ(files, QStringList{"a.tcl"});
     tcl->FormClose();
+}
+
+// The file browser searches and replaces with the workbench's shared dialogs, opens a PC file
+// read-only, every listing is the TCL editor's list too, and at close the console takes the
+// link's state back.
+TEST_F(WorkbenchProgram, FileBrowserSearchOpenAndListingThroughTheWorkbench)
+{
+    ASSERT_TRUE(startProgram());
+    sim().writeFile("Public/Scripts/one.tcl", "puts 1\n");
+    ASSERT_TRUE(connect());
+    auto* console = window<QDialog>("Fmain_KVX");
+    auto* tcl = editor();
+    auto tclNames = [tcl] {
+        std::vector<std::string> out;
+        for (const auto& r : tcl->rows()) out.push_back(r.name);
+        return out;
+    };
+    const std::string local = common().ProgramDir + "local.txt";
+    std::ofstream(local) << "from the PC\n";
+
+    bool steps = false;
+    // The console shows the browser with "Parametres".
+    console->show();
+    const bool shown = whileModal("FNClientFTP", [&] { console->findChild<QPushButton*>("Button7")->click(); },
+                                  [&](QDialog* d) {
+        auto* b = dynamic_cast<link::TFNClientFTP*>(d);
+        ASSERT_NE(b, nullptr);
+        std::vector<std::string> names;
+        for (const auto& e : b->entries()) names.push_back(e.name);
+        EXPECT_EQ(tclNames(), names);
+        EXPECT_NE(std::find(names.begin(), names.end(), "system.ini"), names.end());
+        ASSERT_TRUE(b->ChangeDirectory(common().RemoteScriptsDir));
+        const auto now = tclNames();
+        EXPECT_NE(std::find(now.begin(), now.end(), "one.tcl"), now.end());
+
+        auto tool = [b](const char* name) {
+            for (QAction* a : b->findChildren<QAction*>())
+                if (a->objectName() == name) return a;
+            ADD_FAILURE() << name;
+            return static_cast<QAction*>(nullptr);
+        };
+        QsciScintilla* ed = b->editor();
+        ed->setText("abc x abc");
+        ed->setCursorPosition(0, 0);
+        whileModal("TextSearchDialog", [&] { tool("tbtnSearch")->trigger(); }, [](QDialog* dlg) {
+            auto* s = static_cast<tclbench::TTextSearchDialog*>(dlg);
+            s->SetFindText("abc");
+            s->SetSelectionOnly(false);
+            dlg->accept();
+        });
+        int l0 = 0, from = -1, l1 = 0, to = -1;
+        ed->getSelection(&l0, &from, &l1, &to);
+        EXPECT_EQ(from, 0);
+        tool("tbtnSearchReplace")->trigger();  // search again forward
+        ed->getSelection(&l0, &from, &l1, &to);
+        EXPECT_EQ(from, 6);
+        tool("ToolButton1")->trigger();  // and backward
+        ed->getSelection(&l0, &from, &l1, &to);
+        EXPECT_EQ(from, 0);
+
+        // Selection only without a selection: the question first; anything but Oui ends it.
+        ed->setCursorPosition(0, 0);
+        messages.clear();
+        whileModal("TextSearchDialog", [&] { tool("tbtnSearch")->trigger(); }, [](QDialog* dlg) {
+            static_cast<tclbench::TTextSearchDialog*>(dlg)->SetSelectionOnly(true);
+            dlg->accept();
+        });
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), "The is no selection available, search whole text?");
+        EXPECT_FALSE(ed->hasSelectedText());
+
+        // The replace tool button, confirmed for all.
+        const int dialogs = whileModals([&] { tool("ToolButton4")->trigger(); },
+                                        {{"TextReplaceDialog",
+                                          [](QDialog* dlg) {
+                                              auto* r = static_cast<tclbench::TTextReplaceDialog*>(dlg);
+                                              r->SetFindText("abc");
+                                              r->SetReplaceWith("xyz");
+                                              r->SetSelectionOnly(false);
+                                              dlg->accept();
+                                          }},
+                                         {"ConfirmReplaceDialog", [](QDialog* dlg) {
+                                              dlg->findChild<QPushButton*>("btnReplaceAll")->click();
+                                          }}});
+        EXPECT_EQ(dialogs, 2);
+        EXPECT_EQ(ed->text().toStdString(), "xyz x xyz");
+
+        // "Open" with the read-only box ticked.
+        whileModal("OpenDialog1", [&] { tool("tbtnFileOpen")->trigger(); }, [&](QDialog* dlg) {
+            dlg->findChild<QCheckBox*>("ReadOnlyBox")->setChecked(true);
+            dlg->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(local));
+            dlg->accept();
+        });
+        EXPECT_EQ(ed->text().toStdString(), "from the PC\n");
+        EXPECT_TRUE(ed->isReadOnly());
+
+        // The session ends behind the console's back.
+        link::DisconnectFileTransfer();
+        steps = true;
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(steps);
+    EXPECT_TRUE(console->findChild<QPushButton*>("Button62")->isEnabled());
+    EXPECT_FALSE(console->findChild<QPushButton*>("Button63")->isEnabled());
+    console->hide();
 }
 
 }  // namespace

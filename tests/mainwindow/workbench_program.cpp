@@ -123,4 +123,30 @@ bool WorkbenchProgram::whileModal(const char* objectName, const std::function<vo
     return shown;
 }
 
+int WorkbenchProgram::whileModals(const std::function<void()>& trigger,
+                                  const std::vector<std::pair<std::string, std::function<void(QDialog*)>>>& steps)
+{
+    int shown = 0;
+    QDialog* handled = nullptr;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || dialog == handled) return;
+        for (const auto& [name, step] : steps) {
+            if (dialog->objectName().toStdString() != name) continue;
+            handled = dialog;
+            ++shown;
+            WaitWithMessages(50);
+            step(dialog);
+            if (dialog->isVisible()) dialog->reject();
+            handled = nullptr;
+            return;
+        }
+    });
+    timer.start();
+    trigger();
+    return shown;
+}
+
 }  // namespace mvx::test

@@ -43,6 +43,11 @@ protected:
     static bool whileModal(const char* objectName, const std::function<void()>& trigger,
                            const std::function<void(QDialog*)>& steps, int ms = 20000);
 
+    // As whileModal for every modal window that comes up while `trigger` runs: each named one
+    // gets its steps (then is closed if still open), once per showing. Returns how many came.
+    static int whileModals(const std::function<void()>& trigger,
+                           const std::vector<std::pair<std::string, std::function<void(QDialog*)>>>& steps);
+
     // Messages the program showed, in order (the boxes answer `answer`).
     std::vector<std::string> messages;
     std::uint16_t answer = 1;  // MrOk
