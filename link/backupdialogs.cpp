@@ -7,6 +7,7 @@
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/language.h"
+#include "translator/numtext.h"
 #include "translator/texts.h"
 
 #include <QApplication>
@@ -39,6 +40,7 @@ constexpr Builtin kRows[] = {
     {"StringBackupFolderRefused", "Nom de répertoire refusé :"},
     {"StringBackupRemoveFailed", "Suppression impossible :"},
     {"StringBackupFailed", "Echec de la sauvegarde de"},
+    {"StringBackupStopped", "Sauvegarde interrompue :"},
 };
 
 std::string text(const char* key)
@@ -124,7 +126,11 @@ TFchoixRep::TFchoixRep(QWidget* parent) : QDialog(parent)
     for (auto* b : {ok, cancel, create, remove}) row->addWidget(b);
     top->addLayout(row);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // "Annuler" stops a copy in progress as well as the choice.
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        common().StopRequested.store(1);
+        reject();
+    });
     connect(create, &QPushButton::clicked, this, [this] { CreerClick(); });
     connect(remove, &QPushButton::clicked, this, [this] { SupprimerClick(); });
 
@@ -204,7 +210,11 @@ TFchoixsauve::TFchoixsauve(QWidget* parent, TFchoixRep* folderDialog) : QDialog(
     row->addWidget(abandon);
     row->addWidget(save);
     top->addLayout(row);
-    connect(abandon, &QPushButton::clicked, this, &QDialog::reject);
+    // During a copy "Abandon" stops it at the next file; the dialog closes when it has.
+    connect(abandon, &QPushButton::clicked, this, [this] {
+        if (mCopying) common().StopRequested.store(1);
+        else reject();
+    });
     connect(save, &QPushButton::clicked, this, [this] { SauvegarderClick(); });
     connect(mList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         CheckListBox1Click(mList->row(item), QApplication::keyboardModifiers() & Qt::ShiftModifier);
@@ -285,6 +295,7 @@ void TFchoixsauve::SauvegarderClick()
     const std::string mirror = c.ProgramDir + c.AdminFolderName;
     std::error_code ec;
     fs::create_directories(mirror, ec);
+    c.StopRequested.store(0);
     if (mFolderDialog) {
         mFolderDialog->setFolder(mirror);
         // A cancelled choice copies nothing.
@@ -303,8 +314,15 @@ int TFchoixsauve::CopyTicked(const std::string& localRoot, bool* okOut)
     std::vector<std::string> ticked;
     for (int i = 0; i < mList->count(); ++i)
         if (mList->item(i)->checkState() == Qt::Checked) ticked.push_back(mList->item(i)->text().toStdString());
+    mCopying = true;
     for (std::size_t i = 0; i < ticked.size(); ++i) {
         const std::string& item = ticked[i];
+        if (common().StopRequested.load() != 0) {
+            ok = false;
+            status(text("StringBackupStopped") + " " + num::integer(static_cast<long long>(copied)) + "/" +
+                   num::integer(static_cast<long long>(ticked.size())));
+            break;
+        }
         status("     " + item);
         const auto sep = item.find_last_of("/\\");
         const std::string remoteFolder = sep == std::string::npos ? std::string() : item.substr(0, sep);
@@ -331,6 +349,9 @@ int TFchoixsauve::CopyTicked(const std::string& localRoot, bool* okOut)
             ok = false;
         }
     }
+    mCopying = false;
+    // The last file's session was kept open for the next one: a stop leaves it to close here.
+    if (!ok && FileTransferConnected()) DisconnectFileTransfer();
     if (okOut) *okOut = ok;
     return copied;
 }

@@ -69,6 +69,7 @@ private:
     TFchoixRep* mFolderDialog = nullptr;
     std::function<void(const std::string&)> mStatus;
     int mAnchor = -1;
+    bool mCopying = false;
 };
 
 void registerBackupTexts();

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <Qsci/qsciscintilla.h>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -626,16 +627,62 @@ TEST(BackupDialog, SavesIntoChosenFolderAndCancelCopiesNothing)
     link::TFNClientFTP browser(nullptr);
     link::TFchoixRep rep(nullptr);
     link::TFchoixsauve backup(nullptr, &rep);
-    std::vector<std::string> status;
     const std::string scripts = common().RemoteScriptsDir;
-    for (QDialog::DialogCode answer : {QDialog::Rejected, QDialog::Accepted}) {
+    // "Annuler" of the folder choice stops everything (StopRequested), "OK" copies.
+    for (const char* button : {"BitBtnAnnuler", "BitBtnOK"}) {
         ASSERT_TRUE(backup.FillList(scripts));
         backup.TickAll();
-        QTimer::singleShot(0, &rep, [&rep, answer] { rep.done(answer); });
+        common().StopRequested.store(0);
+        QTimer::singleShot(0, &rep, [&rep, button] { rep.findChild<QPushButton*>(button)->click(); });
         backup.SauvegarderClick();
-        EXPECT_EQ(fs::exists(tcl::MirrorRoot() + "/Public/Scripts/a.tcl"), answer == QDialog::Accepted);
+        const bool ok = std::string(button) == "BitBtnOK";
+        EXPECT_EQ(common().StopRequested.load(), ok ? 0 : 1) << button;
+        EXPECT_EQ(fs::exists(tcl::MirrorRoot() + "/Public/Scripts/a.tcl"), ok) << button;
     }
     EXPECT_EQ(readLocal(tcl::MirrorRoot() + "/Public/Scripts/a.tcl"), "puts a\n");
+}
+
+// "Abandon" pressed while the files are being copied stops the copy at the next file.
+TEST(BackupDialog, AbandonDuringTheCopyStopsIt)
+{
+    KvxSim sim;
+    for (const char* n : {"a.tcl", "b.tcl", "c.tcl", "d.tcl"}) sim.writeFile(std::string("Public/Scripts/") + n, "x\n");
+    resetLink(sim.address());
+    fs::remove_all(tcl::MirrorRoot());
+    link::TFNClientFTP browser(nullptr);
+    link::TFchoixsauve backup(nullptr, nullptr);
+    std::vector<std::string> status;
+    bool pressed = false;
+    QTimer shown;
+    shown.setInterval(20);
+    QObject::connect(&shown, &QTimer::timeout, [&] {
+        if (!backup.isVisible()) return;
+        shown.stop();
+        backup.TickAll();
+        backup.findChild<QPushButton*>("BitBtnSauvegarder")->click();
+    });
+    shown.start();
+    backup.ShowBackupList(
+        [&](const std::string& line) {
+            status.push_back(line);
+            // The user presses "Abandon" as the first file is being copied.
+            if (!pressed && line.rfind("     ", 0) == 0) {
+                pressed = true;
+                backup.findChild<QPushButton*>("BitBtnAbandon")->click();
+            }
+        },
+        common().RemoteScriptsDir);
+    int copied = 0;
+    for (const char* n : {"a.tcl", "b.tcl", "c.tcl", "d.tcl"})
+        copied += fs::exists(tcl::MirrorRoot() + "/Public/Scripts/" + n) ? 1 : 0;
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(common().StopRequested.load(), 1);
+    EXPECT_FALSE(backup.isVisible());
+    bool said = false;
+    for (const auto& l : status) said |= l.rfind("Sauvegarde interrompue : 1/4", 0) == 0;
+    EXPECT_TRUE(said) << ::testing::PrintToString(status);
+    EXPECT_FALSE(link::FileTransferConnected());
+    common().StopRequested.store(0);
 }
 
 TEST(FolderChoice, CreateAndRemoveFolders)
