@@ -35,6 +35,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -65,6 +66,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <sstream>
 
@@ -372,6 +374,8 @@ void TFtcl::buildUi()
     mEditor->setBackspaceUnindents(true);
     mEditor->setMarginWidth(1, 20);
     new TclAutoCorrect(mEditor);
+    // The editor's own pop-up menu ("PopupMenu1") carries the indentation commands.
+    mEditor->viewport()->installEventFilter(this);
     mMacro = new QsciMacro(mEditor);
     auto* record = new QAction(mEditor);
     record->setShortcut(QKeySequence("Ctrl+Shift+R"));
@@ -1244,6 +1248,18 @@ void TFtcl::Repertoiredebackupautomatique1Click()
     if (ini()) ini()->writeString("BACKUP", "REPERTOIRE", value);
 }
 
+void TFtcl::PopupMenu1Popup(const QPoint& at)
+{
+    std::unique_ptr<QMenu> menu(mEditor->createStandardContextMenu());
+    if (!menu) menu = std::make_unique<QMenu>();
+    menu->setObjectName("PopupMenu1");
+    menu->addSeparator();
+    menu->addAction(q("Indentation (" + num::integer(mIndentDepth) + ")"), this, [this] { Miseenpage1Click(); });
+    menu->addAction("Indentation &+", this, [this] { Indentation1Click(); });
+    menu->addAction("Indentation &-", this, [this] { Indentation2Click(); });
+    menu->exec(at);
+}
+
 void TFtcl::SortByColumn(int column)
 {
     if (GetControllerModel() == ModelD || column < 0 || column >= kListColumns) return;
@@ -1267,6 +1283,10 @@ bool TFtcl::eventFilter(QObject* watched, QEvent* event)
         if (watched == mBitBtn3 && event->type() == QEvent::MouseButtonPress) {
             auto* me = static_cast<QMouseEvent*>(event);
             BitBtn3MouseDown(me->modifiers() & Qt::AltModifier);
+            return true;
+        }
+        if (mEditor && watched == mEditor->viewport() && event->type() == QEvent::ContextMenu) {
+            PopupMenu1Popup(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }
         if (watched == mListBox1->header()->viewport() && event->type() == QEvent::MouseButtonPress) {

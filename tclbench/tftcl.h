@@ -28,6 +28,7 @@ class QStatusBar;
 class QTimer;
 class QAction;
 class QMenu;
+class QPoint;
 class QsciMacro;
 class QPrinter;
 
@@ -130,6 +131,9 @@ public:
     void Profondeurdindentation1Click();  // ask the depth
     void Timerdebackup1Click();
     void Repertoiredebackupautomatique1Click();
+    // The editor's pop-up menu at `at` (screen): its edit commands and the indentation ones,
+    // "&Indentation" showing the depth.
+    void PopupMenu1Popup(const QPoint& at);
     void SortByColumn(int column);
     void HeaderPress(int x, std::int64_t nowMs);
     void Button1Click();                  // run on the PC

@@ -14,6 +14,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QPageLayout>
@@ -281,6 +283,38 @@ TEST(TclEditorWindow, PrintCarriesTitleHeaderAndFooter)
     w.setFileDialogs({{}, {}, [](QPrinter&) { return false; }});
     actionNamed(&w, "Im&primer")->trigger();
     EXPECT_EQ(w.lastPrint().size(), pages.size());
+}
+
+// The editor's pop-up menu shows the indentation depth and runs the indentation commands.
+TEST(TclEditorWindow, EditorPopupCarriesTheIndentation)
+{
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    w.show();
+    w.setEditorText("proc a {} {\nset x 1\n}");
+    QStringList captions;
+    auto answer = [&](const char* choose) {
+        QTimer::singleShot(50, [&, choose] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            EXPECT_EQ(menu->objectName(), "PopupMenu1");
+            captions.clear();
+            for (QAction* a : menu->actions()) captions << a->text();
+            for (QAction* a : menu->actions())
+                if (a->text() == QString::fromUtf8(choose)) a->trigger();
+            menu->close();
+        });
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), w.editor()->viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.editor()->viewport(), &e);
+    };
+    answer("Indentation &-");
+    EXPECT_TRUE(captions.contains("Indentation (" + QString::number(w.indentDepth() + 1) + ")"))
+        << captions.join("|").toStdString();
+    const int depth = w.indentDepth();
+    answer("Indentation &+");
+    EXPECT_EQ(w.indentDepth(), depth + 1);
+    EXPECT_EQ(w.editorText(), "proc a {} {\n" + std::string(depth + 1, ' ') + "set x 1\n" + std::string(depth + 1, ' ') + "}");
+    EXPECT_TRUE(captions.contains("Indentation (" + QString::number(depth) + ")"));
 }
 
 TEST(TclEditorWindow, FragmentCaretFollowsTheTable)
