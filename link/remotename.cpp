@@ -1,5 +1,7 @@
 #include "remotename.h"
 
+#include "ssh.h"
+
 #include "app/common.h"
 #include "app/inifile.h"
 #include "translator/texts.h"
@@ -46,7 +48,8 @@ bool sameFolder(const std::string& a, const std::string& b)
 bool programFile(const std::string& lowered)
 {
     const std::string exe = lower(ExecutableName());
-    std::vector<std::string> exact = {exe, exe + ".exe", exe + ".ini", lower(fs::path(SettingsFilePath()).filename().string())};
+    std::vector<std::string> exact = {exe, exe + ".exe", exe + ".ini", lower(fs::path(SettingsFilePath()).filename().string()),
+                                      lower(fs::path(KnownHostsFile()).filename().string())};
     if (const IniFile* ini = SettingsIni()) exact.push_back(lower(fs::path(ini->path()).filename().string()));
     if (QCoreApplication::instance())
         exact.push_back(lower(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()));

@@ -10,8 +10,9 @@ namespace mvx::link {
 // True when `name` may be used as the name of a file in `localDir`: a plain name (not empty,
 // not "." or "..", no '/', '\', NUL or other control character, at most 255 bytes) and, when
 // `localDir` is the program folder, none of the program's own files (the executable, the
-// settings file, the language files), compared without regard to case. An empty `localDir`
-// checks the plain-name part only (a name that goes into a remote path).
+// settings file, the language files, the SSH known-hosts file), compared without regard to
+// case. An empty `localDir` checks the plain-name part only (a name that goes into a remote
+// path).
 bool RemoteNameUsable(const std::string& name, const std::string& localDir);
 
 // The message of a refused name: the built-in text, a blank and the name.

@@ -177,6 +177,8 @@ TEST(BrowserRules, FolderAndNameRules)
         {exe + "_LANGUAGE_2.INI", program, false},
         {"KVX_Language_3.ini", program, false},
         {"kvx_language_1.INI", program, false},
+        {"known_hosts", program, false},
+        {"known_hosts", elsewhere, true},
     };
     for (const auto& [name, dir, ok] : names) EXPECT_EQ(link::RemoteNameUsable(name, dir), ok) << name << " in " << dir;
     const std::tuple<const char*, const char*, const char*> mirror[] = {
