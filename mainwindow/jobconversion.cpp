@@ -109,8 +109,8 @@ JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver
         return out;
     }
     out.SctText = list->SctText();
-    // An empty list leaves TEST.SCT as it was.
-    if (!list->Empty() && !in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TEST.SCT", out.SctText, &err)) {
+    // Rewritten even for an empty list, so the file never shows an earlier program.
+    if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TEST.SCT", out.SctText, &err)) {
         out.SctFailed = true;
         out.Error = err;
         return out;

@@ -251,4 +251,18 @@ void GetIJK(const Block& block, Centre& centre)
     }
 }
 
+Status DwellMilliseconds(const Block& block, int lineNumber, long long& milliseconds)
+{
+    milliseconds = 0;
+    const double seconds = block.WordCount >= 2 ? block.Words[1].Value : 0.0;
+    const double scaled = seconds * 1000.0;
+    if (!(scaled > 0.0)) return {};
+    double whole = std::floor(scaled);
+    const double rest = scaled - whole;
+    if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+    if (!(whole <= static_cast<double>(kMaxDwellMs))) return parameterError(num::general(seconds), lineNumber);
+    milliseconds = static_cast<long long>(whole);
+    return {};
+}
+
 }  // namespace mvx::gcode

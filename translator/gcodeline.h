@@ -114,4 +114,12 @@ void GetXYZF(const Block& block, int firstEntry, double& speed, bool useFCodes, 
 // I J K among the line's own words after the first.
 void GetIJK(const Block& block, Centre& centre);
 
+// The longest dwell a script can hold ("after" takes a 32-bit count of milliseconds).
+inline constexpr long long kMaxDwellMs = 2147483647;
+
+// G4, on both conversion paths: entry 2 of the word table in seconds, so a P word, or the
+// completed X when the line gives no time word. Milliseconds rounded half to even; a negative
+// time waits nothing. Errors: kErrorParameter for a time beyond kMaxDwellMs.
+Status DwellMilliseconds(const Block& block, int lineNumber, long long& milliseconds);
+
 }  // namespace mvx::gcode

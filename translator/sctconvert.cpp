@@ -25,7 +25,8 @@ enum class CodeGroup { Motion, Dwell, Home, Distance, Origin };
 // Builds the list line by line; one object per conversion.
 class Builder {
 public:
-    Builder(const MachineConfig& config, Ttraject& list) : mConfig(config), mList(list)
+    Builder(const MachineConfig& config, Ttraject& list, ConversionObserver* observer)
+        : mConfig(config), mList(list), mObserver(observer)
     {
         mPositioning = config.PositioningSpeed;
         mWorkingSpeed = config.WorkingSpeed;
@@ -68,6 +69,8 @@ private:
 
     const MachineConfig& mConfig;
     Ttraject& mList;
+    ConversionObserver* mObserver;
+    bool mZMessageShown = false;
     gcode::LineState mState;
     gcode::Block mBlock;
     int mLineNumber = 0;
@@ -136,10 +139,11 @@ void Builder::AppendStraight(const Vec3& d, bool working)
     for (std::size_t ax = 0; ax < 3; ++ax) mPos[ax] += d[ax];
 }
 
-// A coordinate the line does not give does not move, in either mode.
+// A coordinate the line does not give does not move, in either mode; nor does Z in a group
+// without Z, as on the script path.
 Vec3 Builder::Displacement(const gcode::Target& t) const
 {
-    const bool has[3] = {t.HasX, t.HasY, t.HasZ};
+    const bool has[3] = {t.HasX, t.HasY, t.HasZ && !mConfig.XYGroupOnly};
     const double v[3] = {t.X, t.Y, t.Z};
     Vec3 d{0.0, 0.0, 0.0};
     for (std::size_t ax = 0; ax < 3; ++ax)
@@ -214,13 +218,10 @@ Status Builder::Arc(int code)
 
 Status Builder::Dwell(int)
 {
-    // The time is the line's own second word; without one there is no wait.
-    const double seconds = mBlock.LineWordCount >= 2 ? mBlock.Words[1].Value : 0.0;
-    const double ms = std::nearbyint(seconds * 1000.0);
-    if (!(ms >= 0.0) || ms > static_cast<double>(std::numeric_limits<int>::max()))
-        return Status{gcode::kErrorParameter, "Parameter error :" + num::general(seconds), mLineNumber};
+    long long ms = 0;
+    if (auto err = gcode::DwellMilliseconds(mBlock, mLineNumber, ms)) return err;
     auto e = std::make_unique<Ttempo>();
-    e->Milliseconds = static_cast<long long>(ms);
+    e->Milliseconds = ms;
     e->Line = mLineNumber - 1;
     mList.Append(std::move(e));
     return {};
@@ -232,7 +233,7 @@ Status Builder::Home(int)
     gcode::GetXYZF(mBlock, 2, mPositioning, mConfig.UseFCodes, t, mExtents);
     if (mWorking || mRunning != mPositioning) AppendSpeed(mPositioning, false);
     mWorking = false;
-    AppendStraight({-mPos[0], -mPos[1], -mPos[2]}, false);
+    AppendStraight({-mPos[0], -mPos[1], mConfig.XYGroupOnly ? 0.0 : -mPos[2]}, false);
     mPos = {0.0, 0.0, 0.0};
     return {};
 }
@@ -271,6 +272,10 @@ Status Builder::MWord()
 
 Status Builder::BareMove()
 {
+    if (mBlock.First() == 'Z' && mConfig.XYGroupOnly && !mZMessageShown) {
+        if (mObserver) mObserver->ShowMsg(texts::get("StringMouvementZimpossible"));
+        mZMessageShown = true;
+    }
     // An F word on the line changes the feed of the current mode, like on a G line.
     double speed = mWorking ? mWorkingSpeed : mPositioning;
     gcode::Target t;
@@ -296,7 +301,7 @@ BuildResult GCodeToElements(const std::vector<std::string>& lines, const Machine
                             ConversionObserver* observer)
 {
     BuildResult result;
-    Builder builder(config, list);
+    Builder builder(config, list, observer);
     const std::string prefix = texts::get("Stringline") + " ";
     const std::string total = "/" + num::integer(static_cast<long long>(lines.size()));
     for (std::size_t i = 0; i < lines.size(); ++i) {

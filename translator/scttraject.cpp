@@ -112,18 +112,16 @@ void SctGenerator::ToolOff()
     mToolActivated = false;
 }
 
-void SctGenerator::SpeedLines(int decimals)
+void SctGenerator::SpeedLines(const Vec3& displacement)
 {
-    bool any = false;
     for (int ax = 0; ax < AxisCount(); ++ax) {
-        auto& last = mLastWrittenSpeed[static_cast<std::size_t>(ax)];
-        if (last == mRunningSpeed) continue;
-        mScript.Insert("change_speed " + num::fixed(mRunningSpeed, decimals) + " " +
-                       ScriptSafeText(mConfig.AxisNames[static_cast<std::size_t>(ax)]));
-        last = mRunningSpeed;
-        any = true;
+        const auto a = static_cast<std::size_t>(ax);
+        if (displacement[a] == 0.0 || mLastWrittenSpeed[a] == mRunningSpeed) continue;
+        mScript.Insert("change_speed " + num::fixed(mRunningSpeed, mConfig.NbDigit) + " " +
+                       ScriptSafeText(mConfig.AxisNames[a]));
+        Check();
+        mLastWrittenSpeed[a] = mRunningSpeed;
     }
-    if (any) Check();
 }
 
 void SctGenerator::OpenRun(const Vec3& start)
@@ -146,7 +144,7 @@ void SctGenerator::CloseRun()
         // Travel to where the run starts with the tool off, then switch it on.
         if (mToolActivated) ToolOff();
         mScript.Insert("set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " +
-                       MoveArgs(mRunStart[0], mRunStart[1], mRunStart[2]) + "\"]");
+                       RunStartArguments(mConfig, mRunStart) + "\"]");
         mScript.Insert(std::string(tclcheck::kClosingSpaced));
     }
     if (!mToolActivated) ToolOn();
@@ -173,7 +171,7 @@ void SctGenerator::WriteStraight(const Ttraject& list, std::size_t index, const 
         CloseRun();  // a line must never come before the rows that precede it
         if (e.WorkingMove && !mToolActivated) ToolOn();
         else if (!e.WorkingMove && mToolActivated) ToolOff();
-        SpeedLines(mConfig.NbDigit);
+        SpeedLines({e.DX, e.DY, e.DZ});
         mScript.Insert("mov " + MoveArgs(e.DX, e.DY, e.DZ));
         Check();
         mScript.Insert("");
@@ -181,7 +179,7 @@ void SctGenerator::WriteStraight(const Ttraject& list, std::size_t index, const 
     }
     CloseRun();
     if (mToolActivated) ToolOff();
-    SpeedLines(mConfig.NbDigit);
+    SpeedLines({e.DX, e.DY, e.DZ});
     mScript.Insert("mov  " + MoveArgs(e.DX, e.DY, e.DZ));
     Check();
     mScript.Insert("");
@@ -205,9 +203,9 @@ void SctGenerator::ZeroLengthStep(const telement& e)
 
 void SctGenerator::WriteSpeed(const TVitesse& e)
 {
+    // The axes get their speed just before they next move alone (SpeedLines).
     mRunningSpeed = e.Speed;
     mRunningIsWorking = e.WorkingSpeed;
-    if (!e.WorkingSpeed) SpeedLines(3);
 }
 
 namespace {

@@ -6,7 +6,8 @@
 //   - a working straight move that continues smoothly into the next motion element, or any
 //     move while a run is open, adds PVT rows to the open run;
 //   - other straight moves become a plain "mov" line (after closing an open run), with the
-//     tool switched to match the move and change_speed lines for the axes whose speed differs;
+//     tool switched to match the move and change_speed lines for the axes it moves whose
+//     speed differs;
 //   - arcs always add PVT rows;
 //   - outputs, dwells and positioning-speed changes close the open run first;
 //   - at the end the open run is closed and the tool switched off.
@@ -98,8 +99,9 @@ private:
     void OpenRun(const Vec3& start);
     void ToolOn();
     void ToolOff();
-    // change_speed for every axis whose last written speed differs from the running speed.
-    void SpeedLines(int decimals);
+    // Before a plain move: change_speed, with its check, for each axis of the group that the
+    // move displaces and whose last written speed differs from the running speed, in axis order.
+    void SpeedLines(const Vec3& displacement);
     void Check() { mScript.Insert(std::string(tclcheck::kProcedure)); }
     std::string Num(double v) const;
     std::string MoveArgs(double dx, double dy, double dz) const;

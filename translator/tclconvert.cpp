@@ -94,9 +94,10 @@ TclConversionResult Driver::Run()
         if (!ConvertLine(i, block)) return std::move(mResult);
     }
 
-    // Nothing held back is lost at the end.
+    // Nothing held back is lost at the end, and the script never ends with the tool on.
     FlushPendingWorkMove(s);
     ClosePVTTrajectory(s);
+    if (!s.Direct && s.Writer.ToolActive()) s.Writer.ToolOff();
 
     mResult.PvtFileCount = s.PvtFileCount - 1;
     mResult.BodyEnd = s.Script.InsertLine();
@@ -181,14 +182,18 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
         case 2: return Arc(index, block, true);
         case 3: return Arc(index, block, false);
         case 4: {
-            const double seconds = block.WordCount >= 2 ? block.Words[1].Value : 0.0;
-            const double ms = std::clamp(std::round(seconds * 1000.0), 0.0, 1e12);
+            long long ms = 0;
+            if (auto err = gcode::DwellMilliseconds(block, index + 1, ms)) {
+                s.ShowMsg(err.Text);
+                Fail(std::move(err));
+                return false;
+            }
             // Motion still pending belongs to the lines before: its blocks take their group first.
             FlushPendingWorkMove(s);
             ClosePVTTrajectory(s);
             s.Record(index, s.LineGroup, "Delay");
             TDelay delay;
-            delay.Milliseconds = static_cast<long long>(ms);
+            delay.Milliseconds = ms;
             delay.Line = index;
             delay.WriteTCL(s);
             ++s.LineGroup;
@@ -338,8 +343,9 @@ bool Driver::Arc(int index, const gcode::Block& block, bool clockwise)
     e.J = c.J;
     e.K = c.K;
     e.Sweep = sweep;
+    // Centre offsets without an end point make a full circle, as on the SCT path.
     e.AxisMoves = {t.HasX, t.HasY, false};
-    e.AnyAxisMoves = t.HasX || t.HasY;
+    e.AnyAxisMoves = t.HasX || t.HasY || c.HasI || c.HasJ;
     mWorkingMode = true;
     e.ComputeGeometry();
 

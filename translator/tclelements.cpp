@@ -205,9 +205,9 @@ void Tinterpousinage::Process(TclPathState& s)
             held->AddToPvtRun(s);
             AddToPvtRun(s);
         } else {
+            // A corner: the held move goes alone; this one may still start a run with the next.
             FlushPendingWorkMove(s);
-            ApplySpeedChanges(s, *this);
-            WriteSingleMove(s, *this, true);
+            s.PendingWorkMove = Assign();
         }
     } else {
         s.PendingWorkMove = Assign();
@@ -281,7 +281,8 @@ void ApplySpeedChanges(TclPathState& s, const telement_simple& e)
 {
     for (int a = 0; a < s.AxisCount(); ++a) {
         const auto ax = static_cast<std::size_t>(a);
-        if (!e.AxisMoves[ax] || e.CruiseSpeed == s.AxisSpeedSet[ax]) continue;
+        // An axis the line names but does not displace keeps its speed for when it moves.
+        if (!e.AxisMoves[ax] || e.End[ax] == e.Start[ax] || e.CruiseSpeed == s.AxisSpeedSet[ax]) continue;
         if (const int err = ChangeAxisSpeed(s, a, e.CruiseSpeed)) {
             s.ShowMsg("Error " + num::integer(err));
             return;

@@ -5,7 +5,7 @@
 // as script lines or, in the direct mode, executed at once.
 //
 // A working move is held back by one block, because only the next block tells whether it
-// starts a run. Whatever is held or open is written before any block that is not a move
+// starts a run; at a corner the held move goes alone and the new one is held in its place. Whatever is held or open is written before any block that is not a move
 // (M code, dwell) and at the end of the conversion, never dropped.
 
 #include "machineconfig.h"
@@ -158,8 +158,8 @@ public:
     std::unique_ptr<telement_simple> Assign() const override;
 };
 
-// Speeds of the axes the element moves, where they differ from the last set. A refusal shows
-// "Error " + code and ends the changes (that speed is not remembered).
+// Speeds of the axes the element displaces, where they differ from the last set, in axis order.
+// A refusal shows "Error " + code and ends the changes (that speed is not remembered).
 void ApplySpeedChanges(TclPathState& s, const telement_simple& e);
 // One axis: SGamma parameters in the direct mode (no script line), else a change_speed block.
 // Returns the controller's code (0 on the script path).

@@ -53,6 +53,22 @@ std::string ScriptSafeText(std::string_view text)
     return out;
 }
 
+std::string RunStartArguments(const MachineConfig& config, const std::array<double, 3>& start)
+{
+    const std::size_t axes = config.XYGroupOnly ? 2 : 3;
+    const std::string zero = num::fixed(0.0, config.NbDigit);
+    bool origin = true;
+    for (std::size_t a = 0; a < axes; ++a)
+        if (num::fixed(start[a], config.NbDigit) != zero) origin = false;
+    if (origin) return config.XYGroupOnly ? "0.0 0.0" : "0.0 0.0 0.0";
+    std::string s;
+    for (std::size_t a = 0; a < axes; ++a) {
+        if (a) s += ' ';
+        s += num::fixed(start[a], config.NbDigit);
+    }
+    return s;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TclScript
 
@@ -272,15 +288,11 @@ void TclBodyWriter::SpeedChange(int axis, double speed)
 ScriptSpan TclBodyWriter::PvtRun(int fileNumber, const std::array<double, 3>& runStart, bool relative)
 {
     if (!mRunWritten && !relative) {
-        // The run's rows are displacements: put the group where the run begins first.
-        bool origin = true;
-        const int axes = mConfig.XYGroupOnly ? 2 : 3;
-        for (int a = 0; a < axes; ++a)
-            if (num::fixed(runStart[static_cast<std::size_t>(a)], mConfig.NbDigit) !=
-                num::fixed(0.0, mConfig.NbDigit))
-                origin = false;
-        const std::string where = origin ? (mConfig.XYGroupOnly ? "0.0 0.0" : "0.0 0.0 0.0") : Coordinates(runStart);
-        mScript.Insert("set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " + where + "\"]");
+        // The run's rows are displacements: put the group where the run begins first, as a
+        // travel and not a cut.
+        if (mToolActive) ToolOff();
+        mScript.Insert("set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " +
+                       RunStartArguments(mConfig, runStart) + "\"]");
         mScript.Insert(std::string(tclcheck::kClosingSpaced));
     }
     mRunWritten = true;

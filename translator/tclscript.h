@@ -33,6 +33,10 @@ inline constexpr std::string_view kClosingSpaced =
 inline constexpr std::string_view kProcedure = "if {$tcl_argv(0) != 0}  {close_socket ; return $tcl_argv(0)}";
 }  // namespace tclcheck
 
+// Where the first PVT run of a script starts, as the arguments of the travel there: "0.0 0.0 0.0"
+// ("0.0 0.0" for a group without Z) at the origin, else the point with "NB DIGIT" decimals.
+std::string RunStartArguments(const MachineConfig& config, const std::array<double, 3>& start);
+
 // Lines of the script with an insertion point.
 class TclScript {
 public:
@@ -87,7 +91,8 @@ public:
     // Speed of one axis (0 X, 1 Y, 2 Z) through the script's change_speed procedure.
     void SpeedChange(int axis, double speed);
     // A PVT run of file "TRJ" + n + ".PVT". The first run of a script in absolute mode is
-    // preceded by a move to the run's start point. First: the comment line; Last: the empty line.
+    // preceded by a travel to the run's start point, with the tool off. First: the comment line;
+    // Last: the empty line.
     ScriptSpan PvtRun(int fileNumber, const std::array<double, 3>& runStart, bool relative);
     // One output change of M code `mCode`. First: the comment line; Last: its check line.
     ScriptSpan OutputChange(int mCode, int gpio, unsigned mask, unsigned value);

@@ -229,6 +229,22 @@ TEST_P(ConvertTest, SampleConvertsAndFillsTheViews)
 INSTANTIATE_TEST_SUITE_P(Modes, ConvertTest, ::testing::Values(ModeCase{1, "SCT"}, ModeCase{2, "TCL"}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// A program that makes no element empties TEST.SCT: the file never shows the last program's text.
+TEST_F(JobTest, ProgramWithoutElementsEmptiesTheSctText)
+{
+    WriteFile(Gcode("part.nc"), Sample());
+    WriteFile(Gcode("modes.nc"), "G90\n(nothing to move)\n");
+    mWin->selectMode(1);
+    ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
+    ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
+    ASSERT_FALSE(ReadFile(Gcode("TEST.SCT")).empty());
+    ASSERT_TRUE(ReadThroughDialog(Gcode("modes.nc")));
+    ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true)) << (mMessages.empty() ? "" : mMessages.back());
+    EXPECT_TRUE(FileExists(Gcode("TEST.SCT")));
+    EXPECT_EQ(ReadFile(Gcode("TEST.SCT")), "");
+    EXPECT_EQ(mWin->sctText(), "");
+}
+
 TEST_F(JobTest, FailedConversionEnablesNothingAndShowsNoDialogInBatch)
 {
     // A clockwise arc whose centre does not lead to its end point.

@@ -105,7 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Elements, SctLine, ::testing::Values(
     LineCase{{"G1 X1", "G0 X0"}, "VA  1.000 1\r\nDR  1.000  0.000  0.000\r\nVA  10.000 0\r\nDR  -1.000  0.000  0.000\r\n"},
     LineCase{{"M3"}, "OM 3\r\n"},
     LineCase{{"G4 P0.5"}, "TP 500\r\n"},
-    LineCase{{"G4"}, "TP 0\r\n"},  // no time given: no wait, never the last X
+    // No time word: the completed X is the time in seconds, as on the script path.
+    LineCase{{"G1 X4", "G4"}, "VA  1.000 1\r\nDR  4.000  0.000  0.000\r\nTP 4000\r\n"},
+    LineCase{{"G4"}, "TP 0\r\n"},
+    LineCase{{"G0 X-2", "G4"}, "DR  -2.000  0.000  0.000\r\nTP 0\r\n"},  // a negative time waits nothing
+    LineCase{{"G4 P0.0025"}, "TP 2\r\n"},                                     // halves to the even neighbour
     // Numbers longer than 11 characters are cut in moves and arcs, not in speeds.
     LineCase{{"G0 X123456789.123 Y-98765432.5"}, "DR  123456789.1  -98765432.5  0.000\r\n"},
     LineCase{{"F123456789.5", "G1 X1"}, "VA  123456789.500 0\r\nVA  1.000 1\r\nDR  1.000  0.000  0.000\r\n"},
@@ -230,19 +234,19 @@ const std::vector<std::string> kToolOff = {"inactivate", kCheck};
 INSTANTIATE_TEST_SUITE_P(Cases, WholeConversion, ::testing::Values(
     ConversionCase{"ThreeCollinear", {"G1 X10", "G1 X20", "G1 X30"}, nullptr,
                    "VA  1.000 1\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\n",
-                   concat({firstRun("0.0000 0.0000 0.0000"), kToolOff}), {kFiveRows}},
+                   concat({firstRun("0.0 0.0 0.0"), kToolOff}), {kFiveRows}},
     ConversionCase{"PositioningOnly", {"G0 X5 Y5", "G0 Z-1"}, nullptr,
                    "DR  5.000  5.000  0.000\r\nDR  0.000  0.000  -1.000\r\n",
                    {"mov  5.0000 5.0000 0.0000", kCheck, "", "mov  0.0000 0.0000 -1.0000", kCheck, ""}, {}},
     ConversionCase{"Corner90", {"G1 X10", "G1 Y10"}, nullptr,
                    "VA  1.000 1\r\nDR  10.000  0.000  0.000\r\nDR  0.000  10.000  0.000\r\n",
-                   {"activate", kCheck, "change_speed 1.0000 X", "change_speed 1.0000 Y", "change_speed 1.0000 Z", kCheck,
-                    "mov 10.0000 0.0000 0.0000", kCheck, "", "mov 0.0000 10.0000 0.0000", kCheck, "", "inactivate", kCheck},
+                   {"activate", kCheck, "change_speed 1.0000 X", kCheck, "mov 10.0000 0.0000 0.0000", kCheck, "",
+                    "change_speed 1.0000 Y", kCheck, "mov 0.0000 10.0000 0.0000", kCheck, "", "inactivate", kCheck},
                    {}},
     ConversionCase{"MCodeBetweenChains", {"G1 X10", "G1 X20", "M3", "G1 X30", "G1 X40"}, nullptr,
                    "VA  1.000 1\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\nOM 3\r\n"
                    "DR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\n",
-                   concat({firstRun("0.0000 0.0000 0.0000"),
+                   concat({firstRun("0.0 0.0 0.0"),
                            {"# CHANGE OUTPUT  FOR M3", "set ErrorCode [catch \"GPIODigitalSet $SocketID GPIO1.DO 2 0\"]",
                             kErrCheck, ""},
                            laterRun(2), kToolOff}),
@@ -265,12 +269,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, WholeConversion, ::testing::Values(
     ConversionCase{"Dwell", {"G4 P1.5"}, nullptr, "TP 1500\r\n", {"# Delay 1500", "after 1500", ""}, {}},
     ConversionCase{"DwellClosesRun", {"G1 X10", "G1 X20", "G4 P0.25"}, nullptr,
                    "VA  1.000 1\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\nTP 250\r\n",
-                   concat({firstRun("0.0000 0.0000 0.0000"), {"# Delay 250", "after 250", ""}, kToolOff}), {kChainOfTwo}},
+                   concat({firstRun("0.0 0.0 0.0"), {"# Delay 250", "after 250", ""}, kToolOff}), {kChainOfTwo}},
     ConversionCase{"TwoAxisGroup", {"G1 X10", "G1 X20", "G1 X30", "G0 X0"},
                    [](MachineConfig& c) { c.XYGroupOnly = true; },
                    "VA  1.000 1\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\n"
                    "VA  10.000 0\r\nDR  -30.000  0.000  0.000\r\n",
-                   concat({firstRun("0.0000 0.0000"), kToolOff, {"mov  -30.0000 0.0000", kCheck, ""}}),
+                   concat({firstRun("0.0 0.0"), kToolOff, {"mov  -30.0000 0.0000", kCheck, ""}}),
                    {"0.010000 0.005000 1.000000 0.000000 0.000000\n"
                     "9.995000 9.995000 1.000000 0.000000 0.000000\n"
                     "10.000000 10.000000 1.000000 0.000000 0.000000\n"
@@ -284,8 +288,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WholeConversion, ::testing::Values(
     // A cut before the first run: the tool goes off for the move to the run's start.
     ConversionCase{"CutThenChain", {"G1 Y5", "G1 X10 Y5", "G1 X20 Y5"}, nullptr,
                    "VA  1.000 1\r\nDR  0.000  5.000  0.000\r\nDR  10.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\n",
-                   concat({{"activate", kCheck, "change_speed 1.0000 X", "change_speed 1.0000 Y", "change_speed 1.0000 Z",
-                            kCheck, "mov 0.0000 5.0000 0.0000", kCheck, ""},
+                   concat({{"activate", kCheck, "change_speed 1.0000 Y", kCheck, "mov 0.0000 5.0000 0.0000", kCheck, ""},
                            kToolOff, firstRun("0.0000 5.0000 0.0000"), kToolOff}),
                    {kChainOfTwo}},
     // G91 in force: no absolute move before the first run.
@@ -295,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WholeConversion, ::testing::Values(
     // A move of no length between two collinear moves neither stops the chain nor makes rows.
     ConversionCase{"ZeroLengthInChain", {"G1 X10", "G1 X10", "G1 X20"}, nullptr,
                    "VA  1.000 1\r\nDR  10.000  0.000  0.000\r\nDR  0.000  0.000  0.000\r\nDR  10.000  0.000  0.000\r\n",
-                   concat({firstRun("0.0000 0.0000 0.0000"), kToolOff}), {kChainOfTwo}},
+                   concat({firstRun("0.0 0.0 0.0"), kToolOff}), {kChainOfTwo}},
     ConversionCase{"Empty", {}, nullptr, "", {}, {}}));
 
 // ---------------------------------------------------------------------------------------------
