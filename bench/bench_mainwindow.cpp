@@ -14,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "benchinput.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,15 +26,7 @@ namespace {
 
 const std::string& BigProgramFile()
 {
-    static const std::string path = [] {
-        const std::string p = "/tmp/movantrix_bench_1000000.gcode";
-        if (!std::ifstream(p).good()) {
-            const std::string cmd =
-                std::string("/usr/bin/python3 ") + MVX_GEN_GCODE + " 1000000 > " + p + ".part && mv " + p + ".part " + p;
-            if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot generate %s\n", p.c_str());
-        }
-        return p;
-    }();
+    static const std::string path = mvx::bench::LoadBenchInput(1000000).Path;
     return path;
 }
 

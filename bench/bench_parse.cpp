@@ -2,7 +2,7 @@
 #include "translator/gcodeline.h"
 #include "translator/gcodetext.h"
 
-#include "gcodefile.h"
+#include "benchinput.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,7 +11,13 @@
 
 namespace {
 
-using mvx::bench::BigProgram;
+const std::vector<std::string>& BigProgram()
+{
+    static const std::vector<std::string> lines = mvx::bench::LoadBenchInput(1000000).Lines;
+    return lines;
+}
+
+
 
 void BM_NormalizeRead(benchmark::State& state)
 {

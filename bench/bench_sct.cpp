@@ -6,12 +6,18 @@
 
 #include <filesystem>
 
-#include "gcodefile.h"
+#include "benchinput.h"
 
 namespace {
 
-using mvx::bench::peakRssMiB;
-using mvx::bench::systemSeconds;
+const std::vector<std::string>& BigProgram()
+{
+    static const std::vector<std::string> lines = mvx::bench::LoadBenchInput(1000000).Lines;
+    return lines;
+}
+
+using mvx::bench::PeakRssMiB;
+using mvx::bench::SystemSeconds;
 
 // Peak RSS is the process' high-water mark: the benchmarks run from the leanest to the
 // hungriest, and --benchmark_filter gives one alone its own figure.
@@ -19,13 +25,13 @@ using mvx::bench::systemSeconds;
 // The streaming call: each PVT file goes to disk as its run closes.
 void BM_SctConvertAndWriteStreaming(benchmark::State& state)
 {
-    const auto lines = mvx::gtext::NormalizeLoadedLines(mvx::bench::BigProgram());
+    const auto lines = mvx::gtext::NormalizeLoadedLines(BigProgram());
     const std::filesystem::path dir = "/tmp/movantrix_bench_sct_stream";
     std::filesystem::create_directories(dir);
     mvx::MachineConfig config;
     config.GroupName = "MULTI";
     std::size_t files = 0, scriptLines = 0;
-    const double sys0 = systemSeconds();
+    const double sys0 = SystemSeconds();
     for (auto _ : state) {
         mvx::sct::SctConversion conv;
         if (auto err = mvx::sct::ConvertAndWriteSct(lines, config, dir.string(), dir.string(), true, conv)) {
@@ -42,8 +48,8 @@ void BM_SctConvertAndWriteStreaming(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);
     state.counters["script_lines"] = static_cast<double>(scriptLines);
-    state.counters["peak_rss_MiB"] = peakRssMiB();
-    state.counters["sys_s"] = systemSeconds() - sys0;
+    state.counters["peak_rss_MiB"] = PeakRssMiB();
+    state.counters["sys_s"] = SystemSeconds() - sys0;
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_SctConvertAndWriteStreaming)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -52,10 +58,10 @@ BENCHMARK(BM_SctConvertAndWriteStreaming)->Unit(benchmark::kMillisecond)->Iterat
 // more than the conversion on some disks).
 void BM_SctConvert(benchmark::State& state)
 {
-    const auto lines = mvx::gtext::NormalizeLoadedLines(mvx::bench::BigProgram());
+    const auto lines = mvx::gtext::NormalizeLoadedLines(BigProgram());
     mvx::MachineConfig config;
     config.GroupName = "MULTI";
-    const double sys0 = systemSeconds();
+    const double sys0 = SystemSeconds();
     for (auto _ : state) {
         const mvx::sct::SctConversion conv = mvx::sct::ConvertSct(lines, config);
         if (conv.Error) {
@@ -65,20 +71,20 @@ void BM_SctConvert(benchmark::State& state)
         benchmark::DoNotOptimize(conv.PvtFiles.data());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
-    state.counters["peak_rss_MiB"] = peakRssMiB();
-    state.counters["sys_s"] = systemSeconds() - sys0;
+    state.counters["peak_rss_MiB"] = PeakRssMiB();
+    state.counters["sys_s"] = SystemSeconds() - sys0;
 }
 BENCHMARK(BM_SctConvert)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_SctConvertAndWrite(benchmark::State& state)
 {
-    const auto lines = mvx::gtext::NormalizeLoadedLines(mvx::bench::BigProgram());
+    const auto lines = mvx::gtext::NormalizeLoadedLines(BigProgram());
     const std::filesystem::path dir = "/tmp/movantrix_bench_sct";
     std::filesystem::create_directories(dir);
     mvx::MachineConfig config;
     config.GroupName = "MULTI";
     std::size_t files = 0, scriptLines = 0;
-    const double sys0 = systemSeconds();
+    const double sys0 = SystemSeconds();
     for (auto _ : state) {
         const mvx::sct::SctConversion conv = mvx::sct::ConvertSct(lines, config);
         if (conv.Error) {
@@ -95,8 +101,8 @@ void BM_SctConvertAndWrite(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);
     state.counters["script_lines"] = static_cast<double>(scriptLines);
-    state.counters["peak_rss_MiB"] = peakRssMiB();
-    state.counters["sys_s"] = systemSeconds() - sys0;
+    state.counters["peak_rss_MiB"] = PeakRssMiB();
+    state.counters["sys_s"] = SystemSeconds() - sys0;
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_SctConvertAndWrite)->Unit(benchmark::kMillisecond)->Iterations(1);

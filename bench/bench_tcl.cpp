@@ -7,12 +7,18 @@
 
 #include <filesystem>
 
-#include "gcodefile.h"
+#include "benchinput.h"
 
 namespace {
 
-using mvx::bench::peakRssMiB;
-using mvx::bench::systemSeconds;
+const std::vector<std::string>& BigProgram()
+{
+    static const std::vector<std::string> lines = mvx::bench::LoadBenchInput(1000000).Lines;
+    return lines;
+}
+
+using mvx::bench::PeakRssMiB;
+using mvx::bench::SystemSeconds;
 
 // Peak RSS is the process' high-water mark: the benchmarks run from the leanest to the
 // hungriest, and --benchmark_filter gives one alone its own figure.
@@ -20,13 +26,13 @@ using mvx::bench::systemSeconds;
 // The streaming call: each PVT file goes to disk as its run closes.
 void BM_TclConvertAndWriteStreaming(benchmark::State& state)
 {
-    const auto lines = mvx::gtext::NormalizeLoadedLines(mvx::bench::BigProgram());
+    const auto lines = mvx::gtext::NormalizeLoadedLines(BigProgram());
     const std::filesystem::path dir = "/tmp/movantrix_bench_tcl_stream";
     std::filesystem::create_directories(dir);
     mvx::MachineConfig config;
     config.GroupName = "MULTI";
     std::size_t files = 0, scriptLines = 0;
-    const double sys0 = systemSeconds();
+    const double sys0 = SystemSeconds();
     for (auto _ : state) {
         mvx::tclpath::WriteOutcome written;
         const mvx::tclpath::TclConversionResult r = mvx::tclpath::GCodeToTCLWriting(lines, config, dir.string(), written);
@@ -44,8 +50,8 @@ void BM_TclConvertAndWriteStreaming(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);
     state.counters["script_lines"] = static_cast<double>(scriptLines);
-    state.counters["peak_rss_MiB"] = peakRssMiB();
-    state.counters["sys_s"] = systemSeconds() - sys0;
+    state.counters["peak_rss_MiB"] = PeakRssMiB();
+    state.counters["sys_s"] = SystemSeconds() - sys0;
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_TclConvertAndWriteStreaming)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -54,10 +60,10 @@ BENCHMARK(BM_TclConvertAndWriteStreaming)->Unit(benchmark::kMillisecond)->Iterat
 // more than the conversion on some disks).
 void BM_TclConvert(benchmark::State& state)
 {
-    const auto lines = mvx::gtext::NormalizeLoadedLines(mvx::bench::BigProgram());
+    const auto lines = mvx::gtext::NormalizeLoadedLines(BigProgram());
     mvx::MachineConfig config;
     config.GroupName = "MULTI";
-    const double sys0 = systemSeconds();
+    const double sys0 = SystemSeconds();
     for (auto _ : state) {
         const mvx::tclpath::TclConversionResult r = mvx::tclpath::GCodeToTCL(lines, config);
         if (r.Error) {
@@ -67,20 +73,20 @@ void BM_TclConvert(benchmark::State& state)
         benchmark::DoNotOptimize(r.PvtFiles.data());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
-    state.counters["peak_rss_MiB"] = peakRssMiB();
-    state.counters["sys_s"] = systemSeconds() - sys0;
+    state.counters["peak_rss_MiB"] = PeakRssMiB();
+    state.counters["sys_s"] = SystemSeconds() - sys0;
 }
 BENCHMARK(BM_TclConvert)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_TclConvertAndWrite(benchmark::State& state)
 {
-    const auto lines = mvx::gtext::NormalizeLoadedLines(mvx::bench::BigProgram());
+    const auto lines = mvx::gtext::NormalizeLoadedLines(BigProgram());
     const std::filesystem::path dir = "/tmp/movantrix_bench_tcl";
     std::filesystem::create_directories(dir);
     mvx::MachineConfig config;
     config.GroupName = "MULTI";
     std::size_t files = 0, scriptLines = 0;
-    const double sys0 = systemSeconds();
+    const double sys0 = SystemSeconds();
     for (auto _ : state) {
         const mvx::tclpath::TclConversionResult r = mvx::tclpath::GCodeToTCL(lines, config);
         if (r.Error) {
@@ -97,8 +103,8 @@ void BM_TclConvertAndWrite(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);
     state.counters["script_lines"] = static_cast<double>(scriptLines);
-    state.counters["peak_rss_MiB"] = peakRssMiB();
-    state.counters["sys_s"] = systemSeconds() - sys0;
+    state.counters["peak_rss_MiB"] = PeakRssMiB();
+    state.counters["sys_s"] = SystemSeconds() - sys0;
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_TclConvertAndWrite)->Unit(benchmark::kMillisecond)->Iterations(1);
