@@ -1,5 +1,6 @@
 #include "cmdline.h"
 
+#include "translator/machineconfig.h"
 #include "translator/numtext.h"
 
 #include <cctype>
@@ -73,6 +74,11 @@ OptionValue ReadOptionValue(const std::string& tail, const NumericOption& option
     const double v = num::parseLenient(text, &used);
     // A blank right after "=" is not a number either.
     if (used == 0 || (!text.empty() && text[0] == ' ') || !std::isfinite(v) || (option.positive ? v <= 0 : v < 0)) {
+        out.status = OptionStatus::Invalid;
+        return out;
+    }
+    // The same range as the settings file and the Setup menu.
+    if (const SettingLimits* l = TranslatorSettingLimits(option.name); l && !l->Accepts(v)) {
         out.status = OptionStatus::Invalid;
         return out;
     }

@@ -1,6 +1,7 @@
 #include "mainsettings.h"
 
 #include "app/inifile.h"
+#include "translator/machineconfig.h"
 #include "translator/numtext.h"
 
 #include <QDir>
@@ -11,34 +12,73 @@
 
 namespace mvx {
 
-void MainSettings::Read(const IniFile& ini)
+namespace {
+
+// Reads checked against their range; a refusal keeps the held value and says so.
+class CheckedReader {
+public:
+    CheckedReader(const IniFile& ini, std::vector<std::string>& refused) : mIni(ini), mRefused(refused) {}
+
+    void Real(std::string_view section, std::string_view key, double& value, double min, double max)
+    {
+        const std::optional<std::string> raw = mIni.read(section, key);
+        if (!raw) return;
+        const std::optional<double> v = num::parseStrict(*raw);
+        if (v && *v >= min && *v <= max) value = *v;
+        else Refuse(section, key, num::general(value));
+    }
+    void Translator(std::string_view section, std::string_view key, double& value)
+    {
+        const SettingLimits* l = TranslatorSettingLimits(key);
+        Real(section, key, value, l->Min, l->Max);
+    }
+    void Integer(std::string_view section, std::string_view key, int& value, long long min, long long max)
+    {
+        const std::optional<std::string> raw = mIni.read(section, key);
+        if (!raw) return;
+        const std::optional<long long> v = num::parseIntStrict(*raw);
+        if (v && *v >= min && *v <= max) value = static_cast<int>(*v);
+        else Refuse(section, key, num::integer(value));
+    }
+
+private:
+    void Refuse(std::string_view section, std::string_view key, const std::string& kept)
+    {
+        mRefused.push_back("Réglage " + std::string(section) + "/" + std::string(key) + " : valeur incorrecte, " +
+                           kept + " conservé");
+    }
+
+    const IniFile& mIni;
+    std::vector<std::string>& mRefused;
+};
+
+}  // namespace
+
+std::vector<std::string> MainSettings::Read(const IniFile& ini)
 {
-    NbDigit = static_cast<int>(ini.readInteger("PRECISION", "NB DIGIT", NbDigit));
-    NbDigitPvt = static_cast<int>(ini.readInteger("PRECISION", "NB DIGIT PVT", NbDigitPvt));
+    std::vector<std::string> refused;
+    CheckedReader r(ini, refused);
+    r.Integer("PRECISION", "NB DIGIT", NbDigit, 0, 15);
+    r.Integer("PRECISION", "NB DIGIT PVT", NbDigitPvt, 3, 15);
     ControllerIp = ini.readString("TCP-IP", "ADR IP", ControllerIp);
-    NodeSize = ini.readFloat("NODE", "SIZE", NodeSize);
-    ArrowsSize = ini.readFloat("ARROWS", "SIZE", ArrowsSize);
-    ConeSize = ini.readFloat("CONE", "SIZE", ConeSize);
-    PositioningSpeed = ini.readFloat("SPEED", "POSITIONNING", PositioningSpeed);
-    WorkingSpeed = ini.readFloat("SPEED", "WORKING", WorkingSpeed);
-    DiscontinuityAngleMax = ini.readFloat("TRAJECTORY", "DISCONTINUITY ANGLE MAX", DiscontinuityAngleMax);
-    PvtAcceleration = ini.readFloat("TRAJECTORY", "ACCELERATION", PvtAcceleration);
-    AngularStep = ini.readFloat("TRAJECTORY", "ANGULARY STEP", AngularStep);
+    r.Real("NODE", "SIZE", NodeSize, 1e-6, kMaxCoordinate);
+    r.Real("ARROWS", "SIZE", ArrowsSize, 1e-6, kMaxCoordinate);
+    r.Real("CONE", "SIZE", ConeSize, 1e-6, kMaxCoordinate);
+    r.Translator("SPEED", "POSITIONNING", PositioningSpeed);
+    r.Translator("SPEED", "WORKING", WorkingSpeed);
+    r.Translator("TRAJECTORY", "DISCONTINUITY ANGLE MAX", DiscontinuityAngleMax);
+    r.Translator("TRAJECTORY", "ACCELERATION", PvtAcceleration);
+    r.Translator("TRAJECTORY", "ANGULARY STEP", AngularStep);
     UseFCodes = ini.readBool("SPEED", "USE F CODES", UseFCodes);
     HelpFile = ini.readString("HELP", "FILE", HelpFile);
     Mode = ini.readString("MAIN", "MODE", Mode);
     Extended = ini.readBool("SIZE", "EXTENDED", Extended);
-    EncoderPeriod = static_cast<int>(ini.readInteger("ENCODER", "PERIOD", EncoderPeriod));
+    r.Integer("ENCODER", "PERIOD", EncoderPeriod, 1, 3600000);
     EraseStepByStep = ini.readBool("DRAWING", "ERASE STEP BY STEP", EraseStepByStep);
     ServerActive = ini.readBool("TCP-IP server", "Active", ServerActive);
-    ServerPort = static_cast<int>(ini.readInteger("TCP-IP server", "PORT", ServerPort));
+    r.Integer("TCP-IP server", "PORT", ServerPort, 1, 65535);
     LastFile = ini.readString("TRAJECTORY", "LAST", LastFile);
-    // A hand-edited file must not break the number formatting or the poll.
-    if (NbDigit < 0 || NbDigit > 15) NbDigit = 4;
-    if (NbDigitPvt < 3 || NbDigitPvt > 15) NbDigitPvt = 6;
-    if (EncoderPeriod <= 0) EncoderPeriod = 100;
-    // Port 0 would listen on a port nobody knows.
-    if (ServerPort < 1 || ServerPort > 65535) ServerPort = 8000;
+    return refused;
 }
 
 int ModeFromText(std::string_view text)
@@ -90,7 +130,9 @@ std::optional<double> CheckNumericAnswer(const NumericSetting& s, std::string_vi
     case NumericKind::DegreesToRadians: {
         const std::optional<double> v = num::parseStrict(answer);
         if (!v || !std::isfinite(*v) || !(*v > 0.0)) return std::nullopt;
-        return s.Kind == NumericKind::DegreesToRadians ? *v * std::numbers::pi / 180.0 : *v;
+        const double stored = s.Kind == NumericKind::DegreesToRadians ? *v * std::numbers::pi / 180.0 : *v;
+        if (const SettingLimits* l = TranslatorSettingLimits(s.Key); l && !l->Accepts(stored)) return std::nullopt;
+        return stored;
     }
     case NumericKind::Digits:
     case NumericKind::PvtDigits:

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mvx {
 
@@ -33,8 +34,10 @@ struct MainSettings {
     double ArrowsSize = 1.0;
     double ConeSize = 5.0;
 
-    // Missing keys keep the values already held.
-    void Read(const IniFile& ini);
+    // Missing keys keep the values already held. A value that is not a number of its kind or
+    // lies outside its range (a million digits, a speed of 0...) is refused the same way; the
+    // returned texts name each refused key, for the user.
+    std::vector<std::string> Read(const IniFile& ini);
 };
 
 // 1 SCT, 2 TCL, 3 direct, from the "MAIN"/"MODE" text.

@@ -181,6 +181,11 @@ QWidget* createWindows(const CommandLine& cl)
     gServer = new RemoteServer(*gMain, gMain);
     createDirectExecutor(gMain);
     gMain->setBatchRunner(std::make_unique<BatchRunner>(cl));
+    // A setting the window could not use was replaced by its default: say which.
+    for (const std::string& text : gMain->refusedSettings()) {
+        if (cl.QuietMode) std::fprintf(stderr, "%s\n", text.c_str());
+        else ShowMsg(text);
+    }
     gMain->setPoll(new PositionPoll(*gMain, gMain));
     return gMain;
 }

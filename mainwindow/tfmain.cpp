@@ -454,7 +454,7 @@ void TFmain::buildMenus()
 
 void TFmain::FormCreate()
 {
-    if (IniFile* ini = SettingsIni()) mSet.Read(*ini);
+    if (IniFile* ini = SettingsIni()) mRefusedSettings = mSet.Read(*ini);
     mLastFile = mSet.LastFile;
     common().ControllerIp = mSet.ControllerIp;
     if (IniFile* ini = SettingsIni()) {

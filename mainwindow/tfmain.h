@@ -204,6 +204,8 @@ public:
 
     // ---- state read by tests and by the other windows ----
     const MainSettings& settings() const noexcept { return mSet; }
+    // Settings the window refused when it read the settings file (out of range, not a number).
+    const std::vector<std::string>& refusedSettings() const noexcept { return mRefusedSettings; }
     int mode() const noexcept { return mMode; }
     bool gcodeLoaded() const override { return mGCodeLoaded; }
     bool jobRunning() const noexcept { return mJobRunning; }
@@ -276,6 +278,7 @@ private:
 
     std::unique_ptr<BatchRunner> mBatch;
     MainSettings mSet;
+    std::vector<std::string> mRefusedSettings;
     std::string mLastFile;
     bool mBatchMode = false;
     bool mQuiet = false;

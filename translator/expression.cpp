@@ -164,10 +164,8 @@ ExprToken TPile::Peek() const { return mItems.empty() ? ExprToken{} : mItems.bac
 
 int TConstante::Find(std::string_view name) const
 {
-    const std::string key = lowerText(name);
-    for (std::size_t i = 0; i < mNames.size(); ++i)
-        if (mNames[i] == key) return static_cast<int>(i);
-    return -1;
+    const auto it = mIndex.find(lowerText(name));
+    return it == mIndex.end() ? -1 : it->second;
 }
 
 bool TConstante::GetValue(std::string_view name, long double& value) const
@@ -185,23 +183,25 @@ void TConstante::SetValue(std::string_view name, long double value)
         mValues[static_cast<std::size_t>(i)] = value;
         return;
     }
-    mNames.push_back(lowerText(name));
-    mValues.push_back(value);
+    Add(name, value);
 }
 
 int TConstante::Add(std::string_view name, long double value)
 {
-    const int i = Find(name);
-    if (i >= 0) return i;
-    mNames.push_back(lowerText(name));
+    std::string key = lowerText(name);
+    const auto [it, added] = mIndex.emplace(key, Count());
+    if (!added) return it->second;
+    mNames.push_back(std::move(key));
     mValues.push_back(value);
     return Count() - 1;
 }
 
 void TConstante::Reset()
 {
-    mNames.assign(1, "pi");
-    mValues.assign(1, 3.14159265358979323846264338327950288L);
+    mNames.clear();
+    mValues.clear();
+    mIndex.clear();
+    Add("pi", 3.14159265358979323846264338327950288L);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -240,17 +240,22 @@ void TExpression::Tokenize(std::string_view text)
     while (i < n && mError == 0) {
         const char c = s[i];
         if (isLetter(c) || c == '#') {
+            // Exponent mark, told from the next character alone (scanning the whole run first
+            // would read "1e1e1e..." again and again): "e" on its own, or "e" before a digit or
+            // "#". 2e-3 reads as 2 * 10 ^ -3.
+            if (c == 'e') {
+                const char next = i + 1 < n ? s[i + 1] : ' ';
+                if (!(isLetter(next) || next == '_') || isDigit(next) || next == '#') {
+                    mTokens.Add(makeOperator(OpMul));
+                    mTokens.Add(makeNumber(10.0L));
+                    mTokens.Add(makeOperator(OpPow));
+                    i += 1;
+                    continue;
+                }
+            }
             std::size_t j = i;
             while (j < n && (isLetter(s[j]) || isDigit(s[j]) || s[j] == '_' || s[j] == '#')) ++j;
             const std::string_view name(s.data() + i, j - i);
-            if (name == "e" || (name[0] == 'e' && (isDigit(name[1]) || name[1] == '#'))) {
-                // Exponent mark: 2e-3 reads as 2 * 10 ^ -3.
-                mTokens.Add(makeOperator(OpMul));
-                mTokens.Add(makeNumber(10.0L));
-                mTokens.Add(makeOperator(OpPow));
-                i += 1;
-                continue;
-            }
             if (const std::uint8_t code = FindOperator(name); code != OpNone) {
                 mTokens.Add(ExprToken{0.0L, code, TokenKind::Function, {}});
             } else {
@@ -327,85 +332,64 @@ bool TExpression::CheckSyntax()
         return false;
     }
 
-    // First token: a leading sign is unary.
-    while (mTokens.Count() > 0) {
-        ExprToken t = mTokens.At(0);
-        if (t.Kind == TokenKind::Operator) {
-            if (t.Code == OpSub) {
-                t.Code = OpNeg;
-                mTokens.Put(0, t);
-            } else if (t.Code == OpAdd) {
-                mTokens.Delete(0);
-                continue;
-            } else {
-                Fail(EvalMisplacedOperator);
-                return false;
+    // One pass into a new list: signs made unary or dropped, implicit products inserted. Each
+    // token is looked at against the one kept before it, so the work stays linear.
+    TPile& out = mOutput;
+    out.Clear();
+    for (int j = 0; j < mTokens.Count() && mError == 0; ++j) {
+        ExprToken t = mTokens.At(j);
+        if (out.Count() == 0) {
+            // First token: a leading sign is unary.
+            if (t.Kind == TokenKind::Operator) {
+                if (t.Code == OpSub) t.Code = OpNeg;
+                else if (t.Code == OpAdd) continue;
+                else Fail(EvalMisplacedOperator);
+            } else if (t.Kind == TokenKind::CloseBracket || t.Kind == TokenKind::Separator) {
+                Fail(EvalBadStart);
             }
-        } else if (t.Kind == TokenKind::CloseBracket || t.Kind == TokenKind::Separator) {
-            Fail(EvalBadStart);
-            return false;
+            if (mError == 0) out.Add(std::move(t));
+            continue;
         }
-        break;
-    }
-    if (mTokens.Count() == 0) {  // signs only
-        Fail(EvalMisplacedOperator);
-        return false;
-    }
-
-    for (int j = 1; j < mTokens.Count() && mError == 0; ++j) {
-        const TokenKind prev = mTokens.At(j - 1).Kind;
-        const TokenKind cur = mTokens.At(j).Kind;
-        switch (cur) {
+        const TokenKind prev = out.At(out.Count() - 1).Kind;
+        switch (t.Kind) {
         case TokenKind::Number:
         case TokenKind::Name:
-            if (isValueLike(prev)) {
-                mTokens.Insert(j, makeOperator(OpMul));  // implicit product: 2pi, (1)2
-                ++j;
-            } else if (prev == TokenKind::Function) {
-                Fail(EvalFunctionNeedsBracket);
-            }
+            if (isValueLike(prev)) out.Add(makeOperator(OpMul));  // implicit product: 2pi, (1)2
+            else if (prev == TokenKind::Function) Fail(EvalFunctionNeedsBracket);
             break;
         case TokenKind::Operator:
-            if (prev == TokenKind::Operator || prev == TokenKind::OpenBracket ||
-                prev == TokenKind::Separator) {
-                ExprToken t = mTokens.At(j);
-                if (t.Code == OpSub) {
-                    t.Code = OpNeg;
-                    mTokens.Put(j, t);
-                } else if (t.Code == OpAdd) {
-                    mTokens.Delete(j);
-                    --j;  // look at the token that took its place
-                } else {
-                    Fail(EvalMisplacedOperator);
-                }
+            if (prev == TokenKind::Operator || prev == TokenKind::OpenBracket || prev == TokenKind::Separator) {
+                if (t.Code == OpSub) t.Code = OpNeg;
+                else if (t.Code == OpAdd) continue;
+                else Fail(EvalMisplacedOperator);
             } else if (prev == TokenKind::Function) {
                 Fail(EvalFunctionNeedsBracket);
             }
             break;
         case TokenKind::Function:
         case TokenKind::OpenBracket:
-            if (isValueLike(prev)) {
-                mTokens.Insert(j, makeOperator(OpMul));
-                ++j;
-            }
+            if (isValueLike(prev)) out.Add(makeOperator(OpMul));
             break;
         case TokenKind::CloseBracket:
-            if (prev == TokenKind::Operator || prev == TokenKind::Separator)
-                Fail(EvalCloseAfterOperator);
-            else if (prev == TokenKind::Function)
-                Fail(EvalFunctionNeedsBracket);
+            if (prev == TokenKind::Operator || prev == TokenKind::Separator) Fail(EvalCloseAfterOperator);
+            else if (prev == TokenKind::Function) Fail(EvalFunctionNeedsBracket);
             break;
         case TokenKind::Separator:
-            if (prev == TokenKind::Operator || prev == TokenKind::OpenBracket ||
-                prev == TokenKind::Separator)
+            if (prev == TokenKind::Operator || prev == TokenKind::OpenBracket || prev == TokenKind::Separator)
                 Fail(EvalMisplacedSeparator);
             else if (prev == TokenKind::Function)
                 Fail(EvalFunctionNeedsBracket);
             break;
         default: break;
         }
+        if (mError == 0) out.Add(std::move(t));
     }
     if (mError != 0) return false;
+    std::swap(mTokens, out);
+    if (mTokens.Count() == 0) {  // signs only
+        Fail(EvalMisplacedOperator);
+        return false;
+    }
 
     switch (mTokens.At(mTokens.Count() - 1).Kind) {
     case TokenKind::Operator: Fail(EvalMisplacedOperator); return false;
@@ -415,74 +399,86 @@ bool TExpression::CheckSyntax()
     default: break;
     }
 
-    return CheckFixedArguments() && CountVariableArguments();
+    return CheckArguments();
 }
 
-// Index of the bracket that closes the one at `open`, -1 when none.
-static int matchingClose(const TPile& tokens, int open)
+// Every function against its bracket, in one pass over the list: a fixed-count function given
+// the wrong number of arguments would leave stray values on the stack (max(1;2;3)) or take one
+// from outside its brackets; "somme" gets its count as a last argument (somme(1;2;3) becomes
+// somme(1;2;3;3)).
+bool TExpression::CheckArguments()
 {
-    int depth = 0;
-    for (int i = open; i < tokens.Count(); ++i) {
-        if (tokens.At(i).Kind == TokenKind::OpenBracket) ++depth;
-        if (tokens.At(i).Kind == TokenKind::CloseBracket && --depth == 0) return i;
+    const int n = mTokens.Count();
+    // For each open bracket: its close and its argument count; -1 while unmatched.
+    std::vector<int> close(static_cast<std::size_t>(n), -1);
+    std::vector<int> arguments(static_cast<std::size_t>(n), 0);
+    std::vector<int> open;        // indices of the open brackets not closed yet
+    std::vector<int> separators;  // separators seen directly inside each of them
+    for (int i = 0; i < n; ++i) {
+        const TokenKind k = mTokens.At(i).Kind;
+        if (k == TokenKind::OpenBracket) {
+            open.push_back(i);
+            separators.push_back(0);
+        } else if (k == TokenKind::Separator && !separators.empty()) {
+            ++separators.back();
+        } else if (k == TokenKind::CloseBracket && !open.empty()) {
+            const auto o = static_cast<std::size_t>(open.back());
+            close[o] = i;
+            arguments[o] = i == open.back() + 1 ? 0 : separators.back() + 1;
+            open.pop_back();
+            separators.pop_back();
+        }
     }
-    return -1;
-}
 
-// Number of arguments between the brackets at `open` and `close`.
-static int countArguments(const TPile& tokens, int open, int close)
-{
-    if (close == open + 1) return 0;
-    int depth = 0, count = 1;
-    for (int i = open + 1; i < close; ++i) {
-        const TokenKind k = tokens.At(i).Kind;
-        if (k == TokenKind::OpenBracket) ++depth;
-        if (k == TokenKind::CloseBracket) --depth;
-        if (k == TokenKind::Separator && depth == 0) ++count;
-    }
-    return count;
-}
-
-// A function given the wrong number of arguments would leave stray values on the stack
-// (max(1;2;3)) or take one from outside its brackets.
-bool TExpression::CheckFixedArguments()
-{
-    for (int f = 0; f < mTokens.Count(); ++f) {
+    // Fixed counts first, then the variable ones, each in list order.
+    bool variable = false;
+    for (int f = 0; f + 1 < n; ++f) {
         const ExprToken& t = mTokens.At(f);
-        if (t.Kind != TokenKind::Function || OperatorTable(t.Code).Operands < 0) continue;
-        if (f + 1 >= mTokens.Count() || mTokens.At(f + 1).Kind != TokenKind::OpenBracket) continue;
-        const int close = matchingClose(mTokens, f + 1);
-        if (close < 0) {
+        if (t.Kind != TokenKind::Function) continue;
+        const int operands = OperatorTable(t.Code).Operands;
+        if (operands < 0) {
+            variable = true;
+            continue;
+        }
+        if (mTokens.At(f + 1).Kind != TokenKind::OpenBracket) continue;
+        const auto o = static_cast<std::size_t>(f + 1);
+        if (close[o] < 0) {
             Fail(EvalBrackets);
             return false;
         }
-        if (countArguments(mTokens, f + 1, close) != OperatorTable(t.Code).Operands) {
+        if (arguments[o] != operands) {
             Fail(EvalTooFewValues);
             return false;
         }
     }
-    return true;
-}
+    if (!variable) return true;
 
-bool TExpression::CountVariableArguments()
-{
-    for (int f = 0; f < mTokens.Count(); ++f) {
+    // Close bracket index -> count to insert before it.
+    std::vector<int> countBefore(static_cast<std::size_t>(n), -1);
+    for (int f = 0; f < n; ++f) {
         const ExprToken& t = mTokens.At(f);
         if (t.Kind != TokenKind::Function || OperatorTable(t.Code).Operands >= 0) continue;
-        if (f + 1 >= mTokens.Count() || mTokens.At(f + 1).Kind != TokenKind::OpenBracket) {
+        if (f + 1 >= n || mTokens.At(f + 1).Kind != TokenKind::OpenBracket) {
             Fail(EvalFunctionNeedsBracket);
             return false;
         }
-        const int close = matchingClose(mTokens, f + 1);
-        if (close < 0) {
+        const auto o = static_cast<std::size_t>(f + 1);
+        if (close[o] < 0) {
             Fail(EvalBrackets);
             return false;
         }
-        const int count = countArguments(mTokens, f + 1, close);
-        // somme(1;2;3) becomes somme(1;2;3;3): the count travels as the last argument.
-        mTokens.Insert(close, makeKind(TokenKind::Separator));
-        mTokens.Insert(close + 1, makeNumber(static_cast<long double>(count)));
+        countBefore[static_cast<std::size_t>(close[o])] = arguments[o];
     }
+    TPile& out = mOutput;
+    out.Clear();
+    for (int i = 0; i < n; ++i) {
+        if (const int c = countBefore[static_cast<std::size_t>(i)]; c >= 0) {
+            out.Add(makeKind(TokenKind::Separator));
+            out.Add(makeNumber(static_cast<long double>(c)));
+        }
+        out.Add(mTokens.At(i));
+    }
+    std::swap(mTokens, out);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace mvx {
@@ -104,6 +105,8 @@ public:
 private:
     std::vector<std::string> mNames;
     std::vector<long double> mValues;
+    // Name -> index: a program with thousands of parameters must not search them line by line.
+    std::unordered_map<std::string, int> mIndex;
 };
 
 class TExpression {
@@ -127,8 +130,7 @@ private:
     bool CheckSyntax();
     void ToRPN();
     void Compute();
-    bool CountVariableArguments();
-    bool CheckFixedArguments();
+    bool CheckArguments();
     void Apply(const ExprToken& token);
     void Fail(int code) noexcept
     {

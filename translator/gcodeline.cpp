@@ -20,7 +20,7 @@ std::uint32_t letterBit(char c)
 
 Status parameterError(std::string_view text, int line)
 {
-    return Status{kErrorParameter, "Parameter error :" + std::string(text), line};
+    return Status{kErrorParameter, "Parameter error :" + QuotedText(text), line};
 }
 
 Status evalError(int code, int line) { return Status{code, EvalErrorText(code), line}; }
@@ -30,6 +30,7 @@ Status evalError(int code, int line) { return Status{code, EvalErrorText(code), 
 Status evaluate(TExpression& ev, std::string_view text, int line, long double& value)
 {
     if (text.empty()) return evalError(EvalMisplacedOperator, line);
+    if (text.size() > kMaxExpressionLength) return parameterError(text, line);
     if (!ev.Parse(text)) return evalError(ev.ErrorCode(), line);
     if (ev.Tokens().Count() == 0) return evalError(EvalMisplacedOperator, line);
     value = ev.Evaluate();
@@ -72,6 +73,15 @@ bool validName(std::string_view name)
 
 }  // namespace
 
+std::string QuotedText(std::string_view text)
+{
+    if (text.size() <= kMaxQuotedLength) return std::string(text);
+    std::size_t cut = kMaxQuotedLength;
+    // Never inside a UTF-8 sequence.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
 bool Block::Gives(char letter) const noexcept { return (Given & letterBit(letter)) != 0; }
 
 double Block::ValueOf(char letter, double fallback) const noexcept
@@ -87,6 +97,13 @@ void Block::Clear() noexcept
     WordCount = 0;
     LineWordCount = 0;
     Given = 0;
+}
+
+Status CheckConfig(const MachineConfig& config)
+{
+    const std::string bad = UnusableSetting(config);
+    if (bad.empty()) return {};
+    return Status{kErrorSetting, "Setting error :" + bad, 0};
 }
 
 std::string PrepareLine(std::string_view raw)
@@ -133,8 +150,10 @@ Status SubstituteParameters(std::string& line, TExpression& evaluator, int lineN
         }
         if (j >= line.size()) return evalError(EvalBrackets, lineNumber);
         long double value = 0.0L;
-        if (auto err = evaluate(evaluator, std::string_view(line).substr(i + 1, j - i - 1), lineNumber, value))
-            return err;
+        const std::string_view expression = std::string_view(line).substr(i + 1, j - i - 1);
+        if (auto err = evaluate(evaluator, expression, lineNumber, value)) return err;
+        // The value becomes a word: one no word may hold is refused here, not written as "INF".
+        if (!UsableCoordinate(static_cast<double>(value))) return parameterError(expression, lineNumber);
         out += num::fixed(static_cast<double>(value), 8);
         i = j + 1;
     }
@@ -170,7 +189,7 @@ Status ParseGCodeLine(std::string line, LineState& state, Block& block, int line
         w.Value = 0.0;
         if (!rest.empty()) {
             const auto v = num::parseStrict(rest);
-            if (!v || !std::isfinite(*v)) return parameterError(rest, lineNumber);
+            if (!v || !UsableCoordinate(*v) || (letter == 'F' && *v < kMinSpeed)) return parameterError(rest, lineNumber);
             w.Value = *v;
             block.Given |= letterBit(letter);
             switch (letter) {

@@ -14,6 +14,7 @@
 //   7. X Y Z I J that the line does not give are appended with their last values.
 
 #include "expression.h"
+#include "machineconfig.h"
 
 #include <array>
 #include <cstdint>
@@ -37,8 +38,17 @@ struct [[nodiscard]] Status {
 // Parser error numbers beside the evaluator's (1..104).
 inline constexpr int kErrorParameter = 201;  // "Parameter error :" + the text that failed
 inline constexpr int kErrorIncoherentLine = 202;  // arc end off its target
+inline constexpr int kErrorSetting = 204;         // "Setting error :" + a setting out of its range
 
 inline constexpr int kMaxLineWords = 20;
+// Longest text of one expression ("[...]" or after "="): a longer one is a parameter error
+// rather than millions of tokens.
+inline constexpr std::size_t kMaxExpressionLength = 100000;
+// Longest piece of G-code an error message quotes.
+inline constexpr std::size_t kMaxQuotedLength = 200;
+
+// `text` as an error message quotes it: at most kMaxQuotedLength bytes, then "...".
+std::string QuotedText(std::string_view text);
 inline constexpr int kMaxWords = kMaxLineWords + 5;  // room for the five completions
 
 struct Word {
@@ -74,15 +84,20 @@ struct LineState {
     TExpression ParamEvaluator;  // parameters live until the end of the conversion
 };
 
+// Status of a configuration a conversion cannot use (UnusableSetting), Ok otherwise.
+Status CheckConfig(const MachineConfig& config);
+
 // Drivers' preparation: upper case, comments in parentheses and blanks removed.
 std::string PrepareLine(std::string_view raw);
 
 // Errors: evaluator errors (number and text of the evaluator), 6 for unbalanced or reversed
-// "[" "]", 8 for an empty expression, kErrorParameter for a malformed assignment.
+// "[" "]", 8 for an empty expression, kErrorParameter for a malformed assignment or an
+// expression longer than kMaxExpressionLength.
 Status SubstituteParameters(std::string& line, TExpression& evaluator, int lineNumber);
 
 // Errors: those of SubstituteParameters; kErrorParameter for a word whose number cannot be
-// read or a line of more than kMaxLineWords words.
+// read or lies beyond kMaxCoordinate, an F word below kMinSpeed, or a line of more than
+// kMaxLineWords words.
 Status ParseGCodeLine(std::string line, LineState& state, Block& block, int lineNumber);
 
 // The integer code of a G or M word, nullopt when the value is not an exact integer

@@ -301,6 +301,10 @@ BuildResult GCodeToElements(const std::vector<std::string>& lines, const Machine
                             ConversionObserver* observer)
 {
     BuildResult result;
+    if (auto err = gcode::CheckConfig(config)) {
+        result.Error = std::move(err);
+        return result;
+    }
     Builder builder(config, list, observer);
     const std::string prefix = texts::get("Stringline") + " ";
     const std::string total = "/" + num::integer(static_cast<long long>(lines.size()));
@@ -327,6 +331,10 @@ namespace {
 bool generate(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
               ConversionObserver* observer, std::function<bool(const PvtFile&)> sink)
 {
+    if (auto err = gcode::CheckConfig(config)) {
+        out.Error = std::move(err);
+        return false;
+    }
     TclScript script;
     script.Start(config);
     out.BodyBegin = script.InsertLine();

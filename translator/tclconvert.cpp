@@ -65,6 +65,11 @@ TclConversionResult Driver::Run()
     TclPathState& s = mState;
     const int n = static_cast<int>(mLines.size());
     s.LineTable.assign(mLines.size(), LineRecord{0, "Unknown"});
+    if (auto err = gcode::CheckConfig(mConfig)) {
+        s.ShowMsg(err.Text);
+        Fail(std::move(err));
+        return std::move(mResult);
+    }
     if (!s.Direct) s.Script.Start(mConfig);
     mResult.BodyStart = s.Script.InsertLine();
 
@@ -115,9 +120,12 @@ gcode::Status Driver::RunOneLine(bool& lastMoveWorking)
     mLineMode = true;
     mWorkingMode = lastMoveWorking;
     s.LineTable.assign(1, LineRecord{0, "Unknown"});
-    s.RunningPosition = mConfig.CurrentPosition;
+    // An unknown axis (a position read as garbage) starts at the origin.
+    for (std::size_t a = 0; a < 3; ++a)
+        s.RunningPosition[a] = UsableCoordinate(mConfig.CurrentPosition[a]) ? mConfig.CurrentPosition[a] : 0.0;
     ReadStartSpeeds();
 
+    if (auto err = gcode::CheckConfig(mConfig)) return err;
     gcode::Block block;
     if (auto err = ReadLine(0, block)) return err;
     if (!ConvertLine(0, block)) return std::move(mResult.Error);
@@ -210,9 +218,9 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
             s.Record(index, s.LineGroup, "relative");
             ++s.LineGroup;
             s.RelativeMode = true;
-            s.RunningPosition[0] = mConfig.CurrentPosition[0];
-            s.RunningPosition[1] = mConfig.CurrentPosition[1];
-            if (!mConfig.XYGroupOnly) s.RunningPosition[2] = mConfig.CurrentPosition[2];
+            // From the position last read; an axis read as garbage keeps the programmed point.
+            for (std::size_t a = 0; a < (mConfig.XYGroupOnly ? 2u : 3u); ++a)
+                if (UsableCoordinate(mConfig.CurrentPosition[a])) s.RunningPosition[a] = mConfig.CurrentPosition[a];
             return true;
         case 92: return true;
         case 40:

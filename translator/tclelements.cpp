@@ -84,7 +84,9 @@ void TclPathState::Draw(const telement_simple& e)
     }
     // Arcs as short chords, so the view shows the curve and not just its ends.
     const double step = Config.AngularStep > 0.01 ? Config.AngularStep : 0.01;
-    const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(arc->Sweep) / step)), 1, 720);
+    // Clamped as a double: a sweep that is not finite must not reach the integer conversion.
+    const double wanted = std::ceil(std::fabs(arc->Sweep) / step);
+    const int pieces = wanted >= 1.0 && wanted <= 720.0 ? static_cast<int>(wanted) : (wanted > 720.0 ? 720 : 1);
     const std::array<double, 2> centre{e.Start[0] + arc->I, e.Start[1] + arc->J};
     std::array<double, 3> prev = e.Start;
     for (int k = 1; k <= pieces; ++k) {

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <unistd.h>
@@ -178,6 +179,54 @@ TEST_F(SettingsTest, SettingsRoundTripThroughTheFile)
     MakeWindow();
     EXPECT_FALSE(mWin->extendedLayout());
     EXPECT_EQ(mWin->maximumWidth(), 188);
+}
+
+// A hand-edited settings file: values that are not usable numbers keep the defaults, each is
+// named, and no INF or NAN ever reaches a script or a PVT file.
+TEST_F(SettingsTest, UnusableNumbersInTheSettingsFileAreRefused)
+{
+    CloseWindow();
+    const std::string million(1000000, '9');
+    SettingsIni()->writeString("SPEED", "WORKING", million);
+    SettingsIni()->writeString("SPEED", "POSITIONNING", "0");
+    SettingsIni()->writeString("TRAJECTORY", "ACCELERATION", "1e999");
+    SettingsIni()->writeString("TRAJECTORY", "ANGULARY STEP", "-0.1");
+    SettingsIni()->writeString("TRAJECTORY", "DISCONTINUITY ANGLE MAX", "abc");
+    SettingsIni()->writeString("PRECISION", "NB DIGIT", "99");
+    SettingsIni()->writeString("NODE", "SIZE", "1" + million);
+    SettingsIni()->writeString("TCP-IP server", "PORT", "99999999999");
+    MakeWindow();
+    const MainSettings defaults;
+    EXPECT_EQ(mWin->settings().WorkingSpeed, defaults.WorkingSpeed);
+    EXPECT_EQ(mWin->settings().PositioningSpeed, defaults.PositioningSpeed);
+    EXPECT_EQ(mWin->settings().PvtAcceleration, defaults.PvtAcceleration);
+    EXPECT_EQ(mWin->settings().AngularStep, defaults.AngularStep);
+    EXPECT_EQ(mWin->settings().DiscontinuityAngleMax, defaults.DiscontinuityAngleMax);
+    EXPECT_EQ(mWin->settings().NbDigit, defaults.NbDigit);
+    EXPECT_EQ(mWin->settings().NodeSize, defaults.NodeSize);
+    EXPECT_EQ(mWin->settings().ServerPort, defaults.ServerPort);
+    const std::vector<std::string>& refused = mWin->refusedSettings();
+    ASSERT_EQ(refused.size(), 8u);
+    for (const char* key : {"SPEED/WORKING", "SPEED/POSITIONNING", "TRAJECTORY/ACCELERATION", "TRAJECTORY/ANGULARY STEP",
+                            "TRAJECTORY/DISCONTINUITY ANGLE MAX", "PRECISION/NB DIGIT", "NODE/SIZE", "TCP-IP server/PORT"}) {
+        EXPECT_TRUE(std::any_of(refused.begin(), refused.end(),
+                                [&](const std::string& t) { return t.find(std::string(key) + " :") != std::string::npos; }))
+            << key;
+    }
+    for (const std::string& t : refused) EXPECT_LT(t.size(), 200u) << "the value is not quoted";
+
+    WriteFile(Gcode("part.nc"), "G0 X1\nG1 X5 Y1\nG1 X10 Y2\nG2 X20 Y2 I5 J0\nG0 X0 Y0\n");
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        mWin->selectMode(mode);
+        ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
+        ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
+        for (const std::string& text : {mWin->tclText(), ReadFile(Tmp("TRJ1.PVT"))}) {
+            EXPECT_EQ(text.find("INF"), std::string::npos);
+            EXPECT_EQ(text.find("NAN"), std::string::npos);
+        }
+        EXPECT_NE(mWin->tclText().find("change_speed 1.0000 X"), std::string::npos);
+    }
 }
 
 TEST_F(SettingsTest, LayoutsShowAndHideMenusAndPanels)

@@ -118,7 +118,9 @@ TEST_P(PathsAgree, WhereTheyShareARule)
                 if (l == "activate" || l == "inactivate") t.push_back(l);
             return t;
         }();
-        if (!tool.empty()) EXPECT_EQ(tool.back(), "inactivate") << both;
+        if (!tool.empty()) {
+            EXPECT_EQ(tool.back(), "inactivate") << both;
+        }
     }
 
     ASSERT_EQ(b.SctPvt.size(), c.PvtFiles) << both;
