@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "benchinput.h"
@@ -43,7 +44,7 @@ void BM_SctConvertAndWriteStreaming(benchmark::State& state)
             return;
         }
         files = conv.PvtFiles.size();
-        scriptLines = conv.Script.size();
+        scriptLines = static_cast<std::size_t>(std::count(conv.Script.begin(), conv.Script.end(), '\n'));
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);
@@ -96,7 +97,7 @@ void BM_SctConvertAndWrite(benchmark::State& state)
             return;
         }
         files = conv.PvtFiles.size();
-        scriptLines = conv.Script.size();
+        scriptLines = static_cast<std::size_t>(std::count(conv.Script.begin(), conv.Script.end(), '\n'));
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);

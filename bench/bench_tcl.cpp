@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "benchinput.h"
@@ -45,7 +46,7 @@ void BM_TclConvertAndWriteStreaming(benchmark::State& state)
             return;
         }
         files = r.PvtFiles.size();
-        scriptLines = r.ScriptLines.size();
+        scriptLines = static_cast<std::size_t>(std::count(r.Script.begin(), r.Script.end(), '\n'));
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);
@@ -98,7 +99,7 @@ void BM_TclConvertAndWrite(benchmark::State& state)
             return;
         }
         files = r.PvtFiles.size();
-        scriptLines = r.ScriptLines.size();
+        scriptLines = static_cast<std::size_t>(std::count(r.Script.begin(), r.Script.end(), '\n'));
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
     state.counters["pvt_files"] = static_cast<double>(files);

@@ -142,11 +142,9 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
         sct::SctConversion gen;
         const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer,
                                                pvtFileWriter<sct::PvtFile>(out, in.OutputDir));
-        out.ScriptText = mainui::joinLines(gen.Script, "\n");
+        out.ScriptText = std::move(gen.Script);
         for (sct::PvtFile& f : gen.PvtFiles) out.PvtFiles.push_back({std::move(f.Name), std::move(f.Text)});
         out.PvtFileCount = static_cast<int>(out.PvtFiles.size());
-        gen.Script.clear();
-        gen.Script.shrink_to_fit();
         out.Stopped = !complete || observer.StopRequested();
         out.Ok = !out.Stopped;
         if (out.Stopped && out.Error.empty()) out.Error = "STOP";
@@ -161,9 +159,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
             return ok;
         };
     tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor, std::move(sink));
-    out.ScriptText = r.ScriptText();
-    // The lines are in the text now; a million-line script must not be held twice.
-    std::vector<std::string>().swap(r.ScriptLines);
+    out.ScriptText = std::move(r.Script);
     out.PvtFiles = std::move(r.PvtFiles);
     out.PvtFileCount = r.PvtFileCount;
     out.LineTable = std::move(r.LineTable);

@@ -162,11 +162,11 @@ Status SubstituteParameters(std::string& line, TExpression& evaluator, int lineN
     return {};
 }
 
-Status ParseGCodeLine(std::string line, LineState& state, Block& block, int lineNumber)
+namespace {
+
+// Steps 3 to 7 on a line normalised by step 1 (not empty).
+Status parseNormalized(std::string& line, LineState& state, Block& block, int lineNumber)
 {
-    block.Clear();
-    normalize(line);
-    if (line.empty()) return {};
     dropLineNumber(line);
     if (auto err = SubstituteParameters(line, state.ParamEvaluator, lineNumber)) return err;
     if (line.empty()) return {};
@@ -216,6 +216,50 @@ Status ParseGCodeLine(std::string line, LineState& state, Block& block, int line
     }
     block.WordCount = count;
     return {};
+}
+
+}  // namespace
+
+Status ParseGCodeLine(std::string line, LineState& state, Block& block, int lineNumber)
+{
+    block.Clear();
+    normalize(line);
+    if (line.empty()) return {};
+    return parseNormalized(line, state, block, lineNumber);
+}
+
+Status ReadGCodeLine(std::string_view raw, LineState& state, Block& block, int lineNumber)
+{
+    block.Clear();
+    // PrepareLine and step 1 in one pass into the state's buffer: upper case, comments and
+    // blanks out, then "," -> ".", TAB -> blank and "*" -> blank outside "[...]" and before "=".
+    std::string& line = state.Scratch;
+    line.clear();
+    line.reserve(raw.size());
+    bool comment = false;
+    int depth = 0;
+    bool expression = false;
+    for (char c : raw) {
+        if (comment) {
+            if (c == ')') comment = false;
+            continue;
+        }
+        if (c == '(') {
+            comment = true;
+            continue;
+        }
+        if (c == ')' || c == ' ') continue;
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c == '[') ++depth;
+        else if (c == ']') --depth;
+        else if (c == '=') expression = true;
+        if (c == ',') c = '.';
+        else if (c == '\t') c = ' ';
+        else if (c == '*' && depth <= 0 && !expression) c = ' ';
+        line.push_back(c);
+    }
+    if (line.empty()) return {};
+    return parseNormalized(line, state, block, lineNumber);
 }
 
 std::optional<int> ExactCode(double value) noexcept

@@ -82,6 +82,7 @@ struct LineState {
     double ModalI = 0.0;
     double ModalJ = 0.0;
     TExpression ParamEvaluator;  // parameters live until the end of the conversion
+    std::string Scratch;         // ReadGCodeLine's working copy, kept from line to line
 };
 
 // Status of a configuration a conversion cannot use (UnusableSetting), Ok otherwise.
@@ -99,6 +100,10 @@ Status SubstituteParameters(std::string& line, TExpression& evaluator, int lineN
 // read or lies beyond kMaxCoordinate, an F word below kMinSpeed, or a line of more than
 // kMaxLineWords words.
 Status ParseGCodeLine(std::string line, LineState& state, Block& block, int lineNumber);
+
+// PrepareLine and ParseGCodeLine in one pass, without a copy of the line per call: what both
+// conversion drivers use. The same words and errors as the two calls.
+Status ReadGCodeLine(std::string_view raw, LineState& state, Block& block, int lineNumber);
 
 // The integer code of a G or M word, nullopt when the value is not an exact integer
 // (G90.1 is not G90).

@@ -9,14 +9,6 @@
 namespace mvx::num {
 namespace {
 
-std::string trimBlanks(std::string_view s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return std::string(s.substr(b, e - b));
-}
-
 bool isZeroText(const std::string& s)
 {
     for (char c : s)
@@ -304,33 +296,39 @@ std::size_t scanNumber(std::string_view s)
     return i;
 }
 
+// Value of a text that scanNumber accepted in full: no copy, from_chars on the text itself
+// (it takes ".5" and "5." but no "+").
 double convert(std::string_view s)
 {
-    std::string t(s);
     bool neg = false;
-    std::size_t i = 0;
-    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
-        neg = t[0] == '-';
-        i = 1;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        neg = s[0] == '-';
+        s.remove_prefix(1);
     }
-    std::string u = t.substr(i);
-    if (!u.empty() && u[0] == '.') u.insert(u.begin(), '0');
     double v = 0.0;
-    auto r = std::from_chars(u.data(), u.data() + u.size(), v);
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec == std::errc::result_out_of_range) {
         // Too large: infinity; too small: zero.
-        const std::size_t e = u.find_first_of("eE");
-        const bool tiny = e != std::string::npos && u[e + 1] == '-';
+        const std::size_t e = s.find_first_of("eE");
+        const bool tiny = e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-';
         v = tiny ? 0.0 : HUGE_VAL;
     }
     return neg ? -v : v;
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
 }
 
 }  // namespace
 
 std::optional<double> parseStrict(std::string_view text)
 {
-    const std::string t = trimBlanks(text);
+    const std::string_view t = trimmed(text);
     if (t.empty()) return std::nullopt;
     const std::size_t n = scanNumber(t);
     if (n == 0 || n != t.size()) return std::nullopt;
@@ -349,7 +347,7 @@ double parseLenient(std::string_view text, std::size_t* consumed)
 
 std::optional<long long> parseIntStrict(std::string_view text)
 {
-    const std::string t = trimBlanks(text);
+    const std::string_view t = trimmed(text);
     if (t.empty()) return std::nullopt;
     long long v = 0;
     const char* first = t.data();

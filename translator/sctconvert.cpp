@@ -99,7 +99,7 @@ const Builder::GRow Builder::kGCodes[] = {
 Status Builder::Line(const std::string& raw, int lineNumber)
 {
     mLineNumber = lineNumber;
-    if (auto err = gcode::ParseGCodeLine(gcode::PrepareLine(raw), mState, mBlock, lineNumber)) return err;
+    if (auto err = gcode::ReadGCodeLine(raw, mState, mBlock, lineNumber)) return err;
     switch (mBlock.First()) {
     case 'F': return FWord();
     case 'G': {
@@ -342,7 +342,7 @@ bool generate(const Ttraject& list, const MachineConfig& config, bool relativeMo
     if (sink) gen.SetFileSink(std::move(sink));
     const bool done = gen.Run(list, observer);
     out.BodyEnd = script.InsertLine();
-    out.Script = script.TakeLines();
+    out.Script = script.TakeText();
     out.PvtFiles = gen.TakeFiles();
     return done;
 }
@@ -366,17 +366,6 @@ Status writeFileWith(const std::string& path, const std::function<void(std::ofst
         return Status{kErrorWrite, "Write error : " + path + " (" + reason + ")", 0};
     }
     return {};
-}
-
-// The script file, line by line: a million-line script is never joined into one text.
-Status writeScriptFile(const std::string& path, const std::vector<std::string>& lines)
-{
-    return writeFileWith(path, [&](std::ofstream& f) {
-        for (const std::string& line : lines) {
-            f.write(line.data(), static_cast<std::streamsize>(line.size()));
-            f.put('\n');
-        }
-    });
 }
 
 }  // namespace
@@ -419,7 +408,7 @@ Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineCo
         out.Stopped = true;
         return {};
     }
-    if (writeScript) return writeScriptFile(joinPath(outputDir, "GCode_Converted.TCL"), out.Script);
+    if (writeScript) return WriteTextFile(joinPath(outputDir, "GCode_Converted.TCL"), out.Script);
     return {};
 }
 
@@ -485,7 +474,7 @@ Status WriteSctFiles(const SctConversion& conversion, const std::string& gcodeDi
     if (auto err = WriteTextFile(joinPath(gcodeDir, "TEST.SCT"), conversion.SctText)) return err;
     for (const PvtFile& f : conversion.PvtFiles)
         if (auto err = WriteTextFile(joinPath(outputDir, f.Name), f.Text)) return err;
-    if (writeScript) return writeScriptFile(joinPath(outputDir, "GCode_Converted.TCL"), conversion.Script);
+    if (writeScript) return WriteTextFile(joinPath(outputDir, "GCode_Converted.TCL"), conversion.Script);
     return {};
 }
 

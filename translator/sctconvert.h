@@ -35,8 +35,8 @@ struct SctConversion {
     bool Stopped = false;
     Ttraject List;
     std::string SctText;               // TEST.SCT, CR LF line ends
-    std::vector<std::string> Script;   // header, body, footer
-    std::size_t BodyBegin = 0;         // first body line in Script
+    std::string Script;                // header, body, footer; every line followed by "\n"
+    std::size_t BodyBegin = 0;         // 0-based index of the first body line of Script
     std::size_t BodyEnd = 0;           // one past the last body line
     std::vector<PvtFile> PvtFiles;     // in file-number order
     gcode::PathExtents Extents;

@@ -106,7 +106,7 @@ TclConversionResult Driver::Run()
 
     mResult.PvtFileCount = s.PvtFileCount - 1;
     mResult.BodyEnd = s.Script.InsertLine();
-    if (!s.Direct) mResult.ScriptLines = s.Script.TakeLines();
+    if (!s.Direct) mResult.Script = s.Script.TakeText();
     mResult.PvtFiles = std::move(s.PvtFiles);
     mResult.LineTable = std::move(s.LineTable);
     mResult.Drawing = std::move(s.Drawing);
@@ -146,8 +146,7 @@ void Driver::ReadStartSpeeds()
 
 gcode::Status Driver::ReadLine(int index, gcode::Block& block)
 {
-    const std::string prepared = gcode::PrepareLine(mLines[static_cast<std::size_t>(index)]);
-    gcode::Status err = gcode::ParseGCodeLine(prepared, mLineState, block, index + 1);
+    gcode::Status err = gcode::ReadGCodeLine(mLines[static_cast<std::size_t>(index)], mLineState, block, index + 1);
     if (err) mState.ShowMsg(err.Text);
     return err;
 }
@@ -376,13 +375,6 @@ std::atomic<unsigned> gTempCounter{0};
 
 }  // namespace
 
-std::string TclConversionResult::ScriptText() const
-{
-    std::string text;
-    for (const auto& l : ScriptLines) text.append(l).push_back('\n');
-    return text;
-}
-
 TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor)
 {
@@ -436,17 +428,6 @@ WriteOutcome writeReplacingWith(const std::string& path, const std::function<voi
     return {};
 }
 
-// The script line by line: a long script is never joined into one text.
-WriteOutcome writeScriptLines(const std::string& path, const std::vector<std::string>& lines)
-{
-    return writeReplacingWith(path, [&](std::ofstream& out) {
-        for (const std::string& l : lines) {
-            out.write(l.data(), static_cast<std::streamsize>(l.size()));
-            out.put('\n');
-        }
-    });
-}
-
 }  // namespace
 
 WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text)
@@ -465,16 +446,15 @@ TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, con
         written = WriteFileReplacing((base / f.Name).string(), f.Text);
         return written.Ok;
     });
-    if (written.Ok && !r.ScriptLines.empty())
-        written = writeScriptLines((base / kScriptFileName).string(), r.ScriptLines);
+    if (written.Ok && !r.Script.empty()) written = WriteFileReplacing((base / kScriptFileName).string(), r.Script);
     return r;
 }
 
 WriteOutcome WriteConversionFiles(const TclConversionResult& result, const std::string& dir)
 {
     const std::filesystem::path base(dir);
-    if (!result.ScriptLines.empty()) {
-        if (auto r = writeScriptLines((base / kScriptFileName).string(), result.ScriptLines); !r.Ok) return r;
+    if (!result.Script.empty()) {
+        if (auto r = WriteFileReplacing((base / kScriptFileName).string(), result.Script); !r.Ok) return r;
     }
     for (const PvtFile& f : result.PvtFiles)
         if (auto r = WriteFileReplacing((base / f.Name).string(), f.Text); !r.Ok) return r;

@@ -30,7 +30,8 @@ namespace mvx::tclpath {
 struct TclConversionResult {
     gcode::Status Error;     // Number 0: success
     bool Stopped = false;    // STOP or Abort ended it early (what was done is kept)
-    std::vector<std::string> ScriptLines;  // header, body, footer; empty in the direct mode
+    std::string Script;                    // header, body, footer, every line followed by "\n";
+                                           // empty in the direct mode
     std::size_t BodyStart = 0;             // first body line (0-based)
     std::size_t BodyEnd = 0;               // one past the last body line
     std::vector<PvtFile> PvtFiles;         // in writing order
@@ -38,9 +39,6 @@ struct TclConversionResult {
     std::vector<PathSegment> Drawing;      // the job path of the 3D view
     gcode::PathExtents Extents;
     int PvtFileCount = 0;  // PVT files written on the script path
-
-    // The script file text (every line followed by "\n").
-    std::string ScriptText() const;
 };
 
 inline constexpr const char* kScriptFileName = "GCode_Converted.TCL";

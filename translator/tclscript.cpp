@@ -74,7 +74,8 @@ std::string RunStartArguments(const MachineConfig& config, const std::array<doub
 
 void TclScript::Clear()
 {
-    mHead.clear();
+    std::string().swap(mText);
+    mLines = 0;
     mTail.clear();
 }
 
@@ -154,82 +155,56 @@ void TclScript::Start(const MachineConfig& c)
     Insert("");
 
     // Footer, after the insertion point.
-    mTail = {"return $tcl_argv(0)", "set ErrorCode [catch \"TCP_CloseSocket $SocketID\"]", ""};
+    mTail = {"", "set ErrorCode [catch \"TCP_CloseSocket $SocketID\"]", "return $tcl_argv(0)"};
 }
 
-namespace {
-
-// A quarter more room at a time: a million-line body then never holds twice the room it needs,
-// neither while growing (old and new storage at once) nor once done.
-void MakeRoom(std::vector<std::string>& lines, std::size_t more)
+void TclScript::Insert(std::string_view line)
 {
-    const std::size_t need = lines.size() + more;
-    if (need <= lines.capacity()) return;
-    lines.reserve(std::max(need, lines.capacity() + lines.capacity() / 4 + 64));
-}
-
-}  // namespace
-
-void TclScript::Insert(std::string line)
-{
-    MakeRoom(mHead, 1);
-    mHead.push_back(std::move(line));
+    mText.append(line).push_back('\n');
+    ++mLines;
 }
 
 void TclScript::Insert(std::initializer_list<std::string_view> lines)
 {
-    MakeRoom(mHead, lines.size());
-    for (std::string_view l : lines) mHead.emplace_back(l);
+    for (std::string_view l : lines) Insert(l);
 }
 
-void TclScript::SetInsertLine(std::size_t index)
+std::vector<std::string> SplitScriptLines(std::string_view text)
 {
-    index = std::min(index, LineCount());
-    while (mHead.size() > index) {
-        mTail.push_back(std::move(mHead.back()));
-        mHead.pop_back();
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t eol = text.find('\n', pos);
+        if (eol == std::string_view::npos) eol = text.size();
+        lines.emplace_back(text.substr(pos, eol - pos));
+        pos = eol + 1;
     }
-    while (mHead.size() < index) {
-        mHead.push_back(std::move(mTail.back()));
-        mTail.pop_back();
-    }
-}
-
-const std::string& TclScript::Line(std::size_t index) const
-{
-    if (index < mHead.size()) return mHead[index];
-    const std::size_t t = index - mHead.size();
-    if (t >= mTail.size()) throw std::out_of_range("script line");
-    return mTail[mTail.size() - 1 - t];
+    return lines;
 }
 
 std::vector<std::string> TclScript::Lines() const
 {
-    std::vector<std::string> all;
-    all.reserve(LineCount());
-    all.insert(all.end(), mHead.begin(), mHead.end());
-    all.insert(all.end(), mTail.rbegin(), mTail.rend());
-    return all;
-}
-
-std::vector<std::string> TclScript::TakeLines()
-{
-    std::vector<std::string> all = std::move(mHead);
-    all.reserve(all.size() + mTail.size());
-    std::move(mTail.rbegin(), mTail.rend(), std::back_inserter(all));
-    Clear();
+    std::vector<std::string> all = SplitScriptLines(mText);
+    all.insert(all.end(), mTail.begin(), mTail.end());
     return all;
 }
 
 std::string TclScript::Text() const
 {
-    std::size_t size = 0;
-    for (const auto& l : mHead) size += l.size() + 1;
+    std::size_t size = mText.size();
     for (const auto& l : mTail) size += l.size() + 1;
     std::string text;
     text.reserve(size);
-    for (const auto& l : mHead) text.append(l).push_back('\n');
-    for (auto it = mTail.rbegin(); it != mTail.rend(); ++it) text.append(*it).push_back('\n');
+    text += mText;
+    for (const auto& l : mTail) text.append(l).push_back('\n');
+    return text;
+}
+
+std::string TclScript::TakeText()
+{
+    std::string text = std::move(mText);
+    for (const auto& l : mTail) text.append(l).push_back('\n');
+    Clear();
     return text;
 }
 
@@ -238,13 +213,15 @@ std::string TclScript::Text() const
 
 TclBodyWriter::TclBodyWriter(TclScript& script, const MachineConfig& config) : mScript(script), mConfig(config) {}
 
-std::string TclBodyWriter::Number(double v) const { return num::fixed(v, mConfig.NbDigit); }
-
-std::string TclBodyWriter::Coordinates(const std::array<double, 3>& p) const
+void TclBodyWriter::AppendCoordinates(std::string& out, const std::array<double, 3>& p) const
 {
-    std::string s = Number(p[0]) + " " + Number(p[1]);
-    if (!mConfig.XYGroupOnly) s += " " + Number(p[2]);
-    return s;
+    num::appendFixed(out, p[0], mConfig.NbDigit);
+    out.push_back(' ');
+    num::appendFixed(out, p[1], mConfig.NbDigit);
+    if (!mConfig.XYGroupOnly) {
+        out.push_back(' ');
+        num::appendFixed(out, p[2], mConfig.NbDigit);
+    }
 }
 
 void TclBodyWriter::ToolOff()
@@ -268,12 +245,17 @@ ScriptSpan TclBodyWriter::Move(const std::array<double, 3>& start, const std::ar
     // A working move's text starts two lines above its move line (where a tool-on or a speed
     // change usually stands).
     span.First = mScript.NextLineNumber() - (working ? 2 : 0);
+    std::string& line = mScript.Open();
     if (relative) {
         const std::array<double, 3> d{end[0] - start[0], end[1] - start[1], end[2] - start[2]};
-        mScript.Insert("set ErrorCode [catch \" GroupMoveRelative $SocketID $name_group " + Coordinates(d) + "\"]");
+        line += "set ErrorCode [catch \" GroupMoveRelative $SocketID $name_group ";
+        AppendCoordinates(line, d);
     } else {
-        mScript.Insert("set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " + Coordinates(end) + "\"]");
+        line += "set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group ";
+        AppendCoordinates(line, end);
     }
+    line += "\"]";
+    mScript.EndLine();
     span.Last = mScript.NextLineNumber();
     mScript.Insert({tclcheck::kClosing, ""});
     return span;
@@ -281,8 +263,13 @@ ScriptSpan TclBodyWriter::Move(const std::array<double, 3>& start, const std::ar
 
 void TclBodyWriter::SpeedChange(int axis, double speed)
 {
-    mScript.Insert("change_speed " + Number(speed) + " " + AxisName(mConfig, axis));
-    mScript.Insert(std::string(tclcheck::kProcedure));
+    std::string& line = mScript.Open();
+    line += "change_speed ";
+    num::appendFixed(line, speed, mConfig.NbDigit);
+    line.push_back(' ');
+    line += AxisName(mConfig, axis);
+    mScript.EndLine();
+    mScript.Insert(tclcheck::kProcedure);
 }
 
 ScriptSpan TclBodyWriter::PvtRun(int fileNumber, const std::array<double, 3>& runStart, bool relative)
@@ -293,7 +280,7 @@ ScriptSpan TclBodyWriter::PvtRun(int fileNumber, const std::array<double, 3>& ru
         if (mToolActive) ToolOff();
         mScript.Insert("set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " +
                        RunStartArguments(mConfig, runStart) + "\"]");
-        mScript.Insert(std::string(tclcheck::kClosingSpaced));
+        mScript.Insert(tclcheck::kClosingSpaced);
     }
     mRunWritten = true;
     ScriptSpan span;
@@ -302,7 +289,7 @@ ScriptSpan TclBodyWriter::PvtRun(int fileNumber, const std::array<double, 3>& ru
     if (!mToolActive) ToolOn();
     mScript.Insert("set ErrorCode [catch \"MultipleAxesPVTExecution $SocketID " + ScriptSafeText(mConfig.GroupName) +
                    " TRJ" + num::integer(fileNumber) + ".PVT 1\"]");
-    mScript.Insert(std::string(tclcheck::kClosing));
+    mScript.Insert(tclcheck::kClosing);
     ToolOff();
     span.Last = mScript.NextLineNumber();
     mScript.Insert("");

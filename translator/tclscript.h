@@ -37,7 +37,9 @@ inline constexpr std::string_view kProcedure = "if {$tcl_argv(0) != 0}  {close_s
 // ("0.0 0.0" for a group without Z) at the origin, else the point with "NB DIGIT" decimals.
 std::string RunStartArguments(const MachineConfig& config, const std::array<double, 3>& start);
 
-// Lines of the script with an insertion point.
+// The script as it is built: header and body as one text (the body grows at its end, the
+// insertion point), then the footer. One text and no string per line: a body of a million
+// blocks costs its bytes and nothing more.
 class TclScript {
 public:
     // Empties the script and writes header and footer; the insertion point is left between them.
@@ -45,28 +47,36 @@ public:
     void Clear();
 
     // Inserts at the insertion point, which then points after the inserted line.
-    void Insert(std::string line);
+    void Insert(std::string_view line);
     void Insert(std::initializer_list<std::string_view> lines);
+    // A line made piece by piece: append its text to Open(), then EndLine().
+    std::string& Open() noexcept { return mText; }
+    void EndLine()
+    {
+        mText.push_back('\n');
+        ++mLines;
+    }
 
     // 0-based index of the line the next insertion becomes (the number of lines before it).
-    std::size_t InsertLine() const noexcept { return mHead.size(); }
+    std::size_t InsertLine() const noexcept { return mLines; }
     // 1-based number, in the script view, of the line the next insertion becomes.
-    int NextLineNumber() const noexcept { return static_cast<int>(mHead.size()) + 1; }
-    // Moves the insertion point (clamped to the line count); costs the distance moved.
-    void SetInsertLine(std::size_t index);
+    int NextLineNumber() const noexcept { return static_cast<int>(mLines) + 1; }
 
-    std::size_t LineCount() const noexcept { return mHead.size() + mTail.size(); }
-    const std::string& Line(std::size_t index) const;
+    std::size_t LineCount() const noexcept { return mLines + mTail.size(); }
     std::vector<std::string> Lines() const;
-    // The lines, moved out: the script is empty afterwards.
-    std::vector<std::string> TakeLines();
     // The file text: every line followed by "\n".
     std::string Text() const;
+    // The same, moved out: the script is empty afterwards.
+    std::string TakeText();
 
 private:
-    std::vector<std::string> mHead;  // lines before the insertion point
-    std::vector<std::string> mTail;  // lines after it, last line first
+    std::string mText;               // lines before the insertion point, each followed by "\n"
+    std::size_t mLines = 0;
+    std::vector<std::string> mTail;  // the footer
 };
+
+// The lines of a script text (every line followed by "\n").
+std::vector<std::string> SplitScriptLines(std::string_view text);
 
 // 1-based script line numbers of a written block: the line table texts quote them.
 struct ScriptSpan {
@@ -100,8 +110,7 @@ public:
     ScriptSpan Dwell(long long milliseconds);
 
 private:
-    std::string Number(double v) const;
-    std::string Coordinates(const std::array<double, 3>& p) const;
+    void AppendCoordinates(std::string& out, const std::array<double, 3>& p) const;
 
     TclScript& mScript;
     const MachineConfig& mConfig;

@@ -42,23 +42,28 @@ class ParseLine : public ::testing::TestWithParam<LineCase> {};
 TEST_P(ParseLine, WordsOrError)
 {
     const LineCase& c = GetParam();
-    LineState state;
-    Block block;
-    for (std::size_t i = 0; i < c.Lines.size(); ++i) {
-        const int lineNumber = static_cast<int>(i) + 1;
-        Status st = ParseGCodeLine(PrepareLine(c.Lines[i]), state, block, lineNumber);
-        if (i + 1 < c.Lines.size()) {
-            ASSERT_TRUE(st.Ok()) << c.Lines[i] << ": " << st.Text;
-            continue;
-        }
-        if (c.Error == 0) {
-            ASSERT_TRUE(st.Ok()) << st.Number << " " << st.Text;
-            EXPECT_EQ(wordsText(block), c.Words);
-        } else {
-            EXPECT_EQ(st.Number, c.Error) << st.Text;
-            EXPECT_EQ(st.Line, lineNumber);
-            if (*c.ErrorText) {
-                EXPECT_EQ(st.Text, c.ErrorText);
+    // The drivers' one-pass reader and the two steps it stands for give the same words.
+    for (bool onePass : {false, true}) {
+        SCOPED_TRACE(onePass ? "ReadGCodeLine" : "PrepareLine + ParseGCodeLine");
+        LineState state;
+        Block block;
+        for (std::size_t i = 0; i < c.Lines.size(); ++i) {
+            const int lineNumber = static_cast<int>(i) + 1;
+            Status st = onePass ? ReadGCodeLine(c.Lines[i], state, block, lineNumber)
+                                : ParseGCodeLine(PrepareLine(c.Lines[i]), state, block, lineNumber);
+            if (i + 1 < c.Lines.size()) {
+                ASSERT_TRUE(st.Ok()) << c.Lines[i] << ": " << st.Text;
+                continue;
+            }
+            if (c.Error == 0) {
+                ASSERT_TRUE(st.Ok()) << st.Number << " " << st.Text;
+                EXPECT_EQ(wordsText(block), c.Words);
+            } else {
+                EXPECT_EQ(st.Number, c.Error) << st.Text;
+                EXPECT_EQ(st.Line, lineNumber);
+                if (*c.ErrorText) {
+                    EXPECT_EQ(st.Text, c.ErrorText);
+                }
             }
         }
     }

@@ -47,13 +47,24 @@ inline bool nonFiniteToken(std::string_view line)
     return false;
 }
 
-inline std::string checkLines(const std::vector<std::string>& lines, const char* what)
+inline std::string checkScript(const std::string& text, const char* what)
 {
-    for (const std::string& l : lines) {
-        if (l.find_first_of("\r\n") != std::string::npos) return std::string(what) + ": a line break inside a line";
-        if (nonFiniteToken(l)) return std::string(what) + ": non-finite number in \"" + l + "\"";
+    if (!text.empty() && text.back() != '\n') return std::string(what) + ": last line without line end";
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t eol = text.find('\n', pos);
+        const std::string_view l(text.data() + pos, eol - pos);
+        pos = eol + 1;
+        if (l.find('\r') != std::string_view::npos) return std::string(what) + ": a line break inside a line";
+        if (nonFiniteToken(l)) return std::string(what) + ": non-finite number in \"" + std::string(l) + "\"";
     }
     return {};
+}
+
+inline bool endsWithFooter(const std::string& text)
+{
+    const std::string_view last = "\nreturn $tcl_argv(0)\n";
+    return text.size() >= last.size() && text.compare(text.size() - last.size(), last.size(), last) == 0;
 }
 
 inline std::string checkPvt(const std::string& text, bool xyOnly, const std::string& name)
@@ -92,7 +103,7 @@ inline std::string checkError(const gcode::Status& e, const char* what)
 inline std::string CheckSctOutputs(const sct::SctConversion& c, const MachineConfig& config)
 {
     if (auto e = detail::checkError(c.Error, "SCT"); !e.empty()) return e;
-    if (auto e = detail::checkLines(c.Script, "SCT script"); !e.empty()) return e;
+    if (auto e = detail::checkScript(c.Script, "SCT script"); !e.empty()) return e;
     for (const auto& f : c.PvtFiles)
         if (auto e = detail::checkPvt(f.Text, config.XYGroupOnly, f.Name); !e.empty()) return e;
     std::size_t pos = 0;
@@ -105,7 +116,7 @@ inline std::string CheckSctOutputs(const sct::SctConversion& c, const MachineCon
         if (detail::nonFiniteToken(line)) return "TEST.SCT: non-finite number in " + std::string(line);
         pos = eol + 2;
     }
-    if (c.Error.Ok() && !c.Stopped && (c.Script.empty() || c.Script.back() != "return $tcl_argv(0)"))
+    if (c.Error.Ok() && !c.Stopped && !detail::endsWithFooter(c.Script))
         return "SCT script without its footer";
     return {};
 }
@@ -113,12 +124,12 @@ inline std::string CheckSctOutputs(const sct::SctConversion& c, const MachineCon
 inline std::string CheckTclOutputs(const tclpath::TclConversionResult& r, const MachineConfig& config)
 {
     if (auto e = detail::checkError(r.Error, "TCL"); !e.empty()) return e;
-    if (auto e = detail::checkLines(r.ScriptLines, "TCL script"); !e.empty()) return e;
+    if (auto e = detail::checkScript(r.Script, "TCL script"); !e.empty()) return e;
     for (const auto& f : r.PvtFiles)
         if (auto e = detail::checkPvt(f.Text, config.XYGroupOnly, f.Name); !e.empty()) return e;
     for (const auto& rec : r.LineTable)
         if (detail::nonFiniteToken(rec.Text)) return "line table: non-finite number in " + rec.Text;
-    if (r.Error.Ok() && !r.Stopped && (r.ScriptLines.empty() || r.ScriptLines.back() != "return $tcl_argv(0)"))
+    if (r.Error.Ok() && !r.Stopped && !detail::endsWithFooter(r.Script))
         return "TCL script without its footer";
     return {};
 }

@@ -4,6 +4,7 @@
 #include "tclrunner.h"
 #include "translator/sctconvert.h"
 #include "translator/tclconvert.h"
+#include "translator/tclscript.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +36,13 @@ Bodies convertBoth(const std::vector<std::string>& gcode, const MachineConfig& c
     Bodies b;
     const mvx::sct::SctConversion sct = mvx::sct::ConvertSct(gcode, config);
     EXPECT_TRUE(sct.Error.Ok()) << sct.Error.Text;
-    b.Sct.assign(sct.Script.begin() + static_cast<long>(sct.BodyBegin), sct.Script.begin() + static_cast<long>(sct.BodyEnd));
+    const auto sctLines = mvx::SplitScriptLines(sct.Script);
+    b.Sct.assign(sctLines.begin() + static_cast<long>(sct.BodyBegin), sctLines.begin() + static_cast<long>(sct.BodyEnd));
     for (const auto& f : sct.PvtFiles) b.SctPvt.push_back(f.Text);
     const mvx::tclpath::TclConversionResult tcl = mvx::tclpath::GCodeToTCL(gcode, config);
     EXPECT_TRUE(tcl.Error.Ok()) << tcl.Error.Text;
-    b.Tcl.assign(tcl.ScriptLines.begin() + static_cast<long>(tcl.BodyStart),
-                 tcl.ScriptLines.begin() + static_cast<long>(tcl.BodyEnd));
+    const auto tclLines = mvx::SplitScriptLines(tcl.Script);
+    b.Tcl.assign(tclLines.begin() + static_cast<long>(tcl.BodyStart), tclLines.begin() + static_cast<long>(tcl.BodyEnd));
     for (const auto& f : tcl.PvtFiles) b.TclPvt.push_back(f.Text);
     return b;
 }

@@ -147,7 +147,7 @@ TEST(HostileSettings, UnusableNumbersStopTheConversion)
         EXPECT_TRUE(sct.Script.empty());
         const auto tcl = mvx::tclpath::GCodeToTCL(program, config);
         EXPECT_EQ(tcl.Error.Number, mvx::gcode::kErrorSetting) << c.Key;
-        EXPECT_TRUE(tcl.ScriptLines.empty());
+        EXPECT_TRUE(tcl.Script.empty());
         EXPECT_TRUE(tcl.PvtFiles.empty());
     }
 }

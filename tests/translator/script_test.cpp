@@ -421,7 +421,7 @@ TEST(ScriptNumbers, ExactHalvesRoundAwayFromZero)
         TclBodyWriter w(script, c);
         w.Move({0, 0, 0}, {h.Value, 0, 0}, false, false);
         const std::string zero = h.Digits == 0 ? "0" : "0." + std::string(static_cast<std::size_t>(h.Digits), '0');
-        EXPECT_EQ(script.Line(87), "set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " +
+        EXPECT_EQ(script.Lines()[87], "set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " +
                                        std::string(h.Text) + " " + zero + " " + zero + "\"]")
             << h.Value;
     }
@@ -486,19 +486,27 @@ TEST(ScriptRun, RefusedCommandsEndTheScriptWithTheirCode)
     }
 }
 
-TEST(ScriptBuffer, InsertionPointMovesAndBodyStaysInOrder)
+TEST(ScriptBuffer, BodyStaysInOrderBetweenHeaderAndFooter)
 {
     TclScript script;
     script.Start(ThreeAxis());
     const std::size_t at = script.InsertLine();
     for (int i = 0; i < 1000; ++i) script.Insert("after " + std::to_string(i));
-    script.SetInsertLine(at + 500);
-    script.Insert("# middle");
-    EXPECT_EQ(script.Line(at + 500), "# middle");
-    EXPECT_EQ(script.Line(at + 501), "after 500");
-    EXPECT_EQ(script.Line(at + 499), "after 499");
+    std::string& line = script.Open();
+    line += "# piece";
+    line += " by piece";
+    script.EndLine();
+    const auto lines = script.Lines();
+    EXPECT_EQ(lines[at], "after 0");
+    EXPECT_EQ(lines[at + 999], "after 999");
+    EXPECT_EQ(lines[at + 1000], "# piece by piece");
     EXPECT_EQ(script.LineCount(), at + 1001 + 3);
-    EXPECT_EQ(script.Lines().back(), "return $tcl_argv(0)");
+    EXPECT_EQ(lines.size(), script.LineCount());
+    EXPECT_EQ(lines.back(), "return $tcl_argv(0)");
+    EXPECT_EQ(SplitScriptLines(script.Text()), lines);
+    const std::string text = script.Text();
+    EXPECT_EQ(script.TakeText(), text);
+    EXPECT_EQ(script.LineCount(), 0u);
 }
 
 }  // namespace

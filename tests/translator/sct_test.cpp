@@ -3,6 +3,7 @@
 #include "tclrunner.h"
 #include "translator/numtext.h"
 #include "translator/sctconvert.h"
+#include "translator/tclscript.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +40,12 @@ MachineConfig baseConfig()
     return c;
 }
 
+std::vector<std::string> scriptLines(const SctConversion& c) { return mvx::SplitScriptLines(c.Script); }
+
 std::vector<std::string> body(const SctConversion& c)
 {
-    return {c.Script.begin() + static_cast<long>(c.BodyBegin), c.Script.begin() + static_cast<long>(c.BodyEnd)};
+    const auto lines = scriptLines(c);
+    return {lines.begin() + static_cast<long>(c.BodyBegin), lines.begin() + static_cast<long>(c.BodyEnd)};
 }
 
 std::string joined(const std::vector<std::string>& lines)
@@ -409,7 +413,7 @@ TEST(SctGeneration, SecondGenerationGivesTheSameFiles)
 TEST(SctGeneration, ScriptStopsOnAFailedCall)
 {
     const SctConversion conv = ConvertSct({"G1 X10", "G1 X20", "M3", "G1 X30", "G1 X40"}, baseConfig());
-    const std::string script = joined(conv.Script);
+    const std::string script = conv.Script;
     const auto ok = mvx::test::TclRun(script);
     ASSERT_EQ(ok.ExitCode, 0) << ok.Output;
     EXPECT_NE(ok.Output.find("CALL MultipleAxesPVTExecution 7 MULTI TRJ2.PVT 1"), std::string::npos) << ok.Output;
@@ -429,7 +433,7 @@ TEST(SctGeneration, ToolIsOffBeforeTheFooter)
     const auto b = body(conv);
     ASSERT_GE(b.size(), 2u);
     EXPECT_EQ(b[b.size() - 2], "inactivate");
-    const auto r = mvx::test::TclRun(joined(conv.Script));
+    const auto r = mvx::test::TclRun(conv.Script);
     const std::size_t lastOff = r.Output.rfind("GPIODigitalSet");
     const std::size_t close = r.Output.rfind("TCP_CloseSocket");
     ASSERT_NE(lastOff, std::string::npos);
@@ -506,7 +510,7 @@ TEST(SctFiles, WrittenThroughTemporaryFiles)
     EXPECT_EQ(read(dir / "TEST.SCT"), conv.SctText);
     EXPECT_EQ(read(dir / "TRJ1.PVT"), kChainOfTwo);
     EXPECT_EQ(read(dir / "TRJ2.PVT"), kChainOfTwo);
-    EXPECT_EQ(read(dir / "GCode_Converted.TCL"), joined(conv.Script));
+    EXPECT_EQ(read(dir / "GCode_Converted.TCL"), conv.Script);
     for (const auto& entry : fs::directory_iterator(dir)) EXPECT_NE(entry.path().extension(), ".tmp");
 
     const auto bad = WriteSctFiles(conv, (dir / "missing" / "deeper").string(), dir.string(), false);

@@ -57,7 +57,8 @@ MachineConfig Config()
 
 std::vector<std::string> Body(const TclConversionResult& r)
 {
-    return {r.ScriptLines.begin() + static_cast<long>(r.BodyStart), r.ScriptLines.begin() + static_cast<long>(r.BodyEnd)};
+    const auto lines = SplitScriptLines(r.Script);
+    return {lines.begin() + static_cast<long>(r.BodyStart), lines.begin() + static_cast<long>(r.BodyEnd)};
 }
 
 class Recorder : public ConversionObserver {
@@ -76,9 +77,9 @@ public:
 // Every script the cases produce must be whole Tcl and run to its end with result 0.
 void ExpectRunnableScript(const TclConversionResult& r)
 {
-    const auto complete = test::TclComplete({r.ScriptText()});
+    const auto complete = test::TclComplete({r.Script});
     EXPECT_EQ(complete.ExitCode, 0) << complete.Output;
-    const auto run = test::TclRun(r.ScriptText());
+    const auto run = test::TclRun(r.Script);
     EXPECT_NE(run.Output.find("RESULT 0"), std::string::npos) << run.Output;
 }
 
@@ -308,7 +309,7 @@ TEST_P(Conversion, GivesBodyLineTableAndFiles)
         EXPECT_FALSE(r.PvtFiles[i].Text.empty());
     }
     EXPECT_EQ(r.PvtFileCount, static_cast<int>(c.Files.size()));
-    EXPECT_EQ(r.ScriptLines.back(), "return $tcl_argv(0)");
+    EXPECT_EQ(SplitScriptLines(r.Script).back(), "return $tcl_argv(0)");
     if (!c.GCode.empty()) {
         EXPECT_EQ(rec.Status, "Line " + std::to_string(c.GCode.size()) + "/" + std::to_string(c.GCode.size()));
     }
@@ -325,7 +326,7 @@ TEST(ConversionEdges, EmptyFileGivesHeaderAndFooterOnly)
     const auto empty = GCodeToTCL({}, Config());
     TclScript script;
     script.Start(Config());
-    EXPECT_EQ(empty.ScriptLines, script.Lines());
+    EXPECT_EQ(empty.Script, script.Text());
 }
 
 TEST(ConversionEdges, ZeroLengthMoveMakesNoMotionAndKeepsTheRun)
@@ -365,7 +366,7 @@ TEST(ConversionEdges, FrenchLocaleChangesNoByte)
     if (!std::setlocale(LC_ALL, "fr_FR.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.utf8")) GTEST_SKIP() << "no French locale";
     const auto after = GCodeToTCL(program, Config());
     std::setlocale(LC_ALL, old.c_str());
-    EXPECT_EQ(after.ScriptLines, before.ScriptLines);
+    EXPECT_EQ(after.Script, before.Script);
     ASSERT_EQ(after.PvtFiles.size(), before.PvtFiles.size());
     for (std::size_t i = 0; i < after.PvtFiles.size(); ++i) EXPECT_EQ(after.PvtFiles[i].Text, before.PvtFiles[i].Text);
     EXPECT_NE(before.PvtFiles.at(0).Text.find('.'), std::string::npos);
@@ -507,9 +508,9 @@ TEST(ConversionPrograms, ScriptAndRunsReachTheProgrammedEnd)
         const auto r = GCodeToTCL(program, Config());
         ASSERT_TRUE(r.Error.Ok()) << r.Error.Text;
         ASSERT_GT(r.PvtFiles.size(), 0u);
-        const auto run = test::TclRun(r.ScriptText());
+        const auto run = test::TclRun(r.Script);
         ASSERT_NE(run.Output.find("RESULT 0"), std::string::npos) << run.Output;
-        EXPECT_EQ(test::TclComplete({r.ScriptText()}).ExitCode, 0);
+        EXPECT_EQ(test::TclComplete({r.Script}).ExitCode, 0);
 
         std::array<double, 3> pos{0, 0, 0};
         int runs = 0;
@@ -592,7 +593,7 @@ TEST(DirectMode, ExecutesElementsInsteadOfWritingThem)
 {
     RecordingExecutor ex;
     const auto r = GCodeToTCL({"G1 X10", "G1 X20", "G4 P1.5", "G1 X30", "G1 X40", "M5", "G0 X0"}, Direct(), nullptr, &ex);
-    EXPECT_TRUE(r.ScriptLines.empty());
+    EXPECT_TRUE(r.Script.empty());
     EXPECT_EQ(ex.Calls, (std::vector<std::string>{"pvt TRJ1.PVT 4", "next", "wait 1500", "next", "pvt TRJ1.PVT 4",
                                                   "next", "gpio 1 2 2", "gpio 1 4 4", "next", "speed 0 10.000000",
                                                   "move 0.000000", "next"}));
@@ -705,7 +706,7 @@ TEST(ConversionFiles, WritesScriptAndRunsReplacingOldFiles)
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
-    EXPECT_EQ(read(dir / "GCode_Converted.TCL"), r.ScriptText());
+    EXPECT_EQ(read(dir / "GCode_Converted.TCL"), r.Script);
     EXPECT_EQ(read(dir / "TRJ1.PVT"), r.PvtFiles[0].Text);
     // No temporary is left behind.
     int files = 0;
@@ -753,7 +754,7 @@ TEST(ConversionFiles, StreamedWriteGivesTheSameFiles)
         EXPECT_EQ(s.PvtFiles[i].Name, r.PvtFiles[i].Name);
         EXPECT_TRUE(s.PvtFiles[i].Text.empty());
     }
-    EXPECT_EQ(s.ScriptLines, r.ScriptLines);
+    EXPECT_EQ(s.Script, r.Script);
 
     // A folder that cannot take them: the first file's error ends the conversion.
     WriteOutcome bad;
