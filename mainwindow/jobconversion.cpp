@@ -3,6 +3,7 @@
 #include "tfmain_util.h"
 
 #include "app/fileutil.h"
+#include "translator/filewrite.h"
 #include "translator/numtext.h"
 #include "translator/sctconvert.h"
 #include "translator/scttraject.h"
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <numbers>
 
 namespace mvx {
@@ -43,16 +45,17 @@ std::string buildSctList(const std::vector<std::string>& lines, const MachineCon
 }
 
 // Each PVT file goes to the output folder as soon as its run closes, so a large job never holds
-// all their texts; the first failed write is kept and ends the conversion. No folder: the
-// texts stay in the output.
+// all their texts; a failed write ends the conversion. The translator writes several files at
+// once from its workers: the failure kept is the one of the lowest-numbered file. No folder:
+// the texts stay in the output.
 template <class File>
-std::function<bool(const File&)> pvtFileWriter(JobConversionOutput& out, const std::string& dir)
+std::function<bool(const File&)> pvtFileWriter(const std::string& dir, const std::shared_ptr<FirstFileFailure>& failed)
 {
     if (dir.empty()) return {};
-    return [&out, dir](const File& f) {
+    return [dir, failed](const File& f) {
         std::string err;
         if (WriteFileAtomic(dir + f.Name, f.Text, &err)) return true;
-        if (out.WriteError.empty()) out.WriteError = err;
+        failed->Report(f.Name, std::move(err));
         return false;
     };
 }
@@ -140,8 +143,10 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
         out.SctList = list;
 
         sct::SctConversion gen;
+        const auto failed = std::make_shared<FirstFileFailure>();
         const bool complete = sct::GenerateSct(*list, in.Config, out.RelativeAtEnd, gen, &observer,
-                                               pvtFileWriter<sct::PvtFile>(out, in.OutputDir));
+                                               pvtFileWriter<sct::PvtFile>(in.OutputDir, failed));
+        if (failed->Any()) out.WriteError = failed->Error();
         out.ScriptText = std::move(gen.Script);
         for (sct::PvtFile& f : gen.PvtFiles) out.PvtFiles.push_back({std::move(f.Name), std::move(f.Text)});
         out.PvtFileCount = static_cast<int>(out.PvtFiles.size());
@@ -151,7 +156,8 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
         return out;
     }
 
-    std::function<bool(const tclpath::PvtFile&)> sink = pvtFileWriter<tclpath::PvtFile>(out, in.OutputDir);
+    const auto failed = std::make_shared<FirstFileFailure>();
+    std::function<bool(const tclpath::PvtFile&)> sink = pvtFileWriter<tclpath::PvtFile>(in.OutputDir, failed);
     if (sink && in.PvtRunClosed)
         sink = [write = std::move(sink), closed = in.PvtRunClosed](const tclpath::PvtFile& f) {
             const bool ok = write(f);
@@ -159,6 +165,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
             return ok;
         };
     tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor, std::move(sink));
+    if (failed->Any()) out.WriteError = failed->Error();
     out.ScriptText = std::move(r.Script);
     out.PvtFiles = std::move(r.PvtFiles);
     out.PvtFileCount = r.PvtFileCount;

@@ -32,7 +32,8 @@ struct JobConversionInput {
     // the output, which keeps only their names). Empty: nothing written, texts kept.
     std::string OutputDir;
     DirectExecutor* Executor = nullptr;  // direct mode only
-    // TCL path: called on the conversion's thread each time a PVT run is closed into its file.
+    // TCL path: called each time a PVT run is closed into its file, from the thread that wrote
+    // the file (the translator's file workers too): it must be thread-safe.
     std::function<void()> PvtRunClosed;
 };
 

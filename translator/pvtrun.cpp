@@ -16,14 +16,6 @@ constexpr double kMinRowDuration = 1e-4;
 // More sub-rows than this for one arc portion would only come from a nonsense angular step.
 constexpr double kMaxSubRows = 100000.0;
 
-std::string Trim(std::string_view s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return std::string(s.substr(b, e - b));
-}
-
 }  // namespace
 
 namespace {
@@ -90,60 +82,33 @@ std::vector<PvtSegment> PvtSpeedProfile(double L, double u, double o, double w, 
     return {p.Pieces.begin(), p.Pieces.begin() + static_cast<std::ptrdiff_t>(p.Count)};
 }
 
-PvtRunBuilder::PvtRunBuilder(const MachineConfig& config) : mConfig(config) {}
+PvtRunBuilder::PvtRunBuilder(const MachineConfig& config) { Configure(config); }
+
+void PvtRunBuilder::Configure(const MachineConfig& config)
+{
+    mAcceleration = config.PvtAcceleration;
+    mAngularStep = config.AngularStep;
+    mDigits = config.NbDigitPvt;
+    mAxes = config.XYGroupOnly ? 2 : 3;
+    Clear();
+}
 
 void PvtRunBuilder::Clear()
 {
     mText.clear();
-    mRows = 0;
-    mNotes.clear();
-    mView.clear();
     mElements = 0;
     mTarget = {0.0, 0.0, 0.0};
     mWritten = {0.0, 0.0, 0.0};
-}
-
-std::string PvtRunBuilder::NoteText(const Note& n) const
-{
-    const int nd = mConfig.NbDigit;
-    std::string t;
-    if (n.Arc) {
-        t = ";PVT ARC  " + texts::get("stringcenter") + " X=" + num::fixed(n.A, nd) + " Y=" + num::fixed(n.B, nd) +
-            " Angle =" + num::fixed(n.C, nd);
-    } else {
-        t = ";PVT X=" + num::fixed(n.A, nd) + " Y=" + num::fixed(n.B, nd);
-        if (!mConfig.XYGroupOnly) t += " Z=" + num::fixed(n.C, nd);
-    }
-    t += " V =" + num::fixed(n.Cruise, nd) + " V " + texts::get("stringBegin") + " =" + num::fixed(n.Entry, nd) +
-         " V " + texts::get("stringend") + " =" + num::fixed(n.Exit, nd);
-    return t;
-}
-
-const std::vector<std::string>& PvtRunBuilder::ViewLines() const
-{
-    mView.clear();
-    mView.reserve(mNotes.size() + mRows);
-    std::size_t note = 0, row = 0, pos = 0;
-    for (;;) {
-        while (note < mNotes.size() && mNotes[note].RowsBefore == row) mView.push_back(NoteText(mNotes[note++]));
-        if (row == mRows) break;
-        const std::size_t eol = mText.find('\n', pos);
-        mView.emplace_back(mText, pos, eol - pos);
-        pos = eol + 1;
-        ++row;
-    }
-    return mView;
 }
 
 void PvtRunBuilder::AddStraight(const std::array<double, 3>& delta, double entry, double cruise, double exit)
 {
     const double L = std::sqrt(delta[0] * delta[0] + delta[1] * delta[1] + delta[2] * delta[2]);
     if (mElements == 0) entry = 0.0;
-    mNotes.push_back({false, delta[0], delta[1], delta[2], cruise, entry, exit, mRows});
     if (!(L > 0.0)) return;  // nothing to move, and nothing to divide by
     ++mElements;
 
-    const Profile segments = SpeedProfile(L, entry, cruise, exit, mConfig.PvtAcceleration);
+    const Profile segments = SpeedProfile(L, entry, cruise, exit, mAcceleration);
     std::array<double, 3> done{0.0, 0.0, 0.0};
     for (std::size_t k = 0; k < segments.size(); ++k) {
         const PvtSegment& s = segments[k];
@@ -164,7 +129,6 @@ void PvtRunBuilder::AddArc(double i, double j, double sweep, double entry, doubl
     const double r = std::sqrt(i * i + j * j);
     const double L = std::fabs(r * sweep);
     if (mElements == 0) entry = 0.0;
-    mNotes.push_back({true, i, j, sweep * 180.0 / std::numbers::pi, cruise, entry, exit, mRows});
     if (!(L > 0.0) || !std::isfinite(L)) return;
     ++mElements;
 
@@ -174,10 +138,10 @@ void PvtRunBuilder::AddArc(double i, double j, double sweep, double entry, doubl
     auto point = [&](double theta) { return std::array<double, 2>{i + r * std::cos(theta), j + r * std::sin(theta)}; };
     std::array<double, 2> prev{0.0, 0.0};
 
-    const Profile segments = SpeedProfile(L, entry, cruise, exit, mConfig.PvtAcceleration);
+    const Profile segments = SpeedProfile(L, entry, cruise, exit, mAcceleration);
     double s0 = 0.0;
     double startSpeed = entry;
-    const double step = mConfig.AngularStep;
+    const double step = mAngularStep;
     for (std::size_t k = 0; k < segments.size(); ++k) {
         const PvtSegment& seg = segments[k];
         const bool lastSegment = k + 1 == segments.size();
@@ -210,8 +174,8 @@ void PvtRunBuilder::AddRow(double dt, const std::array<double, 3>& d, const std:
 // The closing row has a fixed short duration and rest speeds.
 void PvtRunBuilder::Emit(double dt, const std::array<double, 3>& v, bool closingRow)
 {
-    const int np = mConfig.NbDigitPvt;
-    const std::size_t axes = mConfig.XYGroupOnly ? 2 : 3;
+    const int np = mDigits;
+    const std::size_t axes = mAxes;
     if (closingRow) mText += "0.0004";
     else num::appendFixed(mText, dt, 6);
     for (std::size_t ax = 0; ax < axes; ++ax) {
@@ -222,13 +186,12 @@ void PvtRunBuilder::Emit(double dt, const std::array<double, 3>& v, bool closing
         else num::appendFixed(mText, v[ax], np);
     }
     mText.push_back('\n');
-    ++mRows;
 }
 
 std::string PvtRunBuilder::Close()
 {
-    const int np = mConfig.NbDigitPvt;
-    const std::size_t axes = mConfig.XYGroupOnly ? 2 : 3;
+    const int np = mDigits;
+    const std::size_t axes = mAxes;
     const std::string zero = num::fixed(0.0, np);
     bool carried = false;
     for (std::size_t ax = 0; ax < axes; ++ax)
@@ -236,21 +199,157 @@ std::string PvtRunBuilder::Close()
     if (carried) Emit(0.0, {0.0, 0.0, 0.0}, true);
     std::string text(mText);  // exact size; the buffer stays for the next run
     Clear();
+    if (mText.capacity() > (std::size_t{8} << 20)) std::string().swap(mText);  // but not a huge one
     return text;
 }
 
-std::string PvtFileText(const std::vector<std::string>& viewLines)
+std::string PvtRunText(const PvtRunPlan& plan, const MachineConfig& config)
 {
-    std::string text;
-    for (const std::string& line : viewLines) {
-        std::string_view l = line;
-        if (auto semi = l.find(';'); semi != std::string_view::npos) l = l.substr(0, semi);
-        std::string t = Trim(l);
-        if (t.empty()) continue;
-        text += t;
-        text += '\n';
+    // One builder per thread: its text buffer serves every run the thread makes.
+    thread_local PvtRunBuilder run;
+    run.Configure(config);
+    for (const PvtPiece& p : plan) {
+        if (p.Arc) run.AddArc(p.A, p.B, p.C, p.Entry, p.Cruise, p.Exit);
+        else run.AddStraight({p.A, p.B, p.C}, p.Entry, p.Cruise, p.Exit);
     }
-    return text;
+    return run.Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// PvtFileMaker
+
+namespace {
+
+// Below this many pieces in all, files are made on the conversion's thread: threads would cost
+// more than they save.
+constexpr std::size_t kPiecesBeforeWorkers = 4096;
+// Pieces waiting at most: the conversion waits beyond, so a fast pass never queues a whole job.
+constexpr std::size_t kMaxQueuedPieces = 1u << 18;
+// Pieces (a run counts one more) handed to the workers at a time.
+constexpr std::size_t kPiecesPerBatch = 2048;
+
+unsigned workerCount()
+{
+    const unsigned hw = std::thread::hardware_concurrency();
+    return std::clamp(hw > 1 ? hw - 1 : 1u, 1u, 8u);
+}
+
+}  // namespace
+
+PvtFileMaker::PvtFileMaker(const MachineConfig& config, Sink sink) : mConfig(config), mSink(std::move(sink)) {}
+
+PvtFileMaker::~PvtFileMaker()
+{
+    try {
+        Finish();
+    } catch (...) {
+        // A destructor reached by an exception of its own: nothing to add to it.
+    }
+}
+
+void PvtFileMaker::Make(PvtFile& file, const PvtRunPlan& plan)
+{
+    if (mFailed.load(std::memory_order_relaxed)) return;  // the conversion is ending
+    file.Text = PvtRunText(plan, mConfig);
+    if (!mSink) return;
+    if (!mSink(file)) mFailed.store(true, std::memory_order_relaxed);
+    std::string().swap(file.Text);
+}
+
+void PvtFileMaker::Submit(std::string name, PvtRunPlan plan)
+{
+    mFiles.push_back({std::move(name), {}});
+    PvtFile& file = mFiles.back();
+    mSubmittedPieces += plan.size();
+    if (mWorkers.empty() && mSubmittedPieces < kPiecesBeforeWorkers) {
+        Make(file, plan);
+        return;
+    }
+    if (mWorkers.empty()) StartWorkers();
+    mBatchPieces += plan.size() + 1;
+    mBatch.push_back({&file, std::move(plan)});
+    if (mBatchPieces >= kPiecesPerBatch) Flush();
+}
+
+void PvtFileMaker::Flush()
+{
+    if (mBatch.empty()) return;
+    bool wake = false;
+    {
+        std::unique_lock lock(mMutex);
+        mRoom.wait(lock, [&] { return mQueuedPieces < kMaxQueuedPieces || mError; });
+        mQueuedPieces += mBatchPieces;
+        mQueue.push_back(std::move(mBatch));
+        wake = mIdle > 0;
+    }
+    mBatch = Batch();
+    mBatchPieces = 0;
+    if (wake) mWake.notify_one();
+}
+
+void PvtFileMaker::StartWorkers()
+{
+    const unsigned n = workerCount();
+    for (unsigned i = 0; i < n; ++i) mWorkers.emplace_back([this] { Work(); });
+}
+
+void PvtFileMaker::Work()
+{
+    for (;;) {
+        Batch batch;
+        std::size_t pieces = 0;
+        {
+            std::unique_lock lock(mMutex);
+            ++mIdle;
+            mWake.wait(lock, [&] { return !mQueue.empty() || mFinishing; });
+            --mIdle;
+            if (mQueue.empty()) return;
+            batch = std::move(mQueue.front());
+            mQueue.pop_front();
+            // More work waiting: another idle worker may take it.
+            if (!mQueue.empty() && mIdle > 0) mWake.notify_one();
+        }
+        for (Job& job : batch) {
+            pieces += job.Plan.size() + 1;
+            try {
+                Make(*job.File, job.Plan);
+            } catch (...) {
+                // No exception leaves a worker: the conversion's thread throws it again.
+                std::lock_guard lock(mMutex);
+                if (!mError) mError = std::current_exception();
+                mFailed.store(true, std::memory_order_relaxed);
+            }
+            PvtRunPlan().swap(job.Plan);
+        }
+        {
+            std::lock_guard lock(mMutex);
+            mQueuedPieces -= pieces;
+        }
+        mRoom.notify_one();
+    }
+}
+
+std::vector<PvtFile> PvtFileMaker::Finish()
+{
+    if (!mWorkers.empty()) {
+        Flush();
+        {
+            std::lock_guard lock(mMutex);
+            mFinishing = true;
+        }
+        mWake.notify_all();
+        for (std::thread& t : mWorkers) t.join();
+        mWorkers.clear();
+        mFinishing = false;
+    }
+    if (mError) {
+        std::exception_ptr e = mError;
+        mError = nullptr;
+        std::rethrow_exception(e);
+    }
+    std::vector<PvtFile> files(std::make_move_iterator(mFiles.begin()), std::make_move_iterator(mFiles.end()));
+    mFiles.clear();
+    return files;
 }
 
 }  // namespace mvx

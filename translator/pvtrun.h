@@ -11,7 +11,14 @@
 #include "machineconfig.h"
 
 #include <array>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace mvx {
@@ -27,12 +34,13 @@ struct PvtSegment {
 // exit speed w with acceleration a. The lengths add up to L exactly; L <= 0 gives no segment.
 std::vector<PvtSegment> PvtSpeedProfile(double length, double entry, double cruise, double exit, double accel);
 
-// Rows of one open run, as shown in the PVT view (a ";" comment line per element, then its
-// rows), and the file text they close into. The rows go straight into the file text; the view
-// is put together only when asked for.
+// Rows of one run and the file text they close into. Rows go straight into the text.
 class PvtRunBuilder {
 public:
+    PvtRunBuilder() = default;
     explicit PvtRunBuilder(const MachineConfig& config);
+    // Takes the settings of `config` and empties the run.
+    void Configure(const MachineConfig& config);
 
     // A straight working move of displacement `delta`. The first element of a run starts from rest.
     void AddStraight(const std::array<double, 3>& delta, double entry, double cruise, double exit);
@@ -44,8 +52,6 @@ public:
     void AddRow(double dt, const std::array<double, 3>& d, const std::array<double, 3>& v);
 
     bool Empty() const noexcept { return mElements == 0; }
-    // The view of the open run; valid until the next change of the builder.
-    const std::vector<std::string>& ViewLines() const;
 
     // Ends the run: a last short row takes what is still carried, and the file text (every row
     // followed by "\n") is returned. The builder is then empty, carry cleared.
@@ -53,22 +59,13 @@ public:
     void Clear();
 
 private:
-    // The comment line of one element, kept as numbers: only the view shows it.
-    struct Note {
-        bool Arc = false;
-        double A = 0.0, B = 0.0, C = 0.0;  // straight: X Y Z; arc: centre X Y, degrees
-        double Cruise = 0.0, Entry = 0.0, Exit = 0.0;
-        std::size_t RowsBefore = 0;
-    };
-
     void Emit(double dt, const std::array<double, 3>& v, bool closingRow);
-    std::string NoteText(const Note& n) const;
 
-    const MachineConfig& mConfig;
+    double mAcceleration = 100.0;
+    double mAngularStep = 0.0872664626;
+    int mDigits = 6;
+    std::size_t mAxes = 3;
     std::string mText;  // rows so far, each followed by "\n"; its capacity serves every run
-    std::size_t mRows = 0;
-    std::vector<Note> mNotes;
-    mutable std::vector<std::string> mView;
     int mElements = 0;
     // Displacement handed to rows so far (exact) and written so far (as printed), per axis: each
     // written row prints the difference, so the rows of a file add up to the path it follows.
@@ -76,8 +73,76 @@ private:
     std::array<double, 3> mWritten{0.0, 0.0, 0.0};
 };
 
-// The file text of a run from its view lines: each line cut at its first ";", trimmed, empty
-// lines left out.
-std::string PvtFileText(const std::vector<std::string>& viewLines);
+// One element of a run as the run's rows are made from it: the conversions collect a run's
+// pieces and the text is made later, on a worker when the run is one of many.
+struct PvtPiece {
+    bool Arc = false;
+    double A = 0.0, B = 0.0, C = 0.0;  // straight: dX dY dZ; arc: centre offset I J, sweep (radians)
+    double Entry = 0.0, Cruise = 0.0, Exit = 0.0;
+};
+using PvtRunPlan = std::vector<PvtPiece>;
+
+// The file text of a run (PvtRunBuilder over its pieces in order).
+std::string PvtRunText(const PvtRunPlan& plan, const MachineConfig& config);
+
+struct PvtFile {
+    std::string Name;  // "TRJ" + n + ".PVT"
+    std::string Text;  // rows, each ended by "\n"
+};
+
+// Makes the files of closed runs. Runs are independent files, so beyond a few their texts are
+// made (and handed to the sink) on worker threads, while each file keeps its name, its rows and
+// their order exactly as one thread would make them.
+//
+// Thread: Submit, Failed and Finish from the conversion's thread. The sink is called from
+// worker threads, once per file and for several files at a time: it must be thread-safe.
+class PvtFileMaker {
+public:
+    // Takes a file and returns false when it cannot (a write that failed); empty: keep texts.
+    using Sink = std::function<bool(const PvtFile&)>;
+
+    PvtFileMaker(const MachineConfig& config, Sink sink);
+    ~PvtFileMaker();
+    PvtFileMaker(const PvtFileMaker&) = delete;
+    PvtFileMaker& operator=(const PvtFileMaker&) = delete;
+
+    void Submit(std::string name, PvtRunPlan plan);
+    // A sink refused a file: the conversion should end; later files are not handed over.
+    bool Failed() const noexcept { return mFailed.load(std::memory_order_relaxed); }
+    // Waits for every file; then the files in submission order (texts empty when a sink took
+    // them). An exception on a worker is thrown again here.
+    std::vector<PvtFile> Finish();
+
+private:
+    struct Job {
+        PvtFile* File;
+        PvtRunPlan Plan;
+    };
+    // Jobs go to the workers a batch at a time: one lock and at most one wake-up per batch, not
+    // per file (a job of 150,000 small runs would spend its time switching threads).
+    using Batch = std::vector<Job>;
+    void Make(PvtFile& file, const PvtRunPlan& plan);
+    void StartWorkers();
+    void Flush();
+    void Work();
+
+    const MachineConfig mConfig;
+    Sink mSink;
+    std::deque<PvtFile> mFiles;  // stable addresses: workers fill them in place
+    std::atomic<bool> mFailed{false};
+    std::size_t mSubmittedPieces = 0;
+
+    std::mutex mMutex;
+    std::condition_variable mWake;  // work queued, or finishing
+    std::condition_variable mRoom;  // the queue took some work
+    Batch mBatch;  // jobs not handed over yet (conversion's thread only)
+    std::size_t mBatchPieces = 0;
+    std::deque<Batch> mQueue;
+    std::size_t mQueuedPieces = 0;
+    int mIdle = 0;  // workers waiting for work
+    bool mFinishing = false;
+    std::exception_ptr mError;
+    std::vector<std::thread> mWorkers;
+};
 
 }  // namespace mvx

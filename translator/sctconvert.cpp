@@ -1,5 +1,6 @@
 #include "sctconvert.h"
 
+#include "filewrite.h"
 #include "geomutil.h"
 #include "numtext.h"
 #include "tclscript.h"
@@ -119,23 +120,13 @@ Status Builder::Line(const std::string& raw, int lineNumber)
 
 void Builder::AppendSpeed(double speed, bool working)
 {
-    auto e = std::make_unique<TVitesse>();
-    e->Speed = speed;
-    e->WorkingSpeed = working;
-    e->Line = mLineNumber - 1;
-    mList.Append(std::move(e));
+    mList.Append(TVitesse(speed, working, mLineNumber - 1));
     mRunning = speed;
 }
 
 void Builder::AppendStraight(const Vec3& d, bool working)
 {
-    auto e = std::make_unique<Tdroite3D>();
-    e->DX = d[0];
-    e->DY = d[1];
-    e->DZ = d[2];
-    e->WorkingMove = working;
-    e->Line = mLineNumber - 1;
-    mList.Append(std::move(e));
+    mList.Append(Tdroite3D(d, working, mLineNumber - 1));
     for (std::size_t ax = 0; ax < 3; ++ax) mPos[ax] += d[ax];
 }
 
@@ -202,17 +193,14 @@ Status Builder::Arc(int code)
     if (code == 3 && sweep < 0.0) sweep += 2.0 * geom::kPi;
     if (std::fabs(sweep) < 1e-8) sweep = code == 2 ? -2.0 * geom::kPi : 2.0 * geom::kPi;  // full circle
 
-    auto e = std::make_unique<TarcH>();
-    e->I = c.I;
-    e->J = c.J;
-    e->Sweep = sweep;
-    e->WorkingMove = true;
-    e->Line = mLineNumber - 1;
-    const telement& arc = mList.Append(std::move(e));
-    if (!(std::fabs(arc.End[1] - ty) <= 0.001) || !(std::fabs(arc.End[0] - tx) <= 0.001))
+    const telement arc = TarcH(c.I, c.J, sweep, mLineNumber - 1);
+    mList.Append(arc);
+    // The end the centre and the sweep lead to, from where the program is (after a G92 too).
+    const Vec3 end = EndOf(arc, mPos);
+    if (!(std::fabs(end[1] - ty) <= 0.001) || !(std::fabs(end[0] - tx) <= 0.001))
         return Status{gcode::kErrorIncoherentLine,
                       texts::get("stringincoherenceline") + " " + num::integer(mLineNumber), mLineNumber};
-    mPos = arc.End;
+    mPos = end;
     return {};
 }
 
@@ -220,10 +208,7 @@ Status Builder::Dwell(int)
 {
     long long ms = 0;
     if (auto err = gcode::DwellMilliseconds(mBlock, mLineNumber, ms)) return err;
-    auto e = std::make_unique<Ttempo>();
-    e->Milliseconds = ms;
-    e->Line = mLineNumber - 1;
-    mList.Append(std::move(e));
+    mList.Append(Ttempo(ms, mLineNumber - 1));
     return {};
 }
 
@@ -262,10 +247,7 @@ Status Builder::MWord()
 {
     const auto m = gcode::ExactCode(mBlock.FirstValue());
     if (!m) return {};
-    auto e = std::make_unique<TOutput>();
-    e->M = *m;
-    e->Line = mLineNumber - 1;
-    mList.Append(std::move(e));
+    mList.Append(TOutput(*m, mLineNumber - 1));
     if (SwitchesOutputs(*m)) ++mLineGroup;
     return {};
 }
@@ -322,7 +304,6 @@ BuildResult GCodeToElements(const std::vector<std::string>& lines, const Machine
     result.Extents = builder.mExtents;
     result.RelativeAtEnd = builder.mRelative;
     result.LineGroup = builder.mLineGroup;
-    if (!result.Error && !result.Stopped) list.SetStart({0.0, 0.0, 0.0});
     return result;
 }
 
@@ -345,27 +326,6 @@ bool generate(const Ttraject& list, const MachineConfig& config, bool relativeMo
     out.Script = script.TakeText();
     out.PvtFiles = gen.TakeFiles();
     return done;
-}
-
-// Through a temporary file in the same folder, renamed over the old file once complete.
-Status writeFileWith(const std::string& path, const std::function<void(std::ofstream&)>& fill)
-{
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        if (f) fill(f);
-        f.close();
-        if (!f) {
-            std::remove(temp.c_str());
-            return Status{kErrorWrite, "Write error : " + path, 0};
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::generic_category().message(errno);
-        std::remove(temp.c_str());
-        return Status{kErrorWrite, "Write error : " + path + " (" + reason + ")", 0};
-    }
-    return {};
 }
 
 }  // namespace
@@ -395,14 +355,15 @@ Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineCo
     if (out.Error || out.Stopped) return {};
     out.SctText = out.List.SctText();
     if (auto err = WriteTextFile(joinPath(gcodeDir, "TEST.SCT"), out.SctText)) return err;
-    Status failed;
+    FirstFileFailure failed;  // the sink runs on the PVT workers
     const bool done = GenerateSct(out.List, config, built.RelativeAtEnd, out, observer, [&](const PvtFile& f) {
-        failed = WriteTextFile(joinPath(outputDir, f.Name), f.Text);
-        return failed.Ok();
+        Status st = WriteTextFile(joinPath(outputDir, f.Name), f.Text);
+        if (st) failed.Report(f.Name, std::move(st.Text));
+        return st.Ok();
     });
-    if (failed) {
+    if (failed.Any()) {
         out.Stopped = true;
-        return failed;
+        return Status{kErrorWrite, failed.Error(), 0};
     }
     if (!done) {
         out.Stopped = true;
@@ -431,41 +392,45 @@ SctDrawing DrawAll(const Ttraject& list, const Vec3& start)
 {
     SctDrawing d;
     if (list.Empty()) return d;
-    const Vec3& origin = list.At(0).Start;
-    const Vec3 shift{start[0] - origin[0], start[1] - origin[1], start[2] - origin[2]};
-    auto moved = [&](const Vec3& p) { return Vec3{p[0] + shift[0], p[1] + shift[1], p[2] + shift[2]}; };
+    // The list chains from the origin; the drawing starts at `start`.
+    auto moved = [&](const Vec3& p) { return Vec3{p[0] + start[0], p[1] + start[1], p[2] + start[2]}; };
+    Vec3 from{0.0, 0.0, 0.0};
     for (std::size_t i = 0; i < static_cast<std::size_t>(list.Count()); ++i) {
         const telement& e = list.At(i);
         const bool current = static_cast<long long>(i) == list.CurrentIndex();
         if (!e.IsMotion()) {
-            d.Markers.push_back({moved(e.Start), current});
+            d.Markers.push_back({moved(from), current});
             continue;
         }
-        d.Markers.push_back({moved(e.Start), current});
-        d.Markers.push_back({moved(e.End), current});
+        const Vec3 to = EndOf(e, from);
+        d.Markers.push_back({moved(from), current});
+        d.Markers.push_back({moved(to), current});
         DrawPolyline path;
         path.Working = e.WorkingMove;
-        if (e.Kind() == ElementKind::Arc) {
-            const auto& a = static_cast<const TarcH&>(e);
-            const double degrees = std::fabs(a.Sweep * 180.0 / geom::kPi);
-            const int n = std::max(4, static_cast<int>(std::lround(std::min(degrees, 1e6) / 2.0)));
-            const Vec3 c = moved({e.Start[0] + a.I, e.Start[1] + a.J, e.Start[2]});
+        if (e.Kind == ElementKind::Arc) {
+            const ArcAngles a = ArcAnglesOf(e);
+            const double degrees = std::fabs(e.V[2] * 180.0 / geom::kPi);
+            const int n = std::isfinite(degrees) ? std::max(4, static_cast<int>(std::lround(std::min(degrees, 1e6) / 2.0))) : 4;
+            const Vec3 c = moved({from[0] + e.V[0], from[1] + e.V[1], from[2]});
             path.Points.reserve(static_cast<std::size_t>(n));
             for (int k = 0; k < n; ++k) {
                 const double th = a.A0 + (a.A1 - a.A0) * k / (n - 1);
                 path.Points.push_back({c[0] + a.Radius * std::cos(th), c[1] + a.Radius * std::sin(th), c[2]});
             }
         } else {
-            path.Points = {moved(e.Start), moved(e.End)};
+            path.Points = {moved(from), moved(to)};
         }
         d.Paths.push_back(std::move(path));
+        from = to;
     }
     return d;
 }
 
 Status WriteTextFile(const std::string& path, const std::string& text)
 {
-    return writeFileWith(path, [&](std::ofstream& f) { f.write(text.data(), static_cast<std::streamsize>(text.size())); });
+    std::string error;
+    if (WriteWholeFile(path, text, &error)) return {};
+    return Status{kErrorWrite, "Write error : " + error, 0};
 }
 
 Status WriteSctFiles(const SctConversion& conversion, const std::string& gcodeDir, const std::string& outputDir,

@@ -2,18 +2,10 @@
 
 #include "geomutil.h"
 #include "numtext.h"
-#include "scttraject.h"
 
 #include <cmath>
 
 namespace mvx::sct {
-
-std::string SctNumber(double value, bool cut)
-{
-    std::string s;
-    AppendSctNumber(s, value, cut);
-    return s;
-}
 
 void AppendSctNumber(std::string& out, double value, bool cut)
 {
@@ -23,6 +15,55 @@ void AppendSctNumber(std::string& out, double value, bool cut)
     if (cut && out.size() - at > 12) out.resize(at + 12);
 }
 
+std::string_view telement::TypeName() const noexcept
+{
+    switch (Kind) {
+    case ElementKind::Straight: return "droite 3D";
+    case ElementKind::Arc: return "arc H";
+    case ElementKind::Speed: return "Vitesse";
+    case ElementKind::Output: return "Commandes M";
+    case ElementKind::Delay: return "Delay";
+    }
+    return "element";
+}
+
+double telement::Length() const noexcept
+{
+    switch (Kind) {
+    case ElementKind::Straight: return std::sqrt(V[0] * V[0] + V[1] * V[1] + V[2] * V[2]);
+    case ElementKind::Arc: return std::fabs(std::sqrt(V[0] * V[0] + V[1] * V[1]) * V[2]);
+    default: return 0.0;
+    }
+}
+
+void telement::AppendSCT(std::string& out) const
+{
+    switch (Kind) {
+    case ElementKind::Straight:
+    case ElementKind::Arc:
+        out += Kind == ElementKind::Straight ? "DR " : "AH ";
+        AppendSctNumber(out, V[0], true);
+        out.push_back(' ');
+        AppendSctNumber(out, V[1], true);
+        out.push_back(' ');
+        AppendSctNumber(out, Kind == ElementKind::Straight ? V[2] : V[2] * 180.0 / geom::kPi, true);
+        return;
+    case ElementKind::Speed:
+        out += "VA ";
+        AppendSctNumber(out, V[0], false);
+        out += WorkingSpeed ? " 1" : " 0";
+        return;
+    case ElementKind::Output:
+        out += "OM ";
+        out += num::integer(M());
+        return;
+    case ElementKind::Delay:
+        out += "TP ";
+        out += num::integer(Milliseconds());
+        return;
+    }
+}
+
 std::string telement::WriteSCT() const
 {
     std::string s;
@@ -30,105 +71,90 @@ std::string telement::WriteSCT() const
     return s;
 }
 
-void telemcourt::UpdatePosition(const Vec3& start)
+telement Tdroite3D(const Vec3& d, bool working, int line)
 {
-    Start = start;
-    End = start;
-    EndXY = StartXY;
-    EndZ = StartZ;
+    telement e;
+    e.Kind = ElementKind::Straight;
+    e.WorkingMove = working;
+    e.Line = line;
+    e.V = d;
+    return e;
 }
 
-// ---------------------------------------------------------------------------------------------
-
-double Tdroite3D::Length() const noexcept { return std::sqrt(DX * DX + DY * DY + DZ * DZ); }
-
-void Tdroite3D::UpdatePosition(const Vec3& start)
+telement TarcH(double i, double j, double sweep, int line)
 {
-    Start = start;
-    End = {start[0] + DX, start[1] + DY, start[2] + DZ};
-    StartXY = (DX == 0.0 && DY == 0.0) ? 0.0 : geom::WrapAngle(std::atan2(DY, DX));
-    StartZ = geom::WrapAngle(std::atan2(DZ, std::sqrt(DX * DX + DY * DY)));
-    EndXY = StartXY;
-    EndZ = StartZ;
+    telement e;
+    e.Kind = ElementKind::Arc;
+    e.WorkingMove = true;
+    e.Line = line;
+    e.V = {i, j, sweep};
+    return e;
 }
 
-void Tdroite3D::AppendSCT(std::string& out) const
+telement TVitesse(double speed, bool working, int line)
 {
-    out += "DR ";
-    AppendSctNumber(out, DX, true);
-    out.push_back(' ');
-    AppendSctNumber(out, DY, true);
-    out.push_back(' ');
-    AppendSctNumber(out, DZ, true);
+    telement e;
+    e.Kind = ElementKind::Speed;
+    e.WorkingSpeed = working;
+    e.Line = line;
+    e.V[0] = speed;
+    return e;
 }
 
-void Tdroite3D::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const
+telement TOutput(int m, int line)
 {
-    gen.WriteStraight(list, index, *this);
+    telement e;
+    e.Kind = ElementKind::Output;
+    e.Line = line;
+    e.V[0] = m;
+    return e;
 }
 
-// ---------------------------------------------------------------------------------------------
-
-double TarcH::Length() const noexcept { return std::fabs(std::sqrt(I * I + J * J) * Sweep); }
-
-void TarcH::UpdatePosition(const Vec3& start)
+telement Ttempo(long long milliseconds, int line)
 {
-    Start = start;
-    Radius = std::sqrt(I * I + J * J);
-    A0 = std::atan2(-J, -I);
-    A1 = A0 + Sweep;
-    End = {start[0] + I + Radius * std::cos(A1), start[1] + J + Radius * std::sin(A1), start[2]};
-    const double quarter = Sweep >= 0.0 ? geom::kPi / 2.0 : -geom::kPi / 2.0;
-    StartXY = geom::WrapAngle(A0 + quarter);
-    EndXY = geom::WrapAngle(A1 + quarter);
-    StartZ = 0.0;
-    EndZ = geom::WrapAngle(std::cos(Sweep) * StartZ);
+    telement e;
+    e.Kind = ElementKind::Delay;
+    e.Line = line;
+    e.V[0] = static_cast<double>(milliseconds);  // exact: a dwell holds at most 31 bits
+    return e;
 }
 
-void TarcH::AppendSCT(std::string& out) const
+ArcAngles ArcAnglesOf(const telement& arc) noexcept
 {
-    out += "AH ";
-    AppendSctNumber(out, I, true);
-    out.push_back(' ');
-    AppendSctNumber(out, J, true);
-    out.push_back(' ');
-    AppendSctNumber(out, Sweep * 180.0 / geom::kPi, true);
+    ArcAngles a;
+    a.Radius = std::sqrt(arc.V[0] * arc.V[0] + arc.V[1] * arc.V[1]);
+    a.A0 = std::atan2(-arc.V[1], -arc.V[0]);
+    a.A1 = a.A0 + arc.V[2];
+    return a;
 }
 
-void TarcH::WriteTCL(SctGenerator& gen, const Ttraject& list, std::size_t index) const
+Directions DirectionsOf(const telement& e) noexcept
 {
-    gen.WriteArc(list, index, *this);
+    Directions d;
+    if (e.Kind == ElementKind::Straight) {
+        const double dx = e.V[0], dy = e.V[1], dz = e.V[2];
+        d.StartXY = (dx == 0.0 && dy == 0.0) ? 0.0 : geom::WrapAngle(std::atan2(dy, dx));
+        d.StartZ = geom::WrapAngle(std::atan2(dz, std::sqrt(dx * dx + dy * dy)));
+        d.EndXY = d.StartXY;
+        d.EndZ = d.StartZ;
+    } else if (e.Kind == ElementKind::Arc) {
+        // Tangents at both ends; an arc stays in its plane.
+        const ArcAngles a = ArcAnglesOf(e);
+        const double quarter = e.V[2] >= 0.0 ? geom::kPi / 2.0 : -geom::kPi / 2.0;
+        d.StartXY = geom::WrapAngle(a.A0 + quarter);
+        d.EndXY = geom::WrapAngle(a.A1 + quarter);
+    }
+    return d;
 }
 
-// ---------------------------------------------------------------------------------------------
-
-void TVitesse::AppendSCT(std::string& out) const
+Vec3 EndOf(const telement& e, const Vec3& start) noexcept
 {
-    out += "VA ";
-    AppendSctNumber(out, Speed, false);
-    out += WorkingSpeed ? " 1" : " 0";
-}
-
-void TVitesse::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
-{
-    gen.ZeroLengthStep(*this);
-    gen.WriteSpeed(*this);
-}
-
-void TOutput::AppendSCT(std::string& out) const { out += "OM " + num::integer(M); }
-
-void TOutput::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
-{
-    gen.ZeroLengthStep(*this);
-    gen.WriteOutput(*this);
-}
-
-void Ttempo::AppendSCT(std::string& out) const { out += "TP " + num::integer(Milliseconds); }
-
-void Ttempo::WriteTCL(SctGenerator& gen, const Ttraject&, std::size_t) const
-{
-    gen.ZeroLengthStep(*this);
-    gen.WriteDelay(*this);
+    if (e.Kind == ElementKind::Straight) return {start[0] + e.V[0], start[1] + e.V[1], start[2] + e.V[2]};
+    if (e.Kind == ElementKind::Arc) {
+        const ArcAngles a = ArcAnglesOf(e);
+        return {start[0] + e.V[0] + a.Radius * std::cos(a.A1), start[1] + e.V[1] + a.Radius * std::sin(a.A1), start[2]};
+    }
+    return start;
 }
 
 }  // namespace mvx::sct

@@ -8,52 +8,34 @@
 
 namespace mvx::sct {
 
-telement& Ttraject::InsertAfter(std::unique_ptr<telement> element, long long after)
-{
-    long long pos = after + 1;
-    if (pos < 0) pos = 0;
-    if (pos > Count()) pos = Count();
-    const Vec3 start = pos > 0 ? mElements[static_cast<std::size_t>(pos - 1)]->End : Vec3{0.0, 0.0, 0.0};
-    element->UpdatePosition(start);
-    telement& ref = *element;
-    mElements.insert(mElements.begin() + pos, std::move(element));
-    mCurrent = pos;
-    ++mInsertions;
-    return ref;
-}
-
-void Ttraject::SetStart(const Vec3& start)
-{
-    Vec3 p = start;
-    for (auto& e : mElements) {
-        e->UpdatePosition(p);
-        p = e->End;
-    }
-}
-
 std::string Ttraject::SctText() const
 {
     std::string text;
     text.reserve(mElements.size() * 28);
-    for (const auto& e : mElements) {
-        e->AppendSCT(text);
+    for (const telement& e : mElements) {
+        e.AppendSCT(text);
         text += "\r\n";
     }
     return text;
 }
 
-bool Ttraject::IsDiscontinuity(std::size_t index, double maxDegrees) const
+namespace {
+
+// The discontinuity test over the list, with the directions of each element from `directions`.
+template <class DirectionsFn>
+bool discontinuityAfter(const std::vector<telement>& elements, std::size_t index, double maxDegrees,
+                        const Directions& mine, DirectionsFn&& directions)
 {
-    const telement& me = *mElements[index];
     const double limit = maxDegrees * geom::kPi / 180.0;
-    for (std::size_t j = index + 1; j < mElements.size(); ++j) {
-        const telement& e = *mElements[j];
-        if (e.Kind() == ElementKind::Speed && e.WorkingSpeed) continue;
+    for (std::size_t j = index + 1; j < elements.size(); ++j) {
+        const telement& e = elements[j];
+        if (e.Kind == ElementKind::Speed && e.WorkingSpeed) continue;
         if (e.IsMotion()) {
             // A move of no length has no direction: it neither breaks nor joins a chain.
             if (!(e.Length() > 0.0)) continue;
-            const double dxy = geom::WrapAngleBounded(e.StartXY - me.EndXY);
-            const double dz = geom::WrapAngleBounded(e.StartZ - me.EndZ);
+            const Directions& next = directions(j);
+            const double dxy = geom::WrapAngleBounded(next.StartXY - mine.EndXY);
+            const double dz = geom::WrapAngleBounded(next.StartZ - mine.EndZ);
             return !(std::fabs(dxy) < limit && std::fabs(dz) < limit);
         }
         return true;
@@ -61,41 +43,101 @@ bool Ttraject::IsDiscontinuity(std::size_t index, double maxDegrees) const
     return true;
 }
 
+}  // namespace
+
+bool Ttraject::IsDiscontinuity(std::size_t index, double maxDegrees) const
+{
+    Directions scratch;
+    return discontinuityAfter(mElements, index, maxDegrees, DirectionsOf(mElements[index]),
+                              [&](std::size_t j) -> const Directions& { return scratch = DirectionsOf(mElements[j]); });
+}
+
 void Ttraject::Clear() noexcept
 {
     mElements.clear();
-    mCurrent = -1;
+    mElements.shrink_to_fit();
 }
 
 // ---------------------------------------------------------------------------------------------
 
 SctGenerator::SctGenerator(const MachineConfig& config, TclScript& script, bool relativeMode)
-    : mConfig(config), mScript(script), mRun(config), mRelative(relativeMode)
+    : mConfig(config), mScript(script), mRelative(relativeMode)
 {
     mRunningSpeed = config.PositioningSpeed;
     // The script header leaves the tool inactive and every axis at the positioning speed.
     mLastWrittenSpeed.fill(config.PositioningSpeed);
 }
 
-bool SctGenerator::Run(const Ttraject& list, const ConversionObserver* observer)
+const Directions& SctGenerator::DirectionsAt(const Ttraject& list, std::size_t index)
 {
-    const std::size_t n = static_cast<std::size_t>(list.Count());
-    for (std::size_t i = 0; i < n; ++i) {
-        if (mSinkFailed || (observer && observer->StopRequested())) return false;
-        list.At(i).WriteTCL(*this, list, i);
+    if (mDirectionsIndex != index) {
+        mDirections = DirectionsOf(list.At(index));
+        mDirectionsIndex = index;
     }
-    CloseRun();
-    if (mToolActivated) ToolOff();
-    return !mSinkFailed;
+    return mDirections;
 }
 
-std::string SctGenerator::Num(double v) const { return num::fixed(v, mConfig.NbDigit); }
-
-std::string SctGenerator::MoveArgs(double dx, double dy, double dz) const
+bool SctGenerator::Discontinuity(const Ttraject& list, std::size_t index)
 {
-    std::string s = Num(dx) + " " + Num(dy);
-    if (!mConfig.XYGroupOnly) s += " " + Num(dz);
-    return s;
+    const Directions mine = DirectionsAt(list, index);
+    return discontinuityAfter(list.Elements(), index, mConfig.DiscontinuityAngleMax, mine,
+                              [&](std::size_t j) -> const Directions& { return DirectionsAt(list, j); });
+}
+
+bool SctGenerator::Run(const Ttraject& list, const ConversionObserver* observer)
+{
+    PvtFileMaker maker(mConfig, mSink);
+    mMaker = &maker;
+    const std::size_t n = static_cast<std::size_t>(list.Count());
+    Vec3 position{0.0, 0.0, 0.0};
+    bool stopped = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (maker.Failed() || (observer && observer->StopRequested())) {
+            stopped = true;
+            break;
+        }
+        const telement& e = list.At(i);
+        switch (e.Kind) {
+        case ElementKind::Straight:
+            WriteStraight(list, i, e, position);
+            position = EndOf(e, position);
+            break;
+        case ElementKind::Arc:
+            WriteArc(list, i, e, position);
+            position = EndOf(e, position);
+            break;
+        case ElementKind::Speed:
+            ZeroLengthStep(e);
+            WriteSpeed(e);
+            break;
+        case ElementKind::Output:
+            ZeroLengthStep(e);
+            WriteOutput(e);
+            break;
+        case ElementKind::Delay:
+            ZeroLengthStep(e);
+            WriteDelay(e);
+            break;
+        }
+    }
+    if (!stopped) {
+        CloseRun();
+        if (mToolActivated) ToolOff();
+    }
+    mFiles = maker.Finish();
+    mMaker = nullptr;
+    return !stopped && !maker.Failed();
+}
+
+void SctGenerator::AppendMoveArgs(std::string& out, const Vec3& d) const
+{
+    num::appendFixed(out, d[0], mConfig.NbDigit);
+    out.push_back(' ');
+    num::appendFixed(out, d[1], mConfig.NbDigit);
+    if (!mConfig.XYGroupOnly) {
+        out.push_back(' ');
+        num::appendFixed(out, d[2], mConfig.NbDigit);
+    }
 }
 
 void SctGenerator::ToolOn()
@@ -117,8 +159,12 @@ void SctGenerator::SpeedLines(const Vec3& displacement)
     for (int ax = 0; ax < AxisCount(); ++ax) {
         const auto a = static_cast<std::size_t>(ax);
         if (displacement[a] == 0.0 || mLastWrittenSpeed[a] == mRunningSpeed) continue;
-        mScript.Insert("change_speed " + num::fixed(mRunningSpeed, mConfig.NbDigit) + " " +
-                       ScriptSafeText(mConfig.AxisNames[a]));
+        std::string& line = mScript.Open();
+        line += "change_speed ";
+        num::appendFixed(line, mRunningSpeed, mConfig.NbDigit);
+        line.push_back(' ');
+        line += ScriptSafeText(mConfig.AxisNames[a]);
+        mScript.EndLine();
         Check();
         mLastWrittenSpeed[a] = mRunningSpeed;
     }
@@ -135,64 +181,68 @@ void SctGenerator::CloseRun()
     if (!mRunOpen) return;
     const int n = mFileCount;
     const std::string name = "TRJ" + num::integer(n) + ".PVT";
-    mFiles.push_back({name, mRun.Close()});
-    if (mSink) {
-        if (!mSink(mFiles.back())) mSinkFailed = true;
-        std::string().swap(mFiles.back().Text);
-    }
+    mMaker->Submit(name, std::move(mPlan));
+    mPlan = PvtRunPlan();
     if (n == 1 && !mRelative) {
         // Travel to where the run starts with the tool off, then switch it on.
         if (mToolActivated) ToolOff();
         mScript.Insert("set ErrorCode [catch \" GroupMoveAbsolute $SocketID $name_group " +
                        RunStartArguments(mConfig, mRunStart) + "\"]");
-        mScript.Insert(std::string(tclcheck::kClosingSpaced));
+        mScript.Insert(tclcheck::kClosingSpaced);
     }
     if (!mToolActivated) ToolOn();
     mScript.Insert("# " + texts::get("stringruntrajnumb") + " " + num::integer(n));
     mScript.Insert("set ErrorCode [catch \"MultipleAxesPVTExecution $SocketID " + ScriptSafeText(mConfig.GroupName) +
                    " " + name + " 1\"]");
-    mScript.Insert(std::string(tclcheck::kClosing));
+    mScript.Insert(tclcheck::kClosing);
     mRunOpen = false;
     ++mFileCount;
 }
 
-void SctGenerator::WriteStraight(const Ttraject& list, std::size_t index, const Tdroite3D& e)
+void SctGenerator::WriteStraight(const Ttraject& list, std::size_t index, const telement& e, const Vec3& start)
 {
     if (!(e.Length() > 0.0)) return;  // nothing to move: no rows, no line
-    const bool disc = list.IsDiscontinuity(index, mConfig.DiscontinuityAngleMax);
+    const Vec3& d = e.V;
+    const bool disc = Discontinuity(list, index);
     if (mRunningIsWorking) {
         if (e.WorkingMove && !(disc && !mRunOpen)) {
-            if (!mRunOpen) OpenRun(e.Start);
+            if (!mRunOpen) OpenRun(start);
             const double v = mRunningSpeed;
-            mRun.AddStraight({e.DX, e.DY, e.DZ}, mEntrySpeed, v, disc ? 0.0 : v);
+            mPlan.push_back({false, d[0], d[1], d[2], mEntrySpeed, v, disc ? 0.0 : v});
             mEntrySpeed = disc ? 0.0 : v;
             return;
         }
         CloseRun();  // a line must never come before the rows that precede it
         if (e.WorkingMove && !mToolActivated) ToolOn();
         else if (!e.WorkingMove && mToolActivated) ToolOff();
-        SpeedLines({e.DX, e.DY, e.DZ});
-        mScript.Insert("mov " + MoveArgs(e.DX, e.DY, e.DZ));
+        SpeedLines(d);
+        std::string& line = mScript.Open();
+        line += "mov ";
+        AppendMoveArgs(line, d);
+        mScript.EndLine();
         Check();
         mScript.Insert("");
         return;
     }
     CloseRun();
     if (mToolActivated) ToolOff();
-    SpeedLines({e.DX, e.DY, e.DZ});
-    mScript.Insert("mov  " + MoveArgs(e.DX, e.DY, e.DZ));
+    SpeedLines(d);
+    std::string& line = mScript.Open();
+    line += "mov  ";
+    AppendMoveArgs(line, d);
+    mScript.EndLine();
     Check();
     mScript.Insert("");
 }
 
-void SctGenerator::WriteArc(const Ttraject& list, std::size_t index, const TarcH& e)
+void SctGenerator::WriteArc(const Ttraject& list, std::size_t index, const telement& e, const Vec3& start)
 {
     const double length = e.Length();
     if (!(length > 0.0) || !std::isfinite(length)) return;
-    const bool disc = list.IsDiscontinuity(index, mConfig.DiscontinuityAngleMax);
-    if (!mRunOpen) OpenRun(e.Start);
+    const bool disc = Discontinuity(list, index);
+    if (!mRunOpen) OpenRun(start);
     const double v = mRunningSpeed;
-    mRun.AddArc(e.I, e.J, e.Sweep, mEntrySpeed, v, disc ? 0.0 : v);
+    mPlan.push_back({true, e.V[0], e.V[1], e.V[2], mEntrySpeed, v, disc ? 0.0 : v});
     mEntrySpeed = disc ? 0.0 : v;
 }
 
@@ -201,10 +251,10 @@ void SctGenerator::ZeroLengthStep(const telement& e)
     if (mRunOpen && !e.WorkingSpeed) CloseRun();
 }
 
-void SctGenerator::WriteSpeed(const TVitesse& e)
+void SctGenerator::WriteSpeed(const telement& e)
 {
     // The axes get their speed just before they next move alone (SpeedLines).
-    mRunningSpeed = e.Speed;
+    mRunningSpeed = e.Speed();
     mRunningIsWorking = e.WorkingSpeed;
 }
 
@@ -238,9 +288,9 @@ const MOutputRow* findMOutput(int m)
 
 bool SwitchesOutputs(int m) { return findMOutput(m) != nullptr; }
 
-void SctGenerator::WriteOutput(const TOutput& e)
+void SctGenerator::WriteOutput(const telement& e)
 {
-    const MOutputRow* code = findMOutput(e.M);
+    const MOutputRow* code = findMOutput(e.M());
     if (!code) return;  // other M codes change nothing
     for (int k = 0; k < 2; ++k) {
         const auto member = k == 0 ? code->First : code->Second;
@@ -249,17 +299,17 @@ void SctGenerator::WriteOutput(const TOutput& e)
         // The second output of M5 and M9 sits on the next connector above connector 1.
         const int gpio = (k == 1 && row.Gpio > 1) ? row.Gpio + 1 : row.Gpio;
         const unsigned value = code->Active ? row.ActiveValue() : row.InactiveValue();
-        mScript.Insert("# " + texts::get("stringchangeoutputM") + num::integer(e.M));
+        mScript.Insert("# " + texts::get("stringchangeoutputM") + num::integer(e.M()));
         mScript.Insert("set ErrorCode [catch \"GPIODigitalSet $SocketID GPIO" + num::integer(gpio) + ".DO " +
                        num::integer(row.Mask()) + " " + num::integer(value) + "\"]");
-        mScript.Insert(std::string(tclcheck::kClosing));
+        mScript.Insert(tclcheck::kClosing);
         mScript.Insert("");
     }
 }
 
-void SctGenerator::WriteDelay(const Ttempo& e)
+void SctGenerator::WriteDelay(const telement& e)
 {
-    const std::string ms = num::integer(e.Milliseconds);
+    const std::string ms = num::integer(e.Milliseconds());
     mScript.Insert("# " + texts::get("Stringtempo") + " " + ms);
     mScript.Insert("after " + ms);
     mScript.Insert("");

@@ -30,19 +30,15 @@ namespace mvx::sct {
 
 class Ttraject {
 public:
-    // Links `element` right after position `after` (-1: at the front), makes it the current
-    // element and updates its position from its predecessor.
-    telement& InsertAfter(std::unique_ptr<telement> element, long long after);
-    telement& Append(std::unique_ptr<telement> element) { return InsertAfter(std::move(element), Count() - 1); }
-
-    // The first element starts at `start`; every element then follows from its predecessor.
-    void SetStart(const Vec3& start);
+    // Links `element` after the last one; it becomes the current element.
+    void Append(const telement& element) { mElements.push_back(element); }
 
     long long Count() const noexcept { return static_cast<long long>(mElements.size()); }
     bool Empty() const noexcept { return mElements.empty(); }
-    const telement& At(std::size_t i) const { return *mElements[i]; }
-    long long CurrentIndex() const noexcept { return mCurrent; }
-    long long Insertions() const noexcept { return mInsertions; }
+    const telement& At(std::size_t i) const { return mElements[i]; }
+    const std::vector<telement>& Elements() const noexcept { return mElements; }
+    // The element inserted last (the 3D view highlights it); -1 when empty.
+    long long CurrentIndex() const noexcept { return Count() - 1; }
 
     // The SCT text: one line per element, each ended by CR LF.
     std::string SctText() const;
@@ -55,46 +51,45 @@ public:
     void Clear() noexcept;
 
 private:
-    std::vector<std::unique_ptr<telement>> mElements;
-    long long mCurrent = -1;
-    long long mInsertions = 0;
+    std::vector<telement> mElements;
 };
 
 // M3, M4, M5, M7, M8 and M9 switch outputs; other M codes write nothing.
 bool SwitchesOutputs(int m);
 
-struct PvtFile {
-    std::string Name;  // "TRJ" + n + ".PVT"
-    std::string Text;  // rows, each ended by "\n"
-};
+using PvtFile = mvx::PvtFile;
 
 // One generation pass. The state starts from what the script header leaves: tool inactive,
-// every axis at the positioning speed. Thread: any, one pass per object.
+// every axis at the positioning speed. Thread: any, one pass per object; the PVT files are made
+// by a PvtFileMaker, on workers for a long job.
 class SctGenerator {
 public:
     SctGenerator(const MachineConfig& config, TclScript& script, bool relativeMode);
 
-    // Writes the body at the script's insertion point. False when stopped by the observer.
+    // Writes the body at the script's insertion point. False when stopped by the observer or
+    // when the file sink refused a file.
     bool Run(const Ttraject& list, const ConversionObserver* observer = nullptr);
 
-    // Hands every PVT file to `sink` as soon as its run closes and keeps only its name (empty
-    // Text in Files()), so a long job never holds all its rows. A sink that returns false ends
-    // the pass (Run returns false).
+    // Hands every PVT file to `sink` (from worker threads: it must be thread-safe) and keeps
+    // only its name (empty Text in Files()), so a long job never holds all its rows.
     void SetFileSink(std::function<bool(const PvtFile&)> sink) { mSink = std::move(sink); }
 
     const std::vector<PvtFile>& Files() const noexcept { return mFiles; }
     std::vector<PvtFile> TakeFiles() noexcept { return std::move(mFiles); }
 
-    // Writers called by the elements.
-    void WriteStraight(const Ttraject& list, std::size_t index, const Tdroite3D& e);
-    void WriteArc(const Ttraject& list, std::size_t index, const TarcH& e);
-    void WriteSpeed(const TVitesse& e);
-    void WriteOutput(const TOutput& e);
-    void WriteDelay(const Ttempo& e);
+private:
+    void WriteStraight(const Ttraject& list, std::size_t index, const telement& e, const Vec3& start);
+    void WriteArc(const Ttraject& list, std::size_t index, const telement& e, const Vec3& start);
+    void WriteSpeed(const telement& e);
+    void WriteOutput(const telement& e);
+    void WriteDelay(const telement& e);
     // The first step of every zero-length element.
     void ZeroLengthStep(const telement& e);
+    // Directions of element `index`, computed once per pass (each element is asked about twice:
+    // as the next motion element and as itself).
+    const Directions& DirectionsAt(const Ttraject& list, std::size_t index);
+    bool Discontinuity(const Ttraject& list, std::size_t index);
 
-private:
     void CloseRun();
     void OpenRun(const Vec3& start);
     void ToolOn();
@@ -102,14 +97,14 @@ private:
     // Before a plain move: change_speed, with its check, for each axis of the group that the
     // move displaces and whose last written speed differs from the running speed, in axis order.
     void SpeedLines(const Vec3& displacement);
-    void Check() { mScript.Insert(std::string(tclcheck::kProcedure)); }
-    std::string Num(double v) const;
-    std::string MoveArgs(double dx, double dy, double dz) const;
+    void Check() { mScript.Insert(tclcheck::kProcedure); }
+    void AppendMoveArgs(std::string& out, const Vec3& d) const;
     int AxisCount() const noexcept { return mConfig.XYGroupOnly ? 2 : 3; }
 
     const MachineConfig& mConfig;
     TclScript& mScript;
-    PvtRunBuilder mRun;
+    PvtFileMaker* mMaker = nullptr;  // during Run
+    PvtRunPlan mPlan;                // the open run's pieces
     bool mRelative = false;
 
     double mRunningSpeed = 0.0;
@@ -122,7 +117,8 @@ private:
     int mFileCount = 1;  // number of the file the open run becomes
     std::vector<PvtFile> mFiles;
     std::function<bool(const PvtFile&)> mSink;
-    bool mSinkFailed = false;
+    std::size_t mDirectionsIndex = static_cast<std::size_t>(-1);
+    Directions mDirections;
 };
 
 }  // namespace mvx::sct

@@ -1,5 +1,6 @@
 #include "tclconvert.h"
 
+#include "filewrite.h"
 #include "geomutil.h"
 #include "numtext.h"
 #include "tclmcodes.h"
@@ -70,7 +71,10 @@ TclConversionResult Driver::Run()
         Fail(std::move(err));
         return std::move(mResult);
     }
-    if (!s.Direct) s.Script.Start(mConfig);
+    if (!s.Direct) {
+        s.Script.Start(mConfig);
+        s.Maker = std::make_unique<PvtFileMaker>(mConfig, s.FileSink);
+    }
     mResult.BodyStart = s.Script.InsertLine();
 
     // Speeds the axes have when the body starts.
@@ -84,7 +88,7 @@ TclConversionResult Driver::Run()
     gcode::Block block;
     const std::string total = num::integer(n);
     for (int i = 0; i < n; ++i) {
-        if (s.FileSinkFailed || (mObserver && mObserver->StopRequested())) {
+        if (s.SinkFailed() || (mObserver && mObserver->StopRequested())) {
             mResult.Stopped = true;
             break;
         }
@@ -104,6 +108,9 @@ TclConversionResult Driver::Run()
     ClosePVTTrajectory(s);
     if (!s.Direct && s.Writer.ToolActive()) s.Writer.ToolOff();
 
+    s.CollectFiles();
+    // A file refused on a worker ends the conversion like one refused here.
+    if (s.SinkFailed()) mResult.Stopped = true;
     mResult.PvtFileCount = s.PvtFileCount - 1;
     mResult.BodyEnd = s.Script.InsertLine();
     if (!s.Direct) mResult.Script = s.Script.TakeText();
@@ -154,6 +161,7 @@ gcode::Status Driver::ReadLine(int index, gcode::Block& block)
 void Driver::Fail(gcode::Status status)
 {
     mResult.Error = std::move(status);
+    mState.CollectFiles();
     mResult.BodyEnd = mState.Script.InsertLine();
     mResult.LineTable = std::move(mState.LineTable);
     mResult.PvtFiles = std::move(mState.PvtFiles);
@@ -371,7 +379,6 @@ bool Driver::Arc(int index, const gcode::Block& block, bool clockwise)
     return true;
 }
 
-std::atomic<unsigned> gTempCounter{0};
 
 }  // namespace
 
@@ -403,37 +410,13 @@ gcode::Status ExecuteGCodeLine(const std::string& line, const MachineConfig& con
 
 namespace {
 
-WriteOutcome writeReplacingWith(const std::string& path, const std::function<void(std::ofstream&)>& fill)
-{
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path temp = target.parent_path() / (target.filename().string() + ".tmp" + num::integer(::getpid()) +
-                                                  "_" + num::integer(gTempCounter++));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) fill(out);
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return {false, path + ": cannot write"};
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return {false, path + ": " + ec.message()};
-    }
-    return {};
-}
-
 }  // namespace
 
 WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text)
 {
-    return writeReplacingWith(
-        path, [&](std::ofstream& out) { out.write(text.data(), static_cast<std::streamsize>(text.size())); });
+    std::string error;
+    if (WriteWholeFile(path, text, &error)) return {};
+    return {false, error};
 }
 
 TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
@@ -442,10 +425,13 @@ TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, con
 {
     written = {};
     const std::filesystem::path base(dir);
+    FirstFileFailure failed;  // the sink runs on the PVT workers
     TclConversionResult r = GCodeToTCL(lines, config, observer, executor, [&](const PvtFile& f) {
-        written = WriteFileReplacing((base / f.Name).string(), f.Text);
-        return written.Ok;
+        WriteOutcome w = WriteFileReplacing((base / f.Name).string(), f.Text);
+        if (!w.Ok) failed.Report(f.Name, std::move(w.Error));
+        return w.Ok;
     });
+    if (failed.Any()) written = {false, failed.Error()};
     if (written.Ok && !r.Script.empty()) written = WriteFileReplacing((base / kScriptFileName).string(), r.Script);
     return r;
 }

@@ -51,13 +51,18 @@ TclPathState::TclPathState(const MachineConfig& config, ConversionObserver* obse
       Executor(executor),
       Direct(config.DirectMode),
       Writer(Script, config),
-      Pvt(config),
       CurrentPositioningSpeed(config.PositioningSpeed),
       CurrentWorkingSpeed(config.WorkingSpeed)
 {
 }
 
 TclPathState::~TclPathState() = default;
+
+void TclPathState::CollectFiles()
+{
+    if (!Maker) return;
+    PvtFiles = Maker->Finish();
+}
 
 void TclPathState::ShowMsg(const std::string& text)
 {
@@ -218,7 +223,8 @@ void Tinterpousinage::Process(TclPathState& s)
 
 void Tinterpousinage::WritePvtSegments(TclPathState& s, const telement_simple* successor) const
 {
-    s.Pvt.AddStraight(Displacement, EntrySpeed, CruiseSpeed, successor ? successor->EntrySpeed : 0.0);
+    s.Plan.push_back({false, Displacement[0], Displacement[1], Displacement[2], EntrySpeed, CruiseSpeed,
+                      successor ? successor->EntrySpeed : 0.0});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -263,7 +269,7 @@ void TArc::Process(TclPathState& s)
 
 void TArc::WritePvtSegments(TclPathState& s, const telement_simple* successor) const
 {
-    s.Pvt.AddArc(I, J, Sweep, EntrySpeed, CruiseSpeed, successor ? successor->EntrySpeed : 0.0);
+    s.Plan.push_back({true, I, J, Sweep, EntrySpeed, CruiseSpeed, successor ? successor->EntrySpeed : 0.0});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -310,23 +316,27 @@ void ClosePVTTrajectory(TclPathState& s)
 
     const int n = s.PvtFileCount;
     const std::string name = "TRJ" + num::integer(n) + ".PVT";
-    std::string text = s.Pvt.Close();
+    PvtRunPlan plan = std::move(s.Plan);
+    s.Plan = PvtRunPlan();
     s.PvtRunOpen = false;
-    if (s.Direct && !s.PvtFiles.empty() && s.PvtFiles.back().Name == name)
-        s.PvtFiles.back().Text = text;  // the direct mode reuses one file name
-    else
-        s.PvtFiles.push_back({name, text});
-    if (s.FileSink) {
-        if (!s.FileSinkFailed && !s.FileSink(s.PvtFiles.back())) s.FileSinkFailed = true;
-        std::string().swap(s.PvtFiles.back().Text);
-    }
 
     if (s.Direct) {
+        // The run executes at once: its text is needed now.
+        std::string text = PvtRunText(plan, s.Config);
+        if (!s.PvtFiles.empty() && s.PvtFiles.back().Name == name)
+            s.PvtFiles.back().Text = text;  // the direct mode reuses one file name
+        else
+            s.PvtFiles.push_back({name, text});
+        if (s.FileSink) {
+            if (!s.FileSinkFailed && !s.FileSink(s.PvtFiles.back())) s.FileSinkFailed = true;
+            std::string().swap(s.PvtFiles.back().Text);
+        }
         if (s.Executor && !s.Config.Simulation) {
             if (const int err = s.Executor->RunPvt(name, text)) s.ShowMsg("Error " + num::integer(err));
             s.Executor->WaitNextBlock();
         }
     } else {
+        s.Maker->Submit(name, std::move(plan));
         const ScriptSpan span = s.Writer.PvtRun(n, s.PvtRunStart, s.RelativeMode);
         const std::string line = PvtRunLineText(n, span);
         for (int l = std::max(s.PvtRunFirstLine, 0); l <= s.PvtRunLastLine; ++l) {

@@ -29,10 +29,7 @@ struct LineRecord {
     std::string Text;
 };
 
-struct PvtFile {
-    std::string Name;
-    std::string Text;
-};
+using PvtFile = mvx::PvtFile;
 
 // The state of one conversion. Everything starts afresh with every conversion.
 struct TclPathState {
@@ -46,7 +43,8 @@ struct TclPathState {
 
     TclScript Script;
     TclBodyWriter Writer;
-    PvtRunBuilder Pvt;
+    PvtRunPlan Plan;                      // pieces of the open run
+    std::unique_ptr<PvtFileMaker> Maker;  // makes the closed runs' files (script path)
 
     std::array<double, 3> RunningPosition{0.0, 0.0, 0.0};
     bool RelativeMode = false;
@@ -70,6 +68,11 @@ struct TclPathState {
     // The first refusal is kept in FileSinkFailed and nothing more is handed over.
     std::function<bool(const PvtFile&)> FileSink;
     bool FileSinkFailed = false;
+
+    // The sink refused a file (here or on a worker of Maker).
+    bool SinkFailed() const noexcept { return FileSinkFailed || (Maker && Maker->Failed()); }
+    // Every file made so far, in order, once the workers are done.
+    void CollectFiles();
 
     int AxisCount() const noexcept { return Config.XYGroupOnly ? 2 : 3; }
     void ShowMsg(const std::string& text);

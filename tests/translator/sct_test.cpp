@@ -323,7 +323,7 @@ TEST(SctGeneration, ArcRowsAddUpToTheChord)
             y += r.Fields[2];
             z += r.Fields[4];
         }
-        const Vec3 end = conv.List.At(conv.List.Count() - 1).End;
+        const Vec3 end = DrawAll(conv.List, {0.0, 0.0, 0.0}).Markers.back().At;
         // Rows are printed with 6 decimals; their sum stays within half a unit of the last one.
         EXPECT_NEAR(x, end[0], 5.1e-7) << arc;
         EXPECT_NEAR(y, end[1], 5.1e-7) << arc;
