@@ -390,7 +390,7 @@ void TFmain::ListBox1Click()
     if (mShowLineOrigin && first >= 0) {
         std::string head = first == last ? "line number " + num::integer(first + 1)
                                          : "lines number " + num::integer(first + 1) + " to " + num::integer(last + 1);
-        ShowMsg(head + "§group number " + num::integer(group) + "§" + mLineTable[static_cast<std::size_t>(row)].Text);
+        ShowMsg(head + "§group number " + num::integer(group) + "§" + mLineTable[static_cast<std::size_t>(row)].Text());
     }
 }
 

@@ -27,47 +27,53 @@ constexpr double kPow10Double[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // long double, so away from a half (more than 1e-6 from it) its rounded integer is exactly what
 // the correctly rounded text shows. Writes the digits and returns the end, or nullptr when the
 // value needs the text route below.
-char* fastFixedAbs(char* out, double a, int decimals, unsigned long long* units = nullptr)
+bool fastUnits(double a, int decimals, unsigned long long& k)
 {
-    if (decimals > 18) return nullptr;
-    unsigned long long k = 0;
+    if (decimals > 18) return false;
     // Below 1e9 a double product is off by less than 1.2e-7: enough, and much cheaper.
     if (const double scaled = a * kPow10Double[decimals]; scaled < 1e9) {
         const auto whole = static_cast<unsigned long long>(scaled);  // floor: scaled >= 0
         const double frac = scaled - static_cast<double>(whole);
-        if (!(std::fabs(frac - 0.5) > 1e-6)) return nullptr;
+        if (!(std::fabs(frac - 0.5) > 1e-6)) return false;
         k = whole + (frac > 0.5 ? 1u : 0u);
-    } else {
-        const long double wide = static_cast<long double>(a) * kPow10[decimals];
-        if (!(wide < 1e12L)) return nullptr;
-        const auto whole = static_cast<unsigned long long>(wide);
-        const long double frac = wide - static_cast<long double>(whole);
-        if (!(std::fabs(frac - 0.5L) > 1e-6L)) return nullptr;
-        k = whole + (frac > 0.5L ? 1u : 0u);
+        return true;
     }
-    if (units) *units = k;
-    char digits[24];
-    const int n = static_cast<int>(std::to_chars(digits, digits + sizeof digits, k).ptr - digits);
-    char* p = out;
-    if (n <= decimals) {
-        *p++ = '0';
-        if (decimals > 0) {
-            *p++ = '.';
-            for (int i = n; i < decimals; ++i) *p++ = '0';
-            std::memcpy(p, digits, static_cast<std::size_t>(n));
-            p += n;
-        }
-    } else {
-        const int intDigits = n - decimals;
-        std::memcpy(p, digits, static_cast<std::size_t>(intDigits));
-        p += intDigits;
-        if (decimals > 0) {
-            *p++ = '.';
-            std::memcpy(p, digits + intDigits, static_cast<std::size_t>(decimals));
-            p += decimals;
-        }
+    const long double wide = static_cast<long double>(a) * kPow10[decimals];
+    if (!(wide < 1e12L)) return false;
+    const auto whole = static_cast<unsigned long long>(wide);
+    const long double frac = wide - static_cast<long double>(whole);
+    if (!(std::fabs(frac - 0.5L) > 1e-6L)) return false;
+    k = whole + (frac > 0.5L ? 1u : 0u);
+    return true;
+}
+
+// The text of k / 10^decimals, written backwards so that it ends just before `end`; returns
+// where it begins. At least one digit before the point.
+char* writeUnits(char* end, unsigned long long k, int decimals)
+{
+    char* p = end;
+    for (int i = 0; i < decimals; ++i) {
+        *--p = static_cast<char>('0' + k % 10);
+        k /= 10;
     }
+    if (decimals > 0) *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + k % 10);
+        k /= 10;
+    } while (k != 0);
     return p;
+}
+
+// Writes the digits and returns the end, or nullptr when the value needs the text route below.
+char* fastFixedAbs(char* out, double a, int decimals)
+{
+    unsigned long long k = 0;
+    if (!fastUnits(a, decimals, k)) return nullptr;
+    char tmp[48];
+    char* begin = writeUnits(tmp + sizeof tmp, k, decimals);
+    const auto n = static_cast<std::size_t>(tmp + sizeof tmp - begin);
+    std::memcpy(out, begin, n);
+    return out + n;
 }
 
 std::string roundFixedAbs(double a, int decimals)
@@ -117,11 +123,12 @@ std::string roundFixedAbs(double a, int decimals)
 
 namespace {
 
-// The whole text of fixed() in `out` (at least 64 bytes) when the integer route applies: the
-// digit limit cuts nothing and the value is not near a half. nullptr otherwise. `read`, when
-// given, receives the value the text reads back as: units / 10^decimals, both exact doubles, so
-// the quotient is the correctly rounded value of the decimal text.
-char* fastFixed(char* out, double value, int decimals, int precision, double* read = nullptr)
+// The whole text of fixed(), ending just before `end` (at least 48 bytes of room before it),
+// when the integer route applies: the digit limit cuts nothing and the value is not near a half.
+// Returns where it begins, nullptr otherwise. `read`, when given, receives the value the text
+// reads back as: units / 10^decimals, both exact doubles, so the quotient is the correctly
+// rounded value of the decimal text.
+char* fastFixed(char* end, double value, int decimals, int precision, double* read = nullptr)
 {
     if (!std::isfinite(value)) return nullptr;
     if (decimals < 0) decimals = 0;
@@ -132,21 +139,16 @@ char* fastFixed(char* out, double value, int decimals, int precision, double* re
     if (a != 0.0 && !(precision - decimals >= 0 && precision - decimals <= 18 &&
                       static_cast<long double>(a) < kPow10[precision - decimals]))
         return nullptr;
-    char* body = out + 1;
     unsigned long long units = 0;
-    char* end = fastFixedAbs(body, a, decimals, &units);
-    if (!end) return nullptr;
+    if (!fastUnits(a, decimals, units)) return nullptr;
+    char* begin = writeUnits(end, units, decimals);
     const bool minus = std::signbit(value) && units != 0;
     if (read) {
         const double v = static_cast<double>(units) / kPow10Double[decimals];
         *read = minus ? -v : v;
     }
-    if (minus) {
-        out[0] = '-';
-        body = out;
-    }
-    std::memmove(out, body, static_cast<std::size_t>(end - body));
-    return out + (end - body);
+    if (minus) *--begin = '-';
+    return begin;
 }
 
 }  // namespace
@@ -154,16 +156,18 @@ char* fastFixed(char* out, double value, int decimals, int precision, double* re
 void appendFixed(std::string& out, double value, int decimals, int precision)
 {
     char buf[64];
-    if (char* end = fastFixed(buf, value, decimals, precision)) out.append(buf, end);
+    char* const end = buf + sizeof buf;
+    if (const char* begin = fastFixed(end, value, decimals, precision)) out.append(begin, static_cast<std::size_t>(end - begin));
     else out += fixed(value, decimals, precision);
 }
 
 double appendFixedRead(std::string& out, double value, int decimals, int precision)
 {
     char buf[64];
+    char* const end = buf + sizeof buf;
     double read = 0.0;
-    if (char* end = fastFixed(buf, value, decimals, precision, &read)) {
-        out.append(buf, end);
+    if (const char* begin = fastFixed(end, value, decimals, precision, &read)) {
+        out.append(begin, static_cast<std::size_t>(end - begin));
         return read;
     }
     const std::string text = fixed(value, decimals, precision);
@@ -175,7 +179,8 @@ std::string fixed(double value, int decimals, int precision)
 {
     {
         char buf[64];
-        if (char* end = fastFixed(buf, value, decimals, precision)) return std::string(buf, end);
+        char* const end = buf + sizeof buf;
+        if (const char* begin = fastFixed(end, value, decimals, precision)) return std::string(begin, static_cast<std::size_t>(end - begin));
     }
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";

@@ -65,7 +65,10 @@ TclConversionResult Driver::Run()
 {
     TclPathState& s = mState;
     const int n = static_cast<int>(mLines.size());
-    s.LineTable.assign(mLines.size(), LineRecord{0, "Unknown"});
+    s.LineTable.assign(mLines.size(), LineRecord{});
+    // Room the view's pieces are unlikely to outgrow (arcs are several chords): untouched room
+    // costs address space, not memory, and growing would copy them all.
+    s.Drawing.reserve(mLines.size() * 4 + 16);
     if (auto err = gcode::CheckConfig(mConfig)) {
         s.ShowMsg(err.Text);
         Fail(std::move(err));
@@ -126,7 +129,7 @@ gcode::Status Driver::RunOneLine(bool& lastMoveWorking)
     TclPathState& s = mState;
     mLineMode = true;
     mWorkingMode = lastMoveWorking;
-    s.LineTable.assign(1, LineRecord{0, "Unknown"});
+    s.LineTable.assign(1, LineRecord{});
     // An unknown axis (a position read as garbage) starts at the origin.
     for (std::size_t a = 0; a < 3; ++a)
         s.RunningPosition[a] = UsableCoordinate(mConfig.CurrentPosition[a]) ? mConfig.CurrentPosition[a] : 0.0;
@@ -184,7 +187,7 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
     const char first = block.First();
     switch (first) {
     case 'F':
-        s.Record(index, s.LineGroup, mWorkingMode ? "Change work speed" : "Change positionning speed");
+        s.Record(index, s.LineGroup, mWorkingMode ? LineTextKind::WorkSpeed : LineTextKind::PositioningSpeed);
         // A bare "F" without a number changes nothing.
         if (mConfig.UseFCodes && block.Gives('F'))
             (mWorkingMode ? s.CurrentWorkingSpeed : s.CurrentPositioningSpeed) = block.FirstValue();
@@ -206,7 +209,7 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
             // Motion still pending belongs to the lines before: its blocks take their group first.
             FlushPendingWorkMove(s);
             ClosePVTTrajectory(s);
-            s.Record(index, s.LineGroup, "Delay");
+            s.Record(index, s.LineGroup, LineTextKind::Delay);
             TDelay delay;
             delay.Milliseconds = ms;
             delay.Line = index;
@@ -217,12 +220,12 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
         case 28: Home(index, block); return true;
         case 53:
         case 90:
-            s.Record(index, s.LineGroup, "Absolute");
+            s.Record(index, s.LineGroup, LineTextKind::Absolute);
             ++s.LineGroup;
             s.RelativeMode = false;
             return true;
         case 91:
-            s.Record(index, s.LineGroup, "relative");
+            s.Record(index, s.LineGroup, LineTextKind::Relative);
             ++s.LineGroup;
             s.RelativeMode = true;
             // From the position last read; an axis read as garbage keeps the programmed point.
@@ -241,18 +244,18 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
                 return true;
             }
             [[fallthrough]];
-        default: s.Record(index, -1, "Not recognized"); return true;
+        default: s.Record(index, -1, LineTextKind::NotRecognized); return true;
         }
     }
     case 'M': {
         const int code = gcode::ExactCode(block.FirstValue()).value_or(-1);
         if (OutputsOfMCode(code, mConfig).empty()) {
-            s.Record(index, -1, "\"M\" command not recognized");
+            s.Record(index, -1, LineTextKind::MNotRecognized);
             return true;
         }
         FlushPendingWorkMove(s);
         ClosePVTTrajectory(s);
-        s.Record(index, s.LineGroup, "\"M\" command");
+        s.Record(index, s.LineGroup, LineTextKind::MCommand);
         TCommandeM m;
         m.MNumber = code;
         m.Line = index;
@@ -269,7 +272,7 @@ bool Driver::ConvertLine(int index, const gcode::Block& block)
         }
         StraightMove(index, block, 1, mWorkingMode);
         return true;
-    default: s.Record(index, -1, "Not recognized"); return true;
+    default: s.Record(index, -1, LineTextKind::NotRecognized); return true;
     }
 }
 

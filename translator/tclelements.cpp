@@ -36,7 +36,7 @@ void WriteSingleMove(TclPathState& s, const telement_simple& e, bool working)
         return;
     }
     const ScriptSpan span = s.Writer.Move(e.Start, e.End, working, s.RelativeMode);
-    s.Record(e.Line, s.LineGroup, working ? WorkLineText(span) : PositioningLineText(span));
+    s.Record(e.Line, s.LineGroup, working ? LineTextKind::WorkMove : LineTextKind::PositioningMove, span);
     ++s.LineGroup;
 }
 
@@ -69,10 +69,30 @@ void TclPathState::ShowMsg(const std::string& text)
     if (Observer) Observer->ShowMsg(text);
 }
 
-void TclPathState::Record(int line, int group, const std::string& text)
+void TclPathState::Record(int line, int group, LineTextKind kind, ScriptSpan span, int file)
 {
     if (line < 0 || static_cast<std::size_t>(line) >= LineTable.size()) return;
-    LineTable[static_cast<std::size_t>(line)] = {group, CutCharacters(text, kRecordTextMax)};
+    LineTable[static_cast<std::size_t>(line)] = {group, kind, file, span};
+}
+
+std::string LineRecord::Text() const
+{
+    switch (Kind) {
+    case LineTextKind::Unknown: return "Unknown";
+    case LineTextKind::NotRecognized: return "Not recognized";
+    case LineTextKind::WorkSpeed: return "Change work speed";
+    case LineTextKind::PositioningSpeed: return "Change positionning speed";
+    case LineTextKind::Delay: return "Delay";
+    case LineTextKind::Absolute: return "Absolute";
+    case LineTextKind::Relative: return "relative";
+    case LineTextKind::MCommand: return "\"M\" command";
+    case LineTextKind::MNotRecognized: return "\"M\" command not recognized";
+    case LineTextKind::PositioningMove: return CutCharacters(PositioningLineText(Span), kRecordTextMax);
+    case LineTextKind::WorkMove: return CutCharacters(WorkLineText(Span), kRecordTextMax);
+    case LineTextKind::PvtRun: return CutCharacters(PvtRunLineText(File, Span), kRecordTextMax);
+    case LineTextKind::MOutput: return CutCharacters(MCommandLineText(Span), kRecordTextMax);
+    }
+    return {};
 }
 
 void TclPathState::Draw(const telement_simple& e)
@@ -122,7 +142,7 @@ void telement_simple::AddToPvtRun(TclPathState& s) const
         s.PendingPvtElement->WritePvtSegments(s, this);
         s.PendingPvtElement.reset();
     }
-    s.PendingPvtElement = Assign();
+    AssignTo(s.PendingPvtElement);
 }
 
 void telement_simple::StoreEndPosition(TclPathState& s)
@@ -158,10 +178,7 @@ void telement_simple::StraightGeometry()
 // ---------------------------------------------------------------------------------------------
 // Positioning move
 
-std::unique_ptr<telement_simple> TinterpoPositionnement::Assign() const
-{
-    return std::make_unique<TinterpoPositionnement>(*this);
-}
+void TinterpoPositionnement::AssignTo(ElementSlot& slot) const { slot.Hold(*this); }
 
 void TinterpoPositionnement::ComputeGeometry()
 {
@@ -183,7 +200,7 @@ void TinterpoPositionnement::Process(TclPathState& s)
 // ---------------------------------------------------------------------------------------------
 // Working move
 
-std::unique_ptr<telement_simple> Tinterpousinage::Assign() const { return std::make_unique<Tinterpousinage>(*this); }
+void Tinterpousinage::AssignTo(ElementSlot& slot) const { slot.Hold(*this); }
 
 void Tinterpousinage::ComputeGeometry()
 {
@@ -202,22 +219,22 @@ void Tinterpousinage::Process(TclPathState& s)
             AddToPvtRun(s);
         } else {
             ClosePVTTrajectory(s);
-            s.PendingWorkMove = Assign();
+            AssignTo(s.PendingWorkMove);
         }
     } else if (s.PendingWorkMove) {
         if (IsContinuous(s, s.PendingWorkMove.get(), this)) {
             // The held move opens the run: from rest.
-            std::unique_ptr<telement_simple> held = std::move(s.PendingWorkMove);
+            ElementSlot held = s.PendingWorkMove.Take();
             held->EntrySpeed = 0.0;
             held->AddToPvtRun(s);
             AddToPvtRun(s);
         } else {
             // A corner: the held move goes alone; this one may still start a run with the next.
             FlushPendingWorkMove(s);
-            s.PendingWorkMove = Assign();
+            AssignTo(s.PendingWorkMove);
         }
     } else {
-        s.PendingWorkMove = Assign();
+        AssignTo(s.PendingWorkMove);
     }
 }
 
@@ -230,8 +247,20 @@ void Tinterpousinage::WritePvtSegments(TclPathState& s, const telement_simple* s
 // ---------------------------------------------------------------------------------------------
 // Arcs
 
-std::unique_ptr<telement_simple> Tarcplus::Assign() const { return std::make_unique<Tarcplus>(*this); }
-std::unique_ptr<telement_simple> Tarcmoins::Assign() const { return std::make_unique<Tarcmoins>(*this); }
+void Tarcplus::AssignTo(ElementSlot& slot) const { slot.Hold(*this); }
+void Tarcmoins::AssignTo(ElementSlot& slot) const { slot.Hold(*this); }
+
+telement_simple* ElementSlot::get() noexcept
+{
+    return std::visit(
+        [](auto& e) -> telement_simple* {
+            if constexpr (std::is_same_v<std::decay_t<decltype(e)>, std::monostate>) return nullptr;
+            else return &e;
+        },
+        mStorage);
+}
+
+const telement_simple* ElementSlot::get() const noexcept { return const_cast<ElementSlot*>(this)->get(); }
 
 void TArc::ComputeGeometry()
 {
@@ -254,7 +283,7 @@ void TArc::Process(TclPathState& s)
     s.Draw(*this);
     if (s.PendingWorkMove) {
         if (IsContinuous(s, s.PendingWorkMove.get(), this)) {
-            std::unique_ptr<telement_simple> held = std::move(s.PendingWorkMove);
+            ElementSlot held = s.PendingWorkMove.Take();
             held->EntrySpeed = 0.0;
             held->AddToPvtRun(s);
         } else {
@@ -302,7 +331,7 @@ void ApplySpeedChanges(TclPathState& s, const telement_simple& e)
 void FlushPendingWorkMove(TclPathState& s)
 {
     if (!s.PendingWorkMove) return;
-    std::unique_ptr<telement_simple> held = std::move(s.PendingWorkMove);
+    ElementSlot held = s.PendingWorkMove.Take();
     ApplySpeedChanges(s, *held);
     WriteSingleMove(s, *held, true);
 }
@@ -338,10 +367,10 @@ void ClosePVTTrajectory(TclPathState& s)
     } else {
         s.Maker->Submit(name, std::move(plan));
         const ScriptSpan span = s.Writer.PvtRun(n, s.PvtRunStart, s.RelativeMode);
-        const std::string line = PvtRunLineText(n, span);
         for (int l = std::max(s.PvtRunFirstLine, 0); l <= s.PvtRunLastLine; ++l) {
             const auto idx = static_cast<std::size_t>(l);
-            if (idx < s.LineTable.size() && s.LineTable[idx].Group != -1) s.Record(l, s.LineGroup, line);
+            if (idx < s.LineTable.size() && s.LineTable[idx].Group != -1)
+                s.Record(l, s.LineGroup, LineTextKind::PvtRun, span, n);
         }
         ++s.LineGroup;
         ++s.PvtFileCount;

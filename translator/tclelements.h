@@ -14,72 +14,50 @@
 #include "tclscript.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace mvx::tclpath {
 
 class telement_simple;
 
-// What a conversion of the script path produces for one G-code line.
+// What one G-code line became on the script path, as the line table shows it.
+enum class LineTextKind : std::uint8_t {
+    Unknown,           // "Unknown"
+    NotRecognized,     // "Not recognized"
+    WorkSpeed,         // "Change work speed"
+    PositioningSpeed,  // "Change positionning speed"
+    Delay,             // "Delay"
+    Absolute,          // "Absolute"
+    Relative,          // "relative"
+    MCommand,          // "\"M\" command"
+    MNotRecognized,    // "\"M\" command not recognized"
+    PositioningMove,   // PositioningLineText(Span)
+    WorkMove,          // WorkLineText(Span)
+    PvtRun,            // PvtRunLineText(File, Span)
+    MOutput,           // MCommandLineText(Span)
+};
+
+// One line's record: its group and what its text is made of (a million-line program holds a
+// million records; the text is made when it is shown).
 struct LineRecord {
     int Group = 0;
-    std::string Text;
+    LineTextKind Kind = LineTextKind::Unknown;
+    int File = 0;
+    ScriptSpan Span;
+
+    // The text ("§" is a line break in the window), at most 100 characters.
+    std::string Text() const;
 };
 
 using PvtFile = mvx::PvtFile;
 
-// The state of one conversion. Everything starts afresh with every conversion.
-struct TclPathState {
-    TclPathState(const MachineConfig& config, ConversionObserver* observer, DirectExecutor* executor);
-    ~TclPathState();
-
-    const MachineConfig& Config;
-    ConversionObserver* Observer;  // may be null
-    DirectExecutor* Executor;      // direct mode only; null: nothing is executed
-    bool Direct;
-
-    TclScript Script;
-    TclBodyWriter Writer;
-    PvtRunPlan Plan;                      // pieces of the open run
-    std::unique_ptr<PvtFileMaker> Maker;  // makes the closed runs' files (script path)
-
-    std::array<double, 3> RunningPosition{0.0, 0.0, 0.0};
-    bool RelativeMode = false;
-    double CurrentPositioningSpeed;
-    double CurrentWorkingSpeed;
-    std::array<double, 3> AxisSpeedSet{0.0, 0.0, 0.0};
-    int LineGroup = 1;
-
-    std::unique_ptr<telement_simple> PendingWorkMove;
-    std::unique_ptr<telement_simple> PendingPvtElement;
-    bool PvtRunOpen = false;
-    int PvtRunFirstLine = -1;  // -1: no line yet (0 is the first G-code line)
-    int PvtRunLastLine = -1;
-    std::array<double, 3> PvtRunStart{0.0, 0.0, 0.0};
-    int PvtFileCount = 1;
-
-    std::vector<LineRecord> LineTable;
-    std::vector<PvtFile> PvtFiles;
-    std::vector<PathSegment> Drawing;
-    // When set, every closed PVT file goes here at once and only its name stays in PvtFiles.
-    // The first refusal is kept in FileSinkFailed and nothing more is handed over.
-    std::function<bool(const PvtFile&)> FileSink;
-    bool FileSinkFailed = false;
-
-    // The sink refused a file (here or on a worker of Maker).
-    bool SinkFailed() const noexcept { return FileSinkFailed || (Maker && Maker->Failed()); }
-    // Every file made so far, in order, once the workers are done.
-    void CollectFiles();
-
-    int AxisCount() const noexcept { return Config.XYGroupOnly ? 2 : 3; }
-    void ShowMsg(const std::string& text);
-    // Sets a line's record (text cut to 100 characters).
-    void Record(int line, int group, const std::string& text);
-    void Draw(const telement_simple& e);
-};
+struct TclPathState;
+class ElementSlot;
 
 // Base of the motion elements.
 class telement_simple {
@@ -100,7 +78,7 @@ public:
     int Line = -1;
 
     // A copy of the element (for the held move and the run's last element).
-    virtual std::unique_ptr<telement_simple> Assign() const = 0;
+    virtual void AssignTo(ElementSlot& slot) const = 0;
     virtual void ComputeGeometry() {}
     virtual void Process(TclPathState& s) = 0;
     // The element's rows in the open run; `successor` gives the exit speed (none: rest).
@@ -119,7 +97,7 @@ protected:
 
 class TinterpoPositionnement : public telement_simple {
 public:
-    std::unique_ptr<telement_simple> Assign() const override;
+    void AssignTo(ElementSlot& slot) const override;
     void ComputeGeometry() override;
     void Process(TclPathState& s) override;
 };
@@ -129,7 +107,7 @@ public:
     std::array<double, 3> Displacement{0.0, 0.0, 0.0};
     double Length = 0.0;
 
-    std::unique_ptr<telement_simple> Assign() const override;
+    void AssignTo(ElementSlot& slot) const override;
     void ComputeGeometry() override;
     void Process(TclPathState& s) override;
     void WritePvtSegments(TclPathState& s, const telement_simple* successor) const override;
@@ -153,12 +131,89 @@ public:
 
 class Tarcplus : public TArc {
 public:
-    std::unique_ptr<telement_simple> Assign() const override;
+    void AssignTo(ElementSlot& slot) const override;
 };
 
 class Tarcmoins : public TArc {
 public:
-    std::unique_ptr<telement_simple> Assign() const override;
+    void AssignTo(ElementSlot& slot) const override;
+};
+
+// Room for a copy of any motion element: the held working move and the last element of the open
+// run, copied block after block without an allocation.
+class ElementSlot {
+public:
+    explicit operator bool() const noexcept { return get() != nullptr; }
+    telement_simple* get() noexcept;
+    const telement_simple* get() const noexcept;
+    telement_simple* operator->() noexcept { return get(); }
+    telement_simple& operator*() noexcept { return *get(); }
+    void reset() noexcept { mStorage = std::monostate{}; }
+    template <class Element>
+    void Hold(const Element& e)
+    {
+        mStorage = e;
+    }
+    // The content, moved out: the slot is empty afterwards.
+    ElementSlot Take() noexcept
+    {
+        ElementSlot out = std::move(*this);
+        reset();
+        return out;
+    }
+
+private:
+    std::variant<std::monostate, TinterpoPositionnement, Tinterpousinage, Tarcplus, Tarcmoins> mStorage;
+};
+
+// The state of one conversion. Everything starts afresh with every conversion.
+struct TclPathState {
+    TclPathState(const MachineConfig& config, ConversionObserver* observer, DirectExecutor* executor);
+    ~TclPathState();
+
+    const MachineConfig& Config;
+    ConversionObserver* Observer;  // may be null
+    DirectExecutor* Executor;      // direct mode only; null: nothing is executed
+    bool Direct;
+
+    TclScript Script;
+    TclBodyWriter Writer;
+    PvtRunPlan Plan;                      // pieces of the open run
+    std::unique_ptr<PvtFileMaker> Maker;  // makes the closed runs' files (script path)
+
+    std::array<double, 3> RunningPosition{0.0, 0.0, 0.0};
+    bool RelativeMode = false;
+    double CurrentPositioningSpeed;
+    double CurrentWorkingSpeed;
+    std::array<double, 3> AxisSpeedSet{0.0, 0.0, 0.0};
+    int LineGroup = 1;
+
+    ElementSlot PendingWorkMove;
+    ElementSlot PendingPvtElement;
+    bool PvtRunOpen = false;
+    int PvtRunFirstLine = -1;  // -1: no line yet (0 is the first G-code line)
+    int PvtRunLastLine = -1;
+    std::array<double, 3> PvtRunStart{0.0, 0.0, 0.0};
+    int PvtFileCount = 1;
+
+    std::vector<LineRecord> LineTable;
+    std::vector<PvtFile> PvtFiles;
+    std::vector<PathSegment> Drawing;
+    // When set, every closed PVT file goes here at once and only its name stays in PvtFiles.
+    // The first refusal is kept in FileSinkFailed and nothing more is handed over.
+    std::function<bool(const PvtFile&)> FileSink;
+    bool FileSinkFailed = false;
+
+    // The sink refused a file (here or on a worker of Maker).
+    bool SinkFailed() const noexcept { return FileSinkFailed || (Maker && Maker->Failed()); }
+    // Every file made so far, in order, once the workers are done.
+    void CollectFiles();
+
+    int AxisCount() const noexcept { return Config.XYGroupOnly ? 2 : 3; }
+    void ShowMsg(const std::string& text);
+    // Sets a line's record.
+    void Record(int line, int group, LineTextKind kind, ScriptSpan span = {}, int file = 0);
+    void Draw(const telement_simple& e);
 };
 
 // Speeds of the axes the element displaces, where they differ from the last set, in axis order.

@@ -63,7 +63,7 @@ void TCommandeM::Execute(TclPathState& s) const
     for (const MOutput& o : outputs) {
         const ScriptSpan span = s.Writer.OutputChange(MNumber, o.Gpio, o.Mask, o.Value);
         if (Line >= 0 && static_cast<std::size_t>(Line) < s.LineTable.size())
-            s.Record(Line, s.LineTable[static_cast<std::size_t>(Line)].Group, MCommandLineText(span));
+            s.Record(Line, s.LineTable[static_cast<std::size_t>(Line)].Group, LineTextKind::MOutput, span);
         ++s.LineGroup;
     }
 }

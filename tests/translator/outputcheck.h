@@ -128,7 +128,7 @@ inline std::string CheckTclOutputs(const tclpath::TclConversionResult& r, const 
     for (const auto& f : r.PvtFiles)
         if (auto e = detail::checkPvt(f.Text, config.XYGroupOnly, f.Name); !e.empty()) return e;
     for (const auto& rec : r.LineTable)
-        if (detail::nonFiniteToken(rec.Text)) return "line table: non-finite number in " + rec.Text;
+        if (detail::nonFiniteToken(rec.Text())) return "line table: non-finite number in " + rec.Text();
     if (r.Error.Ok() && !r.Stopped && !detail::endsWithFooter(r.Script))
         return "TCL script without its footer";
     return {};
