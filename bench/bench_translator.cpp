@@ -323,6 +323,46 @@ int main(int argc, char** argv)
     row("SCT conversion, files written", median(tSctW), reference, "<=0.50x", mSctW, fileMiB, "<=5x");
     row("TCL conversion, files written", median(tTclW), reference, "<=0.50x", mTclW, fileMiB, "<=5x");
 
+    // One line of 100 MiB, as a file of one bad number would give: the read step and both
+    // conversions, with the memory they add and the length of the message they give.
+    {
+        std::size_t message = 0;
+        int fd[2];
+        if (::pipe(fd) == 0) {
+            std::fflush(nullptr);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(fd[0]);
+                std::vector<std::string> one(1);
+                one[0].reserve(std::size_t{100} << 20);
+                one[0] = "G1 X";
+                one[0].append((std::size_t{100} << 20) - 4, '7');
+                double figures[2] = {0.0, 0.0};
+                const double base = mvx::bench::CurrentRssMiB();
+                const auto normalized = mvx::gtext::NormalizeLoadedLines(one);
+                one.clear();
+                one.shrink_to_fit();
+                const auto sct = mvx::sct::ConvertSct(normalized, benchConfig());
+                const auto tcl = mvx::tclpath::GCodeToTCL(normalized, benchConfig());
+                figures[0] = mvx::bench::PeakRssMiB() - base;
+                figures[1] = static_cast<double>(std::max(sct.Error.Text.size(), tcl.Error.Text.size()));
+                if (::write(fd[1], figures, sizeof figures) != static_cast<ssize_t>(sizeof figures)) ::_exit(2);
+                ::_exit(0);
+            }
+            ::close(fd[1]);
+            double figures[2] = {0.0, 0.0};
+            const bool got = pid > 0 && ::read(fd[0], figures, sizeof figures) == static_cast<ssize_t>(sizeof figures);
+            ::close(fd[0]);
+            int status = 0;
+            if (pid > 0) ::waitpid(pid, &status, 0);
+            message = static_cast<std::size_t>(figures[1]);
+            if (got)
+                std::printf("\none line of 100 MiB (read step, SCT and TCL): %s added (%sx the line, goal: bounded, "
+                            "not 7x); message %zu bytes (goal: a few hundred)\n",
+                            mib(figures[0]).c_str(), mvx::num::fixed(figures[0] / 100.0, 1).c_str(), message);
+        }
+    }
+
     if (o.Quick) return 0;
     // Cost per line at three sizes of the same kind of program.
     std::printf("\ncost per line (generated programs, seed 1)\n%-10s %14s %14s\n", "lines", "SCT us/line", "TCL us/line");

@@ -70,8 +70,13 @@ void NormalizeNumberText(std::string& s)
 
 std::string InsertBlanksBeforeCapitals(std::string_view line)
 {
+    // Exactly the room needed: a long line is held once more, not half as much again.
+    std::size_t blanks = 0;
+    for (std::size_t i = 1; i < line.size(); ++i)
+        if (isCapital(line[i]) && line[i - 1] != ' ' && !isCapital(line[i - 1])) ++blanks;
     std::string out;
-    out.reserve(line.size() + line.size() / 2);
+    if (blanks == 0) return std::string(line);
+    out.reserve(line.size() + blanks);
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
         if (i > 0 && isCapital(c) && line[i - 1] != ' ' && !isCapital(line[i - 1])) out += ' ';
@@ -80,16 +85,20 @@ std::string InsertBlanksBeforeCapitals(std::string_view line)
     return out;
 }
 
-std::vector<std::string> SplitAtSecondG(std::string_view line)
+namespace {
+
+// Where SplitAtSecondG cuts `line`: before each "G" that follows an earlier one (outside
+// parentheses, at least two characters after it) in the rest of the line.
+std::vector<std::size_t> secondGCuts(std::string_view line)
 {
-    std::vector<std::string> pieces;
-    std::string_view rest = line;
+    std::vector<std::size_t> cuts;
+    std::size_t from = 0;
     for (;;) {
         // Positions of "G" outside parentheses; a comment such as (G0 TO G54) never cuts.
         std::size_t first = std::string_view::npos, second = std::string_view::npos;
         int depth = 0;
-        for (std::size_t i = 0; i < rest.size(); ++i) {
-            const char c = rest[i];
+        for (std::size_t i = from; i < line.size(); ++i) {
+            const char c = line[i];
             if (c == '(') ++depth;
             else if (c == ')' && depth > 0) --depth;
             else if (c == 'G' && depth == 0) {
@@ -101,13 +110,30 @@ std::vector<std::string> SplitAtSecondG(std::string_view line)
                 }
             }
         }
-        if (second == std::string_view::npos) break;
-        std::string head(rest.substr(0, second));
-        TrimRightSpaces(head);
-        pieces.push_back(std::move(head));
-        rest = rest.substr(second);
+        if (second == std::string_view::npos) return cuts;
+        cuts.push_back(second);
+        from = second;
     }
-    pieces.emplace_back(rest);
+}
+
+void appendPieces(std::string_view line, const std::vector<std::size_t>& cuts, std::vector<std::string>& out)
+{
+    std::size_t begin = 0;
+    for (std::size_t cut : cuts) {
+        std::string head(line.substr(begin, cut - begin));
+        TrimRightSpaces(head);
+        out.push_back(std::move(head));
+        begin = cut;
+    }
+    out.emplace_back(line.substr(begin));
+}
+
+}  // namespace
+
+std::vector<std::string> SplitAtSecondG(std::string_view line)
+{
+    std::vector<std::string> pieces;
+    appendPieces(line, secondGCuts(line), pieces);
     return pieces;
 }
 
@@ -116,8 +142,10 @@ std::vector<std::string> NormalizeLoadedLines(const std::vector<std::string>& li
     std::vector<std::string> out;
     out.reserve(lines.size());
     for (const std::string& line : lines) {
-        for (std::string& piece : SplitAtSecondG(InsertBlanksBeforeCapitals(line)))
-            out.push_back(std::move(piece));
+        std::string spaced = InsertBlanksBeforeCapitals(line);
+        const std::vector<std::size_t> cuts = secondGCuts(spaced);
+        if (cuts.empty()) out.push_back(std::move(spaced));  // the usual line: no second copy
+        else appendPieces(spaced, cuts, out);
     }
     return out;
 }
