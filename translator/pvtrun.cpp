@@ -222,11 +222,11 @@ namespace {
 
 // Below this many pieces in all, files are made on the conversion's thread: threads would cost
 // more than they save.
-constexpr std::size_t kPiecesBeforeWorkers = 4096;
+constexpr std::size_t kPiecesBeforeWorkers = 512;
 // Pieces waiting at most: the conversion waits beyond, so a fast pass never queues a whole job.
 constexpr std::size_t kMaxQueuedPieces = 1u << 18;
 // Pieces (a run counts one more) handed to the workers at a time.
-constexpr std::size_t kPiecesPerBatch = 2048;
+constexpr std::size_t kPiecesPerBatch = 512;
 
 unsigned workerCount()
 {
@@ -265,7 +265,7 @@ void PvtFileMaker::Submit(std::string name, PvtRunPlan plan)
         Make(file, plan);
         return;
     }
-    if (mWorkers.empty()) StartWorkers();
+    if (mWorkers.empty()) StartWorker();
     mBatchPieces += plan.size() + 1;
     mBatch.push_back({&file, std::move(plan)});
     if (mBatchPieces >= kPiecesPerBatch) Flush();
@@ -274,24 +274,24 @@ void PvtFileMaker::Submit(std::string name, PvtRunPlan plan)
 void PvtFileMaker::Flush()
 {
     if (mBatch.empty()) return;
-    bool wake = false;
+    bool wake = false, more = false;
     {
         std::unique_lock lock(mMutex);
         mRoom.wait(lock, [&] { return mQueuedPieces < kMaxQueuedPieces || mError; });
         mQueuedPieces += mBatchPieces;
         mQueue.push_back(std::move(mBatch));
         wake = mIdle > 0;
+        // Work waits with every worker busy: one more, up to the machine's threads. A small job
+        // never pays for threads it cannot keep busy.
+        more = !wake && mQueue.size() > 1 && mWorkers.size() < workerCount();
     }
     mBatch = Batch();
     mBatchPieces = 0;
     if (wake) mWake.notify_one();
+    if (more) StartWorker();
 }
 
-void PvtFileMaker::StartWorkers()
-{
-    const unsigned n = workerCount();
-    for (unsigned i = 0; i < n; ++i) mWorkers.emplace_back([this] { Work(); });
-}
+void PvtFileMaker::StartWorker() { mWorkers.emplace_back([this] { Work(); }); }
 
 void PvtFileMaker::Work()
 {

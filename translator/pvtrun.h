@@ -122,7 +122,7 @@ private:
     // per file (a job of 150,000 small runs would spend its time switching threads).
     using Batch = std::vector<Job>;
     void Make(PvtFile& file, const PvtRunPlan& plan);
-    void StartWorkers();
+    void StartWorker();
     void Flush();
     void Work();
 
