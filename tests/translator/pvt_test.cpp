@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <mutex>
+#include <stdexcept>
 #include <numbers>
 #include <random>
 #include <string>
@@ -319,6 +322,81 @@ TEST(PvtRun, FileDisplacementsSumToThePathDisplacement)
             }
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files made on workers: the same names, rows and order as one after the other.
+
+std::vector<PvtRunPlan> RandomPlans(int count, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> coord(-20.0, 20.0), angle(-6.0, 6.0), speed(0.5, 50.0);
+    std::uniform_int_distribution<int> pieces(1, 12), kind(0, 2);
+    std::vector<PvtRunPlan> plans(static_cast<std::size_t>(count));
+    for (PvtRunPlan& plan : plans) {
+        const int n = pieces(gen);
+        double entry = 0.0;
+        for (int p = 0; p < n; ++p) {
+            const double v = speed(gen), exit = p + 1 == n ? 0.0 : v;
+            if (kind(gen) == 0) plan.push_back({true, coord(gen), coord(gen), angle(gen), entry, v, exit});
+            else plan.push_back({false, coord(gen), coord(gen), coord(gen), entry, v, exit});
+            entry = exit;
+        }
+    }
+    return plans;
+}
+
+TEST(PvtFiles, MadeOnWorkersAsOneAfterTheOther)
+{
+    const MachineConfig config = Config();
+    const std::vector<PvtRunPlan> plans = RandomPlans(3000, 7);
+    PvtFileMaker maker(config, {});
+    for (std::size_t i = 0; i < plans.size(); ++i) maker.Submit("TRJ" + std::to_string(i + 1) + ".PVT", plans[i]);
+    const std::vector<PvtFile> files = maker.Finish();
+    ASSERT_EQ(files.size(), plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        EXPECT_EQ(files[i].Name, "TRJ" + std::to_string(i + 1) + ".PVT");
+        EXPECT_EQ(files[i].Text, PvtRunText(plans[i], config)) << files[i].Name;
+    }
+}
+
+// A sink is called once per file from the workers; the first refusal ends the handing over.
+TEST(PvtFiles, ASinkThatRefusesEndsTheHandingOver)
+{
+    const MachineConfig config = Config();
+    const std::vector<PvtRunPlan> plans = RandomPlans(4000, 9);
+    std::mutex mutex;
+    std::map<std::string, std::string> taken;
+    PvtFileMaker maker(config, [&](const PvtFile& f) {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(taken.emplace(f.Name, f.Text).second) << f.Name << " handed over twice";
+        return f.Name != "TRJ1000.PVT";
+    });
+    std::size_t submitted = 0;
+    for (; submitted < plans.size() && !maker.Failed(); ++submitted)
+        maker.Submit("TRJ" + std::to_string(submitted + 1) + ".PVT", plans[submitted]);
+    const std::vector<PvtFile> files = maker.Finish();
+    EXPECT_TRUE(maker.Failed());
+    EXPECT_EQ(files.size(), submitted);
+    ASSERT_TRUE(taken.count("TRJ1000.PVT"));
+    for (const PvtFile& f : files) {
+        EXPECT_TRUE(f.Text.empty()) << "the sink took " << f.Name;
+        const auto it = taken.find(f.Name);
+        if (it == taken.end()) continue;  // dropped after the refusal
+        const std::size_t n = std::stoul(f.Name.substr(3));
+        EXPECT_EQ(it->second, PvtRunText(plans[n - 1], config)) << f.Name;
+    }
+}
+
+TEST(PvtFiles, ASinkThatThrowsIsReportedByFinish)
+{
+    const std::vector<PvtRunPlan> plans = RandomPlans(2000, 11);
+    PvtFileMaker maker(Config(), [](const PvtFile& f) -> bool {
+        if (f.Name == "TRJ1500.PVT") throw std::runtime_error("disk gone");
+        return true;
+    });
+    for (std::size_t i = 0; i < plans.size(); ++i) maker.Submit("TRJ" + std::to_string(i + 1) + ".PVT", plans[i]);
+    EXPECT_THROW(maker.Finish(), std::runtime_error);
 }
 
 }  // namespace
