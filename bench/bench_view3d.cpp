@@ -1,13 +1,13 @@
 // Redraw of the 3D view after a camera change with a million segments, at 800x600 on the
-// display's OpenGL (llvmpipe under xvfb-run). The drawings come from the shared generator's
-// CAM-like program: the job path the TCL conversion draws, cut at 1,000,000 segments, and the SCT
+// display's OpenGL (llvmpipe under xvfb-run). The drawings come from the project's generator's
+// CAM-like program (bench/gcodegen.h): the job path the TCL conversion draws, cut at 1,000,000 segments, and the SCT
 // list of as many lines as give about a million drawn segments. Each frame turns the camera a
 // little and renders into the view's frame buffer, which is read back so that the frame is
 // finished. The empty scene, measured the same way in the same run, is the reference: every
 // figure also gives its time over the empty frame's ("x_empty").
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench_view3d
-#include "gcodefile.h"
+#include "benchinput.h"
 
 #include "mainwindow/scene3d_sct.h"
 #include "mainwindow/view3d.h"
@@ -32,7 +32,7 @@ constexpr std::size_t kSegments = 1000000;
 
 std::vector<std::string> FirstLines(std::size_t n)
 {
-    const std::vector<std::string>& all = mvx::bench::BigProgram();
+    static const std::vector<std::string> all = mvx::bench::LoadBenchInput(1000000).Lines;
     return {all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(n, all.size()))};
 }
 

@@ -7,13 +7,15 @@
 
 namespace mvx::sct {
 class Ttraject;
+struct telement;
 }
 
 namespace mvx::view3d {
 
-// A straight move: its two ends; an arc: max(4, round(|degrees| / 2)) points at equal angle
-// steps at its start Z; a zero-length element: its point.
-void SctElementPath(const sct::Ttraject& list, std::size_t index, const Vec3& shift, std::vector<Vec3>& path);
+// The points of element `e` drawn from `start` to `end`: a straight move its two ends; an arc
+// max(4, round(|degrees| / 2)) points at equal angle steps at its start Z; a zero-length
+// element its point.
+void SctElementPath(const sct::telement& e, const Vec3& start, const Vec3& end, std::vector<Vec3>& path);
 
 // Draws every element, the list's current element highlighted. Items are reused (nodes moved
 // in place) while the list keeps its length, else made again.

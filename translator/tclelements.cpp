@@ -318,8 +318,9 @@ void ApplySpeedChanges(TclPathState& s, const telement_simple& e)
 {
     for (int a = 0; a < s.AxisCount(); ++a) {
         const auto ax = static_cast<std::size_t>(a);
-        // An axis the line names but does not displace keeps its speed for when it moves.
-        if (!e.AxisMoves[ax] || e.End[ax] == e.Start[ax] || e.CruiseSpeed == s.AxisSpeedSet[ax]) continue;
+        // Every axis the line names: an absolute move sends it to its target from wherever the
+        // controller has it, which need not be the programmed start.
+        if (!e.AxisMoves[ax] || e.CruiseSpeed == s.AxisSpeedSet[ax]) continue;
         if (const int err = ChangeAxisSpeed(s, a, e.CruiseSpeed)) {
             s.ShowMsg("Error " + num::integer(err));
             return;

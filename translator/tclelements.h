@@ -216,7 +216,8 @@ struct TclPathState {
     void Draw(const telement_simple& e);
 };
 
-// Speeds of the axes the element displaces, where they differ from the last set, in axis order.
+// Speeds of the axes the element's line names, where they differ from the last set, in axis
+// order (the SCT path's relative moves set those they displace).
 // A refusal shows "Error " + code and ends the changes (that speed is not remembered).
 void ApplySpeedChanges(TclPathState& s, const telement_simple& e);
 // One axis: SGamma parameters in the direct mode (no script line), else a change_speed block.

@@ -341,6 +341,7 @@ TEST(SceneSct, EachElementIsOneItemDrawnFromTheStart)
     DrawSctList(scene, list, {1, 2, 3});
     const auto& items = scene.sctItems();
     ASSERT_EQ(items.size(), static_cast<std::size_t>(list.Count()));
+    sct::Vec3 start{0.0, 0.0, 0.0};  // each element starts where the one before it ended
     for (std::size_t i = 0; i < items.size(); ++i) {
         SCOPED_TRACE(i);
         const sct::telement& e = list.At(i);
@@ -348,15 +349,16 @@ TEST(SceneSct, EachElementIsOneItemDrawnFromTheStart)
         EXPECT_EQ(item.Current, static_cast<long long>(i) == list.CurrentIndex());
         if (!e.IsMotion()) {
             EXPECT_EQ(item.Count, 1u);
-        } else if (e.Kind() == sct::ElementKind::Arc) {
+        } else if (e.Kind == sct::ElementKind::Arc) {
             EXPECT_EQ(item.Count, 90u);  // 180 degrees
         } else {
             EXPECT_EQ(item.Count, 2u);
         }
         const Point3f& p = scene.sctPoints()[item.First];
-        EXPECT_NEAR(p[0], e.Start[0] + 1, 1e-4);
-        EXPECT_NEAR(p[1], e.Start[1] + 2, 1e-4);
-        EXPECT_NEAR(p[2], e.Start[2] + 3, 1e-4);
+        EXPECT_NEAR(p[0], start[0] + 1, 1e-4);
+        EXPECT_NEAR(p[1], start[1] + 2, 1e-4);
+        EXPECT_NEAR(p[2], start[2] + 3, 1e-4);
+        start = sct::EndOf(e, start);
     }
     EXPECT_TRUE(items.back().Current);
     // Drawn again from elsewhere: the same items, their nodes moved in place.
