@@ -132,6 +132,9 @@ INSTANTIATE_TEST_SUITE_P(Words, SctLine, ::testing::Values(
     LineCase{{"G0 X4", "G91", "G2 X10 Y0 I5 J0", "G0 X1"},
              "DR  4.000  0.000  0.000\r\nVA  1.000 1\r\nAH  5.000  0.000  -180.000\r\nVA  10.000 0\r\nDR  1.000  0.000  0.000\r\n"},
     LineCase{{"G0 X3", "G92", "G0 X3"}, "DR  3.000  0.000  0.000\r\nDR  3.000  0.000  0.000\r\n"},
+    // After G92 an arc is checked from where the program is, not from the list's own chain.
+    LineCase{{"G0 X10", "G92", "G2 X10 Y0 I5 J0"},
+             "DR  10.000  0.000  0.000\r\nVA  1.000 1\r\nAH  5.000  0.000  -180.000\r\n"},
     LineCase{{"#D=2", "G0 X[D*3] (comment)", "M6", "G17"}, "DR  6.000  0.000  0.000\r\nOM 6\r\n"},
     LineCase{{"G1 X2 F200", "X4"}, "VA  200.000 1\r\nDR  2.000  0.000  0.000\r\nDR  2.000  0.000  0.000\r\n"}));
 
