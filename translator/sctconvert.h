@@ -3,7 +3,8 @@
 // files, all as data. Writing them to disk is a separate call (temporary file + rename).
 //
 // Thread: a conversion may run on a worker; it reads only its arguments and reports through
-// the observer (status "Line i/n", stop flag checked at every line and element).
+// the observer (status "Line i/n", stop flag checked at every line and element), from the
+// thread that called it. The PVT files of a long job are made on worker threads of its own.
 
 #include "gcodeline.h"
 #include "machineconfig.h"
@@ -51,8 +52,9 @@ SctConversion ConvertSct(const std::vector<std::string>& lines, const MachineCon
 // BodyBegin, BodyEnd and PvtFiles of `out`. False when stopped.
 bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
                  ConversionObserver* observer = nullptr);
-// The same, handing each PVT file to `fileSink` as soon as its run closes: out.PvtFiles then
-// keeps the names only (empty Text). False also when the sink refuses a file.
+// The same, handing each PVT file to `fileSink` as soon as it is made: out.PvtFiles then keeps
+// the names only (empty Text). The sink is called from the PVT workers, for several files at
+// once: it must be thread-safe. False also when the sink refuses a file.
 bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativeMode, SctConversion& out,
                  ConversionObserver* observer, std::function<bool(const PvtFile&)> fileSink);
 

@@ -43,11 +43,14 @@ struct TclConversionResult {
 
 inline constexpr const char* kScriptFileName = "GCode_Converted.TCL";
 
-// Thread: may run on a worker; the observer and the executor are called on that thread.
+// Thread: may run on a worker; the observer and the executor are called on that thread, the PVT
+// files of a long job are made on worker threads of its own.
 TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
                                ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
-// The same, handing each PVT file to `fileSink` as soon as its run is closed: PvtFiles then keeps
-// the names only (empty Text). A refusal ends the conversion at the next line (Stopped).
+// The same, handing each PVT file to `fileSink` as soon as it is made: PvtFiles then keeps the
+// names only (empty Text). On the script path the sink is called from the PVT workers, for
+// several files at once, so it must be thread-safe; in the direct mode from the calling thread.
+// A refusal ends the conversion (Stopped).
 TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor,
                                std::function<bool(const PvtFile&)> fileSink);
@@ -74,7 +77,7 @@ WriteOutcome WriteConversionFiles(const TclConversionResult& result, const std::
 WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text);
 
 // GCodeToTCL and WriteConversionFiles in one pass, for large jobs: the same files with the same
-// bytes, but each PVT file is written to `dir` as soon as its run is closed and only its name
+// bytes, but each PVT file is written to `dir` as soon as it is made and only its name
 // stays in the result (empty Text); the script follows once the conversion is over. The first
 // failed write ends the conversion (Stopped) and is reported in `written`; no script is then
 // written.

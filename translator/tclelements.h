@@ -199,8 +199,9 @@ struct TclPathState {
     std::vector<LineRecord> LineTable;
     std::vector<PvtFile> PvtFiles;
     std::vector<PathSegment> Drawing;
-    // When set, every closed PVT file goes here at once and only its name stays in PvtFiles.
-    // The first refusal is kept in FileSinkFailed and nothing more is handed over.
+    // When set, every PVT file goes here as soon as it is made (from Maker's workers on the
+    // script path) and only its name stays in PvtFiles. After a refusal nothing more is handed
+    // over (FileSinkFailed in the direct mode, Maker->Failed() otherwise).
     std::function<bool(const PvtFile&)> FileSink;
     bool FileSinkFailed = false;
 

@@ -2,7 +2,7 @@
 // The generated controller script "GCode_Converted.TCL": a fixed header of procedures and the
 // connection opening, a body that the conversion inserts block by block, and a footer that
 // closes the connection. The body grows at an insertion point that moves past every inserted
-// line, kept as a gap buffer so that a body of a million blocks costs linear time.
+// line: the end of the header and body text, the footer after it.
 
 #include "machineconfig.h"
 
