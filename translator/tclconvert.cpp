@@ -76,6 +76,7 @@ TclConversionResult Driver::Run()
     }
     if (!s.Direct) {
         s.Script.Start(mConfig);
+        s.Script.Reserve(mLines.size() * 96 + 8192);  // a single move writes about 90 bytes
         s.Maker = std::make_unique<PvtFileMaker>(mConfig, s.FileSink);
     }
     mResult.BodyStart = s.Script.InsertLine();

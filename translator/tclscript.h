@@ -49,6 +49,9 @@ public:
     // Inserts at the insertion point, which then points after the inserted line.
     void Insert(std::string_view line);
     void Insert(std::initializer_list<std::string_view> lines);
+    // Room for about `bytes` of text: room not written costs address space only, and growing
+    // a long script copies it.
+    void Reserve(std::size_t bytes) { mText.reserve(bytes); }
     // A line made piece by piece: append its text to Open(), then EndLine().
     std::string& Open() noexcept { return mText; }
     void EndLine()
