@@ -13,6 +13,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace mvx;
@@ -22,13 +24,21 @@ TEST(ProgramWindows, EveryWindowOnceAndTheConsolesOpen)
     const fs::path dir = fs::temp_directory_path() / ("mvx_windows_" + std::to_string(::getpid()));
     fs::create_directories(dir / "TMP");
     // Never the controller's default address from a test.
-    std::ofstream(dir / "movantrix.INI") << "[TCP-IP]\r\nADR IP=127.0.0.1\r\n";
+    // A working speed of a million digits: refused at start-up, and the user is told.
+    std::ofstream(dir / "movantrix.INI") << "[TCP-IP]\r\nADR IP=127.0.0.1\r\n[SPEED]\r\nWORKING="
+                                         << std::string(1000000, '9') << "\r\n";
     InitCommonGlobals(dir.string(), "movantrix");
-    SetMessageBoxHandler([](const std::string&, std::uint16_t) -> std::uint16_t { return MrOk; });
+    std::vector<std::string> messages;
+    SetMessageBoxHandler([&messages](const std::string& text, std::uint16_t) -> std::uint16_t {
+        messages.push_back(text);
+        return MrOk;
+    });
 
     const StartupHooks hooks = ProgramStartupHooks();
     QWidget* main = hooks.createWindows(CommandLine{});
     ASSERT_NE(main, nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Réglage SPEED/WORKING : valeur incorrecte, 1 conservé");
 
     const char* names[] = {"Fmain", "Ftcl", "Fmain_KVX", "FNClientFTP", "Fedit", "Fshowgathering", "FProcedures",
                            "FshowAPI", "Frestore", "Fchoixsauve", "FIO", "Faxes", "AboutBox", "Frepeat",
@@ -54,5 +64,6 @@ TEST(ProgramWindows, EveryWindowOnceAndTheConsolesOpen)
         w->exec();
     }
     delete main;
+    SetMessageBoxHandler({});
     fs::remove_all(dir);
 }
