@@ -130,11 +130,12 @@ void Builder::AppendStraight(const Vec3& d, bool working)
     for (std::size_t ax = 0; ax < 3; ++ax) mPos[ax] += d[ax];
 }
 
-// A coordinate the line does not give does not move, in either mode; nor does Z in a group
-// without Z, as on the script path.
+// A coordinate the line does not give does not move, in either mode. A group without Z keeps
+// the Z displacement in the element: its rows leave Z out, but the length (and so the time)
+// still counts it.
 Vec3 Builder::Displacement(const gcode::Target& t) const
 {
-    const bool has[3] = {t.HasX, t.HasY, t.HasZ && !mConfig.XYGroupOnly};
+    const bool has[3] = {t.HasX, t.HasY, t.HasZ};
     const double v[3] = {t.X, t.Y, t.Z};
     Vec3 d{0.0, 0.0, 0.0};
     for (std::size_t ax = 0; ax < 3; ++ax)
@@ -218,7 +219,7 @@ Status Builder::Home(int)
     gcode::GetXYZF(mBlock, 2, mPositioning, mConfig.UseFCodes, t, mExtents);
     if (mWorking || mRunning != mPositioning) AppendSpeed(mPositioning, false);
     mWorking = false;
-    AppendStraight({-mPos[0], -mPos[1], mConfig.XYGroupOnly ? 0.0 : -mPos[2]}, false);
+    AppendStraight({-mPos[0], -mPos[1], -mPos[2]}, false);
     mPos = {0.0, 0.0, 0.0};
     return {};
 }

@@ -158,7 +158,8 @@ void SctGenerator::SpeedLines(const Vec3& displacement)
 {
     for (int ax = 0; ax < AxisCount(); ++ax) {
         const auto a = static_cast<std::size_t>(ax);
-        if (displacement[a] == 0.0 || mLastWrittenSpeed[a] == mRunningSpeed) continue;
+        // An axis moves when its displacement exceeds 0.01.
+        if (!(std::fabs(displacement[a]) > 0.01) || mLastWrittenSpeed[a] == mRunningSpeed) continue;
         std::string& line = mScript.Open();
         line += "change_speed ";
         num::appendFixed(line, mRunningSpeed, mConfig.NbDigit);

@@ -229,9 +229,10 @@ void Tinterpousinage::Process(TclPathState& s)
             held->AddToPvtRun(s);
             AddToPvtRun(s);
         } else {
-            // A corner: the held move goes alone; this one may still start a run with the next.
+            // A corner: both go as single moves, the held one first.
             FlushPendingWorkMove(s);
-            AssignTo(s.PendingWorkMove);
+            ApplySpeedChanges(s, *this);
+            WriteSingleMove(s, *this, true);
         }
     } else {
         AssignTo(s.PendingWorkMove);

@@ -5,8 +5,9 @@
 // as script lines or, in the direct mode, executed at once.
 //
 // A working move is held back by one block, because only the next block tells whether it
-// starts a run; at a corner the held move goes alone and the new one is held in its place. Whatever is held or open is written before any block that is not a move
-// (M code, dwell) and at the end of the conversion, never dropped.
+// starts a run; at a corner both go as single moves. Whatever is held or open is written
+// before any block that is not a move (M code, dwell) and at the end of the conversion, never
+// dropped.
 
 #include "machineconfig.h"
 #include "observer.h"
