@@ -52,14 +52,14 @@ void RunJob(benchmark::State& state, int mode)
     for (auto _ : state) {
         mvx::TFmain win;
         win.setSimulation(true);
-        win.selectMode(mode);
+        win.job().selectMode(mode);
         const auto t0 = std::chrono::steady_clock::now();
-        if (!win.readFile(root + "GCODE/big.nc")) {
+        if (!win.job().readFile(root + "GCODE/big.nc")) {
             state.SkipWithError("read failed");
             return;
         }
         const auto t1 = std::chrono::steady_clock::now();
-        if (!win.convert()) {
+        if (!win.job().convert()) {
             state.SkipWithError("conversion failed");
             return;
         }

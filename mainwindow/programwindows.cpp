@@ -178,7 +178,7 @@ QWidget* createWindows(const CommandLine& cl)
     createView3D(gMain);
     gLink = std::make_unique<JobLinkImpl>();
     gMain->setLink(gLink.get());
-    gServer = new RemoteServer(*gMain, gMain);
+    gServer = new RemoteServer(gMain->job(), gMain);
     createDirectExecutor(gMain);
     gMain->setBatchRunner(std::make_unique<BatchRunner>(cl));
     // A setting the window could not use was replaced by its default: say which.
@@ -229,18 +229,17 @@ void applyOptions(const CommandLine& clIn)
 link::DirectControls MainWindowDirectControls(TFmain* main)
 {
     link::DirectControls controls;
-    controls.BlockByBlock = [main] { return main->blockByBlock(); };
-    controls.EnableNext = [main](bool on) {
-        QMetaObject::invokeMethod(main, [main, on] {
-            if (auto* next = main->findChild<QPushButton*>("BitBtnNext")) next->setEnabled(on);
-        });
+    JobRoad* job = &main->job();
+    controls.BlockByBlock = [job] { return job->blockByBlock(); };
+    controls.EnableNext = [job](bool on) {
+        QMetaObject::invokeMethod(job, [job, on] { job->enable(JobItem::Next, on); });
     };
-    controls.TrimExecutedPath = [main](bool clear) {
-        QMetaObject::invokeMethod(main, [main, clear] { main->TrimExecutedPath(clear); });
+    controls.TrimExecutedPath = [job](bool clear) {
+        QMetaObject::invokeMethod(job, [job, clear] { job->TrimExecutedPath(clear); });
     };
-    controls.NextBlockRequested = &main->nextBlockFlag();
-    controls.AbortRequested = &main->abortFlag();
-    controls.Report = [main](const std::string& text, bool failure) { main->reportFromWorker(text, failure); };
+    controls.NextBlockRequested = &job->nextBlockFlag();
+    controls.AbortRequested = &job->abortFlag();
+    controls.Report = [job](const std::string& text, bool failure) { job->reportFromWorker(text, failure); };
     return controls;
 }
 

@@ -2,8 +2,6 @@
 
 #include "aboutbox.h"
 #include "gcodelistmodel.h"
-#include "jobconversion.h"
-#include "joblink.h"
 #include "jobworker.h"
 #include "mainwindowtexts.h"
 #include "pvtparameters.h"
@@ -20,11 +18,8 @@
 #include "app/fileutil.h"
 #include "app/inifile.h"
 #include "app/language.h"
-#include "link/linktexts.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
-#include "translator/scttraject.h"
-#include "translator/tclscript.h"
 #include "translator/texts.h"
 
 #include <QAction>
@@ -32,11 +27,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -44,13 +36,12 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPointer>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -59,12 +50,7 @@
 #include <Qsci/qsciprinter.h>
 #include <Qsci/qsciscintilla.h>
 
-#include <cstdio>
-#include <fstream>
-#include <mutex>
 #include <optional>
-#include <sstream>
-#include <tuple>
 
 namespace mvx {
 
@@ -102,14 +88,46 @@ QPushButton* makeButton(QWidget* parent, QLayout* layout, const char* name, cons
     return b;
 }
 
-}  // namespace
+// A whole text into a view in one go, as UTF-8 bytes (no QString copy of a huge text).
+void setViewText(QsciScintilla* view, const std::string& text)
+{
+    view->SendScintilla(QsciScintillaBase::SCI_SETTEXT, text.c_str());
+    view->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+    view->setCursorPosition(0, 0);
+}
 
-using namespace mainui;
+std::string viewText(QsciScintilla* view)
+{
+    const long n = view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    std::string out(static_cast<std::size_t>(n) + 1, '\0');
+    view->SendScintilla(QsciScintillaBase::SCI_GETTEXT, static_cast<unsigned long>(n + 1), out.data());
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+// Prints the title at the top of every page.
+class TitledPrinter : public QsciPrinter {
+public:
+    explicit TitledPrinter(const std::string& title) : mTitle(QString::fromStdString(title)) { setDocName(mTitle); }
+    void formatPage(QPainter& painter, bool drawing, QRect& area, int pageNumber) override
+    {
+        const int h = painter.fontMetrics().height() * 2;
+        if (drawing)
+            painter.drawText(area.left(), area.top() + painter.fontMetrics().ascent(),
+                             mTitle + "   " + QString::number(pageNumber));
+        area.setTop(area.top() + h);
+    }
+
+private:
+    QString mTitle;
+};
+
+}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Creation
 
-TFmain::TFmain(QWidget* parent) : QMainWindow(parent)
+TFmain::TFmain(QWidget* parent) : QMainWindow(parent), mJob(std::make_unique<JobRoad>(*this))
 {
     setObjectName("Fmain");
     setWindowTitle("MOVANTRIX");
@@ -122,7 +140,7 @@ TFmain::TFmain(QWidget* parent) : QMainWindow(parent)
         if (QAction* a = action(n == 2 ? "English1" : n == 3 ? "Other1" : "French1")) a->setChecked(true);
         refreshModeLabel();
         refreshSpeedBoxes();
-        if (mView3D) mView3D->RefreshLegend();
+        if (mView3DWidget) mView3DWidget->RefreshLegend();
     });
     FormCreate();
 }
@@ -131,6 +149,8 @@ TFmain::~TFmain()
 {
     // The hook captures this window.
     SetLanguageHook(texts::Family::Translator, {});
+    // The road goes before the widgets: nothing they signal while they are taken down reaches it.
+    for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
 }
 
 void TFmain::buildWidgets()
@@ -211,11 +231,10 @@ void TFmain::buildWidgets()
     mTabGcode = new QWidget;
     mTabGcode->setObjectName("TabSheetGcode");
     auto* gv = new QVBoxLayout(mTabGcode);
-    mModel = new GCodeListModel(this);
     mList = new QListView(mTabGcode);
     mList->setObjectName("ListBox1");
     mList->setFont(CodeFont());
-    mList->setModel(mModel);
+    mList->setModel(mJob->model());
     mList->setUniformItemSizes(true);
     mList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     mList->viewport()->installEventFilter(this);
@@ -331,14 +350,14 @@ void TFmain::buildWidgets()
     on(mLineEdit[1], [this] { BitBtn9Click(); });
     on(mLineEdit[2], [this] { BitBtn10Click(); });
     on(mLineEdit[3], [this] { BitBtn11Click(); });
-    connect(mDirect[0], &QPushButton::toggled, this, [this](bool down) { mBlockByBlock = down ? 1 : 0; });
+    connect(mDirect[0], &QPushButton::toggled, this, [this](bool down) { mJob->setBlockByBlock(down); });
     on(mDirect[2], [this] { NextClick(); });
     on(mDirect[3], [this] { AbortClick(); });
     on(mDirect[1], [this] { BitBtnExecuteKVXClick(true); });
     connect(mList, &QListView::clicked, this, [this] { guarded([this] { ListBox1Click(); }); });
     connect(mPvtChoice, &QComboBox::activated, this, [this] { guarded([this] { ComboBox1Change(); }); });
     connect(mPvtView, &QsciScintilla::textChanged, this, [this] {
-        if (!mLoadingPvt) mPvtEdited = true;
+        mJob->PvtTextEdited();
     });
     connect(mPages, &QTabWidget::currentChanged, this, [this] { guarded([this] { PageChange(); }); });
 }
@@ -393,7 +412,7 @@ void TFmain::buildMenus()
     f->setCheckable(true);
     connect(f, &QAction::triggered, this, [this](bool on) {
         guarded([&] {
-            mSet.UseFCodes = on;
+            mJob->settings().UseFCodes = on;
             if (IniFile* ini = SettingsIni()) ini->writeBool("SPEED", "USE F CODES", on);
             refreshSpeedBoxes();
         });
@@ -402,7 +421,7 @@ void TFmain::buildMenus()
     QAction* erase = addAction(mSetupMenu, "Erasestepbystep1", "Erase step by step", nullptr);
     erase->setCheckable(true);
     connect(erase, &QAction::triggered, this, [this](bool on) {
-        mSet.EraseStepByStep = on;
+        mJob->settings().EraseStepByStep = on;
         if (IniFile* ini = SettingsIni()) ini->writeBool("DRAWING", "ERASE STEP BY STEP", on);
     });
     addAction(mSetupMenu, "KVXAddress1", "&KVX Address", [this] { KVXAddressClick(); });
@@ -438,7 +457,7 @@ void TFmain::buildMenus()
     QMenu* help = bar->addMenu("?");
     help->menuAction()->setObjectName("Help1");
     addAction(help, "About1", "&About", [this] { AboutClick(); });
-    addAction(help, "Helpfile1", "Hel&p file", [this] { OpenDocument(common().ProgramDir + mSet.HelpFile); });
+    addAction(help, "Helpfile1", "Hel&p file", [this] { OpenDocument(common().ProgramDir + mJob->settings().HelpFile); });
 
     mExtend1 = addAction(nullptr, "Extend1", "Extend", [this] { ExtendClick(); });
     mReduce1 = addAction(nullptr, "Reduce1", "Reduce", [this] { ReduceClick(); });
@@ -454,33 +473,19 @@ void TFmain::buildMenus()
 
 void TFmain::FormCreate()
 {
-    if (IniFile* ini = SettingsIni()) mRefusedSettings = mSet.Read(*ini);
-    mLastFile = mSet.LastFile;
-    common().ControllerIp = mSet.ControllerIp;
+    mJob->readSettings();
+    const MainSettings& set = mJob->settings();
     if (IniFile* ini = SettingsIni()) {
         const int lw = static_cast<int>(ini->readInteger("LEFT PANEL", "WIDTH", mLeftPanel->width()));
         if (lw >= 120 && lw <= 600) mLeftPanel->setFixedWidth(lw);
         const int rw = static_cast<int>(ini->readInteger("RIGHT PANEL", "WIDTH", 0));
         if (rw > 0) mSplitter->setSizes({600, rw});
     }
-    if (QAction* f = action("useFCodes1")) f->setChecked(mSet.UseFCodes);
-    if (QAction* e = action("Erasestepbystep1")) e->setChecked(mSet.EraseStepByStep);
-    if (QAction* s = action("ServeurTCPIP1")) s->setChecked(mSet.ServerActive);
+    if (QAction* f = action("useFCodes1")) f->setChecked(set.UseFCodes);
+    if (QAction* e = action("Erasestepbystep1")) e->setChecked(set.EraseStepByStep);
+    if (QAction* s = action("ServeurTCPIP1")) s->setChecked(set.ServerActive);
     refreshSpeedBoxes();
-    for (const char* d : {"GCODE", "TMP"}) QDir().mkpath(QString::fromStdString(common().ProgramDir + d));
-    mVerify->setEnabled(false);
-    mExecute->setEnabled(false);
-    mCreate->setEnabled(false);
-    mSave->setEnabled(false);
-    mExecLine->setEnabled(false);
-    mPrintGcode->setEnabled(false);
-    mPrintTcl->setEnabled(false);
-    mSaveAll->setEnabled(false);
-    mDirect[2]->setEnabled(false);
-    mDirect[3]->setEnabled(false);
-    // A stored direct mode holds until the activation knows whether a controller is there.
-    applyMode(ModeFromText(mSet.Mode), false, false);
-    applyLayout(mSet.Extended);
+    applyLayout(set.Extended);
     PageChange();
 }
 
@@ -499,7 +504,7 @@ void TFmain::setHelperWindows(TFIO* io, TFaxes* axes, TAboutBox* about, TFPVTpar
 
 void TFmain::setView3D(View3D* view)
 {
-    mView3D = view;
+    mJob->setView3D(view);
     mView3DWidget = view;
     if (!view) return;
     mTab3D->layout()->addWidget(view);
@@ -508,7 +513,7 @@ void TFmain::setView3D(View3D* view)
     host.StatusText = [this](const std::string& t) { setStatus(4, t); };
     host.EraseSct = [this] { EffacertrajectoireSCT1Click(); };
     host.DrawSct = [this] { DessinerSCT1Click(); };
-    host.RedrawSct = [this] { RedrawSct(); };
+    host.RedrawSct = [this] { mJob->RedrawSct(); };
     host.CurrentPosition = [this]() -> std::optional<view3d::Vec3> {
         if (simulation()) return std::nullopt;
         return view3d::Vec3::from(machineConfig().CurrentPosition);
@@ -516,17 +521,17 @@ void TFmain::setView3D(View3D* view)
     host.AskCentre = [this, view]() -> std::optional<std::array<std::string, 3>> {
         if (!mCentrer) return std::nullopt;
         const view3d::Vec3 t = view->scene().camera().Target;
-        std::array<std::string, 3> xyz{num::fixed(t.x, mSet.NbDigit), num::fixed(t.y, mSet.NbDigit),
-                                       num::fixed(t.z, mSet.NbDigit)};
+        const int digits = settings().NbDigit;
+        std::array<std::string, 3> xyz{num::fixed(t.x, digits), num::fixed(t.y, digits), num::fixed(t.z, digits)};
         if (!mCentrer->Ask(xyz)) return std::nullopt;
         return xyz;
     };
-    host.NbDigit = [this] { return mSet.NbDigit; };
+    host.NbDigit = [this] { return settings().NbDigit; };
     host.Settings = [] { return SettingsIni(); };
     view->setPopupHost(std::move(host));
     view->setTclLineCount([this] { return tclLineCount(); });
     view->setPageActive([this] { return mPages->currentWidget() == mTab3D; });
-    view->setNbDigit([this] { return mSet.NbDigit; });
+    view->setNbDigit([this] { return settings().NbDigit; });
     // "Dessiner  SCT" of the pop-up follows the window's item.
     view->drawSctAction()->setVisible(mDessinerSct->isVisible());
     connect(mDessinerSct, &QAction::visibleChanged, view, [this, view] { view->drawSctAction()->setVisible(mDessinerSct->isVisible()); });
@@ -549,47 +554,28 @@ std::string TFmain::runFileDialog(QFileDialog* dialog, const std::string& dir, c
 void TFmain::setRemoteServer(RemoteServer* server)
 {
     mServer = server;
-    if (mServer && mSet.ServerActive) mServer->activate(static_cast<quint16>(mSet.ServerPort));
+    const MainSettings& set = settings();
+    if (mServer && set.ServerActive) mServer->activate(static_cast<quint16>(set.ServerPort));
 }
 
 void TFmain::setGroupShape(bool xyOnly, int axisCount)
 {
-    mXYGroupOnly = xyOnly;
-    mGroupAxisCount = axisCount;
+    mJob->setGroupShape(xyOnly, axisCount);
     if (mAxes) mAxes->setGroupShape(xyOnly, axisCount);
-    mGroupKnown = true;
-}
-
-void TFmain::setBatchRunner(std::unique_ptr<BatchRunner> runner)
-{
-    mBatch = std::move(runner);
-    if (mBatch) mQuiet = mBatch->commandLine().QuietMode;
 }
 
 void TFmain::setSimulation(bool simulation)
 {
     mSimulationLabel->setVisible(simulation);
-    common().ControllerUsable = simulation ? 0 : 1;
-    applyMode(mMode, false, false);
-    if (mView3D) mView3D->SetCentreCommandsVisible(!simulation);
+    mJob->setSimulation(simulation);
+    if (mView3DWidget) mView3DWidget->SetCentreCommandsVisible(!simulation);
 }
-
-bool TFmain::simulation() const { return !mSimulationLabel->isHidden(); }
 
 void TFmain::applyNumericOption(const std::string& section, const std::string& key, double value)
 {
-    if (IniFile* ini = SettingsIni()) ini->writeFloat(section, key, value);
-    if (key == "POSITIONNING") mSet.PositioningSpeed = value;
-    else if (key == "WORKING") mSet.WorkingSpeed = value;
-    else if (key == "ACCELERATION") mSet.PvtAcceleration = value;
-    else if (key == "ANGULARY STEP") mSet.AngularStep = value;
-    else if (key == "DISCONTINUITY ANGLE MAX") mSet.DiscontinuityAngleMax = value;
+    mJob->applyNumericOption(section, key, value);
     refreshSpeedBoxes();
 }
-
-std::string TFmain::gcodeFolder() const { return common().ProgramDir + "GCODE/"; }
-std::string TFmain::outputFolder() const { return common().ProgramDir + "TMP/"; }
-const std::vector<std::string>& TFmain::lines() const { return mModel->lines(); }
 
 QAction* TFmain::action(const char* objectName) const { return findChild<QAction*>(objectName); }
 
@@ -601,105 +587,19 @@ int TFmain::tclLineCount() const
 std::string TFmain::pvtText() const { return viewText(mPvtView); }
 std::string TFmain::sctText() const { return viewText(mSctView); }
 
-MachineConfig TFmain::machineConfig() const
-{
-    MachineConfig c;
-    c.PositioningSpeed = mSet.PositioningSpeed;
-    c.WorkingSpeed = mSet.WorkingSpeed;
-    c.PvtAcceleration = mSet.PvtAcceleration;
-    c.DiscontinuityAngleMax = mSet.DiscontinuityAngleMax;
-    c.AngularStep = mSet.AngularStep;
-    c.NbDigit = mSet.NbDigit;
-    c.NbDigitPvt = mSet.NbDigitPvt;
-    if (mAxes) {
-        c.GroupName = mAxes->groupName();
-        c.AxisNames = mAxes->axisNames();
-    }
-    c.XYGroupOnly = mXYGroupOnly;
-    c.GroupAxisCount = mGroupAxisCount;
-    if (mIo) {
-        const auto rows = mIo->rows();
-        c.ActivateTool = rows[0];
-        c.M03M05 = rows[1];
-        c.M04M05 = rows[2];
-        c.M07M09 = rows[3];
-        c.M08M09 = rows[4];
-        c.ExtendedIo = mIo->extendedIo();
-    }
-    // A name with a line break would end the header's comment line early.
-    c.GCodeFileName = mFileName;
-    gtext::RemoveLineBreaks(c.GCodeFileName);
-    c.UseFCodes = mSet.UseFCodes;
-    c.DirectMode = mMode == 3;
-    c.Simulation = simulation();
-    // Without a controller there is no position read: the job starts at the origin, never at
-    // the "not read yet" value.
-    const bool read = mCurrentPosition[0] > -8000.0 || mCurrentPosition[1] > -8000.0 || mCurrentPosition[2] > -8000.0;
-    c.CurrentPosition = (simulation() || !read) ? std::array<double, 3>{0.0, 0.0, 0.0} : mCurrentPosition;
-    if (c.XYGroupOnly) c.CurrentPosition[2] = 0.0;
-    return c;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Small helpers
 
 void TFmain::setStatus(int panel, const std::string& text)
 {
-    if (panel == 4 && mQuiet) return;
+    if (panel == 4 && mJob->quietMode()) return;
     mStatus[static_cast<std::size_t>(panel)]->setText(QString::fromStdString(text));
-}
-
-namespace {
-
-std::string oneLine(const std::string& text)
-{
-    std::string t = text;
-    for (std::size_t p = t.find("§"); p != std::string::npos; p = t.find("§")) t.replace(p, std::string("§").size(), " ");
-    return t;
-}
-
-}  // namespace
-
-void TFmain::report(const std::string& text)
-{
-    if (text.empty()) return;
-    if (mBatchMode) {
-        // Nobody is there to press OK: a box would hold the batch or the remote client.
-        const std::string t = oneLine(text);
-        setStatus(4, t);
-        link::logLine(t);
-        std::fprintf(stderr, "%s\n", t.c_str());
-        return;
-    }
-    ShowMsg(text);
-}
-
-void TFmain::note(const std::string& text)
-{
-    if (text.empty()) return;
-    const std::string t = oneLine(text);
-    setStatus(4, t);
-    link::logLine(t);
-    if (mBatchMode) std::fprintf(stderr, "%s\n", t.c_str());
-}
-
-void TFmain::reportFromWorker(const std::string& text, bool failure)
-{
-    QPointer<TFmain> self(this);
-    auto show = [self, text, failure] {
-        if (!self) return;
-        guarded([&] {
-            if (failure) self->report(text);
-            else self->note(text);
-        });
-    };
-    if (QThread::currentThread() == thread()) show();
-    else QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
 }
 
 void TFmain::refreshModeLabel()
 {
-    mModeLabel->setText(mMode == 1 ? "SCT" : mMode == 2 ? "TCL/PVT" : "KVX Direct");
+    const int mode = mJob->mode();
+    mModeLabel->setText(mode == 1 ? "SCT" : mode == 2 ? "TCL/PVT" : "KVX Direct");
     static const char* kModels[] = {"C", "Q", "D", "RL", "RL-D"};
     const int m = GetControllerModel();
     mModelLabel->setText(!simulation() && m >= 0 && m <= 4 ? kModels[m] : "");
@@ -707,13 +607,14 @@ void TFmain::refreshModeLabel()
 
 void TFmain::refreshSpeedBoxes()
 {
-    mPosSpeed->setText(QString::fromStdString(num::fixed(mSet.PositioningSpeed, mSet.NbDigit, 12)));
-    mWorkSpeed->setText(QString::fromStdString(num::fixed(mSet.WorkingSpeed, mSet.NbDigit, 12)));
-    mAccel->setText(QString::fromStdString(num::fixed(mSet.PvtAcceleration, mSet.NbDigit, 12)));
-    mPosSpeed->setVisible(!mSet.UseFCodes);
-    mWorkSpeed->setVisible(!mSet.UseFCodes);
-    mFNote1->setVisible(mSet.UseFCodes);
-    mFNote2->setVisible(mSet.UseFCodes);
+    const MainSettings& set = settings();
+    mPosSpeed->setText(QString::fromStdString(num::fixed(set.PositioningSpeed, set.NbDigit, 12)));
+    mWorkSpeed->setText(QString::fromStdString(num::fixed(set.WorkingSpeed, set.NbDigit, 12)));
+    mAccel->setText(QString::fromStdString(num::fixed(set.PvtAcceleration, set.NbDigit, 12)));
+    mPosSpeed->setVisible(!set.UseFCodes);
+    mWorkSpeed->setVisible(!set.UseFCodes);
+    mFNote1->setVisible(set.UseFCodes);
+    mFNote2->setVisible(set.UseFCodes);
 }
 
 void TFmain::setPageVisible(QWidget* page, bool visible)
@@ -758,8 +659,8 @@ void TFmain::FormActivate()
     if (QAction* a = action("Axes1")) a->setEnabled(!sim);
     if (QAction* a = action("Outputs1")) a->setEnabled(!sim);
     mDirectMode->setEnabled(!sim);
-    mInit1->setEnabled(!sim);
-    mVerify->setVisible(!sim && mMode != 3);
+    mJob->enable(JobItem::Init, !sim);
+    mVerify->setVisible(!sim && mJob->mode() != 3);
     if (!sim && mActivationHook) mActivationHook();
     if (mAxes) mAxes->FormCreate();
     // The group check may have found no usable group.
@@ -768,15 +669,15 @@ void TFmain::FormActivate()
         for (const char* name : {"Axes1", "Outputs1"})
             if (QAction* a = action(name)) a->setEnabled(false);
         mDirectMode->setEnabled(false);
-        mInit1->setEnabled(false);
+        mJob->enable(JobItem::Init, false);
         mVerify->setVisible(false);
     }
-    if (simulation() && mMode == 3) applyMode(1, true);
+    if (simulation() && mJob->mode() == 3) mJob->applyMode(1, true);
     mLampPanel->setVisible(!simulation());
     mModelLabel->setVisible(!simulation());
-    if (mView3D) mView3D->SetCentreCommandsVisible(!simulation());
+    if (mView3DWidget) mView3DWidget->SetCentreCommandsVisible(!simulation());
     refreshModeLabel();
-    if (mBatch) mBatch->onActivated(*this);
+    mJob->activated();
 }
 
 void TFmain::FormClose()
@@ -788,7 +689,7 @@ void TFmain::FormClose()
         ini->writeInteger("Fmain", "width", width());
         ini->writeInteger("LEFT PANEL", "WIDTH", mLeftPanel->width());
         ini->writeInteger("RIGHT PANEL", "WIDTH", mRightPanel->width());
-        ini->writeString("HELP", "FILE", mSet.HelpFile);
+        ini->writeString("HELP", "FILE", settings().HelpFile);
         ini->writeBool("SIZE", "EXTENDED", mExtended);
     }
     for (const auto& hook : mCloseHooks) guarded(hook);
@@ -804,10 +705,10 @@ void TFmain::closeEvent(QCloseEvent* e)
         guarded([this] { FormClose(); });
     }
     e->accept();
-    QApplication::exit(mExitStatus);
+    QApplication::exit(mJob->exitStatus());
 }
 
-void TFmain::closeProgram()
+void TFmain::JobCloseProgram()
 {
     QTimer::singleShot(0, this, [this] { close(); });
 }
@@ -834,31 +735,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* e)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Mode, layouts, pages
-
-void TFmain::applyMode(int mode, bool store, bool fallback)
-{
-    if (mode < 1 || mode > 3) return;
-    if (mode == 3 && simulation() && fallback) mode = 1;
-    const bool wasDirect = mMode == 3;
-    mMode = mode;
-    (mode == 1 ? mSct : mode == 2 ? mTcl : mDirectMode)->setChecked(true);
-    if (store)
-        if (IniFile* ini = SettingsIni()) ini->writeString("MAIN", "MODE", ModeText(mode));
-    mSet.Mode = ModeText(mode);
-    setPageVisible(mTabSct, mode == 1);
-    setPageVisible(mTabTcl, mode != 3);
-    mCreate->setVisible(mode != 3);
-    mVerify->setVisible(mode != 3 && !simulation());
-    for (QPushButton* b : mDirect) b->setVisible(mode == 3);
-    mDessinerSct->setVisible(mode == 1 && mPvt1->isVisible());
-    if (mode == 3 && !wasDirect) mExecute->setEnabled(mCreate->isEnabled());
-    refreshModeLabel();
-}
-
-void TFmain::selectMode(int mode) { applyMode(mode, true); }
-
-void TFmain::ModeClick(int mode) { applyMode(mode, true); }
+// Layouts, pages
 
 void TFmain::applyLayout(bool extended)
 {
@@ -924,39 +801,6 @@ void TFmain::placeStatusPanels(bool inStatusBar)
     statusBar()->setVisible(inStatusBar);
 }
 
-void TFmain::reduceLayout() { applyLayout(false); }
-void TFmain::ExtendClick() { applyLayout(true); }
-void TFmain::ReduceClick() { applyLayout(false); }
-
-void TFmain::PageChange()
-{
-    refreshLineButtons();
-    QWidget* page = mPages->currentWidget();
-    // The drawing of a loaded file, once: a million pieces are not rebuilt at every visit.
-    if (page == mTab3D && mView3D && !mDrawingShown && !mLastDrawing.empty()) {
-        mView3D->SetJobPath(mLastDrawing, {0.0, 0.0, 0.0});
-        mDrawingShown = true;
-    }
-    // The SCT drawing command; lines that gave no SCT list are not built again at every page.
-    if (mGCodeLoaded && (mSctBuilt || !mSctBuildFailed)) DessinerSCT1Click();
-}
-
-void TFmain::refreshLineButtons()
-{
-    QWidget* page = mPages->currentWidget();
-    const bool edit = page == mTabGcode;
-    // The lines stay as they are while a job step (read, conversion, upload, execution) runs.
-    for (QPushButton* b : mLineEdit) b->setEnabled(edit && !mBusy);
-    // A line is executed on the controller at once: nothing to do in simulation.
-    mExecLine->setEnabled(mGCodeLoaded && !simulation() && (edit || page == mTab3D) && !mBusy);
-}
-
-void TFmain::setBusy(bool on)
-{
-    mBusy = on;
-    refreshLineButtons();
-}
-
 void TFmain::setServiceViews(bool visible)
 {
     setPageVisible(mTab3D, visible);
@@ -993,15 +837,109 @@ void TFmain::LanguageClick(int n)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Line list and PVT page
+
+int TFmain::currentRow() const { return mList->currentIndex().isValid() ? mList->currentIndex().row() : -1; }
+
+void TFmain::BitBtn1Click()
+{
+    const std::string proposed = mJob->fileName();
+    const std::string path = mSaveDialog ? mSaveDialog(gcodeFolder(), proposed)
+                                         : runFileDialog(mSaveDialog1, gcodeFolder(), proposed);
+    mJob->SaveLines(path);
+}
+
+void TFmain::BitBtn8Click() { mJob->AddLine(mEdit2->text().toStdString()); }
+
+void TFmain::BitBtn9Click()
+{
+    const int row = currentRow();
+    mJob->InsertLine(row < 0 ? 0 : row, mEdit2->text().toStdString());
+}
+
+void TFmain::BitBtn10Click() { mJob->ModifyLine(currentRow(), mEdit2->text().toStdString()); }
+
+void TFmain::BitBtn11Click() { mJob->DeleteLine(currentRow()); }
+
+void TFmain::ListBox1Click()
+{
+    const QModelIndex cur = mList->currentIndex();
+    if (!cur.isValid()) return;
+    const int row = cur.row();
+    const std::vector<std::string>& all = mJob->lines();
+    const std::vector<tclpath::LineRecord>& table = mJob->lineTable();
+    GCodeListModel* model = mJob->model();
+    mEdit2->setText(QString::fromStdString(all[static_cast<std::size_t>(row)]));
+    if (table.size() != all.size()) return;
+    const int group = table[static_cast<std::size_t>(row)].Group;
+    QItemSelection sel;
+    int first = -1, last = -1;
+    if (group > 0) {
+        int runStart = -1;
+        const int n = static_cast<int>(table.size());
+        for (int i = 0; i <= n; ++i) {
+            const bool in = i < n && table[static_cast<std::size_t>(i)].Group == group;
+            if (in && runStart < 0) runStart = i;
+            if (!in && runStart >= 0) {
+                sel.select(model->index(runStart), model->index(i - 1));
+                if (first < 0) first = runStart;
+                last = i - 1;
+                runStart = -1;
+            }
+        }
+    }
+    mList->selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+    if (mShowLineOrigin && first >= 0) {
+        std::string head = first == last ? "line number " + num::integer(first + 1)
+                                         : "lines number " + num::integer(first + 1) + " to " + num::integer(last + 1);
+        ShowMsg(head + "§group number " + num::integer(group) + "§" + table[static_cast<std::size_t>(row)].Text());
+    }
+}
+
+void TFmain::ComboBox1Change() { mJob->ComboBox1Change(mPvtChoice->currentText().toStdString()); }
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+void TFmain::PrintGcodeClick()
+{
+    // Printed from a document of its own: the SCT view keeps its text.
+    QsciScintilla doc;
+    doc.setUtf8(true);
+    doc.setText(QString::fromStdString(joinLines(mJob->lines(), "\n")));
+    const std::string title = mJob->fileName();
+    if (mPrintHook) {
+        mPrintHook(doc, title);
+        return;
+    }
+    TitledPrinter printer(title);
+    QPrintDialog dlg(&printer, this);
+    if (dlg.exec() == QDialog::Accepted) printer.printRange(&doc);
+}
+
+void TFmain::PrintTclClick()
+{
+    const std::string title = mJob->fileName() + " TCL";
+    if (mPrintHook) {
+        mPrintHook(*mTclView, title);
+        return;
+    }
+    TitledPrinter printer(title);
+    QPrintDialog dlg(&printer, this);
+    if (dlg.exec() == QDialog::Accepted) printer.printRange(mTclView);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Setup menu
 
 void TFmain::NumericSettingClick(const std::string& act)
 {
     const NumericSetting* s = FindNumericSetting(act);
     if (!s) return;
-    std::string value = num::fixed(NumericSettingValue(mSet, *s), mSet.NbDigit);
+    MainSettings& set = mJob->settings();
+    std::string value = num::fixed(NumericSettingValue(set, *s), set.NbDigit);
     if (s->Kind == NumericKind::Digits || s->Kind == NumericKind::PvtDigits || s->Kind == NumericKind::PeriodMs)
-        value = num::integer(static_cast<long long>(NumericSettingValue(mSet, *s)));
+        value = num::integer(static_cast<long long>(NumericSettingValue(set, *s)));
     if (!InputQueryDialog(T(s->CaptionKey), T(s->PromptKey) + s->PromptSuffix, value)) return;
     const std::optional<double> v = CheckNumericAnswer(*s, value);
     if (!v) {
@@ -1009,7 +947,7 @@ void TFmain::NumericSettingClick(const std::string& act)
         ShowMsg(T(s->PromptKey) + " : " + value + " ?");
         return;
     }
-    SetNumericSettingValue(mSet, *s, *v);
+    SetNumericSettingValue(set, *s, *v);
     if (IniFile* ini = SettingsIni()) {
         if (s->Kind == NumericKind::Positive || s->Kind == NumericKind::DegreesToRadians)
             ini->writeFloat(s->Section, s->Key, *v);
@@ -1017,7 +955,7 @@ void TFmain::NumericSettingClick(const std::string& act)
             ini->writeInteger(s->Section, s->Key, static_cast<long long>(*v));
     }
     refreshSpeedBoxes();
-    if (s->Kind == NumericKind::PeriodMs && mPoll && mPoll->active()) mPoll->start(mSet.EncoderPeriod);
+    if (s->Kind == NumericKind::PeriodMs && poll() && poll()->active()) poll()->start(set.EncoderPeriod);
     ResetJobButtons();
 }
 
@@ -1029,27 +967,29 @@ void TFmain::KVXAddressClick()
     gtext::RemoveLineBreaks(value);
     if (value.empty()) return;
     common().ControllerIp = value;
-    mSet.ControllerIp = value;
+    mJob->settings().ControllerIp = value;
     if (IniFile* ini = SettingsIni()) ini->writeString("TCP-IP", "ADR IP", value);
 }
 
 void TFmain::ServerToggleClick()
 {
     QAction* a = action("ServeurTCPIP1");
-    mSet.ServerActive = a && a->isChecked();
-    if (IniFile* ini = SettingsIni()) ini->writeBool("TCP-IP server", "Active", mSet.ServerActive);
+    MainSettings& set = mJob->settings();
+    set.ServerActive = a && a->isChecked();
+    if (IniFile* ini = SettingsIni()) ini->writeBool("TCP-IP server", "Active", set.ServerActive);
     if (!mServer) return;
-    if (mSet.ServerActive) mServer->activate(static_cast<quint16>(mSet.ServerPort));
+    if (set.ServerActive) mServer->activate(static_cast<quint16>(set.ServerPort));
     else mServer->deactivate();
 }
 
 void TFmain::ServerPortClick()
 {
-    std::string value = num::integer(mSet.ServerPort);
+    MainSettings& set = mJob->settings();
+    std::string value = num::integer(set.ServerPort);
     if (!InputQueryDialog("TCP-IP SERVER", "Port used by server : ", value)) return;
     const std::optional<long long> p = num::parseIntStrict(value);
     if (!p || *p < 1 || *p > 65535) return;
-    mSet.ServerPort = static_cast<int>(*p);
+    set.ServerPort = static_cast<int>(*p);
     if (IniFile* ini = SettingsIni()) ini->writeInteger("TCP-IP SERVER", "PORT", *p);
 }
 
@@ -1058,11 +998,13 @@ void TFmain::ServerPortClick()
 
 void TFmain::PollHiddenServerStep()
 {
-    if (!mBatch || !mBatch->commandLine().HiddenServer) return;
+    const BatchRunner* batch = mJob->batchRunner();
+    if (!batch || !batch->commandLine().HiddenServer) return;
     if (isVisible()) hide();
     if (QAction* a = action("ServeurTCPIP1")) a->setChecked(true);
-    mSet.ServerActive = true;
-    if (mServer && !mServer->isActive()) mServer->activate(static_cast<quint16>(mSet.ServerPort));
+    MainSettings& set = mJob->settings();
+    set.ServerActive = true;
+    if (mServer && !mServer->isActive()) mServer->activate(static_cast<quint16>(set.ServerPort));
 }
 
 PollSetup TFmain::PollConfiguration() const
@@ -1070,9 +1012,9 @@ PollSetup TFmain::PollConfiguration() const
     const MachineConfig c = machineConfig();
     PollSetup p;
     p.GroupName = c.GroupName;
-    p.AxisCount = mGroupAxisCount;
-    p.XYGroupOnly = mXYGroupOnly;
-    p.NbDigit = mSet.NbDigit;
+    p.AxisCount = mJob->groupAxisCount();
+    p.XYGroupOnly = mJob->xyGroupOnly();
+    p.NbDigit = settings().NbDigit;
     const OutputRow rows[5] = {c.ActivateTool, c.M03M05, c.M04M05, c.M07M09, c.M08M09};
     for (int i = 0; i < 5; ++i) p.Lamps[static_cast<std::size_t>(i)] = {rows[i].Gpio, rows[i].Output, rows[i].ActiveLevel};
     return p;
@@ -1087,7 +1029,7 @@ void TFmain::PollShowAxis(int axis, const std::string& text)
 
 void TFmain::PollMoveTool(const std::array<double, 3>& position, bool visible)
 {
-    if (mView3D) mView3D->SetToolPosition(position, visible);
+    if (mView3DWidget) mView3DWidget->SetToolPosition(position, visible);
 }
 
 void TFmain::PollStatusColour(StatusColour colour)
@@ -1108,15 +1050,207 @@ void TFmain::PollLampLit(int lamp, bool lit)
 
 void TFmain::PollExecutedPoint(const std::array<double, 3>& point, bool toolActive)
 {
-    if (mView3D) mView3D->AddExecutedPoint(point, toolActive);
+    if (mView3DWidget) mView3DWidget->AddExecutedPoint(point, toolActive);
 }
 
 void TFmain::PollPositionFault(int code)
 {
     (void)code;
-    report(T("Stringerreurnomaxe"));
-    // The axes setup is a dialog: not while a program drives the window.
-    if (!mBatchMode && mAxes) mAxes->exec();
+    if (mJob->PositionFault() && mAxes) mAxes->exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the job road shows
+
+void TFmain::JobItemEnabled(JobItem item, bool on)
+{
+    switch (item) {
+    case JobItem::Read: mRead->setEnabled(on); break;
+    case JobItem::Save: mSave->setEnabled(on); break;
+    case JobItem::Create: mCreate->setEnabled(on); break;
+    case JobItem::Execute: mExecute->setEnabled(on); break;
+    case JobItem::Verify: mVerify->setEnabled(on); break;
+    case JobItem::Stop: mStop->setEnabled(on); break;
+    case JobItem::ExecuteLine: mExecLine->setEnabled(on); break;
+    case JobItem::LineEdit:
+        for (QPushButton* b : mLineEdit) b->setEnabled(on);
+        break;
+    case JobItem::Next: mDirect[2]->setEnabled(on); break;
+    case JobItem::Abort: mDirect[3]->setEnabled(on); break;
+    case JobItem::PrintGcode: mPrintGcode->setEnabled(on); break;
+    case JobItem::PrintTcl: mPrintTcl->setEnabled(on); break;
+    case JobItem::SaveAll: mSaveAll->setEnabled(on); break;
+    case JobItem::Init: mInit1->setEnabled(on); break;
+    }
+}
+
+void TFmain::JobStatusText(int panel, const std::string& text)
+{
+    mStatus[static_cast<std::size_t>(panel)]->setText(QString::fromStdString(text));
+}
+
+void TFmain::JobMessage(const std::string& text) { ShowMsg(text); }
+
+bool TFmain::JobConfirm(const std::string& text) { return MsgDialog(text, 0, MbYes | MbNo) == MrYes; }
+
+std::string TFmain::JobChooseFile(bool save, const std::string& dir, const std::string& proposed)
+{
+    const FileDialogHook& hook = save ? mSaveDialog : mOpenDialog;
+    if (hook) return hook(dir, proposed);
+    return runFileDialog(save ? mSaveDialog1 : mOpenDialog1, dir, proposed);
+}
+
+QWidget* TFmain::pageWidget(JobPage page) const
+{
+    switch (page) {
+    case JobPage::Gcode: return mTabGcode;
+    case JobPage::Tcl: return mTabTcl;
+    case JobPage::Pvt: return mTabPvt;
+    case JobPage::Sct: return mTabSct;
+    case JobPage::View3D: return mTab3D;
+    case JobPage::Other: break;
+    }
+    return nullptr;
+}
+
+JobPage TFmain::JobCurrentPage() const
+{
+    QWidget* page = mPages->currentWidget();
+    for (JobPage p : {JobPage::Gcode, JobPage::Tcl, JobPage::Pvt, JobPage::Sct, JobPage::View3D})
+        if (page == pageWidget(p)) return p;
+    return JobPage::Other;
+}
+
+void TFmain::JobShowPage(JobPage page)
+{
+    if (QWidget* w = pageWidget(page)) showTab(w);
+}
+
+bool TFmain::JobPageOnScreen(JobPage page) const
+{
+    QWidget* w = pageWidget(page);
+    return w && !w->isHidden();
+}
+
+QsciScintilla* TFmain::textView(JobTextView view) const
+{
+    switch (view) {
+    case JobTextView::Tcl: return mTclView;
+    case JobTextView::Pvt: return mPvtView;
+    case JobTextView::Sct: return mSctView;
+    }
+    return mTclView;
+}
+
+void TFmain::JobSetText(JobTextView view, const std::string& text) { setViewText(textView(view), text); }
+void TFmain::JobClearText(JobTextView view) { textView(view)->clear(); }
+std::string TFmain::JobViewText(JobTextView view) const { return viewText(textView(view)); }
+
+void TFmain::JobPvtFiles(const std::vector<std::string>& names)
+{
+    mPvtChoice->clear();
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(names.size()));
+    for (const std::string& n : names) items << QString::fromStdString(n);
+    mPvtChoice->addItems(items);
+    mPvtChoice->setCurrentIndex(0);
+}
+
+void TFmain::JobFileName(const std::string& name) { mEdit3->setText(QString::fromStdString(name)); }
+
+int TFmain::JobCurrentLine() const { return currentRow(); }
+
+void TFmain::JobFollowLine(int row) { mList->setCurrentIndex(mJob->model()->index(row)); }
+
+void TFmain::JobShowLine(int row, const std::string& text)
+{
+    GCodeListModel* model = mJob->model();
+    mList->setCurrentIndex(model->index(row));
+    mList->selectionModel()->select(model->index(row), QItemSelectionModel::ClearAndSelect);
+    mEdit2->setText(QString::fromStdString(text));
+}
+
+void TFmain::JobGroupSelection(bool groups)
+{
+    mList->setSelectionMode(groups ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
+}
+
+void TFmain::JobModeShown(int mode)
+{
+    (mode == 1 ? mSct : mode == 2 ? mTcl : mDirectMode)->setChecked(true);
+    setPageVisible(mTabSct, mode == 1);
+    setPageVisible(mTabTcl, mode != 3);
+    mCreate->setVisible(mode != 3);
+    mVerify->setVisible(mode != 3 && !simulation());
+    for (QPushButton* b : mDirect) b->setVisible(mode == 3);
+    mDessinerSct->setVisible(mode == 1 && mPvt1->isVisible());
+    refreshModeLabel();
+}
+
+void TFmain::JobSctCommandOffered(bool offered)
+{
+    mDessinerSct->setVisible(offered && mJob->mode() == 1 && mPvt1->isVisible());
+}
+
+void TFmain::JobMachineSetup(MachineConfig& c) const
+{
+    if (mAxes) {
+        c.GroupName = mAxes->groupName();
+        c.AxisNames = mAxes->axisNames();
+    }
+    if (mIo) {
+        const auto rows = mIo->rows();
+        c.ActivateTool = rows[0];
+        c.M03M05 = rows[1];
+        c.M04M05 = rows[2];
+        c.M07M09 = rows[3];
+        c.M08M09 = rows[4];
+        c.ExtendedIo = mIo->extendedIo();
+    }
+}
+
+std::optional<bool> TFmain::JobPvtParameters(const std::string& file)
+{
+    if (!mPvtParameters) return std::nullopt;
+    bool goOn = true;
+    mPvtParameters->setFileName(file);
+    mPvtParameters->setCancelHook([&goOn] { goOn = false; });
+    mPvtParameters->exec();
+    mPvtParameters->setCancelHook({});
+    return goOn;
+}
+
+std::string TFmain::JobRunLive(const std::function<void()>& work, const std::function<void()>& tick, int tickMs)
+{
+    return RunInWorker(work, tick, tickMs);
+}
+
+void TFmain::JobLetEventsRun() { PumpMessage(); }
+
+bool TFmain::JobWindow(JobWindowCommand command)
+{
+    switch (command) {
+    case JobWindowCommand::Extend:
+        if (!mExtend1->isEnabled() || !mExtend1->isVisible()) return false;
+        applyLayout(true);
+        return true;
+    case JobWindowCommand::Reduce:
+        if (!mReduce1->isEnabled() || !mReduce1->isVisible()) return false;
+        applyLayout(false);
+        return true;
+    case JobWindowCommand::Show:
+        if (isVisible()) return false;
+        show();
+        return true;
+    case JobWindowCommand::Hide:
+        if (!isVisible()) return false;
+        hide();
+        return true;
+    case JobWindowCommand::Show3D:
+        showTab(mTab3D);
+        return mPages->currentWidget() == mTab3D;
+    }
+    return false;
 }
 
 }  // namespace mvx

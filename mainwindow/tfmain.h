@@ -1,30 +1,23 @@
 #pragma once
-// The main window: the road of one job (read, convert, upload, init, execute), its views,
-// menus and status. Created first at start-up; its creation reads the translator settings.
-//
-// The handlers serve the buttons (with a sender: dialogs allowed), the command-line batch and
-// the remote-control server (without a sender: batch fashion, no dialogs). Long steps run on a
-// worker thread while the GUI thread waits in an event loop, so STOP stays live; handlers must
-// expect to be re-entered during such a wait.
+// The main window: the views, menus, status and lamps of the job road. The road itself (read,
+// convert, upload, init, execute, stop, verify, with its state) is a JobRoad that the window
+// owns and shows; the buttons, the batch run and the remote-control server drive that road.
+// Created first at start-up; its creation reads the translator settings.
 
-#include "app/batchrun.h"
-#include "jobcontrol.h"
+#include "jobroad.h"
 #include "mainsettings.h"
 #include "poll.h"
 #include "translator/machineconfig.h"
-#include "translator/tclelements.h"
 
 #include <QMainWindow>
 
 #include <array>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class QAction;
-class QActionGroup;
 class QComboBox;
 class QDialog;
 class QFileDialog;
@@ -40,7 +33,6 @@ class QsciScintilla;
 
 namespace mvx {
 
-class GCodeListModel;
 class JobLink;
 class RemoteServer;
 class TAboutBox;
@@ -49,37 +41,32 @@ class TFIO;
 class TFPVTparameters;
 class TFcentrer;
 class View3D;
-struct JobConversionOutput;
-namespace sct {
-class Ttraject;
-}
 
-class TFmain : public QMainWindow, public BatchJob, public JobControl, public PollView {
+class TFmain : public QMainWindow, public JobView, public PollView {
     Q_OBJECT
 public:
     explicit TFmain(QWidget* parent = nullptr);
     ~TFmain() override;
 
+    // The job road the window shows.
+    JobRoad& job() noexcept { return *mJob; }
+    const JobRoad& job() const noexcept { return *mJob; }
+
     // ---- wiring done at start-up ----
-    void setBatchRunner(std::unique_ptr<BatchRunner> runner);
+    void setBatchRunner(std::unique_ptr<BatchRunner> runner) { mJob->setBatchRunner(std::move(runner)); }
     void setSimulation(bool simulation);
-    bool simulation() const override;
-    void setQuietMode(bool quiet) { mQuiet = quiet; }
+    bool simulation() const { return mJob->simulation(); }
+    void setQuietMode(bool quiet) { mJob->setQuietMode(quiet); }
     void setHelperWindows(TFIO* io, TFaxes* axes, TAboutBox* about, TFPVTparameters* pvtParameters,
                           QDialog* pvtControl, QDialog* textEditor, QDialog* maintenance);
     // Run at closing, after the window's own settings are written (the 3D view's camera...).
     void addCloseHook(std::function<void()> hook) { mCloseHooks.push_back(std::move(hook)); }
-    void setLink(JobLink* link) { mLink = link; }
-    // The controller side of the direct mode (executes while converting); none: the direct
-    // mode converts without executing.
-    void setDirectExecutor(DirectExecutor* executor) { mDirectExecutor = executor; }
-    // Called on the GUI thread with the configuration of each conversion, before it starts.
-    void setBeforeConversionHook(std::function<void(const MachineConfig&)> hook) { mBeforeConversion = std::move(hook); }
-    // The flags the direct execution waits on ("Next", "Abort"), set by their buttons.
-    std::atomic<int>& nextBlockFlag() noexcept { return mNextBlock; }
-    std::atomic<int>& abortFlag() noexcept { return mAbortRequested; }
-    // "Block/block" is down; thread-safe (the direct execution reads it from its worker).
-    bool blockByBlock() const noexcept { return mBlockByBlock.load() != 0; }
+    void setLink(JobLink* link) { mJob->setLink(link); }
+    void setDirectExecutor(DirectExecutor* executor) { mJob->setDirectExecutor(executor); }
+    void setBeforeConversionHook(std::function<void(const MachineConfig&)> hook)
+    {
+        mJob->setBeforeConversionHook(std::move(hook));
+    }
     // The 3D view goes into the "Show 3D" page and is tied to the window: pop-up commands,
     // legend, wheel, the camera settings written at closing.
     void setView3D(View3D* view);
@@ -99,48 +86,19 @@ public:
     // The group's shape from the controller's configuration; the poll asks the controller
     // nothing before it is known.
     void setGroupShape(bool xyOnly, int axisCount);
-
     // Numeric command-line options, already checked, applied to the conversion settings.
     void applyNumericOption(const std::string& section, const std::string& key, double value);
-
-    // ---- BatchJob ----
-    std::string gcodeFolder() const override;
-    std::string lastConvertedFile() const override { return mLastFile; }
-    void reduceLayout() override;
-    void selectMode(int mode) override;
-    bool readFile(const std::string& path) override;
-    bool convert() override;
-    bool uploadFailed() const override { return mUploadFailed; }
-    bool initialise() override;
-    bool execute() override;
-    bool batchMode() const override { return mBatchMode; }
-    void setExitStatus(int status) override { mExitStatus = status; }
-    int exitStatus() const noexcept { return mExitStatus; }
-    void closeProgram() override;
-    void setBatchMode(bool on) { mBatchMode = on; }
-
-    // ---- JobControl ----
-    bool JobInit() override;
-    bool JobExtend() override;
-    bool JobReduce() override;
-    bool JobShow() override;
-    bool JobHide() override;
-    bool JobRead(const std::string& fileName) override;
-    bool JobDraw(const std::string& fileName) override;
-    bool JobCreate() override;
-    bool JobExecute() override;
-    bool JobVerify() override;
-    bool JobMode(int mode) override;
-    bool JobShow3D() override;
-    bool JobStop() override;
-    void JobStatusText(const std::string& text) override;
+    void setBatchMode(bool on) { mJob->setBatchMode(on); }
+    void reduceLayout() { applyLayout(false); }
+    std::string gcodeFolder() const { return mJob->gcodeFolder(); }
+    int exitStatus() const noexcept { return mJob->exitStatus(); }
 
     // ---- PollView (the position and output poll) ----
     void PollHiddenServerStep() override;
     bool PollSimulation() const override { return simulation(); }
-    bool PollGroupKnown() const override { return mGroupKnown; }
+    bool PollGroupKnown() const override { return mJob->groupKnown(); }
     PollSetup PollConfiguration() const override;
-    bool PollJobRunning() const override { return mJobRunning; }
+    bool PollJobRunning() const override { return mJob->jobRunning(); }
     bool Poll3DVisible() const override;
     void PollShowAxis(int axis, const std::string& text) override;
     void PollMoveTool(const std::array<double, 3>& position, bool visible) override;
@@ -148,35 +106,35 @@ public:
     void PollLampLit(int lamp, bool lit) override;
     void PollExecutedPoint(const std::array<double, 3>& point, bool toolActive) override;
     void PollPositionFault(int code) override;
-    std::array<double, 3>& PollCurrentPosition() override { return mCurrentPosition; }
+    std::array<double, 3>& PollCurrentPosition() override { return mJob->currentPosition(); }
     // The poll whose period the "Sample period" item sets.
-    void setPoll(PositionPoll* poll) { mPoll = poll; }
-    PositionPoll* poll() const noexcept { return mPoll; }
+    void setPoll(PositionPoll* poll) { mJob->setPoll(poll); }
+    PositionPoll* poll() const noexcept { return mJob->poll(); }
     // Outside simulation, at each activation before the axes setup re-reads its settings:
     // checks the controller's group configuration.
     void setActivationHook(std::function<void()> hook) { mActivationHook = std::move(hook); }
 
-    // ---- handlers (withSender: called by a button or menu) ----
-    bool BitBtnReadGcodeClick(bool withSender);
+    // ---- handlers (withSender: called by a button or menu); the job's go to the road ----
+    bool BitBtnReadGcodeClick(bool withSender) { return mJob->BitBtnReadGcodeClick(withSender); }
     void BitBtn1Click();  // save the line list
     void BitBtn8Click();  // add a line
     void BitBtn9Click();  // insert a line
     void BitBtn10Click();  // modify a line
     void BitBtn11Click();  // delete a line
     void ListBox1Click();
-    bool BitBtnCreateKVXFileClick(bool withSender);
-    bool BitBtnExecuteKVXClick(bool withSender);
-    bool BitBtnExecutelineClick();  // the selected line, on the controller at once
-    bool Init1Click(bool withSender = true);
-    void BitBtn7Click();  // STOP
-    bool BitBtnVerifyPVTClick(bool withSender);
+    bool BitBtnCreateKVXFileClick(bool withSender) { return mJob->BitBtnCreateKVXFileClick(withSender); }
+    bool BitBtnExecuteKVXClick(bool withSender) { return mJob->BitBtnExecuteKVXClick(withSender); }
+    bool BitBtnExecutelineClick() { return mJob->BitBtnExecutelineClick(); }
+    bool Init1Click(bool withSender = true) { return mJob->Init1Click(withSender); }
+    void BitBtn7Click() { mJob->BitBtn7Click(); }  // STOP
+    bool BitBtnVerifyPVTClick(bool withSender) { return mJob->BitBtnVerifyPVTClick(withSender); }
     void ComboBox1Change();
-    void EnregistertoutClick();
+    void EnregistertoutClick() { mJob->EnregistertoutClick(); }
     void NumericSettingClick(const std::string& action);
     void KVXAddressClick();
-    void ModeClick(int mode);
-    void ExtendClick();
-    void ReduceClick();
+    void ModeClick(int mode) { mJob->applyMode(mode, true); }
+    void ExtendClick() { applyLayout(true); }
+    void ReduceClick() { applyLayout(false); }
     void PrintGcodeClick();
     void PrintTclClick();
     void LanguageClick(int n);
@@ -185,39 +143,30 @@ public:
     void OutputsClick();
     void AxesClick();
     void AboutClick();
-    void PageChange();
-    void DessinerSCT1Click();
-    void EffacertrajectoireSCT1Click();
-    // After "Node size": every SCT element drawn again.
-    void RedrawSct();
-    // The direct mode after a move (keep the last two points) or a PVT run (`clear`).
-    void TrimExecutedPath(bool clear);
-    void NextClick();
-    void AbortClick();
-    // A line of the direct execution (any thread): `failure` as a failed step is reported (a
-    // box with a user, the status bar and the log otherwise), else a note for the status bar and
-    // the log only.
-    void reportFromWorker(const std::string& text, bool failure);
+    void PageChange() { mJob->PageChange(); }
+    void DessinerSCT1Click() { mJob->DessinerSCT1Click(); }
+    void EffacertrajectoireSCT1Click() { mJob->EffacertrajectoireSCT1Click(); }
+    void NextClick() { mJob->NextClick(); }
+    void AbortClick() { mJob->AbortClick(); }
     // Reveals (true) or hides the diagnostic views (3D page, PVT checker, SCT drawing).
     void setServiceViews(bool visible);
-    void ResetJobButtons();
+    void ResetJobButtons() { mJob->ResetJobButtons(); }
 
     // ---- state read by tests and by the other windows ----
-    const MainSettings& settings() const noexcept { return mSet; }
+    const MainSettings& settings() const noexcept { return mJob->settings(); }
     // Settings the window refused when it read the settings file (out of range, not a number).
-    const std::vector<std::string>& refusedSettings() const noexcept { return mRefusedSettings; }
-    int mode() const noexcept { return mMode; }
-    bool gcodeLoaded() const override { return mGCodeLoaded; }
-    bool jobRunning() const noexcept { return mJobRunning; }
-    bool sctBuilt() const noexcept { return mSctBuilt; }
+    const std::vector<std::string>& refusedSettings() const noexcept { return mJob->refusedSettings(); }
+    int mode() const noexcept { return mJob->mode(); }
+    bool gcodeLoaded() const { return mJob->gcodeLoaded(); }
+    bool jobRunning() const noexcept { return mJob->jobRunning(); }
+    bool sctBuilt() const noexcept { return mJob->sctBuilt(); }
     bool extendedLayout() const noexcept { return mExtended; }
-    int pvtFileCount() const noexcept { return mPvtFileCount; }
-    const std::vector<std::string>& lines() const;
-    const std::vector<tclpath::LineRecord>& lineTable() const noexcept { return mLineTable; }
-    std::string outputFolder() const;
-    std::array<double, 3>& currentPosition() noexcept { return mCurrentPosition; }
-    // The configuration a conversion gets, from the settings and the two setup windows.
-    MachineConfig machineConfig() const;
+    int pvtFileCount() const noexcept { return mJob->pvtFileCount(); }
+    const std::vector<std::string>& lines() const { return mJob->lines(); }
+    const std::vector<tclpath::LineRecord>& lineTable() const noexcept { return mJob->lineTable(); }
+    std::string outputFolder() const { return mJob->outputFolder(); }
+    std::array<double, 3>& currentPosition() noexcept { return mJob->currentPosition(); }
+    MachineConfig machineConfig() const { return mJob->machineConfig(); }
     std::string tclText() const;
     int tclLineCount() const;
     std::string pvtText() const;
@@ -226,6 +175,34 @@ public:
     QWidget* tab3D() const noexcept { return mTab3D; }
     QTabWidget* pages() const noexcept { return mPages; }
     bool serviceMenusVisible() const noexcept { return mServiceMenusVisible; }
+
+    // ---- JobView ----
+    void JobItemEnabled(JobItem item, bool on) override;
+    void JobStatusText(int panel, const std::string& text) override;
+    void JobMessage(const std::string& text) override;
+    bool JobConfirm(const std::string& text) override;
+    std::string JobChooseFile(bool save, const std::string& dir, const std::string& proposed) override;
+    JobPage JobCurrentPage() const override;
+    void JobShowPage(JobPage page) override;
+    bool JobPageOnScreen(JobPage page) const override;
+    void JobSetText(JobTextView view, const std::string& text) override;
+    void JobClearText(JobTextView view) override;
+    std::string JobViewText(JobTextView view) const override;
+    void JobPvtFiles(const std::vector<std::string>& names) override;
+    void JobFileName(const std::string& name) override;
+    int JobCurrentLine() const override;
+    void JobFollowLine(int row) override;
+    void JobShowLine(int row, const std::string& text) override;
+    void JobGroupSelection(bool groups) override;
+    void JobModeShown(int mode) override;
+    void JobSctCommandOffered(bool offered) override;
+    void JobMachineSetup(MachineConfig& config) const override;
+    std::optional<bool> JobPvtParameters(const std::string& file) override;
+    std::string JobRunLive(const std::function<void()>& work, const std::function<void()>& tick, int tickMs) override;
+    void JobLetEventsRun() override;
+    bool JobWindow(JobWindowCommand command) override;
+    void JobReduceLayout() override { applyLayout(false); }
+    void JobCloseProgram() override;
 
 protected:
     void changeEvent(QEvent* e) override;
@@ -242,89 +219,27 @@ private:
     void FormCreate();
     void FormActivate();
     void FormClose();
-    void applyMode(int mode, bool store, bool fallback = true);
     void refreshModeLabel();
     void refreshSpeedBoxes();
     void setStatus(int panel, const std::string& text);
-    // A failure: a dialog, or in batch fashion the status bar, the log and stderr.
-    void report(const std::string& text);
-    // A note of a job step: the status bar and the log (stderr too in batch fashion).
-    void note(const std::string& text);
-    // A job step runs, or a STOP's kill is on its way: another job step is refused at once.
-    bool jobBusy() const noexcept { return mBusy || mStopInFlight; }
-    // What the execute and verify buttons need besides being enabled.
-    bool canExecute() const;
-    bool canVerify() const;
-    // The execute button's work; `started`: the script or the direct run went to the controller.
-    bool runExecute(bool withSender, bool& started);
-    // Reads `path` into the line list; `lastName` goes to "TRAJECTORY"/"LAST" once it is read.
-    bool loadFile(const std::string& path, bool normalise, const std::string& lastName);
-    void clearViewsForRead();
-    void finishRead(const std::string& displayName, std::size_t count);
-    bool uploadAll(bool withScript);
-    void showIncoherentLine(int row);
-    void loadPvtChoice();
-    bool askSavePvtEdit();
     void setPageVisible(QWidget* page, bool visible);
-    // Ttraject.DrawAll, only while the "Show 3D" page is the current page.
-    void drawSctList();
+    QWidget* pageWidget(JobPage page) const;
     // The open or save dialog from `dir` with `proposed`; the chosen path, empty when cancelled.
     std::string runFileDialog(QFileDialog* dialog, const std::string& dir, const std::string& proposed);
     void applyLayout(bool extended);
     void showTab(QWidget* page);
-    // A job step starts or ends: the line-edit buttons follow.
-    void setBusy(bool on);
-    void refreshLineButtons();
+    QsciScintilla* textView(JobTextView view) const;
+    int currentRow() const;
 
-    std::unique_ptr<BatchRunner> mBatch;
-    MainSettings mSet;
-    std::vector<std::string> mRefusedSettings;
-    std::string mLastFile;
-    bool mBatchMode = false;
-    bool mQuiet = false;
-    int mMode = 1;
-    bool mGCodeLoaded = false;
-    bool mSctBuilt = false;
-    bool mSctBuildFailed = false;  // these lines gave no SCT list: the page change does not retry
-    bool mRelativeLeft = false;
-    bool mJobRunning = false;
-    bool mConverted = false;
-    bool mUploadFailed = false;  // the last conversion's upload did not complete
-    int mExitStatus = 0;
+    std::unique_ptr<JobRoad> mJob;
     bool mExtended = false;
     bool mServiceMenusVisible = false;
     bool mShowLineOrigin = false;
-    bool mVerifyRunning = false;
-    bool mVerifyStarted = false;  // the last check got its connection: it went to the controller
     bool mClosing = false;
     bool mActivating = false;
-    bool mBusy = false;  // a read, conversion, execution, verification or init is running
-    bool mStopInFlight = false;  // STOP's kill is on its way to the controller
-    bool mLastLineMoveWorking = false;  // the last line executed alone was a cut
-    int mPvtFileCount = 0;
-    std::string mFileName;  // the file in use, as read
-    std::vector<tclpath::LineRecord> mLineTable;
-    std::shared_ptr<sct::Ttraject> mSctList;
-    std::array<double, 3> mCurrentPosition{-8000.0, -8000.0, -8000.0};
-    std::string mPvtEditedName;
-    bool mPvtEdited = false;
-    bool mLoadingPvt = false;
-    bool mXYGroupOnly = false;
-    int mGroupAxisCount = 3;
-    bool mGroupKnown = false;
-    std::atomic<int> mAbortRequested{0};
-    std::atomic<int> mNextBlock{0};
-    std::function<void(const MachineConfig&)> mBeforeConversion;
     std::function<void()> mActivationHook;
-    std::atomic<int> mBlockByBlock{0};
-    std::vector<PathSegment> mLastDrawing;
-    bool mDrawingShown = false;  // mLastDrawing is in the 3D view
     std::function<bool(QsciScintilla&, const std::string&)> mPrintHook;
 
-    JobLink* mLink = nullptr;
-    PositionPoll* mPoll = nullptr;
-    DirectExecutor* mDirectExecutor = nullptr;
-    JobView3D* mView3D = nullptr;
     View3D* mView3DWidget = nullptr;
     TFcentrer* mCentrer = nullptr;
     QFileDialog* mOpenDialog1 = nullptr;
@@ -352,7 +267,6 @@ private:
     QWidget* mTabSct = nullptr;
     QWidget* mTab3D = nullptr;
     QListView* mList = nullptr;
-    GCodeListModel* mModel = nullptr;
     QLineEdit* mEdit2 = nullptr;
     QLineEdit* mEdit3 = nullptr;
     QLabel* mSimulationLabel = nullptr;

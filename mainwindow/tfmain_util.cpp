@@ -2,8 +2,6 @@
 
 #include "translator/texts.h"
 
-#include <Qsci/qsciscintilla.h>
-
 #include <QString>
 
 #include <fcntl.h>
@@ -140,23 +138,6 @@ bool readGCodeFile(const std::string& path, std::string& data, std::string& erro
     for (char c : data)
         if (binaryByte(static_cast<unsigned char>(c))) return refuse("holds binary bytes, not a G-code text file");
     return true;
-}
-
-// A whole text into a view in one go, as UTF-8 bytes (no QString copy of a huge text).
-void setViewText(QsciScintilla* view, const std::string& text)
-{
-    view->SendScintilla(QsciScintillaBase::SCI_SETTEXT, text.c_str());
-    view->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
-    view->setCursorPosition(0, 0);
-}
-
-std::string viewText(QsciScintilla* view)
-{
-    const long n = view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-    std::string out(static_cast<std::size_t>(n) + 1, '\0');
-    view->SendScintilla(QsciScintillaBase::SCI_GETTEXT, static_cast<unsigned long>(n + 1), out.data());
-    out.resize(static_cast<std::size_t>(n));
-    return out;
 }
 
 std::string baseName(const std::string& path)

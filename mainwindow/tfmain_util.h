@@ -1,13 +1,12 @@
 #pragma once
-// Helpers shared by the main window's source files: view texts without QString copies, file
-// lines, and the guard that keeps exceptions out of event handlers.
+// Helpers shared by the main window's source files: file lines, the G-code file reader, and
+// the guard that keeps exceptions out of event handlers. No widgets here.
 
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
-class QsciScintilla;
 
 namespace mvx::mainui {
 
@@ -25,9 +24,6 @@ bool readWholeFile(const std::string& path, std::string& data);
 // with a byte-order mark is read as text and given back as UTF-8; a UTF-8 byte-order mark is
 // dropped. Any thread.
 bool readGCodeFile(const std::string& path, std::string& data, std::string& error);
-// A whole text into a view in one go, as UTF-8 bytes (no QString copy of a huge text).
-void setViewText(QsciScintilla* view, const std::string& text);
-std::string viewText(QsciScintilla* view);
 std::string baseName(const std::string& path);
 
 // Runs a handler body; an exception ends the handler, never the event loop.

@@ -224,7 +224,7 @@ TEST_F(Layout, MainWindowInBothLayoutsWithItsStatusPanelsFilled)
         sMain->PollShowAxis(0, "X:8.8200");
         sMain->PollShowAxis(1, "Y:25.0000");
         sMain->PollShowAxis(2, "Z:-1.2500");
-        sMain->JobStatusText("Envoi du fichier 3 de 12 : TRJ3.PVT");
+        sMain->job().JobStatusText("Envoi du fichier 3 de 12 : TRJ3.PVT");
         settle();
         const QStringList issues = checkWindow(sMain, extended ? "Fmain_extended" : "Fmain_reduced");
         EXPECT_TRUE(issues.isEmpty()) << (extended ? "extended: " : "reduced: ") << issues.join('\n').toStdString();

@@ -139,7 +139,7 @@ TEST_F(SetupTest, AxesSetupTakesGroupAndAxisNamesFromTheLists)
 
 TEST_F(SetupTest, AboutPictureRevealsDiagnosticViewsByMode)
 {
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     mWin->ExtendClick();
     mAbout->show();
     QTest::mouseDClick(mAbout->image(2), Qt::LeftButton);
@@ -149,9 +149,9 @@ TEST_F(SetupTest, AboutPictureRevealsDiagnosticViewsByMode)
     EXPECT_FALSE(mWin->action("DessinerSCT1")->isVisible());
     EXPECT_TRUE(mWin->serviceMenusVisible());
     EXPECT_TRUE(mWin->action("KVX1")->isVisible());
-    EXPECT_TRUE(mWin->JobShow3D());
+    EXPECT_TRUE(mWin->job().JobShow3D());
 
-    mWin->selectMode(1);
+    mWin->job().selectMode(1);
     QTest::mouseDClick(mAbout->image(4), Qt::LeftButton);
     EXPECT_TRUE(mWin->action("DessinerSCT1")->isVisible());
 
@@ -160,7 +160,7 @@ TEST_F(SetupTest, AboutPictureRevealsDiagnosticViewsByMode)
     EXPECT_FALSE(mWin->action("PVT1")->isVisible());
     EXPECT_FALSE(mWin->action("DessinerSCT1")->isVisible());
     EXPECT_FALSE(mWin->serviceMenusVisible());
-    EXPECT_FALSE(mWin->JobShow3D());
+    EXPECT_FALSE(mWin->job().JobShow3D());
     mAbout->hide();
     // The about window shows the longer model list only.
     EXPECT_TRUE(mAbout->findChild<QLabel*>("Image1")->isHidden());

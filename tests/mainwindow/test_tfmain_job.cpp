@@ -88,7 +88,7 @@ TEST_F(JobTest, MissingFileLeavesTheWindowAsItWas)
 {
     WriteFile(Gcode("a.nc"), Sample());
     ASSERT_TRUE(ReadThroughDialog(Gcode("a.nc")));
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
     const std::string tcl = mWin->tclText();
     ASSERT_FALSE(tcl.empty());
@@ -101,12 +101,12 @@ TEST_F(JobTest, GcodeFolderNamesAreFoundWithoutRegardToCase)
 {
     WriteFile(Gcode("part1.nc"), "G0 X1\nG1 X2\n");
     // The remote READ command upper-cases the name and drops its blanks.
-    EXPECT_TRUE(mWin->JobRead("PART 1.NC"));
+    EXPECT_TRUE(mWin->job().JobRead("PART 1.NC"));
     // Lines as they stand: no normalisation on this road.
     WriteFile(Gcode("raw.nc"), "G0X1G1X2\n");
-    EXPECT_TRUE(mWin->JobRead("RAW.NC"));
+    EXPECT_TRUE(mWin->job().JobRead("RAW.NC"));
     EXPECT_EQ(mWin->lines(), std::vector<std::string>{"G0X1G1X2"});
-    EXPECT_FALSE(mWin->JobRead("NOPE.NC"));
+    EXPECT_FALSE(mWin->job().JobRead("NOPE.NC"));
 }
 
 // Files that are no G-code text are refused with their reason, by the read button and by the
@@ -155,7 +155,7 @@ TEST_F(JobTest, BadGcodeFilesAreRefusedWithTheirReason)
             ASSERT_TRUE(ReadThroughDialog(Gcode("good.nc")));
             mMessages.clear();
             const auto t0 = std::chrono::steady_clock::now();
-            const bool read = remote ? mWin->JobRead(n) : ReadThroughDialog(Gcode(n));
+            const bool read = remote ? mWin->job().JobRead(n) : ReadThroughDialog(Gcode(n));
             EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
             if (*r.reason == '\0') {
                 EXPECT_TRUE(read);
@@ -186,7 +186,7 @@ TEST_P(ConvertTest, SampleConvertsAndFillsTheViews)
 {
     WriteFile(Gcode("part.nc"), Sample());
     WriteFile(Tmp("stale.txt"), "old");
-    mWin->selectMode(GetParam().Mode);
+    mWin->job().selectMode(GetParam().Mode);
     ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
     // Reading in simulation empties the output folder.
     EXPECT_FALSE(FileExists(Tmp("stale.txt")));
@@ -222,7 +222,7 @@ TEST_P(ConvertTest, SampleConvertsAndFillsTheViews)
     EXPECT_FALSE(Button(*mWin, "BitBtnVerifyPVT")->isEnabled());
     EXPECT_TRUE(mWin->action("Enregistertout1")->isEnabled());
     EXPECT_TRUE(Button(*mWin, "BitBtnCreateKVXFile")->isEnabled());
-    EXPECT_FALSE(mWin->execute() && mWin->JobExecute());
+    EXPECT_FALSE(mWin->job().execute() && mWin->job().JobExecute());
     EXPECT_TRUE(mMessages.empty()) << mMessages.front();
 }
 
@@ -234,7 +234,7 @@ TEST_F(JobTest, ProgramWithoutElementsEmptiesTheSctText)
 {
     WriteFile(Gcode("part.nc"), Sample());
     WriteFile(Gcode("modes.nc"), "G90\n(nothing to move)\n");
-    mWin->selectMode(1);
+    mWin->job().selectMode(1);
     ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
     ASSERT_FALSE(ReadFile(Gcode("TEST.SCT")).empty());
@@ -251,9 +251,9 @@ TEST_F(JobTest, FailedConversionEnablesNothingAndShowsNoDialogInBatch)
     WriteFile(Gcode("bad.nc"), "G90\nG0 X0 Y0\nG1 X1 Y0 F100\nG2 X5 Y5 I0 J1\nG1 X0 Y0\n");
     for (int mode : {1, 2}) {
         SCOPED_TRACE(mode);
-        mWin->selectMode(mode);
-        ASSERT_TRUE(mWin->readFile(Gcode("bad.nc")));
-        EXPECT_FALSE(mWin->convert());
+        mWin->job().selectMode(mode);
+        ASSERT_TRUE(mWin->job().readFile(Gcode("bad.nc")));
+        EXPECT_FALSE(mWin->job().convert());
         EXPECT_FALSE(mWin->action("Enregistertout1")->isEnabled());
         EXPECT_FALSE(Button(*mWin, "BitBtnExecuteKVX")->isEnabled());
         EXPECT_FALSE(Button(*mWin, "BitBtnVerifyPVT")->isEnabled());
@@ -262,7 +262,7 @@ TEST_F(JobTest, FailedConversionEnablesNothingAndShowsNoDialogInBatch)
         EXPECT_TRUE(mMessages.empty());
     }
     // With a sender the same failure is shown.
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     EXPECT_FALSE(mWin->BitBtnCreateKVXFileClick(true));
     EXPECT_EQ(mMessages.size(), 1u);
 }
@@ -274,7 +274,7 @@ TEST_F(JobTest, IncoherentLineIsShownForCorrection)
     WriteFile(Gcode("bad.nc"), "G90\nG0 X0 Y0\nG1 X1 Y0 F100\nG2 X5 Y5 I0 J1\nG1 X0 Y0\n");
     for (int mode : {1, 2}) {
         SCOPED_TRACE(mode);
-        mWin->selectMode(mode);
+        mWin->job().selectMode(mode);
         ASSERT_TRUE(ReadThroughDialog(Gcode("bad.nc")));
         mWin->findChild<QLineEdit*>("Edit2")->setText("");
         mMessages.clear();
@@ -300,7 +300,7 @@ TEST_F(JobTest, APvtFileThatCannotBeWrittenEndsTheConversionAndIsNamed)
     WriteFile(Gcode("runs.nc"), "G0 X0 Y0\nG1 X1 F100\nG1 X2\nG4 P0.1\nG1 X3\nG1 X4\nG4 P0.1\nG1 X5\nG1 X6\n");
     for (int mode : {1, 2}) {
         SCOPED_TRACE(mode);
-        mWin->selectMode(mode);
+        mWin->job().selectMode(mode);
         ASSERT_TRUE(ReadThroughDialog(Gcode("runs.nc")));
         // A folder stands where the second file must go.
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Tmp("TRJ2.PVT/kept"))));
@@ -321,9 +321,9 @@ TEST_F(JobTest, APvtFileThatCannotBeWrittenEndsTheConversionAndIsNamed)
 TEST_F(JobTest, ScriptHeaderFileNameHasNoLineBreak)
 {
     WriteFile(Gcode("we\r\nird.nc"), "G0 X1\n");
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(ReadThroughDialog(Gcode("we\r\nird.nc")));
-    ASSERT_TRUE(mWin->convert());
+    ASSERT_TRUE(mWin->job().convert());
     const std::vector<std::string> tcl = SplitText(mWin->tclText());
     ASSERT_GT(tcl.size(), 3u);
     EXPECT_EQ(tcl[1], "# Gcode : weird.nc");
@@ -336,9 +336,9 @@ TEST_F(JobTest, StartPositionInSimulationIsTheOrigin)
     EXPECT_EQ(mWin->machineConfig().CurrentPosition, (std::array<double, 3>{0.0, 0.0, 0.0}));
     // G91 starts from the position last read: the origin here, not the sentinel.
     WriteFile(Gcode("rel.nc"), "G91\nG1 X1 F100\n");
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(ReadThroughDialog(Gcode("rel.nc")));
-    ASSERT_TRUE(mWin->convert());
+    ASSERT_TRUE(mWin->job().convert());
     EXPECT_EQ(mWin->tclText().find("8000"), std::string::npos);
 }
 
@@ -352,10 +352,10 @@ TEST_F(JobTest, ConversionDrawsTheJobPathFromTheOriginInThe3DView)
     // 3D page is shown.
     for (int mode : {2, 1}) {
         SCOPED_TRACE(mode);
-        mWin->selectMode(mode);
+        mWin->job().selectMode(mode);
         ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
         EXPECT_TRUE(view->scene().drawingExtent().Empty);  // a read clears the drawings
-        ASSERT_TRUE(mWin->convert());
+        ASSERT_TRUE(mWin->job().convert());
         if (mode == 1) {
             EXPECT_TRUE(view->scene().drawingExtent().Empty);
             mWin->pages()->setCurrentWidget(mWin->tab3D());
@@ -375,14 +375,14 @@ TEST_F(JobTest, ConversionDrawsTheJobPathFromTheOriginInThe3DView)
 TEST_F(JobTest, StopEndsALongConversionWhileTheWindowStaysLive)
 {
     WriteFile(Gcode("big.nc"), StraightProgram(300000));
-    mWin->selectMode(2);
-    ASSERT_TRUE(mWin->readFile(Gcode("big.nc")));
+    mWin->job().selectMode(2);
+    ASSERT_TRUE(mWin->job().readFile(Gcode("big.nc")));
     int ticks = 0;
     QTimer progress;
     QObject::connect(&progress, &QTimer::timeout, [&] { ++ticks; });
     progress.start(5);
     QTimer::singleShot(30, mWin.get(), [this] { mWin->BitBtn7Click(); });
-    EXPECT_FALSE(mWin->convert());
+    EXPECT_FALSE(mWin->job().convert());
     EXPECT_GT(ticks, 0);  // events were dispatched during the conversion
     EXPECT_FALSE(mWin->action("Enregistertout1")->isEnabled());
     EXPECT_TRUE(mMessages.empty());
@@ -391,9 +391,9 @@ TEST_F(JobTest, StopEndsALongConversionWhileTheWindowStaysLive)
 TEST_F(JobTest, PrintingLeavesTheSctViewAlone)
 {
     WriteFile(Gcode("part.nc"), Sample());
-    mWin->selectMode(1);
+    mWin->job().selectMode(1);
     ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
-    ASSERT_TRUE(mWin->convert());
+    ASSERT_TRUE(mWin->job().convert());
     const std::string sct = mWin->sctText();
     ASSERT_FALSE(sct.empty());
     std::string printed, title;
@@ -413,9 +413,9 @@ TEST_F(JobTest, PrintingLeavesTheSctViewAlone)
 TEST_F(JobTest, LineEditsResetTheJobButtons)
 {
     WriteFile(Gcode("part.nc"), Sample());
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
-    ASSERT_TRUE(mWin->convert());
+    ASSERT_TRUE(mWin->job().convert());
     ASSERT_TRUE(mWin->action("Enregistertout1")->isEnabled());
     mWin->findChild<QLineEdit*>("Edit2")->setText("G1 X7");
     mWin->BitBtn8Click();
@@ -428,9 +428,9 @@ TEST_F(JobTest, LineSelectionSelectsTheLinesOfItsGroup)
 {
     // Three working moves in a row make one PVT run: one group of lines.
     WriteFile(Gcode("grp.nc"), "G90\nG1 X1 F100\nG1 X2\nG1 X3\nM3\nG0 X0\n");
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(ReadThroughDialog(Gcode("grp.nc")));
-    ASSERT_TRUE(mWin->convert());
+    ASSERT_TRUE(mWin->job().convert());
     ASSERT_EQ(mWin->lineTable().size(), 6u);
     auto* list = mWin->findChild<QListView*>("ListBox1");
     const int group = mWin->lineTable()[2].Group;
@@ -453,9 +453,9 @@ TEST_F(JobTest, EditedPvtFileIsOfferedForSavingBeforeAnotherIsShown)
 {
     // An M code between two runs closes the first PVT file.
     WriteFile(Gcode("two.nc"), "G90\nG1 X1 F100\nG1 X2\nG1 X3\nM3\nG1 X4\nG1 X5\nG1 X6\nM5\n");
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(ReadThroughDialog(Gcode("two.nc")));
-    ASSERT_TRUE(mWin->convert());
+    ASSERT_TRUE(mWin->job().convert());
     ASSERT_GE(mWin->pvtFileCount(), 2);
     auto* view = mWin->findChild<QsciScintilla*>("SynEditPVT");
     auto* choice = mWin->findChild<QComboBox*>("ComboBox1");
@@ -479,11 +479,11 @@ TEST_F(JobTest, JobStepsStartedDuringAWaitAreRefused)
 {
     WriteFile(Gcode("big.nc"), StraightProgram(20000));
     WriteFile(Gcode("small.nc"), "G0 X1\n");
-    mWin->selectMode(2);
-    ASSERT_TRUE(mWin->readFile(Gcode("big.nc")));
+    mWin->job().selectMode(2);
+    ASSERT_TRUE(mWin->job().readFile(Gcode("big.nc")));
     bool nested = true;
-    QTimer::singleShot(1, mWin.get(), [&] { nested = mWin->JobRead("SMALL.NC") || mWin->JobCreate(); });
-    EXPECT_TRUE(mWin->convert());
+    QTimer::singleShot(1, mWin.get(), [&] { nested = mWin->job().JobRead("SMALL.NC") || mWin->job().JobCreate(); });
+    EXPECT_TRUE(mWin->job().convert());
     EXPECT_FALSE(nested);
     EXPECT_GT(mWin->lines().size(), 10000u);  // the small file was not read
 }
@@ -493,8 +493,8 @@ TEST_F(JobTest, JobStepsStartedDuringAWaitAreRefused)
 TEST_F(JobTest, LinesCannotBeEditedDuringAConversion)
 {
     WriteFile(Gcode("big.nc"), StraightProgram(20000));
-    mWin->selectMode(2);
-    ASSERT_TRUE(mWin->readFile(Gcode("big.nc")));
+    mWin->job().selectMode(2);
+    ASSERT_TRUE(mWin->job().readFile(Gcode("big.nc")));
     const std::vector<std::string> lines = mWin->lines();
     bool off = true;
     bool checked = false;
@@ -508,7 +508,7 @@ TEST_F(JobTest, LinesCannotBeEditedDuringAConversion)
         mWin->BitBtn11Click();
         checked = true;
     });
-    EXPECT_TRUE(mWin->convert());
+    EXPECT_TRUE(mWin->job().convert());
     EXPECT_TRUE(checked);
     EXPECT_TRUE(off);
     EXPECT_EQ(mWin->lines(), lines);

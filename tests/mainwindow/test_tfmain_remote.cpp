@@ -43,7 +43,7 @@ std::string Ask(quint16 port, const std::string& text)
 TEST_F(RemoteJobTest, CommandsFollowTheWindowState)
 {
     WriteFile(Gcode("part1.nc"), ReadFile(MVX_SAMPLE));
-    RemoteServer server(*mWin);
+    RemoteServer server(mWin->job());
     struct Row {
         const char* command;
         const char* reply;
@@ -78,7 +78,7 @@ TEST_F(RemoteJobTest, ServerMenuItemsSwitchTheServerAndSetItsPort)
     SettingsIni()->writeInteger("TCP-IP server", "PORT", first);
     SettingsIni()->writeBool("TCP-IP server", "Active", false);
     MakeWindow();
-    RemoteServer server(*mWin);
+    RemoteServer server(mWin->job());
     mWin->setRemoteServer(&server);
     QAction* toggle = mWin->action("ServeurTCPIP1");
     QAction* portItem = mWin->action("Serverport1");
@@ -120,7 +120,7 @@ TEST_F(RemoteJobTest, ServerMenuItemsSwitchTheServerAndSetItsPort)
     // A new window starts the server as the settings now say.
     server.deactivate();
     MakeWindow();
-    RemoteServer again(*mWin);
+    RemoteServer again(mWin->job());
     mWin->setRemoteServer(&again);
     EXPECT_TRUE(mWin->action("ServeurTCPIP1")->isChecked());
     ASSERT_TRUE(again.isActive());
@@ -146,7 +146,7 @@ TEST_F(RemoteJobTest, HiddenServerArgumentHidesTheWindowAndServesAtEveryTick)
     CommandLine cl = ParseCommandLine({"part.nc", "hide"});
     ASSERT_TRUE(cl.HiddenServer);
     mWin->setBatchRunner(std::make_unique<BatchRunner>(cl));
-    RemoteServer server(*mWin);
+    RemoteServer server(mWin->job());
     mWin->setRemoteServer(&server);
     EXPECT_FALSE(server.isActive());
     mWin->show();

@@ -59,7 +59,7 @@ protected:
     void readSample()
     {
         WriteFile(Gcode("part.nc"), ReadFile(MVX_SAMPLE));
-        mWin->selectMode(1);
+        mWin->job().selectMode(1);
         ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
     }
 
@@ -209,7 +209,7 @@ TEST_F(SceneTest, LinesThatGiveNoListAreReportedOnceByPageChanges)
 {
     // An arc whose centre does not lead to its end point.
     WriteFile(Gcode("bad.nc"), "G90\nG0 X0 Y0\nG1 X1 Y0 F100\nG2 X5 Y5 I0 J1\n");
-    mWin->selectMode(1);
+    mWin->job().selectMode(1);
     ASSERT_TRUE(ReadThroughDialog(Gcode("bad.nc")));
     showPage(page("TabSheetSCT"));
     ASSERT_EQ(mMessages.size(), 1u);
@@ -331,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, CentreWindowTest,
 TEST_F(SceneTest, EraseStepByStepClearsTheExecutedPathWhenAPvtRunCloses)
 {
     WriteFile(Gcode("part.nc"), ReadFile(MVX_SAMPLE));
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
     QAction* erase = mWin->action("Erasestepbystep1");
     for (bool checked : {false, true}) {

@@ -67,10 +67,10 @@ TEST_F(SettingsTest, ModeMenuItemsStoreTheModeAndShowItsPages)
     EXPECT_FALSE(mWin->findChild<QPushButton*>("BitBtnAbort")->isHidden());
     // The remote MODE command: 3 refused in simulation, SCT selected.
     mWin->setSimulation(true);
-    EXPECT_FALSE(mWin->JobMode(3));
+    EXPECT_FALSE(mWin->job().JobMode(3));
     EXPECT_EQ(mWin->mode(), 1);
-    EXPECT_TRUE(mWin->JobMode(2));
-    EXPECT_FALSE(mWin->JobMode(7));
+    EXPECT_TRUE(mWin->job().JobMode(2));
+    EXPECT_FALSE(mWin->job().JobMode(7));
     EXPECT_EQ(mWin->mode(), 2);
 }
 
@@ -218,7 +218,7 @@ TEST_F(SettingsTest, UnusableNumbersInTheSettingsFileAreRefused)
     WriteFile(Gcode("part.nc"), "G0 X1\nG1 X5 Y1\nG1 X10 Y2\nG2 X20 Y2 I5 J0\nG0 X0 Y0\n");
     for (int mode : {1, 2}) {
         SCOPED_TRACE(mode);
-        mWin->selectMode(mode);
+        mWin->job().selectMode(mode);
         ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
         ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
         for (const std::string& text : {mWin->tclText(), ReadFile(Tmp("TRJ1.PVT"))}) {
@@ -236,8 +236,8 @@ TEST_F(SettingsTest, LayoutsShowAndHideMenusAndPanels)
     EXPECT_TRUE(mWin->action("Reduce1")->isVisible());
     EXPECT_FALSE(mWin->action("Extend1")->isVisible());
     EXPECT_FALSE(mWin->pages()->isHidden());
-    EXPECT_FALSE(mWin->JobExtend());
-    EXPECT_TRUE(mWin->JobReduce());
+    EXPECT_FALSE(mWin->job().JobExtend());
+    EXPECT_TRUE(mWin->job().JobReduce());
     EXPECT_EQ(mWin->minimumWidth(), 188);
     EXPECT_EQ(mWin->maximumHeight(), 638);
     EXPECT_TRUE(mWin->pages()->isHidden());
@@ -248,7 +248,7 @@ TEST_F(SettingsTest, LayoutsShowAndHideMenusAndPanels)
         EXPECT_FALSE(a->isVisible());
         EXPECT_FALSE(a->isEnabled());
     }
-    EXPECT_TRUE(mWin->JobExtend());
+    EXPECT_TRUE(mWin->job().JobExtend());
 }
 
 TEST_F(SettingsTest, DirectModeStoredStartsDirectAndActivationFallsBackInSimulation)

@@ -123,7 +123,7 @@ protected:
 TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
 {
     const int runs = 60;
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
     const std::vector<std::string> lines = mWin->lines();
     std::vector<std::string> statuses;
@@ -159,7 +159,7 @@ TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
     ASSERT_FALSE(mMessages.empty());
     EXPECT_NE(mMessages.back().find("STOP"), std::string::npos) << mMessages.back();
     EXPECT_FALSE(Button("BitBtnExecuteKVX")->isEnabled());
-    EXPECT_FALSE(mWin->JobExecute());
+    EXPECT_FALSE(mWin->job().JobExecute());
     EXPECT_TRUE(Button("BitBtnCreateKVXFile")->isEnabled());
     EXPECT_TRUE(lineButtonsOff);
     EXPECT_EQ(mWin->lines(), lines);
@@ -181,7 +181,7 @@ TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
 TEST_F(MainSim, VerifyHoldsOneConnectionAndStopsThePoll)
 {
     const int runs = 6;
-    mWin->selectMode(2);
+    mWin->job().selectMode(2);
     ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
     auto* poll = new PositionPoll(*mWin, mWin.get());

@@ -48,7 +48,7 @@ TEST_F(View3DTab, HiddenByDefaultAndShownByTheServiceSwitch)
 {
     EXPECT_TRUE(win->tab3D()->isAncestorOf(view));
     EXPECT_FALSE(tabVisible());
-    RemoteServer server(*win);
+    RemoteServer server(win->job());
     EXPECT_EQ(server.runCommand("3D"), "3D FAILED");
     win->setServiceViews(true);
     EXPECT_TRUE(tabVisible());

@@ -1,23 +1,18 @@
-// The job road of the main window: read, line edits, convert and upload, init, execute,
-// stop, verify, printing, and the remote-control operations.
-#include "tfmain.h"
+// The job road: read, line edits, convert and upload, init, execute, stop, verify, and the
+// remote-control and batch operations on them.
+#include "jobroad.h"
 
-#include "aboutbox.h"
 #include "gcodelistmodel.h"
 #include "jobconversion.h"
 #include "joblink.h"
-#include "jobworker.h"
 #include "mainwindowtexts.h"
-#include "tfaxes.h"
-#include "pvtparameters.h"
-#include "tfio.h"
+#include "poll.h"
 #include "tfmain_util.h"
 
 #include "app/common.h"
-#include "app/dialogs.h"
 #include "app/fileutil.h"
 #include "app/inifile.h"
-#include "app/language.h"
+#include "link/linktexts.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
 #include "translator/scttraject.h"
@@ -25,41 +20,14 @@
 #include "translator/tclscript.h"
 #include "translator/texts.h"
 
-#include <QAction>
-#include <QActionGroup>
-#include <QApplication>
-#include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
-#include <QEvent>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QHBoxLayout>
-#include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPushButton>
-#include <QSplitter>
-#include <QStatusBar>
-#include <QTabWidget>
-#include <QTimer>
-#include <QVBoxLayout>
-
-#include <Qsci/qscilexertcl.h>
-#include <Qsci/qsciprinter.h>
-#include <Qsci/qsciscintilla.h>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
 
 #include <cstdio>
-#include <fstream>
 #include <mutex>
-#include <sstream>
+#include <optional>
 
 namespace mvx {
 
@@ -106,27 +74,10 @@ private:
     std::atomic<int> mLine{-1};
 };
 
-// Marks a job step as running; a second step started while it waits (a click or a remote
-// command dispatched by the wait) is refused instead of running inside it.
-// Prints the title at the top of every page.
-class TitledPrinter : public QsciPrinter {
-public:
-    explicit TitledPrinter(const std::string& title) : mTitle(QString::fromStdString(title)) { setDocName(mTitle); }
-    void formatPage(QPainter& painter, bool drawing, QRect& area, int pageNumber) override
-    {
-        const int h = painter.fontMetrics().height() * 2;
-        if (drawing)
-            painter.drawText(area.left(), area.top() + painter.fontMetrics().ascent(),
-                             mTitle + "   " + QString::number(pageNumber));
-        area.setTop(area.top() + h);
-    }
-
-private:
-    QString mTitle;
-};
-
 constexpr const char* kNoLink = "KVX : no controller link";
 
+// Marks a job step as running; a second step started while it waits (a click or a remote
+// command dispatched by the wait) is refused instead of running inside it.
 class BusyScope {
 public:
     explicit BusyScope(std::function<void(bool)> set) : mSet(std::move(set)) { mSet(true); }
@@ -152,14 +103,234 @@ private:
     bool mWas;
 };
 
+std::string oneLine(const std::string& text)
+{
+    std::string t = text;
+    for (std::size_t p = t.find("§"); p != std::string::npos; p = t.find("§")) t.replace(p, std::string("§").size(), " ");
+    return t;
+}
+
+std::string pvtName(int i) { return "TRJ" + num::integer(i) + ".PVT"; }
+
 }  // namespace
 
-using namespace mainui;
+JobRoad::JobRoad(JobView& view, QObject* parent) : QObject(parent), mView(view), mModel(new GCodeListModel(this))
+{
+    // Buttons and items are enabled until the creation says otherwise.
+    mEnabled.fill(true);
+}
+
+JobRoad::~JobRoad() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Wiring and settings
+
+void JobRoad::setBatchRunner(std::unique_ptr<BatchRunner> runner)
+{
+    mBatch = std::move(runner);
+    if (mBatch) mQuiet = mBatch->commandLine().QuietMode;
+}
+
+void JobRoad::setGroupShape(bool xyOnly, int axisCount)
+{
+    mXYGroupOnly = xyOnly;
+    mGroupAxisCount = axisCount;
+    mGroupKnown = true;
+}
+
+void JobRoad::readSettings()
+{
+    if (IniFile* ini = SettingsIni()) mRefusedSettings = mSet.Read(*ini);
+    mLastFile = mSet.LastFile;
+    common().ControllerIp = mSet.ControllerIp;
+    for (const char* d : {"GCODE", "TMP"}) QDir().mkpath(QString::fromStdString(common().ProgramDir + d));
+    for (JobItem item : {JobItem::Verify, JobItem::Execute, JobItem::Create, JobItem::Save, JobItem::ExecuteLine,
+                         JobItem::PrintGcode, JobItem::PrintTcl, JobItem::SaveAll, JobItem::Next, JobItem::Abort})
+        enable(item, false);
+    // A stored direct mode holds until the activation knows whether a controller is there.
+    applyMode(ModeFromText(mSet.Mode), false, false);
+}
+
+void JobRoad::applyNumericOption(const std::string& section, const std::string& key, double value)
+{
+    if (IniFile* ini = SettingsIni()) ini->writeFloat(section, key, value);
+    if (key == "POSITIONNING") mSet.PositioningSpeed = value;
+    else if (key == "WORKING") mSet.WorkingSpeed = value;
+    else if (key == "ACCELERATION") mSet.PvtAcceleration = value;
+    else if (key == "ANGULARY STEP") mSet.AngularStep = value;
+    else if (key == "DISCONTINUITY ANGLE MAX") mSet.DiscontinuityAngleMax = value;
+}
+
+void JobRoad::setSimulation(bool simulation)
+{
+    mSimulation = simulation;
+    common().ControllerUsable = simulation ? 0 : 1;
+    applyMode(mMode, false, false);
+}
+
+void JobRoad::applyMode(int mode, bool store, bool fallback)
+{
+    if (mode < 1 || mode > 3) return;
+    if (mode == 3 && simulation() && fallback) mode = 1;
+    const bool wasDirect = mMode == 3;
+    mMode = mode;
+    if (store)
+        if (IniFile* ini = SettingsIni()) ini->writeString("MAIN", "MODE", ModeText(mode));
+    mSet.Mode = ModeText(mode);
+    mView.JobModeShown(mode);
+    if (mode == 3 && !wasDirect) enable(JobItem::Execute, enabled(JobItem::Create));
+}
+
+void JobRoad::enable(JobItem item, bool on)
+{
+    mEnabled[static_cast<std::size_t>(item)] = on;
+    mView.JobItemEnabled(item, on);
+}
+
+std::string JobRoad::gcodeFolder() const { return common().ProgramDir + "GCODE/"; }
+std::string JobRoad::outputFolder() const { return common().ProgramDir + "TMP/"; }
+const std::vector<std::string>& JobRoad::lines() const { return mModel->lines(); }
+std::string JobRoad::tclText() const { return mView.JobViewText(JobTextView::Tcl); }
+
+MachineConfig JobRoad::machineConfig() const
+{
+    MachineConfig c;
+    c.PositioningSpeed = mSet.PositioningSpeed;
+    c.WorkingSpeed = mSet.WorkingSpeed;
+    c.PvtAcceleration = mSet.PvtAcceleration;
+    c.DiscontinuityAngleMax = mSet.DiscontinuityAngleMax;
+    c.AngularStep = mSet.AngularStep;
+    c.NbDigit = mSet.NbDigit;
+    c.NbDigitPvt = mSet.NbDigitPvt;
+    mView.JobMachineSetup(c);
+    c.XYGroupOnly = mXYGroupOnly;
+    c.GroupAxisCount = mGroupAxisCount;
+    // A name with a line break would end the header's comment line early.
+    c.GCodeFileName = mFileName;
+    gtext::RemoveLineBreaks(c.GCodeFileName);
+    c.UseFCodes = mSet.UseFCodes;
+    c.DirectMode = mMode == 3;
+    c.Simulation = simulation();
+    // Without a controller there is no position read: the job starts at the origin, never at
+    // the "not read yet" value.
+    const bool read = mCurrentPosition[0] > -8000.0 || mCurrentPosition[1] > -8000.0 || mCurrentPosition[2] > -8000.0;
+    c.CurrentPosition = (simulation() || !read) ? std::array<double, 3>{0.0, 0.0, 0.0} : mCurrentPosition;
+    if (c.XYGroupOnly) c.CurrentPosition[2] = 0.0;
+    return c;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Messages
+
+void JobRoad::setStatus(int panel, const std::string& text)
+{
+    if (panel == 4 && mQuiet) return;
+    mView.JobStatusText(panel, text);
+}
+
+void JobRoad::lineCountStatus()
+{
+    setStatus(0, num::integer(static_cast<long long>(mModel->lines().size())) + " lines");
+}
+
+void JobRoad::report(const std::string& text)
+{
+    if (text.empty()) return;
+    if (mBatchMode) {
+        // Nobody is there to press OK: a box would hold the batch or the remote client.
+        const std::string t = oneLine(text);
+        setStatus(4, t);
+        link::logLine(t);
+        std::fprintf(stderr, "%s\n", t.c_str());
+        return;
+    }
+    mView.JobMessage(text);
+}
+
+void JobRoad::note(const std::string& text)
+{
+    if (text.empty()) return;
+    const std::string t = oneLine(text);
+    setStatus(4, t);
+    link::logLine(t);
+    if (mBatchMode) std::fprintf(stderr, "%s\n", t.c_str());
+}
+
+void JobRoad::reportFromWorker(const std::string& text, bool failure)
+{
+    QPointer<JobRoad> self(this);
+    auto show = [self, text, failure] {
+        if (!self) return;
+        guarded([&] {
+            if (failure) self->report(text);
+            else self->note(text);
+        });
+    };
+    if (QThread::currentThread() == thread()) show();
+    else QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+}
+
+bool JobRoad::PositionFault()
+{
+    report(T("Stringerreurnomaxe"));
+    // The axes setup is a dialog: not while a program drives the window.
+    return !mBatchMode;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Busy state and the line buttons
+
+void JobRoad::setBusy(bool on)
+{
+    mBusy = on;
+    refreshLineButtons();
+}
+
+void JobRoad::refreshLineButtons()
+{
+    const JobPage page = mView.JobCurrentPage();
+    const bool edit = page == JobPage::Gcode;
+    // The lines stay as they are while a job step (read, conversion, upload, execution) runs.
+    enable(JobItem::LineEdit, edit && !mBusy);
+    // A line is executed on the controller at once: nothing to do in simulation.
+    enable(JobItem::ExecuteLine, mGCodeLoaded && !simulation() && (edit || page == JobPage::View3D) && !mBusy);
+}
+
+void JobRoad::PageChange()
+{
+    refreshLineButtons();
+    // The drawing of a loaded file, once: a million pieces are not rebuilt at every visit.
+    if (mView.JobCurrentPage() == JobPage::View3D && mView3D && !mDrawingShown && !mLastDrawing.empty()) {
+        mView3D->SetJobPath(mLastDrawing, {0.0, 0.0, 0.0});
+        mDrawingShown = true;
+    }
+    // The SCT drawing command; lines that gave no SCT list are not built again at every page.
+    if (mGCodeLoaded && (mSctBuilt || !mSctBuildFailed)) DessinerSCT1Click();
+}
+
+void JobRoad::ResetJobButtons()
+{
+    enable(JobItem::Verify, false);
+    enable(JobItem::Execute, mMode == 3 && !simulation());
+    enable(JobItem::PrintTcl, false);
+    enable(JobItem::SaveAll, false);
+    mSctBuilt = false;
+    mSctBuildFailed = false;
+    mConverted = false;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Read
 
-void TFmain::clearViewsForRead()
+void JobRoad::clearPvtView()
+{
+    mLoadingPvt = true;
+    mView.JobClearText(JobTextView::Pvt);
+    mLoadingPvt = false;
+    mPvtEdited = false;
+}
+
+void JobRoad::clearViewsForRead()
 {
     if (mView3D) mView3D->ClearJobDrawings();
     // The previous file's SCT list goes now, not at the next build (it may hold millions of
@@ -167,26 +338,19 @@ void TFmain::clearViewsForRead()
     mSctList.reset();
     mLastDrawing.clear();
     mDrawingShown = false;
-    mLoadingPvt = true;
-    mPvtView->clear();
-    mLoadingPvt = false;
-    mPvtEdited = false;
-    mTclView->clear();
-    mSctView->clear();
+    clearPvtView();
+    mView.JobClearText(JobTextView::Tcl);
+    mView.JobClearText(JobTextView::Sct);
 }
 
-bool TFmain::BitBtnReadGcodeClick(bool withSender)
+bool JobRoad::BitBtnReadGcodeClick(bool withSender)
 {
     if (jobBusy()) return false;
     std::string path;
     if (withSender) {
         mBatchMode = false;
         const std::string proposed = mBatch ? mBatch->commandLine().CommandFile : std::string();
-        if (mOpenDialog) {
-            path = mOpenDialog(gcodeFolder(), proposed);
-        } else {
-            path = runFileDialog(mOpenDialog1, gcodeFolder(), proposed);
-        }
+        path = mView.JobChooseFile(false, gcodeFolder(), proposed);
         if (path.empty()) return false;
     } else {
         if (!mBatch || mBatch->commandLine().CommandMode == 0) return false;
@@ -197,13 +361,13 @@ bool TFmain::BitBtnReadGcodeClick(bool withSender)
     return loadFile(path, true, path);
 }
 
-bool TFmain::readFile(const std::string& path)
+bool JobRoad::readFile(const std::string& path)
 {
     mBatchMode = true;
     return loadFile(path, true, path);
 }
 
-bool TFmain::loadFile(const std::string& path, bool normalise, const std::string& lastName)
+bool JobRoad::loadFile(const std::string& path, bool normalise, const std::string& lastName)
 {
     if (jobBusy()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
@@ -216,13 +380,13 @@ bool TFmain::loadFile(const std::string& path, bool normalise, const std::string
 
     // A file that is no G-code text is refused before anything changes, and is not remembered
     // as the last one converted.
-    mRead->setEnabled(false);
+    enable(JobItem::Read, false);
     std::string data;
     std::string refusal;
-    std::string error = RunInWorker([&] { readGCodeFile(found, data, refusal); }, {});
+    std::string error = mView.JobRunLive([&] { readGCodeFile(found, data, refusal); }, {}, 100);
     if (error.empty()) error = refusal;
     if (!error.empty()) {
-        mRead->setEnabled(true);
+        enable(JobItem::Read, true);
         report(error);
         return false;
     }
@@ -231,18 +395,18 @@ bool TFmain::loadFile(const std::string& path, bool normalise, const std::string
     mLastFile = lastName;
     if (simulation()) {
         EmptyFolder(outputFolder());
-        mPrintGcode->setEnabled(false);
-        mPrintTcl->setEnabled(false);
+        enable(JobItem::PrintGcode, false);
+        enable(JobItem::PrintTcl, false);
     }
     clearViewsForRead();
     setStatus(4, T("Stringloadinginuse"));
     setStatus(4, T("stringfileloaded") + baseName(found));
-    showTab(mTabGcode);
+    mView.JobShowPage(JobPage::Gcode);
 
     std::vector<std::string> lines;
     std::atomic<std::size_t> done{0};
     std::atomic<std::size_t> total{0};
-    error = RunInWorker(
+    error = mView.JobRunLive(
         [&] {
             std::vector<std::string> raw = splitLines(data);
             std::string().swap(data);
@@ -264,8 +428,9 @@ bool TFmain::loadFile(const std::string& path, bool normalise, const std::string
             if (total > 0)
                 setStatus(0, T("Stringline") + " : " + num::integer(static_cast<long long>(done.load())) + "/" +
                                  num::integer(static_cast<long long>(total.load())));
-        });
-    mRead->setEnabled(true);
+        },
+        100);
+    enable(JobItem::Read, true);
     if (!error.empty()) {
         setStatus(4, "");
         setStatus(0, "");
@@ -278,44 +443,29 @@ bool TFmain::loadFile(const std::string& path, bool normalise, const std::string
     return true;
 }
 
-void TFmain::finishRead(const std::string& displayName, std::size_t count)
+void JobRoad::finishRead(const std::string& displayName, std::size_t count)
 {
     setStatus(4, "");
     setStatus(0, "");
     ResetJobButtons();
     mFileName = displayName;
-    mEdit3->setText(QString::fromStdString(displayName));
-    mSave->setEnabled(true);
-    mPrintGcode->setEnabled(true);
-    mCreate->setEnabled(true);
-    mExecLine->setEnabled(!simulation());
+    mView.JobFileName(displayName);
+    enable(JobItem::Save, true);
+    enable(JobItem::PrintGcode, true);
+    enable(JobItem::Create, true);
+    enable(JobItem::ExecuteLine, !simulation());
     setStatus(0, num::integer(static_cast<long long>(count)) + " lines");
     mLineTable.clear();
-    mList->setSelectionMode(QAbstractItemView::SingleSelection);
+    mView.JobGroupSelection(false);
     mGCodeLoaded = true;
     PageChange();
-}
-
-void TFmain::ResetJobButtons()
-{
-    mVerify->setEnabled(false);
-    mExecute->setEnabled(mMode == 3 && !simulation());
-    mPrintTcl->setEnabled(false);
-    mSaveAll->setEnabled(false);
-    mSctBuilt = false;
-    mSctBuildFailed = false;
-    mConverted = false;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Line list editing
 
-void TFmain::BitBtn1Click()
+void JobRoad::SaveLines(const std::string& path)
 {
-    std::string path;
-    if (mSaveDialog) path = mSaveDialog(gcodeFolder(), mFileName);
-    else
-        path = runFileDialog(mSaveDialog1, gcodeFolder(), mFileName);
     if (path.empty()) return;
     std::string err;
     if (!WriteFileAtomic(path, joinLines(mModel->lines(), "\r\n"), &err)) {
@@ -323,81 +473,48 @@ void TFmain::BitBtn1Click()
         return;
     }
     mFileName = baseName(path);
-    mEdit3->setText(QString::fromStdString(mFileName));
+    mView.JobFileName(mFileName);
 }
 
-void TFmain::BitBtn8Click()
+void JobRoad::lineListEdited()
+{
+    mLineTable.clear();
+    ResetJobButtons();
+}
+
+void JobRoad::AddLine(const std::string& text)
 {
     // Not while a job step runs on these lines (its wait dispatches clicks).
     if (mBusy) return;
-    mModel->insertLine(static_cast<int>(mModel->lines().size()), mEdit2->text().toStdString());
-    mLineTable.clear();
-    ResetJobButtons();
+    mModel->insertLine(static_cast<int>(mModel->lines().size()), text);
+    lineListEdited();
 }
 
-void TFmain::BitBtn9Click()
+void JobRoad::InsertLine(int row, const std::string& text)
 {
     if (mBusy) return;
-    const int row = mList->currentIndex().isValid() ? mList->currentIndex().row() : 0;
-    mModel->insertLine(row, mEdit2->text().toStdString());
-    mLineTable.clear();
-    ResetJobButtons();
+    mModel->insertLine(row < 0 ? 0 : row, text);
+    lineListEdited();
 }
 
-void TFmain::BitBtn10Click()
+void JobRoad::ModifyLine(int row, const std::string& text)
 {
-    if (mBusy) return;
-    if (!mList->currentIndex().isValid()) return;
-    mModel->setLine(mList->currentIndex().row(), mEdit2->text().toStdString());
-    mLineTable.clear();
-    ResetJobButtons();
+    if (mBusy || row < 0) return;
+    mModel->setLine(row, text);
+    lineListEdited();
 }
 
-void TFmain::BitBtn11Click()
+void JobRoad::DeleteLine(int row)
 {
-    if (mBusy) return;
-    if (!mList->currentIndex().isValid()) return;
-    mModel->removeLine(mList->currentIndex().row());
-    mLineTable.clear();
-    ResetJobButtons();
-}
-
-void TFmain::ListBox1Click()
-{
-    const QModelIndex cur = mList->currentIndex();
-    if (!cur.isValid()) return;
-    const int row = cur.row();
-    mEdit2->setText(QString::fromStdString(mModel->lines()[static_cast<std::size_t>(row)]));
-    if (mLineTable.size() != mModel->lines().size()) return;
-    const int group = mLineTable[static_cast<std::size_t>(row)].Group;
-    QItemSelection sel;
-    int first = -1, last = -1;
-    if (group > 0) {
-        int runStart = -1;
-        const int n = static_cast<int>(mLineTable.size());
-        for (int i = 0; i <= n; ++i) {
-            const bool in = i < n && mLineTable[static_cast<std::size_t>(i)].Group == group;
-            if (in && runStart < 0) runStart = i;
-            if (!in && runStart >= 0) {
-                sel.select(mModel->index(runStart), mModel->index(i - 1));
-                if (first < 0) first = runStart;
-                last = i - 1;
-                runStart = -1;
-            }
-        }
-    }
-    mList->selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
-    if (mShowLineOrigin && first >= 0) {
-        std::string head = first == last ? "line number " + num::integer(first + 1)
-                                         : "lines number " + num::integer(first + 1) + " to " + num::integer(last + 1);
-        ShowMsg(head + "§group number " + num::integer(group) + "§" + mLineTable[static_cast<std::size_t>(row)].Text());
-    }
+    if (mBusy || row < 0) return;
+    mModel->removeLine(row);
+    lineListEdited();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Convert and upload
 
-bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
+bool JobRoad::BitBtnCreateKVXFileClick(bool withSender)
 {
     if (jobBusy()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
@@ -405,15 +522,13 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     mBatchMode = !withSender;
     common().StopRequested = 0;
     mAbortRequested = 0;
-    if (mMode != 3) showTab(mTabTcl);
-    for (QPushButton* b : {mCreate, mExecute, mVerify, mRead, mSave}) b->setEnabled(false);
-    mSaveAll->setEnabled(false);
+    if (mMode != 3) mView.JobShowPage(JobPage::Tcl);
+    for (JobItem item : {JobItem::Create, JobItem::Execute, JobItem::Verify, JobItem::Read, JobItem::Save})
+        enable(item, false);
+    enable(JobItem::SaveAll, false);
     mConverted = false;
     mUploadFailed = false;
-    mLoadingPvt = true;
-    mPvtView->clear();
-    mLoadingPvt = false;
-    mPvtEdited = false;
+    clearPvtView();
 
     JobConversionInput in;
     in.Lines = std::make_shared<const std::vector<std::string>>(mModel->lines());
@@ -441,15 +556,15 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
 
     WorkerObserver observer(&mAbortRequested);
     JobConversionOutput out;
-    const std::string crash = RunInWorker([&] { out = ConvertJob(in, observer); },
-                                          [&] {
-                                              const std::string s = observer.status();
-                                              if (!s.empty()) setStatus(0, s);
-                                              // The list follows the conversion.
-                                              const int line = observer.line();
-                                              if (line >= 0 && line < mModel->rowCount())
-                                                  mList->setCurrentIndex(mModel->index(line));
-                                          });
+    const std::string crash = mView.JobRunLive([&] { out = ConvertJob(in, observer); },
+                                               [&] {
+                                                   const std::string s = observer.status();
+                                                   if (!s.empty()) setStatus(0, s);
+                                                   // The list follows the conversion.
+                                                   const int line = observer.line();
+                                                   if (line >= 0 && line < mModel->rowCount()) mView.JobFollowLine(line);
+                                               },
+                                               100);
     const std::vector<std::string> messages = observer.messages();
     for (const std::string& m : messages) report(m);
     if (!crash.empty()) {
@@ -459,16 +574,20 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     // The translator may already have shown its error as a message.
     for (const std::string& m : messages)
         if (m == out.Error) out.Error.clear();
-    mRelativeLeft = out.RelativeAtEnd;
+    return showConversion(out, in);
+}
 
+bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput& in)
+{
+    mRelativeLeft = out.RelativeAtEnd;
     auto reenable = [this] {
-        for (QPushButton* b : {mCreate, mRead, mSave}) b->setEnabled(true);
+        for (JobItem item : {JobItem::Create, JobItem::Read, JobItem::Save}) enable(item, true);
         mJobRunning = false;
         setStatus(4, "");
     };
     if (mMode == 1 && out.SctFailed) {
         common().StopRequested = 1;
-        mDessinerSct->setVisible(false);
+        mView.JobSctCommandOffered(false);
         reenable();
         if (!out.Stopped) report(out.Error);
         showIncoherentLine(out.IncoherentLine);
@@ -478,14 +597,14 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
         // A new list: the drawing of the old one goes with it.
         if (mView3D && out.SctList != mSctList) mView3D->ClearSct();
         mSctList = out.SctList;
-        setViewText(mSctView, out.SctText);
+        mView.JobSetText(JobTextView::Sct, out.SctText);
         std::string().swap(out.SctText);
         mSctBuilt = true;
     }
     mLineTable = std::move(out.LineTable);
-    if (!mLineTable.empty()) mList->setSelectionMode(QAbstractItemView::MultiSelection);
+    if (!mLineTable.empty()) mView.JobGroupSelection(true);
     mPvtFileCount = out.PvtFileCount;
-    setViewText(mTclView, out.ScriptText);
+    mView.JobSetText(JobTextView::Tcl, out.ScriptText);
     const bool scriptEmpty = out.ScriptText.empty();
 
     bool ok = out.Ok;
@@ -498,13 +617,12 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
         report(out.WriteError);
         ok = false;
     }
+    std::vector<std::string> names;
+    names.reserve(out.PvtFiles.size());
+    for (const tclpath::PvtFile& f : out.PvtFiles) names.push_back(f.Name);
+    if (names.empty()) names.push_back("TRJ1.PVT");
     mLoadingPvt = true;
-    mPvtChoice->clear();
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(out.PvtFiles.size()));
-    for (const tclpath::PvtFile& f : out.PvtFiles) names << QString::fromStdString(f.Name);
-    if (names.isEmpty()) names << "TRJ1.PVT";
-    mPvtChoice->addItems(names);
+    mView.JobPvtFiles(names);
     mLoadingPvt = false;
 
     if (ok && mMode != 3 && !simulation()) {
@@ -514,12 +632,11 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
             report(err);
             ok = false;
         } else if (!mBatchMode) {
-            ShowMsg(T("Stringonetcland") + " " + num::integer(mPvtFileCount) + " " + T("stringPVTcreated"));
+            mView.JobMessage(T("Stringonetcland") + " " + num::integer(mPvtFileCount) + " " + T("stringPVTcreated"));
         }
     }
     std::string().swap(out.ScriptText);
-    mPvtChoice->setCurrentIndex(0);
-    loadPvtChoice();
+    loadPvtChoice(names.front());
     if (ok && mMode != 3 && !simulation()) {
         ok = uploadAll(true);
         mUploadFailed = !ok;
@@ -530,34 +647,30 @@ bool TFmain::BitBtnCreateKVXFileClick(bool withSender)
     if (mView3D) mView3D->SetJobPath(mLastDrawing, in.Config.CurrentPosition);
 
     setStatus(4, "");
-    setStatus(0, num::integer(static_cast<long long>(mModel->lines().size())) + " lines");
+    lineCountStatus();
     mConverted = ok;
     // Execute and verify only follow a conversion (and upload) that succeeded.
-    mExecute->setEnabled(ok && !simulation());
-    mVerify->setEnabled(ok && !simulation());
-    mSaveAll->setEnabled(ok);
-    mPrintTcl->setEnabled(ok && !scriptEmpty);
+    enable(JobItem::Execute, ok && !simulation());
+    enable(JobItem::Verify, ok && !simulation());
+    enable(JobItem::SaveAll, ok);
+    enable(JobItem::PrintTcl, ok && !scriptEmpty);
     reenable();
-    mDessinerSct->setVisible(mMode == 1 && mPvt1->isVisible());
+    mView.JobSctCommandOffered(true);
     showIncoherentLine(out.IncoherentLine);
     return ok;
 }
 
-void TFmain::showIncoherentLine(int row)
+void JobRoad::showIncoherentLine(int row)
 {
     if (row < 0 || row >= mModel->rowCount()) return;
     // The line in the list and in the edit box, ready to be corrected.
-    mList->setSelectionMode(QAbstractItemView::SingleSelection);
+    mView.JobGroupSelection(false);
     setStatus(0, "");
-    showTab(mTabGcode);
-    mList->setCurrentIndex(mModel->index(row));
-    mList->selectionModel()->select(mModel->index(row), QItemSelectionModel::ClearAndSelect);
-    mEdit2->setText(QString::fromStdString(mModel->lines()[static_cast<std::size_t>(row)]));
+    mView.JobShowPage(JobPage::Gcode);
+    mView.JobShowLine(row, mModel->lines()[static_cast<std::size_t>(row)]);
 }
 
-bool TFmain::convert() { return BitBtnCreateKVXFileClick(false); }
-
-bool TFmain::uploadAll(bool withScript)
+bool JobRoad::uploadAll(bool withScript)
 {
     if (!mLink) {
         report(kNoLink);
@@ -586,7 +699,7 @@ bool TFmain::uploadAll(bool withScript)
     for (int i = 1; i <= mPvtFileCount; ++i) {
         if (stopped()) return false;
         ++index;
-        const std::string name = "TRJ" + num::integer(i) + ".PVT";
+        const std::string name = pvtName(i);
         setStatus(4, T("stringloadingfile") + " \"" + name + "\" " + T("stringinKVX") + fileOf());
         if (!mLink->PutTrajectory(outputFolder(), name, err)) {
             report(err.empty() ? name : err);
@@ -598,7 +711,7 @@ bool TFmain::uploadAll(bool withScript)
     return true;
 }
 
-void TFmain::EnregistertoutClick()
+void JobRoad::EnregistertoutClick()
 {
     if (!mConverted || jobBusy()) return;
     BusyScope busy([this](bool on) { setBusy(on); });
@@ -614,51 +727,55 @@ void TFmain::EnregistertoutClick()
         }
     }
     if (ok && !simulation()) {
-        mPrintTcl->setEnabled(true);
+        enable(JobItem::PrintTcl, true);
         ok = uploadAll(mMode != 3);
     }
-    mExecute->setEnabled(ok && !simulation());
-    mVerify->setEnabled(ok && !simulation());
-    mCreate->setEnabled(true);
+    enable(JobItem::Execute, ok && !simulation());
+    enable(JobItem::Verify, ok && !simulation());
+    enable(JobItem::Create, true);
 }
 
-bool TFmain::askSavePvtEdit()
+bool JobRoad::askSavePvtEdit()
 {
     if (!mPvtEdited || mPvtEditedName.empty()) return false;
     mPvtEdited = false;
     if (mBatchMode) return false;
-    if (MsgDialog(mPvtEditedName + " modified. Save-it ?", 0, MbYes | MbNo) != MrYes) return false;
+    if (!mView.JobConfirm(mPvtEditedName + " modified. Save-it ?")) return false;
     std::string err;
-    if (!WriteFileAtomic(outputFolder() + mPvtEditedName, pvtText(), &err)) {
+    if (!WriteFileAtomic(outputFolder() + mPvtEditedName, mView.JobViewText(JobTextView::Pvt), &err)) {
         report(err);
         return false;
     }
     return true;
 }
 
-void TFmain::loadPvtChoice()
+void JobRoad::loadPvtChoice(const std::string& name)
 {
-    const std::string name = mPvtChoice->currentText().toStdString();
     std::string data;
     mLoadingPvt = true;
-    if (!name.empty() && readWholeFile(outputFolder() + name, data)) setViewText(mPvtView, data);
-    else mPvtView->clear();
+    if (!name.empty() && readWholeFile(outputFolder() + name, data)) mView.JobSetText(JobTextView::Pvt, data);
+    else mView.JobClearText(JobTextView::Pvt);
     mLoadingPvt = false;
     mPvtEdited = false;
     mPvtEditedName = name;
 }
 
-void TFmain::ComboBox1Change()
+void JobRoad::ComboBox1Change(const std::string& chosen)
 {
     mBatchMode = false;  // only the user changes the choice
     askSavePvtEdit();
-    loadPvtChoice();
+    loadPvtChoice(chosen);
+}
+
+void JobRoad::PvtTextEdited()
+{
+    if (!mLoadingPvt) mPvtEdited = true;
 }
 
 // ---------------------------------------------------------------------------------------------
 // SCT drawing
 
-void TFmain::EffacertrajectoireSCT1Click()
+void JobRoad::EffacertrajectoireSCT1Click()
 {
     setStatus(4, T("Stringeffacementinuse"));
     if (mView3D) mView3D->EraseSct();
@@ -666,7 +783,7 @@ void TFmain::EffacertrajectoireSCT1Click()
     setStatus(4, "");
 }
 
-void TFmain::DessinerSCT1Click()
+void JobRoad::DessinerSCT1Click()
 {
     setStatus(4, T("Stringdrawinginuse"));
     // The list is built from the line list only; nothing is converted or uploaded. A job step
@@ -680,11 +797,13 @@ void TFmain::DessinerSCT1Click()
         WorkerObserver observer(nullptr);
         JobConversionOutput out;
         setStatus(4, T("stringcreatingTCL"));
-        const std::string crash = RunInWorker([&] { out = BuildSctJob(in, observer); }, [&] {
-            const std::string st = observer.status();
-            if (!st.empty()) setStatus(0, st);
-        });
-        setStatus(0, num::integer(static_cast<long long>(mModel->lines().size())) + " lines");
+        const std::string crash = mView.JobRunLive([&] { out = BuildSctJob(in, observer); },
+                                                   [&] {
+                                                       const std::string st = observer.status();
+                                                       if (!st.empty()) setStatus(0, st);
+                                                   },
+                                                   100);
+        lineCountStatus();
         for (const std::string& m : observer.messages())
             if (m != out.Error) report(m);
         if (!crash.empty() || out.SctFailed) {
@@ -697,23 +816,21 @@ void TFmain::DessinerSCT1Click()
         mRelativeLeft = out.RelativeAtEnd;
         if (mView3D) mView3D->ClearSct();
         mSctList = out.SctList;
-        setViewText(mSctView, out.SctText);
+        mView.JobSetText(JobTextView::Sct, out.SctText);
         mSctBuilt = true;
     }
     drawSctList();
     setStatus(4, "");
 }
 
-void TFmain::RedrawSct() { drawSctList(); }
-
-void TFmain::drawSctList()
+void JobRoad::drawSctList()
 {
     // Ttraject.DrawAll: the elements draw nothing while the 3D page is not shown.
-    if (!mView3D || !mSctList || mPages->currentWidget() != mTab3D) return;
+    if (!mView3D || !mSctList || mView.JobCurrentPage() != JobPage::View3D) return;
     mView3D->DrawSct(*mSctList, machineConfig().CurrentPosition);
 }
 
-void TFmain::TrimExecutedPath(bool clear)
+void JobRoad::TrimExecutedPath(bool clear)
 {
     if (mView3D) mView3D->TrimExecutedPath(clear);
 }
@@ -721,7 +838,7 @@ void TFmain::TrimExecutedPath(bool clear)
 // ---------------------------------------------------------------------------------------------
 // Init, execute, stop, verify
 
-bool TFmain::Init1Click(bool withSender)
+bool JobRoad::Init1Click(bool withSender)
 {
     if (simulation()) return false;
     // Killing and homing under a running job step would move the machine under it.
@@ -741,60 +858,60 @@ bool TFmain::Init1Click(bool withSender)
         // Never go on to execute after a failed initialisation.
         report("Init " + group + " : " + step + " " + num::integer(code) + " " + mLink->ErrorString(code));
         // The group is in no known state: the script waits for a successful Init.
-        if (mMode != 3) mExecute->setEnabled(false);
+        if (mMode != 3) enable(JobItem::Execute, false);
         return false;
     }
-    if (mMode != 3) mExecute->setEnabled(mConverted);
+    if (mMode != 3) enable(JobItem::Execute, mConverted);
     return true;
 }
 
-bool TFmain::initialise()
+bool JobRoad::initialise()
 {
     mBatchMode = true;
     if (simulation()) return true;
     return Init1Click(false);
 }
 
-bool TFmain::canExecute() const
+bool JobRoad::canExecute() const
 {
     if (jobBusy() || simulation() || !mGCodeLoaded) return false;
     return mMode == 3 || (mConverted && mLink);
 }
 
-bool TFmain::BitBtnExecuteKVXClick(bool withSender)
+bool JobRoad::BitBtnExecuteKVXClick(bool withSender)
 {
     bool started = false;
     return runExecute(withSender, started);
 }
 
-bool TFmain::runExecute(bool withSender, bool& started)
+bool JobRoad::runExecute(bool withSender, bool& started)
 {
     started = false;
     if (!canExecute()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
     BatchScope batch(mBatchMode, !withSender);
-    if (!withSender && !mTab3D->isHidden()) showTab(mTab3D);
-    mExecute->setEnabled(false);
-    for (QPushButton* b : mLineEdit) b->setEnabled(false);
+    if (!withSender && mView.JobPageOnScreen(JobPage::View3D)) mView.JobShowPage(JobPage::View3D);
+    enable(JobItem::Execute, false);
+    enable(JobItem::LineEdit, false);
     bool ok = false;
     if (mMode == 3) {
-        mDirect[3]->setEnabled(true);
+        enable(JobItem::Abort, true);
         mAbortRequested = 0;
         started = true;
         // The direct mode executes while converting: the conversion is this step's own.
         setBusy(false);
         ok = BitBtnCreateKVXFileClick(withSender);
         setBusy(true);
-        mDirect[3]->setEnabled(false);
+        enable(JobItem::Abort, false);
     } else {
         setStatus(4, T("stringrun") + " " + kScriptName);
-        mCreate->setEnabled(false);
-        mVerify->setEnabled(false);
+        enable(JobItem::Create, false);
+        enable(JobItem::Verify, false);
         common().StopRequested = 0;
         mJobRunning = true;
         ScriptOutcome outcome;
-        RunInWorker([&] { outcome = mLink->ExecuteScript(kScriptName, "GCODE", " ", common().StopRequested); }, {},
-                    200);
+        mView.JobRunLive([&] { outcome = mLink->ExecuteScript(kScriptName, "GCODE", " ", common().StopRequested); },
+                         {}, 200);
         started = outcome.Sent;
         const std::string& answer = outcome.Answer;
         std::string a = answer;
@@ -806,19 +923,20 @@ bool TFmain::runExecute(bool withSender, bool& started)
         ok = code && *code == 0 && common().StopRequested == 0;
         mJobRunning = false;
         setStatus(4, "");
-        const std::string result = T("stringscriptexecuted") + "§" + T("stringresult") + " : " + answer + "§ -> " + explanation;
-        if (!mBatchMode) ShowMsg(result);
+        const std::string result =
+            T("stringscriptexecuted") + "§" + T("stringresult") + " : " + answer + "§ -> " + explanation;
+        if (!mBatchMode) mView.JobMessage(result);
         // Without a user the run's end is said only when it failed, in the status bar and the log.
         else if (!ok) report(a.empty() && common().StopRequested != 0 ? T("stringscriptexecuted") + "§STOP" : result);
-        mVerify->setEnabled(!simulation());
-        mCreate->setEnabled(true);
+        enable(JobItem::Verify, !simulation());
+        enable(JobItem::Create, true);
     }
-    mExecute->setEnabled(true);
+    enable(JobItem::Execute, true);
     PageChange();
     return ok;
 }
 
-bool TFmain::execute()
+bool JobRoad::execute()
 {
     mBatchMode = true;
     // Nothing runs in simulation; that is not a failure of the batch.
@@ -826,15 +944,15 @@ bool TFmain::execute()
     return BitBtnExecuteKVXClick(false);
 }
 
-bool TFmain::BitBtnExecutelineClick()
+bool JobRoad::BitBtnExecutelineClick()
 {
     if (jobBusy() || !mGCodeLoaded || simulation() || !mDirectExecutor) return false;
-    const QModelIndex current = mList->currentIndex();
+    const int row = mView.JobCurrentLine();
     const std::vector<std::string>& all = mModel->lines();
-    if (!current.isValid() || current.row() >= static_cast<int>(all.size())) return false;
+    if (row < 0 || row >= static_cast<int>(all.size())) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
-    const std::string line = all[static_cast<std::size_t>(current.row())];
-    mExecLine->setEnabled(false);
+    const std::string line = all[static_cast<std::size_t>(row)];
+    enable(JobItem::ExecuteLine, false);
     mJobRunning = true;
     common().StopRequested = 0;
     mAbortRequested = 0;
@@ -846,8 +964,8 @@ bool TFmain::BitBtnExecutelineClick()
     gcode::Status status;
     bool lastWorking = mLastLineMoveWorking;
     // Off the GUI thread: the move waits for the controller while STOP, Next and Abort work.
-    const std::string crash = RunInWorker(
-        [&] { status = tclpath::ExecuteGCodeLine(line, config, *mDirectExecutor, lastWorking, &observer); }, {});
+    const std::string crash = mView.JobRunLive(
+        [&] { status = tclpath::ExecuteGCodeLine(line, config, *mDirectExecutor, lastWorking, &observer); }, {}, 100);
     for (const std::string& m : observer.messages()) report(m);
     if (!crash.empty()) report(crash);
     mLastLineMoveWorking = lastWorking;
@@ -856,7 +974,7 @@ bool TFmain::BitBtnExecutelineClick()
     return crash.empty() && !status;
 }
 
-void TFmain::BitBtn7Click()
+void JobRoad::BitBtn7Click()
 {
     if (mVerifyRunning) {
         mVerifyRunning = false;
@@ -870,20 +988,20 @@ void TFmain::BitBtn7Click()
     mLink->KillAll();
 }
 
-bool TFmain::canVerify() const { return !jobBusy() && !simulation() && mLink && mConverted; }
+bool JobRoad::canVerify() const { return !jobBusy() && !simulation() && mLink && mConverted; }
 
-bool TFmain::BitBtnVerifyPVTClick(bool withSender)
+bool JobRoad::BitBtnVerifyPVTClick(bool withSender)
 {
     if (!canVerify()) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
     BatchScope batch(mBatchMode, !withSender);
-    mVerify->setEnabled(false);
+    enable(JobItem::Verify, false);
     common().StopRequested = 0;
     mVerifyStarted = false;
     // One connection for the whole check, and no position reading between the files.
     if (!mLink->HoldConnection(10.0)) {
         report("PVT check: no free connection to the controller");
-        mVerify->setEnabled(true);
+        enable(JobItem::Verify, true);
         return false;
     }
     mVerifyStarted = true;
@@ -899,105 +1017,58 @@ bool TFmain::BitBtnVerifyPVTClick(bool withSender)
     const std::string group = machineConfig().GroupName;
     int failed = 0;
     for (int i = 1; i <= mPvtFileCount && mVerifyRunning; ++i) {
-        const int code = mLink->MultipleAxesPVTVerification(group, "TRJ" + num::integer(i) + ".PVT");
-        PumpMessage();
+        const int code = mLink->MultipleAxesPVTVerification(group, pvtName(i));
+        mView.JobLetEventsRun();
         if (code != 0) {
             ++failed;
             // The parameters window is a dialog: never in batch fashion.
-            if (!mBatchMode && mPvtParameters) {
-                mPvtParameters->setFileName("TRJ" + num::integer(i) + ".PVT");
-                mPvtParameters->setCancelHook([this] { mVerifyRunning = false; });
-                mPvtParameters->exec();
-            }
-            else report("TRJ" + num::integer(i) + ".PVT : " + num::integer(code) + " " + mLink->ErrorString(code));
+            std::optional<bool> goOn;
+            if (!mBatchMode) goOn = mView.JobPvtParameters(pvtName(i));
+            if (!goOn) report(pvtName(i) + " : " + num::integer(code) + " " + mLink->ErrorString(code));
+            else if (!*goOn) mVerifyRunning = false;
         }
     }
     const bool completed = mVerifyRunning;
     mVerifyRunning = false;
-    if (failed == 0 && completed && !mBatchMode) ShowMsg(T("StringPVTsucces") + " " + num::integer(mPvtFileCount));
-    mVerify->setEnabled(true);
+    if (failed == 0 && completed && !mBatchMode) mView.JobMessage(T("StringPVTsucces") + " " + num::integer(mPvtFileCount));
+    enable(JobItem::Verify, true);
     return failed == 0 && completed;
 }
 
-void TFmain::NextClick()
+void JobRoad::NextClick()
 {
     mNextBlock = 1;
-    mDirect[2]->setEnabled(false);
+    enable(JobItem::Next, false);
 }
 
-void TFmain::AbortClick()
+void JobRoad::AbortClick()
 {
     mAbortRequested = 1;
-    mDirect[2]->setEnabled(false);
-    setStatus(0, num::integer(static_cast<long long>(mModel->lines().size())) + " lines");
+    enable(JobItem::Next, false);
+    lineCountStatus();
 }
 
 // ---------------------------------------------------------------------------------------------
-// Printing
+// Batch and remote control
 
-void TFmain::PrintGcodeClick()
+void JobRoad::activated()
 {
-    // Printed from a document of its own: the SCT view keeps its text.
-    QsciScintilla doc;
-    doc.setUtf8(true);
-    doc.setText(QString::fromStdString(joinLines(mModel->lines(), "\n")));
-    if (mPrintHook) {
-        mPrintHook(doc, mFileName);
-        return;
-    }
-    TitledPrinter printer(mFileName);
-    QPrintDialog dlg(&printer, this);
-    if (dlg.exec() == QDialog::Accepted) printer.printRange(&doc);
+    if (mBatch) mBatch->onActivated(*this);
 }
 
-void TFmain::PrintTclClick()
+void JobRoad::reduceLayout() { mView.JobReduceLayout(); }
+void JobRoad::closeProgram() { mView.JobCloseProgram(); }
+
+bool JobRoad::JobInit() { return enabled(JobItem::Init) && !simulation() && Init1Click(false); }
+bool JobRoad::JobExtend() { return mView.JobWindow(JobWindowCommand::Extend); }
+bool JobRoad::JobReduce() { return mView.JobWindow(JobWindowCommand::Reduce); }
+bool JobRoad::JobShow() { return mView.JobWindow(JobWindowCommand::Show); }
+bool JobRoad::JobHide() { return mView.JobWindow(JobWindowCommand::Hide); }
+bool JobRoad::JobShow3D() { return mView.JobWindow(JobWindowCommand::Show3D); }
+
+bool JobRoad::JobRead(const std::string& fileName)
 {
-    const std::string title = mFileName + " TCL";
-    if (mPrintHook) {
-        mPrintHook(*mTclView, title);
-        return;
-    }
-    TitledPrinter printer(title);
-    QPrintDialog dlg(&printer, this);
-    if (dlg.exec() == QDialog::Accepted) printer.printRange(mTclView);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Remote control
-
-bool TFmain::JobInit() { return mInit1->isEnabled() && !simulation() && Init1Click(false); }
-
-bool TFmain::JobExtend()
-{
-    if (!mExtend1->isEnabled() || !mExtend1->isVisible()) return false;
-    applyLayout(true);
-    return true;
-}
-
-bool TFmain::JobReduce()
-{
-    if (!mReduce1->isEnabled() || !mReduce1->isVisible()) return false;
-    applyLayout(false);
-    return true;
-}
-
-bool TFmain::JobShow()
-{
-    if (isVisible()) return false;
-    show();
-    return true;
-}
-
-bool TFmain::JobHide()
-{
-    if (!isVisible()) return false;
-    hide();
-    return true;
-}
-
-bool TFmain::JobRead(const std::string& fileName)
-{
-    if (!mRead->isEnabled()) return false;
+    if (!enabled(JobItem::Read)) return false;
     mBatchMode = true;
     std::string name = fileName;
     gtext::RemoveSpaces(name);
@@ -1011,36 +1082,36 @@ bool TFmain::JobRead(const std::string& fileName)
     return loadFile(gcodeFolder() + name, false, gcodeFolder() + last);
 }
 
-bool TFmain::JobDraw(const std::string& fileName)
+bool JobRoad::JobDraw(const std::string& fileName)
 {
     if (!JobRead(fileName)) return false;
-    if (!mCreate->isEnabled()) return false;
+    if (!enabled(JobItem::Create)) return false;
     // In the direct mode the execution is the conversion: converting first would run the job
     // twice.
     if (mMode != 3) BitBtnCreateKVXFileClick(false);
     return JobExecute();
 }
 
-bool TFmain::JobCreate() { return mCreate->isEnabled() && BitBtnCreateKVXFileClick(false); }
+bool JobRoad::JobCreate() { return enabled(JobItem::Create) && BitBtnCreateKVXFileClick(false); }
 
 // "FAILED" only when nothing happened: a client that runs again on FAILED must never run a job
 // twice. A run that failed is said in the status bar and the log.
-bool TFmain::JobExecute()
+bool JobRoad::JobExecute()
 {
-    if (!mExecute->isEnabled()) return false;
+    if (!enabled(JobItem::Execute)) return false;
     bool started = false;
     runExecute(false, started);
     return started;
 }
 
-bool TFmain::JobVerify()
+bool JobRoad::JobVerify()
 {
-    if (!mVerify->isEnabled() || !canVerify()) return false;
+    if (!enabled(JobItem::Verify) || !canVerify()) return false;
     BitBtnVerifyPVTClick(false);
     return mVerifyStarted;
 }
 
-bool TFmain::JobMode(int mode)
+bool JobRoad::JobMode(int mode)
 {
     // The running step goes on in the mode it began in.
     if (jobBusy()) return false;
@@ -1055,20 +1126,11 @@ bool TFmain::JobMode(int mode)
     return false;
 }
 
-bool TFmain::JobShow3D()
+bool JobRoad::JobStop()
 {
-    showTab(mTab3D);
-    return mPages->currentWidget() == mTab3D;
-}
-
-bool TFmain::JobStop()
-{
-    if (!mStop->isEnabled()) return false;
+    if (!enabled(JobItem::Stop)) return false;
     BitBtn7Click();
     return true;
 }
 
-void TFmain::JobStatusText(const std::string& text) { setStatus(4, text); }
-
 }  // namespace mvx
-
