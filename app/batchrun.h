@@ -1,7 +1,7 @@
 #pragma once
 // The batch run of the command line, carried out by the main window at its first activation.
 
-#include "cmdline.h"
+#include "core/cmdline.h"
 
 #include <string>
 

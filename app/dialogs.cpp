@@ -1,8 +1,8 @@
 #include "dialogs.h"
 
 #include "appearance.h"
-#include "common.h"
-#include "inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "language.h"
 
 #include <QApplication>

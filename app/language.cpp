@@ -1,8 +1,8 @@
 #include "language.h"
 
-#include "common.h"
+#include "core/common.h"
 #include "dialogs.h"
-#include "inifile.h"
+#include "core/inifile.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

@@ -1,11 +1,11 @@
 #include "startup.h"
 
 #include "appearance.h"
-#include "cmdline.h"
-#include "common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "dialogs.h"
-#include "fileutil.h"
-#include "inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "language.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "link/api.h"
 #include "link/apiwire.h"
 #include "link/socketpool.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "tests/support/kvxsim_fixture.h"
 
 #include <benchmark/benchmark.h>

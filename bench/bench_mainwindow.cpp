@@ -2,9 +2,9 @@
 // the views, in both conversion modes (offscreen, simulation). Peak memory is reported as the
 // process's high-water mark after the run. The program folder is a temporary folder (TMPDIR):
 // a run writes one file per PVT run, so on a slow disk the file system dominates.
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "mainwindow/tfmain.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "apiwire.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "translator/numtext.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include "remotename.h"
 #include "transfer.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "app/language.h"
 #include "translator/numtext.h"

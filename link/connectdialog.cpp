@@ -3,9 +3,9 @@
 #include "detect.h"
 #include "transfer.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"

@@ -1,7 +1,7 @@
 #include "controllerconfig.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 
 #include <mutex>
 

@@ -5,8 +5,8 @@
 #include "telnet.h"
 #include "transfer.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "translator/texts.h"
 
 #include <arpa/inet.h>

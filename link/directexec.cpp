@@ -8,9 +8,9 @@
 #include "apiwire.h"
 #include "linktexts.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
+#include "core/fileutil.h"
 #include "translator/numtext.h"
 
 #include <QCoreApplication>

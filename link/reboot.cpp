@@ -8,9 +8,9 @@
 #include "transfer.h"
 #include "workers.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/texts.h"
 
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 
 #include "ssh.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "translator/texts.h"
 
 #include <QCoreApplication>

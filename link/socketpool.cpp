@@ -4,7 +4,7 @@
 #include "api.h"
 #include "apiwire.h"
 #include "linktexts.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 

@@ -1,6 +1,6 @@
 #include "ssh.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "translator/numtext.h"
 
 #include <libssh/libssh.h>

@@ -8,10 +8,10 @@
 #include "socketpool.h"
 #include "transfer.h"
 
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 

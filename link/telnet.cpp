@@ -3,7 +3,7 @@
 #include "linktexts.h"
 #include "transfer.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "translator/texts.h"
 
 #include <libtelnet.h>

@@ -7,7 +7,7 @@
 #include "ssh.h"
 #include "workers.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "translator/texts.h"
 

@@ -4,7 +4,7 @@
 #include "apiwire.h"
 #include "linktexts.h"
 #include "socketpool.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "translator/texts.h"
 
 #include <QCoreApplication>

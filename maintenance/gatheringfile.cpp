@@ -1,6 +1,6 @@
 #include "gatheringfile.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/numtext.h"
 
 #include <cmath>

@@ -1,10 +1,10 @@
 #include "gatheringviewer.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "link/transfer.h"
 #include "fourier.h"

@@ -5,10 +5,10 @@
 #include "page_general.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "link/api.h"
 #include "link/apitable.h"
 #include "link/linktexts.h"

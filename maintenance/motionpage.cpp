@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "pagecalls.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "link/api.h"
 #include "link/workers.h"

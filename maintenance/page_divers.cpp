@@ -3,7 +3,7 @@
 #include "maintenancewindow.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "link/api.h"
 #include "link/socketpool.h"

@@ -2,9 +2,9 @@
 
 #include "maintenancewindow.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "link/api.h"
 #include "link/detect.h"

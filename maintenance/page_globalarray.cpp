@@ -2,7 +2,7 @@
 
 #include "link/api.h"
 #include "link/socketpool.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "pagecalls.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"

@@ -1,8 +1,8 @@
 #include "page_multiple.h"
 
 #include "pagecalls.h"
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "link/api.h"
 #include "link/controllerconfig.h"
 #include "link/transfer.h"

@@ -1,9 +1,9 @@
 #include "page_pidtest.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "gatheringviewer.h"
 #include "link/api.h"
 #include "link/socketpool.h"

@@ -2,7 +2,7 @@
 
 #include "pagecalls.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QComboBox>
 #include <QGridLayout>

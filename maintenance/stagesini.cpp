@@ -1,7 +1,7 @@
 #include "stagesini.h"
 
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 
 #include "tfmain_util.h"
 
-#include "app/fileutil.h"
+#include "core/fileutil.h"
 #include "translator/filewrite.h"
 #include "translator/numtext.h"
 #include "translator/sctconvert.h"

@@ -1,6 +1,6 @@
 #include "joblink_impl.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "link/api.h"
 #include "link/apiwire.h"
 #include "link/socketpool.h"

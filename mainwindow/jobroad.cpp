@@ -9,9 +9,9 @@
 #include "poll.h"
 #include "tfmain_util.h"
 
-#include "app/common.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "link/linktexts.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"

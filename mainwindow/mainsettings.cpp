@@ -1,6 +1,6 @@
 #include "mainsettings.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/machineconfig.h"
 #include "translator/numtext.h"
 

@@ -20,11 +20,11 @@
 #include "link/transfer.h"
 #include "link/startupconnect.h"
 
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "translator/texts.h"
 

@@ -1,6 +1,6 @@
 #include "pvtparameters.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "link/api.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"

@@ -2,7 +2,7 @@
 
 #include "scene3d_menu.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/numtext.h"
 #include "translator/observer.h"
 #include "translator/texts.h"

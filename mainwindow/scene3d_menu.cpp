@@ -3,7 +3,7 @@
 #include "scene3d.h"
 
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 

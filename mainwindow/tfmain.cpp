@@ -13,10 +13,10 @@
 #include "view3d.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"

@@ -4,7 +4,7 @@
 
 #include "scene3d_sct.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/observer.h"
 
 #include <QColorDialog>

@@ -1,8 +1,8 @@
 #include "workbenchwindows.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "link/backupdialogs.h"
 #include "link/filebrowser.h"

@@ -1,7 +1,7 @@
 #include "tclbench/apibrowser.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "app/language.h"
 #include "tclbench/procedures.h"

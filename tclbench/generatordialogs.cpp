@@ -1,6 +1,6 @@
 #include "tclbench/generatordialogs.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "app/language.h"
 #include "link/transfer.h"

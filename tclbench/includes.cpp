@@ -1,8 +1,8 @@
 #include "includes.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "link/remotename.h"
 #include "link/transfer.h"

@@ -1,9 +1,9 @@
 #include "tclbench/procedures.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
+#include "core/fileutil.h"
 #include "app/language.h"
 #include "link/transfer.h"
 #include "translator/texts.h"

@@ -4,9 +4,9 @@
 #include "link/ssh.h"
 #include "link/transfer.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
+#include "core/fileutil.h"
 #include "app/language.h"
 #include "translator/texts.h"
 

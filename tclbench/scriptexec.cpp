@@ -1,8 +1,8 @@
 #include "scriptexec.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/api.h"
 #include "link/socketpool.h"
 

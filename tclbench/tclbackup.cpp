@@ -1,6 +1,6 @@
 #include "tclbackup.h"
 
-#include "app/fileutil.h"
+#include "core/fileutil.h"
 #include "translator/numtext.h"
 
 namespace mvx::tclbench {

@@ -11,10 +11,10 @@
 #include "tcltelnetpane.h"
 
 #include "app/appearance.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "app/opendialog.h"
 #include "app/language.h"
 #include "link/api.h"

@@ -1,7 +1,7 @@
 // Language files fill themselves with the built-in texts, and never with another language's.
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "translator/texts.h"
 

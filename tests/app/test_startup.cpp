@@ -1,5 +1,5 @@
 // The program itself, started as a user would, in a program folder of its own.
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QProcess>
 #include <QThread>

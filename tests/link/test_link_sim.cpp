@@ -7,7 +7,7 @@
 #include "link/linktexts.h"
 #include "link/socketpool.h"
 #include "link/workers.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "tests/support/kvxsim_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // SFTP session and SSH probe against the simulator's SSH service.
 #include "link/ssh.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "tests/support/kvxsim_fixture.h"
 
 #include <gtest/gtest.h>

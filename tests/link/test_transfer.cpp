@@ -9,9 +9,9 @@
 #include "support/kvxsim_fixture.h"
 #include "transfer_support.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <gtest/gtest.h>
 

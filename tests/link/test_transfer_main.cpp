@@ -3,7 +3,7 @@
 
 #include "transfer_support.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "link/linktexts.h"
 

@@ -6,7 +6,7 @@
 #include "support/kvxsim_fixture.h"
 #include "transfer_support.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 
 #include <gtest/gtest.h>

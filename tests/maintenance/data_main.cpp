@@ -1,6 +1,6 @@
 // The maintenance data tests: an application object for the chart series and event waits, and a
 // settings file of the run's own.
-#include "app/common.h"
+#include "core/common.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #pragma once
 // A maintenance context for page tests: the log pane is a list of lines, error texts come from
 // the controller (the simulator) over the pool, settings go to a file of the test's own.
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/api.h"
 #include "link/socketpool.h"
 #include "link/workers.h"

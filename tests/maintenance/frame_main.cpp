@@ -1,7 +1,7 @@
 // The window tests need an application object on the main thread and a settings file of their own.
 #include <gtest/gtest.h>
 
-#include "app/common.h"
+#include "core/common.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -4,9 +4,9 @@
 // reader) on the real link to one simulator per test binary.
 
 #include "maintenance/maintenancecontext.h"
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/api.h"
 #include "link/apitable.h"
 #include "link/controllerconfig.h"

@@ -1,7 +1,7 @@
 // The page tests wait in event loops: an application object on the main thread, offscreen.
 #include <gtest/gtest.h>
 
-#include "app/common.h"
+#include "core/common.h"
 #include "pages_fixture.h"
 
 #include <QApplication>

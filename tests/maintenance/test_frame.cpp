@@ -1,9 +1,9 @@
 // The maintenance window without a controller: pages, model rule, log pane, settings, page plug-in.
 #include "maintenance/maintenancewindow.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "maintenance/page_divers.h"
 #include "maintenance/page_general.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "link/apitable.h"
 #include "link/detect.h"

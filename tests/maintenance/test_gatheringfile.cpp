@@ -2,7 +2,7 @@
 // and the per-column settings.
 #include "maintenance/gatheringfile.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QTemporaryDir>
 

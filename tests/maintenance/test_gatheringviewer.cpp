@@ -2,9 +2,9 @@
 // setup dialog and saving; and the fetch from the simulator's gathering folder.
 #include "maintenance/gatheringviewer.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/transfer.h"
 #include "tests/tclbench/simlink.h"
 #include "translator/numtext.h"

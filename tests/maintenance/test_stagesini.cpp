@@ -2,7 +2,7 @@
 // stages appended from the database.
 #include "maintenance/stagesini.h"
 
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QTemporaryDir>
 

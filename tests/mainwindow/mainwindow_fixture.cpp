@@ -1,8 +1,8 @@
 #include "mainwindow_fixture.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QDir>
 #include <QFileInfo>

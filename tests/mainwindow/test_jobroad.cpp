@@ -7,10 +7,10 @@
 #include "mainwindow/remoteserver.h"
 
 #include "app/batchrun.h"
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QCoreApplication>
 #include <QDir>

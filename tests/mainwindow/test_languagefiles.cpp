@@ -3,10 +3,10 @@
 // detection dialog's flags switch the language.
 #include "mainwindow/programwindows.h"
 
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "translator/texts.h"
 

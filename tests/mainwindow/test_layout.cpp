@@ -7,8 +7,8 @@
 #include "mainwindow/tfmain.h"
 
 #include "app/appearance.h"
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 
 #include <QAbstractButton>

@@ -1,8 +1,8 @@
 // Every window of the program exists once after start-up, and the consoles open and close.
 #include "mainwindow/programwindows.h"
 
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 
 #include <QApplication>

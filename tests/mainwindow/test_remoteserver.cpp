@@ -4,8 +4,8 @@
 #include "mainwindow/remoteserver.h"
 
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

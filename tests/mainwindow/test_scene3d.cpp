@@ -7,7 +7,7 @@
 #include "mainwindow/view3d.h"
 
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "translator/observer.h"
 #include "translator/sctconvert.h"
 

@@ -1,8 +1,8 @@
 // The output selection, the axes setup and the about window's hidden switch.
 #include "mainwindow_fixture.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 
 #include <QAction>
 #include <QCheckBox>

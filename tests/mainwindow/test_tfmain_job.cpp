@@ -2,8 +2,8 @@
 // and what the buttons allow afterwards.
 #include "mainwindow_fixture.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "mainwindow/jobconversion.h"
 #include "mainwindow/view3d.h"
 

@@ -2,9 +2,9 @@
 #include "mainwindow_fixture.h"
 
 #include "app/batchrun.h"
-#include "app/cmdline.h"
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/cmdline.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "mainwindow/remoteserver.h"
 #include "support/serverport.h"
 

@@ -3,8 +3,8 @@
 // the centring commands and their window, "Erase step by step".
 #include "mainwindow_fixture.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "app/language.h"
 #include "mainwindow/tfcentrer.h"
 #include "mainwindow/view3d.h"

@@ -2,8 +2,8 @@
 // round trip through the settings file (written at closing, read at creation).
 #include "mainwindow_fixture.h"
 
-#include "app/common.h"
-#include "app/inifile.h"
+#include "core/common.h"
+#include "core/inifile.h"
 #include "mainwindow/mainsettings.h"
 
 #include <QAction>

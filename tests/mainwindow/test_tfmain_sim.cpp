@@ -3,8 +3,8 @@
 #include "tclbench/simlink.h"
 
 #include "app/dialogs.h"
-#include "app/fileutil.h"
-#include "app/inifile.h"
+#include "core/fileutil.h"
+#include "core/inifile.h"
 #include "link/transfer.h"
 #include "mainwindow/joblink_impl.h"
 #include "mainwindow/tfaxes.h"
@@ -12,7 +12,7 @@
 #include "mainwindow/tfmain.h"
 #include "mainwindow/poll.h"
 #include "mainwindow/programwindows.h"
-#include "app/cmdline.h"
+#include "core/cmdline.h"
 #include "translator/texts.h"
 
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "mainwindow/tfmain.h"
 #include "mainwindow/view3d.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 
 #include <QDir>

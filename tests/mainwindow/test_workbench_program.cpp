@@ -2,7 +2,7 @@
 // each case drives the windows' own buttons, menus and signals.
 #include "workbench_program.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
 #include "link/filebrowser.h"

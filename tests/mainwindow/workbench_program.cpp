@@ -2,8 +2,8 @@
 
 #include "mainwindow/programwindows.h"
 
-#include "app/cmdline.h"
-#include "app/common.h"
+#include "core/cmdline.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 
 #include <QApplication>

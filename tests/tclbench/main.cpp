@@ -1,7 +1,7 @@
 // Tests that wait in event loops need an application object on the main thread.
 #include <gtest/gtest.h>
 
-#include "app/common.h"
+#include "core/common.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

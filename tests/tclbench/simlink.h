@@ -1,6 +1,6 @@
 #pragma once
 // One simulator per test binary with the pool of API connections open on it.
-#include "app/common.h"
+#include "core/common.h"
 #include "link/apitable.h"
 #include "link/linktexts.h"
 #include "link/socketpool.h"

@@ -2,7 +2,7 @@
 // the group is made ready before the first move, and the request log follows the program.
 #include "simlink.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/api.h"
 #include "link/directexec.h"
 #include "link/transfer.h"

@@ -6,7 +6,7 @@
 #include "tclbench/generators.h"
 #include "tclbench/procedures.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
 #include "tests/support/kvxsim_fixture.h"

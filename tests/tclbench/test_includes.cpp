@@ -3,9 +3,9 @@
 
 #include "tclbench/includes.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/transfer.h"
 #include "tests/support/kvxsim_fixture.h"
 

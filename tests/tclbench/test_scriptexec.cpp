@@ -2,7 +2,7 @@
 // kill that follows, refusals, runs that end after their starter stopped waiting.
 #include "simlink.h"
 #include "tclbench/scriptexec.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <QCoreApplication>
 

@@ -2,9 +2,9 @@
 
 #include "tclbench/searchdialogs.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <Qsci/qsciscintilla.h>
 

@@ -9,7 +9,7 @@
 #include "tclbench/tclsortftp.h"
 #include "tclbench/tcltelnetpane.h"
 #include "tclbench/tftcl.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/ftp.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // save and upload, execute and kill, and the boot script against the simulator.
 #include "simlink.h"
 #include "app/dialogs.h"
-#include "app/inifile.h"
+#include "core/inifile.h"
 #include "link/transfer.h"
 #include "tclbench/scriptexec.h"
 #include "tclbench/tcltelnetpane.h"

@@ -2,7 +2,7 @@
 
 #include "tclbench/textedit.h"
 
-#include "app/common.h"
+#include "core/common.h"
 #include "app/dialogs.h"
 
 #include <Qsci/qsciscintilla.h>

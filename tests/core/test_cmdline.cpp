@@ -1,5 +1,5 @@
 // The command line: the file, the mode words in their order, the numeric options.
-#include "app/cmdline.h"
+#include "core/cmdline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The INI class follows Windows profile-file rules.
-#include "app/inifile.h"
+#include "core/inifile.h"
 
 #include <gtest/gtest.h>
 
