@@ -13,7 +13,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkInterface>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
@@ -323,27 +322,6 @@ int RunProgramAndWait(const std::string& commandLine, int)
 void OpenDocument(const std::string& path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-}
-
-std::string FormatMacAddress(const unsigned char b[6])
-{
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (int i = 0; i < 6; ++i) {
-        if (i) out += '-';
-        out += hex[b[i] >> 4];
-        out += hex[b[i] & 15];
-    }
-    return out;
-}
-
-std::string LocalMacAddress(int index)
-{
-    const auto all = QNetworkInterface::allInterfaces();
-    if (index < 0 || index >= all.size()) return "00-00-00-00-00-00";
-    QString hw = all[index].hardwareAddress();
-    if (hw.isEmpty()) return "00-00-00-00-00-00";
-    return hw.replace(':', '-').toUpper().toStdString();
 }
 
 int FitToSingleScreen(int value, int extent)

@@ -55,9 +55,6 @@ void PumpMessage();
 int RunProgramAndWait(const std::string& commandLine, int showWindow = 1);
 // Opens a document with its associated program; failures are ignored.
 void OpenDocument(const std::string& path);
-// Physical address of the network interface at `index`, "00-00-00-00-00-00" when none.
-std::string LocalMacAddress(int index);
-std::string FormatMacAddress(const unsigned char bytes[6]);
 
 // Window-position rule: restores "top"/"left" (and "height"/"width" when `resizable`) from the
 // settings section named after the window's objectName when it is shown, and writes them back

@@ -9,7 +9,6 @@
 #include "linktexts.h"
 
 #include "core/common.h"
-#include "app/dialogs.h"
 #include "core/fileutil.h"
 #include "translator/numtext.h"
 
@@ -42,7 +41,7 @@ void onGui(const std::function<void()>& work)
 void waitUntil(const std::function<bool()>& done, unsigned stepMs)
 {
     while (!done()) {
-        if (onGuiThread()) WaitWithMessages(stepMs);
+        if (onGuiThread()) WaitWithEvents(static_cast<int>(stepMs));
         else std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
     }
 }

@@ -1,7 +1,6 @@
 #include "linktexts.h"
 
 #include "apiwire.h"
-#include "app/dialogs.h"
 #include "translator/texts.h"
 
 #include <QCoreApplication>
@@ -35,7 +34,7 @@ constexpr Builtin kRows[] = {
 };
 
 std::mutex gMutex;
-std::function<void(const std::string&)> gMessage;
+Reporter* gReporter = nullptr;
 std::function<void(const std::string&)> gLog;
 std::function<void(PoolState)> gState;
 std::atomic<PoolState> gLastState{PoolState::Closed};
@@ -50,21 +49,61 @@ std::function<void(const std::string&)> current(std::function<void(const std::st
 
 void registerTexts() { texts::add(texts::Family::Controller, kRows); }
 
-void setMessageHandler(std::function<void(const std::string&)> handler)
+void SetReporter(Reporter* reporter)
 {
     std::lock_guard lock(gMutex);
-    gMessage = std::move(handler);
+    gReporter = reporter;
 }
+
+namespace {
+
+Reporter* reporter()
+{
+    std::lock_guard lock(gMutex);
+    return gReporter;
+}
+
+// On the GUI thread: at once there, posted from anywhere else.
+void onGui(std::function<void()> say)
+{
+    auto* app = QCoreApplication::instance();
+    if (app && !OnGuiThread())
+        QMetaObject::invokeMethod(app, std::move(say), Qt::QueuedConnection);
+    else
+        say();
+}
+
+}  // namespace
 
 void showMessage(const std::string& text)
 {
-    auto h = current(gMessage);
-    if (!h) h = [](const std::string& t) { ShowMsg(t); };
-    auto* app = QCoreApplication::instance();
-    if (app && !OnGuiThread())
-        QMetaObject::invokeMethod(app, [h, text] { h(text); }, Qt::QueuedConnection);
-    else
-        h(text);
+    onGui([text] {
+        if (Reporter* r = reporter()) r->message(text);
+        else logLine(text);
+    });
+}
+
+void showTimedMessage(const std::string& text, unsigned ms)
+{
+    onGui([text, ms] {
+        if (Reporter* r = reporter()) r->timedMessage(text, ms);
+        else logLine(text);
+    });
+}
+
+bool askUser(const std::string& question)
+{
+    // A question waits for its answer: only the GUI thread asks.
+    Reporter* r = reporter();
+    return r && (!QCoreApplication::instance() || OnGuiThread()) && r->ask(question);
+}
+
+void showNotice(const std::string& text)
+{
+    onGui([text] {
+        if (Reporter* r = reporter()) r->notice(text);
+        else if (!text.empty()) logLine(text);
+    });
 }
 
 void setLogHandler(std::function<void(const std::string&)> handler)

@@ -9,11 +9,29 @@ namespace mvx::link {
 // Registers the link's built-in texts with the message table (once, at start-up).
 void registerTexts();
 
-// Message boxes of the link. The handler always runs on the GUI thread (messages from workers
-// are posted there); without an application object it runs on the calling thread.
-// No handler installed: the shared message box (ShowMsg), on the GUI thread.
-void setMessageHandler(std::function<void(const std::string&)> handler);
+// Where the link's words for the user go: the program's windows put up boxes, an unattended run
+// writes them where nobody has to answer. The link itself shows nothing. Every call comes on the
+// GUI thread (what a worker says is posted there); without an application object it comes on
+// the calling thread.
+class Reporter {
+public:
+    virtual ~Reporter() = default;
+    // A message the user reads and closes.
+    virtual void message(const std::string& text) = 0;
+    // A message that closes by itself after `ms`.
+    virtual void timedMessage(const std::string& text, unsigned ms) = 0;
+    // A Yes / No question; true for Yes.
+    virtual bool ask(const std::string& question) = 0;
+    // The stay-on-top notice while the link connects; an empty text takes it away.
+    virtual void notice(const std::string& text) = 0;
+};
+// The reporter stays the caller's; null: messages and notices go to the log, questions are
+// answered No.
+void SetReporter(Reporter* reporter);
 void showMessage(const std::string& text);
+void showTimedMessage(const std::string& text, unsigned ms);
+bool askUser(const std::string& question);
+void showNotice(const std::string& text);
 
 // Lines for the maintenance console's log pane.
 void setLogHandler(std::function<void(const std::string&)> handler);

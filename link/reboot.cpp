@@ -1,6 +1,7 @@
 #include "reboot.h"
 
 #include "api.h"
+#include "apiwire.h"
 #include "detect.h"
 #include "linktexts.h"
 #include "socketpool.h"
@@ -9,12 +10,10 @@
 #include "workers.h"
 
 #include "core/common.h"
-#include "app/dialogs.h"
 #include "core/inifile.h"
 #include "translator/texts.h"
 
 #include <QElapsedTimer>
-#include <QProgressBar>
 
 #include <algorithm>
 #include <cmath>
@@ -47,18 +46,14 @@ std::function<void()> gStopIoPoll;
 
 constexpr long long kBackWithinMs = 120000;
 
-void showBar(QProgressBar* bar, bool visible)
+void showBar(const RebootProgress& bar, bool visible)
 {
-    if (!bar) return;
-    if (visible) bar->setValue(0);
-    bar->setVisible(visible);
+    if (bar.show) bar.show(visible);
 }
 
-void updateBar(QProgressBar* bar, const QElapsedTimer& clock)
+void updateBar(const RebootProgress& bar, const QElapsedTimer& clock)
 {
-    if (!bar) return;
-    bar->setValue(RebootBarPosition(clock.elapsed(), common().RebootDelay));
-    bar->repaint();
+    if (bar.set) bar.set(RebootBarPosition(clock.elapsed(), common().RebootDelay));
 }
 
 std::string trimBlanks(const std::string& s)
@@ -79,7 +74,7 @@ void showErrorLog()
     std::ostringstream content;
     content << in.rdbuf();
     const std::string message = ErrorLogMessage(content.str());
-    if (!message.empty()) MsgDialogTimedOk(message, 5000);
+    if (!message.empty()) showTimedMessage(message, 5000);
 }
 
 void storeDelay(double seconds)
@@ -118,7 +113,7 @@ std::string ErrorLogMessage(const std::string& content)
     return text("StringRebootErrorLog") + lines.back();
 }
 
-RebootResult RebootController(QProgressBar* bar)
+RebootResult RebootController(const RebootProgress& bar)
 {
     registerRebootTexts();
     auto& c = common();
@@ -139,14 +134,14 @@ RebootResult RebootController(QProgressBar* bar)
         if (FileTransferConnected()) DisconnectFileTransfer();
         const int connection = TakeSocket(1.0);
         if (connection < 0) {
-            ShowMsg(text("stringnosocketreboot"));
+            showMessage(text("stringnosocketreboot"));
             showBar(bar, false);
             result = RebootResult::NoSocket;
         } else {
-            WaitWithMessages(500);
+            WaitWithEvents(500);
             api::TCLScriptKill(connection, "BootScript");
             api::TCLScriptKill(connection, "RELANCE");
-            WaitWithMessages(500);
+            WaitWithEvents(500);
             const int rc = api::Reboot(connection);
             TelnetDataReceived() = 0;
             FreeSocket(connection);
@@ -161,26 +156,26 @@ RebootResult RebootController(QProgressBar* bar)
             const int waitMs = connectionState().RebootWaitMs;
             do {
                 updateBar(bar, clock);
-                WaitWithMessages(500);
+                WaitWithEvents(500);
             } while (clock.elapsed() < waitMs);
             bool present = false;
             do {
                 present = kvx_present(c.ControllerIp, 500);
                 updateBar(bar, clock);
-                if (!present) WaitWithMessages(500);
+                if (!present) WaitWithEvents(500);
             } while (!present && clock.elapsed() < kBackWithinMs);
             if (!present) {
                 showBar(bar, false);
-                ShowMsg(text("stringerrorreboot"));
+                showMessage(text("stringerrorreboot"));
                 return RebootResult::NotBack;
             }
-            MsgDialog(text("StringRebootOK"), 0, MbOk);
-            WaitWithMessages(1000);
+            showMessage(text("StringRebootOK"));
+            WaitWithEvents(1000);
             if (poolWasOpen) {
                 if (OpenApiSockets()) {
                     apiButtons(true);
                 } else {
-                    ShowMsg(text("stringpbconnectadre"));
+                    showMessage(text("stringpbconnectadre"));
                     logLine(text("stringpbconnectadre"));
                     apiButtons(false);
                 }

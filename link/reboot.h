@@ -1,13 +1,12 @@
 #pragma once
 // Reboot of the controller from the program: the controller is told to restart, the program
-// waits with a progress bar until it answers again, restores the connections that were open,
+// waits, showing its progress, until it answers again, restores the connections that were open,
 // keeps how long it took (settings "REBOOT"/"DELAY") and shows the last line of "Error.log".
 // GUI thread only; every wait dispatches events.
 
 #include <functional>
 #include <string>
 
-class QProgressBar;
 
 namespace mvx::link {
 
@@ -22,8 +21,12 @@ enum class RebootResult {
 // Hooks into the maintenance console: its I/O poll stops during a reboot.
 void SetRebootHooks(std::function<void()> stopIoPoll);
 
-// `bar` may be null.
-RebootResult RebootController(QProgressBar* bar);
+// What the reboot shows while it waits (a progress bar); either member may be empty.
+struct RebootProgress {
+    std::function<void(bool visible)> show;  // shown from 0, or taken away
+    std::function<void(int percent)> set;    // 0..100
+};
+RebootResult RebootController(const RebootProgress& progress = {});
 
 // Bar position for `elapsedMs` on a reboot expected to last `delaySeconds`, clipped to 0..100.
 int RebootBarPosition(long long elapsedMs, double delaySeconds);

@@ -2,22 +2,18 @@
 
 #include "api.h"
 #include "apitable.h"
-#include "connectdialog.h"
+#include "apiwire.h"
 #include "detect.h"
 #include "linktexts.h"
 #include "socketpool.h"
 #include "transfer.h"
 
-#include "core/cmdline.h"
 #include "core/common.h"
-#include "app/dialogs.h"
 #include "core/inifile.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 
-#include <QGuiApplication>
 #include <QNetworkInterface>
-#include <QTimer>
 
 #include <cstdio>
 #include <fstream>
@@ -39,12 +35,7 @@ std::string removeBlanks(const std::string& s)
     return out;
 }
 
-bool ctrlHeld()
-{
-    if (gCtrlReader) return gCtrlReader();
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
-    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
-}
+bool ctrlHeld() { return gCtrlReader && gCtrlReader(); }
 
 // The PC's first network interface that has a physical address (the loopback has none).
 std::string pcMacText()
@@ -58,8 +49,8 @@ std::string pcMacText()
 
 void notice(const std::string& address)
 {
-    ShowNotice(text("stringtrytoconnectto") + " " + address);
-    WaitWithMessages(200);
+    showNotice(text("stringtrytoconnectto") + " " + address);
+    WaitWithEvents(200);
 }
 
 void quietNote(const std::string& why)
@@ -80,6 +71,27 @@ void apiButtons(bool open)
 }  // namespace
 
 void SetCtrlKeyReader(std::function<bool()> reader) { gCtrlReader = std::move(reader); }
+
+std::string FormatMacAddress(const unsigned char b[6])
+{
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (int i = 0; i < 6; ++i) {
+        if (i) out += '-';
+        out += hex[b[i] >> 4];
+        out += hex[b[i] & 15];
+    }
+    return out;
+}
+
+std::string LocalMacAddress(int index)
+{
+    const auto all = QNetworkInterface::allInterfaces();
+    if (index < 0 || index >= all.size()) return "00-00-00-00-00-00";
+    QString hw = all[index].hardwareAddress();
+    if (hw.isEmpty()) return "00-00-00-00-00-00";
+    return hw.replace(':', '-').toUpper().toStdString();
+}
 
 std::uint32_t IpTextToAddress(const std::string& dotted)
 {
@@ -207,8 +219,8 @@ bool StartupConnection(const StartupOptions& options)
     if (options.quiet) {
         if (!found) quietNote(text("StringBadReply") + " CODE = -1, " + address);
     } else if (!found || ctrlHeld()) {
-        ShowNotice("");
-        if (!found) ShowMsg(text("StringBadReply") + " CODE = -1");
+        showNotice("");
+        if (!found) showMessage(text("StringBadReply") + " CODE = -1");
         c.ControllerIp = remembered;
         s.DialogAddress = remembered;
         ShowConnectionDialog();
@@ -239,7 +251,7 @@ bool StartupConnection(const StartupOptions& options)
         }
     }
     // 7.
-    ShowNotice("");
+    showNotice("");
 
     bool transferFailed = false;
     if (found) {
@@ -249,7 +261,7 @@ bool StartupConnection(const StartupOptions& options)
         if (!ConnectController(false)) {
             const std::string t = text("stringpbconnectadre");
             logLine(t);
-            ShowMsg(t);
+            showMessage(t);
             transferFailed = true;
             transferButtons(false);
         }
@@ -257,7 +269,7 @@ bool StartupConnection(const StartupOptions& options)
         if (!transferFailed && !OpenApiSockets()) {
             const std::string t = text("stringpbconnectadre");
             logLine(t);
-            ShowMsg(t);
+            showMessage(t);
             apiButtons(false);
             c.ControllerUsable = 0;
             c.ExtraTimeoutMs = 0;
@@ -291,26 +303,6 @@ bool StartupConnection(const StartupOptions& options)
         quietNote(text("stringpbconnectadre") + " " + address);
     }
     return c.ControllerUsable != 0;
-}
-
-bool ProgramStartupConnection(QWidget* mainWindow)
-{
-    std::vector<std::string> args;
-    const QStringList all = QCoreApplication::arguments();
-    for (int i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
-    StartupOptions options;
-    options.quiet = ParseCommandLine(args).QuietMode;
-    bool usable = false;
-    try {
-        InstallConnectDialog(mainWindow);
-        usable = StartupConnection(options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        usable = false;
-    }
-    if (connectionState().QuitRequested)
-        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
-    return usable;
 }
 
 }  // namespace mvx::link

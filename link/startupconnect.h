@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 
-class QWidget;
 
 namespace mvx::link {
 
@@ -21,11 +20,6 @@ struct StartupOptions {
 // True when the controller is usable (common().ControllerUsable). connectionState().QuitRequested
 // tells the caller that the user chose to end the program.
 bool StartupConnection(const StartupOptions& options = {});
-
-// The program's start-up hook: creates the connection dialog under `mainWindow`, reads "/H" from
-// the application's command line, runs StartupConnection and, when the user chose to quit,
-// ends the application as soon as its message loop starts. True when the controller is usable.
-bool ProgramStartupConnection(QWidget* mainWindow);
 
 // "a.b.c.d" (blanks removed first) as a 32-bit address, a in the lowest byte; 0 when not an address.
 std::uint32_t IpTextToAddress(const std::string& dotted);
@@ -41,7 +35,12 @@ void FindAnalogInputConnector();
 // The connector name of the first "<connector>.ADC1" of an object list; empty when none.
 std::string AnalogConnectorFromList(const std::string& list);
 
-// The Ctrl key test of the start-up (tests replace it).
+// The Ctrl key test of the start-up (the program reads the keyboard; none: not held).
 void SetCtrlKeyReader(std::function<bool()> reader);
+
+// Physical address of the network interface at `index`, "00-00-00-00-00-00" when none.
+std::string LocalMacAddress(int index);
+// Six bytes as "00-1a-2b-3c-4d-5e".
+std::string FormatMacAddress(const unsigned char bytes[6]);
 
 }  // namespace mvx::link

@@ -8,7 +8,6 @@
 #include "workers.h"
 
 #include "core/common.h"
-#include "app/dialogs.h"
 #include "translator/texts.h"
 
 #include <QCoreApplication>
@@ -65,7 +64,7 @@ bool acceptChangedKey(const HostKeyMismatch& m)
     const std::string question = text("StringHostKeyChanged") + " " + m.host + "§" + text("StringHostKeyKnown") + " " +
                                  m.known + "§" + text("StringHostKeyOffered") + " " + m.offered + "§" +
                                  text("StringHostKeyFile") + " " + KnownHostsFile() + "§§" + text("StringHostKeyAccept");
-    if (MsgDialog(question, 0, MbYes | MbNo) != MrYes) {
+    if (!askUser(question)) {
         const std::string refused = text("StringHostKeyRefused") + " " + m.host;
         logLine(refused);
         return false;
@@ -88,7 +87,7 @@ bool sftpOpen(bool* keyRefused = nullptr)
             if (keyRefused) *keyRefused = true;
             return false;
         }
-        ShowMsg(TransferSftpSession().lastError());
+        showMessage(TransferSftpSession().lastError());
     }
     return ok;
 }
@@ -99,7 +98,7 @@ void refuseCopy()
     auto& t = transferState();
     if (t.CopyRefusedShown) return;
     t.CopyRefusedShown = true;
-    ShowMsg(text("StringCopyRefused"));
+    showMessage(text("StringCopyRefused"));
 }
 
 void afterCopy(bool disconnectAfter)
@@ -107,7 +106,7 @@ void afterCopy(bool disconnectAfter)
     const int mode = common().TransferMode;
     if (disconnectAfter && (mode == TransferFtp || mode == TransferSftp)) {
         DisconnectFileTransfer();
-        WaitWithMessages(100);
+        WaitWithEvents(100);
     }
 }
 
@@ -169,7 +168,7 @@ bool SshProbe(const std::string& address)
     RunOffGuiThread([&] { out = SshShellProbe(address, c.FtpUser, c.FtpPassword, "ls -a -l Public\r\n", 22,
                                               5000, 2000, &error); });
     if (!out) {
-        ShowMsg(error);
+        showMessage(error);
         return false;
     }
     c.SftpRoot = "/Admin/Public";
@@ -197,7 +196,7 @@ bool ConnectController(bool disconnectAfter)
     } else {
         c.TransferConnected = 0;
         logLine(text("stringconnectFTPFAil"));
-        if (c.Debug) ShowMsg(text("stringnoKVX"));
+        if (c.Debug) showMessage(text("stringnoKVX"));
     }
     if (!c.TransferConnected) {
         bool keyRefused = false;
@@ -212,7 +211,7 @@ bool ConnectController(bool disconnectAfter)
         std::error_code ec;
         if (std::filesystem::is_directory(c.LocalDiskDrive + "/Scripts", ec)) {
             c.TransferMode = TransferLocal;
-            ShowMsg(text("StringKvxSeenAs") + c.LocalDiskDrive);
+            showMessage(text("StringKvxSeenAs") + c.LocalDiskDrive);
             c.TransferConnected = 1;
         }
     }

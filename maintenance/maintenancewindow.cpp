@@ -13,6 +13,7 @@
 #include "link/apitable.h"
 #include "link/linktexts.h"
 #include "link/reboot.h"
+#include "linkui/linkreporter.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"
 #include "link/workers.h"
@@ -176,7 +177,7 @@ TFmain_KVX::~TFmain_KVX()
 void TFmain_KVX::FormCreate()
 {
     gForm = this;
-    mReboot = [](QProgressBar* bar) { link::RebootController(bar); };
+    mReboot = [](QProgressBar* bar) { link::RebootController(linkui::BarProgress(bar)); };
     for (const PageRow& row : kPageRows) {
         Slot slot;
         slot.name = row.name;

@@ -5,7 +5,7 @@
 #include "link/apiwire.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"
-#include "tclbench/scriptexec.h"
+#include "link/scriptexec.h"
 #include "translator/numtext.h"
 
 #include <functional>
@@ -73,7 +73,7 @@ bool JobLinkImpl::PutTrajectory(const std::string& localDir, const std::string& 
 int JobLinkImpl::KillAll()
 {
     const int code = onConnection(1.0, false, [](int s) { return api::KillAll(s); });
-    std::shared_ptr<tclbench::ScriptRun> run = lastRun();
+    std::shared_ptr<link::ScriptRun> run = lastRun();
     if (run && !run->Finished()) {
         const std::string task = run->request().TaskName;
         onConnection(1.0, true, [&](int s) { return api::TCLScriptKill(s, task); });
@@ -143,11 +143,11 @@ void JobLinkImpl::ReleaseHeldConnection()
 std::string JobLinkImpl::ErrorString(int code)
 {
     std::string text;
-    link::RunOffGuiThread([&] { text = tclbench::GetApiErrorText(code); });
+    link::RunOffGuiThread([&] { text = link::GetApiErrorText(code); });
     return text;
 }
 
-std::shared_ptr<tclbench::ScriptRun> JobLinkImpl::lastRun() const
+std::shared_ptr<link::ScriptRun> JobLinkImpl::lastRun() const
 {
     std::lock_guard<std::mutex> lock(mMutex);
     return mRun;
@@ -156,13 +156,13 @@ std::shared_ptr<tclbench::ScriptRun> JobLinkImpl::lastRun() const
 ScriptOutcome JobLinkImpl::ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
                                          const std::atomic<int>& stop)
 {
-    tclbench::ScriptRequest rq;
+    link::ScriptRequest rq;
     rq.ScriptFile = file;
     rq.TaskName = task;
     rq.Arguments = arguments;
     // The settings file belongs to the GUI thread: read the delay there, before the start.
-    tclbench::RunOnGuiThread([&] { rq.MaxScriptDelayMs = tclbench::ReadMaxScriptDelay(); });
-    std::shared_ptr<tclbench::ScriptRun> run = tclbench::ExeTCL::Start(rq);
+    link::RunOnGuiThread([&] { rq.MaxScriptDelayMs = link::ReadMaxScriptDelay(); });
+    std::shared_ptr<link::ScriptRun> run = link::ExeTCL::Start(rq);
     ScriptOutcome out;
     if (run->Snapshot().Refused) {
         out.Answer = num::integer(api::kErrorBadInput);
@@ -172,8 +172,8 @@ ScriptOutcome JobLinkImpl::ExecuteScript(const std::string& file, const std::str
         std::lock_guard<std::mutex> lock(mMutex);
         mRun = run;
     }
-    tclbench::WaitScript(*run, stop);
-    const tclbench::ScriptResult r = run->Snapshot();
+    link::WaitScript(*run, stop);
+    const link::ScriptResult r = run->Snapshot();
     // Stopped while the worker waits: the request went out unless the worker had no connection.
     out.Sent = !r.Finished || r.Sent;
     if (!r.Finished) return out;

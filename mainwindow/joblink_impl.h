@@ -13,7 +13,7 @@
 
 namespace mvx {
 
-namespace tclbench {
+namespace link {
 class ScriptRun;
 }
 
@@ -40,13 +40,13 @@ public:
                                 const std::atomic<int>& stop) override;
 
     // The last run (null before the first).
-    std::shared_ptr<tclbench::ScriptRun> lastRun() const;
+    std::shared_ptr<link::ScriptRun> lastRun() const;
 
 private:
     bool put(const std::string& remoteDir, const std::string& localDir, const std::string& name, std::string& error);
 
     mutable std::mutex mMutex;
-    std::shared_ptr<tclbench::ScriptRun> mRun;
+    std::shared_ptr<link::ScriptRun> mRun;
     int mHeld = -1;  // GUI thread only
     double mHeldTimeout = 0.0;
 };

@@ -13,11 +13,13 @@
 #include "view3d.h"
 #include "workbenchwindows.h"
 
-#include "link/connectdialog.h"
+#include "linkui/connectdialog.h"
+#include "linkui/linkreporter.h"
 #include "link/controllerconfig.h"
 #include "link/directexec.h"
 #include "link/linktexts.h"
 #include "link/transfer.h"
+#include "link/detect.h"
 #include "link/startupconnect.h"
 
 #include "core/cmdline.h"
@@ -29,11 +31,15 @@
 #include "translator/texts.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTimer>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QDialog>
 #include <QTabWidget>
 
+#include <cstdio>
 #include <optional>
 
 namespace mvx {
@@ -108,11 +114,14 @@ void checkControllerGroups()
 
 QWidget* createWindows(const CommandLine& cl)
 {
+    // The link's words for the user are the program's boxes.
+    static linkui::DialogReporter reporter;
+    link::SetReporter(&reporter);
     link::registerTexts();
     link::registerTransferTexts();
     RegisterWorkbenchTexts();
     gMain = new TFmain;
-    link::InstallConnectDialog(gMain);
+    linkui::InstallConnectDialog(gMain);
     TFIO* io = nullptr;
     TFaxes* axes = nullptr;
     TAboutBox* about = nullptr;
@@ -190,9 +199,33 @@ QWidget* createWindows(const CommandLine& cl)
     return gMain;
 }
 
+// The start-up connection as the program runs it: the connection dialog under the main window,
+// "/H" from the command line, the Ctrl key from the keyboard; when the user chose to quit, the
+// application ends as soon as its message loop starts.
+bool programStartupConnection(QWidget* mainWindow)
+{
+    std::vector<std::string> args;
+    const QStringList all = QCoreApplication::arguments();
+    for (int i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
+    link::StartupOptions options;
+    options.quiet = ParseCommandLine(args).QuietMode;
+    link::SetCtrlKeyReader([] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); });
+    bool usable = false;
+    try {
+        linkui::InstallConnectDialog(mainWindow);
+        usable = link::StartupConnection(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        usable = false;
+    }
+    if (link::connectionState().QuitRequested)
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    return usable;
+}
+
 bool connectController()
 {
-    const bool usable = link::ProgramStartupConnection(gMain);
+    const bool usable = programStartupConnection(gMain);
     gMain->setSimulation(!usable);
     // Not during the connection: its waits dispatch timers while the pool is not open yet. The
     // controller part of a tick also waits for the activation to read the group.

@@ -4,8 +4,8 @@
 #include "app/dialogs.h"
 #include "core/inifile.h"
 #include "app/language.h"
-#include "link/backupdialogs.h"
-#include "link/filebrowser.h"
+#include "linkui/backupdialogs.h"
+#include "linkui/filebrowser.h"
 #include "link/reboot.h"
 #include "link/remotename.h"
 #include "link/telnet.h"
@@ -59,8 +59,8 @@ void RegisterWorkbenchTexts()
 {
     link::registerTelnetTexts();
     link::registerRebootTexts();
-    link::registerBrowserTexts();
-    link::registerBackupTexts();
+    linkui::registerBrowserTexts();
+    linkui::registerBackupTexts();
     link::registerRemoteNameTexts();
     tcl::registerRestoreTexts();
     tclbench::registerTclEditorTexts();
@@ -111,9 +111,9 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
     for (QDialog* d : std::initializer_list<QDialog*>{includeChoice, includeRemoval, variables, procedures, viewer, api})
         controllerSide(d);
 
-    auto* browser = new link::TFNClientFTP(main);
+    auto* browser = new linkui::TFNClientFTP(main);
     // Every listing of the browser is the TCL editor's list too.
-    browser->SetTclListHandler([tcl](const std::vector<link::BrowserEntry>& entries) { tcl->ShowListing(entries); });
+    browser->SetTclListHandler([tcl](const std::vector<linkui::BrowserEntry>& entries) { tcl->ShowListing(entries); });
     auto browserFromCaret = std::make_shared<bool>(false);
     browser->SetSearchHooks({[browser, browserFromCaret](bool replace) {
                                  RunSearchDialog(browser->editor(), replace, *browserFromCaret, {}, false,
@@ -122,8 +122,8 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
                              [browser, browserFromCaret](bool backward) {
                                  SearchAgain(browser->editor(), backward, *browserFromCaret, {});
                              }});
-    auto* folders = new link::TFchoixRep(main);
-    auto* backup = new link::TFchoixsauve(main, folders);
+    auto* folders = new linkui::TFchoixRep(main);
+    auto* backup = new linkui::TFchoixsauve(main, folders);
     auto* restore = new tcl::TFrestore(main);
     for (QDialog* d : std::initializer_list<QDialog*>{browser, folders, backup, restore}) controllerSide(d);
 

@@ -1,7 +1,7 @@
 #include "tftcl.h"
 
 #include "restore.h"
-#include "scriptexec.h"
+#include "link/scriptexec.h"
 #include "searchdialogs.h"
 #include "tclautocorrect.h"
 #include "tclbootscript.h"
@@ -18,7 +18,7 @@
 #include "app/opendialog.h"
 #include "app/language.h"
 #include "link/api.h"
-#include "link/filebrowser.h"
+#include "linkui/filebrowser.h"
 #include "link/ftp.h"
 #include "link/remotename.h"
 #include "link/socketpool.h"
@@ -843,10 +843,10 @@ void TFtcl::showRows()
     }
 }
 
-void TFtcl::ShowListing(const std::vector<link::BrowserEntry>& entries)
+void TFtcl::ShowListing(const std::vector<linkui::BrowserEntry>& entries)
 {
     mRows.clear();
-    for (const link::BrowserEntry& e : entries) {
+    for (const linkui::BrowserEntry& e : entries) {
         RemoteRow r;
         r.name = e.name;
         r.size = e.size;
@@ -957,7 +957,7 @@ void TFtcl::BitBtn4Click()
 std::string TFtcl::apiPath() const
 {
     const auto& c = common();
-    return ScriptApiPath(link::transferState().RemoteDir, c.RemoteScriptsDir, c.RemotePathSeparator,
+    return link::ScriptApiPath(link::transferState().RemoteDir, c.RemoteScriptsDir, c.RemotePathSeparator,
                          c.CurrentScriptName);
 }
 
@@ -971,7 +971,7 @@ void TFtcl::BitBtn2Click()
     mEdit7->setText(" ");
     for (const auto& [what, text, comma] :
          {std::tuple{"script", path, false}, {"task", task, false}, {"arguments", args, true}}) {
-        const std::string problem = RequestTextProblem(what, text, comma);
+        const std::string problem = link::RequestTextProblem(what, text, comma);
         if (!problem.empty()) {
             setPanel(2, problem);
             return;
@@ -984,7 +984,7 @@ void TFtcl::BitBtn2Click()
     }
     const int code = api::TCLScriptExecute(socket, path, task, args.empty() ? " " : args);
     link::ReleaseSocket(socket);
-    if (code != 0) setPanel(2, GetApiErrorText(code));
+    if (code != 0) setPanel(2, link::GetApiErrorText(code));
     else setPanel(2, task + "  (" + common().CurrentScriptName + ") executed");
 }
 
@@ -1003,9 +1003,9 @@ void TFtcl::BitBtn1Click()
     QElapsedTimer clock;
     clock.start();
     mBitBtn1->setEnabled(false);
-    auto run = StartAndWait(path, task, args);
+    auto run = link::StartAndWait(path, task, args);
     mBitBtn1->setEnabled(true);
-    const ScriptResult r = run ? run->Snapshot() : ScriptResult{};
+    const link::ScriptResult r = run ? run->Snapshot() : link::ScriptResult{};
     if (r.Refused) {
         setPanel(2, r.RefusedWhy);
         return;
@@ -1077,7 +1077,7 @@ void TFtcl::BitBtn3MouseDown(bool alt)
     }
     const int code = api::TCLScriptKill(socket, task);
     link::ReleaseSocket(socket);
-    if (code != 0) setPanel(2, GetApiErrorText(code));
+    if (code != 0) setPanel(2, link::GetApiErrorText(code));
     else if (alt) setPanel(2, "BootScript killed");
     else setPanel(2, task + "  (" + common().CurrentScriptName + ") killed");
 }

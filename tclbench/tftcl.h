@@ -32,7 +32,7 @@ class QPoint;
 class QsciMacro;
 class QPrinter;
 
-namespace mvx::link {
+namespace mvx::linkui {
 struct BrowserEntry;
 }
 
@@ -113,7 +113,7 @@ public:
     void FormClose();
     void RelistRemoteDir();
     // The file browser listed the current remote folder: the list shows the same entries.
-    void ShowListing(const std::vector<link::BrowserEntry>& entries);
+    void ShowListing(const std::vector<linkui::BrowserEntry>& entries);
     void ListBox1Click(int row);          // load the entry
     void BitBtn4Click();                  // save and upload
     void BitBtn2Click();                  // execute

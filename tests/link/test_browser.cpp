@@ -1,8 +1,9 @@
 // Telnet session, reboot, file browser, backup and restore, against the simulator over loopback.
 
-#include "link/backupdialogs.h"
+#include "linkui/backupdialogs.h"
 #include "link/detect.h"
-#include "link/filebrowser.h"
+#include "linkui/filebrowser.h"
+#include "linkui/linkreporter.h"
 #include "link/linktexts.h"
 #include "link/reboot.h"
 #include "link/remotename.h"
@@ -122,7 +123,7 @@ bool waitFor(F done, int ms = 5000)
     return done();
 }
 
-std::vector<std::string> names(const link::TFNClientFTP& w)
+std::vector<std::string> names(const linkui::TFNClientFTP& w)
 {
     std::vector<std::string> out;
     for (const auto& e : w.entries()) out.push_back(e.name);
@@ -131,7 +132,7 @@ std::vector<std::string> names(const link::TFNClientFTP& w)
 
 bool has(const std::vector<std::string>& v, const std::string& s) { return std::find(v.begin(), v.end(), s) != v.end(); }
 
-int rowOf(const link::TFNClientFTP& w, const std::string& name)
+int rowOf(const linkui::TFNClientFTP& w, const std::string& name)
 {
     const auto n = names(w);
     const auto it = std::find(n.begin(), n.end(), name);
@@ -145,10 +146,10 @@ TEST(BrowserRules, FolderAndNameRules)
     const std::pair<const char*, const char*> parents[] = {
         {"/Public/Scripts", "/Public/"}, {"/Public/", "/Public/"}, {"/Admin/Public/Log", "/Admin/Public/"},
         {"Public", "Public"}, {"\\Admin\\Config", "\\Admin\\"}};
-    for (const auto& [in, out] : parents) EXPECT_EQ(link::ParentFolder(in), out) << in;
+    for (const auto& [in, out] : parents) EXPECT_EQ(linkui::ParentFolder(in), out) << in;
     const std::pair<const char*, const char*> strips[] = {
         {"/Public/Log//", "/Public/Log"}, {"/Public/Log\\", "/Public/Log"}, {"/", "/"}, {"/Config", "/Config"}};
-    for (const auto& [in, out] : strips) EXPECT_EQ(link::StripTrailingSeparators(in), out) << in;
+    for (const auto& [in, out] : strips) EXPECT_EQ(linkui::StripTrailingSeparators(in), out) << in;
     // Remote names as local file names: plain names only, and never one of the program's own
     // files in the program folder (whatever the case).
     const std::string program = common().ProgramDir;
@@ -188,7 +189,7 @@ TEST(BrowserRules, FolderAndNameRules)
         {"/Public/../../etc", "", "refused"},
         {"/Public/./x", "", "refused"}};
     for (const auto& [in, out, refused] : mirror) {
-        const auto rel = link::MirrorRelativeFolder(in);
+        const auto rel = linkui::MirrorRelativeFolder(in);
         if (std::string(refused).empty()) {
             ASSERT_TRUE(rel) << in;
             EXPECT_EQ(*rel, out) << in;
@@ -200,17 +201,17 @@ TEST(BrowserRules, FolderAndNameRules)
 
 TEST(BrowserRules, ListingAndProgressTexts)
 {
-    EXPECT_EQ(link::FtpDateText("Dec 10 12:13", 2026), "12/10/2026 12:13");
-    EXPECT_EQ(link::FtpDateText("Mar  3  2024", 2026), "03/03/2024 00:00");
-    EXPECT_EQ(link::FtpDateText("garbage", 2026), "garbage");
-    EXPECT_EQ(link::TransferBarMaximum(0), 2147483646);
-    EXPECT_EQ(link::TransferBarMaximum(5000000000ULL), 2147483646);
-    EXPECT_EQ(link::TransferBarMaximum(1234), 1234);
+    EXPECT_EQ(linkui::FtpDateText("Dec 10 12:13", 2026), "12/10/2026 12:13");
+    EXPECT_EQ(linkui::FtpDateText("Mar  3  2024", 2026), "03/03/2024 00:00");
+    EXPECT_EQ(linkui::FtpDateText("garbage", 2026), "garbage");
+    EXPECT_EQ(linkui::TransferBarMaximum(0), 2147483646);
+    EXPECT_EQ(linkui::TransferBarMaximum(5000000000ULL), 2147483646);
+    EXPECT_EQ(linkui::TransferBarMaximum(1234), 1234);
     // 2048 bytes in 1 s = 2 KB/s, 4096 left = 2 s.
-    EXPECT_EQ(link::TransferProgressText(true, 2048, 6144, 1.0), "Download speed 2.00 KB/s; Time remaining  0: 0: 2");
-    EXPECT_EQ(link::TransferProgressText(false, 0, 10, 0.0), "Uploade speed 0.00 KB/s; ");
-    EXPECT_EQ(link::CompactText("\tA = 1  \n\n\n[SECTION]\n\n  B\t=2\n"), "A = 1\n\n[SECTION]\nB =2\n");
-    EXPECT_EQ(link::CompactText("\n\n[FIRST]\nx\n"), "[FIRST]\nx\n");
+    EXPECT_EQ(linkui::TransferProgressText(true, 2048, 6144, 1.0), "Download speed 2.00 KB/s; Time remaining  0: 0: 2");
+    EXPECT_EQ(linkui::TransferProgressText(false, 0, 10, 0.0), "Uploade speed 0.00 KB/s; ");
+    EXPECT_EQ(linkui::CompactText("\tA = 1  \n\n\n[SECTION]\n\n  B\t=2\n"), "A = 1\n\n[SECTION]\nB =2\n");
+    EXPECT_EQ(linkui::CompactText("\n\n[FIRST]\nx\n"), "[FIRST]\nx\n");
 }
 
 TEST(RebootRules, BarAndErrorLog)
@@ -285,7 +286,7 @@ TEST(Reboot, ControllerGoesDownAndConnectionsComeBack)
     common().RebootDelay = 70.0;
     const std::string logBefore = sim.readFile("Public/Log/Error.log");
     QProgressBar bar;
-    EXPECT_EQ(link::RebootController(&bar), link::RebootResult::Rebooted);
+    EXPECT_EQ(link::RebootController(linkui::BarProgress(&bar)), link::RebootResult::Rebooted);
     // The simulator adds a line to its error log at every reboot.
     EXPECT_GT(sim.readFile("Public/Log/Error.log").size(), logBefore.size());
     EXPECT_TRUE(link::SocketsConnected());
@@ -326,7 +327,7 @@ TEST(Reboot, RefusedRebootKeepsConnectionsAndDelay)
     f.code = -22;
     sim.setFault(f);
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(nullptr), link::RebootResult::Refused);
+    EXPECT_EQ(link::RebootController(), link::RebootResult::Refused);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
     EXPECT_TRUE(link::SocketsConnected());
     EXPECT_TRUE(link::FileTransferConnected());
@@ -348,7 +349,7 @@ TEST(Reboot, NoFreeConnectionSendsNothing)
     ASSERT_EQ(static_cast<int>(held.size()), link::kPoolEntries);
     const std::string logBefore = sim.readFile("Public/Log/Error.log");
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(nullptr), link::RebootResult::NoSocket);
+    EXPECT_EQ(link::RebootController(), link::RebootResult::NoSocket);
     EXPECT_TRUE(seen().showed("pas de socket de libre pour le \"reboot\""));
     EXPECT_EQ(sim.readFile("Public/Log/Error.log"), logBefore);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
@@ -366,7 +367,7 @@ TEST(Reboot, UnreachableControllerSendsNothingAndKeepsDelay)
     }
     resetLink(address);
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(nullptr), link::RebootResult::PoolFailed);
+    EXPECT_EQ(link::RebootController(), link::RebootResult::PoolFailed);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
     EXPECT_FALSE(seen().showed("REBOOT OK"));
     EXPECT_FALSE(seen().showed("ERROR : "));
@@ -396,12 +397,12 @@ TEST_P(BrowserModes, ListGetPutDelete)
     ASSERT_EQ(common().TransferMode.load(), GetParam().mode);
     auto& c = common();
 
-    link::TFNClientFTP w(nullptr);
+    linkui::TFNClientFTP w(nullptr);
     auto* washing = w.findChild<QCheckBox*>("CheckBox1");
     ASSERT_NE(washing, nullptr);
     washing->setChecked(false);  // the memo keeps every line here
     std::vector<std::string> tclList;
-    w.SetTclListHandler([&](const std::vector<link::BrowserEntry>& entries) {
+    w.SetTclListHandler([&](const std::vector<linkui::BrowserEntry>& entries) {
         tclList.clear();
         for (const auto& e : entries) tclList.push_back(e.name);
     });
@@ -464,10 +465,10 @@ TEST_P(BrowserModes, ListGetPutDelete)
     // Remonter and back.
     const std::string scripts = c.RemoteScriptsDir;
     w.Remonter1Click();
-    EXPECT_EQ(w.folder(), link::ParentFolder(scripts));
+    EXPECT_EQ(w.folder(), linkui::ParentFolder(scripts));
     EXPECT_TRUE(has(names(w), "Scripts"));
     w.Remonter1Click();
-    EXPECT_EQ(w.folder(), link::ParentFolder(scripts));
+    EXPECT_EQ(w.folder(), linkui::ParentFolder(scripts));
     ASSERT_TRUE(w.ChangeDirectory(scripts));
     ASSERT_GE(rowOf(w, "new.tcl"), 0);
 
@@ -535,7 +536,7 @@ TEST(BackupList, ShiftClickInvertsRowsBetween)
     };
     const Row rows[] = {{2, 6, {3, 4, 5}}, {6, 2, {}}, {3, 4, {}}};
     for (const auto& r : rows) {
-        link::TFchoixsauve d(nullptr, nullptr);
+        linkui::TFchoixsauve d(nullptr, nullptr);
         for (int i = 0; i < 8; ++i) {
             auto* item = new QListWidgetItem(QString::number(i), d.list());
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -578,8 +579,8 @@ TEST_P(BackupRestore, MirrorAndBack)
     resetLink(sim.address());
     auto& c = common();
     fs::remove_all(tcl::MirrorRoot());
-    link::TFNClientFTP browser(nullptr);
-    link::TFchoixsauve backup(nullptr, nullptr);
+    linkui::TFNClientFTP browser(nullptr);
+    linkui::TFchoixsauve backup(nullptr, nullptr);
     std::vector<std::string> status;
     ASSERT_TRUE(backup.FillList(c.RemoteScriptsDir));  // connects first
     std::vector<std::string> items;
@@ -626,9 +627,9 @@ TEST(BackupDialog, SavesIntoChosenFolderAndCancelCopiesNothing)
     sim.writeFile("Public/Scripts/a.tcl", "puts a\n");
     resetLink(sim.address());
     fs::remove_all(tcl::MirrorRoot());
-    link::TFNClientFTP browser(nullptr);
-    link::TFchoixRep rep(nullptr);
-    link::TFchoixsauve backup(nullptr, &rep);
+    linkui::TFNClientFTP browser(nullptr);
+    linkui::TFchoixRep rep(nullptr);
+    linkui::TFchoixsauve backup(nullptr, &rep);
     const std::string scripts = common().RemoteScriptsDir;
     // "Annuler" of the folder choice stops everything (StopRequested), "OK" copies.
     for (const char* button : {"BitBtnAnnuler", "BitBtnOK"}) {
@@ -651,8 +652,8 @@ TEST(BackupDialog, AbandonDuringTheCopyStopsIt)
     for (const char* n : {"a.tcl", "b.tcl", "c.tcl", "d.tcl"}) sim.writeFile(std::string("Public/Scripts/") + n, "x\n");
     resetLink(sim.address());
     fs::remove_all(tcl::MirrorRoot());
-    link::TFNClientFTP browser(nullptr);
-    link::TFchoixsauve backup(nullptr, nullptr);
+    linkui::TFNClientFTP browser(nullptr);
+    linkui::TFchoixsauve backup(nullptr, nullptr);
     std::vector<std::string> status;
     bool pressed = false;
     QTimer shown;
@@ -692,7 +693,7 @@ TEST(FolderChoice, CreateAndRemoveFolders)
     const std::string base = common().ProgramDir + "choice";
     fs::remove_all(base);
     fs::create_directories(base);
-    link::TFchoixRep d(nullptr);
+    linkui::TFchoixRep d(nullptr);
     ASSERT_TRUE(d.setFolder(base));
     EXPECT_FALSE(d.setFolder(base + "/missing"));
     seen().clear();
@@ -736,11 +737,9 @@ int main(int argc, char** argv)
         std::lock_guard l(s.mutex);
         s.log.push_back(line);
     });
-    auto onMessage = [&s](const std::string& text) {
-        std::lock_guard l(s.mutex);
-        s.messages.push_back(text);
-    };
-    link::setMessageHandler(onMessage);
+    // The link's words reach the message box, which the tests answer.
+    static linkui::DialogReporter reporter;
+    link::SetReporter(&reporter);
     SetMessageBoxHandler([&s](const std::string& text, std::uint16_t) -> std::uint16_t {
         std::lock_guard l(s.mutex);
         s.messages.push_back(text);

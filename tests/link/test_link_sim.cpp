@@ -2,6 +2,7 @@
 // in pieces, late and missing replies, closed connections, the pool under parallel use, and the
 // motion workers.
 #include "golden_requests.h"
+#include "recording_reporter.h"
 #include "link/api.h"
 #include "link/apiwire.h"
 #include "link/linktexts.h"
@@ -326,7 +327,7 @@ TEST_F(LinkSim, NoIndexWhileTheControllerIsUnusableOrThePoolClosed)
 TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
 {
     std::vector<std::string> shown, logged;
-    link::setMessageHandler([&](const std::string& m) { shown.push_back(m); });
+    test::RecordingReporter reporter([&](const std::string& m) { shown.push_back(m); });
     link::setLogHandler([&](const std::string& m) { logged.push_back(m); });
     common().MinSocketTimeout.store(0.1);
     test::KvxFault f;
@@ -355,7 +356,6 @@ TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
 
     ASSERT_TRUE(link::OpenApiSockets());
     EXPECT_EQ(logged.back(), "Connection des sockets OK");
-    link::setMessageHandler(nullptr);
     link::setLogHandler(nullptr);
 }
 
@@ -368,9 +368,10 @@ TEST_F(LinkSim, AReleaseWithoutARequestFreesAtOnce)
     EXPECT_EQ(link::DrainsRunning(), 0);
 
     std::vector<std::string> shown;
-    link::setMessageHandler([&](const std::string& m) { shown.push_back(m); });
-    link::ReleaseSocket(k);  // released twice
-    link::setMessageHandler(nullptr);
+    {
+        test::RecordingReporter reporter([&](const std::string& m) { shown.push_back(m); });
+        link::ReleaseSocket(k);  // released twice
+    }
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "already free, " + std::to_string(k) + " Try to free socket");
     EXPECT_TRUE(link::EntryFree(k));
@@ -450,7 +451,7 @@ TEST_F(LinkSim, DebugRunsTheBodyOnTheGuiThreadAndShowsItsMessage)
 {
     std::vector<std::string> shown;
     bool onGui = false;
-    link::setMessageHandler([&](const std::string& m) {
+    auto reporter = std::make_unique<test::RecordingReporter>([&](const std::string& m) {
         shown.push_back(m);
         onGui = link::OnGuiThread();
     });
@@ -465,7 +466,7 @@ TEST_F(LinkSim, DebugRunsTheBodyOnTheGuiThreadAndShowsItsMessage)
     link::WaitWithEvents(50);
     common().Debug.store(false);
     link::JoinFinishedWorkers(true);
-    link::setMessageHandler(nullptr);
+    reporter.reset();
     for (int t : taken) link::ReleaseSocket(t);
     EXPECT_EQ(rec.HomingRunning.load(), 0);
     ASSERT_EQ(shown.size(), 1u);

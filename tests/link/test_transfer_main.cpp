@@ -6,6 +6,7 @@
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "link/linktexts.h"
+#include "linkui/linkreporter.h"
 
 #include <gtest/gtest.h>
 
@@ -31,12 +32,15 @@ int main(int argc, char** argv)
         std::lock_guard l(r.mutex);
         r.messages.push_back(text);
     };
-    mvx::link::setMessageHandler(onMessage);
+    // The link's words reach the message box, which the tests answer.
+    mvx::linkui::DialogReporter reporter;
+    mvx::link::SetReporter(&reporter);
     mvx::SetMessageBoxHandler([onMessage](const std::string& text, std::uint16_t) -> std::uint16_t {
         onMessage(text);
         return mvx::MrOk;
     });
     const int rc = RUN_ALL_TESTS();
+    mvx::link::SetReporter(nullptr);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
     return rc;

@@ -1,6 +1,6 @@
 // Model detection, the presence check, the connection dialog and the start-up connection.
 
-#include "link/connectdialog.h"
+#include "linkui/connectdialog.h"
 #include "link/detect.h"
 #include "link/socketpool.h"
 #include "link/workers.h"
@@ -244,7 +244,10 @@ TEST(StartupHelpers, AddressesAndNames)
         "10.1.1.1         0x1         0x2         aa:bb:cc:dd:ee:ff     *        eth0\n";
     unsigned char mac[6];
     ASSERT_TRUE(link::MacForIpAddressIn(arp, "127.0.0.9", mac));
-    EXPECT_EQ(FormatMacAddress(mac), "00-1a-2b-3c-4d-5e");
+    EXPECT_EQ(link::FormatMacAddress(mac), "00-1a-2b-3c-4d-5e");
+    const unsigned char other[6] = {0x00, 0x1a, 0x2b, 0xfc, 0x0d, 0xff};
+    EXPECT_EQ(link::FormatMacAddress(other), "00-1a-2b-fc-0d-ff");
+    EXPECT_EQ(link::LocalMacAddress(10000), "00-00-00-00-00-00");
     EXPECT_FALSE(link::MacForIpAddressIn(arp, "127.0.0.8", mac));
     EXPECT_FALSE(link::MacForIpAddressIn("", "127.0.0.9", mac));
 
@@ -453,7 +456,7 @@ TEST(ConnectDialog, ButtonsAndSettings)
 {
     ResetConnection();
     auto& s = link::connectionState();
-    link::TFconnect_KVX_GB dlg;
+    linkui::TFconnect_KVX_GB dlg;
     EXPECT_EQ(dlg.objectName(), "Fconnect_KVX_GB");
 
     // Detection found nothing at all: the connection group is offered.
@@ -555,7 +558,7 @@ TEST(ConnectDialog, PresentMenuNamesTheModel)
     ResetConnection();
     ResetLink(sim.address());
     common().DetectionMode = 5;
-    link::TFconnect_KVX_GB dlg;
+    linkui::TFconnect_KVX_GB dlg;
     dlg.findChild<QAction*>("MenuKvxPresent")->trigger();
     ASSERT_EQ(recorder().shown().size(), 1u);
     EXPECT_EQ(recorder().shown()[0], "KVX type D detected");

@@ -2,6 +2,8 @@
 // settings file of the run's own.
 #include "core/common.h"
 
+#include "linkui/linkreporter.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -11,8 +13,13 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The link's words are message boxes, as in the program.
+    mvx::linkui::DialogReporter reporter;
+    mvx::link::SetReporter(&reporter);
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    mvx::link::SetReporter(nullptr);
+    return rc;
 }

@@ -3,6 +3,8 @@
 
 #include "core/common.h"
 
+#include "linkui/linkreporter.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -18,8 +20,13 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.c_str());
     QApplication app(argc, argv);
+    // The link's words are message boxes, as in the program.
+    mvx::linkui::DialogReporter reporter;
+    mvx::link::SetReporter(&reporter);
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    mvx::link::SetReporter(nullptr);
+    return rc;
 }

@@ -4,6 +4,8 @@
 #include "core/common.h"
 #include "pages_fixture.h"
 
+#include "linkui/linkreporter.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -11,6 +13,9 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The link's words are message boxes, as in the program.
+    mvx::linkui::DialogReporter reporter;
+    mvx::link::SetReporter(&reporter);
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);
@@ -18,5 +23,7 @@ int main(int argc, char** argv)
         void TearDown() override { mvx::test::PagesTest::StopSim(); }
     };
     ::testing::AddGlobalTestEnvironment(new StopSimulator);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    mvx::link::SetReporter(nullptr);
+    return rc;
 }

@@ -1,5 +1,7 @@
 // QApplication for the main-window tests. The platform is offscreen unless the test's environment
 // chose another one (the GL test runs under xcb inside xvfb-run).
+#include "linkui/linkreporter.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,11 @@ int main(int argc, char** argv)
     if (qgetenv("QT_QPA_PLATFORM") == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The link's words are message boxes, as in the program.
+    mvx::linkui::DialogReporter reporter;
+    mvx::link::SetReporter(&reporter);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    mvx::link::SetReporter(nullptr);
+    return rc;
 }

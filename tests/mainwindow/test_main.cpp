@@ -1,5 +1,7 @@
 // QApplication for the widget tests; it also takes the locale of the environment, which the
 // number tests then run under.
+#include "linkui/linkreporter.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,11 @@ int main(int argc, char** argv)
     // Widget tests need no display; those that draw with OpenGL choose their platform themselves.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The link's words are message boxes, as in the program.
+    mvx::linkui::DialogReporter reporter;
+    mvx::link::SetReporter(&reporter);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    mvx::link::SetReporter(nullptr);
+    return rc;
 }

@@ -5,7 +5,7 @@
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
-#include "link/filebrowser.h"
+#include "linkui/filebrowser.h"
 #include "tclbench/restore.h"
 #include "tclbench/searchdialogs.h"
 #include "tclbench/tftcl.h"
@@ -195,7 +195,7 @@ TEST_F(WorkbenchProgram, FileBrowserSearchOpenAndListingThroughTheWorkbench)
     console->show();
     const bool shown = whileModal("FNClientFTP", [&] { console->findChild<QPushButton*>("Button7")->click(); },
                                   [&](QDialog* d) {
-        auto* b = dynamic_cast<link::TFNClientFTP*>(d);
+        auto* b = dynamic_cast<linkui::TFNClientFTP*>(d);
         ASSERT_NE(b, nullptr);
         std::vector<std::string> names;
         for (const auto& e : b->entries()) names.push_back(e.name);

@@ -5,7 +5,7 @@
 #include "link/transfer.h"
 #include "mainwindow/joblink_impl.h"
 #include "mainwindow/jobworker.h"
-#include "tclbench/scriptexec.h"
+#include "link/scriptexec.h"
 
 #include <QTimer>
 
@@ -31,7 +31,7 @@ protected:
     void TearDown() override
     {
         SetMessageBoxHandler({});
-        tclbench::ExeTCL::WaitForWorkers(5000);
+        link::ExeTCL::WaitForWorkers(5000);
         SimLinkTest::TearDown();
     }
     static std::string localDir()
@@ -152,7 +152,7 @@ TEST_F(JobLinkSim, StopDuringARunKillsAndEndsTheWait)
     });
     EXPECT_LT(Clock::now() - t0, 3s);
     EXPECT_NE(answer, "0");
-    ASSERT_TRUE(tclbench::ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(link::ExeTCL::WaitForWorkers(5000));
     EXPECT_FALSE(link.lastRun()->Snapshot().ScriptDone);
     EXPECT_EQ(requestsOf("KillAll").size(), 1u);
     EXPECT_GE(requestsOf("TCLScriptKill(GCODE)").size(), 1u);

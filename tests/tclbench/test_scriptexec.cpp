@@ -1,13 +1,13 @@
 // The script worker against the simulator: answers and their normalisation, failures and the
 // kill that follows, refusals, runs that end after their starter stopped waiting.
 #include "simlink.h"
-#include "tclbench/scriptexec.h"
+#include "link/scriptexec.h"
 #include "core/inifile.h"
 
 #include <QCoreApplication>
 
 using namespace mvx;
-using namespace mvx::tclbench;
+using namespace mvx::link;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 

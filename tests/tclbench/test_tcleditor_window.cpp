@@ -4,7 +4,7 @@
 #include "app/dialogs.h"
 #include "core/inifile.h"
 #include "link/transfer.h"
-#include "tclbench/scriptexec.h"
+#include "link/scriptexec.h"
 #include "tclbench/tcltelnetpane.h"
 #include "tclbench/searchdialogs.h"
 #include "tclbench/tftcl.h"
@@ -367,7 +367,7 @@ protected:
     }
     void TearDown() override
     {
-        ExeTCL::WaitForWorkers(5000);
+        link::ExeTCL::WaitForWorkers(5000);
         common().NoControllerApi.store(1);
         SimLinkTest::TearDown();
     }

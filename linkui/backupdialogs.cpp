@@ -1,8 +1,8 @@
 #include "backupdialogs.h"
 
-#include "filebrowser.h"
-#include "remotename.h"
-#include "transfer.h"
+#include "linkui/filebrowser.h"
+#include "link/remotename.h"
+#include "link/transfer.h"
 
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -25,7 +25,9 @@
 #include <filesystem>
 #include <mutex>
 
-namespace mvx::link {
+namespace mvx::linkui {
+
+using namespace mvx::link;
 
 namespace {
 
@@ -362,4 +364,4 @@ void registerBackupTexts()
     std::call_once(once, [] { texts::add(texts::Family::Controller, kRows); });
 }
 
-}  // namespace mvx::link
+}  // namespace mvx::linkui

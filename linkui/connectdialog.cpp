@@ -1,7 +1,7 @@
 #include "connectdialog.h"
 
-#include "detect.h"
-#include "transfer.h"
+#include "link/detect.h"
+#include "link/transfer.h"
 
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -25,7 +25,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-namespace mvx::link {
+namespace mvx::linkui {
+
+using namespace mvx::link;
 
 namespace {
 
@@ -357,4 +359,4 @@ TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent)
     return gDialog;
 }
 
-}  // namespace mvx::link
+}  // namespace mvx::linkui

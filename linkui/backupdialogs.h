@@ -15,7 +15,7 @@ class QListWidget;
 class QFileSystemModel;
 class QTreeView;
 
-namespace mvx::link {
+namespace mvx::linkui {
 
 // The mirror folder of a remote folder, relative to the mirror's root: the controller's
 // "/Admin" or "/mnt/user" prefix is dropped ("/Admin/Public/Scripts/a" -> "Public/Scripts/a").
@@ -74,4 +74,4 @@ private:
 
 void registerBackupTexts();
 
-}  // namespace mvx::link
+}  // namespace mvx::linkui

@@ -19,7 +19,7 @@ class QProgressBar;
 class QsciScintilla;
 class QTreeWidget;
 
-namespace mvx::link {
+namespace mvx::linkui {
 
 // One row of the list.
 struct BrowserEntry {
@@ -144,4 +144,4 @@ TFNClientFTP* FileBrowser();
 
 void registerBrowserTexts();
 
-}  // namespace mvx::link
+}  // namespace mvx::linkui

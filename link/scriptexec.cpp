@@ -1,10 +1,11 @@
 #include "scriptexec.h"
 
 #include "core/common.h"
-#include "app/dialogs.h"
 #include "core/inifile.h"
-#include "link/api.h"
-#include "link/socketpool.h"
+#include "api.h"
+#include "apiwire.h"
+#include "linktexts.h"
+#include "socketpool.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -14,7 +15,7 @@
 #include <condition_variable>
 #include <thread>
 
-namespace mvx::tclbench {
+namespace mvx::link {
 namespace {
 
 std::mutex gAliveMutex;
@@ -92,7 +93,7 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
     const int socket = link::GetSocket(rq.ReplyTimeoutSeconds);
     if (socket < 0) {
         // Nothing was sent, so there is no task to kill either.
-        if (common().Debug.load() && onGuiThread()) ShowMsg("No socket usable for \"TCLScriptExecuteAndWait\" Function");
+        if (common().Debug.load() && onGuiThread()) showMessage("No socket usable for \"TCLScriptExecuteAndWait\" Function");
     } else {
         {
             std::lock_guard<std::mutex> lock(run.mMutex);
@@ -220,7 +221,7 @@ bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs)
 {
     const bool gui = onGuiThread();
     while (!run.Finished() && stop.load() == 0) {
-        if (gui) WaitWithMessages(static_cast<unsigned>(roundMs));
+        if (gui) WaitWithEvents(roundMs);
         else std::this_thread::sleep_for(std::chrono::milliseconds(std::min(roundMs, 20)));
     }
     if (run.Finished()) return true;
@@ -286,4 +287,4 @@ std::string ScriptApiPath(const std::string& remoteDir, const std::string& scrip
     return rest + scriptName;
 }
 
-}  // namespace mvx::tclbench
+}  // namespace mvx::link

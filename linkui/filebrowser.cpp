@@ -1,11 +1,12 @@
 #include "filebrowser.h"
 
-#include "ftp.h"
-#include "linktexts.h"
-#include "reboot.h"
-#include "remotename.h"
-#include "ssh.h"
-#include "transfer.h"
+#include "link/ftp.h"
+#include "link/linktexts.h"
+#include "link/reboot.h"
+#include "linkui/linkreporter.h"
+#include "link/remotename.h"
+#include "link/ssh.h"
+#include "link/transfer.h"
 
 #include "app/appearance.h"
 #include "core/common.h"
@@ -47,7 +48,9 @@
 #include <mutex>
 #include <sstream>
 
-namespace mvx::link {
+namespace mvx::linkui {
+
+using namespace mvx::link;
 
 namespace {
 
@@ -648,7 +651,7 @@ void TFNClientFTP::SaveInKvxClick()
     mEditor->clear();
 }
 
-void TFNClientFTP::ResetKvxClick() { RebootController(mBar2); }
+void TFNClientFTP::ResetKvxClick() { RebootController(BarProgress(mBar2)); }
 
 void TFNClientFTP::Remonter1Click() { goToFolder(".."); }
 
@@ -839,4 +842,4 @@ void registerBrowserTexts()
     std::call_once(once, [] { texts::add(texts::Family::Controller, kRows); });
 }
 
-}  // namespace mvx::link
+}  // namespace mvx::linkui

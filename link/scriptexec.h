@@ -18,7 +18,7 @@
 #include <mutex>
 #include <string>
 
-namespace mvx::tclbench {
+namespace mvx::link {
 
 inline constexpr std::size_t kScriptAnswerSize = 1024;    // the answer buffer, zero included
 inline constexpr std::size_t kScriptAnswerKept = 255;     // a longer answer is cut here
@@ -118,4 +118,4 @@ void RunOnGuiThread(const std::function<void()>& work);
 // Why a text cannot go into a request ("" when it can): CR, LF, "," or ")" in a name.
 std::string RequestTextProblem(const std::string& what, const std::string& text, bool allowComma);
 
-}  // namespace mvx::tclbench
+}  // namespace mvx::link

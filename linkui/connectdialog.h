@@ -17,7 +17,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 
-namespace mvx::link {
+namespace mvx::linkui {
 
 class TFconnect_KVX_GB : public QDialog {
 public:
@@ -78,4 +78,4 @@ private:
 // Creates the dialog (once) and makes detection show it modally. Returns it.
 TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent);
 
-}  // namespace mvx::link
+}  // namespace mvx::linkui

@@ -1,0 +1,36 @@
+#pragma once
+// The link's words for the user as the program's shared dialogs show them: message boxes, the
+// timed box, Yes / No questions and the stay-on-top notice of the start-up connection; and the
+// reboot's progress on a progress bar. GUI thread only.
+
+#include "link/linktexts.h"
+#include "link/reboot.h"
+
+#include <functional>
+
+class QProgressBar;
+
+namespace mvx::linkui {
+
+class DialogReporter : public link::Reporter {
+public:
+    // `unattended` (may be empty): while it says so, messages are not boxes but go to `quiet`
+    // (the status panel, the log, standard error) and questions are answered No.
+    DialogReporter(std::function<bool()> unattended = {}, std::function<void(const std::string&)> quiet = {});
+
+    void message(const std::string& text) override;
+    void timedMessage(const std::string& text, unsigned ms) override;
+    bool ask(const std::string& question) override;
+    void notice(const std::string& text) override;
+
+private:
+    bool unattended() const;
+
+    std::function<bool()> mUnattended;
+    std::function<void(const std::string&)> mQuiet;
+};
+
+// The reboot's progress on `bar` (may be null: nothing shown).
+link::RebootProgress BarProgress(QProgressBar* bar);
+
+}  // namespace mvx::linkui
