@@ -16,6 +16,7 @@
 #include "link/controllerconfig.h"
 
 class QComboBox;
+class QProgressBar;
 
 namespace mvx {
 class IniFile;
@@ -86,6 +87,13 @@ public:
 
     // The settings file (never null while the window lives).
     virtual IniFile& settings() = 0;
+
+    // The controller's reboot, its progress on `bar` (may be null); rebootAvailable() is false
+    // when the window has no reboot (the reboot buttons are then disabled).
+    virtual bool rebootAvailable() const = 0;
+    virtual void reboot(QProgressBar* bar) = 0;
+    // Shows another window of the program modally, by objectName ("Ftcl"); false when none.
+    virtual bool showProgramWindow(const QString& objectName) = 0;
 };
 
 // A page of the window. The window calls the hooks on the GUI thread; none may throw.

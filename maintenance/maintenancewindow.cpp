@@ -91,8 +91,6 @@ constexpr int kDefaultLogWidth = 330;
 
 }  // namespace
 
-TFmain_KVX* MaintenanceForm() { return gForm; }
-
 TFmain_KVX::TFmain_KVX(QWidget* parent) : QDialog(parent)
 {
     registerMaintenanceTexts();

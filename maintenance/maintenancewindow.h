@@ -56,8 +56,8 @@ public:
     // an empty handler disables the reboot buttons).
     using RebootHandler = std::function<void(QProgressBar* bar)>;
     void setRebootHandler(RebootHandler handler);
-    bool rebootAvailable() const { return static_cast<bool>(mReboot); }
-    void reboot(QProgressBar* bar);
+    bool rebootAvailable() const override { return static_cast<bool>(mReboot); }
+    void reboot(QProgressBar* bar) override;
     // Stops the digital I/O poll ("Timer1" of the I/O pages): at close and during a reboot.
     void stopIoPoll();
 
@@ -69,7 +69,7 @@ public:
     void TakeLinkState();
 
     // Shows one window of the program modally (by objectName, e.g. "Ftcl"); false when none.
-    bool showProgramWindow(const QString& objectName);
+    bool showProgramWindow(const QString& objectName) override;
 
     // For tests and the pages.
     QTabWidget* pageControl() const { return mPages; }
@@ -118,7 +118,6 @@ private:
 };
 
 // The window, once created (null before and after).
-TFmain_KVX* MaintenanceForm();
 
 // Built-in texts of the console (registered by the window's constructor; safe to call again).
 void registerMaintenanceTexts();

@@ -1,6 +1,6 @@
 #include "page_divers.h"
 
-#include "maintenancewindow.h"
+#include "maintenancecontext.h"
 
 #include "app/appearance.h"
 #include "core/common.h"
@@ -191,8 +191,7 @@ PageDivers::PageDivers(MaintenanceContext& context, QWidget* parent) : Maintenan
 
 void PageDivers::updateRebootButton()
 {
-    TFmain_KVX* form = MaintenanceForm();
-    mReboot->setEnabled(form && form->rebootAvailable());
+    mReboot->setEnabled(context().rebootAvailable());
 }
 
 void PageDivers::groupsChanged(const link::ControllerGroups&) { context().FillPositionerList(mPositioner); }
@@ -341,7 +340,7 @@ void PageDivers::Button60Click()
 
 void PageDivers::Button61Click()
 {
-    if (TFmain_KVX* form = MaintenanceForm()) form->reboot(mProgress);
+    context().reboot(mProgress);
 }
 
 }  // namespace mvx::maint

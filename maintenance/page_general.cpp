@@ -1,6 +1,6 @@
 #include "page_general.h"
 
-#include "maintenancewindow.h"
+#include "maintenancecontext.h"
 
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -188,8 +188,7 @@ void PageGeneral::setTransferOpen(bool open)
 
 void PageGeneral::updateRebootButton()
 {
-    TFmain_KVX* form = MaintenanceForm();
-    mReset->setEnabled(form && form->rebootAvailable() && mPoolState == link::PoolState::Open);
+    mReset->setEnabled(context().rebootAvailable() && mPoolState == link::PoolState::Open);
 }
 
 void PageGeneral::showAddress(const std::string& address, int port)
@@ -290,7 +289,7 @@ void PageGeneral::Button6Click()
 
 void PageGeneral::Button18Click()
 {
-    if (TFmain_KVX* form = MaintenanceForm()) form->reboot(mProgress);
+    context().reboot(mProgress);
 }
 
 void PageGeneral::SpeedButtonClick(int language)
@@ -300,8 +299,7 @@ void PageGeneral::SpeedButtonClick(int language)
 
 void PageGeneral::openWindow(const char* objectName)
 {
-    TFmain_KVX* form = MaintenanceForm();
-    if (!form || !form->showProgramWindow(objectName))
+    if (!context().showProgramWindow(objectName))
         context().log(QString::fromStdString(texts::get("stringwindowmissing") + " " + objectName));
 }
 

@@ -270,6 +270,22 @@ void JobRoad::reportFromWorker(const std::string& text, bool failure)
     else QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
 }
 
+link::DirectControls JobRoad::directControls()
+{
+    link::DirectControls controls;
+    controls.BlockByBlock = [this] { return blockByBlock(); };
+    controls.EnableNext = [this](bool on) {
+        QMetaObject::invokeMethod(this, [this, on] { enable(JobItem::Next, on); });
+    };
+    controls.TrimExecutedPath = [this](bool clear) {
+        QMetaObject::invokeMethod(this, [this, clear] { TrimExecutedPath(clear); });
+    };
+    controls.NextBlockRequested = &mNextBlock;
+    controls.AbortRequested = &mAbortRequested;
+    controls.Report = [this](const std::string& text, bool failure) { reportFromWorker(text, failure); };
+    return controls;
+}
+
 bool JobRoad::PositionFault()
 {
     report(T("Stringerreurnomaxe"));

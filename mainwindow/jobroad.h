@@ -13,6 +13,7 @@
 
 #include "app/batchrun.h"
 #include "jobcontrol.h"
+#include "link/directexec.h"
 #include "mainsettings.h"
 #include "translator/machineconfig.h"
 #include "translator/tclelements.h"
@@ -249,6 +250,9 @@ public:
     // "Block/block" is down; thread-safe (the direct execution reads it from its worker).
     void setBlockByBlock(bool down) noexcept { mBlockByBlock = down ? 1 : 0; }
     bool blockByBlock() const noexcept { return mBlockByBlock.load() != 0; }
+    // What the road lends the direct mode: "Block/block", "Next", "Abort", the executed path of
+    // its 3D view and its reports (handed to the GUI thread).
+    link::DirectControls directControls();
 
     // ---- state ----
     GCodeListModel* model() const noexcept { return mModel; }

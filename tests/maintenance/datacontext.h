@@ -55,6 +55,9 @@ public:
     bool positionReadingOn() const override { return reading; }
     int controllerModel() const override { return 1; }
     IniFile& settings() override { return mIni; }
+    bool rebootAvailable() const override { return false; }
+    void reboot(QProgressBar*) override {}
+    bool showProgramWindow(const QString&) override { return false; }
 
     QStringList lines;
     QStringList positioners;

@@ -127,6 +127,9 @@ public:
     bool positionReadingOn() const override { return common().PositionReadingOn.load() != 0; }
     int controllerModel() const override { return GetControllerModel(); }
     IniFile& settings() override { return *mIni; }
+    bool rebootAvailable() const override { return false; }
+    void reboot(QProgressBar*) override {}
+    bool showProgramWindow(const QString&) override { return false; }
 
     // The page that receives the position display.
     void show(maint::MaintenancePage* page)

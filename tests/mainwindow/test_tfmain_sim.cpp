@@ -11,7 +11,6 @@
 #include "mainwindow/tfio.h"
 #include "mainwindow/tfmain.h"
 #include "mainwindow/poll.h"
-#include "mainwindow/programwindows.h"
 #include "core/cmdline.h"
 #include "translator/texts.h"
 
@@ -213,55 +212,6 @@ TEST_F(MainSim, VerifyHoldsOneConnectionAndStopsThePoll)
     EXPECT_TRUE(QTest::qWaitFor([&] { return positionReads() > 0; }, 5000));
     poll->stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !poll->tickRunning(); }, 5000));
-}
-
-// The program's windows as the start-up makes them: an activation opens the file-transfer
-// session again when it was closed, and a controller without a usable group is named with the
-// text of its language key and leaves the program in simulation.
-TEST_F(MainSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
-{
-    mWin.reset();
-    SettingsIni()->writeBool("MAIN", "HIDE FCONNECT", true);
-    SettingsIni()->writeString("KVX", "TYPE", "Q");
-    const std::string system = sim().readFile("Config/system.ini");
-    struct Restore {
-        std::function<void()> f;
-        ~Restore() { f(); }
-    } restore{[&] {
-        sim().writeFile("Config/system.ini", system);
-        texts::restoreBuiltins(texts::Family::Translator);
-    }};
-    const StartupHooks hooks = ProgramStartupHooks();
-    std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
-    ASSERT_TRUE(hooks.connect());
-    auto* win = qobject_cast<TFmain*>(main.get());
-    ASSERT_NE(win, nullptr);
-    EXPECT_FALSE(win->simulation());
-
-    link::DisconnectFileTransfer();
-    ASSERT_FALSE(link::FileTransferConnected());
-    sim().clearRequestLog();
-    main->show();
-    EXPECT_TRUE(QTest::qWaitFor([] { return link::FileTransferConnected(); }, 5000));
-    // The group is read: the poll follows it.
-    EXPECT_TRUE(QTest::qWaitFor([] { return !requestsOf("GroupPositionCurrentGet(GROUP1,").empty(); }, 5000));
-    EXPECT_TRUE(mMessages.empty()) << mMessages.front();
-
-    // A controller whose machining group has one axis only.
-    sim().writeFile("Config/system.ini",
-                    "[GROUPS]\r\nMultipleAxesInUse = GROUP1\r\n\r\n[GROUP1]\r\nPositionerNumber = 1\r\n"
-                    "PositionerInUse = X\r\n\r\n[GROUP1.X]\r\nPlugNumber = 1\r\nStageName = LINEAR_300\r\n");
-    texts::set("stringkvxnotconfigured", "Pas de groupe \"multi\" utilisable");
-    link::DisconnectFileTransfer();
-    main->hide();
-    main->show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !mMessages.empty(); }, 5000));
-    ASSERT_EQ(mMessages.size(), 1u);
-    EXPECT_EQ(mMessages[0], "Pas de groupe \"multi\" utilisable (1 axes)");
-    EXPECT_TRUE(link::FileTransferConnected());
-    EXPECT_TRUE(win->simulation());
-    EXPECT_FALSE(win->action("Init1")->isEnabled());
-    main->hide();
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "link/workers.h"
 #include "mainwindow/tfaxes.h"
 #include "mainwindow/tfio.h"
-#include "mainwindow/programwindows.h"
 #include "mainwindow/tfmain.h"
 #include "mainwindow/view3d.h"
 #include "translator/numtext.h"
@@ -404,7 +403,7 @@ TEST_F(DirectSim, ExecutedPathIsCutAfterEachMoveAndClearedAfterEachPvtRun)
     win.setHelperWindows(new TFIO(&win), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
     auto* view = new View3D(nullptr, false);
     win.setView3D(view);
-    link::DirectExec ex(MachineConfig{}, MainWindowDirectControls(&win));
+    link::DirectExec ex(MachineConfig{}, win.job().directControls());
     win.setDirectExecutor(&ex);
     win.setBeforeConversionHook([&ex](const MachineConfig& c) { ex.setConfig(c); });
     win.setSimulation(false);

@@ -3,7 +3,7 @@
 // is cut, the views of code and data use a fixed-pitch font, and the editors, logs and charts
 // take the room a bigger window gives. Set MVX_LAYOUT_SHOTS to a folder to get a picture of every
 // window and page there.
-#include "mainwindow/programwindows.h"
+#include "program/programwindows.h"
 #include "mainwindow/tfmain.h"
 
 #include "app/appearance.h"

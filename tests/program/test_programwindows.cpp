@@ -1,5 +1,5 @@
 // Every window of the program exists once after start-up, and the consoles open and close.
-#include "mainwindow/programwindows.h"
+#include "program/programwindows.h"
 
 #include "core/cmdline.h"
 #include "core/common.h"

@@ -1,7 +1,7 @@
 // The language files of the whole program: every window's keys are its own, every message key
 // the files are known by is read and written and changes what the windows show, and the
 // detection dialog's flags switch the language.
-#include "mainwindow/programwindows.h"
+#include "program/programwindows.h"
 
 #include "core/cmdline.h"
 #include "core/common.h"

@@ -1,16 +1,16 @@
 #include "programwindows.h"
 
-#include "aboutbox.h"
-#include "joblink_impl.h"
-#include "poll.h"
-#include "pvtchecker.h"
-#include "pvtparameters.h"
-#include "remoteserver.h"
-#include "tfaxes.h"
-#include "tfcentrer.h"
-#include "tfio.h"
-#include "tfmain.h"
-#include "view3d.h"
+#include "mainwindow/aboutbox.h"
+#include "mainwindow/joblink_impl.h"
+#include "mainwindow/poll.h"
+#include "mainwindow/pvtchecker.h"
+#include "mainwindow/pvtparameters.h"
+#include "mainwindow/remoteserver.h"
+#include "mainwindow/tfaxes.h"
+#include "mainwindow/tfcentrer.h"
+#include "mainwindow/tfio.h"
+#include "mainwindow/tfmain.h"
+#include "mainwindow/view3d.h"
 #include "workbenchwindows.h"
 
 #include "linkui/connectdialog.h"
@@ -72,7 +72,7 @@ void createView3D(TFmain* main) { main->setView3D(new View3D(main->tab3D())); }
 // The direct mode runs each element on the controller through the link.
 void createDirectExecutor(TFmain* main)
 {
-    gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, MainWindowDirectControls(main));
+    gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, main->job().directControls());
     main->setDirectExecutor(gDirect.get());
     main->setBeforeConversionHook([](const MachineConfig& c) { gDirect->setConfig(c); });
 }
@@ -258,23 +258,6 @@ void applyOptions(const CommandLine& clIn)
 }
 
 }  // namespace
-
-link::DirectControls MainWindowDirectControls(TFmain* main)
-{
-    link::DirectControls controls;
-    JobRoad* job = &main->job();
-    controls.BlockByBlock = [job] { return job->blockByBlock(); };
-    controls.EnableNext = [job](bool on) {
-        QMetaObject::invokeMethod(job, [job, on] { job->enable(JobItem::Next, on); });
-    };
-    controls.TrimExecutedPath = [job](bool clear) {
-        QMetaObject::invokeMethod(job, [job, clear] { job->TrimExecutedPath(clear); });
-    };
-    controls.NextBlockRequested = &job->nextBlockFlag();
-    controls.AbortRequested = &job->abortFlag();
-    controls.Report = [job](const std::string& text, bool failure) { job->reportFromWorker(text, failure); };
-    return controls;
-}
 
 StartupHooks ProgramStartupHooks()
 {

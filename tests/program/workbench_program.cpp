@@ -1,6 +1,6 @@
 #include "workbench_program.h"
 
-#include "mainwindow/programwindows.h"
+#include "program/programwindows.h"
 
 #include "core/cmdline.h"
 #include "core/common.h"

@@ -1,0 +1,109 @@
+// The program's windows as its wiring makes them, against the controller simulator.
+#include "tclbench/simlink.h"
+
+#include "app/dialogs.h"
+#include "core/cmdline.h"
+#include "core/common.h"
+#include "core/inifile.h"
+#include "link/transfer.h"
+#include "mainwindow/tfmain.h"
+#include "program/programwindows.h"
+#include "translator/texts.h"
+
+#include <QAction>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+using namespace mvx;
+
+namespace {
+
+class ProgramSim : public test::SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        ASSERT_TRUE(mDir.isValid());
+        mRoot = mDir.path().toStdString() + "/";
+        mSavedDir = common().ProgramDir;
+        const std::string ip = common().ControllerIp;
+        InitCommonGlobals(mRoot, "movantrix");
+        common().ControllerIp = ip;
+        SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
+        for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
+            SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
+        std::filesystem::create_directories(mRoot + "GCODE");
+        SetMessageBoxHandler([this](const std::string& text, std::uint16_t) {
+            mMessages.push_back(text);
+            return std::uint16_t(MrOk);
+        });
+        ASSERT_TRUE(link::ConnectController(false));
+        sim().clearRequestLog();
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHandler({});
+        common().StopRequested = 0;
+        InitCommonGlobals(mSavedDir, "movantrix");
+        SimLinkTest::TearDown();
+    }
+
+    QTemporaryDir mDir;
+    std::string mRoot;
+    std::string mSavedDir;
+    std::vector<std::string> mMessages;
+};
+
+// The program's windows as the start-up makes them: an activation opens the file-transfer
+// session again when it was closed, and a controller without a usable group is named with the
+// text of its language key and leaves the program in simulation.
+TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
+{
+    SettingsIni()->writeBool("MAIN", "HIDE FCONNECT", true);
+    SettingsIni()->writeString("KVX", "TYPE", "Q");
+    const std::string system = sim().readFile("Config/system.ini");
+    struct Restore {
+        std::function<void()> f;
+        ~Restore() { f(); }
+    } restore{[&] {
+        sim().writeFile("Config/system.ini", system);
+        texts::restoreBuiltins(texts::Family::Translator);
+    }};
+    const StartupHooks hooks = ProgramStartupHooks();
+    std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
+    ASSERT_TRUE(hooks.connect());
+    auto* win = qobject_cast<TFmain*>(main.get());
+    ASSERT_NE(win, nullptr);
+    EXPECT_FALSE(win->simulation());
+
+    link::DisconnectFileTransfer();
+    ASSERT_FALSE(link::FileTransferConnected());
+    sim().clearRequestLog();
+    main->show();
+    EXPECT_TRUE(QTest::qWaitFor([] { return link::FileTransferConnected(); }, 5000));
+    // The group is read: the poll follows it.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !requestsOf("GroupPositionCurrentGet(GROUP1,").empty(); }, 5000));
+    EXPECT_TRUE(mMessages.empty()) << mMessages.front();
+
+    // A controller whose machining group has one axis only.
+    sim().writeFile("Config/system.ini",
+                    "[GROUPS]\r\nMultipleAxesInUse = GROUP1\r\n\r\n[GROUP1]\r\nPositionerNumber = 1\r\n"
+                    "PositionerInUse = X\r\n\r\n[GROUP1.X]\r\nPlugNumber = 1\r\nStageName = LINEAR_300\r\n");
+    texts::set("stringkvxnotconfigured", "Pas de groupe \"multi\" utilisable");
+    link::DisconnectFileTransfer();
+    main->hide();
+    main->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mMessages.empty(); }, 5000));
+    ASSERT_EQ(mMessages.size(), 1u);
+    EXPECT_EQ(mMessages[0], "Pas de groupe \"multi\" utilisable (1 axes)");
+    EXPECT_TRUE(link::FileTransferConnected());
+    EXPECT_TRUE(win->simulation());
+    EXPECT_FALSE(win->action("Init1")->isEnabled());
+    main->hide();
+}
+
+}  // namespace
