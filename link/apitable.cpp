@@ -490,7 +490,9 @@ CallResult Call(int slot, int socket, std::span<const Value> args)
             return 0.0;
         };
         switch (slot) {
-        case 0: r.code = link::SocketOpen(str(0), static_cast<int>(integer(1)), real(2)); break;
+        case 0:
+            link::RunOffGuiThread([&] { r.code = link::SocketOpen(str(0), static_cast<int>(integer(1)), real(2)); });
+            break;
         case 1: r.code = link::SocketSetTimeout(static_cast<int>(integer(0)), real(1)); break;
         case 2: r.code = link::SocketClose(static_cast<int>(integer(0))); break;
         case 3: r.code = 0; r.outputs.emplace_back(Value(std::string("0"))); break;
@@ -505,7 +507,8 @@ CallResult Call(int slot, int socket, std::span<const Value> args)
         r.conversionText = b.why;
         return r;
     }
-    r.reply = link::SendCommand(socket, b.text);
+    // From the GUI thread the request goes off it: the wire never blocks the windows.
+    link::RunOffGuiThread([&] { r.reply = link::SendCommand(socket, b.text); });
     ParsedReply p = ParseReply(f, r.reply, ListCount(f, args));
     r.code = p.code;
     r.outputs = std::move(p.outputs);

@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <cassert>
+#include <cstdio>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
@@ -24,9 +27,6 @@ namespace mvx::link {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Slice of a wait on the GUI thread between two event dispatches.
-constexpr int kGuiSliceMs = 5;
 
 struct Slot {
     std::atomic<int> fd{-1};
@@ -62,20 +62,32 @@ void setReplyFlag(int index, bool complete)
 }
 
 // Waits for `events` on fd until the deadline; false on time-out.
-bool waitFd(int fd, short events, Clock::time_point deadline, bool gui)
+bool waitFd(int fd, short events, Clock::time_point deadline)
 {
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline) return false;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
-        int ms = static_cast<int>(std::min<long long>(left, gui ? kGuiSliceMs : 1000000));
+        int ms = static_cast<int>(std::min<long long>(left, 1000000));
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, ms);
         if (r > 0) return true;
         if (r < 0 && errno != EINTR) return true;  // let the caller see the error
-        if (gui) QCoreApplication::processEvents();
     }
 }
+
+// A call that would block the windows' thread: refused. Waiting there would freeze every window,
+// and waiting with events dispatched would let any handler run inside this call.
+bool refusedOnWindowThread(const char* what)
+{
+    if (!OnWindowThread()) return false;
+    assert(!"a blocking controller call on the GUI thread");
+    std::fprintf(stderr, "%s on the GUI thread refused: the call must be made off it\n", what);
+    return true;
+}
+
+std::mutex gWaiterMutex;
+LiveWaiter gWaiter;
 
 int connectTo(const std::string& address, int port)
 {
@@ -87,7 +99,6 @@ int connectTo(const std::string& address, int port)
     const std::string service = num::integer(port);
     if (::getaddrinfo(address.c_str(), service.c_str(), &hints, &res) != 0 || !res) return -1;
     int fd = -1;
-    const bool gui = OnGuiThread();
     for (addrinfo* ai = res; ai && fd < 0; ai = ai->ai_next) {
         int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
         if (s < 0) continue;
@@ -96,7 +107,7 @@ int connectTo(const std::string& address, int port)
         int r = ::connect(s, ai->ai_addr, ai->ai_addrlen);
         if (r != 0 && errno == EINPROGRESS) {
             const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
-            if (waitFd(s, POLLOUT, deadline, gui)) {
+            if (waitFd(s, POLLOUT, deadline)) {
                 int err = 0;
                 socklen_t len = sizeof err;
                 ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len);
@@ -135,7 +146,7 @@ bool readAvailable(int fd, std::string& out)
     }
 }
 
-bool writeAll(int fd, std::string_view data, Clock::time_point deadline, bool gui)
+bool writeAll(int fd, std::string_view data, Clock::time_point deadline)
 {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -146,7 +157,7 @@ bool writeAll(int fd, std::string_view data, Clock::time_point deadline, bool gu
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFd(fd, POLLOUT, deadline, gui)) return false;
+            if (!waitFd(fd, POLLOUT, deadline)) return false;
             continue;
         }
         return false;
@@ -232,23 +243,58 @@ bool OnGuiThread()
     return app && QThread::currentThread() == app->thread();
 }
 
+bool OnWindowThread()
+{
+    auto* app = QCoreApplication::instance();
+    return app && app->inherits("QGuiApplication") && QThread::currentThread() == app->thread();
+}
+
+void SetLiveWaiter(LiveWaiter waiter)
+{
+    std::lock_guard lock(gWaiterMutex);
+    gWaiter = std::move(waiter);
+}
+
+bool RunOffGuiThread(const std::function<void()>& work)
+{
+    bool ok = true;
+    // The caller learns of a failure from the result; what went wrong is the work's to say.
+    auto guarded = [&] {
+        try {
+            work();
+        } catch (...) {
+            ok = false;
+        }
+    };
+    if (!OnGuiThread()) {
+        guarded();
+        return ok;
+    }
+    LiveWaiter waiter;
+    {
+        std::lock_guard lock(gWaiterMutex);
+        waiter = gWaiter;
+    }
+    if (waiter) {
+        waiter(guarded);
+    } else {
+        std::thread helper(guarded);
+        helper.join();
+    }
+    return ok;
+}
+
 void WaitWithEvents(int ms)
 {
     if (ms <= 0) return;
-    if (!OnGuiThread()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        return;
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, kGuiSliceMs);
-        const auto left = deadline - Clock::now();
-        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(kGuiSliceMs)));
-    }
+    auto sleep = [ms] { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    if (OnGuiThread()) RunOffGuiThread(sleep);
+    else sleep();
 }
 
 int SocketOpen(const std::string& address, int port, double timeoutSeconds)
 {
+    if (refusedOnWindowThread("SocketOpen")) return -1;
     Slots& all = slotTable();
     int index = -1;
     {
@@ -319,11 +365,10 @@ std::string SendCommand(int index, std::string_view request)
 {
     std::string reply;
     Slot* s = slotAt(index);
-    if (!s) {
+    if (!s || refusedOnWindowThread("SendCommand")) {
         setReplyFlag(index, false);
         return reply;
     }
-    const bool gui = OnGuiThread();
     if (s->fd.load() < 0 && !reconnect(*s)) {
         setReplyFlag(index, false);
         return reply;
@@ -340,7 +385,7 @@ std::string SendCommand(int index, std::string_view request)
     }
     const auto deadline = Clock::now() + timeoutOf(*s);
     s->pending.store(true);
-    if (!writeAll(fd, RequestBytes(request), deadline, gui)) {
+    if (!writeAll(fd, RequestBytes(request), deadline)) {
         // Nothing can come back on a connection that refused the request: start afresh next time.
         closeFd(*s);
         s->pending.store(false);
@@ -351,7 +396,7 @@ std::string SendCommand(int index, std::string_view request)
     bool complete = false;
     std::size_t searched = 0;
     for (;;) {
-        if (!waitFd(fd, POLLIN, deadline, gui)) break;
+        if (!waitFd(fd, POLLIN, deadline)) break;
         alive = readAvailable(fd, reply);
         // "API" may straddle two pieces: search from two characters before the new bytes.
         complete = reply.find("API", searched) != std::string::npos;
@@ -377,7 +422,7 @@ bool RequestPending(int index)
 bool DrainReply(int index, std::chrono::milliseconds limit, const std::atomic<bool>& stop)
 {
     Slot* s = slotAt(index);
-    if (!s) return false;
+    if (!s || refusedOnWindowThread("DrainReply")) return false;
     const int fd = s->fd.load();
     bool complete = false;
     if (fd >= 0) {
@@ -394,7 +439,7 @@ bool DrainReply(int index, std::chrono::milliseconds limit, const std::atomic<bo
             const auto now = Clock::now();
             if (now >= end) break;
             // Short steps so a stop request is seen quickly.
-            waitFd(fd, POLLIN, std::min(end, now + std::chrono::milliseconds(100)), false);
+            waitFd(fd, POLLIN, std::min(end, now + std::chrono::milliseconds(100)));
         }
     }
     if (!complete) {

@@ -4,11 +4,13 @@
 //
 // Connections live in 33 slots (the pool's 32 and one spare). A slot is used by one caller at a
 // time (the pool hands it out); open and close run on the thread that owns the pool.
-// Waits never spin: off the GUI thread they block in poll(); on the GUI thread they poll in short
-// steps and dispatch events in between, so windows stay live during a call.
+// Waits never spin and never dispatch events: they block in poll(). So no call may be made on
+// the thread of the windows: there an open, a request or a drain is refused (an assertion in a
+// debug build) and fails at once. Windows call through RunOffGuiThread.
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -61,7 +63,19 @@ std::string WriteG(double v);    // general, up to 15 significant digits, no tra
 
 // True when called on the thread of the Qt application object.
 bool OnGuiThread();
-// Waits `ms` milliseconds; on the GUI thread it dispatches events meanwhile.
+// True on the thread of a GUI application (one that has windows): no call there may block on
+// the controller.
+bool OnWindowThread();
+
+// How the GUI thread waits for the link: the waiter runs `work` on a helper thread and returns
+// when it has ended, letting the window's pending events run meanwhile. The window layer
+// installs it once; without it the GUI thread waits without dispatching anything.
+using LiveWaiter = std::function<void(const std::function<void()>& work)>;
+void SetLiveWaiter(LiveWaiter waiter);
+// Runs `work` off the GUI thread: on the GUI thread through the live waiter (or a helper thread
+// that is joined), elsewhere directly. False when `work` threw.
+bool RunOffGuiThread(const std::function<void()>& work);
+// Waits `ms` milliseconds: on the GUI thread through RunOffGuiThread, elsewhere by sleeping.
 void WaitWithEvents(int ms);
 
 }  // namespace mvx::link

@@ -3,7 +3,7 @@
 // firmware version and classifies the reply; the presence check tells whether the controller
 // answers at an address by one of seven methods (common().DetectionMode).
 //
-// GUI thread. Network waits run on a helper thread while events are dispatched; every connect
+// GUI thread. Network waits run off it (RunOffGuiThread: the windows stay live); every connect
 // and every read is bounded (2 s).
 
 #include <functional>

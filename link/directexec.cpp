@@ -37,13 +37,12 @@ void onGui(const std::function<void()>& work)
     else QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
 }
 
-// Waits in steps of `stepMs` until `done` (events dispatched on the GUI thread).
+// Waits in steps of `stepMs` until `done`; on the GUI thread off it, so its buttons stay live.
 void waitUntil(const std::function<bool()>& done, unsigned stepMs)
 {
-    while (!done()) {
-        if (onGuiThread()) WaitWithEvents(static_cast<int>(stepMs));
-        else std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
-    }
+    RunOffGuiThread([&] {
+        while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    });
 }
 
 int call(double timeoutSeconds, bool take, const std::function<int(int)>& body)

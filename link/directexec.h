@@ -16,7 +16,7 @@
 // conversion reports before it goes on. A speed that cannot be set is said, and the move goes on.
 //
 // Thread: the conversion calls it from its worker thread (a call on the GUI thread works too:
-// its waits then dispatch events). Each controller call takes its own pooled connection and
+// its waits then go off it, through RunOffGuiThread). Each controller call takes its own pooled connection and
 // gives it back before the method returns. File uploads are handed to the GUI thread.
 
 #include "translator/machineconfig.h"

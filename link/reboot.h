@@ -2,7 +2,7 @@
 // Reboot of the controller from the program: the controller is told to restart, the program
 // waits, showing its progress, until it answers again, restores the connections that were open,
 // keeps how long it took (settings "REBOOT"/"DELAY") and shows the last line of "Error.log".
-// GUI thread only; every wait dispatches events.
+// GUI thread only; every wait goes off it (RunOffGuiThread), so the windows stay live.
 
 #include <functional>
 #include <string>

@@ -219,11 +219,11 @@ int ReadMaxScriptDelay()
 
 bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs)
 {
-    const bool gui = onGuiThread();
-    while (!run.Finished() && stop.load() == 0) {
-        if (gui) WaitWithEvents(roundMs);
-        else std::this_thread::sleep_for(std::chrono::milliseconds(std::min(roundMs, 20)));
-    }
+    // Off the GUI thread, where STOP can still be pressed.
+    RunOffGuiThread([&] {
+        while (!run.Finished() && stop.load() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(roundMs, 20)));
+    });
     if (run.Finished()) return true;
     run.Abandon();
     return false;

@@ -7,7 +7,7 @@
 // the next run's. Only one worker lives at a time: Start refuses while one is alive.
 //
 // Thread: Start, StartAndWait, ReadMaxScriptDelay and WaitScript are called on the GUI thread
-// (WaitScript also works on any other thread: it then sleeps instead of dispatching events).
+// (WaitScript also works on any other thread; on the GUI thread it waits off it).
 // The results of a ScriptRun are read through Snapshot(); its inputs never change after Start.
 
 #include <atomic>
@@ -90,7 +90,7 @@ public:
 int ReadMaxScriptDelay();
 
 // Waits for the run in rounds of `roundMs` until it ends or `stop` is set. On the GUI thread the
-// rounds dispatch events. True when the run ended; a stopped wait abandons the run.
+// wait goes off it (RunOffGuiThread). True when the run ended; a stopped wait abandons the run.
 bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs = 200);
 
 // Starter's order on the GUI thread: clear the stop flag, read MAX DELAY, start, wait.
@@ -112,7 +112,7 @@ std::string ScriptApiPath(const std::string& remoteDir, const std::string& scrip
 std::string NormaliseScriptAnswer(std::string answer, int errorCode, int elapsedMs, int maxDelayMs);
 
 // Runs `work` on the GUI thread and returns when it has run (at once when called there). From
-// another thread the GUI thread must be dispatching events (it is, while it waits for a worker).
+// another thread the GUI thread must be letting events run (it is, while it waits live for a worker).
 void RunOnGuiThread(const std::function<void()>& work);
 
 // Why a text cannot go into a request ("" when it can): CR, LF, "," or ")" in a name.

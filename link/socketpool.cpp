@@ -139,22 +139,27 @@ bool OpenApiSockets(int port)
     Pool& p = pool();
     const std::string address = common().ControllerIp;
     std::array<int, kPoolEntries> ids{};
-    for (int i = 0; i < kPoolEntries; ++i) {
-        ids[i] = SocketOpen(address, port, 2000.0);
-        if (ids[i] < 0) {
-            if (common().Debug.load()) showMessage("NO DRIVER DETECTED at " + address);
-            // Close what this attempt opened: the connection slots must stay available.
-            for (int k = 0; k < i; ++k) SocketClose(ids[k]);
-            common().SocketsOpen.store(0);
-            {
-                std::lock_guard lock(p.mutex);
-                for (Entry& e : p.entries) e = Entry{};
-            }
-            logLine(text("stringconnectTCPfail"));
-            poolStateChanged(PoolState::Failed);
-            return false;
+    int opened = 0;
+    // The connects block: off the GUI thread.
+    RunOffGuiThread([&] {
+        for (; opened < kPoolEntries; ++opened) {
+            ids[opened] = SocketOpen(address, port, 2000.0);
+            if (ids[opened] < 0) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        WaitWithEvents(20);
+    });
+    if (opened < kPoolEntries) {
+        if (common().Debug.load()) showMessage("NO DRIVER DETECTED at " + address);
+        // Close what this attempt opened: the connection slots must stay available.
+        for (int k = 0; k < opened; ++k) SocketClose(ids[k]);
+        common().SocketsOpen.store(0);
+        {
+            std::lock_guard lock(p.mutex);
+            for (Entry& e : p.entries) e = Entry{};
+        }
+        logLine(text("stringconnectTCPfail"));
+        poolStateChanged(PoolState::Failed);
+        return false;
     }
     {
         std::lock_guard lock(p.mutex);

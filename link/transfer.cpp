@@ -11,7 +11,6 @@
 #include "translator/texts.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMetaObject>
 
 #include <filesystem>
@@ -131,33 +130,6 @@ SftpSession& TransferSftpSession()
 {
     static SftpSession session;
     return session;
-}
-
-bool RunOffGuiThread(const std::function<void()>& work)
-{
-    bool ok = true;
-    auto guarded = [&] {
-        try {
-            work();
-        } catch (...) {
-            ok = false;
-        }
-    };
-    if (!OnGuiThread()) {
-        guarded();
-        return ok;
-    }
-    QEventLoop loop;
-    std::atomic<bool> done{false};
-    std::thread helper([&] {
-        guarded();
-        done = true;
-        // Queued to the loop's thread; dropped by Qt if the loop is already gone.
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-    });
-    if (!done) loop.exec();
-    helper.join();
-    return ok;
 }
 
 bool SshProbe(const std::string& address)

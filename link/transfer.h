@@ -4,9 +4,10 @@
 // finds where the public folder lives), else the controller's disk mounted as a local folder.
 // The way found (common().TransferMode) fixes the remote folder layout.
 //
-// GUI thread only. Network calls run on a helper thread while the GUI thread dispatches events.
+// GUI thread only. Network calls run off it (RunOffGuiThread), so the windows stay live.
 // Every failure is returned: GetFile, PutFile and ChangeControllerDir say whether they did it.
 
+#include "apiwire.h"
 #include "controllerconfig.h"
 
 #include <functional>
@@ -68,9 +69,6 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
 void SetControllerRootDir();
 void SetControllerFolders();
 
-// Runs `work` on a helper thread and waits for it while dispatching events when called on the
-// GUI thread; runs it directly elsewhere. False when `work` threw.
-bool RunOffGuiThread(const std::function<void()>& work);
 
 // Registers the built-in texts of the transfer, the detection and the start-up (once).
 void registerTransferTexts();

@@ -1,7 +1,7 @@
 #pragma once
 // Motion workers: continuous position reading, home search, absolute and relative moves.
 // A creator fills the hand-over record, sets the running flag where there is one, starts the
-// worker and waits (dispatching events) until the flag drops. Flags and results are atomics;
+// worker and waits (off the GUI thread) until the flag drops. Flags and results are atomics;
 // the inputs are under the record's mutex. With common().Debug set, the body runs on the GUI
 // thread and errors are shown; otherwise errors are silent.
 // No exception leaves a worker. Started threads are joined by JoinFinishedWorkers() or at exit.

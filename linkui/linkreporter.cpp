@@ -1,6 +1,8 @@
 #include "linkreporter.h"
 
 #include "app/dialogs.h"
+#include "app/livewait.h"
+#include "link/apiwire.h"
 
 #include <QPointer>
 #include <QProgressBar>
@@ -37,6 +39,19 @@ bool DialogReporter::ask(const std::string& question)
 }
 
 void DialogReporter::notice(const std::string& text) { ShowNotice(text); }
+
+LinkServices::LinkServices(std::function<bool()> unattended, std::function<void(const std::string&)> quiet)
+    : mReporter(std::move(unattended), std::move(quiet))
+{
+    link::SetReporter(&mReporter);
+    link::SetLiveWaiter([](const std::function<void()>& work) { RunInWorker(work, {}, 100); });
+}
+
+LinkServices::~LinkServices()
+{
+    link::SetLiveWaiter({});
+    link::SetReporter(nullptr);
+}
 
 link::RebootProgress BarProgress(QProgressBar* bar)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The link's words for the user as the program's shared dialogs show them: message boxes, the
-// timed box, Yes / No questions and the stay-on-top notice of the start-up connection; and the
-// reboot's progress on a progress bar. GUI thread only.
+// timed box, Yes / No questions and the stay-on-top notice of the start-up connection; the GUI
+// thread's waits for the link; and the reboot's progress on a progress bar. GUI thread only.
 
 #include "link/linktexts.h"
 #include "link/reboot.h"
@@ -28,6 +28,19 @@ private:
 
     std::function<bool()> mUnattended;
     std::function<void(const std::string&)> mQuiet;
+};
+
+// The link's services as the windows give them, installed for the object's life: its words as
+// the shared dialogs, its waits on the GUI thread as live waits (RunInWorker).
+class LinkServices {
+public:
+    explicit LinkServices(std::function<bool()> unattended = {}, std::function<void(const std::string&)> quiet = {});
+    ~LinkServices();
+    LinkServices(const LinkServices&) = delete;
+    LinkServices& operator=(const LinkServices&) = delete;
+
+private:
+    DialogReporter mReporter;
 };
 
 // The reboot's progress on `bar` (may be null: nothing shown).

@@ -2,7 +2,7 @@
 
 #include "aboutbox.h"
 #include "gcodelistmodel.h"
-#include "jobworker.h"
+#include "app/livewait.h"
 #include "mainwindowtexts.h"
 #include "pvtparameters.h"
 #include "tfaxes.h"

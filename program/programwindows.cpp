@@ -114,9 +114,8 @@ void checkControllerGroups()
 
 QWidget* createWindows(const CommandLine& cl)
 {
-    // The link's words for the user are the program's boxes.
-    static linkui::DialogReporter reporter;
-    link::SetReporter(&reporter);
+    // The link's words for the user are the program's boxes, and its waits are live.
+    static linkui::LinkServices services;
     link::registerTexts();
     link::registerTransferTexts();
     RegisterWorkbenchTexts();

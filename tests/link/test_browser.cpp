@@ -738,8 +738,7 @@ int main(int argc, char** argv)
         s.log.push_back(line);
     });
     // The link's words reach the message box, which the tests answer.
-    static linkui::DialogReporter reporter;
-    link::SetReporter(&reporter);
+    static linkui::LinkServices services;
     SetMessageBoxHandler([&s](const std::string& text, std::uint16_t) -> std::uint16_t {
         std::lock_guard l(s.mutex);
         s.messages.push_back(text);

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
 #include <QTimer>
 
 #include <atomic>
@@ -25,6 +27,20 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+// The windows' way of waiting: the work on a helper thread, events dispatched meanwhile.
+void installLiveWaiter()
+{
+    mvx::link::SetLiveWaiter([](const std::function<void()>& work) {
+        QEventLoop loop;
+        std::thread helper([&] {
+            work();
+            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
+        helper.join();
+    });
+}
 
 class LinkSim : public ::testing::Test {
 protected:
@@ -474,14 +490,18 @@ TEST_F(LinkSim, DebugRunsTheBodyOnTheGuiThreadAndShowsItsMessage)
     EXPECT_TRUE(onGui);
 }
 
-TEST_F(LinkSim, ACallOnTheGuiThreadKeepsEventsFlowing)
+// The link dispatches no event: a call on the GUI thread goes off it, and only the waiter that
+// the window layer installs lets events run while it waits.
+TEST_F(LinkSim, ACallOnTheGuiThreadGoesOffItAndOnlyTheWaiterLetsEventsRun)
 {
-    test::KvxFault f;
-    f.function = "GroupStatusGet";
-    f.kind = "delay";
-    f.delay = 0.4;
-    f.count = 1;
-    sim().setFault(f);
+    auto slowStatus = [&] {
+        test::KvxFault f;
+        f.function = "GroupStatusGet";
+        f.kind = "delay";
+        f.delay = 0.4;
+        f.count = 1;
+        sim().setFault(f);
+    };
     int ticks = 0;
     int nestedRc = 99;
     QTimer timer;
@@ -497,10 +517,19 @@ TEST_F(LinkSim, ACallOnTheGuiThreadKeepsEventsFlowing)
     timer.start(20);
     const int k = link::GetSocket(5);
     int status = 0;
+    slowStatus();
     EXPECT_EQ(api::GroupStatusGet(k, "GROUP1", status), 0);
-    link::ReleaseSocket(k);
     EXPECT_GE(ticks, 5);  // the timer ran while the call waited
     EXPECT_EQ(nestedRc, 0);
+
+    // Without the window layer's waiter the GUI thread just waits: nothing runs inside the call.
+    link::SetLiveWaiter({});
+    ticks = 0;
+    slowStatus();
+    EXPECT_EQ(api::GroupStatusGet(k, "GROUP1", status), 0);
+    EXPECT_EQ(ticks, 0);
+    link::ReleaseSocket(k);
+    installLiveWaiter();
 }
 
 TEST_F(LinkSim, PositionsWorkerReadsUntilItsFlagIsCleared)
@@ -606,8 +635,10 @@ TEST_F(LinkSim, AbsoluteAndRelativeMovesReachTheirTargets)
 
 int main(int argc, char** argv)
 {
-    // The main thread is the GUI thread: calls made on it dispatch events while they wait.
+    // The main thread is the application's: calls made on it go off it, and the test's waiter
+    // dispatches events meanwhile, as the windows' does.
     QCoreApplication app(argc, argv);
+    installLiveWaiter();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -33,14 +33,12 @@ int main(int argc, char** argv)
         r.messages.push_back(text);
     };
     // The link's words reach the message box, which the tests answer.
-    mvx::linkui::DialogReporter reporter;
-    mvx::link::SetReporter(&reporter);
+    mvx::linkui::LinkServices services;
     mvx::SetMessageBoxHandler([onMessage](const std::string& text, std::uint16_t) -> std::uint16_t {
         onMessage(text);
         return mvx::MrOk;
     });
     const int rc = RUN_ALL_TESTS();
-    mvx::link::SetReporter(nullptr);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
     return rc;

@@ -1,6 +1,8 @@
 // Model detection, the presence check, the connection dialog and the start-up connection.
 
 #include "linkui/connectdialog.h"
+#include "link/api.h"
+#include "link/apiwire.h"
 #include "link/detect.h"
 #include "link/socketpool.h"
 #include "link/workers.h"
@@ -27,6 +29,7 @@
 #include <QtTest/QTest>
 
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -562,6 +565,46 @@ TEST(ConnectDialog, PresentMenuNamesTheModel)
     dlg.findChild<QAction*>("MenuKvxPresent")->trigger();
     ASSERT_EQ(recorder().shown().size(), 1u);
     EXPECT_EQ(recorder().shown()[0], "KVX type D detected");
+    ResetConnection();
+}
+
+}  // namespace
+
+// ----- the wire on the GUI thread -------------------------------------------------------------------
+
+namespace {
+
+// The wire never blocks the windows' thread: a request, an open or a drain made there is refused
+// (an assertion in a debug build) and nothing goes out; the typed calls take their way off it.
+TEST(WireOnTheGuiThread, ABlockingCallIsRefusedAndTheTypedCallsGoOffIt)
+{
+    KvxSim sim;
+    ResetLink(sim.address());
+    ResetConnection();
+    common().ControllerUsable = 1;
+    ASSERT_TRUE(link::OpenApiSockets());
+    const int k = link::GetSocket(2);
+    ASSERT_GE(k, 0);
+    ASSERT_TRUE(link::OnWindowThread());
+    sim.clearRequestLog();
+#ifdef NDEBUG
+    const auto start = Clock::now();
+    EXPECT_EQ(link::SendCommand(k, "GroupStatusGet(GROUP1,int *)"), "");
+    EXPECT_EQ(link::SocketOpen(sim.address(), KvxSim::kApiPort, 1.0), -1);
+    std::atomic<bool> stop{false};
+    EXPECT_FALSE(link::DrainReply(k, std::chrono::milliseconds(1000), stop));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(link::SendCommand(k, "GroupStatusGet(GROUP1,int *)"), "GUI thread");
+#endif
+    EXPECT_TRUE(sim.requestLog().empty());
+
+    int status = 0;
+    EXPECT_EQ(api::GroupStatusGet(k, "GROUP1", status), 0);
+    ASSERT_EQ(sim.requestLog().size(), 1u);
+    EXPECT_EQ(sim.requestLog()[0].text.rfind("GroupStatusGet(GROUP1", 0), 0u);
+    link::ReleaseSocket(k);
     ResetConnection();
 }
 

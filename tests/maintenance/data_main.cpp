@@ -13,13 +13,10 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // The link's words are message boxes, as in the program.
-    mvx::linkui::DialogReporter reporter;
-    mvx::link::SetReporter(&reporter);
+    // The link's words are message boxes and its waits live, as in the program.
+    mvx::linkui::LinkServices services;
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    mvx::link::SetReporter(nullptr);
-    return rc;
+    return RUN_ALL_TESTS();
 }

@@ -20,13 +20,10 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.c_str());
     QApplication app(argc, argv);
-    // The link's words are message boxes, as in the program.
-    mvx::linkui::DialogReporter reporter;
-    mvx::link::SetReporter(&reporter);
+    // The link's words are message boxes and its waits live, as in the program.
+    mvx::linkui::LinkServices services;
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    mvx::link::SetReporter(nullptr);
-    return rc;
+    return RUN_ALL_TESTS();
 }

@@ -13,11 +13,8 @@ int main(int argc, char** argv)
     if (qgetenv("QT_QPA_PLATFORM") == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // The link's words are message boxes, as in the program.
-    mvx::linkui::DialogReporter reporter;
-    mvx::link::SetReporter(&reporter);
+    // The link's words are message boxes and its waits live, as in the program.
+    mvx::linkui::LinkServices services;
     ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    mvx::link::SetReporter(nullptr);
-    return rc;
+    return RUN_ALL_TESTS();
 }

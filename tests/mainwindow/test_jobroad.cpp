@@ -3,7 +3,7 @@
 // the command-line batch drive the same road.
 #include "mainwindow/gcodelistmodel.h"
 #include "mainwindow/jobroad.h"
-#include "mainwindow/jobworker.h"
+#include "app/livewait.h"
 #include "mainwindow/remoteserver.h"
 
 #include "app/batchrun.h"

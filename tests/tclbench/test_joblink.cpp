@@ -4,7 +4,7 @@
 #include "app/dialogs.h"
 #include "link/transfer.h"
 #include "mainwindow/joblink_impl.h"
-#include "mainwindow/jobworker.h"
+#include "app/livewait.h"
 #include "link/scriptexec.h"
 
 #include <QTimer>

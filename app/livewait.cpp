@@ -1,4 +1,4 @@
-#include "jobworker.h"
+#include "app/livewait.h"
 
 #include <QEventLoop>
 #include <QMetaObject>

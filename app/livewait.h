@@ -1,6 +1,7 @@
 #pragma once
-// A worker thread that the GUI thread waits for in an event loop, so the window stays live
-// (progress, STOP) during a long conversion or read.
+// The one way the GUI thread waits for work that takes long (a conversion, a read, a controller
+// call): the work runs on a worker thread while the GUI thread lets its pending events run, so
+// the windows stay live (progress, STOP).
 //
 // Thread: call on the GUI thread. `work` runs on a new thread and must touch no widget; it
 // talks to the GUI only through what the caller shares with it (atomics, a mutex). The end is
