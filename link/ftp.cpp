@@ -4,10 +4,12 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace mvx::link {
 namespace {
@@ -188,10 +190,58 @@ FtpClient::StatusHandler FtpClient::status() const
     return mStatus;
 }
 
-FtpClient::~FtpClient()
+FtpClient::~FtpClient() { dropHandles(); }
+
+void FtpClient::dropHandles()
 {
+    // The cached control connection lives in the multi handle: its clean-up sends QUIT.
+    if (mMulti && mCurl) curl_multi_remove_handle(static_cast<CURLM*>(mMulti), static_cast<CURL*>(mCurl));
     if (mCurl) curl_easy_cleanup(static_cast<CURL*>(mCurl));
+    if (mMulti) curl_multi_cleanup(static_cast<CURLM*>(mMulti));
+    mCurl = nullptr;
+    mMulti = nullptr;
 }
+
+namespace {
+
+// Runs one transfer on `multi`. After the passive-mode reply libcurl can be left with neither a
+// socket nor a timer to wait on until it opens the data connection at its next pass; its own
+// loop (curl_easy_perform) then sleeps in curl_multi_poll for the whole second of its time-out.
+// curl_multi_wait returns at once in that case, so the next pass follows without delay.
+CURLcode driveTransfer(CURLM* multi, CURL* easy)
+{
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    int idlePasses = 0;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) break;
+        int events = 0;
+        const auto before = std::chrono::steady_clock::now();
+        if (curl_multi_wait(multi, nullptr, 0, 1000, &events) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        // Nothing to wait on several passes running: a short pause, so a state that waits for
+        // neither a socket nor a timer cannot turn this into a busy loop.
+        if (events == 0 && std::chrono::steady_clock::now() - before < std::chrono::microseconds(200)) {
+            if (++idlePasses > 8) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } else {
+            idlePasses = 0;
+        }
+    }
+    int left = 0;
+    while (CURLMsg* m = curl_multi_info_read(multi, &left))
+        if (m->msg == CURLMSG_DONE && m->easy_handle == easy) result = m->data.result;
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+}  // namespace
 
 void FtpClient::setTimeouts(int connectMs, int stallSeconds)
 {
@@ -250,13 +300,14 @@ std::string FtpClient::url(const std::string& pathIn, bool directory) const
 bool FtpClient::performOnce(Request& r, bool fresh)
 {
     if (!mCurl) mCurl = curl_easy_init();
+    if (!mMulti) mMulti = curl_multi_init();
     CURL* c = static_cast<CURL*>(mCurl);
-    if (!c) {
+    if (!c || !mMulti) {
         setError("libcurl could not start");
         return false;
     }
     if (r.prepare && !r.prepare()) return false;
-    // Reset keeps the connection cache, so the control connection survives between calls.
+    // The control connection stays in the multi handle's cache between calls.
     curl_easy_reset(c);
     char errbuf[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
@@ -320,7 +371,7 @@ bool FtpClient::performOnce(Request& r, bool fresh)
         curl_easy_setopt(c, CURLOPT_DEBUGDATA, &reply);
         curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     }
-    r.code = curl_easy_perform(c);
+    r.code = driveTransfer(static_cast<CURLM*>(mMulti), c);
     // The handle outlives this call (QUIT at cleanup): no trace into a gone function.
     curl_easy_setopt(c, CURLOPT_VERBOSE, 0L);
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, nullptr);
@@ -366,10 +417,7 @@ bool FtpClient::perform(Request& r)
 bool FtpClient::open(const std::string& host, const std::string& user, const std::string& password, int port)
 {
     std::lock_guard lock(mMutex);
-    if (mCurl) {
-        curl_easy_cleanup(static_cast<CURL*>(mCurl));
-        mCurl = nullptr;
-    }
+    dropHandles();
     mOpen = false;
     mHost = host;
     mUser = user;
@@ -393,10 +441,7 @@ void FtpClient::close()
     bool wasOpen = false;
     {
         std::lock_guard lock(mMutex);
-        if (mCurl) {
-            curl_easy_cleanup(static_cast<CURL*>(mCurl));  // sends QUIT on the cached connection
-            mCurl = nullptr;
-        }
+        dropHandles();
         wasOpen = mOpen.exchange(false);
     }
     if (wasOpen)
@@ -477,15 +522,18 @@ bool FtpClient::put(const std::string& localPath, const std::string& remotePathI
         if (!r.in) setError("cannot read " + localPath);
         return r.in != nullptr;
     };
-    if (!perform(r)) {
+    // The rename goes with the upload's own request: no further exchange per file.
+    r.postQuote = {"RNFR " + temp, "RNTO " + remotePath};
+    if (perform(r)) return true;
+    file.reset();
+    if (r.code != CURLE_QUOTE_ERROR) {
         const std::string why = mLastError;
         quote({"DELE " + temp});
         setError(why);
         return false;
     }
-    file.reset();
-    // Some servers refuse to rename over an existing file: then the old one goes first.
-    if (quote({"RNFR " + temp, "RNTO " + remotePath})) return true;
+    // The file arrived but was not renamed. Some servers refuse to rename over an existing
+    // file: then the old one goes first.
     if (quote({"DELE " + remotePath}) && quote({"RNFR " + temp, "RNTO " + remotePath})) return true;
     const std::string why = mLastError;
     quote({"DELE " + temp});
