@@ -14,9 +14,10 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QThreadPool>
 
 #include <filesystem>
-#include <thread>
+#include <semaphore>
 
 namespace mvx::link {
 
@@ -134,6 +135,22 @@ SftpSession& TransferSftpSession()
     return session;
 }
 
+namespace {
+
+// Helper threads are kept and reused: a series of transfers starts no thread per file.
+QThreadPool& helperThreads()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;  // never destroyed: idle threads end on their own
+        p->setMaxThreadCount(64);
+        p->setExpiryTimeout(30000);
+        return p;
+    }();
+    return *pool;
+}
+
+}  // namespace
+
 bool RunOffGuiThread(const std::function<void()>& work)
 {
     bool ok = true;
@@ -150,14 +167,17 @@ bool RunOffGuiThread(const std::function<void()>& work)
     }
     QEventLoop loop;
     std::atomic<bool> done{false};
-    std::thread helper([&] {
+    std::binary_semaphore finished{0};
+    helperThreads().start([&] {
         guarded();
         done = true;
         // Queued to the loop's thread; dropped by Qt if the loop is already gone.
         QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        finished.release();
     });
     if (!done) loop.exec();
-    helper.join();
+    // The helper touches nothing of this frame once it has released.
+    finished.acquire();
     return ok;
 }
 
@@ -377,6 +397,19 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
     t.RemoteDir = remoteDir;
     t.RemoteListing = std::move(names);
     return true;
+}
+
+bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir)
+{
+    auto& c = common();
+    auto& t = transferState();
+    const int mode = c.TransferMode;
+    const bool session = mode == TransferFtp || mode == TransferSftp;
+    if (session && c.TransferConnected && !remoteDir.empty() && t.RemoteDir == remoteDir) {
+        t.LocalDir = localDir;
+        return true;
+    }
+    return ChangeControllerDir(remoteDir, localDir);
 }
 
 void SetControllerRootDir()

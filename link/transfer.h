@@ -64,12 +64,15 @@ bool PutFile(const std::string& local, const std::string& remote, bool disconnec
 // Connects when needed, makes `remoteDir` current (and lists it), sets LocalDir. False when the
 // session could not be opened or the folder could not be listed (RemoteDir is then "").
 bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir);
+// The same for a series of files into one folder: a folder that is current on the open session
+// already is not listed again, only LocalDir is set.
+bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir);
 
 void SetControllerRootDir();
 void SetControllerFolders();
 
 // Runs `work` on a helper thread and waits for it while dispatching events when called on the
-// GUI thread; runs it directly elsewhere. False when `work` threw.
+// GUI thread; runs it directly elsewhere. False when `work` threw. Helper threads are reused.
 bool RunOffGuiThread(const std::function<void()>& work);
 
 // Registers the built-in texts of the transfer, the detection and the start-up (once).
