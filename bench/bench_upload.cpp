@@ -25,6 +25,7 @@
 #include "app/dialogs.h"
 #include "app/inifile.h"
 #include "link/apitable.h"
+#include "link/filebrowser.h"
 #include "link/ftp.h"
 #include "link/linktexts.h"
 #include "link/socketpool.h"
@@ -430,6 +431,9 @@ int main(int argc, char** argv)
     axes->FormCreate();
     win->setHelperWindows(new mvx::TFIO(win.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
     win->setLink(&jobLink);
+    // The file browser, as the program makes it at start-up: the server's replies go to its memo.
+    auto* browser = new mvx::link::TFNClientFTP(win.get());
+    (void)browser;
     win->setSimulation(false);
     win->setGroupShape(false, 3);
     std::ofstream(root + "GCODE/runs.nc", std::ios::binary) << ManyRuns(files);

@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -153,27 +154,37 @@ struct FtpClient::Request {
     CURLcode code = CURLE_OK;
 };
 
-// The server's reply lines, out of libcurl's trace.
-static int traceReplies(CURL*, curl_infotype type, char* data, size_t size, void* user)
+// The server's reply lines, as libcurl hands them to the header callback (no verbose trace to
+// format for every step of every file). libcurl adds header-like lines of its own
+// ("Content-Length: 6" for a size): only coded lines and the lines of a multi-line reply pass.
+struct ReplyLines {
+    const std::function<void(const std::string&)>* reply = nullptr;
+    bool inMultiLine = false;
+};
+
+static size_t replyLines(char* data, size_t size, size_t count, void* user)
 {
-    if (type != CURLINFO_HEADER_IN || !user) return 0;
-    const auto& reply = *static_cast<std::function<void(const std::string&)>*>(user);
-    std::string text(data, size);
+    auto* lines = static_cast<ReplyLines*>(user);
+    if (!lines || !lines->reply) return size * count;
+    const std::string text(data, size * count);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) {
-            try {
-                reply(line);
-            } catch (...) {
-            }
-        }
         start = end + 1;
+        const bool coded = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                           std::isdigit(static_cast<unsigned char>(line[1])) &&
+                           std::isdigit(static_cast<unsigned char>(line[2]));
+        if (line.empty() || (!coded && !lines->inMultiLine)) continue;
+        if (coded && line.size() >= 4 && (line[3] == '-' || line[3] == ' ')) lines->inMultiLine = line[3] == '-';
+        try {
+            (*lines->reply)(line);
+        } catch (...) {
+        }
     }
-    return 0;
+    return size * count;
 }
 
 FtpClient::FtpClient() { ensureCurlGlobal(); }
@@ -364,17 +375,17 @@ bool FtpClient::performOnce(Request& r, bool fresh)
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &r);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, r.progress ? 0L : 1L);
 
-    // Held for the whole call: the trace refers to it.
+    // Held for the whole call: the header callback refers to it.
     const std::function<void(const std::string&)> reply = status().reply;
+    ReplyLines lines{reply ? &reply : nullptr};
     if (reply) {
-        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, traceReplies);
-        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &reply);
-        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, replyLines);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, &lines);
     }
     r.code = driveTransfer(static_cast<CURLM*>(mMulti), c);
-    // The handle outlives this call (QUIT at cleanup): no trace into a gone function.
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, nullptr);
+    // The handle outlives this call: no callback into a gone frame.
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, nullptr);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, nullptr);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.responseCode);
     curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r.contentLength);
     curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &r.downloaded);

@@ -17,9 +17,12 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -233,6 +236,30 @@ TEST_F(FtpTest, ARefusedRenameFailsAndLeavesNoTemporary)
     EXPECT_TRUE(ftp.removeFile("/Public/Scripts/renamed.txt"));
     EXPECT_TRUE(ftp.removeFile("/Public/Scripts/taken/inner.txt"));
     EXPECT_TRUE(ftp.removeDir("/Public/Scripts/taken"));
+}
+
+// The status display gets the server's reply lines, and none of the header-like lines that
+// libcurl makes up of its own (a size as "Content-Length").
+TEST_F(FtpTest, StatusShowsTheServersRepliesOnly)
+{
+    link::FtpClient ftp;
+    std::mutex m;
+    std::vector<std::string> lines;
+    ftp.setStatusHandler({[&](const std::string& line) {
+                              std::lock_guard l(m);
+                              lines.push_back(line);
+                          },
+                          {}});
+    ASSERT_TRUE(ftp.open(sSim->address(), "Supervisorium", "Supervisorium")) << ftp.lastError();
+    sSim->writeFile("Public/Scripts/sized.txt", "123456");
+    EXPECT_EQ(ftp.size("/Public/Scripts/sized.txt").value_or(0), 6u);
+    ftp.close();
+    std::lock_guard l(m);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind("220", 0), 0u) << lines.front();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& x) { return x.rfind("213 6", 0) == 0; }),
+              lines.end());
+    for (const std::string& x : lines) EXPECT_TRUE(x.size() >= 3 && std::isdigit(static_cast<unsigned char>(x[0]))) << x;
 }
 
 TEST_F(FtpTest, BadLoginFails)
