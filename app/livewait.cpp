@@ -2,12 +2,29 @@
 
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <exception>
-#include <thread>
+#include <semaphore>
 
 namespace mvx {
+
+namespace {
+
+// Worker threads are kept and reused: a series of waits (one per uploaded file) starts no thread each.
+QThreadPool& workerThreads()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;  // never destroyed: idle threads end on their own
+        p->setMaxThreadCount(64);
+        p->setExpiryTimeout(30000);
+        return p;
+    }();
+    return *pool;
+}
+
+}  // namespace
 
 std::string RunInWorker(const std::function<void()>& work, const std::function<void()>& tick, int tickMs)
 {
@@ -23,7 +40,8 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
         timer.start(tickMs);
     }
     std::string error;
-    std::thread worker([&] {
+    std::binary_semaphore finished{0};
+    workerThreads().start([&] {
         try {
             work();
         } catch (const std::exception& e) {
@@ -34,9 +52,11 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
         }
         // Queued: the quit runs on the GUI thread, inside loop.exec() (even if posted before it).
         QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        finished.release();
     });
     loop.exec();
-    worker.join();
+    // The worker touches nothing of this frame once it has released.
+    finished.acquire();
     timer.stop();
     if (tick) {
         try {

@@ -3,10 +3,10 @@
 // call): the work runs on a worker thread while the GUI thread lets its pending events run, so
 // the windows stay live (progress, STOP).
 //
-// Thread: call on the GUI thread. `work` runs on a new thread and must touch no widget; it
+// Thread: call on the GUI thread. `work` runs on a pooled worker thread and must touch no widget; it
 // talks to the GUI only through what the caller shares with it (atomics, a mutex). The end is
 // signalled to the GUI thread through a queued call; everything `work` wrote is visible to the
-// caller when RunInWorker returns (the thread has been joined).
+// caller when RunInWorker returns (the worker has signalled its end).
 
 #include <functional>
 #include <string>

@@ -316,7 +316,7 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
     bool sent = false;
     // The transfer session belongs to the GUI thread.
     onGui([&] {
-        sent = ChangeControllerDir(common().RemoteTrajectoriesDir, localDir) && PutFile(fileName, fileName, false);
+        sent = EnterControllerDir(common().RemoteTrajectoriesDir, localDir) && PutFile(fileName, fileName, false);
     });
     if (!sent) {
         // The run would not be the one just converted (or none): the next one would start elsewhere.

@@ -4,10 +4,13 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace mvx::link {
 namespace {
@@ -151,27 +154,37 @@ struct FtpClient::Request {
     CURLcode code = CURLE_OK;
 };
 
-// The server's reply lines, out of libcurl's trace.
-static int traceReplies(CURL*, curl_infotype type, char* data, size_t size, void* user)
+// The server's reply lines, as libcurl hands them to the header callback (no verbose trace to
+// format for every step of every file). libcurl adds header-like lines of its own
+// ("Content-Length: 6" for a size): only coded lines and the lines of a multi-line reply pass.
+struct ReplyLines {
+    const std::function<void(const std::string&)>* reply = nullptr;
+    bool inMultiLine = false;
+};
+
+static size_t replyLines(char* data, size_t size, size_t count, void* user)
 {
-    if (type != CURLINFO_HEADER_IN || !user) return 0;
-    const auto& reply = *static_cast<std::function<void(const std::string&)>*>(user);
-    std::string text(data, size);
+    auto* lines = static_cast<ReplyLines*>(user);
+    if (!lines || !lines->reply) return size * count;
+    const std::string text(data, size * count);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) {
-            try {
-                reply(line);
-            } catch (...) {
-            }
-        }
         start = end + 1;
+        const bool coded = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                           std::isdigit(static_cast<unsigned char>(line[1])) &&
+                           std::isdigit(static_cast<unsigned char>(line[2]));
+        if (line.empty() || (!coded && !lines->inMultiLine)) continue;
+        if (coded && line.size() >= 4 && (line[3] == '-' || line[3] == ' ')) lines->inMultiLine = line[3] == '-';
+        try {
+            (*lines->reply)(line);
+        } catch (...) {
+        }
     }
-    return 0;
+    return size * count;
 }
 
 FtpClient::FtpClient() { ensureCurlGlobal(); }
@@ -188,10 +201,58 @@ FtpClient::StatusHandler FtpClient::status() const
     return mStatus;
 }
 
-FtpClient::~FtpClient()
+FtpClient::~FtpClient() { dropHandles(); }
+
+void FtpClient::dropHandles()
 {
+    // The cached control connection lives in the multi handle: its clean-up sends QUIT.
+    if (mMulti && mCurl) curl_multi_remove_handle(static_cast<CURLM*>(mMulti), static_cast<CURL*>(mCurl));
     if (mCurl) curl_easy_cleanup(static_cast<CURL*>(mCurl));
+    if (mMulti) curl_multi_cleanup(static_cast<CURLM*>(mMulti));
+    mCurl = nullptr;
+    mMulti = nullptr;
 }
+
+namespace {
+
+// Runs one transfer on `multi`. After the passive-mode reply libcurl can be left with neither a
+// socket nor a timer to wait on until it opens the data connection at its next pass; its own
+// loop (curl_easy_perform) then sleeps in curl_multi_poll for the whole second of its time-out.
+// curl_multi_wait returns at once in that case, so the next pass follows without delay.
+CURLcode driveTransfer(CURLM* multi, CURL* easy)
+{
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    int idlePasses = 0;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) break;
+        int events = 0;
+        const auto before = std::chrono::steady_clock::now();
+        if (curl_multi_wait(multi, nullptr, 0, 1000, &events) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        // Nothing to wait on several passes running: a short pause, so a state that waits for
+        // neither a socket nor a timer cannot turn this into a busy loop.
+        if (events == 0 && std::chrono::steady_clock::now() - before < std::chrono::microseconds(200)) {
+            if (++idlePasses > 8) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } else {
+            idlePasses = 0;
+        }
+    }
+    int left = 0;
+    while (CURLMsg* m = curl_multi_info_read(multi, &left))
+        if (m->msg == CURLMSG_DONE && m->easy_handle == easy) result = m->data.result;
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+}  // namespace
 
 void FtpClient::setTimeouts(int connectMs, int stallSeconds)
 {
@@ -250,13 +311,14 @@ std::string FtpClient::url(const std::string& pathIn, bool directory) const
 bool FtpClient::performOnce(Request& r, bool fresh)
 {
     if (!mCurl) mCurl = curl_easy_init();
+    if (!mMulti) mMulti = curl_multi_init();
     CURL* c = static_cast<CURL*>(mCurl);
-    if (!c) {
+    if (!c || !mMulti) {
         setError("libcurl could not start");
         return false;
     }
     if (r.prepare && !r.prepare()) return false;
-    // Reset keeps the connection cache, so the control connection survives between calls.
+    // The control connection stays in the multi handle's cache between calls.
     curl_easy_reset(c);
     char errbuf[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
@@ -313,17 +375,17 @@ bool FtpClient::performOnce(Request& r, bool fresh)
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &r);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, r.progress ? 0L : 1L);
 
-    // Held for the whole call: the trace refers to it.
+    // Held for the whole call: the header callback refers to it.
     const std::function<void(const std::string&)> reply = status().reply;
+    ReplyLines lines{reply ? &reply : nullptr};
     if (reply) {
-        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, traceReplies);
-        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &reply);
-        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, replyLines);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, &lines);
     }
-    r.code = curl_easy_perform(c);
-    // The handle outlives this call (QUIT at cleanup): no trace into a gone function.
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, nullptr);
+    r.code = driveTransfer(static_cast<CURLM*>(mMulti), c);
+    // The handle outlives this call: no callback into a gone frame.
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, nullptr);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, nullptr);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.responseCode);
     curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &r.contentLength);
     curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &r.downloaded);
@@ -366,10 +428,7 @@ bool FtpClient::perform(Request& r)
 bool FtpClient::open(const std::string& host, const std::string& user, const std::string& password, int port)
 {
     std::lock_guard lock(mMutex);
-    if (mCurl) {
-        curl_easy_cleanup(static_cast<CURL*>(mCurl));
-        mCurl = nullptr;
-    }
+    dropHandles();
     mOpen = false;
     mHost = host;
     mUser = user;
@@ -393,10 +452,7 @@ void FtpClient::close()
     bool wasOpen = false;
     {
         std::lock_guard lock(mMutex);
-        if (mCurl) {
-            curl_easy_cleanup(static_cast<CURL*>(mCurl));  // sends QUIT on the cached connection
-            mCurl = nullptr;
-        }
+        dropHandles();
         wasOpen = mOpen.exchange(false);
     }
     if (wasOpen)
@@ -477,15 +533,18 @@ bool FtpClient::put(const std::string& localPath, const std::string& remotePathI
         if (!r.in) setError("cannot read " + localPath);
         return r.in != nullptr;
     };
-    if (!perform(r)) {
+    // The rename goes with the upload's own request: no further exchange per file.
+    r.postQuote = {"RNFR " + temp, "RNTO " + remotePath};
+    if (perform(r)) return true;
+    file.reset();
+    if (r.code != CURLE_QUOTE_ERROR) {
         const std::string why = mLastError;
         quote({"DELE " + temp});
         setError(why);
         return false;
     }
-    file.reset();
-    // Some servers refuse to rename over an existing file: then the old one goes first.
-    if (quote({"RNFR " + temp, "RNTO " + remotePath})) return true;
+    // The file arrived but was not renamed. Some servers refuse to rename over an existing
+    // file: then the old one goes first.
     if (quote({"DELE " + remotePath}) && quote({"RNFR " + temp, "RNTO " + remotePath})) return true;
     const std::string why = mLastError;
     quote({"DELE " + temp});

@@ -1,6 +1,6 @@
 #pragma once
-// FTP client of the controller's file service (libcurl). One easy handle is kept for the whole
-// session, so the control connection stays open between commands. Remote paths are absolute
+// FTP client of the controller's file service (libcurl). One easy handle and one multi handle
+// are kept for the whole session, so the control connection stays open between commands. Remote paths are absolute
 // ("/Public/Scripts/a.tcl"); a path without a leading "/" is taken from the login folder.
 //
 // Calls block until the server answers or a time-out passes; the GUI thread runs them through
@@ -54,7 +54,8 @@ public:
     // has arrived. A failed download leaves an existing local file untouched.
     bool get(const std::string& remotePath, const std::string& localPath, Progress progress = {});
     // Uploads under a temporary name in the same remote folder, then renames it over the
-    // target, so a failed upload leaves the controller's file as it was.
+    // target, so a failed upload leaves the controller's file as it was. Upload and rename are
+    // one request on the open control connection.
     bool put(const std::string& localPath, const std::string& remotePath, Progress progress = {});
     std::optional<std::vector<FtpEntry>> list(const std::string& remoteDir);
     std::optional<std::uint64_t> size(const std::string& remotePath);
@@ -85,8 +86,10 @@ private:
     std::string url(const std::string& path, bool directory) const;
     std::string absolute(const std::string& path) const;
     void setError(const std::string& text);
+    void dropHandles();
 
     void* mCurl = nullptr;
+    void* mMulti = nullptr;
     mutable std::mutex mMutex;
     std::string mHost;
     std::string mUser;

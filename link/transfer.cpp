@@ -350,6 +350,19 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
     return true;
 }
 
+bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir)
+{
+    auto& c = common();
+    auto& t = transferState();
+    const int mode = c.TransferMode;
+    const bool session = mode == TransferFtp || mode == TransferSftp;
+    if (session && c.TransferConnected && !remoteDir.empty() && t.RemoteDir == remoteDir) {
+        t.LocalDir = localDir;
+        return true;
+    }
+    return ChangeControllerDir(remoteDir, localDir);
+}
+
 void SetControllerRootDir()
 {
     auto& c = common();

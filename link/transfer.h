@@ -65,6 +65,9 @@ bool PutFile(const std::string& local, const std::string& remote, bool disconnec
 // Connects when needed, makes `remoteDir` current (and lists it), sets LocalDir. False when the
 // session could not be opened or the folder could not be listed (RemoteDir is then "").
 bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir);
+// The same for a series of files into one folder: a folder that is current on the open session
+// already is not listed again, only LocalDir is set.
+bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir);
 
 void SetControllerRootDir();
 void SetControllerFolders();

@@ -49,7 +49,8 @@ bool JobLinkImpl::put(const std::string& remoteDir, const std::string& localDir,
         error = "No file transfer to the controller: " + name + " not sent";
         return false;
     }
-    if (!link::ChangeControllerDir(remoteDir, localDir)) {
+    // A job's files go into one folder: it is listed when the first of them goes there.
+    if (!link::EnterControllerDir(remoteDir, localDir)) {
         error = "Controller folder " + remoteDir + " not reachable: " + name + " not sent";
         return false;
     }

@@ -96,6 +96,14 @@ class ControlServer:
         if cmd == "clear_request_log":
             sim.api.requests.clear()
             return {}
+        if cmd == "ftp_log":
+            return {"entries": sim.ftp.read_commands(int(r.get("since", 0)))}
+        if cmd == "clear_ftp_log":
+            sim.ftp.clear_commands()
+            return {}
+        if cmd == "set_ftp_store_delay":
+            sim.ftp.store_delay = max(0.0, float(r.get("seconds", 0)))
+            return {}
         if cmd == "group_status":
             with c.lock:
                 return {"status": c.status(c.group_of(r["group"]))}

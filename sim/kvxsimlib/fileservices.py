@@ -79,6 +79,11 @@ class FtpService(Service):
         self.server = None
         self.thread = None
         self.stopping = threading.Event()
+        # Commands as the FTP port received them, and a wait before every upload (tests).
+        self.lock = threading.Lock()
+        self.commands = []
+        self.sessions = 0
+        self.store_delay = 0.0
         ftp_logger = logging.getLogger("pyftpdlib")
         ftp_logger.addHandler(logging.NullHandler())
         ftp_logger.setLevel(logging.WARNING)
@@ -129,8 +134,28 @@ class FtpService(Service):
         authorizer = DummyAuthorizer()
         authorizer.add_user(USER, PASSWORD, top if prefix else tree, perm="elradfmwMT")
 
+        service = self
+
         class Handler(FTPHandler):
-            pass
+            def on_connect(self):
+                with service.lock:
+                    service.sessions += 1
+                    self.kvx_session = service.sessions
+
+            def pre_process_command(self, line, cmd, arg):
+                service.log_command(getattr(self, "kvx_session", 0), cmd, arg if cmd not in ("PASS",) else "")
+                return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+            def ftp_STOR(self, file, mode="w"):
+                delay = service.store_delay
+                if delay <= 0:
+                    return FTPHandler.ftp_STOR(self, file, mode)
+                # The server stays live for the other sessions meanwhile.
+                def later():
+                    if not self._closed:
+                        FTPHandler.ftp_STOR(self, file, mode)
+                self.ioloop.call_later(delay, later)
+                return None
 
         Handler.authorizer = authorizer
         Handler.abstracted_fs = ControllerFS
@@ -138,6 +163,19 @@ class FtpService(Service):
         Handler.permit_foreign_addresses = False
         Handler.auth_failed_timeout = 0.3
         return Handler
+
+    def log_command(self, session, cmd, arg):
+        with self.lock:
+            if len(self.commands) < 200000:
+                self.commands.append({"session": session, "command": cmd, "argument": arg})
+
+    def read_commands(self, since=0):
+        with self.lock:
+            return self.commands[since:]
+
+    def clear_commands(self):
+        with self.lock:
+            self.commands.clear()
 
     def start(self):
         from pyftpdlib.servers import FTPServer

@@ -17,10 +17,15 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace mvx;
@@ -200,6 +205,61 @@ TEST_F(FtpTest, RoundTrips)
     ftp.close();
     EXPECT_FALSE(ftp.isOpen());
     EXPECT_FALSE(ftp.get("/Public/Scripts/absent.tcl", back));
+}
+
+// Upload and rename go in one request; a rename the server refuses (a folder holds the name)
+// fails the upload, leaves the folder as it was and no temporary behind.
+TEST_F(FtpTest, ARefusedRenameFailsAndLeavesNoTemporary)
+{
+    link::FtpClient ftp;
+    ASSERT_TRUE(ftp.open(sSim->address(), "Supervisorium", "Supervisorium")) << ftp.lastError();
+    const std::string local = common().ProgramDir + "ftp_rename.txt";
+    WriteAll(local, "body");
+    ASSERT_TRUE(ftp.makeDir("/Public/Scripts/taken"));
+    sSim->writeFile("Public/Scripts/taken/inner.txt", "kept");
+    sSim->clearFtpLog();
+    EXPECT_FALSE(ftp.put(local, "/Public/Scripts/taken"));
+    EXPECT_FALSE(ftp.lastError().empty());
+    EXPECT_EQ(sSim->readFile("Public/Scripts/taken/inner.txt"), "kept");
+    EXPECT_FALSE(sSim->fileExists("Public/Scripts/taken.upl"));
+    // A file that goes through: one upload, its rename, nothing else but the data connection.
+    sSim->clearFtpLog();
+    ASSERT_TRUE(ftp.put(local, "/Public/Scripts/renamed.txt")) << ftp.lastError();
+    ASSERT_TRUE(ftp.put(local, "/Public/Scripts/renamed.txt")) << ftp.lastError();
+    std::vector<std::string> commands;
+    for (const auto& c : sSim->ftpLog()) commands.push_back(c.command);
+    const std::vector<std::string> perFile = {"EPSV", "STOR", "RNFR", "RNTO"};
+    ASSERT_GE(commands.size(), perFile.size());
+    EXPECT_EQ(std::vector<std::string>(commands.end() - 4, commands.end()), perFile);
+    EXPECT_EQ(sSim->readFile("Public/Scripts/renamed.txt"), "body");
+    EXPECT_FALSE(sSim->fileExists("Public/Scripts/renamed.txt.upl"));
+    EXPECT_TRUE(ftp.removeFile("/Public/Scripts/renamed.txt"));
+    EXPECT_TRUE(ftp.removeFile("/Public/Scripts/taken/inner.txt"));
+    EXPECT_TRUE(ftp.removeDir("/Public/Scripts/taken"));
+}
+
+// The status display gets the server's reply lines, and none of the header-like lines that
+// libcurl makes up of its own (a size as "Content-Length").
+TEST_F(FtpTest, StatusShowsTheServersRepliesOnly)
+{
+    link::FtpClient ftp;
+    std::mutex m;
+    std::vector<std::string> lines;
+    ftp.setStatusHandler({[&](const std::string& line) {
+                              std::lock_guard l(m);
+                              lines.push_back(line);
+                          },
+                          {}});
+    ASSERT_TRUE(ftp.open(sSim->address(), "Supervisorium", "Supervisorium")) << ftp.lastError();
+    sSim->writeFile("Public/Scripts/sized.txt", "123456");
+    EXPECT_EQ(ftp.size("/Public/Scripts/sized.txt").value_or(0), 6u);
+    ftp.close();
+    std::lock_guard l(m);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind("220", 0), 0u) << lines.front();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& x) { return x.rfind("213 6", 0) == 0; }),
+              lines.end());
+    for (const std::string& x : lines) EXPECT_TRUE(x.size() >= 3 && std::isdigit(static_cast<unsigned char>(x[0]))) << x;
 }
 
 TEST_F(FtpTest, BadLoginFails)

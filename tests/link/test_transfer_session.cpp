@@ -1,5 +1,6 @@
 // The transfer session as the program uses it: folders by mode, GetFile/PutFile, folder changes.
 
+#include "link/apiwire.h"
 #include "link/ftp.h"
 #include "link/ssh.h"
 #include "link/transfer.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -244,6 +246,25 @@ TEST_P(TransferSession, GetPutAndFolders)
     EXPECT_NE(std::find(link::transferState().RemoteListing.begin(), link::transferState().RemoteListing.end(),
                         "job.tcl"),
               link::transferState().RemoteListing.end());
+    // A series of files into the current folder: it is not listed again, only the local folder
+    // changes; another folder is listed when the series goes there.
+    auto listed = [](const std::string& name) {
+        const auto& l = link::transferState().RemoteListing;
+        return std::find(l.begin(), l.end(), name) != l.end();
+    };
+    sim.writeFile("Public/Scripts/other.tcl", "x");
+    const std::string otherLocal = c.ProgramDir + "up2/";
+    WriteAll(otherLocal + "job2.tcl", "puts two\n");
+    ASSERT_TRUE(link::EnterControllerDir(c.RemoteScriptsDir, otherLocal));
+    EXPECT_EQ(link::transferState().LocalDir, otherLocal);
+    EXPECT_TRUE(listed("job.tcl"));
+    EXPECT_FALSE(listed("other.tcl"));
+    ASSERT_TRUE(link::PutFile("job2.tcl", "job2.tcl", false));
+    EXPECT_EQ(sim.readFile("Public/Scripts/job2.tcl"), "puts two\n");
+    ASSERT_TRUE(link::EnterControllerDir(c.RemoteConfigDir, otherLocal));
+    EXPECT_TRUE(listed("system.ini"));
+    ASSERT_TRUE(link::EnterControllerDir(c.RemoteScriptsDir, localDir));
+    EXPECT_TRUE(listed("other.tcl"));
     // Last file with disconnect-after: the session closes; the next folder change reopens it.
     ASSERT_TRUE(link::GetFile("job.tcl", "back.tcl", true));
     EXPECT_EQ(ReadAll(localDir + "back.tcl"), "puts hello\n");
@@ -309,6 +330,24 @@ TEST(TransferSessionFailures, FolderChangeWithoutFtpReturnsFalse)
     EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
     EXPECT_FALSE(link::GetFile("system.ini", "x.ini", false));
     ResetLink(sim.address());
+}
+
+// Calls made off the GUI thread one after the other reuse the helper threads: a series of files
+// starts no thread per file. A failing call still says so.
+TEST(TransferHelpers, HelperThreadsAreReused)
+{
+    static thread_local bool seen = false;
+    int fresh = 0;
+    bool offGui = true;
+    for (int i = 0; i < 50; ++i)
+        EXPECT_TRUE(link::RunOffGuiThread([&] {
+            offGui = offGui && !link::OnGuiThread();
+            if (!seen) ++fresh;
+            seen = true;
+        }));
+    EXPECT_TRUE(offGui);
+    EXPECT_LE(fresh, 4);
+    EXPECT_FALSE(link::RunOffGuiThread([] { throw std::runtime_error("no"); }));
 }
 
 // A configuration download that fails keeps the earlier whole copy and says so.

@@ -23,6 +23,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include <filesystem>
 #include <fstream>
@@ -81,6 +83,7 @@ protected:
     void TearDown() override
     {
         mWin.reset();
+        sim().setFtpStoreDelay(0);
         SetMessageBoxHandler({});
         common().StopRequested = 0;
         InitCommonGlobals(mSavedDir, "movantrix");
@@ -124,6 +127,8 @@ TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
     const int runs = 60;
     mWin->job().selectMode(2);
     ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
+    // A controller slow enough to store a file that the user sees every file's turn.
+    sim().setFtpStoreDelay(0.02);
     const std::vector<std::string> lines = mWin->lines();
     std::vector<std::string> statuses;
     bool stopped = false;
@@ -169,10 +174,46 @@ TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
     EXPECT_TRUE(Button("BitBtn8")->isEnabled());
 
     // A whole upload, for the count of files it sends.
+    sim().setFtpStoreDelay(0);
     mMessages.clear();
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
     EXPECT_EQ(FilesOnController("Public/Trajectories"), runs);
     EXPECT_TRUE(Button("BitBtnExecuteKVX")->isEnabled());
+}
+
+// A job's upload is one FTP session: each folder is listed once, when the first file goes
+// there, and every file costs its upload and rename, nothing more (no folder change, no
+// listing, no new session per file). So is a second upload of the same job.
+TEST_F(MainSim, UploadIsOneSessionWithEachFolderListedOnce)
+{
+    const int runs = 40;
+    mWin->job().selectMode(2);
+    ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
+    ASSERT_EQ(mWin->pvtFileCount(), 0);
+    for (int job = 0; job < 2; ++job) {
+        sim().clearFtpLog();
+        mMessages.clear();
+        if (job == 0)
+            ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
+        else
+            mWin->EnregistertoutClick();
+        ASSERT_EQ(mWin->pvtFileCount(), runs);
+        EXPECT_TRUE(mMessages.empty()) << mMessages.front();
+        EXPECT_EQ(FilesOnController("Public/Trajectories"), runs);
+        std::map<std::string, int> count;
+        std::set<int> sessions;
+        for (const test::KvxFtpCommand& c : sim().ftpLog()) {
+            ++count[c.command];
+            sessions.insert(c.session);
+        }
+        EXPECT_EQ(sessions.size(), 1u) << "job " << job;
+        EXPECT_EQ(count["USER"], 0) << "job " << job;
+        EXPECT_EQ(count["STOR"], runs + 1) << "job " << job;
+        EXPECT_EQ(count["RNTO"], runs + 1) << "job " << job;
+        // The script's folder and the trajectories' folder.
+        EXPECT_LE(count["LIST"], 2) << "job " << job;
+        EXPECT_LE(count["CWD"], 4) << "job " << job;
+    }
 }
 
 // "&Verify" checks every PVT file over one connection and reads no position meanwhile; the

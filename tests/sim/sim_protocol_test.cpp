@@ -139,6 +139,34 @@ TEST(SimProtocol, FortyConnectionsAtOnceAreIndependent)
     EXPECT_GE(sim.apiConnectionCount(), 40);
 }
 
+// A call that lasts holds up its own connection only: the requests sent behind it on that
+// connection are answered after it, in order, and other connections are answered meanwhile,
+// also while a motion runs.
+TEST(SimProtocol, ALastingCallHoldsUpOnlyItsOwnConnection)
+{
+    KvxSim sim;
+    RawConnection a(sim.address(), KvxSim::kApiPort);
+    RawConnection b(sim.address(), KvxSim::kApiPort);
+    ASSERT_TRUE(a.connected() && b.connected());
+    sim.setFault({.function = "ElapsedTimeGet", .kind = "delay", .delay = 0.5, .count = 1});
+    a.send("ElapsedTimeGet(double *)\n\rGroupStatusGet(GROUP2,int *)\n\r");
+    EXPECT_EQ(b.call("GroupStatusGet(GROUP3,int *)"), "0,7,EndOfAPI");
+    EXPECT_EQ(a.readUntil("EndOfAPI", 200ms), "");
+    EXPECT_EQ(a.readUntil("EndOfAPI", 5s).rfind("0,", 0), 0u);
+    EXPECT_EQ(a.readUntil("EndOfAPI", 5s), "0,7,EndOfAPI");
+
+    sim.setTimeScale(1.0);
+    EXPECT_EQ(a.call("GroupInitialize(GROUP1)"), "0,EndOfAPI");
+    sim.setGroupStatus("GROUP1", 11);
+    a.send("GroupMoveAbsolute(GROUP1,50,0,0)\n\r");
+    for (int i = 0; i < 500 && sim.groupStatus("GROUP1") != 44; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(sim.groupStatus("GROUP1"), 44);
+    EXPECT_EQ(b.call("GroupStatusGet(GROUP1,int *)"), "0,44,EndOfAPI");
+    EXPECT_EQ(a.readUntil("EndOfAPI", 100ms), "");
+    EXPECT_EQ(b.call("GroupMoveAbort(GROUP1)"), "0,EndOfAPI");
+    EXPECT_EQ(a.readUntil("EndOfAPI", 5s), "-27,EndOfAPI");
+}
+
 TEST(SimProtocol, RequestLogKeepsRawTextAndConnection)
 {
     KvxSim sim;

@@ -611,6 +611,25 @@ void KvxSim::clearRequestLog()
     control("{\"cmd\":\"clear_request_log\"}");
 }
 
+std::vector<KvxFtpCommand> KvxSim::ftpLog(std::size_t since)
+{
+    Json reply = control("{\"cmd\":\"ftp_log\",\"since\":" + mvx::num::integer(static_cast<long long>(since)) + "}");
+    std::vector<KvxFtpCommand> out;
+    for (const Json& e : reply["entries"].items)
+        out.push_back({static_cast<int>(e["session"].number), e["command"].text, e["argument"].text});
+    return out;
+}
+
+void KvxSim::clearFtpLog()
+{
+    control("{\"cmd\":\"clear_ftp_log\"}");
+}
+
+void KvxSim::setFtpStoreDelay(double seconds)
+{
+    control("{\"cmd\":\"set_ftp_store_delay\",\"seconds\":" + mvx::num::general(seconds) + "}");
+}
+
 int KvxSim::groupStatus(const std::string& group)
 {
     return static_cast<int>(control("{\"cmd\":\"group_status\",\"group\":" + jsonQuote(group) + "}")["status"].number);

@@ -53,6 +53,13 @@ struct KvxRequest {
     std::string text{};                 // raw bytes, line end included when there was one
 };
 
+// One command as the simulator's FTP port received it (the password left out).
+struct KvxFtpCommand {
+    int session = 0;                  // FTP session, in connection order
+    std::string command{};              // "STOR", "LIST", ...
+    std::string argument{};
+};
+
 class KvxSimError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -83,6 +90,10 @@ public:
     void clearFaults();
     std::vector<KvxRequest> requestLog(std::size_t since = 0);
     void clearRequestLog();
+    // The FTP port's commands, and a wait before the FTP server takes up each upload (STOR).
+    std::vector<KvxFtpCommand> ftpLog(std::size_t since = 0);
+    void clearFtpLog();
+    void setFtpStoreDelay(double seconds);
 
     // Controller state.
     int groupStatus(const std::string& group);
