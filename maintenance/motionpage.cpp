@@ -118,6 +118,12 @@ void GroupMotionPage::hideEvent(QHideEvent* event)
 
 void GroupMotionPage::disableJogIfOn()
 {
+    // Not between a jog call and its reply: the mode would go off before the stop arrives, and
+    // the controller refuse the stop.
+    if (mJogCallsWaiting > 0 || mStopSending) {
+        mDisableAfterJog = true;
+        return;
+    }
     for (QWidget* w : mRule.jogControls)
         if (w && w->isEnabled()) {
             jogDisable();
@@ -279,8 +285,19 @@ void GroupMotionPage::jogMove(const std::vector<double>& velocities, const std::
     // after the stop, so stop once more.
     if (mStopNeeded && mJogCallsWaiting == 0) {
         mStopNeeded = false;
+        mStopSending = true;
         sendJog(std::vector<double>(velocities.size(), 0.0), mStopAccelerations);
+        if (!self) return;
+        mStopSending = false;
     }
+    disableJogIfDeferred();
+}
+
+void GroupMotionPage::disableJogIfDeferred()
+{
+    if (!mDisableAfterJog || mJogCallsWaiting > 0 || mStopSending) return;
+    mDisableAfterJog = false;
+    disableJogIfOn();
 }
 
 void GroupMotionPage::endJogHold()
@@ -291,10 +308,16 @@ void GroupMotionPage::endJogHold()
     const std::vector<double> zero(acc.size(), 0.0);
     if (zero.empty()) return;
     if (mJogCallsWaiting > 0) mStopNeeded = true;
-    if (sendJog(zero, acc) != 0) {
-        // One more try on another connection before the user is told.
-        if (sendJog(zero, acc) != 0) context().log(Text("stringjogstopfailed", QString::fromStdString(group())));
-    }
+    QPointer<GroupMotionPage> self(this);
+    mStopSending = true;
+    int rc = sendJog(zero, acc);
+    if (!self) return;
+    // One more try on another connection before the user is told.
+    if (rc != 0) rc = sendJog(zero, acc);
+    if (!self) return;
+    mStopSending = false;
+    if (rc != 0) context().log(Text("stringjogstopfailed", QString::fromStdString(group())));
+    disableJogIfDeferred();
 }
 
 void GroupMotionPage::connectGroupButtons(const GroupButtons& b, double jogEnableTimeout)

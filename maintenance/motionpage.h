@@ -112,11 +112,14 @@ private:
     void fillGroupCombo(const link::ControllerGroups& groups);
     void applyRule(std::optional<int> status);
     int sendJog(const std::vector<double>& velocities, const std::vector<double>& accelerations);
+    void disableJogIfDeferred();
     void watchAbsoluteMove();
 
     bool mJogHeld = false;
     int mJogCallsWaiting = 0;
     bool mStopNeeded = false;  // a hold ended while a jog call was waiting
+    bool mStopSending = false;
+    bool mDisableAfterJog = false;  // jog mode goes off once the waiting jog calls have returned
     std::vector<double> mStopAccelerations;
     bool mHoming = false;
     Kind mKind;

@@ -388,8 +388,23 @@ TEST_F(PlanePageTest, XYJoystickJogsWhileHeldAndStopsOnRelease)
     press(box, {150, 25});
     host->hide();
     const auto after = callsOf("GroupJogParametersSet");
-    ASSERT_EQ(after.size(), 5u);
+    auto listed = [&] {
+        std::string t;
+        for (const KvxRequest& r : sim().requestLog()) t += r.text + "\n";
+        return t;
+    };
+    ASSERT_EQ(after.size(), 5u) << listed();
     EXPECT_EQ(velocities(after.back(), 2), (std::vector<double>{0, 0}));
+    // The focus left the jog controls too: jog mode may go off, but only after the stop.
+    QApplication::processEvents();
+    std::size_t lastJog = 0, disable = 0, i = 0;
+    for (const KvxRequest& r : sim().requestLog()) {
+        ++i;
+        if (r.text.rfind("GroupJogParametersSet(", 0) == 0) lastJog = i;
+        if (r.text.rfind("GroupJogModeDisable(", 0) == 0) disable = i;
+    }
+    if (disable) EXPECT_GT(disable, lastJog) << listed();
+    EXPECT_TRUE(callsOf("ErrorStringGet").empty()) << listed();
     host->show();
 
     sim().setGroupStatus("GROUP2", 12);
