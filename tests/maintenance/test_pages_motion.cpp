@@ -403,7 +403,9 @@ TEST_F(PlanePageTest, XYJoystickJogsWhileHeldAndStopsOnRelease)
         if (r.text.rfind("GroupJogParametersSet(", 0) == 0) lastJog = i;
         if (r.text.rfind("GroupJogModeDisable(", 0) == 0) disable = i;
     }
-    if (disable) EXPECT_GT(disable, lastJog) << listed();
+    if (disable) {
+        EXPECT_GT(disable, lastJog) << listed();
+    }
     EXPECT_TRUE(callsOf("ErrorStringGet").empty()) << listed();
     host->show();
 
