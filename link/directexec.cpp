@@ -330,7 +330,10 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
     std::atomic<int> done{0};
     std::atomic<int> error{0};
     std::thread worker([&] {
-        error.store(call(7200.0, false, [&](int s) { return api::MultipleAxesPVTExecution(s, c.GroupName, fileName, 1); }));
+        const int rc = call(7200.0, false, [&](int s) { return api::MultipleAxesPVTExecution(s, c.GroupName, fileName, 1); });
+        // A run the controller refused is said only in the console's log, and only in debug.
+        if (rc != 0 && !linkFailure(rc) && common().Debug.load()) logLine(ErrorCodeToText(rc));
+        error.store(rc);
         done.store(1);
     });
     waitUntil([&] { return done.load() != 0; }, 20);
@@ -342,7 +345,7 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
         stopJob(kStopped + fileName + " on " + c.GroupName + " got " + why(error.load()));
         return 0;
     }
-    return error.load();
+    return 0;
 }
 
 void DirectExec::Wait(int milliseconds)

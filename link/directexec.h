@@ -12,8 +12,8 @@
 // initialisation, a home search, a move or a PVT run without a reply or without a connection)
 // stops the job with a message, so no later move starts from a point the program does not know.
 // Such a step is said once, through Report, and returns 0 to the conversion; it then ends at its
-// next line. A controller that refuses a move or a PVT run answers with its code, which the
-// conversion reports before it goes on. A speed that cannot be set is said, and the move goes on.
+// next line. A controller that refuses a move answers with its code, which the conversion
+// reports before it goes on; a refused PVT run is said only in the console's log, in debug. A speed that cannot be set is said, and the move goes on.
 //
 // Thread: the conversion calls it from its worker thread (a call on the GUI thread works too:
 // its waits then go off it, through RunOffGuiThread). Each controller call takes its own pooled connection and

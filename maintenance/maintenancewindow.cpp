@@ -615,7 +615,14 @@ void TFmain_KVX::FormShow()
 void TFmain_KVX::TakeLinkState()
 {
     if (!mGeneral) return;
-    mGeneral->setPoolState(link::SocketsConnected() ? link::PoolState::Open : link::LastPoolState());
+    // The page follows every announcement while the window lives, the link's own button steps
+    // too (a start-up or a reboot whose pool failed offers "Connect." again): only a state the
+    // pool has left since is corrected.
+    link::PoolState state = mGeneral->poolState();
+    if (link::SocketsConnected()) state = link::PoolState::Open;
+    else if (state == link::PoolState::Open)
+        state = link::LastPoolState() == link::PoolState::Failed ? link::PoolState::Failed : link::PoolState::Closed;
+    mGeneral->setPoolState(state);
     mGeneral->setTransferOpen(link::FileTransferConnected());
 }
 

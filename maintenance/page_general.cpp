@@ -226,7 +226,9 @@ void PageGeneral::Button1Click()
     if (!link::SocketsConnected()) c.ControllerIp = addr;
     // The buttons follow the pool's own state.
     if (link::OpenApiSockets()) {
+        // Connected by hand: the controller functions of every window work from now on.
         c.ControllerUsable.store(1);
+        c.NoControllerApi.store(0);
     } else {
         const std::string text = texts::get("stringpbconnectadre");
         context().log(QString::fromStdString(text));

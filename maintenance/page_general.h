@@ -37,6 +37,7 @@ public:
     // The pool's state: "Connect." only while closed, "Deconnect." while open or after a failed
     // opening, "Reset KVX" only while open.
     void setPoolState(link::PoolState state);
+    link::PoolState poolState() const { return mPoolState; }
     void setTransferOpen(bool open);
     void updateRebootButton();
 

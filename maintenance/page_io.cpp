@@ -146,8 +146,13 @@ void DigitalIoPage::pageShown()
     if (mPollButton->isChecked() && !mTimer->isActive()) setPolling(false);
 }
 
-// Leaving either digital page stops its poll: nothing reads ports that nobody sees.
-void DigitalIoPage::pageHidden() { setPolling(false); }
+// Leaving the page of the C and Q controllers stops its poll; the page of the D and RL
+// controllers keeps polling while other pages are shown, until its button is released, a
+// reboot or the window's close.
+void DigitalIoPage::pageHidden()
+{
+    if (objectName() == "TSIO") setPolling(false);
+}
 
 void DigitalIoPage::windowClosing() { setPolling(false); }
 

@@ -115,11 +115,4 @@ std::optional<double> FieldNumber(MaintenanceContext& ctx, const QString& text, 
     return std::nullopt;
 }
 
-std::optional<long long> FieldInteger(MaintenanceContext& ctx, const QString& text, std::string_view key)
-{
-    const std::optional<long long> v = num::parseIntStrict(text.toStdString());
-    if (!v) ctx.log(Text(key, text));
-    return v;
-}
-
 }  // namespace mvx::maint

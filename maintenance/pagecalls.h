@@ -28,8 +28,6 @@ bool WithConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::f
 
 // A field's number, or nullopt after logging the message of `key` ("%s" = the field's text).
 std::optional<double> FieldNumber(MaintenanceContext& ctx, const QString& text, std::string_view key);
-// The same for an integer field.
-std::optional<long long> FieldInteger(MaintenanceContext& ctx, const QString& text, std::string_view key);
 
 // Current text of a message, "%s" replaced by `arg` when given.
 QString Text(std::string_view key);

@@ -599,7 +599,7 @@ void TFmain::setStatus(int panel, const std::string& text)
 void TFmain::refreshModeLabel()
 {
     const int mode = mJob->mode();
-    mModeLabel->setText(mode == 1 ? "SCT" : mode == 2 ? "TCL/PVT" : "KVX Direct");
+    mModeLabel->setText(mode == 1 ? "SCT" : mode == 2 ? "TCL/PVT" : mDirectModeText);
     static const char* kModels[] = {"C", "Q", "D", "RL", "RL-D"};
     const int m = GetControllerModel();
     mModelLabel->setText(!simulation() && m >= 0 && m <= 4 ? kModels[m] : "");
@@ -641,6 +641,8 @@ void TFmain::changeEvent(QEvent* e)
 void TFmain::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
+    // Shown, the direct mode reads "Direct"; chosen from the menu (or remotely), "KVX Direct".
+    mDirectModeText = "Direct";
     refreshModeLabel();
     // Platforms without a window manager (offscreen, bare X) may never activate the window.
     activateWindow();
@@ -1184,6 +1186,7 @@ void TFmain::JobModeShown(int mode)
     mVerify->setVisible(mode != 3 && !simulation());
     for (QPushButton* b : mDirect) b->setVisible(mode == 3);
     mDessinerSct->setVisible(mode == 1 && mPvt1->isVisible());
+    mDirectModeText = "KVX Direct";
     refreshModeLabel();
 }
 

@@ -271,6 +271,7 @@ private:
     QLineEdit* mEdit3 = nullptr;
     QLabel* mSimulationLabel = nullptr;
     QLabel* mModeLabel = nullptr;
+    QString mDirectModeText = "KVX Direct";  // the mode label's text in the direct mode
     QLabel* mModelLabel = nullptr;
     QLabel* mFNote1 = nullptr;
     QLabel* mFNote2 = nullptr;

@@ -56,6 +56,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -517,6 +518,15 @@ void TFtcl::buildUi()
     vsplit->setStretchFactor(2, 0);
     vsplit->setChildrenCollapsible(false);
 
+    // The file list shows its "Nom" column whole at the least, and opens on "Nom" and "taille";
+    // the script takes the rest of a wider window.
+    const int listChrome = 2 * mListBox1->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, mListBox1);
+    mListBox1->setMinimumWidth(widths[0] + listChrome);
+    split->setObjectName("FilesSplitter");
+    split->setChildrenCollapsible(false);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+
     mStatus = new QStatusBar(this);
     mStatus->setObjectName("Statusbar");
     const int panelWidths[3] = {150, 250, 50};
@@ -733,6 +743,16 @@ void TFtcl::enableTransferControls(bool busy)
 void TFtcl::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (!mFilesWidthSet) {
+        // First shown: the file list opens on "Nom" and "taille" when the window has the room.
+        mFilesWidthSet = true;
+        if (auto* split = findChild<QSplitter*>("FilesSplitter")) {
+            const int wanted = mFilesBox->minimumSizeHint().width() + mListBox1->columnWidth(1);
+            const int total = split->width() - split->handleWidth();
+            const int right = split->widget(1)->minimumSizeHint().width();
+            split->setSizes({std::max(std::min(wanted, total - right), 0), std::max(total - wanted, right)});
+        }
+    }
     FormShow();
 }
 

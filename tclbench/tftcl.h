@@ -244,6 +244,7 @@ private:
     std::string mBackupDir;
     double mBackupSeconds = kDefaultBackupSeconds;
     bool mTelnetWasOpen = false;
+    bool mFilesWidthSet = false;  // the file list got its opening width
     bool mBusy = false;
     bool mLoading = false;
 };

@@ -145,13 +145,19 @@ TEST_F(FrameSimTest, GeneralPageConnectsThePoolAndReadsTheFirmware)
     std::string typed = sSim->address();
     typed.insert(typed.find('.', typed.find('.') + 1) + 1, " ");
     edit1->setText(QString::fromStdString(typed));
-    g->Button1Click();
+    // As after a start-up that left the controller functions off.
+    common().ControllerUsable.store(0);
+    common().NoControllerApi.store(1);
+    child<QPushButton>("Button1")->click();
     ASSERT_TRUE(link::SocketsConnected());
+    // Connected by hand, the controller functions of every window are on again.
+    EXPECT_EQ(common().ControllerUsable.load(), 1);
+    EXPECT_EQ(common().NoControllerApi.load(), 0);
     EXPECT_TRUE(edit1->isReadOnly());
     EXPECT_EQ(common().ControllerIp, sSim->address());
     EXPECT_TRUE(messages.empty());
 
-    g->Button6Click();
+    child<QPushButton>("Button6")->click();
     const QStringList lines = logLines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[lines.size() - 2].toStdString(), "Version lue:KVX-Q Version #30039");
@@ -202,6 +208,39 @@ TEST_F(FrameSimTest, GeneralPageButtonsFollowThePoolState)
     // Shown again, the window starts from the pool's state.
     window->show();
     expect(false, true, true, "shown");
+}
+
+// A start-up (or a reboot) whose pool could not open offers "Connect." again; the window shown
+// afterwards keeps that offer instead of going back to the failed opening's buttons.
+TEST_F(FrameSimTest, AfterAStartUpWhosePoolFailedTheShownWindowOffersConnect)
+{
+    link::CloseApiSockets();
+    common().ControllerUsable.store(0);
+    window->show();
+    const mvx::test::LoopbackPeer absent(false);
+    child<QLineEdit>("Edit1")->setText(QString::fromStdString(absent.address()));
+    common().DetectionMode.store(0);
+    QTest::mouseClick(child<QPushButton>("Button1"), Qt::LeftButton);
+    common().DetectionMode.store(5);
+    ASSERT_FALSE(link::SocketsConnected());
+    ASSERT_EQ(link::LastPoolState(), link::PoolState::Failed);
+    // The start-up connection's own step after a pool that failed to open, then the window
+    // shown again.
+    link::GetLinkConsole().apiButtons(false);
+    window->hide();
+    window->show();
+    EXPECT_TRUE(child<QPushButton>("Button1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Button2")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Button18")->isEnabled());
+    // And the retry from the shown window connects.
+    child<QLineEdit>("Edit1")->setText(QString::fromStdString(sSim->address()));
+    QTest::mouseClick(child<QPushButton>("Button1"), Qt::LeftButton);
+    EXPECT_TRUE(link::SocketsConnected());
+    EXPECT_FALSE(child<QPushButton>("Button1")->isEnabled());
+    window->hide();
+    window->show();
+    EXPECT_FALSE(child<QPushButton>("Button1")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Button18")->isEnabled());
 }
 
 TEST_F(FrameSimTest, GeneralPageConnectToASilentAddressChangesNothing)

@@ -4,6 +4,7 @@
 
 #include "maintenance/page_io.h"
 #include "maintenance/maintenanceregistry.h"
+#include "maintenance/maintenancewindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 
 namespace mvx::test {
 namespace {
@@ -132,6 +134,45 @@ TEST_F(IoPageTest, PollReadsUntilReleasedKeepsEditsAndLogsARepeatedFailureOnce)
     EXPECT_TRUE(callsOf("GPIODigitalGet").empty());
 }
 
+// The console window itself, showing one digital page with its poll latched, then another page.
+struct ConsoleOnIoPage {
+    explicit ConsoleOnIoPage(const char* pageName, const char* pollButton, const char* inputField)
+    {
+        maint::registerIoPages();
+        window = std::make_unique<maint::TFmain_KVX>(nullptr);
+        window->show();
+        tabs = window->findChild<QTabWidget*>();
+        ioPage = window->findChild<QWidget*>(pageName);
+        tabs->setCurrentWidget(ioPage);
+        QTest::mouseClick(ioPage->findChild<QPushButton*>(pollButton), Qt::LeftButton);
+        field = ioPage->findChild<QLineEdit*>(inputField);
+    }
+    ~ConsoleOnIoPage()
+    {
+        if (window->isVisible()) window->close();
+    }
+    bool polling(const char* pollButton) const { return ioPage->findChild<QPushButton*>(pollButton)->isChecked(); }
+    void showGeneralPage() { tabs->setCurrentWidget(window->findChild<QWidget*>("TSgeneral")); }
+
+    std::unique_ptr<maint::TFmain_KVX> window;
+    QTabWidget* tabs = nullptr;
+    QWidget* ioPage = nullptr;
+    QLineEdit* field = nullptr;
+};
+
+// Leaving the digital page of a C or Q controller stops its poll.
+TEST_F(IoPageTest, LeavingTheDigitalPageInTheConsoleStopsItsPoll)
+{
+    ConsoleOnIoPage console("TSIO", "SpeedButton9", "GPIO2.DI.2");
+    sim().setDigitalInput("GPIO2.DI", 2);
+    EXPECT_TRUE(waitFor([&] { return console.field->text() == "1"; }));
+    console.showGeneralPage();
+    EXPECT_FALSE(console.polling("SpeedButton9"));
+    sim().clearRequestLog();
+    QTest::qWait(300);
+    EXPECT_TRUE(callsOf("GPIODigitalGet").empty());
+}
+
 TEST_F(IoPageTest, AnalogPageReadsGainsInputsAndOutputsAndRefusesOutOfRange)
 {
     openPage("TabSheet1");
@@ -221,6 +262,24 @@ TEST_F(IoModelDTest, DigitalPageOfModelDWritesItsPortsAndTheExtensionsAreForced)
     openPage("TabSheet1");
     EXPECT_TRUE(w<QCheckBox>("CheckBox1")->isChecked());
     EXPECT_FALSE(w<QCheckBox>("CheckBox1")->isVisible());
+}
+
+
+// The digital page of a D or RL controller keeps polling while another page is shown, until the
+// window closes.
+TEST_F(IoModelDTest, TheDigitalPollOfModelDGoesOnWhileAnotherPageIsShown)
+{
+    ConsoleOnIoPage console("TSIOD", "SpeedButton4", "GPIO6.DI.9");
+    sim().setDigitalInput("GPIO6.DI", 0);
+    EXPECT_TRUE(waitFor([&] { return console.field->text() == "0"; }));
+    console.showGeneralPage();
+    EXPECT_TRUE(console.polling("SpeedButton4"));
+    sim().setDigitalInput("GPIO6.DI", 0x100);
+    EXPECT_TRUE(waitFor([&] { return console.field->text() == "1"; }));
+    console.window->close();
+    sim().clearRequestLog();
+    QTest::qWait(300);
+    EXPECT_TRUE(callsOf("GPIODigitalGet").empty());
 }
 
 }  // namespace

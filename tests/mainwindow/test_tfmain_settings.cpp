@@ -65,6 +65,15 @@ TEST_F(SettingsTest, ModeMenuItemsStoreTheModeAndShowItsPages)
     EXPECT_FALSE(TabVisible(*mWin, "TabSheetTCL"));
     EXPECT_TRUE(mWin->findChild<QPushButton*>("BitBtnCreateKVXFile")->isHidden());
     EXPECT_FALSE(mWin->findChild<QPushButton*>("BitBtnAbort")->isHidden());
+    // Chosen, the direct mode reads "KVX Direct"; the window shown, "Direct".
+    auto* label = mWin->findChild<QLabel*>("LabelMode");
+    EXPECT_EQ(label->text().toStdString(), "KVX Direct");
+    mWin->show();
+    EXPECT_EQ(label->text().toStdString(), "Direct");
+    QTest::qWait(300);  // the activation that follows the showing
+    EXPECT_EQ(label->text().toStdString(), "Direct");
+    mWin->action("KVXdirect1")->trigger();
+    EXPECT_EQ(label->text().toStdString(), "KVX Direct");
     // The remote MODE command: 3 refused in simulation, SCT selected.
     mWin->setSimulation(true);
     EXPECT_FALSE(mWin->job().JobMode(3));

@@ -5,6 +5,8 @@
 #include "core/inifile.h"
 #include "link/api.h"
 #include "link/directexec.h"
+#include "link/linktexts.h"
+#include "link/socketpool.h"
 #include "link/transfer.h"
 #include "link/workers.h"
 #include "mainwindow/tfaxes.h"
@@ -14,12 +16,14 @@
 #include "translator/numtext.h"
 #include "translator/tclconvert.h"
 
+#include <QAction>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fstream>
+#include <algorithm>
 
 using namespace mvx;
 using namespace std::chrono_literals;
@@ -376,58 +380,133 @@ TEST_F(DirectSim, ExecuteALineRunsTheSelectedLineOnTheController)
 
 // The executed path of the 3D view in the direct mode: cut to its last two points after each
 // move, emptied after each PVT run.
+// The main window in the direct mode on a program folder of its own, with the executor the
+// program gives it; run() reads a G-code file of that folder and executes it with the window's
+// own handlers.
+struct DirectWindow {
+    using Files = std::vector<std::pair<std::string, std::string>>;
+    explicit DirectWindow(const Files& gcode)
+    {
+        EXPECT_TRUE(dir.isValid());
+        root = dir.path().toStdString() + "/";
+        const std::string ip = common().ControllerIp;
+        InitCommonGlobals(root, "movantrix");
+        common().ControllerIp = ip;
+        SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
+        SettingsIni()->writeString("MAIN", "MODE", "KVX DIRECT");
+        for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
+            SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
+        EXPECT_TRUE(std::filesystem::create_directories(root + "GCODE"));
+        for (const auto& [name, text] : gcode) std::ofstream(root + "GCODE/" + name) << text;
+        win = std::make_unique<TFmain>();
+        auto* axes = new TFaxes(win.get());
+        axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
+        axes->FormCreate();
+        win->setHelperWindows(new TFIO(win.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
+        view = new View3D(nullptr, false);
+        win->setView3D(view);
+        ex = std::make_unique<link::DirectExec>(MachineConfig{}, win->job().directControls());
+        win->setDirectExecutor(ex.get());
+        win->setBeforeConversionHook([this](const MachineConfig& c) { ex->setConfig(c); });
+        win->setSimulation(false);
+    }
+    ~DirectWindow()
+    {
+        win.reset();
+        ex.reset();
+        InitCommonGlobals(savedDir, "movantrix");
+    }
+    bool read(const std::string& name)
+    {
+        win->setOpenDialog([this, name](const std::string&, const std::string&) { return root + "GCODE/" + name; });
+        return win->BitBtnReadGcodeClick(true);
+    }
+    void execute()
+    {
+        win->BitBtnExecuteKVXClick(true);
+        QTest::qWait(50);
+    }
+
+    std::string savedDir = common().ProgramDir;
+    QTemporaryDir dir;
+    std::string root;
+    std::unique_ptr<TFmain> win;
+    View3D* view = nullptr;
+    std::unique_ptr<link::DirectExec> ex;
+};
+
 TEST_F(DirectSim, ExecutedPathIsCutAfterEachMoveAndClearedAfterEachPvtRun)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString() + "/";
-    const std::string ip = common().ControllerIp;
-    struct Restore {
-        std::string dir = common().ProgramDir;
-        ~Restore() { InitCommonGlobals(dir, "movantrix"); }
-    } restore;
-    InitCommonGlobals(root, "movantrix");
-    common().ControllerIp = ip;
-    SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
-    SettingsIni()->writeString("MAIN", "MODE", "KVX DIRECT");
-    for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
-        SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
-    ASSERT_TRUE(std::filesystem::create_directories(root + "GCODE"));
-    std::ofstream(root + "GCODE/move.nc") << "G0 X10 Y5\n";
-    std::ofstream(root + "GCODE/run.nc") << "G90\nG1 X1 Y0 F600\nG1 X2 Y0\nG1 X3 Y0\n";
-
-    TFmain win;
-    auto* axes = new TFaxes(&win);
-    axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
-    axes->FormCreate();
-    win.setHelperWindows(new TFIO(&win), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
-    auto* view = new View3D(nullptr, false);
-    win.setView3D(view);
-    link::DirectExec ex(MachineConfig{}, win.job().directControls());
-    win.setDirectExecutor(&ex);
-    win.setBeforeConversionHook([&ex](const MachineConfig& c) { ex.setConfig(c); });
-    win.setSimulation(false);
-    ASSERT_EQ(win.mode(), 3);
+    DirectWindow d(DirectWindow::Files{{"move.nc", "G0 X10 Y5\n"}, {"run.nc", "G90\nG1 X1 Y0 F600\nG1 X2 Y0\nG1 X3 Y0\n"}});
+    ASSERT_EQ(d.win->mode(), 3);
     auto executedPoints = [&] {
-        return view->scene().executedActive().Points.size() + view->scene().executedInactive().Points.size();
+        return d.view->scene().executedActive().Points.size() + d.view->scene().executedInactive().Points.size();
     };
     auto run = [&](const std::string& name) {
-        win.setOpenDialog([&root, name](const std::string&, const std::string&) { return root + "GCODE/" + name; });
-        ASSERT_TRUE(win.BitBtnReadGcodeClick(true));
-        for (int i = 0; i < 6; ++i) win.PollExecutedPoint({1.0 * i, 0.0, 0.0}, i < 3);
+        ASSERT_TRUE(d.read(name));
+        for (int i = 0; i < 6; ++i) d.win->PollExecutedPoint({1.0 * i, 0.0, 0.0}, i < 3);
         ASSERT_EQ(executedPoints(), 6u);
-        win.BitBtnExecuteKVXClick(true);
-        QTest::qWait(50);
+        d.execute();
     };
 
     run("move.nc");
     EXPECT_NEAR(sim().positions("GROUP1")[0], 10.0, 1e-6);
     ASSERT_EQ(executedPoints(), 2u);
-    EXPECT_EQ(view->scene().executedInactive().Points.back(), (view3d::Point3f{5.f, 0.f, 0.f}));
+    EXPECT_EQ(d.view->scene().executedInactive().Points.back(), (view3d::Point3f{5.f, 0.f, 0.f}));
 
     run("run.nc");
     EXPECT_FALSE(requestsOf("MultipleAxesPVTExecution").empty());
     EXPECT_EQ(executedPoints(), 0u);
+}
+
+// A PVT run the controller refuses shows no box: with "Debug" checked its error text goes to the
+// console's log, without it nothing is said; the job goes on either way.
+TEST_F(DirectSim, ARefusedPvtRunIsLoggedOnlyInDebug)
+{
+    DirectWindow d(DirectWindow::Files{{"run.nc", "G90\nG1 X1 Y0 F600\nG1 X2 Y0\nG1 X3 Y0\nG0 X4 Y4\n"}});
+    std::vector<std::string> boxes, logged;
+    SetMessageBoxHandler([&](const std::string& text, std::uint16_t) {
+        boxes.push_back(text);
+        return std::uint16_t(1);
+    });
+    link::setLogHandler([&](const std::string& line) { logged.push_back(line); });
+    struct Restore {
+        ~Restore()
+        {
+            link::setLogHandler(nullptr);
+            common().Debug = false;
+        }
+    } restore;
+    test::KvxFault refused;
+    refused.function = "MultipleAxesPVTExecution";
+    refused.kind = "error";
+    refused.code = -22;
+    sim().setFault(refused);
+    std::string text;
+    {
+        const int s = link::GetSocket(1.0);
+        ASSERT_GE(s, 0);
+        api::ErrorStringGet(s, -22, text);
+        link::ReleaseSocket(s);
+    }
+    ASSERT_FALSE(text.empty());
+    QAction* debug = d.win->action("Debug1");
+    ASSERT_NE(debug, nullptr);
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on ? "Debug" : "no Debug");
+        debug->setChecked(on);
+        boxes.clear();
+        logged.clear();
+        sim().clearRequestLog();
+        ASSERT_TRUE(d.read("run.nc"));
+        d.execute();
+        EXPECT_EQ(requestsOf("MultipleAxesPVTExecution").size(), 1u);
+        // The move after the run still went.
+        EXPECT_NEAR(sim().positions("GROUP1")[0], 4.0, 1e-6);
+        EXPECT_TRUE(boxes.empty()) << boxes.front();
+        EXPECT_EQ(std::count(logged.begin(), logged.end(), text), on ? 1 : 0);
+        sim().setPositions("GROUP1", {0.0, 0.0, 0.0});
+    }
 }
 
 }  // namespace

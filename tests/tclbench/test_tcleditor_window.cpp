@@ -21,6 +21,8 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QHeaderView>
 #include <QTest>
 #include "link/telnet.h"
 #include <QLineEdit>
@@ -641,3 +643,21 @@ INSTANTIATE_TEST_SUITE_P(Listings, TclEditorHostileNames,
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// However narrow the window, the file list shows its "Nom" column whole (150 px of 700).
+TEST(TclEditorWindow, FileListShowsItsNameColumnWhole)
+{
+    common().NoControllerApi.store(1);
+    TFtcl w(nullptr);
+    w.show();
+    QTest::qWait(50);
+    auto* list = w.findChild<QTreeWidget*>("ListBox1");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->header()->sectionSize(0), 150);
+    EXPECT_GE(list->viewport()->width(), list->header()->sectionSize(0));
+    // A wider window is room for the script.
+    const int listWidth = list->width();
+    w.resize(w.width() + 300, w.height());
+    QTest::qWait(50);
+    EXPECT_EQ(list->width(), listWidth);
+}
