@@ -50,21 +50,16 @@ std::unique_ptr<JobLinkImpl> gLink;
 std::unique_ptr<link::DirectExec> gDirect;
 RemoteServer* gServer = nullptr;
 
-// Windows of the controller side and the workbench not built yet: they exist, keep their place
-// and take their captions from the language file like the others.
+// Every window but the main one, in creation order. The workbench's and the controller side's
+// come from workbenchwindows.cpp; the message and notice windows are app/'s shared dialogs.
 const char* const kOtherWindows[] = {
     "Fdialogmsg", "Fcentrer", "FPVTparameters", "FcontrolPVT", "Faddvariable", "FshowAPI",
     "FcallProcedure", "FchoixINC", "FchoixRep", "FchoixRetrait", "Fchoixsauve", "ConfirmReplaceDialog",
-    "TextReplaceDialog", "TextSearchDialog", "Fedit", "Fshowgathering", "FXY", "Fmain_KVX", "Fmessage",
-    "FNClientFTP", "fparamfft", "FProcedures", "Fquery", "Frestore", "Fsetupviewer", "FShowAndBlink",
-    "FshowProcedure", "Fsupprime", "Ftcl", "F_TCP_UTILS", "FChangesortie", "Fdelay", "Frepeat", "FscriptTCL",
+    "TextReplaceDialog", "TextSearchDialog", "Fedit", "Fshowgathering", "FXY", "Fmain_KVX",
+    "FNClientFTP", "fparamfft", "FProcedures", "Fquery", "Frestore", "Fsetupviewer",
+    "FshowProcedure", "Fsupprime", "Ftcl", "FChangesortie", "Fdelay", "Frepeat", "FscriptTCL",
     "Ftestentree", "AboutBox", "FIO", "Faxes",
 };
-// Windows translated with the translator's family.
-bool translatorFamily(const std::string& name)
-{
-    return name == "FcontrolPVT" || name == "FIO" || name == "Faxes" || name == "FPVTparameters";
-}
 
 // The 3D view on the "Show 3D" page.
 void createView3D(TFmain* main) { main->setView3D(new View3D(main->tab3D())); }
@@ -140,7 +135,6 @@ QWidget* createWindows(const CommandLine& cl)
             continue;
         }
         QDialog* w = nullptr;
-        bool real = true;
         if (n == "FIO") w = io = new TFIO(gMain);
         else if (n == "Faxes") w = axes = new TFaxes(gMain);
         else if (n == "AboutBox") w = about = new TAboutBox(gMain);
@@ -156,19 +150,9 @@ QWidget* createWindows(const CommandLine& cl)
         else if (n == "FcontrolPVT")
             w = pvtControl = new TFcontrolPVT([] { return common().ProgramDir + "TMP/"; },
                                               [] { return gMain->settings().NbDigit; }, gMain);
-        else {
-            w = new QDialog(gMain);
-            w->setObjectName(name);
-            w->setWindowTitle(name);
-            real = false;
-        }
+        if (!w) continue;
         RememberWindowPosition(w, false);
-        if (real) {
-            RegisterTranslatedWindow(texts::Family::Translator, w, w == about);
-            continue;
-        }
-        if (n == "Fmessage") continue;
-        RegisterTranslatedWindow(translatorFamily(n) ? texts::Family::Translator : texts::Family::Controller, w);
+        RegisterTranslatedWindow(texts::Family::Translator, w, w == about);
     }
     pvtParameters->setContextProvider([] {
         PvtParametersContext c;

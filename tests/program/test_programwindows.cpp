@@ -49,11 +49,17 @@ TEST(ProgramWindows, EveryWindowOnceAndTheConsolesOpen)
             if (w->isWindow() && w->objectName() == name) ++count;
         EXPECT_EQ(count, 1) << name;
     }
-    // The line and arc edit windows are never shown: not made.
-    for (QWidget* w : QApplication::allWidgets()) {
-        EXPECT_NE(w->objectName(), "Fdroite3D");
-        EXPECT_NE(w->objectName(), "FarcH");
-    }
+    // Windows that are never shown and hold nothing are not made.
+    for (QWidget* w : QApplication::allWidgets())
+        for (const char* never : {"Fdroite3D", "FarcH", "FShowAndBlink", "F_TCP_UTILS"})
+            EXPECT_NE(w->objectName(), never);
+    // The notice window is the shared one, made once when first shown.
+    ShowNotice("Try to connect to 127.0.0.1");
+    int notices = 0;
+    for (QWidget* w : QApplication::allWidgets())
+        if (w->isWindow() && w->objectName() == "Fmessage") ++notices;
+    EXPECT_EQ(notices, 1);
+    ShowNotice("");
     EXPECT_NE(main->findChild<QWidget*>("Fcentrer")->findChild<QWidget*>("Edit3"), nullptr);
     for (const char* name : {"Ftcl", "Fmain_KVX", "FNClientFTP", "Fshowgathering"}) {
         QDialog* w = nullptr;
