@@ -233,18 +233,26 @@ void JobRoad::lineCountStatus()
     setStatus(0, num::integer(static_cast<long long>(mModel->lines().size())) + " lines");
 }
 
+bool JobRoad::unattended() const noexcept
+{
+    return mBatchMode || (mBatch && mBatch->commandLine().HiddenServer);
+}
+
+void JobRoad::reportUnattended(const std::string& text)
+{
+    if (text.empty()) return;
+    const std::string t = oneLine(text);
+    setStatus(4, t);
+    link::logLine(t);
+    std::fprintf(stderr, "%s\n", t.c_str());
+}
+
 void JobRoad::report(const std::string& text)
 {
     if (text.empty()) return;
-    if (mBatchMode) {
-        // Nobody is there to press OK: a box would hold the batch or the remote client.
-        const std::string t = oneLine(text);
-        setStatus(4, t);
-        link::logLine(t);
-        std::fprintf(stderr, "%s\n", t.c_str());
-        return;
-    }
-    mView.JobMessage(text);
+    // Nobody is there to press OK: a box would hold the batch or the remote client.
+    if (unattended()) reportUnattended(text);
+    else mView.JobMessage(text);
 }
 
 void JobRoad::note(const std::string& text)
@@ -290,7 +298,7 @@ bool JobRoad::PositionFault()
 {
     report(T("Stringerreurnomaxe"));
     // The axes setup is a dialog: not while a program drives the window.
-    return !mBatchMode;
+    return !unattended();
 }
 
 // ---------------------------------------------------------------------------------------------

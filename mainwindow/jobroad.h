@@ -239,6 +239,11 @@ public:
     // The positions could not be read; true when the axes setup may be shown (not in batch
     // fashion, not in the hidden server mode).
     bool PositionFault();
+    // Nobody is there to answer a box: a job handler called by the program (batch run, remote
+    // command), or the hidden server mode of the command line.
+    bool unattended() const noexcept;
+    // A failure with nobody to answer: the status bar, the log and stderr, no box.
+    void reportUnattended(const std::string& text);
 
     // A line of the direct execution (any thread): `failure` as a failed step is reported (a
     // box with a user, the status bar and the log otherwise), else a note for the status bar and

@@ -109,8 +109,13 @@ void checkControllerGroups()
 
 QWidget* createWindows(const CommandLine& cl)
 {
-    // The link's words for the user are the program's boxes, and its waits are live.
-    static linkui::LinkServices services;
+    // The link's words for the user are the program's boxes, and its waits are live; while a
+    // program drives the job (batch run, remote command, hidden server) they go where the job's
+    // own failures go.
+    static linkui::LinkServices services([] { return gMain && gMain->job().unattended(); },
+                                         [](const std::string& text) {
+                                             if (gMain) gMain->job().reportUnattended(text);
+                                         });
     link::registerTexts();
     link::registerTransferTexts();
     RegisterWorkbenchTexts();

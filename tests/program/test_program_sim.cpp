@@ -5,17 +5,25 @@
 #include "core/cmdline.h"
 #include "core/common.h"
 #include "core/inifile.h"
+#include "link/linktexts.h"
 #include "link/transfer.h"
+#include "mainwindow/poll.h"
+#include "mainwindow/remoteserver.h"
 #include "mainwindow/tfmain.h"
 #include "program/programwindows.h"
+#include "tests/support/serverport.h"
 #include "translator/texts.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <fstream>
 #include <memory>
 
 using namespace mvx;
@@ -104,6 +112,109 @@ TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
     EXPECT_TRUE(win->simulation());
     EXPECT_FALSE(win->action("Init1")->isEnabled());
     main->hide();
+}
+
+// Boxes that open while a program drives the window are closed at once and named here.
+class ModalWatch {
+public:
+    ModalWatch()
+    {
+        QObject::connect(&mTimer, &QTimer::timeout, [this] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                shown.push_back(w->objectName().toStdString());
+                w->close();
+            }
+        });
+        mTimer.start(20);
+    }
+    std::vector<std::string> shown;
+
+private:
+    QTimer mTimer;
+};
+
+// A remote DRAW whose upload cannot open the SFTP session: the library's error goes to the log
+// and the command fails; no box waits for a button nobody will press.
+TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
+{
+    SettingsIni()->writeBool("MAIN", "HIDE FCONNECT", true);
+    SettingsIni()->writeBool("TCP-IP server", "Active", false);
+    const StartupHooks hooks = ProgramStartupHooks();
+    std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
+    ASSERT_TRUE(hooks.connect());
+    auto* win = qobject_cast<TFmain*>(main.get());
+    ASSERT_NE(win, nullptr);
+    ASSERT_FALSE(win->simulation());
+    win->setGroupShape(false, 3);
+    std::ofstream(mRoot + "GCODE/PART.NC") << "G90\nG01 X1 Y1 Z0 F100\nG01 X2 Y1 Z0\nM30\n";
+    std::vector<std::string> logged;
+    link::setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
+
+    const std::string password = common().FtpPassword;
+    link::DisconnectFileTransfer();
+    common().TransferMode = TransferSftp;
+    common().FtpPassword = "not the password";
+    struct Restore {
+        std::function<void()> f;
+        ~Restore() { f(); }
+    } restore{[&] {
+        link::setLogHandler(nullptr);
+        common().FtpPassword = password;
+        link::DisconnectFileTransfer();
+        common().TransferMode = TransferFtp;
+    }};
+    mMessages.clear();
+    auto* server = main->findChild<RemoteServer*>();
+    ASSERT_NE(server, nullptr);
+    ModalWatch modals;
+    EXPECT_EQ(server->runCommand("DRAW part.nc"), "DRAW FAILED");
+    QTest::qWait(100);
+    EXPECT_TRUE(mMessages.empty()) << mMessages.front();
+    EXPECT_TRUE(modals.shown.empty()) << modals.shown.front();
+    EXPECT_FALSE(logged.empty());
+}
+
+// In the hidden server mode a position read that fails says so in the log, and neither the
+// message nor the axes setup opens as a box on the hidden window.
+TEST_F(ProgramSim, HiddenServerPositionFaultOpensNoBox)
+{
+    const int port = test::FreeServerPort();
+    ASSERT_NE(port, 0);
+    SettingsIni()->writeBool("MAIN", "HIDE FCONNECT", true);
+    SettingsIni()->writeInteger("TCP-IP server", "PORT", port);
+    SettingsIni()->writeBool("TCP-IP server", "Active", false);
+    SettingsIni()->writeInteger("ENCODER", "PERIOD", 20);
+    CommandLine cl = ParseCommandLine({"hidden.nc", "hide"});
+    ASSERT_TRUE(cl.HiddenServer);
+    const StartupHooks hooks = ProgramStartupHooks();
+    std::unique_ptr<QWidget> main(hooks.createWindows(cl));
+    ASSERT_TRUE(hooks.connect());
+    auto* win = qobject_cast<TFmain*>(main.get());
+    ASSERT_NE(win, nullptr);
+    std::vector<std::string> logged;
+    link::setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
+    struct Restore {
+        std::function<void()> f;
+        ~Restore() { f(); }
+    } restore{[&] {
+        link::setLogHandler(nullptr);
+        sim().clearFaults();
+    }};
+    test::KvxFault fault;
+    fault.function = "GroupPositionCurrentGet";
+    fault.kind = "error";
+    fault.code = -17;
+    sim().setFault(fault);
+    mMessages.clear();
+    ModalWatch modals;
+    win->setGroupShape(false, 3);
+    const std::string text = texts::get("Stringerreurnomaxe");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::find(logged.begin(), logged.end(), text) != logged.end(); }, 5000));
+    QTest::qWait(100);
+    if (PositionPoll* p = win->poll()) p->stop();
+    EXPECT_TRUE(mMessages.empty()) << mMessages.front();
+    EXPECT_TRUE(modals.shown.empty()) << modals.shown.front();
+    EXPECT_FALSE(win->isVisible());
 }
 
 }  // namespace
