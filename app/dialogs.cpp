@@ -348,6 +348,7 @@ protected:
             if (e->type() == QEvent::Show && !mPlaced) restore();
             else if (e->type() == QEvent::Hide) save();
         } catch (...) {
+            // A position that cannot be read or written: the window stays where it is.
         }
         return false;
     }

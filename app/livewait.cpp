@@ -35,6 +35,7 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
             try {
                 tick();
             } catch (...) {
+                // A tick only refreshes the caller's display; the next one draws again.
             }
         });
         timer.start(tickMs);
@@ -62,6 +63,7 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
         try {
             tick();
         } catch (...) {
+            // The last refresh only: the work's own failure is in `error`.
         }
     }
     return error;

@@ -53,6 +53,7 @@ int call(double timeoutSeconds, bool take, const std::function<int(int)>& body)
     try {
         code = body(socket);
     } catch (const std::exception&) {
+        // A reply that cannot be read: the call reports kErrorEmptyReply.
     }
     // A reply cut by the time-out may have given a code (and some outputs) of its head only.
     if (code == 0 && RequestPending(socket)) code = api::kErrorEmptyReply;

@@ -182,6 +182,7 @@ static size_t replyLines(char* data, size_t size, size_t count, void* user)
         try {
             (*lines->reply)(line);
         } catch (...) {
+            // The status line is only shown; no exception may cross libcurl's C frames.
         }
     }
     return size * count;

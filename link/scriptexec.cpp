@@ -115,6 +115,7 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
                 try {
                     api::TCLScriptKill(second, rq.TaskName);
                 } catch (const std::exception&) {
+                    // The kill is a last try; the script's failure code is what is reported.
                 }
                 link::ReleaseSocket(second);
             }
@@ -260,6 +261,7 @@ std::string GetApiErrorText(int code)
     try {
         api::ErrorStringGet(socket, code, text);
     } catch (const std::exception&) {
+        // No text: the caller shows the code alone.
     }
     link::ReleaseSocket(socket);
     const std::size_t zero = text.find('\0');

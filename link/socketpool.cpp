@@ -96,6 +96,7 @@ public:
             try {
                 DrainReply(index, std::chrono::milliseconds(drainLimitMs.load()), stop);
             } catch (...) {
+                // The drain is the connection's last reader: however it ends, it is freed below.
             }
             {
                 std::lock_guard lock(mutex);

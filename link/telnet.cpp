@@ -193,6 +193,7 @@ void TelnetClient::readLoop()
             try {
                 if (handler) handler(data);
             } catch (...) {
+                // The pane only shows the text; the flag a reboot waits on is set above.
             }
         }
     }

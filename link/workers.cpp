@@ -93,6 +93,7 @@ private:
             } catch (const std::exception& e) {
                 if (common().Debug.load()) showMessage(e.what());
             } catch (...) {
+                if (common().Debug.load()) showMessage("unknown exception");
             }
         };
         auto* app = QCoreApplication::instance();
@@ -255,6 +256,7 @@ void StartHoming()
         try {
             homingBody();
         } catch (...) {
+            if (debug()) showMessage("Home search: unknown exception");
         }
         rec.HomingRunning.store(0);  // a waiting creator always ends
     });

@@ -9,6 +9,7 @@
 #include "app/language.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
+#include "core/guard.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -59,10 +60,7 @@ QString pick(const OwnText& t, int language) { return QString::fromUtf8(language
 template <class F>
 void guarded(F&& f)
 {
-    try {
-        f();
-    } catch (...) {
-    }
+    Guarded("connection dialog", std::forward<F>(f));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "link/workers.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
+#include "core/guard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -214,10 +215,7 @@ void TFmain_KVX::FormCreate()
     c.MinSocketTimeout.store(ini.readFloat("TCPIP", "MIN TIME OUT", 1.0));
     for (Slot& s : mSlots)
         if (s.page) {
-            try {
-                s.page->loadSettings(ini);
-            } catch (...) {
-            }
+            Guarded("maintenance page", [&] { s.page->loadSettings(ini); });
         }
 
     // Link lines may come from a worker: they reach the pane through the GUI thread.
@@ -280,10 +278,7 @@ void TFmain_KVX::broadcastGroups()
 {
     for (Slot& s : mSlots)
         if (s.page) {
-            try {
-                s.page->groupsChanged(mGroups);
-            } catch (...) {
-            }
+            Guarded("maintenance page", [&] { s.page->groupsChanged(mGroups); });
         }
 }
 
@@ -410,10 +405,7 @@ std::optional<int> TFmain_KVX::readGroupStatus(const std::string& group)
     mNotifyingStatus = true;
     for (Slot& slot : mSlots)
         if (slot.page) {
-            try {
-                slot.page->groupStatusChanged(group, status);
-            } catch (...) {
-            }
+            Guarded("maintenance page", [&] { slot.page->groupStatusChanged(group, status); });
         }
     mNotifyingStatus = false;
     return status;
@@ -466,10 +458,7 @@ void TFmain_KVX::Timer2Timer()
     const int n = std::clamp(link::positionsShared().PositionReadCount.load(), 0, 8);
     std::array<double, 8> values{};
     for (int i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = link::positionsShared().CurrentPositions[static_cast<std::size_t>(i)].load();
-    try {
-        page->positionsChanged(std::span<const double>(values.data(), static_cast<std::size_t>(n)));
-    } catch (...) {
-    }
+    Guarded("maintenance page", [&] { page->positionsChanged(std::span<const double>(values.data(), static_cast<std::size_t>(n))); });
 }
 
 int TFmain_KVX::controllerModel() const { return GetControllerModel(); }
@@ -509,11 +498,10 @@ void TFmain_KVX::currentPageChanged(int index)
     mCurrent = -1;
     for (std::size_t i = 0; i < mSlots.size(); ++i)
         if (mPages->widget(index) == mSlots[i].widget) mCurrent = static_cast<int>(i);
-    try {
+    Guarded("maintenance page", [&] {
         if (old) old->pageHidden();
         if (MaintenancePage* p = currentPage()) p->pageShown();
-    } catch (...) {
-    }
+    });
 }
 
 bool TFmain_KVX::showProgramWindow(const QString& objectName)
@@ -547,10 +535,7 @@ void TFmain_KVX::stopIoPoll()
 void TFmain_KVX::reboot(QProgressBar* bar)
 {
     if (!mReboot) return;
-    try {
-        mReboot(bar);
-    } catch (...) {
-    }
+    Guarded("reboot", [&] { mReboot(bar); });
 }
 
 // ---- lifecycle ----
@@ -564,10 +549,7 @@ void TFmain_KVX::showEvent(QShowEvent* event)
     // The page the window opens on is shown as much as one chosen later: a motion page reads
     // and shows its positions again, the general page keeps the display off.
     if (MaintenancePage* p = currentPage()) {
-        try {
-            p->pageShown();
-        } catch (...) {
-        }
+        Guarded("maintenance page", [&] { p->pageShown(); });
     }
 }
 
@@ -605,10 +587,7 @@ void TFmain_KVX::FormShow()
     if (QWidget* w = page("TSIOD")) mPages->setTabVisible(mPages->indexOf(w), dOrRl);
     for (Slot& s : mSlots)
         if (s.page) {
-            try {
-                s.page->windowShown(model);
-            } catch (...) {
-            }
+            Guarded("maintenance page", [&] { s.page->windowShown(model); });
         }
 }
 
@@ -640,20 +619,14 @@ void TFmain_KVX::FormClose()
     mTimer2->stop();
     for (Slot& s : mSlots)
         if (s.page) {
-            try {
-                s.page->windowClosing();
-            } catch (...) {
-            }
+            Guarded("maintenance page", [&] { s.page->windowClosing(); });
         }
     // Each page writes its own keys and reports its own bad fields; one bad field never keeps
     // the others (or the geometry) from being saved.
     IniFile& ini = settings();
     for (Slot& s : mSlots)
         if (s.page) {
-            try {
-                s.page->saveSettings(ini);
-            } catch (...) {
-            }
+            Guarded("maintenance page", [&] { s.page->saveSettings(ini); });
         }
     ini.writeInteger(kGeometrySection, "top", y());
     ini.writeInteger(kGeometrySection, "left", x());

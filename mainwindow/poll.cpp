@@ -103,6 +103,7 @@ void PositionPoll::Timer1Timer()
         try {
             sample = ReadSample(setup);
         } catch (...) {
+            // The sample stays as made: every code says failed, so the tick shows a failed read.
         }
         QMetaObject::invokeMethod(this, [this, setup, sample] {
             try {

@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "translator/numtext.h"
+#include "core/guard.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -166,12 +167,8 @@ TFcontrolPVT::TFcontrolPVT(std::function<std::string()> outputDir, std::function
     buttons->addWidget(BitBtn1);
     layout->addLayout(buttons);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ComboBox1, &QComboBox::activated, this, [this](int index) {
-        try {
-            ComboBox1Change(index);
-        } catch (...) {
-        }
-    });
+    connect(ComboBox1, &QComboBox::activated, this,
+            [this](int index) { Guarded("PVT checker", [&] { ComboBox1Change(index); }); });
     resize(900, 500);
     RememberWindowPosition(this, true);
 }
@@ -179,10 +176,7 @@ TFcontrolPVT::TFcontrolPVT(std::function<std::string()> outputDir, std::function
 void TFcontrolPVT::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
-    try {
-        FormShow();
-    } catch (...) {
-    }
+    Guarded("PVT checker", [this] { FormShow(); });
 }
 
 void TFcontrolPVT::FormShow()

@@ -3,6 +3,7 @@
 #include "jobcontrol.h"
 
 #include "translator/numtext.h"
+#include "core/guard.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -68,12 +69,7 @@ constexpr WordRow kWords[] = {
 RemoteServer::RemoteServer(JobControl& job, QObject* parent) : QObject(parent), mJob(job)
 {
     mServer = new QTcpServer(this);
-    connect(mServer, &QTcpServer::newConnection, this, [this] {
-        try {
-            onNewConnection();
-        } catch (...) {
-        }
-    });
+    connect(mServer, &QTcpServer::newConnection, this, [this] { Guarded("remote control", [this] { onNewConnection(); }); });
     connect(mServer, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) { status("Server error"); });
 }
 
@@ -116,18 +112,10 @@ void RemoteServer::onNewConnection()
         if (v4) peer = QHostAddress(address);
         mLastPeer = peer.toString();
         status("Connected to " + mLastPeer.toStdString());
-        connect(client, &QTcpSocket::readyRead, this, [this, client] {
-            try {
-                onReadyRead(client);
-            } catch (...) {
-            }
-        });
-        connect(&input->quiet, &QTimer::timeout, this, [this, client] {
-            try {
-                takeCommands(client, true);
-            } catch (...) {
-            }
-        });
+        connect(client, &QTcpSocket::readyRead, this,
+                [this, client] { Guarded("remote control", [&] { onReadyRead(client); }); });
+        connect(&input->quiet, &QTimer::timeout, this,
+                [this, client] { Guarded("remote control", [&] { takeCommands(client, true); }); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] {
             status("Disconnected");
             client->deleteLater();
@@ -202,10 +190,7 @@ void RemoteServer::takeCommands(QTcpSocket* client, bool flushPartial)
     }
     QPointer<QTcpSocket> who(client);
     QTimer::singleShot(0, this, [this, who, kept = std::move(kept)]() mutable {
-        try {
-            runArrival(who, std::move(kept));
-        } catch (...) {
-        }
+        Guarded("remote control", [&] { runArrival(who, std::move(kept)); });
     });
 }
 
@@ -240,10 +225,7 @@ void RemoteServer::reply(const QPointer<QTcpSocket>& client, const std::string& 
 
 void RemoteServer::status(const std::string& text)
 {
-    try {
-        mJob.JobStatusText(text);
-    } catch (...) {
-    }
+    Guarded("remote control", [&] { mJob.JobStatusText(text); });
 }
 
 RemoteServer::Parsed RemoteServer::Parse(std::string_view text)

@@ -2,8 +2,8 @@
 // Helpers shared by the main window's source files: file lines, the G-code file reader, and
 // the guard that keeps exceptions out of event handlers. No widgets here.
 
-#include <cstdio>
-#include <exception>
+#include "core/guard.h"
+
 #include <string>
 #include <vector>
 
@@ -30,12 +30,7 @@ std::string baseName(const std::string& path);
 template <typename F>
 void guarded(F&& f)
 {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-    } catch (...) {
-    }
+    Guarded("main window", std::forward<F>(f));
 }
 
 }  // namespace mvx::mainui

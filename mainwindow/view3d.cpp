@@ -6,6 +6,7 @@
 
 #include "core/inifile.h"
 #include "translator/observer.h"
+#include "core/guard.h"
 
 #include <QColorDialog>
 #include <QGuiApplication>
@@ -93,12 +94,7 @@ void View3D::buildMenu()
     const auto add = [this](const char* name, const char* text, auto slot) {
         QAction* a = mMenu->addAction(QString::fromUtf8(text));
         a->setObjectName(name);
-        connect(a, &QAction::triggered, this, [this, slot] {
-            try {
-                slot(*mActions);
-            } catch (...) {
-            }
-        });
+        connect(a, &QAction::triggered, this, [this, slot] { Guarded("3D view", [&] { slot(*mActions); }); });
         return a;
     };
     add("Effacertrajectoiresexecutes1", "Effacer trajectoires executées", [](PopupActions& p) { p.eraseExecuted(); });
@@ -271,6 +267,7 @@ bool View3D::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     } catch (...) {
+        // The mouse or the wheel moved nothing: the event goes on as the widget's own.
     }
     return QWidget::eventFilter(watched, event);
 }
