@@ -6,7 +6,7 @@
 #include "app/dialogs.h"
 #include "core/inifile.h"
 #include "link/transfer.h"
-#include "tests/tclbench/simlink.h"
+#include "tests/support/simlink.h"
 #include "translator/numtext.h"
 
 #include <QCheckBox>

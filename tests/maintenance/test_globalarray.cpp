@@ -1,7 +1,7 @@
 // Global arrays read and written against the simulator; the "Site" page fetched from its web server.
 #include "datacontext.h"
 #include "maintenance/page_globalarray.h"
-#include "tests/tclbench/simlink.h"
+#include "tests/support/simlink.h"
 
 #include <QEventLoop>
 #include <QLineEdit>

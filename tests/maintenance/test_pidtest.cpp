@@ -7,7 +7,7 @@
 #include "app/dialogs.h"
 #include "link/transfer.h"
 #include "link/workers.h"
-#include "tests/tclbench/simlink.h"
+#include "tests/support/simlink.h"
 
 #include <QComboBox>
 #include <QLineEdit>

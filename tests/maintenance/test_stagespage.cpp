@@ -4,7 +4,7 @@
 
 #include "app/dialogs.h"
 #include "link/transfer.h"
-#include "tests/tclbench/simlink.h"
+#include "tests/support/simlink.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // The main window's job road against the controller simulator: the upload and STOP, the lines
 // kept as they are while a step runs, the PVT check, and the activation's transfer session.
-#include "tclbench/simlink.h"
+#include "tests/support/simlink.h"
 
 #include "app/dialogs.h"
 #include "core/fileutil.h"

@@ -1,5 +1,5 @@
 // The program's windows as its wiring makes them, against the controller simulator.
-#include "tclbench/simlink.h"
+#include "tests/support/simlink.h"
 
 #include "app/dialogs.h"
 #include "core/cmdline.h"

@@ -1,6 +1,6 @@
 // The TCL editor window: offscreen commands without a controller, then the remote list, load,
 // save and upload, execute and kill, and the boot script against the simulator.
-#include "simlink.h"
+#include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
 #include "link/transfer.h"

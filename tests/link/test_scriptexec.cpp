@@ -1,6 +1,6 @@
 // The script worker against the simulator: answers and their normalisation, failures and the
 // kill that follows, refusals, runs that end after their starter stopped waiting.
-#include "simlink.h"
+#include "tests/support/simlink.h"
 #include "link/scriptexec.h"
 #include "core/inifile.h"
 

@@ -1,6 +1,6 @@
 // The PVT parameters window against the simulator: a trajectory beyond the travel limits is
 // marked in its row, the file and the controller's text are shown.
-#include "simlink.h"
+#include "tests/support/simlink.h"
 #include "mainwindow/pvtparameters.h"
 
 #include <QTableWidget>

@@ -1,6 +1,6 @@
 // The job road's link against the simulator: uploads, initialisation, the script run from the
 // job's worker thread, STOP during a run, and the refusals without a transfer session.
-#include "simlink.h"
+#include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
 #include "mainwindow/joblink_impl.h"

@@ -1,6 +1,6 @@
 // The position and output poll against the simulator: what the window is told, once-only
 // fault reports, lamps, and the executed path during a move.
-#include "simlink.h"
+#include "tests/support/simlink.h"
 #include "link/api.h"
 #include "mainwindow/poll.h"
 

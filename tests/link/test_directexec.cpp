@@ -1,6 +1,6 @@
 // The direct mode against the simulator: a conversion executes each element on the controller,
 // the group is made ready before the first move, and the request log follows the program.
-#include "simlink.h"
+#include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
 #include "link/api.h"

@@ -109,11 +109,19 @@ TEST(NumText, Lenient)
 // Under a French locale the C library would write "0,5": ours must not.
 TEST(NumText, LocaleDoesNotMatter)
 {
-    // The test program's QApplication already took the locale of the environment.
+    // The test program took the locale of the environment at its start.
     if (std::getenv("LC_ALL")) {
         EXPECT_STRNE(std::setlocale(LC_NUMERIC, nullptr), "C") << "locale not installed";
     }
     EXPECT_EQ(num::fixed(0.5, 3), "0.500");
     EXPECT_EQ(*num::parseStrict("0.5"), 0.5);
     EXPECT_FALSE(num::parseStrict("0,5"));
+}
+
+// The whole run under the locale of the environment (LC_ALL=fr_FR.UTF-8 for the French run).
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
