@@ -269,15 +269,15 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
     statusRow->addWidget(mWashing);
     top->addLayout(statusRow);
 
-    mBar1 = new QProgressBar(this);
-    mBar1->setObjectName("ProgressBar1");
-    mBar1->setValue(0);
-    top->addWidget(mBar1);
-    mBar2 = new QProgressBar(this);
-    mBar2->setObjectName("ProgressBar2");
-    mBar2->setRange(0, 100);
-    mBar2->setVisible(false);
-    top->addWidget(mBar2);
+    mTransferBar = new QProgressBar(this);
+    mTransferBar->setObjectName("ProgressBar1");
+    mTransferBar->setValue(0);
+    top->addWidget(mTransferBar);
+    mRebootBar = new QProgressBar(this);
+    mRebootBar->setObjectName("ProgressBar2");
+    mRebootBar->setRange(0, 100);
+    mRebootBar->setVisible(false);
+    top->addWidget(mRebootBar);
 
     auto* buttons = new QHBoxLayout;
     auto addButton = [&](const char* name, const char* caption, auto handler) {
@@ -508,7 +508,7 @@ bool TFNClientFTP::download(const BrowserEntry& e)
 bool TFNClientFTP::ftpTransfer(bool reading, const std::string& remote, const std::string& local,
                                std::uint64_t announced, std::string& error)
 {
-    mBar1->setMaximum(TransferBarMaximum(announced));
+    mTransferBar->setMaximum(TransferBarMaximum(announced));
     QElapsedTimer clock;
     clock.start();
     auto progress = [this, &clock, announced, reading](std::uint64_t done, std::uint64_t total) {
@@ -518,7 +518,7 @@ bool TFNClientFTP::ftpTransfer(bool reading, const std::string& remote, const st
         const int value = static_cast<int>(std::min<std::uint64_t>(done, 2147483646));
         QMetaObject::invokeMethod(
             this, [this, line, value] {
-                mBar1->setValue(std::min(value, mBar1->maximum()));
+                mTransferBar->setValue(std::min(value, mTransferBar->maximum()));
                 addStatus(line);
             },
             Qt::QueuedConnection);
@@ -530,7 +530,7 @@ bool TFNClientFTP::ftpTransfer(bool reading, const std::string& remote, const st
         if (!ok) error = TransferFtpClient().lastError();
     });
     QCoreApplication::processEvents();
-    mBar1->setValue(0);
+    mTransferBar->setValue(0);
     return ok;
 }
 
@@ -651,7 +651,7 @@ void TFNClientFTP::SaveInKvxClick()
     mEditor->clear();
 }
 
-void TFNClientFTP::ResetKvxClick() { RebootController(BarProgress(mBar2)); }
+void TFNClientFTP::ResetKvxClick() { RebootController(BarProgress(mRebootBar)); }
 
 void TFNClientFTP::Remonter1Click() { goToFolder(".."); }
 

@@ -130,8 +130,8 @@ private:
     QsciScintilla* mEditor = nullptr;
     QPlainTextEdit* mStatus = nullptr;
     QCheckBox* mWashing = nullptr;
-    QProgressBar* mBar1 = nullptr;
-    QProgressBar* mBar2 = nullptr;
+    QProgressBar* mTransferBar = nullptr;
+    QProgressBar* mRebootBar = nullptr;
     std::vector<BrowserEntry> mEntries;
     std::string mFolder;
     SearchHooks mSearch;

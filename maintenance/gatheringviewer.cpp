@@ -344,11 +344,11 @@ TFshowgathering::TFshowgathering(QWidget* parent) : QDialog(parent)
         view = new QChartView(chart, this);
         charts->addWidget(view, 1);
     };
-    makeChart(mChart1, mView1, mAxisX1, mAxisY1, mSeries, "SERIE");
-    makeChart(mChart2, mView2, mAxisX2, mAxisY2, mSpectra, "SERIEFFT");
-    mView1->setObjectName("Chart1");
-    mView2->setObjectName("Chart2");
-    mView2->setVisible(false);
+    makeChart(mChart1, mSignalView, mSignalAxisX, mSignalAxisY, mSeries, "SERIE");
+    makeChart(mChart2, mSpectrumView, mSpectrumAxisX, mSpectrumAxisY, mSpectra, "SERIEFFT");
+    mSignalView->setObjectName("Chart1");
+    mSpectrumView->setObjectName("Chart2");
+    mSpectrumView->setVisible(false);
     body->addLayout(charts, 3);
     mRichEdit1 = new QPlainTextEdit(this);
     mRichEdit1->setObjectName("RichEdit1");
@@ -530,19 +530,19 @@ void TFshowgathering::computeSpectra(bool fileRead)
     }
     double xmin, xmax, ymin, ymax;
     if (visibleRange(mChart2, xmin, xmax, ymin, ymax)) {
-        mAxisX2->setRange(xmin, xmax);
-        mAxisY2->setRange(ymin, ymax);
+        mSpectrumAxisX->setRange(xmin, xmax);
+        mSpectrumAxisY->setRange(ymin, ymax);
     }
 }
 
 void TFshowgathering::applyAxis(const ColumnRecord& r)
 {
-    mAxisY1->setProperty("mvxAuto", r.autoScale);
+    mSignalAxisY->setProperty("mvxAuto", r.autoScale);
     // A minimum not below the maximum cannot be drawn: the scale is automatic then.
     if (!r.autoScale && r.minimum < r.maximum) {
-        mAxisY1->setRange(r.minimum, r.maximum);
+        mSignalAxisY->setRange(r.minimum, r.maximum);
     } else {
-        mAxisY1->setProperty("mvxAuto", true);
+        mSignalAxisY->setProperty("mvxAuto", true);
     }
 }
 
@@ -550,9 +550,9 @@ void TFshowgathering::fitAxes()
 {
     double xmin, xmax, ymin, ymax;
     if (!visibleRange(mChart1, xmin, xmax, ymin, ymax)) return;
-    mAxisX1->setRange(xmin, xmax);
-    if (mAxisY1->property("mvxAuto").toBool() || !mAxisY1->property("mvxAuto").isValid())
-        mAxisY1->setRange(ymin, ymax);
+    mSignalAxisX->setRange(xmin, xmax);
+    if (mSignalAxisY->property("mvxAuto").toBool() || !mSignalAxisY->property("mvxAuto").isValid())
+        mSignalAxisY->setRange(ymin, ymax);
 }
 
 void TFshowgathering::Button2Click()
@@ -651,7 +651,7 @@ void TFshowgathering::Button7Click()
     mXY->exec();
 }
 
-void TFshowgathering::CheckBox1Click() { mView2->setVisible(mCheckBox1->isChecked()); }
+void TFshowgathering::CheckBox1Click() { mSpectrumView->setVisible(mCheckBox1->isChecked()); }
 
 // ---- Tfparamfft ----
 

@@ -112,8 +112,8 @@ public:
     QLineSeries* series(int index) const { return mSeries[index]; }
     QLineSeries* spectrum(int index) const { return mSpectra[index]; }
     QChart* timeChart() const { return mChart1; }
-    QChartView* spectrumView() const { return mView2; }
-    QValueAxis* leftAxis() const { return mAxisY1; }
+    QChartView* spectrumView() const { return mSpectrumView; }
+    QValueAxis* leftAxis() const { return mSignalAxisY; }
     QCheckBox* fftBox() const { return mCheckBox1; }
     QString statusText() const;
     TFsetupviewer* setupDialog() const { return mSetup; }
@@ -143,9 +143,9 @@ private:
 
     QChart* mChart1 = nullptr;
     QChart* mChart2 = nullptr;
-    QChartView* mView1 = nullptr;
-    QChartView* mView2 = nullptr;
-    QValueAxis *mAxisX1 = nullptr, *mAxisY1 = nullptr, *mAxisX2 = nullptr, *mAxisY2 = nullptr;
+    QChartView* mSignalView = nullptr;
+    QChartView* mSpectrumView = nullptr;
+    QValueAxis *mSignalAxisX = nullptr, *mSignalAxisY = nullptr, *mSpectrumAxisX = nullptr, *mSpectrumAxisY = nullptr;
     std::array<QLineSeries*, kGatheringMaxColumns> mSeries{};
     std::array<QLineSeries*, kGatheringMaxColumns> mSpectra{};
     QPlainTextEdit* mRichEdit1 = nullptr;

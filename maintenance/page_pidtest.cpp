@@ -232,21 +232,21 @@ PidTestPage::PidTestPage(MaintenanceContext& context, QWidget* parent) : Mainten
     mChart1 = new QChart;
     mChart1->setTitle(QStringLiteral("Position = f/t"));
     mChart1->legend()->hide();
-    mAxisX1 = new QValueAxis;
-    mAxisX1->setTitleText(QStringLiteral("T"));
-    mAxisY1 = new QValueAxis;
-    mAxisY1->setTitleText(QStringLiteral("Pos"));
-    mChart1->addAxis(mAxisX1, Qt::AlignBottom);
-    mChart1->addAxis(mAxisY1, Qt::AlignLeft);
+    mSignalAxisX = new QValueAxis;
+    mSignalAxisX->setTitleText(QStringLiteral("T"));
+    mSignalAxisY = new QValueAxis;
+    mSignalAxisY->setTitleText(QStringLiteral("Pos"));
+    mChart1->addAxis(mSignalAxisX, Qt::AlignBottom);
+    mChart1->addAxis(mSignalAxisY, Qt::AlignLeft);
     mChart2 = new QChart;
     mChart2->setTitle(QStringLiteral("TFR"));
-    mAxisX2 = new QValueAxis;
-    mAxisY2 = new QValueAxis;
-    mAxisY2->setTitleText(QStringLiteral("TFR"));
-    mAxisLog2 = new QLogValueAxis;
-    mAxisLog2->setTitleText(QStringLiteral("TFR"));
-    mChart2->addAxis(mAxisX2, Qt::AlignBottom);
-    mChart2->addAxis(mAxisY2, Qt::AlignLeft);
+    mSpectrumAxisX = new QValueAxis;
+    mSpectrumAxisY = new QValueAxis;
+    mSpectrumAxisY->setTitleText(QStringLiteral("TFR"));
+    mSpectrumLogAxis = new QLogValueAxis;
+    mSpectrumLogAxis->setTitleText(QStringLiteral("TFR"));
+    mChart2->addAxis(mSpectrumAxisX, Qt::AlignBottom);
+    mChart2->addAxis(mSpectrumAxisY, Qt::AlignLeft);
     const struct {
         int index;
         const char* title;
@@ -265,18 +265,18 @@ PidTestPage::PidTestPage(MaintenanceContext& context, QWidget* parent) : Mainten
         s->setPointsVisible(!r.spectrum);
         QChart* c = r.spectrum ? mChart2 : mChart1;
         c->addSeries(s);
-        s->attachAxis(r.spectrum ? mAxisX2 : mAxisX1);
-        s->attachAxis(r.spectrum ? static_cast<QAbstractAxis*>(mAxisY2) : mAxisY1);
+        s->attachAxis(r.spectrum ? mSpectrumAxisX : mSignalAxisX);
+        s->attachAxis(r.spectrum ? static_cast<QAbstractAxis*>(mSpectrumAxisY) : mSignalAxisY);
         mSeries[r.index] = s;
     }
-    mView1 = new QChartView(mChart1, this);
-    mView1->setObjectName("Chart1");
-    mView2 = new QChartView(mChart2, this);
-    mView2->setObjectName("Chart2");
-    mView1->setMinimumHeight(kMinChartHeight);
-    mView2->setMinimumHeight(kMinChartHeight);
-    charts->addWidget(mView1, 1);
-    charts->addWidget(mView2, 1);
+    mSignalView = new QChartView(mChart1, this);
+    mSignalView->setObjectName("Chart1");
+    mSpectrumView = new QChartView(mChart2, this);
+    mSpectrumView->setObjectName("Chart2");
+    mSignalView->setMinimumHeight(kMinChartHeight);
+    mSpectrumView->setMinimumHeight(kMinChartHeight);
+    charts->addWidget(mSignalView, 1);
+    charts->addWidget(mSpectrumView, 1);
 
     mParam = new Tfparamfft(this, [this](int delay, bool log) {
         mDelayMs = delay;
@@ -312,15 +312,15 @@ PidTestPage::PidTestPage(MaintenanceContext& context, QWidget* parent) : Mainten
 void PidTestPage::setLogarithmic(bool on)
 {
     mLogarithmic = on;
-    QAbstractAxis* want = on ? static_cast<QAbstractAxis*>(mAxisLog2) : mAxisY2;
-    QAbstractAxis* other = on ? static_cast<QAbstractAxis*>(mAxisY2) : mAxisLog2;
+    QAbstractAxis* want = on ? static_cast<QAbstractAxis*>(mSpectrumLogAxis) : mSpectrumAxisY;
+    QAbstractAxis* other = on ? static_cast<QAbstractAxis*>(mSpectrumAxisY) : mSpectrumLogAxis;
     if (!mChart2->axes(Qt::Vertical).contains(want)) {
         for (int i : {4, 5, 6}) mSeries[i]->detachAxis(other);
         mChart2->removeAxis(other);
         mChart2->addAxis(want, Qt::AlignLeft);
         for (int i : {4, 5, 6}) mSeries[i]->attachAxis(want);
     }
-    fit(mChart2, mAxisX2, want, on);
+    fit(mChart2, mSpectrumAxisX, want, on);
 }
 
 void PidTestPage::loadSettings(IniFile& ini)
@@ -642,9 +642,9 @@ void PidTestPage::SB_valid_theoricalClick()
         mSeries[4 + k]->setVisible(shown[k] && fft);
     }
     // The position chart takes the page's height alone, or shares it with the spectrum.
-    mView2->setVisible(fft);
-    fit(mChart1, mAxisX1, mAxisY1, false);
-    fit(mChart2, mAxisX2, mLogarithmic ? static_cast<QAbstractAxis*>(mAxisLog2) : mAxisY2, mLogarithmic);
+    mSpectrumView->setVisible(fft);
+    fit(mChart1, mSignalAxisX, mSignalAxisY, false);
+    fit(mChart2, mSpectrumAxisX, mLogarithmic ? static_cast<QAbstractAxis*>(mSpectrumLogAxis) : mSpectrumAxisY, mLogarithmic);
 }
 
 bool PidTestPage::BitBtn_loadClick()

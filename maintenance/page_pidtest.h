@@ -75,7 +75,7 @@ public:
     QLineEdit* pvtEdit() const { return mEdit164; }
     QRadioButton* complexButton() const { return mComplex; }
     QLineSeries* series(int index) const { return mSeries[index]; }  // 1..11 as Series1..Series11
-    QChartView* spectrumView() const { return mView2; }
+    QChartView* spectrumView() const { return mSpectrumView; }
     bool spectrumLogarithmic() const { return mLogarithmic; }
     int pidTestDelay() const { return mDelayMs; }
     void setLogarithmic(bool on);
@@ -95,9 +95,9 @@ private:
     QPushButton *mButton96 = nullptr, *mTest = nullptr, *mLoad = nullptr;
     QPushButton *mTheorical = nullptr, *mMeasured = nullptr, *mError = nullptr, *mFft = nullptr, *mSpeedView = nullptr;
     QChart *mChart1 = nullptr, *mChart2 = nullptr;
-    QChartView *mView1 = nullptr, *mView2 = nullptr;
-    QValueAxis *mAxisX1 = nullptr, *mAxisY1 = nullptr, *mAxisX2 = nullptr, *mAxisY2 = nullptr;
-    QLogValueAxis* mAxisLog2 = nullptr;
+    QChartView *mSignalView = nullptr, *mSpectrumView = nullptr;
+    QValueAxis *mSignalAxisX = nullptr, *mSignalAxisY = nullptr, *mSpectrumAxisX = nullptr, *mSpectrumAxisY = nullptr;
+    QLogValueAxis* mSpectrumLogAxis = nullptr;
     std::array<QLineSeries*, 12> mSeries{};
     Tfparamfft* mParam = nullptr;
 
