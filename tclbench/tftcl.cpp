@@ -1,6 +1,7 @@
 #include "tftcl.h"
 
 #include "restore.h"
+#include "tcleditorsettings.h"
 #include "link/scriptexec.h"
 #include "searchdialogs.h"
 #include "tclautocorrect.h"
@@ -77,7 +78,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kSection = "Ftcl";
 // The editor's and the telnet pane's heights at a first opening.
 constexpr int kDefaultEditHeight = 440;
 constexpr int kTelnetPaneHeight = 110;
@@ -119,7 +119,7 @@ const texts::Builtin kTexts[] = {
 
 std::string T(const char* key) { return texts::get(key); }
 
-IniFile* ini() { return SettingsIni(); }
+TclEditorSettings settings() { return TclEditorSettings(SettingsIni()); }
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -453,10 +453,10 @@ void TFtcl::buildUi()
     g->addWidget(mCheckBox3, 2, 3);
     g->addWidget(mCheckBox4, 2, 4);
     connect(mCheckBox3, &QCheckBox::clicked, this, [](bool on) {
-        if (ini()) ini()->writeBool("TCL", "DISPLAY GAPH", on);
+        settings().setDisplayGraph(on);
     });
     connect(mCheckBox4, &QCheckBox::clicked, this, [](bool on) {
-        if (ini()) ini()->writeBool("TCL", "SAVE GATHERING", on);
+        settings().setSaveGathering(on);
     });
 
     mWarning = new QLabel("Warning : KVX-QNX, Don't use \"PUTS STDOUT\" syntax", controls);
@@ -594,13 +594,13 @@ void TFtcl::buildMenus()
     mLinesAction->setCheckable(true);
     connect(mLinesAction, &QAction::triggered, this, [this](bool on) {
         applyLineNumbers();
-        if (ini()) ini()->writeBool("VISIBLE", "LINES", on);
+        settings().setLineNumbers(on);
     });
     mBoldAction = conf->addAction("&Bold syntax");
     mBoldAction->setCheckable(true);
     connect(mBoldAction, &QAction::triggered, this, [this](bool on) {
         applyBold();
-        if (ini()) ini()->writeBool("SYNTAX", "BOLD", on);
+        settings().setBoldSyntax(on);
     });
     conf->addAction("Fichier sauvegarde gathering", this, [this] { FichierSauvegardeGatheringClick(); });
     conf->addSeparator();
@@ -625,24 +625,24 @@ void TFtcl::buildMenus()
 
 void TFtcl::readSettings()
 {
-    IniFile* s = ini();
+    const TclEditorSettings s = settings();
     mBackupDir = common().ProgramDir;
-    if (s) {
-        mBackupDir = s->readString("BACKUP", "REPERTOIRE", mBackupDir);
-        mBackupSeconds = s->readFloat("BACKUP", "TIMING", double(kDefaultBackupSeconds));
+    if (s.available()) {
+        mBackupDir = s.backupDir(mBackupDir);
+        mBackupSeconds = s.backupSeconds(double(kDefaultBackupSeconds));
         if (!(mBackupSeconds > 0.0) || mBackupSeconds > 86400.0) mBackupSeconds = kDefaultBackupSeconds;
-        const long long nb = s->readInteger("INDENTATION", "NB", kDefaultIndentDepth);
+        const long long nb = s.indentDepth(kDefaultIndentDepth);
         mIndentDepth = (nb >= 0 && nb <= 64) ? int(nb) : kDefaultIndentDepth;
-        mLinesAction->setChecked(s->readBool("VISIBLE", "LINES", true));
-        mCheckBox3->setChecked(s->readBool("TCL", "DISPLAY GAPH", false));
-        mCheckBox4->setChecked(s->readBool("TCL", "SAVE GATHERING", false));
-        mBoldAction->setChecked(s->readBool("SYNTAX", "BOLD", true));
+        mLinesAction->setChecked(s.lineNumbers());
+        mCheckBox3->setChecked(s.displayGraph());
+        mCheckBox4->setChecked(s.saveGathering());
+        mBoldAction->setChecked(s.boldSyntax());
     } else {
         mLinesAction->setChecked(true);
         mBoldAction->setChecked(true);
     }
     mTimer1->setInterval(backupPeriodMs());
-    const long long editHeight = s ? s->readInteger(kSection, "edit height", 0) : 0;
+    const long long editHeight = s.editHeight();
     if (auto* split = findChild<QSplitter*>("EditorSplitter"))
         split->setSizes({editHeight > 0 && editHeight < 10000 ? int(editHeight) : kDefaultEditHeight,
                          split->widget(1)->sizeHint().height(), kTelnetPaneHeight});
@@ -809,7 +809,7 @@ void TFtcl::FormClose()
 {
     mTimer1->stop();
     if (!mTelnetWasOpen && link::TelnetConnected()) link::DisconnectTelnet();
-    if (IniFile* s = ini()) s->writeInteger(kSection, "edit height", mEditor->height());
+    settings().setEditHeight(mEditor->height());
 }
 
 void TFtcl::fillList()
@@ -1062,8 +1062,7 @@ void TFtcl::AfterRunGathering()
         if (!fetched) {
             setPanel(1, T("StringTclGatheringNotKept") + " " + c.RemoteGatheringDir);
         } else if (fs::is_regular_file(local)) {
-            const std::string model =
-                ini() ? ini()->readString("TCL", "GATHERING MODEL", local) : local;
+            const std::string model = settings().gatheringModel(local);
             if (KeepGatheringFile(local, model, error).empty() && !error.empty())
                 setPanel(1, T("StringTclGatheringNotKept") + " " + error);
         }
@@ -1077,12 +1076,12 @@ void TFtcl::AfterRunGathering()
 void TFtcl::FichierSauvegardeGatheringClick()
 {
     const std::string local = common().ProgramDir + "Gathering.dat";
-    const std::string current = ini() ? ini()->readString("TCL", "GATHERING MODEL", local) : local;
+    const std::string current = settings().gatheringModel(local);
     const QString path = QFileDialog::getSaveFileName(this, "Emplacement de sauvegarde", q(current), "*.DAT");
     if (path.isEmpty()) return;
     std::string chosen = path.toStdString();
     if (fs::path(chosen).extension().empty()) chosen += ".DAT";
-    if (ini()) ini()->writeString("TCL", "GATHERING MODEL", chosen);
+    settings().setGatheringModel(chosen);
 }
 
 void TFtcl::BitBtn3MouseDown(bool alt)
@@ -1218,7 +1217,7 @@ void TFtcl::Indentation1Click()
 {
     if (mIndentDepth >= 64) return;
     ++mIndentDepth;
-    if (ini()) ini()->writeInteger("INDENTATION", "NB", mIndentDepth);
+    settings().setIndentDepth(mIndentDepth);
     Miseenpage1Click();
 }
 
@@ -1226,7 +1225,7 @@ void TFtcl::Indentation2Click()
 {
     if (mIndentDepth <= 1) return;
     --mIndentDepth;
-    if (ini()) ini()->writeInteger("INDENTATION", "NB", mIndentDepth);
+    settings().setIndentDepth(mIndentDepth);
     Miseenpage1Click();
 }
 
@@ -1240,7 +1239,7 @@ void TFtcl::Profondeurdindentation1Click()
         return;
     }
     mIndentDepth = depth;
-    if (ini()) ini()->writeInteger("INDENTATION", "NB", mIndentDepth);
+    settings().setIndentDepth(mIndentDepth);
     Miseenpage1Click();
 }
 
@@ -1254,7 +1253,7 @@ void TFtcl::Timerdebackup1Click()
         return;
     }
     mBackupSeconds = seconds;
-    if (ini()) ini()->writeString("BACKUP", "TIMING", num::general(seconds));
+    settings().setBackupSeconds(seconds);
     mTimer1->setInterval(backupPeriodMs());
 }
 
@@ -1265,7 +1264,7 @@ void TFtcl::Repertoiredebackupautomatique1Click()
     // The folder is a prefix of the file names: it must end with a separator.
     if (!value.empty() && value.back() != '/' && value.back() != '\\') value += '/';
     mBackupDir = value;
-    if (ini()) ini()->writeString("BACKUP", "REPERTOIRE", value);
+    settings().setBackupDir(value);
 }
 
 void TFtcl::PopupMenu1Popup(const QPoint& at)
