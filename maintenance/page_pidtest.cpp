@@ -10,6 +10,7 @@
 #include "link/transfer.h"
 #include "link/workers.h"
 #include "pagecalls.h"
+#include "pidtestsettings.h"
 #include "fourier.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
@@ -325,15 +326,17 @@ void PidTestPage::setLogarithmic(bool on)
 
 void PidTestPage::loadSettings(IniFile& ini)
 {
-    mStart->setText(general(ini.readFloat("TESTPID", "START_POSITION", 0.0)));
-    mPeriod->setText(general(ini.readFloat("TESTPID", "PERIOD", 0.05)));
-    mSpeed->setText(general(ini.readFloat("TESTPID", "SPEED", 1.0)));
-    mDuration->setText(general(ini.readFloat("TESTPID", "DURATION", 1.2)));
-    mLength->setText(general(ini.readFloat("TESTPID", "LENGHT", 1.0)));
-    (ini.readInteger("TESTPID", "COMPLEX", 0) == 1 ? mComplex : mSimple)->setChecked(true);
-    mEdit164->setText(QString::fromStdString(ini.readString("TEST PVT", "NAME", "TRAJECTORY.KVX")));
-    mDelayMs = static_cast<int>(ini.readInteger("TESTPID", "DELAY", 50));
-    setLogarithmic(ini.readBool("TESTPID", "LOG", true));
+    PidTestSettings s;
+    s.Read(ini);
+    mStart->setText(general(s.StartPosition));
+    mPeriod->setText(general(s.Period));
+    mSpeed->setText(general(s.Speed));
+    mDuration->setText(general(s.Duration));
+    mLength->setText(general(s.Length));
+    (s.Complex ? mComplex : mSimple)->setChecked(true);
+    mEdit164->setText(QString::fromStdString(s.PvtName));
+    mDelayMs = s.DelayMs;
+    setLogarithmic(s.Logarithmic);
     RadioGroup1Click();
 }
 
@@ -341,13 +344,13 @@ void PidTestPage::writeTestSettings(IniFile& ini, bool report)
 {
     const struct {
         QLineEdit* field;
-        const char* key;
+        PidTestNumber key;
         const char* message;
-    } rows[] = {{mStart, "START_POSITION", "stringerrorparamposv"},
-                {mPeriod, "PERIOD", "stringerrorparamper"},
-                {mSpeed, "SPEED", "stringerrorparamspeed"},
-                {mDuration, "DURATION", "stringerrorparamduration"},
-                {mLength, "LENGHT", "stringerrorparamlength"}};
+    } rows[] = {{mStart, PidTestNumber::StartPosition, "stringerrorparamposv"},
+                {mPeriod, PidTestNumber::Period, "stringerrorparamper"},
+                {mSpeed, PidTestNumber::Speed, "stringerrorparamspeed"},
+                {mDuration, PidTestNumber::Duration, "stringerrorparamduration"},
+                {mLength, PidTestNumber::Length, "stringerrorparamlength"}};
     // A bad field is reported (the first one only) and keeps its old value; it never keeps the
     // other fields from being saved.
     bool reported = false;
@@ -358,11 +361,13 @@ void PidTestPage::writeTestSettings(IniFile& ini, bool report)
             reported = true;
             continue;
         }
-        ini.writeFloat("TESTPID", r.key, *v);
+        WritePidTestNumber(ini, r.key, *v);
     }
-    ini.writeInteger("TESTPID", "COMPLEX", mComplex->isChecked() ? 1 : 0);
-    mDelayMs = static_cast<int>(ini.readInteger("TESTPID", "DELAY", 50));
-    setLogarithmic(ini.readBool("TESTPID", "LOG", true));
+    WritePidTestComplex(ini, mComplex->isChecked());
+    PidTestSettings s;
+    s.Read(ini);
+    mDelayMs = s.DelayMs;
+    setLogarithmic(s.Logarithmic);
 }
 
 void PidTestPage::saveSettings(IniFile& ini) { writeTestSettings(ini, true); }
@@ -416,7 +421,7 @@ void PidTestPage::Button96Click()
     std::string name = mEdit164->text().toStdString();
     if (!InputQueryDialog("PVT Files", "File name ", name)) return;
     mEdit164->setText(QString::fromStdString(name));
-    context().settings().writeString("TEST PVT", "NAME", name);
+    WritePidTestPvtName(context().settings(), name);
 }
 
 void PidTestPage::BitBtn7Click()
