@@ -15,8 +15,6 @@
 
 namespace mvx {
 
-const std::array<const char*, TFIO::kRows> TFIO::kSections = {"ACTIVATE", "M03M05", "M04M05", "M07M09", "M08M09"};
-
 namespace {
 // Component names of each row: GPIO spin edit, output spin edit, level radio group.
 struct RowNames {
@@ -109,13 +107,14 @@ void TFIO::FormCreate()
 {
     IniFile* ini = SettingsIni();
     if (!ini) return;
-    mExtended->setChecked(ini->readBool("MAIN", "EXTENDED_IO", false));
+    OutputSettings set;
+    set.Read(*ini);
+    mExtended->setChecked(set.Extended);
     for (int r = 0; r < kRows; ++r) {
-        const char* s = kSections[static_cast<std::size_t>(r)];
-        mGpio[static_cast<std::size_t>(r)]->setValue(static_cast<int>(ini->readInteger(s, "GROUP", 0)) + 1);
-        mOutput[static_cast<std::size_t>(r)]->setValue(
-            static_cast<int>(ini->readInteger(s, "OUTPUT", kRowNames[r].defaultOutput)));
-        setLevel(r, static_cast<int>(ini->readInteger(s, "SENSE", 0)));
+        const OutputSettings::Row& row = set.Rows[static_cast<std::size_t>(r)];
+        mGpio[static_cast<std::size_t>(r)]->setValue(row.Group + 1);
+        mOutput[static_cast<std::size_t>(r)]->setValue(row.Output);
+        setLevel(r, row.Sense);
     }
 }
 
@@ -161,9 +160,10 @@ void TFIO::FormActivate()
     for (int r = 1; r < kRows; ++r) mGpio[static_cast<std::size_t>(r)]->setRange(tool->minimum(), tool->maximum());
     for (int r = 0; r < kRows; ++r) GpioChange(r);
     if (IniFile* ini = SettingsIni()) {
+        OutputSettings set;
+        set.Read(*ini);
         for (int r = 0; r < kRows; ++r)
-            mGpio[static_cast<std::size_t>(r)]->setValue(
-                static_cast<int>(ini->readInteger(kSections[static_cast<std::size_t>(r)], "GROUP", 0)) + 1);
+            mGpio[static_cast<std::size_t>(r)]->setValue(set.Rows[static_cast<std::size_t>(r)].Group + 1);
     }
 }
 
@@ -198,13 +198,12 @@ void TFIO::GpioChange(int row)
 void TFIO::BitBtn1Click()
 {
     if (IniFile* ini = SettingsIni()) {
-        ini->writeBool("MAIN", "EXTENDED_IO", mExtended->isChecked());
-        for (int r = 0; r < kRows; ++r) {
-            const char* s = kSections[static_cast<std::size_t>(r)];
-            ini->writeInteger(s, "GROUP", mGpio[static_cast<std::size_t>(r)]->value() - 1);
-            ini->writeInteger(s, "OUTPUT", mOutput[static_cast<std::size_t>(r)]->value());
-            ini->writeInteger(s, "SENSE", level(r));
-        }
+        OutputSettings set;
+        set.Extended = mExtended->isChecked();
+        for (int r = 0; r < kRows; ++r)
+            set.Rows[static_cast<std::size_t>(r)] = {mGpio[static_cast<std::size_t>(r)]->value() - 1,
+                                                     mOutput[static_cast<std::size_t>(r)]->value(), level(r)};
+        set.Write(*ini);
     }
     accept();
 }

@@ -3,6 +3,7 @@
 // coolant M codes drive. The values are kept in the settings file; the conversion reads them
 // through rows() when the main window builds its configuration.
 
+#include "outputsettings.h"
 #include "translator/machineconfig.h"
 
 #include <QDialog>
@@ -22,9 +23,7 @@ class TFIO : public QDialog {
 public:
     explicit TFIO(QWidget* parent = nullptr);
 
-    static constexpr int kRows = 5;
-    // Settings sections of the rows, in row order.
-    static const std::array<const char*, kRows> kSections;
+    static constexpr int kRows = OutputSettings::kRows;
 
     // The five rows as shown now (Activate tool, M03/M05, M04/M05, M07/M09, M08/M09).
     std::array<OutputRow, kRows> rows() const;
