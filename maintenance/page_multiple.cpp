@@ -168,15 +168,18 @@ void MultiplePage::saveRows()
 {
     if (mGridGroup.empty()) return;
     IniFile& ini = context().settings();
-    static constexpr const char* kKeys[3] = {"DEPL CM RELATIVE", "POS CM ABSOLUTE", "SPEED CM JOG"};
+    auto cell = [this](int r, int c) {
+        const QTableWidgetItem* it = mGrid->item(r, c);
+        return it ? it->text().toStdString() : std::string();
+    };
     for (int r = 0; r < mGrid->rowCount(); ++r) {
         const QTableWidgetItem* name = mGrid->item(r, 0);
         if (!name || name->text().isEmpty()) continue;
-        const std::string section = mGridGroup + "." + name->text().toStdString();
-        for (int c = 1; c <= 3; ++c) {
-            const QTableWidgetItem* it = mGrid->item(r, c);
-            ini.writeString(section, kKeys[c - 1], it ? it->text().toStdString() : std::string());
-        }
+        PositionerMoveSettings row;
+        row.Relative = cell(r, 1);
+        row.Absolute = cell(r, 2);
+        row.JogSpeed = cell(r, 3);
+        row.Write(ini, mGridGroup + "." + name->text().toStdString());
     }
 }
 
@@ -200,10 +203,11 @@ void MultiplePage::LoadMultipleGrid()
         auto* nameItem = new QTableWidgetItem(QString::fromStdString(name));
         nameItem->setFlags(nameItem->flags() & ~Qt::ItemIsEditable);
         mGrid->setItem(r, 0, nameItem);
-        const std::string section = g + "." + name;
-        mGrid->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(settings.readString(section, "DEPL CM RELATIVE", "1.000"))));
-        mGrid->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(settings.readString(section, "POS CM ABSOLUTE", "1.000"))));
-        mGrid->setItem(r, 3, new QTableWidgetItem(QString::fromStdString(settings.readString(section, "SPEED CM JOG", "1.000"))));
+        PositionerMoveSettings row;
+        row.Read(settings, g + "." + name);
+        mGrid->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(row.Relative)));
+        mGrid->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(row.Absolute)));
+        mGrid->setItem(r, 3, new QTableWidgetItem(QString::fromStdString(row.JogSpeed)));
         auto* pos = new QTableWidgetItem(QString());
         pos->setFlags(pos->flags() & ~Qt::ItemIsEditable);
         mGrid->setItem(r, 4, pos);
@@ -531,38 +535,32 @@ void PlanePage::joystickJog(int w, int h, QPoint p, bool held, bool zOnly)
         jogMove(velocities, accelerations);
 }
 
-void PlanePage::loadSettings(IniFile& ini)
+// The fields' texts as they stand.
+PlaneMoveSettings PlanePage::fieldValues() const
 {
-    const bool xy = mAxes == 2;
-    const std::vector<const char*> relKeys = xy ? std::vector<const char*>{"RELATIF X XY", "RELATIF Y XY"}
-                                                : std::vector<const char*>{"RELATIF X XYZ", "RELATIF Y XYZ", "RELATIF Z XYZ"};
-    const std::vector<const char*> absKeys = xy ? std::vector<const char*>{"ABSOLU X XY", "ABSOLU Y XY"}
-                                                : std::vector<const char*>{"ABSOLU X XYZ", "ABSOLU Y XYZ", "ABSOLU Z XYZ"};
-    auto load = [&ini](QLineEdit* e, const char* key) {
-        e->setText(QString::fromStdString(ini.readString("CM", key, e->text().toStdString())));
-    };
+    PlaneMoveSettings v(mAxes);
     for (int i = 0; i < mAxes; ++i) {
-        load(mRelative[i], relKeys[i]);
-        load(mAbsolute[i], absKeys[i]);
+        v.Relative[static_cast<std::size_t>(i)] = mRelative[static_cast<std::size_t>(i)]->text().toStdString();
+        v.Absolute[static_cast<std::size_t>(i)] = mAbsolute[static_cast<std::size_t>(i)]->text().toStdString();
     }
-    load(mSpeed, xy ? "JOG V XY" : "JOG V XYZ");
-    load(mAcceleration, xy ? "JOG A XY" : "JOG A XYZ");
+    v.JogSpeed = mSpeed->text().toStdString();
+    v.JogAcceleration = mAcceleration->text().toStdString();
+    return v;
 }
 
-void PlanePage::saveSettings(IniFile& ini)
+void PlanePage::loadSettings(IniFile& ini)
 {
-    const bool xy = mAxes == 2;
-    const std::vector<const char*> relKeys = xy ? std::vector<const char*>{"RELATIF X XY", "RELATIF Y XY"}
-                                                : std::vector<const char*>{"RELATIF X XYZ", "RELATIF Y XYZ", "RELATIF Z XYZ"};
-    const std::vector<const char*> absKeys = xy ? std::vector<const char*>{"ABSOLU X XY", "ABSOLU Y XY"}
-                                                : std::vector<const char*>{"ABSOLU X XYZ", "ABSOLU Y XYZ", "ABSOLU Z XYZ"};
+    PlaneMoveSettings v = fieldValues();
+    v.Read(ini);
     for (int i = 0; i < mAxes; ++i) {
-        ini.writeString("CM", relKeys[i], mRelative[i]->text().toStdString());
-        ini.writeString("CM", absKeys[i], mAbsolute[i]->text().toStdString());
+        mRelative[static_cast<std::size_t>(i)]->setText(QString::fromStdString(v.Relative[static_cast<std::size_t>(i)]));
+        mAbsolute[static_cast<std::size_t>(i)]->setText(QString::fromStdString(v.Absolute[static_cast<std::size_t>(i)]));
     }
-    ini.writeString("CM", xy ? "JOG V XY" : "JOG V XYZ", mSpeed->text().toStdString());
-    ini.writeString("CM", xy ? "JOG A XY" : "JOG A XYZ", mAcceleration->text().toStdString());
+    mSpeed->setText(QString::fromStdString(v.JogSpeed));
+    mAcceleration->setText(QString::fromStdString(v.JogAcceleration));
 }
+
+void PlanePage::saveSettings(IniFile& ini) { fieldValues().Write(ini); }
 
 void registerMultiplePages()
 {

@@ -5,6 +5,7 @@
 
 #include "joystickbox.h"
 #include "motionpage.h"
+#include "movesettings.h"
 
 #include <QString>
 
@@ -84,6 +85,7 @@ protected:
 
 private:
     std::optional<std::vector<double>> fields(const std::vector<QLineEdit*>& edits, double sign);
+    PlaneMoveSettings fieldValues() const;
     void joystickJog(int w, int h, QPoint p, bool held, bool zOnly);
 
     int mAxes;
