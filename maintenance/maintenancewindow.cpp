@@ -20,6 +20,7 @@
 #include "translator/numtext.h"
 #include "translator/texts.h"
 #include "core/guard.h"
+#include "consolesettings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -208,11 +209,13 @@ void TFmain_KVX::FormCreate()
     // Settings the window itself keeps; each page reads its own.
     IniFile& ini = settings();
     CommonGlobals& c = common();
-    c.FtpUser = ini.readString("FTP LOGIN", "USER", "Supervisorium");
-    c.FtpPassword = ini.readString("FTP LOGIN", "PASS", "Supervisorium");
-    c.RebootDelay.store(ini.readFloat("REBOOT", "DELAY", 45.0));
-    c.DetectionMode.store(static_cast<int>(ini.readInteger("MAIN", "MODE DETECTION", 5)));
-    c.MinSocketTimeout.store(ini.readFloat("TCPIP", "MIN TIME OUT", 1.0));
+    ConsoleSettings own;
+    own.Read(ini);
+    c.FtpUser = own.FtpUser;
+    c.FtpPassword = own.FtpPassword;
+    c.RebootDelay.store(own.RebootDelay);
+    c.DetectionMode.store(own.DetectionMode);
+    c.MinSocketTimeout.store(own.MinSocketTimeout);
     for (Slot& s : mSlots)
         if (s.page) {
             Guarded("maintenance page", [&] { s.page->loadSettings(ini); });
@@ -561,10 +564,12 @@ void TFmain_KVX::FormShow()
         const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
                                                               : QRect(0, 0, 1920, 1080);
         const bool single = QGuiApplication::screens().size() <= 1;
-        int top = static_cast<int>(ini.readInteger(kGeometrySection, "top", y()));
-        int left = static_cast<int>(ini.readInteger(kGeometrySection, "left", x()));
-        const int h = static_cast<int>(ini.readInteger(kGeometrySection, "height", height()));
-        const int w = static_cast<int>(ini.readInteger(kGeometrySection, "width", width()));
+        WindowGeometry g{y(), x(), height(), width()};
+        g.Read(ini, kGeometrySection);
+        int top = g.Top;
+        int left = g.Left;
+        const int h = g.Height;
+        const int w = g.Width;
         if (single) {
             top = FitToSingleScreen(top, screen.height());
             left = FitToSingleScreen(left, screen.width());
@@ -628,10 +633,7 @@ void TFmain_KVX::FormClose()
         if (s.page) {
             Guarded("maintenance page", [&] { s.page->saveSettings(ini); });
         }
-    ini.writeInteger(kGeometrySection, "top", y());
-    ini.writeInteger(kGeometrySection, "left", x());
-    ini.writeInteger(kGeometrySection, "height", height());
-    ini.writeInteger(kGeometrySection, "width", width());
+    WindowGeometry{y(), x(), height(), width()}.Write(ini, kGeometrySection);
 
     CommonGlobals& c = common();
     const bool wasReading = c.PositionReadingOn.exchange(0) != 0;

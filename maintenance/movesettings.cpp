@@ -6,6 +6,7 @@ namespace mvx::maint {
 
 namespace {
 
+// The single-group and the XY and XYZ pages share one section.
 constexpr const char* kPlaneSection = "CM";
 
 std::string planeKey(const char* what, int axis, int axes)
@@ -17,6 +18,20 @@ std::string planeKey(const char* what, int axis, int axes)
 std::string jogKey(const char* what, int axes) { return std::string("JOG ") + what + (axes == 2 ? " XY" : " XYZ"); }
 
 }  // namespace
+
+void SingleMoveSettings::Read(const IniFile& ini)
+{
+    Relative = ini.readString(kPlaneSection, "RELATIF SINGLE", Relative);
+    Absolute = ini.readString(kPlaneSection, "ABSOLU SINGLE", Absolute);
+    JogSpeed = ini.readString(kPlaneSection, "JOG SINGLE", JogSpeed);
+}
+
+void SingleMoveSettings::Write(IniFile& ini) const
+{
+    ini.writeString(kPlaneSection, "RELATIF SINGLE", Relative);
+    ini.writeString(kPlaneSection, "ABSOLU SINGLE", Absolute);
+    ini.writeString(kPlaneSection, "JOG SINGLE", JogSpeed);
+}
 
 void PositionerMoveSettings::Read(const IniFile& ini, const std::string& section)
 {

@@ -11,6 +11,17 @@ class IniFile;
 
 namespace maint {
 
+// The single-group page, in section "CM": "RELATIF SINGLE", "ABSOLU SINGLE", "JOG SINGLE".
+struct SingleMoveSettings {
+    std::string Relative;
+    std::string Absolute;
+    std::string JogSpeed;
+
+    // Missing keys keep the values held.
+    void Read(const IniFile& ini);
+    void Write(IniFile& ini) const;
+};
+
 // One positioner's row of the multiple-axes grid, in the section "<group>.<positioner>".
 struct PositionerMoveSettings {
     std::string Relative = "1.000";  // "DEPL CM RELATIVE"

@@ -12,6 +12,7 @@
 #include "link/transfer.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
+#include "consolesettings.h"
 
 #include <QButtonGroup>
 #include <QFile>
@@ -203,17 +204,18 @@ void PageGeneral::pageShown() { context().stopPositionReading(); }
 
 void PageGeneral::loadSettings(IniFile& ini)
 {
-    mUser->setText(QString::fromStdString(ini.readString("FTP LOGIN", "USER", "Supervisorium")));
-    mPassword->setText(QString::fromStdString(ini.readString("FTP LOGIN", "PASS", "Supervisorium")));
-    mThird->setText(QString::fromStdString(ini.readString("LANGUAGE", "THIRD", "Other")));
+    ConsoleSettings s;
+    s.Read(ini);
+    mUser->setText(QString::fromStdString(s.FtpUser));
+    mPassword->setText(QString::fromStdString(s.FtpPassword));
+    mThird->setText(QString::fromStdString(s.ThirdLanguage));
     const QString glyph = QString::fromStdString(common().ProgramDir + "third.bmp");
     if (QFile::exists(glyph)) mThird->setIcon(QIcon(glyph));
 }
 
 void PageGeneral::saveSettings(IniFile& ini)
 {
-    ini.writeString("FTP LOGIN", "USER", mUser->text().toStdString());
-    ini.writeString("FTP LOGIN", "PASS", mPassword->text().toStdString());
+    WriteFtpLogin(ini, mUser->text().toStdString(), mPassword->text().toStdString());
 }
 
 void PageGeneral::Button1Click()

@@ -3,6 +3,7 @@
 #include "pagecalls.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
+#include "movesettings.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -175,16 +176,16 @@ void SinglePage::Button32Click()
 
 void SinglePage::loadSettings(IniFile& ini)
 {
-    mEdit5->setText(QString::fromStdString(ini.readString("CM", "RELATIF SINGLE", mEdit5->text().toStdString())));
-    mEdit6->setText(QString::fromStdString(ini.readString("CM", "ABSOLU SINGLE", mEdit6->text().toStdString())));
-    mEdit3->setText(QString::fromStdString(ini.readString("CM", "JOG SINGLE", mEdit3->text().toStdString())));
+    SingleMoveSettings v{mEdit5->text().toStdString(), mEdit6->text().toStdString(), mEdit3->text().toStdString()};
+    v.Read(ini);
+    mEdit5->setText(QString::fromStdString(v.Relative));
+    mEdit6->setText(QString::fromStdString(v.Absolute));
+    mEdit3->setText(QString::fromStdString(v.JogSpeed));
 }
 
 void SinglePage::saveSettings(IniFile& ini)
 {
-    ini.writeString("CM", "RELATIF SINGLE", mEdit5->text().toStdString());
-    ini.writeString("CM", "ABSOLU SINGLE", mEdit6->text().toStdString());
-    ini.writeString("CM", "JOG SINGLE", mEdit3->text().toStdString());
+    SingleMoveSettings{mEdit5->text().toStdString(), mEdit6->text().toStdString(), mEdit3->text().toStdString()}.Write(ini);
 }
 
 void registerSinglePage()
