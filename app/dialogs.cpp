@@ -4,6 +4,7 @@
 #include "core/common.h"
 #include "core/inifile.h"
 #include "language.h"
+#include "core/windowgeometry.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -360,13 +361,10 @@ private:
         IniFile* ini = SettingsIni();
         if (!ini) return;
         const std::string sec = mWindow->objectName().toStdString();
-        int top = static_cast<int>(ini->readInteger(sec, "top", mWindow->y()));
-        int left = static_cast<int>(ini->readInteger(sec, "left", mWindow->x()));
-        int height = mWindow->height(), width = mWindow->width();
-        if (mResizable) {
-            height = static_cast<int>(ini->readInteger(sec, "height", height));
-            width = static_cast<int>(ini->readInteger(sec, "width", width));
-        }
+        WindowGeometry stored{mWindow->y(), mWindow->x(), mWindow->height(), mWindow->width()};
+        stored.Read(*ini, sec, mResizable);
+        int top = stored.Top, left = stored.Left;
+        const int height = stored.Height, width = stored.Width;
         const auto screens = QGuiApplication::screens();
         if (screens.size() == 1) {
             const QRect g = screens.front()->geometry();
@@ -382,12 +380,7 @@ private:
         IniFile* ini = SettingsIni();
         if (!ini || !mPlaced) return;
         const std::string sec = mWindow->objectName().toStdString();
-        ini->writeInteger(sec, "top", mWindow->y());
-        ini->writeInteger(sec, "left", mWindow->x());
-        if (mResizable) {
-            ini->writeInteger(sec, "height", mWindow->height());
-            ini->writeInteger(sec, "width", mWindow->width());
-        }
+        WindowGeometry{mWindow->y(), mWindow->x(), mWindow->height(), mWindow->width()}.Write(*ini, sec, mResizable);
     }
 
     QWidget* mWindow;

@@ -21,20 +21,4 @@ void WriteFtpLogin(IniFile& ini, const std::string& user, const std::string& pas
     ini.writeString("FTP LOGIN", "PASS", password);
 }
 
-void WindowGeometry::Read(const IniFile& ini, const char* section)
-{
-    Top = static_cast<int>(ini.readInteger(section, "top", Top));
-    Left = static_cast<int>(ini.readInteger(section, "left", Left));
-    Height = static_cast<int>(ini.readInteger(section, "height", Height));
-    Width = static_cast<int>(ini.readInteger(section, "width", Width));
-}
-
-void WindowGeometry::Write(IniFile& ini, const char* section) const
-{
-    ini.writeInteger(section, "top", Top);
-    ini.writeInteger(section, "left", Left);
-    ini.writeInteger(section, "height", Height);
-    ini.writeInteger(section, "width", Width);
-}
-
 }  // namespace mvx::maint

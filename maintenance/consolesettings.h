@@ -1,7 +1,7 @@
 #pragma once
 // The maintenance console's own keys in the settings file, typed: the controller login (which
 // the general page edits), the reboot delay, the presence-check mode, the shortest connection
-// time-out, the third language's name, and the window's geometry. No widgets.
+// time-out and the third language's name. No widgets.
 
 #include <string>
 
@@ -24,18 +24,6 @@ struct ConsoleSettings {
 };
 
 void WriteFtpLogin(IniFile& ini, const std::string& user, const std::string& password);
-
-// A window's place in its own section: "top", "left", "height", "width".
-struct WindowGeometry {
-    int Top = 0;
-    int Left = 0;
-    int Height = 0;
-    int Width = 0;
-
-    // Missing keys keep the values held.
-    void Read(const IniFile& ini, const char* section);
-    void Write(IniFile& ini, const char* section) const;
-};
 
 }  // namespace maint
 }  // namespace mvx

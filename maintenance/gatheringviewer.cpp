@@ -10,6 +10,7 @@
 #include "fourier.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
+#include "pidtestsettings.h"
 
 #include <QCheckBox>
 #include <QChart>
@@ -695,9 +696,10 @@ void Tfparamfft::showEvent(QShowEvent* event)
 
 void Tfparamfft::FormActivate()
 {
-    IniFile* ini = settings();
-    const long long delay = ini ? ini->readInteger("TESTPID", "DELAY", 50) : 50;
-    const bool log = ini ? ini->readBool("TESTPID", "LOG", true) : true;
+    PidTestSettings s;
+    if (IniFile* ini = settings()) s.Read(*ini);
+    const long long delay = s.DelayMs;
+    const bool log = s.Logarithmic;
     mEdit1->setText(QString::number(delay));
     mCheckBox1->setChecked(log);
     if (mApplied) mApplied(static_cast<int>(delay), log);
@@ -710,11 +712,7 @@ bool Tfparamfft::BitBtn2Click()
         Msg(T("stringfftdelay", mEdit1->text()));
         return false;
     }
-    IniFile* ini = settings();
-    if (ini) {
-        ini->writeInteger("TESTPID", "DELAY", *delay);
-        ini->writeBool("TESTPID", "LOG", mCheckBox1->isChecked());
-    }
+    if (IniFile* ini = settings()) WritePidTestDisplay(*ini, *delay, mCheckBox1->isChecked());
     if (mApplied) mApplied(static_cast<int>(*delay), mCheckBox1->isChecked());
     accept();
     return true;

@@ -21,6 +21,7 @@
 #include "translator/texts.h"
 #include "core/guard.h"
 #include "consolesettings.h"
+#include "core/windowgeometry.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -565,7 +566,7 @@ void TFmain_KVX::FormShow()
                                                               : QRect(0, 0, 1920, 1080);
         const bool single = QGuiApplication::screens().size() <= 1;
         WindowGeometry g{y(), x(), height(), width()};
-        g.Read(ini, kGeometrySection);
+        g.Read(ini, kGeometrySection, true);
         int top = g.Top;
         int left = g.Left;
         const int h = g.Height;
@@ -633,7 +634,7 @@ void TFmain_KVX::FormClose()
         if (s.page) {
             Guarded("maintenance page", [&] { s.page->saveSettings(ini); });
         }
-    WindowGeometry{y(), x(), height(), width()}.Write(ini, kGeometrySection);
+    WindowGeometry{y(), x(), height(), width()}.Write(ini, kGeometrySection, true);
 
     CommonGlobals& c = common();
     const bool wasReading = c.PositionReadingOn.exchange(0) != 0;

@@ -335,7 +335,7 @@ void PidTestPage::loadSettings(IniFile& ini)
     mLength->setText(general(s.Length));
     (s.Complex ? mComplex : mSimple)->setChecked(true);
     mEdit164->setText(QString::fromStdString(s.PvtName));
-    mDelayMs = s.DelayMs;
+    mDelayMs = static_cast<int>(s.DelayMs);
     setLogarithmic(s.Logarithmic);
     RadioGroup1Click();
 }
@@ -366,7 +366,7 @@ void PidTestPage::writeTestSettings(IniFile& ini, bool report)
     WritePidTestComplex(ini, mComplex->isChecked());
     PidTestSettings s;
     s.Read(ini);
-    mDelayMs = s.DelayMs;
+    mDelayMs = static_cast<int>(s.DelayMs);
     setLogarithmic(s.Logarithmic);
 }
 

@@ -32,7 +32,7 @@ void PidTestSettings::Read(const IniFile& ini)
     Length = ini.readFloat(kSection, numberKey(PidTestNumber::Length), d.Length);
     Complex = ini.readInteger(kSection, "COMPLEX", 0) == 1;
     PvtName = ini.readString("TEST PVT", "NAME", d.PvtName);
-    DelayMs = static_cast<int>(ini.readInteger(kSection, "DELAY", d.DelayMs));
+    DelayMs = ini.readInteger(kSection, "DELAY", d.DelayMs);
     Logarithmic = ini.readBool(kSection, "LOG", d.Logarithmic);
 }
 
@@ -44,5 +44,11 @@ void WritePidTestNumber(IniFile& ini, PidTestNumber which, double value)
 void WritePidTestComplex(IniFile& ini, bool complex) { ini.writeInteger(kSection, "COMPLEX", complex ? 1 : 0); }
 
 void WritePidTestPvtName(IniFile& ini, const std::string& name) { ini.writeString("TEST PVT", "NAME", name); }
+
+void WritePidTestDisplay(IniFile& ini, long long delayMs, bool logarithmic)
+{
+    ini.writeInteger(kSection, "DELAY", delayMs);
+    ini.writeBool(kSection, "LOG", logarithmic);
+}
 
 }  // namespace mvx::maint

@@ -21,7 +21,7 @@ struct PidTestSettings {
     double Length = 1.0;                      // "LENGHT"
     bool Complex = false;                     // "COMPLEX": 1 complex, anything else simple
     std::string PvtName = "TRAJECTORY.KVX";   // "TEST PVT"/"NAME"
-    int DelayMs = 50;                         // "DELAY"
+    long long DelayMs = 50;                   // "DELAY"
     bool Logarithmic = true;                  // "LOG"
 
     // Missing keys give the defaults above.
@@ -31,6 +31,8 @@ struct PidTestSettings {
 void WritePidTestNumber(IniFile& ini, PidTestNumber which, double value);
 void WritePidTestComplex(IniFile& ini, bool complex);
 void WritePidTestPvtName(IniFile& ini, const std::string& name);
+// The viewer setup's part: "DELAY" (ms) and "LOG".
+void WritePidTestDisplay(IniFile& ini, long long delayMs, bool logarithmic);
 
 }  // namespace maint
 }  // namespace mvx
