@@ -2,6 +2,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "axessettings.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,7 +15,6 @@
 namespace mvx {
 
 namespace {
-constexpr const char* kKeys[3] = {"AXIS X", "AXIS Y", "AXIS Z"};
 constexpr const char* kDefaultAxis[3] = {"X", "Y", "Z"};
 }  // namespace
 
@@ -96,7 +96,7 @@ void TFaxes::FormCreate()
     if (IniFile* ini = SettingsIni()) {
         for (int a = 0; a < 3; ++a) {
             if (a == 2 && mXyOnly) break;
-            select(mLists[static_cast<std::size_t>(a)], ini->readString("POSITIONER NAME", kKeys[a], ""));
+            select(mLists[static_cast<std::size_t>(a)], ReadAxisPositioner(*ini, a));
         }
     }
     mBoxes[2]->setVisible(!mXyOnly);
@@ -119,7 +119,7 @@ void TFaxes::BitBtn1Click()
     takeNames();
     if (IniFile* ini = SettingsIni()) {
         for (int a = 0; a < 3; ++a)
-            ini->writeString("POSITIONER NAME", kKeys[a], mLists[static_cast<std::size_t>(a)]->currentText().toStdString());
+            WriteAxisPositioner(*ini, a, mLists[static_cast<std::size_t>(a)]->currentText().toStdString());
     }
     accept();
 }

@@ -1,6 +1,7 @@
 #include "programwindows.h"
 
 #include "mainwindow/aboutbox.h"
+#include "mainwindow/axessettings.h"
 #include "mainwindow/joblink_impl.h"
 #include "mainwindow/poll.h"
 #include "mainwindow/pvtchecker.h"
@@ -99,11 +100,10 @@ void checkControllerGroups()
     // With no axes chosen yet, the group's positioners in their order are X, Y and Z: three
     // lists left on their first entry would make every axis the same positioner.
     IniFile* ini = SettingsIni();
-    if (ini && !ini->valueExists("POSITIONER NAME", "AXIS X")) {
+    if (ini && !AxesChosen(*ini)) {
         const std::vector<std::string> names = link::PositionerList(link::LocalSystemIniPath(), group);
-        const char* keys[3] = {"AXIS X", "AXIS Y", "AXIS Z"};
         for (int a = 0; a < accepted && a < static_cast<int>(names.size()); ++a)
-            ini->writeString("POSITIONER NAME", keys[a], group + "." + names[static_cast<std::size_t>(a)]);
+            WriteAxisPositioner(*ini, a, group + "." + names[static_cast<std::size_t>(a)]);
     }
 }
 
