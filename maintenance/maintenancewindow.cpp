@@ -191,11 +191,8 @@ void TFmain_KVX::FormCreate()
                 factory = [](MaintenanceContext& c, QWidget* p) { return new PageDivers(c, p); };
         }
         if (factory) {
-            try {
-                slot.page = factory(*this, mPages);
-            } catch (...) {
-                slot.page = nullptr;
-            }
+            // A page that cannot be made leaves its tab empty; standard error says why.
+            if (!Guarded("maintenance page", [&] { slot.page = factory(*this, mPages); })) slot.page = nullptr;
         }
         slot.widget = slot.page ? static_cast<QWidget*>(slot.page) : new QWidget(mPages);
         slot.widget->setObjectName(row.name);

@@ -85,6 +85,7 @@ void PositionPoll::Timer1Timer()
         mView.PollHiddenServerStep();
         if (mView.PollSimulation() || !mView.PollGroupKnown()) return;
     } catch (...) {
+        // The timer stays on: the next period tries again.
         return;
     }
     mTimer.stop();
@@ -94,6 +95,7 @@ void PositionPoll::Timer1Timer()
     try {
         setup = mView.PollConfiguration();
     } catch (...) {
+        // Nothing was read; the timer goes on and the next period tries again.
         finishTick();
         return;
     }
