@@ -36,6 +36,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <QMetaObject>
+#include <QPointer>
 #include <QPushButton>
 #include <QDialog>
 #include <QTabWidget>
@@ -47,6 +48,8 @@ namespace mvx {
 namespace {
 
 TFmain* gMain = nullptr;
+// The link's reporter outlives a main window that is deleted before the program ends.
+QPointer<TFmain> gMainAlive;
 std::unique_ptr<JobLinkImpl> gLink;
 std::unique_ptr<link::DirectExec> gDirect;
 RemoteServer* gServer = nullptr;
@@ -112,14 +115,15 @@ QWidget* createWindows(const CommandLine& cl)
     // The link's words for the user are the program's boxes, and its waits are live; while a
     // program drives the job (batch run, remote command, hidden server) they go where the job's
     // own failures go.
-    static linkui::LinkServices services([] { return gMain && gMain->job().unattended(); },
+    static linkui::LinkServices services([] { return gMainAlive && gMainAlive->job().unattended(); },
                                          [](const std::string& text) {
-                                             if (gMain) gMain->job().reportUnattended(text);
+                                             if (gMainAlive) gMainAlive->job().reportUnattended(text);
                                          });
     link::registerTexts();
     link::registerTransferTexts();
     RegisterWorkbenchTexts();
     gMain = new TFmain;
+    gMainAlive = gMain;
     linkui::InstallConnectDialog(gMain);
     TFIO* io = nullptr;
     TFaxes* axes = nullptr;
