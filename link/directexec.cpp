@@ -47,8 +47,9 @@ void waitUntil(const std::function<bool()>& done, unsigned stepMs)
 
 int call(double timeoutSeconds, bool take, const std::function<int(int)>& body)
 {
-    const int socket = take ? TakeSocket(timeoutSeconds) : GetSocket(timeoutSeconds);
-    if (socket < 0) return api::kErrorNoSocket;
+    const PooledSocket connection(timeoutSeconds, take ? PooledSocket::Reply::Take : PooledSocket::Reply::Incomplete);
+    if (!connection) return api::kErrorNoSocket;
+    const int socket = connection.index();
     int code = api::kErrorEmptyReply;
     try {
         code = body(socket);
@@ -57,7 +58,6 @@ int call(double timeoutSeconds, bool take, const std::function<int(int)>& body)
     }
     // A reply cut by the time-out may have given a code (and some outputs) of its head only.
     if (code == 0 && RequestPending(socket)) code = api::kErrorEmptyReply;
-    ReleaseSocket(socket);
     return code;
 }
 

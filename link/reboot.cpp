@@ -132,7 +132,8 @@ RebootResult RebootController(const RebootProgress& bar)
         if (gStopIoPoll) gStopIoPoll();
         if (c.TelnetOpen) DisconnectTelnet();
         if (FileTransferConnected()) DisconnectFileTransfer();
-        const int connection = TakeSocket(1.0);
+        PooledSocket pooled(1.0, PooledSocket::Reply::Take);
+        const int connection = pooled.index();
         if (connection < 0) {
             showMessage(text("stringnosocketreboot"));
             showBar(bar, false);
@@ -144,7 +145,7 @@ RebootResult RebootController(const RebootProgress& bar)
             WaitWithEvents(500);
             const int rc = api::Reboot(connection);
             TelnetDataReceived() = 0;
-            FreeSocket(connection);
+            pooled.release();
             if (rc != 0) {
                 logLine(ErrorCodeToText(rc));
                 showBar(bar, false);

@@ -90,7 +90,8 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
     int code = api::kErrorNoSocket;
     int elapsed = 0;
     std::string answer = kBlankAnswer;
-    const int socket = link::GetSocket(rq.ReplyTimeoutSeconds);
+    link::PooledSocket connection(rq.ReplyTimeoutSeconds);
+    const int socket = connection.index();
     if (socket < 0) {
         // Nothing was sent, so there is no task to kill either.
         if (common().Debug.load() && onGuiThread()) showMessage("No socket usable for \"TCLScriptExecuteAndWait\" Function");
@@ -110,17 +111,16 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
         if (code != 0 && code != 1) {
             // The task may still run on the controller: end it from a second connection, since
             // the first one may still wait for its reply.
-            const int second = link::GetSocket(1.0);
-            if (second >= 0) {
+            const link::PooledSocket second(1.0);
+            if (second) {
                 try {
-                    api::TCLScriptKill(second, rq.TaskName);
+                    api::TCLScriptKill(second.index(), rq.TaskName);
                 } catch (const std::exception&) {
                     // The kill is a last try; the script's failure code is what is reported.
                 }
-                link::ReleaseSocket(second);
             }
         }
-        link::ReleaseSocket(socket);
+        connection.release();  // before the run is reported finished
     }
     answer = NormaliseScriptAnswer(std::move(answer), code, elapsed, rq.MaxScriptDelayMs);
     {
@@ -256,14 +256,15 @@ void RunOnGuiThread(const std::function<void()>& work)
 std::string GetApiErrorText(int code)
 {
     std::string text;
-    const int socket = link::GetSocket(1.0);
-    if (socket < 0) return text;
-    try {
-        api::ErrorStringGet(socket, code, text);
-    } catch (const std::exception&) {
-        // No text: the caller shows the code alone.
+    {
+        const link::PooledSocket connection(1.0);
+        if (!connection) return text;
+        try {
+            api::ErrorStringGet(connection.index(), code, text);
+        } catch (const std::exception&) {
+            // No text: the caller shows the code alone.
+        }
     }
-    link::ReleaseSocket(socket);
     const std::size_t zero = text.find('\0');
     if (zero != std::string::npos) text.resize(zero);
     if (text.size() > 1025) text.resize(1025);

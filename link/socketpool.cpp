@@ -239,6 +239,41 @@ int GetSocket(double t)
 void ReleaseSocket(int index) { release(index); }
 void FreeSocket(int index) { release(index); }
 
+PooledSocket::PooledSocket(double timeoutSeconds, Reply reply)
+    : mIndex(reply == Reply::Incomplete ? GetSocket(timeoutSeconds) : TakeSocket(timeoutSeconds))
+{
+}
+
+PooledSocket& PooledSocket::operator=(PooledSocket&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        mIndex = other.mIndex;
+        other.mIndex = -1;
+    }
+    return *this;
+}
+
+void PooledSocket::release() noexcept
+{
+    if (mIndex < 0) return;
+    const int index = mIndex;
+    mIndex = -1;
+    try {
+        ReleaseSocket(index);
+    } catch (...) {
+        // A release that could not start its drain leaves the entry taken; the next pool close
+        // or MarkAllSocketsFree frees it. Nothing may leave a destructor.
+    }
+}
+
+bool PooledSocket::renew(double timeoutSeconds)
+{
+    release();
+    mIndex = GetSocket(timeoutSeconds);
+    return ok();
+}
+
 void MarkAllSocketsFree()
 {
     Pool& p = pool();
@@ -253,22 +288,19 @@ bool SocketsConnected() { return common().SocketsOpen.load() != 0; }
 std::string ErrorCodeToText(int code)
 {
     if (code == api::kErrorBadInput) return texts::get("StringLinkBadInput");
-    std::string result;
-    const int index = GetSocket(0.3);
-    if (index < 0) {
+    PooledSocket connection(0.3);
+    if (!connection) {
         if (common().Debug.load()) showMessage(text("stringnosocketerrorstringget") + " \"ErrorStringGet\" Function");
-        return result;
+        return {};
     }
     std::string buffer;
     int rc = 0;
     try {
-        rc = api::ErrorStringGet(index, code, buffer);
+        rc = api::ErrorStringGet(connection.index(), code, buffer);
     } catch (...) {
-        rc = api::kErrorEmptyReply;
+        rc = api::kErrorEmptyReply;  // an unreadable reply is reported as no text below
     }
-    result = rc == 0 ? buffer : text("stringerrornonidentifiee") + " " + num::integer(code);
-    ReleaseSocket(index);
-    return result;
+    return rc == 0 ? buffer : text("stringerrornonidentifiee") + " " + num::integer(code);
 }
 
 bool EntryFree(int index)

@@ -34,6 +34,34 @@ void FreeSocket(int index);
 void MarkAllSocketsFree();
 bool SocketsConnected();
 
+// One pooled connection held by a scope: taken in the constructor (-1 when none was free) and
+// given back when the handle ends, on every way out, also when an exception leaves the scope.
+// Movable, not copyable; the index is given back once.
+class PooledSocket {
+public:
+    // Marks the reply as not complete (GetSocket); `Take` leaves the reply flag as it is.
+    enum class Reply { Incomplete, Take };
+
+    PooledSocket() = default;
+    explicit PooledSocket(double timeoutSeconds, Reply reply = Reply::Incomplete);
+    ~PooledSocket() { release(); }
+    PooledSocket(PooledSocket&& other) noexcept : mIndex(other.mIndex) { other.mIndex = -1; }
+    PooledSocket& operator=(PooledSocket&& other) noexcept;
+    PooledSocket(const PooledSocket&) = delete;
+    PooledSocket& operator=(const PooledSocket&) = delete;
+
+    int index() const { return mIndex; }
+    bool ok() const { return mIndex >= 0; }
+    explicit operator bool() const { return ok(); }
+    // Gives the connection back now (drained first when its reply is unfinished).
+    void release() noexcept;
+    // Gives this one back and takes another (GetSocket); false when none was free.
+    bool renew(double timeoutSeconds);
+
+private:
+    int mIndex = -1;
+};
+
 // The controller's text for an error code (ErrorStringGet on its own pooled connection).
 std::string ErrorCodeToText(int code);
 

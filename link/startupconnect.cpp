@@ -165,16 +165,17 @@ std::string AnalogConnectorFromList(const std::string& list)
 
 void FindAnalogInputConnector()
 {
-    const int socket = GetSocket(1.0);
-    if (socket < 0) return;
     std::string list;
     int rc = -2;
-    try {
-        rc = api::ObjectsListGet(socket, list);
-    } catch (...) {
-        rc = -2;
+    {
+        const PooledSocket connection(1.0);
+        if (!connection) return;
+        try {
+            rc = api::ObjectsListGet(connection.index(), list);
+        } catch (...) {
+            rc = -2;  // unreadable list: the connector name stays as it is
+        }
     }
-    ReleaseSocket(socket);
     if (rc != 0) return;
     const std::string name = AnalogConnectorFromList(list);
     if (!name.empty()) common().AnalogConnectorName = name;

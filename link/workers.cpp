@@ -126,7 +126,8 @@ bool debug() { return common().Debug.load(); }
 void positionsBody()
 {
     PositionsShared& rec = positionsShared();
-    const int index = GetSocket(0.2);
+    const PooledSocket connection(0.2);
+    const int index = connection.index();
     const std::string group = ThreadGroupName();
     while (common().PositionReadingOn.load()) {
         if (index >= 0) {
@@ -149,13 +150,13 @@ void positionsBody()
         }
         WaitWithEvents(200);
     }
-    if (index >= 0) ReleaseSocket(index);
 }
 
 void homingBody()
 {
     HomingShared& rec = homingShared();
-    const int index = GetSocket(60);
+    const PooledSocket connection(60);
+    const int index = connection.index();
     if (index < 0) {
         if (debug()) showMessage(texts::get("stringnosockethome"));
     } else {
@@ -166,14 +167,14 @@ void homingBody()
         }
         const int rc = api::GroupHomeSearch(index, HomingGroupOf(name));
         if (rc != 0 && debug()) showMessage("Home search" + ErrorCodeToText(rc));
-        ReleaseSocket(index);
     }
 }
 
 template <class Rec>
 void moveBody(Rec& rec, bool absolute)
 {
-    const int index = GetSocket(3600);
+    const PooledSocket connection(3600);
+    const int index = connection.index();
     if (index < 0) {
         // Nothing was sent: the creator must not take the move as done.
         if constexpr (std::is_same_v<Rec, MoveAbsShared>) rec.MoveAbsError.store(api::kErrorNoSocket);
@@ -192,7 +193,6 @@ void moveBody(Rec& rec, bool absolute)
     const int rc = absolute ? api::GroupMoveAbsolute(index, group, values) : api::GroupMoveRelative(index, group, values);
     if constexpr (std::is_same_v<Rec, MoveAbsShared>) rec.MoveAbsError.store(rc);
     if (rc != 0 && debug()) showMessage(std::string(absolute ? "Move absolute : " : "Move relative : ") + ErrorCodeToText(rc));
-    ReleaseSocket(index);
 }
 
 }  // namespace

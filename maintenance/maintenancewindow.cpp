@@ -69,23 +69,6 @@ std::string removeBlanks(std::string s)
     return s;
 }
 
-// Returns the index to the pool on every path out of a call.
-class PooledConnection {
-public:
-    explicit PooledConnection(double seconds) : mIndex(link::GetSocket(seconds)) {}
-    ~PooledConnection()
-    {
-        if (mIndex >= 0) link::ReleaseSocket(mIndex);
-    }
-    PooledConnection(const PooledConnection&) = delete;
-    PooledConnection& operator=(const PooledConnection&) = delete;
-    int index() const { return mIndex; }
-    bool ok() const { return mIndex >= 0; }
-
-private:
-    int mIndex;
-};
-
 // The size of a first opening: the pages and a log pane side by side on a 1280 x 800 screen.
 constexpr int kDefaultWidth = 1200;
 constexpr int kDefaultHeight = 740;
@@ -323,7 +306,7 @@ QString TFmain_KVX::decripte_erreur(int code)
     std::string text;
     int rc = -1;
     {
-        PooledConnection conn(1.0);
+        const link::PooledSocket conn(1.0);
         if (conn.ok()) {
             try {
                 rc = api::ErrorStringGet(conn.index(), code, text);
@@ -348,7 +331,7 @@ QString TFmain_KVX::GroupStatusText(int status)
     std::string text;
     int rc = -1;
     {
-        PooledConnection conn(1.0);
+        const link::PooledSocket conn(1.0);
         if (conn.ok()) {
             try {
                 rc = api::GroupStatusStringGet(conn.index(), status, text);
@@ -389,7 +372,7 @@ std::optional<int> TFmain_KVX::readGroupStatus(const std::string& group)
     std::optional<int> status;
     int rc = 0;
     {
-        PooledConnection conn(1.0);
+        const link::PooledSocket conn(1.0);
         if (conn.ok()) {
             int s = 0;
             try {

@@ -51,23 +51,6 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption)
     return b;
 }
 
-// One pooled connection (1 s) for a handler, given back on every way out.
-class Connection {
-public:
-    Connection() : mIndex(link::GetSocket(1.0)) {}
-    ~Connection()
-    {
-        if (mIndex >= 0) link::ReleaseSocket(mIndex);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    int index() const { return mIndex; }
-    bool ok() const { return mIndex >= 0; }
-
-private:
-    int mIndex;
-};
-
 // Runs one API call; a conversion failure of the reply counts as an empty reply.
 template <class F>
 int guarded(F&& call)
@@ -221,7 +204,7 @@ void PageDivers::TabSheet2Show()
     ctx.FillPositionerList(mPositioner);
     mLibraryVersion->setText(QString::fromStdString(api::LibraryVersionGet()));
     {
-        Connection conn;
+        const link::PooledSocket conn(1.0);
         if (!conn.ok()) {
             ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         } else {
@@ -243,7 +226,7 @@ void PageDivers::TabSheet2Show()
 void PageDivers::Button9Click()
 {
     MaintenanceContext& ctx = context();
-    Connection conn;
+    const link::PooledSocket conn(1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -262,7 +245,7 @@ void PageDivers::Button9Click()
 void PageDivers::PositionerMotionDoneGetButtonClick()
 {
     MaintenanceContext& ctx = context();
-    Connection conn;
+    const link::PooledSocket conn(1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -292,7 +275,7 @@ void PageDivers::Button29Click()
         p[i] = *v;
     }
     MaintenanceContext& ctx = context();
-    Connection conn;
+    const link::PooledSocket conn(1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -314,7 +297,7 @@ void PageDivers::Button59Click()
         return;
     }
     MaintenanceContext& ctx = context();
-    Connection conn;
+    const link::PooledSocket conn(1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -330,7 +313,7 @@ void PageDivers::Button60Click()
     // The same name as "Run" started: a kill under another name would leave the task running.
     const std::string task = withoutBlanks(limited(mTask->text().toStdString(), kTextLimit));
     MaintenanceContext& ctx = context();
-    Connection conn;
+    const link::PooledSocket conn(1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;

@@ -272,7 +272,8 @@ void PageGeneral::Button63Click()
 
 void PageGeneral::Button6Click()
 {
-    const int index = link::GetSocket(1.0);
+    link::PooledSocket connection(1.0);
+    const int index = connection.index();
     if (index < 0) {
         context().log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
     } else {
@@ -286,7 +287,7 @@ void PageGeneral::Button6Click()
         if (version.size() > 255) version.resize(255);
         context().logError(rc);
         context().log(QString::fromStdString(texts::get("stringversionlue") + version));
-        link::ReleaseSocket(index);
+        connection.release();
     }
     context().log(QString::fromStdString(texts::get("stringversionmaintenance")));
 }

@@ -500,7 +500,8 @@ bool PidTestPage::BitBtn2Click()
     const std::string moveGroup = p.substr(0, p.find('.'));
     if (!ctx.setThreadGroupName(moveGroup) || !link::SetThreadGroupName(moveGroup)) return false;
 
-    int socket = link::GetSocket(1.0);
+    link::PooledSocket connection(1.0);
+    int socket = connection.index();
     if (socket < 0) {
         ctx.log(Text("stringnoconnectionmaint"));
         return false;
@@ -546,8 +547,8 @@ bool PidTestPage::BitBtn2Click()
             t0.start();
             WaitWithMessages(static_cast<unsigned>(std::max(0, mDelayMs)));
             if (complex) {
-                link::ReleaseSocket(socket);
-                socket = link::GetSocket(*duration + 0.5);
+                connection.renew(*duration + 0.5);
+                socket = connection.index();
                 if (socket < 0) {
                     ctx.log(Text("stringnoconnectionmaint"));
                     break;
@@ -590,7 +591,7 @@ bool PidTestPage::BitBtn2Click()
     } catch (const std::exception& e) {
         ctx.log(QString::fromStdString(e.what()));
     }
-    if (socket >= 0) link::ReleaseSocket(socket);
+    connection.release();
     // The position display goes on with the chosen positioner.
     ctx.setThreadGroupName(p);
     mRunning = false;

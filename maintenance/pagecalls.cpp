@@ -68,21 +68,21 @@ QString Text(std::string_view key, const QString& arg)
 
 int CallOnConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::function<int(int socket)>& call)
 {
-    const int socket = link::GetSocket(timeoutSeconds);
-    if (socket < 0) {
+    link::PooledSocket connection(timeoutSeconds);
+    if (!connection) {
         ctx.log(Text("stringnoconnectionmaint"));
         return api::kErrorNoSocket;
     }
     int code = api::kErrorEmptyReply;
     try {
-        code = call(socket);
-        link::ReleaseSocket(socket);
+        code = call(connection.index());
+        connection.release();
     } catch (const api::ConversionError& e) {
-        link::ReleaseSocket(socket);
+        connection.release();
         ctx.log(Text("stringbadreplymaint", QString::fromStdString(e.what())));
         return api::kErrorEmptyReply;
     } catch (const std::exception& e) {
-        link::ReleaseSocket(socket);
+        connection.release();
         ctx.log(QString::fromStdString(e.what()));
         return api::kErrorEmptyReply;
     }
@@ -93,17 +93,16 @@ int CallOnConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::
 bool WithConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::function<void(int socket)>& work,
                     bool quiet)
 {
-    const int socket = link::GetSocket(timeoutSeconds);
-    if (socket < 0) {
+    link::PooledSocket connection(timeoutSeconds);
+    if (!connection) {
         if (!quiet) ctx.log(Text("stringnoconnectionmaint"));
         return false;
     }
     try {
-        work(socket);
+        work(connection.index());
     } catch (const std::exception& e) {
         ctx.log(QString::fromStdString(e.what()));
     }
-    link::ReleaseSocket(socket);
     return true;
 }
 

@@ -21,14 +21,14 @@ int onConnection(double timeoutSeconds, bool markIncomplete, const std::function
 {
     int code = api::kErrorNoSocket;
     link::RunOffGuiThread([&] {
-        const int socket = markIncomplete ? link::GetSocket(timeoutSeconds) : link::TakeSocket(timeoutSeconds);
-        if (socket < 0) return;
+        const link::PooledSocket connection(
+            timeoutSeconds, markIncomplete ? link::PooledSocket::Reply::Incomplete : link::PooledSocket::Reply::Take);
+        if (!connection) return;
         try {
-            code = call(socket);
+            code = call(connection.index());
         } catch (const std::exception&) {
             code = api::kErrorEmptyReply;
         }
-        link::ReleaseSocket(socket);
     });
     return code;
 }
@@ -109,20 +109,19 @@ int JobLinkImpl::InitialiseGroup(const std::string& group, std::string& step)
 
 int JobLinkImpl::MultipleAxesPVTVerification(const std::string& group, const std::string& file)
 {
-    if (mHeld < 0)
+    if (!mHeld)
         return onConnection(10.0, true, [&](int s) { return api::MultipleAxesPVTVerification(s, group, file); });
     int code = api::kErrorEmptyReply;
     link::RunOffGuiThread([&] {
         try {
-            code = api::MultipleAxesPVTVerification(mHeld, group, file);
+            code = api::MultipleAxesPVTVerification(mHeld.index(), group, file);
         } catch (const std::exception&) {
             code = api::kErrorEmptyReply;
         }
     });
     if (code == api::kErrorEmptyReply) {
         // A late reply would answer the next request: that connection is drained, another taken.
-        link::ReleaseSocket(mHeld);
-        mHeld = link::GetSocket(mHeldTimeout);
+        mHeld.renew(mHeldTimeout);
     }
     return code;
 }
@@ -131,14 +130,13 @@ bool JobLinkImpl::HoldConnection(double timeoutSeconds)
 {
     ReleaseHeldConnection();
     mHeldTimeout = timeoutSeconds;
-    mHeld = link::GetSocket(timeoutSeconds);
-    return mHeld >= 0;
+    mHeld = link::PooledSocket(timeoutSeconds);
+    return mHeld.ok();
 }
 
 void JobLinkImpl::ReleaseHeldConnection()
 {
-    if (mHeld >= 0) link::ReleaseSocket(mHeld);
-    mHeld = -1;
+    mHeld.release();
 }
 
 std::string JobLinkImpl::ErrorString(int code)

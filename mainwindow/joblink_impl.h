@@ -7,6 +7,8 @@
 
 #include "joblink.h"
 
+#include "link/socketpool.h"
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,7 +49,7 @@ private:
 
     mutable std::mutex mMutex;
     std::shared_ptr<link::ScriptRun> mRun;
-    int mHeld = -1;  // GUI thread only
+    link::PooledSocket mHeld;  // GUI thread only
     double mHeldTimeout = 0.0;
 };
 

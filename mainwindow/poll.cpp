@@ -58,8 +58,9 @@ void PositionPoll::stop()
 PollSample PositionPoll::ReadSample(const PollSetup& setup)
 {
     PollSample s;
-    const int socket = link::GetSocket(1.0);
-    if (socket < 0) return s;
+    const link::PooledSocket connection(1.0);
+    if (!connection) return s;
+    const int socket = connection.index();
     try {
         std::array<double, 3> p{};
         const std::size_t n = static_cast<std::size_t>(std::clamp(setup.AxisCount, 1, 3));
@@ -74,7 +75,6 @@ PollSample PositionPoll::ReadSample(const PollSetup& setup)
     } catch (const std::exception&) {
         // A reply that is not a number: what was read so far stands.
     }
-    link::ReleaseSocket(socket);
     return s;
 }
 

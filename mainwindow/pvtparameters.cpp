@@ -127,7 +127,8 @@ void TFPVTparameters::FormShow()
     const std::string file = mFileName;
     const int axisCount = ctx.XYGroupOnly ? 2 : 3;
     link::RunOffGuiThread([&] {
-        const int s = link::GetSocket(5.0);
+        const link::PooledSocket connection(5.0);
+        const int s = connection.index();
         try {
             // Without a connection every call fails with the pool's code and shows zeros.
             if (s < 0) {
@@ -148,7 +149,6 @@ void TFPVTparameters::FormShow()
         } catch (const std::exception&) {
             // A field that is not a number: the rest stays at zero.
         }
-        if (s >= 0) link::ReleaseSocket(s);
     });
     fill(verifyCode, verifyText, axes, ctx);
 }

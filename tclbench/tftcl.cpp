@@ -997,13 +997,15 @@ void TFtcl::BitBtn2Click()
             return;
         }
     }
-    const int socket = link::TakeSocket(2.0);
-    if (socket < 0) {
-        setPanel(2, link::ErrorCodeToText(-2));
-        return;
+    int code = 0;
+    {
+        const link::PooledSocket connection(2.0, link::PooledSocket::Reply::Take);
+        if (!connection) {
+            setPanel(2, link::ErrorCodeToText(-2));
+            return;
+        }
+        code = api::TCLScriptExecute(connection.index(), path, task, args.empty() ? " " : args);
     }
-    const int code = api::TCLScriptExecute(socket, path, task, args.empty() ? " " : args);
-    link::ReleaseSocket(socket);
     if (code != 0) setPanel(2, link::GetApiErrorText(code));
     else setPanel(2, task + "  (" + common().CurrentScriptName + ") executed");
 }
@@ -1089,13 +1091,15 @@ void TFtcl::BitBtn3MouseDown(bool alt)
     if (noApi()) return;
     common().StopRequested.store(1);
     const std::string task = alt ? std::string("BootScript") : mEdit6->text().toStdString();
-    const int socket = link::TakeSocket(1.0);
-    if (socket < 0) {
-        setPanel(2, link::ErrorCodeToText(-2));
-        return;
+    int code = 0;
+    {
+        const link::PooledSocket connection(1.0, link::PooledSocket::Reply::Take);
+        if (!connection) {
+            setPanel(2, link::ErrorCodeToText(-2));
+            return;
+        }
+        code = api::TCLScriptKill(connection.index(), task);
     }
-    const int code = api::TCLScriptKill(socket, task);
-    link::ReleaseSocket(socket);
     if (code != 0) setPanel(2, link::GetApiErrorText(code));
     else if (alt) setPanel(2, "BootScript killed");
     else setPanel(2, task + "  (" + common().CurrentScriptName + ") killed");

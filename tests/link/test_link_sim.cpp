@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <stdexcept>
 #include <chrono>
 #include <thread>
 
@@ -392,6 +393,54 @@ TEST_F(LinkSim, AReleaseWithoutARequestFreesAtOnce)
     EXPECT_EQ(shown[0], "already free, " + std::to_string(k) + " Try to free socket");
     EXPECT_TRUE(link::EntryFree(k));
     link::ReleaseSocket(99);  // not a pooled index: ignored
+}
+
+TEST_F(LinkSim, APooledSocketGivesItsConnectionBackOnceOnEveryWayOut)
+{
+    std::vector<std::string> shown;
+    test::RecordingReporter reporter([&](const std::string& m) { shown.push_back(m); });
+    int held = -1;
+    {
+        const link::PooledSocket s(1);
+        ASSERT_TRUE(s.ok());
+        held = s.index();
+        EXPECT_FALSE(link::EntryFree(held));
+        int status = 0;
+        EXPECT_EQ(api::GroupStatusGet(s.index(), "GROUP1", status), 0);
+    }
+    EXPECT_TRUE(link::EntryFree(held));
+
+    try {
+        const link::PooledSocket s(1);
+        held = s.index();
+        throw std::runtime_error("handler failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_TRUE(link::EntryFree(held));
+
+    // Moved: the new owner gives it back, the old one nothing; renew swaps connections.
+    link::PooledSocket first(1, link::PooledSocket::Reply::Take);
+    held = first.index();
+    link::PooledSocket second(std::move(first));
+    EXPECT_FALSE(first.ok());
+    EXPECT_EQ(second.index(), held);
+    first = std::move(second);
+    EXPECT_EQ(first.index(), held);
+    ASSERT_TRUE(first.renew(1));
+    EXPECT_TRUE(link::EntryFree(held));
+    const int renewed = first.index();
+    EXPECT_FALSE(link::EntryFree(renewed));
+    first.release();
+    first.release();
+    EXPECT_TRUE(link::EntryFree(renewed));
+    EXPECT_TRUE(shown.empty()) << shown.front();  // never released twice
+
+    link::MarkAllSocketsFree();
+    std::vector<link::PooledSocket> all;
+    for (int i = 0; i < 32; ++i) all.emplace_back(1);
+    EXPECT_FALSE(link::PooledSocket(1).ok());  // the 33rd
+    all.clear();
+    EXPECT_TRUE(link::PooledSocket(1).ok());
 }
 
 TEST_F(LinkSim, ParallelCallersNeverShareAnIndexNorGetAnotherCallsAnswer)
