@@ -1,5 +1,7 @@
 #include "directexec.h"
 
+#include "remotefiles.h"
+
 #include "api.h"
 #include "socketpool.h"
 #include "transfer.h"
@@ -308,8 +310,7 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
         stopJob(kStopped + err);
         return 0;
     }
-    const int mode = common().TransferMode.load();
-    if (mode != TransferFtp && mode != TransferSftp) {
+    if (!SessionCopiesFiles()) {
         // Refused without a box: the local-drive mode and no session take no file.
         stopJob(kStopped + fileName + ": no file transfer to the controller");
         return 0;

@@ -3,6 +3,7 @@
 #include "apiwire.h"
 #include "ftp.h"
 #include "linktexts.h"
+#include "remotefiles.h"
 #include "remotename.h"
 #include "ssh.h"
 #include "workers.h"
@@ -102,8 +103,7 @@ void refuseCopy()
 
 void afterCopy(bool disconnectAfter)
 {
-    const int mode = common().TransferMode;
-    if (disconnectAfter && (mode == TransferFtp || mode == TransferSftp)) {
+    if (disconnectAfter && SessionCopiesFiles()) {
         DisconnectFileTransfer();
         WaitWithEvents(100);
     }
@@ -130,6 +130,23 @@ SftpSession& TransferSftpSession()
 {
     static SftpSession session;
     return session;
+}
+
+RemoteFiles* RemoteFilesFor(int mode)
+{
+    static const std::unique_ptr<RemoteFiles> ftp = MakeFtpFiles(TransferFtpClient());
+    static const std::unique_ptr<RemoteFiles> sftp = MakeSftpFiles(TransferSftpSession());
+    static const std::unique_ptr<RemoteFiles> local = MakeLocalDriveFiles();
+    switch (mode) {
+    case TransferFtp:
+        return ftp.get();
+    case TransferSftp:
+        return sftp.get();
+    case TransferLocal:
+        return local.get();
+    default:
+        return nullptr;
+    }
 }
 
 bool SshProbe(const std::string& address)
@@ -196,7 +213,7 @@ bool ConnectController(bool disconnectAfter)
     // A configuration that could not be fetched leaves the earlier whole copy in place (the
     // downloads never truncate it); the failure is logged, and later files are not tried.
     const bool dirOk = ChangeControllerDir(c.RemoteConfigDir, c.ProgramDir);
-    if (c.TransferMode == TransferFtp || c.TransferMode == TransferSftp) {
+    if (SessionCopiesFiles()) {
         bool ok = dirOk;
         if (!ok) logLine(text("StringFolderFailed") + " " + c.RemoteConfigDir);
         const char* files[][2] = {{"system.ini", "system.ini"}, {"system.ini", "system.use"}, {"stages.ini", "stages.ini"}};
@@ -218,20 +235,9 @@ bool DisconnectFileTransfer()
 {
     auto& c = common();
     bool ok = true;
-    switch (c.TransferMode.load()) {
-    case TransferSftp:
-        RunOffGuiThread([] { TransferSftpSession().close(); });
+    if (RemoteFiles* files = SessionFiles()) {
+        if (files->network()) RunOffGuiThread([files] { files->close(); });
         c.TransferConnected = 0;
-        break;
-    case TransferFtp:
-        RunOffGuiThread([] { TransferFtpClient().close(); });
-        c.TransferConnected = 0;
-        break;
-    case TransferLocal:
-        c.TransferConnected = 0;
-        break;
-    default:
-        break;
     }
     transferState().RemoteDir.clear();
     logLine(text(c.TransferConnected ? "stringdisconnectFTPFAil" : "stringdisconnectFTPOK"));
@@ -245,8 +251,8 @@ bool GetFile(const std::string& remote, const std::string& local, bool disconnec
 {
     auto& c = common();
     auto& t = transferState();
-    const int mode = c.TransferMode;
-    if (mode != TransferFtp && mode != TransferSftp) {
+    RemoteFiles* files = SessionFiles();
+    if (!files || !files->network()) {
         refuseCopy();
         return false;
     }
@@ -260,13 +266,8 @@ bool GetFile(const std::string& remote, const std::string& local, bool disconnec
         const std::string to = t.LocalDir + local;
         std::string error;
         RunOffGuiThread([&] {
-            if (mode == TransferFtp) {
-                ok = TransferFtpClient().get(from, to);
-                if (!ok) error = TransferFtpClient().lastError();
-            } else {
-                ok = TransferSftpSession().download(from, to);
-                if (!ok) error = TransferSftpSession().lastError();
-            }
+            ok = files->get(from, to);
+            if (!ok) error = files->lastError();
         });
         if (!ok) logLine(text("StringGetFileFailed") + " " + from + " : " + error);
     }
@@ -278,8 +279,8 @@ bool PutFile(const std::string& local, const std::string& remote, bool disconnec
 {
     auto& c = common();
     auto& t = transferState();
-    const int mode = c.TransferMode;
-    if (mode != TransferFtp && mode != TransferSftp) {
+    RemoteFiles* files = SessionFiles();
+    if (!files || !files->network()) {
         refuseCopy();
         return false;
     }
@@ -291,13 +292,8 @@ bool PutFile(const std::string& local, const std::string& remote, bool disconnec
         const std::string to = joinRemote(t.RemoteDir, remote);
         std::string error;
         RunOffGuiThread([&] {
-            if (mode == TransferFtp) {
-                ok = TransferFtpClient().put(from, to);
-                if (!ok) error = TransferFtpClient().lastError();
-            } else {
-                ok = TransferSftpSession().upload(from, to);
-                if (!ok) error = TransferSftpSession().lastError();
-            }
+            ok = files->put(from, to);
+            if (!ok) error = files->lastError();
         });
         if (!ok) logLine(text("StringPutFileFailed") + " " + to + " : " + error);
     }
@@ -319,7 +315,8 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
         transferButtons();
     }
     t.RemoteListing.clear();
-    if (mode != TransferFtp && mode != TransferSftp) {
+    RemoteFiles* files = RemoteFilesFor(mode);
+    if (!files || !files->network()) {
         t.RemoteDir = remoteDir;
         return true;
     }
@@ -330,12 +327,7 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
     bool ok = false;
     std::vector<std::string> names;
     RunOffGuiThread([&] {
-        if (mode == TransferFtp) {
-            if (auto l = TransferFtpClient().list(remoteDir)) {
-                ok = true;
-                for (const auto& e : *l) names.push_back(e.name);
-            }
-        } else if (auto l = TransferSftpSession().list(remoteDir)) {
+        if (auto l = files->list(remoteDir)) {
             ok = true;
             for (const auto& e : *l)
                 if (e.name != "." && e.name != "..") names.push_back(e.name);
@@ -354,9 +346,7 @@ bool EnterControllerDir(const std::string& remoteDir, const std::string& localDi
 {
     auto& c = common();
     auto& t = transferState();
-    const int mode = c.TransferMode;
-    const bool session = mode == TransferFtp || mode == TransferSftp;
-    if (session && c.TransferConnected && !remoteDir.empty() && t.RemoteDir == remoteDir) {
+    if (SessionCopiesFiles() && c.TransferConnected && !remoteDir.empty() && t.RemoteDir == remoteDir) {
         t.LocalDir = localDir;
         return true;
     }

@@ -4,8 +4,8 @@
 #include "link/linktexts.h"
 #include "link/reboot.h"
 #include "linkui/linkreporter.h"
+#include "link/remotefiles.h"
 #include "link/remotename.h"
-#include "link/ssh.h"
 #include "link/transfer.h"
 
 #include "app/appearance.h"
@@ -120,19 +120,12 @@ bool readFile(const std::string& path, std::string& out)
     return true;
 }
 
-std::string sftpAttributes(const SftpEntry& e)
+// A listed entry as the list shows it: an FTP listing's date with the year filled in.
+BrowserEntry browserEntry(const RemoteEntry& e, int year)
 {
-    std::string a;
-    if (e.readOnly) a += 'R';
-    if (e.hidden) a += 'H';
-    if (e.system) a += 'S';
-    if (e.directory) a += 'D';
-    if (e.archive) a += 'A';
-    return a;
+    return {e.name, e.directory, e.link, e.size,
+            e.listedDate.empty() ? e.modifiedText : FtpDateText(e.listedDate, year), {}, {}, e.attributes};
 }
-
-bool isTransferMode(int mode) { return mode == TransferFtp || mode == TransferSftp; }
-
 
 }  // namespace
 
@@ -393,65 +386,31 @@ bool TFNClientFTP::listFolder(const std::string& folder)
     fillList();
     if (mTclList) mTclList({});
     const int mode = c.TransferMode;
-    if (mode == TransferNone) return true;
+    RemoteFiles* files = RemoteFilesFor(mode);
+    if (!files) return true;
     if (!ChangeControllerDir(folder, c.ProgramDir)) {
         addStatus(text("StringBrowserListFailed") + " " + folder);
         return false;
     }
-    bool ok = true;
-    if (mode == TransferFtp) {
-        std::optional<std::vector<FtpEntry>> l;
-        RunOffGuiThread([&] { l = TransferFtpClient().list(folder); });
-        ok = l.has_value();
-        const int year = QDate::currentDate().year();
-        if (l)
-            for (const auto& e : *l)
-                mEntries.push_back({e.name, e.directory, e.link, e.size, FtpDateText(e.dateText, year), {}, {},
-                                    e.permissions});
-    } else if (mode == TransferSftp) {
-        ok = ListSftpDirectory();
-    } else {
-        std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            BrowserEntry e;
-            e.name = it->path().filename().string();
-            e.directory = it->is_directory(ec);
-            if (!e.directory) e.size = it->file_size(ec);
-            mEntries.push_back(e);
-        }
-        ok = !ec;
-    }
+    std::optional<std::vector<RemoteEntry>> l;
+    RunOffGuiThread([&] { l = files->list(folder); });
+    const bool ok = l.has_value();
+    // The SFTP library's failures are shown as its own text.
+    if (!ok && mode == TransferSftp) ShowMsg(files->lastError());
+    const int year = QDate::currentDate().year();
+    if (l)
+        for (const RemoteEntry& e : *l)
+            if (e.name != "." && e.name != "..") mEntries.push_back(browserEntry(e, year));
     if (!ok) addStatus(text("StringBrowserListFailed") + " " + folder);
     // One sort for the rows and what they stand for, so a row always opens its own entry.
     std::sort(mEntries.begin(), mEntries.end(),
               [](const BrowserEntry& a, const BrowserEntry& b) { return a.name < b.name; });
     std::vector<std::string> names;
     for (const auto& e : mEntries) names.push_back(e.name);
-    if (mode != TransferSftp) t.RemoteListing = names;
+    t.RemoteListing = names;
     fillList();
     if (mTclList) mTclList(mEntries);
     return ok;
-}
-
-bool TFNClientFTP::ListSftpDirectory()
-{
-    auto& t = transferState();
-    const std::string dir = t.RemoteDir.empty() ? mFolder : t.RemoteDir;
-    std::optional<std::vector<SftpEntry>> l;
-    RunOffGuiThread([&] { l = TransferSftpSession().list(dir); });
-    if (!l) {
-        ShowMsg(TransferSftpSession().lastError());
-        return false;
-    }
-    t.RemoteListing.clear();
-    mEntries.clear();
-    for (const auto& e : *l) {
-        if (e.name == "." || e.name == "..") continue;
-        t.RemoteListing.push_back(e.name);
-        mEntries.push_back({e.name, e.type == "directory", e.type == "symlink", e.size, e.modifiedText, {}, {},
-                            sftpAttributes(e)});
-    }
-    return true;
 }
 
 void TFNClientFTP::fillList()
@@ -493,19 +452,20 @@ bool TFNClientFTP::download(const BrowserEntry& e)
         return false;
     }
     if (!enterShownFolder()) return false;
-    if (c.TransferMode != TransferFtp) return GetFile(e.name, e.name, false);
+    RemoteFiles* files = SessionFiles();
+    if (!files || !files->reportsProgress()) return GetFile(e.name, e.name, false);
 
-    // FTP: the bar follows the bytes, the memo the speed.
+    // The bar follows the bytes, the memo the speed.
     const std::string from = joinRemote(mFolder, e.name);
     std::optional<std::uint64_t> size;
-    RunOffGuiThread([&] { size = TransferFtpClient().size(from); });
+    RunOffGuiThread([&] { size = files->size(from); });
     std::string error;
-    const bool ok = ftpTransfer(true, from, c.ProgramDir + e.name, size ? *size : 0, error);
+    const bool ok = transferWithProgress(*files, true, from, c.ProgramDir + e.name, size ? *size : 0, error);
     if (!ok) ShowMsg(text("StringBrowserReadFailed") + " " + from + " " + error);
     return ok;
 }
 
-bool TFNClientFTP::ftpTransfer(bool reading, const std::string& remote, const std::string& local,
+bool TFNClientFTP::transferWithProgress(RemoteFiles& files, bool reading, const std::string& remote, const std::string& local,
                                std::uint64_t announced, std::string& error)
 {
     mTransferBar->setMaximum(TransferBarMaximum(announced));
@@ -526,8 +486,8 @@ bool TFNClientFTP::ftpTransfer(bool reading, const std::string& remote, const st
     };
     bool ok = false;
     RunOffGuiThread([&] {
-        ok = reading ? TransferFtpClient().get(remote, local, progress) : TransferFtpClient().put(local, remote, progress);
-        if (!ok) error = TransferFtpClient().lastError();
+        ok = reading ? files.get(remote, local, progress) : files.put(local, remote, progress);
+        if (!ok) error = files.lastError();
     });
     QCoreApplication::processEvents();
     mTransferBar->setValue(0);
@@ -633,11 +593,12 @@ void TFNClientFTP::SaveInKvxClick()
     }
     bool sent = false;
     if (enterShownFolder()) {
-        if (c.TransferMode == TransferFtp) {
+        RemoteFiles* files = SessionFiles();
+        if (files && files->reportsProgress()) {
             std::string ftpError;
             std::error_code ec;
             const auto bytes = fs::file_size(c.ProgramDir + part, ec);
-            sent = ftpTransfer(false, joinRemote(mFolder, part), c.ProgramDir + part, ec ? 0 : bytes, ftpError);
+            sent = transferWithProgress(*files, false, joinRemote(mFolder, part), c.ProgramDir + part, ec ? 0 : bytes, ftpError);
             DisconnectFileTransfer();
         } else {
             sent = PutFile(part, part, true);
@@ -677,7 +638,6 @@ void TFNClientFTP::SaveInCurrentDirectory1Click()
 
 void TFNClientFTP::Delete1Click()
 {
-    auto& c = common();
     const int row = selectedRow();
     if (row < 0 || row >= static_cast<int>(mEntries.size())) return;
     const BrowserEntry e = mEntries[static_cast<std::size_t>(row)];
@@ -690,23 +650,18 @@ void TFNClientFTP::Delete1Click()
     const std::string path = joinRemote(mFolder, e.name);
     bool ok = false;
     std::string error;
-    const int mode = c.TransferMode;
-    RunOffGuiThread([&] {
-        if (mode == TransferFtp) {
-            ok = e.directory ? TransferFtpClient().removeDir(path) : TransferFtpClient().removeFile(path);
-            if (!ok) error = TransferFtpClient().lastError();
-        } else if (mode == TransferSftp) {
-            ok = e.directory ? TransferSftpSession().removeDir(path) : TransferSftpSession().removeFile(path);
-            if (!ok) error = TransferSftpSession().lastError();
-        }
-    });
+    if (RemoteFiles* files = SessionFiles()) {
+        RunOffGuiThread([&] {
+            ok = e.directory ? files->removeDir(path) : files->removeFile(path);
+            if (!ok) error = files->lastError();
+        });
+    }
     if (!ok) ShowMsg(text("StringBrowserDeleteFailed") + " " + path + " " + error);
     listFolder(mFolder);
 }
 
 void TFNClientFTP::CreateSubdirectory1Click()
 {
-    auto& c = common();
     std::string name;
     if (!InputQueryDialog(text("stringdirectory"), text("stringnom"), name)) return;
     if (!RemoteNameUsable(name, {})) {
@@ -717,16 +672,12 @@ void TFNClientFTP::CreateSubdirectory1Click()
     const std::string path = joinRemote(mFolder, name);
     bool ok = false;
     std::string error;
-    const int mode = c.TransferMode;
-    RunOffGuiThread([&] {
-        if (mode == TransferFtp) {
-            ok = TransferFtpClient().makeDir(path);
-            if (!ok) error = TransferFtpClient().lastError();
-        } else if (mode == TransferSftp) {
-            ok = TransferSftpSession().makeDir(path);
-            if (!ok) error = TransferSftpSession().lastError();
-        }
-    });
+    if (RemoteFiles* files = SessionFiles()) {
+        RunOffGuiThread([&] {
+            ok = files->makeDir(path);
+            if (!ok) error = files->lastError();
+        });
+    }
     if (!ok) ShowMsg(text("StringBrowserMkdirFailed") + " " + path + " " + error);
     listFolder(mFolder);
 }
@@ -766,25 +717,18 @@ void TFNClientFTP::FileOpenClick(const std::string& pathIn, bool readOnlyIn)
 bool TFNClientFTP::ListTreeRecursive(const std::string& folder, std::vector<std::string>& files,
                                      const std::function<void(const std::string&)>& status)
 {
-    auto& c = common();
-    const int mode = c.TransferMode;
-    if (!isTransferMode(mode)) return false;
+    RemoteFiles* session = SessionFiles();
+    if (!session || !session->network()) return false;
     bool ok = true;
     std::function<void(const std::string&, int)> walk = [&](const std::string& dir, int depth) {
         if (status) status(dir + "  " + text("StringBrowserBuildingList"));
         std::vector<std::pair<std::string, bool>> entries;  // name, folder
         bool listed = false;
         RunOffGuiThread([&] {
-            if (mode == TransferFtp) {
-                if (auto l = TransferFtpClient().list(dir)) {
-                    listed = true;
-                    for (const auto& e : *l)
-                        if (!e.link) entries.emplace_back(e.name, e.directory);
-                }
-            } else if (auto l = TransferSftpSession().list(dir)) {
+            if (auto l = session->list(dir)) {
                 listed = true;
                 for (const auto& e : *l)
-                    if (e.type != "symlink") entries.emplace_back(e.name, e.type == "directory");
+                    if (!e.link) entries.emplace_back(e.name, e.directory);
             }
         });
         if (!listed) {

@@ -19,6 +19,10 @@ class QProgressBar;
 class QsciScintilla;
 class QTreeWidget;
 
+namespace mvx::link {
+class RemoteFiles;
+}
+
 namespace mvx::linkui {
 
 // One row of the list.
@@ -57,7 +61,6 @@ public:
     // Makes `folder` current and lists it ("..": the parent). False when it could not be listed.
     bool ChangeDirectory(const std::string& folder);
     // Fills the shared list (transferState().RemoteListing) with the names of RemoteDir by SFTP.
-    bool ListSftpDirectory();
     // Every file below `folder` as folder + separator + name, depth first; false when a folder
     // could not be listed (the list then holds what was found). `status` shows progress.
     bool ListTreeRecursive(const std::string& folder, std::vector<std::string>& files,
@@ -118,9 +121,9 @@ private:
     void fillList();
     void goToFolder(const std::string& folder);
     bool download(const BrowserEntry& e);
-    // One FTP transfer with the bar and the memo following it.
-    bool ftpTransfer(bool reading, const std::string& remote, const std::string& local, std::uint64_t announced,
-                     std::string& error);
+    // One transfer with the bar and the memo following its bytes.
+    bool transferWithProgress(link::RemoteFiles& files, bool reading, const std::string& remote,
+                              const std::string& local, std::uint64_t announced, std::string& error);
     int selectedRow() const;
     void setEditorText(const std::string& text);
 

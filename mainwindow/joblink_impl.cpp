@@ -3,6 +3,7 @@
 #include "core/common.h"
 #include "link/api.h"
 #include "link/apiwire.h"
+#include "link/remotefiles.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"
 #include "link/scriptexec.h"
@@ -40,8 +41,7 @@ bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::strin
 bool JobLinkImpl::put(const std::string& remoteDir, const std::string& localDir, const std::string& name,
                       std::string& error)
 {
-    const int mode = common().TransferMode.load();
-    if (mode != TransferFtp && mode != TransferSftp) {
+    if (!link::SessionCopiesFiles()) {
         error = "No file transfer to the controller: " + name + " not sent";
         return false;
     }

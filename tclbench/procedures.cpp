@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "core/fileutil.h"
 #include "app/language.h"
+#include "link/remotefiles.h"
 #include "link/transfer.h"
 #include "translator/texts.h"
 
@@ -386,7 +387,7 @@ void TFProcedures::FormShow()
         for (const auto& n : link::transferState().RemoteListing) listed = listed || n == kProcedureFile;
         if (listed && link::GetFile(kProcedureFile, kProcedureFile, true)) {
             mIncState = IncState::Fetched;
-        } else if (!listed && c.TransferMode.load() <= TransferSftp) {
+        } else if (!listed && link::SessionCopiesFiles()) {
             mIncState = IncState::Absent;
             link::DisconnectFileTransfer();
         } else {

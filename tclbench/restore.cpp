@@ -1,7 +1,6 @@
 #include "restore.h"
 
-#include "link/ftp.h"
-#include "link/ssh.h"
+#include "link/remotefiles.h"
 #include "link/transfer.h"
 
 #include "core/common.h"
@@ -82,13 +81,9 @@ std::optional<std::string> below(const std::string& root, const std::string& pat
 bool makeRemoteDir(const std::string& path)
 {
     bool ok = false;
-    const int mode = common().TransferMode;
-    link::RunOffGuiThread([&] {
-        if (mode == TransferFtp)
-            ok = link::TransferFtpClient().makeDir(path);
-        else if (mode == TransferSftp)
-            ok = link::TransferSftpSession().makeDir(path);
-    });
+    link::RemoteFiles* files = link::SessionFiles();
+    if (!files || !files->network()) return false;
+    link::RunOffGuiThread([&] { ok = files->makeDir(path); });
     return ok;
 }
 

@@ -1,6 +1,6 @@
 #include "tclsortftp.h"
 
-#include "link/ftp.h"
+#include "link/remotefiles.h"
 #include "translator/numtext.h"
 
 #include <array>
@@ -16,17 +16,17 @@ std::string two(long long v)
 }
 }  // namespace
 
-RemoteRow RowFromFtpEntry(const link::FtpEntry& entry, int year)
+RemoteRow RowFromFtpEntry(const link::RemoteEntry& entry, int year)
 {
     RemoteRow row;
     row.name = entry.name;
     row.size = entry.size;
     row.directory = entry.directory;
-    row.attributes = entry.permissions;
+    row.attributes = entry.attributes;
     // "Dec 10 12:13" or "Dec 10  2025".
     static const std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::istringstream in(entry.dateText);
+    std::istringstream in(entry.listedDate);
     std::string mon, day, last;
     in >> mon >> day >> last;
     int month = 0;
@@ -34,8 +34,8 @@ RemoteRow RowFromFtpEntry(const link::FtpEntry& entry, int year)
         if (mon == months[i]) month = int(i) + 1;
     const auto d = num::parseIntStrict(day);
     if (month == 0 || !d) {
-        row.modified = entry.dateText;
-        row.sortStamp = entry.dateText;
+        row.modified = entry.listedDate;
+        row.sortStamp = entry.listedDate;
         return row;
     }
     std::string time = "00:00";

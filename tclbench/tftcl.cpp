@@ -20,10 +20,9 @@
 #include "app/language.h"
 #include "link/api.h"
 #include "linkui/filebrowser.h"
-#include "link/ftp.h"
+#include "link/remotefiles.h"
 #include "link/remotename.h"
 #include "link/socketpool.h"
-#include "link/ssh.h"
 #include "link/telnet.h"
 #include "link/transfer.h"
 #include "translator/numtext.h"
@@ -161,6 +160,9 @@ bool sftpModel()
     const int m = GetControllerModel();
     return m == ModelD || m == ModelRLD;
 }
+
+// The list's folder commands go through the SFTP session for the models that have one.
+link::RemoteFiles* modelFiles() { return link::RemoteFilesFor(sftpModel() ? TransferSftp : TransferFtp); }
 
 // Line (0-based) and index of the first `ch` in it, or -1.
 int findIn(const QsciScintilla* e, int line, char ch)
@@ -320,10 +322,9 @@ void TFtcl::buildUi()
             }
             const std::string path = joinRemote(t.RemoteDir, folder);
             bool ok = false;
-            link::RunOffGuiThread([&] {
-                ok = sftpModel() ? link::TransferSftpSession().makeDir(path) : link::TransferFtpClient().makeDir(path);
-            });
-            if (!ok && sftpModel()) ShowMsg(link::TransferSftpSession().lastError());
+            link::RemoteFiles* files = modelFiles();
+            link::RunOffGuiThread([&] { ok = files->makeDir(path); });
+            if (!ok && sftpModel()) ShowMsg(files->lastError());
             RelistRemoteDir();
         } else if (chosen == rm) {
             if (MsgDialog(T("Stringremove") + " " + name, 0, MbYes | MbNo) != MrYes) return;
@@ -335,15 +336,8 @@ void TFtcl::buildUi()
             const bool dir = row >= 0 && std::size_t(row) < mRows.size() && mRows[std::size_t(row)].directory;
             const std::string path = joinRemote(t.RemoteDir, name);
             bool ok = false;
-            link::RunOffGuiThread([&] {
-                if (sftpModel()) {
-                    auto& s = link::TransferSftpSession();
-                    ok = dir ? s.removeDir(path) : s.removeFile(path);
-                } else {
-                    auto& f = link::TransferFtpClient();
-                    ok = dir ? f.removeDir(path) : f.removeFile(path);
-                }
-            });
+            link::RemoteFiles* files = modelFiles();
+            link::RunOffGuiThread([&] { ok = dir ? files->removeDir(path) : files->removeFile(path); });
             if (!ok) ShowMsg(T("Stringimpossibledesupprimer") + " " + name);
             RelistRemoteDir();
         }
@@ -817,27 +811,27 @@ void TFtcl::fillList()
     mListBox1->clear();
     mRows.clear();
     auto& t = link::transferState();
-    const int mode = common().TransferMode.load();
     const std::string dir = t.RemoteDir;
-    if (!dir.empty() && (mode == TransferFtp || mode == TransferSftp)) {
+    link::RemoteFiles* files = link::SessionFiles();
+    if (!dir.empty() && files && files->network()) {
         const int year = QDate::currentDate().year();
         // Filled on the helper thread into a vector of its own: events run meanwhile and may read mRows.
         std::vector<RemoteRow> rows;
         link::RunOffGuiThread([&] {
-            if (mode == TransferFtp) {
-                if (auto list = link::TransferFtpClient().list(dir))
-                    for (const link::FtpEntry& e : *list) rows.push_back(RowFromFtpEntry(e, year));
-            } else if (auto list = link::TransferSftpSession().list(dir)) {
-                for (const link::SftpEntry& e : *list) {
+            if (auto list = files->list(dir)) {
+                for (const link::RemoteEntry& e : *list) {
+                    if (!e.modifiedSeconds) {
+                        rows.push_back(RowFromFtpEntry(e, year));
+                        continue;
+                    }
                     RemoteRow r;
                     r.name = e.name;
                     r.size = e.size;
-                    r.directory = e.directory || e.type == "directory";
+                    r.directory = e.directory;
                     r.modified = e.modifiedText;
-                    r.sortStamp = QDateTime::fromSecsSinceEpoch(e.modified).toString("yyyy/MM/dd hh:mm").toStdString();
-                    for (auto [flag, letter] : {std::pair{e.readOnly, 'R'}, {e.hidden, 'H'}, {e.system, 'S'},
-                                                {e.directory, 'D'}, {e.archive, 'A'}})
-                        if (flag) r.attributes += letter;
+                    r.sortStamp =
+                        QDateTime::fromSecsSinceEpoch(*e.modifiedSeconds).toString("yyyy/MM/dd hh:mm").toStdString();
+                    r.attributes = e.attributes;
                     rows.push_back(std::move(r));
                 }
             }
@@ -1116,7 +1110,8 @@ void TFtcl::BitBtn5Click(bool withName)
     setPanel(2, {});
     if (c.TransferMode.load() == TransferFtp && link::FileTransferConnected() && !c.CurrentScriptName.empty()) {
         const std::string path = joinRemote(link::transferState().RemoteDir, c.CurrentScriptName);
-        link::RunOffGuiThread([&] { link::TransferFtpClient().removeFile(path); });
+        link::RemoteFiles* files = link::SessionFiles();
+        link::RunOffGuiThread([&] { files->removeFile(path); });
         RelistRemoteDir();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "link/apiwire.h"
 #include "link/ftp.h"
+#include "link/remotefiles.h"
 #include "link/ssh.h"
 #include "link/transfer.h"
 #include "support/kvxsim_fixture.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -117,6 +119,7 @@ TEST(TransferLocalDrive, UsedWhenNoNetworkSessionOpens)
     o.extraArgs = {"--ftp-port", "2121", "--ssh-port", "2222"};
     KvxSim sim(o);
     const std::string drive = common().ProgramDir + "kvxdisk";
+    fs::remove_all(drive);
     fs::create_directories(drive + "/Scripts");
     ResetLink(sim.address());
     common().LocalDiskDrive = drive;
@@ -126,6 +129,23 @@ TEST(TransferLocalDrive, UsedWhenNoNetworkSessionOpens)
     EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
     // Every copy is refused, said once per run.
     EXPECT_TRUE(link::ChangeControllerDir(common().RemoteScriptsDir, common().ProgramDir));
+    // The disk's folders are listed; nothing on it is changed, and nothing copied.
+    WriteAll(drive + "/Scripts/a.tcl", "puts a\n");
+    link::RemoteFiles* files = link::SessionFiles();
+    ASSERT_NE(files, nullptr);
+    EXPECT_FALSE(files->network());
+    const auto listed = files->list(drive + "/Scripts");
+    ASSERT_TRUE(listed.has_value());
+    ASSERT_EQ(listed->size(), 1u);
+    EXPECT_EQ(listed->front().name, "a.tcl");
+    EXPECT_EQ(listed->front().size, 7u);
+    EXPECT_FALSE(files->list(drive + "/NoSuchFolder").has_value());
+    EXPECT_FALSE(files->makeDir(drive + "/Scripts/new"));
+    EXPECT_FALSE(files->removeFile(drive + "/Scripts/a.tcl"));
+    EXPECT_FALSE(files->get(drive + "/Scripts/a.tcl", common().ProgramDir + "a.tcl"));
+    EXPECT_TRUE(fs::exists(drive + "/Scripts/a.tcl"));
+    EXPECT_FALSE(fs::exists(drive + "/Scripts/new"));
+    EXPECT_FALSE(link::SessionCopiesFiles());
     EXPECT_FALSE(link::GetFile("a.tcl", "a.tcl", false));
     EXPECT_FALSE(link::PutFile("a.tcl", "a.tcl", false));
     const auto shown = recorder().shown();
@@ -290,21 +310,51 @@ TEST_P(TransferSession, GetPutAndFolders)
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("Echec de l'envoi de " + c.RemotePublicDir + "/gone/job.tcl", 0), 0u) << log.back();
 
-    // Folder and file operations of the session objects.
+    // Folder and file operations through the session's files, whichever protocol they use.
+    link::RemoteFiles* files = link::SessionFiles();
+    ASSERT_NE(files, nullptr);
+    EXPECT_TRUE(files->network());
+    EXPECT_EQ(files->reportsProgress(), mode == TransferFtp);
     const std::string dir = c.RemotePublicDir + "/made";
-    if (mode == TransferFtp) {
-        auto& ftp = link::TransferFtpClient();
-        EXPECT_TRUE(ftp.makeDir(dir));
-        EXPECT_TRUE(sim.fileExists("Public/made"));
-        EXPECT_TRUE(ftp.removeDir(dir));
-        EXPECT_TRUE(ftp.removeFile(c.RemoteScriptsDir + "/job.tcl"));
-    } else {
-        auto& sftp = link::TransferSftpSession();
-        EXPECT_TRUE(sftp.makeDir(dir));
-        EXPECT_TRUE(sim.fileExists("Public/made"));
-        EXPECT_TRUE(sftp.removeDir(dir));
-        EXPECT_TRUE(sftp.removeFile(c.RemoteScriptsDir + "/job.tcl"));
-    }
+    EXPECT_TRUE(files->makeDir(dir));
+    EXPECT_TRUE(sim.fileExists("Public/made"));
+    auto entry = [&](const std::string& folder, const std::string& name) -> std::optional<link::RemoteEntry> {
+        if (auto l = files->list(folder))
+            for (const auto& e : *l)
+                if (e.name == name) return e;
+        return std::nullopt;
+    };
+    const auto made = entry(c.RemotePublicDir, "made");
+    ASSERT_TRUE(made.has_value());
+    EXPECT_TRUE(made->directory);
+    EXPECT_FALSE(made->link);
+    // What each protocol lists of a date; the other stays empty.
+    EXPECT_EQ(made->listedDate.empty(), mode == TransferSftp);
+    EXPECT_EQ(made->modifiedSeconds.has_value(), mode == TransferSftp);
+    EXPECT_EQ(made->attributes.find('D') != std::string::npos, mode == TransferSftp);
+    int calls = 0;
+    std::uint64_t progressed = 0;
+    ASSERT_TRUE(files->put(localDir + "job.tcl", dir + "/put.tcl", [&](std::uint64_t done, std::uint64_t) {
+        ++calls;
+        progressed = done;
+        return true;
+    }));
+    EXPECT_EQ(sim.readFile("Public/made/put.tcl"), "puts hello\n");
+    EXPECT_EQ(calls > 0, mode == TransferFtp);
+    EXPECT_LE(progressed, 11u);
+    const auto put = entry(dir, "put.tcl");
+    ASSERT_TRUE(put.has_value());
+    EXPECT_EQ(put->size, 11u);
+    EXPECT_FALSE(put->directory);
+    EXPECT_EQ(files->size(dir + "/put.tcl"), mode == TransferFtp ? std::optional<std::uint64_t>(11) : std::nullopt);
+    ASSERT_TRUE(files->rename(dir + "/put.tcl", dir + "/moved.tcl"));
+    ASSERT_TRUE(files->get(dir + "/moved.tcl", localDir + "moved.tcl"));
+    EXPECT_EQ(ReadAll(localDir + "moved.tcl"), "puts hello\n");
+    EXPECT_FALSE(files->get(dir + "/put.tcl", localDir + "put.tcl"));
+    EXPECT_FALSE(files->lastError().empty());
+    EXPECT_TRUE(files->removeFile(dir + "/moved.tcl"));
+    EXPECT_TRUE(files->removeDir(dir));
+    EXPECT_TRUE(files->removeFile(c.RemoteScriptsDir + "/job.tcl"));
     EXPECT_FALSE(sim.fileExists("Public/Scripts/job.tcl"));
     EXPECT_FALSE(sim.fileExists("Public/made"));
     EXPECT_TRUE(link::DisconnectFileTransfer());

@@ -10,7 +10,7 @@
 #include "tclbench/tcltelnetpane.h"
 #include "tclbench/tftcl.h"
 #include "core/inifile.h"
-#include "link/ftp.h"
+#include "link/remotefiles.h"
 
 #include <gtest/gtest.h>
 
@@ -185,17 +185,17 @@ TEST(TclSort, HeaderDoubleClickAndSections)
 
 TEST(TclSort, FtpEntryDates)
 {
-    link::FtpEntry recent;
+    link::RemoteEntry recent;
     recent.name = "a.tcl";
-    recent.dateText = "Dec 10 9:05";
+    recent.listedDate = "Dec 10 9:05";
     const RemoteRow r = RowFromFtpEntry(recent, 2026);
     EXPECT_EQ(r.modified, "12/10/2026 09:05");
     EXPECT_EQ(r.sortStamp, "2026/12/10 09:05");
-    link::FtpEntry old;
-    old.dateText = "Mar  1  2024";
+    link::RemoteEntry old;
+    old.listedDate = "Mar  1  2024";
     EXPECT_EQ(RowFromFtpEntry(old, 2026).modified, "03/01/2024 00:00");
-    link::FtpEntry odd;
-    odd.dateText = "yesterday";
+    link::RemoteEntry odd;
+    odd.listedDate = "yesterday";
     EXPECT_EQ(RowFromFtpEntry(odd, 2026).modified, "yesterday");
 }
 
