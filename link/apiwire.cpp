@@ -1,5 +1,8 @@
 #include "apiwire.h"
 
+#include "controller.h"
+#include "wireslots.h"
+
 #include "core/common.h"
 #include "translator/numtext.h"
 
@@ -28,26 +31,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Slot {
-    std::atomic<int> fd{-1};
-    std::atomic<bool> opened{false};
-    std::atomic<double> timeout{0.0};
-    std::atomic<bool> pending{false};
-    bool reserved = false;  // taken by an open in progress (under the slots mutex)
-    std::string address;  // written only by open (slot not in use then)
-    int port = 0;
-};
+using Slot = WireSlot;
 
-struct Slots {
-    std::mutex mutex;  // open / close bookkeeping
-    Slot slot[kSocketSlots];
-};
-
-Slots& slotTable()
-{
-    static Slots s;
-    return s;
-}
+WireSlots& slotTable() { return CurrentController().wire(); }
 
 Slot* slotAt(int index)
 {
@@ -237,6 +223,12 @@ std::string fixedOrScientific(double v, int decimals, int precision)
 
 }  // namespace
 
+WireSlots::~WireSlots()
+{
+    for (WireSlot& s : slot)
+        if (s.opened.exchange(false)) closeFd(s);
+}
+
 bool OnGuiThread()
 {
     auto* app = QCoreApplication::instance();
@@ -295,7 +287,7 @@ void WaitWithEvents(int ms)
 int SocketOpen(const std::string& address, int port, double timeoutSeconds)
 {
     if (refusedOnWindowThread("SocketOpen")) return -1;
-    Slots& all = slotTable();
+    WireSlots& all = slotTable();
     int index = -1;
     {
         std::lock_guard lock(all.mutex);
@@ -328,7 +320,7 @@ int SocketSetTimeout(int index, double timeoutSeconds)
 
 int SocketClose(int index)
 {
-    Slots& all = slotTable();
+    WireSlots& all = slotTable();
     std::lock_guard lock(all.mutex);
     if (index < 0 || index >= kSocketSlots || !all.slot[index].opened.load()) return -1;
     Slot& s = all.slot[index];

@@ -1,5 +1,6 @@
 #include "detect.h"
 
+#include "controller.h"
 #include "ftp.h"
 #include "linktexts.h"
 #include "telnet.h"
@@ -114,11 +115,7 @@ int ModelForStoredType(const std::string& t)
     return -1;
 }
 
-ConnectionState& connectionState()
-{
-    static ConnectionState state;
-    return state;
-}
+ConnectionState& connectionState() { return CurrentController().connection(); }
 
 void LoadConnectionSettings()
 {

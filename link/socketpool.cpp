@@ -1,5 +1,8 @@
 #include "socketpool.h"
 
+#include "controller.h"
+#include "poolstate.h"
+
 #include "apitable.h"
 #include "api.h"
 #include "apiwire.h"
@@ -19,101 +22,11 @@
 namespace mvx::link {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = PoolClock;
+using Entry = PoolEntry;
+using Pool = ConnectionPool;
 
-struct Entry {
-    bool opened = false;
-    bool free = false;
-    bool draining = false;
-    int socketId = -1;
-    Clock::time_point freedAt{};
-    Clock::time_point takenAt{};
-};
-
-struct Drain {
-    std::thread thread;
-    std::atomic<bool> done{false};
-};
-
-class Pool {
-public:
-    ~Pool() { stopDrains(); }
-
-    std::mutex mutex;
-    std::array<Entry, kPoolEntries> entries;
-    std::atomic<bool> stop{false};
-    std::atomic<int> drainLimitMs{kDrainLimitMs};
-    std::list<std::unique_ptr<Drain>> drains;  // under mutex
-
-    Entry* find(int index)
-    {
-        for (Entry& e : entries)
-            if (e.opened && e.socketId == index) return &e;
-        return nullptr;
-    }
-
-    void markFree(Entry& e)
-    {
-        e.free = true;
-        e.draining = false;
-        e.freedAt = Clock::now();
-    }
-
-    // Joins drains that have ended (under mutex).
-    void reap()
-    {
-        for (auto it = drains.begin(); it != drains.end();) {
-            if ((*it)->done.load()) {
-                if ((*it)->thread.joinable()) (*it)->thread.join();
-                it = drains.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-
-    void stopDrains()
-    {
-        std::list<std::unique_ptr<Drain>> all;
-        {
-            std::lock_guard lock(mutex);
-            stop.store(true);
-            all.swap(drains);
-        }
-        for (auto& d : all)
-            if (d->thread.joinable()) d->thread.join();
-        stop.store(false);
-    }
-
-    void startDrain(Entry& e, int index)  // under mutex
-    {
-        reap();
-        e.draining = true;
-        auto d = std::make_unique<Drain>();
-        Drain* raw = d.get();
-        // The index is captured now, so a later release cannot change which connection it reads.
-        raw->thread = std::thread([this, raw, index] {
-            try {
-                DrainReply(index, std::chrono::milliseconds(drainLimitMs.load()), stop);
-            } catch (...) {
-                // The drain is the connection's last reader: however it ends, it is freed below.
-            }
-            {
-                std::lock_guard lock(mutex);
-                if (Entry* en = find(index); en && en->draining) markFree(*en);
-            }
-            raw->done.store(true);
-        });
-        drains.push_back(std::move(d));
-    }
-};
-
-Pool& pool()
-{
-    (void)SocketIsOpen(0);  // the connection table outlives the pool
-    static Pool p;
-    return p;
-}
+Pool& pool() { return CurrentController().pool(); }
 
 std::string text(const char* key) { return texts::get(key); }
 

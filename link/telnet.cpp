@@ -1,5 +1,6 @@
 #include "telnet.h"
 
+#include "controller.h"
 #include "linktexts.h"
 #include "transfer.h"
 
@@ -225,11 +226,7 @@ void TelnetClient::close()
     mOpen = false;
 }
 
-TelnetClient& TelnetSession()
-{
-    static TelnetClient client;
-    return client;
-}
+TelnetClient& TelnetSession() { return CurrentController().telnet(); }
 
 std::atomic<int>& TelnetDataReceived()
 {

@@ -1,6 +1,7 @@
 #include "transfer.h"
 
 #include "apiwire.h"
+#include "controller.h"
 #include "ftp.h"
 #include "linktexts.h"
 #include "remotefiles.h"
@@ -114,40 +115,10 @@ void afterCopy(bool disconnectAfter)
 void SetLinkConsole(LinkConsole console) { gConsole = std::move(console); }
 const LinkConsole& GetLinkConsole() { return gConsole; }
 
-TransferState& transferState()
-{
-    static TransferState state;
-    return state;
-}
-
-FtpClient& TransferFtpClient()
-{
-    static FtpClient client;
-    return client;
-}
-
-SftpSession& TransferSftpSession()
-{
-    static SftpSession session;
-    return session;
-}
-
-RemoteFiles* RemoteFilesFor(int mode)
-{
-    static const std::unique_ptr<RemoteFiles> ftp = MakeFtpFiles(TransferFtpClient());
-    static const std::unique_ptr<RemoteFiles> sftp = MakeSftpFiles(TransferSftpSession());
-    static const std::unique_ptr<RemoteFiles> local = MakeLocalDriveFiles();
-    switch (mode) {
-    case TransferFtp:
-        return ftp.get();
-    case TransferSftp:
-        return sftp.get();
-    case TransferLocal:
-        return local.get();
-    default:
-        return nullptr;
-    }
-}
+TransferState& transferState() { return CurrentController().transfer(); }
+FtpClient& TransferFtpClient() { return CurrentController().ftp(); }
+SftpSession& TransferSftpSession() { return CurrentController().sftp(); }
+RemoteFiles* RemoteFilesFor(int mode) { return CurrentController().files(mode); }
 
 bool SshProbe(const std::string& address)
 {

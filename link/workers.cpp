@@ -1,5 +1,8 @@
 #include "workers.h"
 
+#include "controller.h"
+#include "workerstate.h"
+
 #include "api.h"
 #include "apiwire.h"
 #include "linktexts.h"
@@ -20,106 +23,82 @@
 #include <vector>
 
 namespace mvx::link {
+
+void Workers::stop()
+{
+    common().PositionReadingOn.store(0);
+    join(true);
+}
+
+void Workers::start(std::function<void()> body)
+{
+    join(false);
+    auto w = std::make_unique<Worker>();
+    Worker* raw = w.get();
+    raw->thread = std::thread([raw, body = std::move(body)] {
+        runBody(body);
+        raw->done.store(true);
+    });
+    std::lock_guard lock(mMutex);
+    mList.push_back(std::move(w));
+}
+
+void Workers::join(bool all)
+{
+    std::list<std::unique_ptr<Worker>> ended;
+    {
+        std::lock_guard lock(mMutex);
+        for (auto it = mList.begin(); it != mList.end();) {
+            if (all || (*it)->done.load()) {
+                ended.push_back(std::move(*it));
+                it = mList.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& w : ended)
+        if (w->thread.joinable()) w->thread.join();
+}
+
+int Workers::running()
+{
+    std::lock_guard lock(mMutex);
+    int n = 0;
+    for (auto& w : mList) n += w->done.load() ? 0 : 1;
+    return n;
+}
+
+// With Debug the body runs on the GUI thread; the worker waits for it there.
+void Workers::runBody(const std::function<void()>& body)
+{
+    auto guarded = [&body] {
+        try {
+            body();
+        } catch (const std::exception& e) {
+            if (common().Debug.load()) showMessage(e.what());
+        } catch (...) {
+            if (common().Debug.load()) showMessage("unknown exception");
+        }
+    };
+    auto* app = QCoreApplication::instance();
+    if (common().Debug.load() && app && !OnGuiThread()) {
+        // Queued to the GUI thread; the worker waits until it has run there.
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> ran = done->get_future();
+        QMetaObject::invokeMethod(app, [guarded, done] {
+            guarded();
+            done->set_value();
+        }, Qt::QueuedConnection);
+        ran.wait();
+    } else {
+        guarded();
+    }
+}
+
 namespace {
 
-std::mutex gGroupMutex;
-std::string gThreadGroupName;
-
-struct Worker {
-    std::thread thread;
-    std::atomic<bool> done{false};
-};
-
-class Workers {
-public:
-    Workers()
-    {
-        // The globals and the pool must outlive the workers (statics end in reverse order).
-        (void)common();
-        (void)EntryFree(0);
-    }
-    ~Workers()
-    {
-        common().PositionReadingOn.store(0);
-        join(true);
-    }
-
-    void start(std::function<void()> body)
-    {
-        join(false);
-        auto w = std::make_unique<Worker>();
-        Worker* raw = w.get();
-        raw->thread = std::thread([raw, body = std::move(body)] {
-            runBody(body);
-            raw->done.store(true);
-        });
-        std::lock_guard lock(mMutex);
-        mList.push_back(std::move(w));
-    }
-
-    void join(bool all)
-    {
-        std::list<std::unique_ptr<Worker>> ended;
-        {
-            std::lock_guard lock(mMutex);
-            for (auto it = mList.begin(); it != mList.end();) {
-                if (all || (*it)->done.load()) {
-                    ended.push_back(std::move(*it));
-                    it = mList.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-        }
-        for (auto& w : ended)
-            if (w->thread.joinable()) w->thread.join();
-    }
-
-    int running()
-    {
-        std::lock_guard lock(mMutex);
-        int n = 0;
-        for (auto& w : mList) n += w->done.load() ? 0 : 1;
-        return n;
-    }
-
-private:
-    // With Debug the body runs on the GUI thread; the worker waits for it there.
-    static void runBody(const std::function<void()>& body)
-    {
-        auto guarded = [&body] {
-            try {
-                body();
-            } catch (const std::exception& e) {
-                if (common().Debug.load()) showMessage(e.what());
-            } catch (...) {
-                if (common().Debug.load()) showMessage("unknown exception");
-            }
-        };
-        auto* app = QCoreApplication::instance();
-        if (common().Debug.load() && app && !OnGuiThread()) {
-            // Queued to the GUI thread; the worker waits until it has run there.
-            auto done = std::make_shared<std::promise<void>>();
-            std::future<void> ran = done->get_future();
-            QMetaObject::invokeMethod(app, [guarded, done] {
-                guarded();
-                done->set_value();
-            }, Qt::QueuedConnection);
-            ran.wait();
-        } else {
-            guarded();
-        }
-    }
-
-    std::mutex mMutex;
-    std::list<std::unique_ptr<Worker>> mList;
-};
-
-Workers& workers()
-{
-    static Workers w;
-    return w;
-}
+Workers& workers() { return CurrentController().workers(); }
 
 bool debug() { return common().Debug.load(); }
 
@@ -200,37 +179,23 @@ void moveBody(Rec& rec, bool absolute)
 bool SetThreadGroupName(const std::string& name)
 {
     if (name.size() > kMaxThreadGroupName) return false;
-    std::lock_guard lock(gGroupMutex);
-    gThreadGroupName = name;
+    Workers& w = workers();
+    std::lock_guard lock(w.groupMutex);
+    w.groupName = name;
     return true;
 }
 
 std::string ThreadGroupName()
 {
-    std::lock_guard lock(gGroupMutex);
-    return gThreadGroupName;
+    Workers& w = workers();
+    std::lock_guard lock(w.groupMutex);
+    return w.groupName;
 }
 
-PositionsShared& positionsShared()
-{
-    static PositionsShared r;
-    return r;
-}
-HomingShared& homingShared()
-{
-    static HomingShared r;
-    return r;
-}
-MoveAbsShared& moveAbsShared()
-{
-    static MoveAbsShared r;
-    return r;
-}
-MoveRelShared& moveRelShared()
-{
-    static MoveRelShared r;
-    return r;
-}
+PositionsShared& positionsShared() { return workers().positions; }
+HomingShared& homingShared() { return workers().homing; }
+MoveAbsShared& moveAbsShared() { return workers().moveAbs; }
+MoveRelShared& moveRelShared() { return workers().moveRel; }
 
 std::string HomingGroupOf(const std::string& name)
 {

@@ -5,8 +5,10 @@
 #include "recording_reporter.h"
 #include "link/api.h"
 #include "link/apiwire.h"
+#include "link/controller.h"
 #include "link/linktexts.h"
 #include "link/socketpool.h"
+#include "link/transfer.h"
 #include "link/workers.h"
 #include "core/common.h"
 #include "tests/support/kvxsim_fixture.h"
@@ -678,6 +680,62 @@ TEST_F(LinkSim, AbsoluteAndRelativeMovesReachTheirTargets)
     read();
     EXPECT_NEAR(p[0], 11, 1e-9);
     EXPECT_NEAR(p[1], -4, 1e-9);
+}
+
+// A test builds a controller of its own: its connections, session state and workers are its
+// own, and it ends in order while a worker and a drain still run on it.
+TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
+{
+    link::registerTexts();
+    test::KvxSim sim;
+    ASSERT_EQ(common().SocketsOpen.load(), 0);
+    common().ControllerIp = sim.address();
+    common().ControllerUsable.store(1);
+    common().ExtraTimeoutMs.store(0);
+    common().MinSocketTimeout.store(0.1);
+    link::Controller& processOne = link::CurrentController();
+    const int processOpen = link::OpenSocketCount();
+    {
+        link::Controller mine;
+        link::InstallController(&mine);
+        EXPECT_EQ(&link::CurrentController(), &mine);
+        EXPECT_EQ(link::OpenSocketCount(), 0);
+        ASSERT_TRUE(link::OpenApiSockets());
+        EXPECT_EQ(link::OpenSocketCount(), 32);
+        link::transferState().RemoteDir = "/Mine";
+        ASSERT_TRUE(link::SetThreadGroupName("GROUP1"));
+
+        link::InstallController(nullptr);
+        EXPECT_EQ(link::OpenSocketCount(), processOpen);
+        EXPECT_NE(link::transferState().RemoteDir, "/Mine");
+        link::InstallController(&mine);
+        EXPECT_EQ(link::transferState().RemoteDir, "/Mine");
+
+        // A reply that never comes: its connection goes to a drain that is still reading.
+        test::KvxFault f;
+        f.function = "GroupStatusGet";
+        f.kind = "noreply";
+        f.count = 1;
+        sim.setFault(f);
+        {
+            const link::PooledSocket s(0.1);
+            ASSERT_TRUE(s.ok());
+            int status = 0;
+            EXPECT_EQ(api::GroupStatusGet(s.index(), "GROUP1", status), -2);
+        }
+        EXPECT_EQ(link::DrainsRunning(), 1);
+        link::positionsShared().PositionReadCount.store(2);
+        common().PositionReadingOn.store(1);
+        link::StartPositions();
+        EXPECT_EQ(link::WorkersRunning(), 1);
+    }
+    // The worker and the drain ended on it, then it left the link to the process's own.
+    EXPECT_EQ(&link::CurrentController(), &processOne);
+    EXPECT_EQ(common().PositionReadingOn.load(), 0);
+    EXPECT_EQ(link::OpenSocketCount(), processOpen);
+    EXPECT_EQ(link::WorkersRunning(), 0);
+    common().SocketsOpen.store(0);  // the shared flag still told of the ended controller's pool
+    common().ControllerUsable.store(0);
 }
 
 }  // namespace
