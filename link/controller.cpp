@@ -1,5 +1,6 @@
 #include "controller.h"
 
+#include "controllerconfig.h"
 #include "detect.h"
 #include "ftp.h"
 #include "poolstate.h"
@@ -33,6 +34,8 @@ struct Controller::Parts {
     TransferState transfer;
     TelnetClient telnet;
     ConnectionState connection;
+    std::mutex groupsMutex;
+    ControllerGroups groups;
     Workers workers;
 };
 
@@ -61,6 +64,8 @@ TransferState& Controller::transfer() { return mParts->transfer; }
 TelnetClient& Controller::telnet() { return mParts->telnet; }
 ConnectionState& Controller::connection() { return mParts->connection; }
 Workers& Controller::workers() { return mParts->workers; }
+ControllerGroups& Controller::groups() { return mParts->groups; }
+std::mutex& Controller::groupsMutex() { return mParts->groupsMutex; }
 
 RemoteFiles* Controller::files(int mode)
 {

@@ -1,8 +1,8 @@
 #pragma once
 // The controller link's state in one object: the wire's connection table, the pool of API
 // connections, the file-transfer session (FTP client, SFTP session, the remote files and the
-// folders), the telnet client, the detection's connection state and the motion workers with
-// their records. The program's wiring builds one and installs it; the link's functions act on
+// folders), the telnet client, the detection's connection state, the configuration's group lists
+// and the motion workers with their records. The program's wiring builds one and installs it; the link's functions act on
 // the installed one. Only what is truly process-wide stays outside (curl's global set-up, the
 // language texts, the shared globals).
 //
@@ -10,6 +10,7 @@
 // before the pool stops its drains, and the pool ends before the connections it lends.
 
 #include <memory>
+#include <mutex>
 
 namespace mvx::link {
 
@@ -21,6 +22,7 @@ class RemoteFiles;
 struct TransferState;
 class TelnetClient;
 struct ConnectionState;
+struct ControllerGroups;
 class Workers;
 
 class Controller {
@@ -41,6 +43,9 @@ public:
     TransferState& transfer();
     TelnetClient& telnet();
     ConnectionState& connection();
+    // The group lists of the last configuration read, under groupsMutex().
+    ControllerGroups& groups();
+    std::mutex& groupsMutex();
     Workers& workers();
 
 private:

@@ -1,5 +1,7 @@
 #include "controllerconfig.h"
 
+#include "controller.h"
+
 #include "core/common.h"
 #include "core/inifile.h"
 
@@ -7,9 +9,6 @@
 
 namespace mvx::link {
 namespace {
-
-std::mutex gMutex;
-ControllerGroups gGroups;
 
 constexpr const char* kGroupKeys[] = {"SingleAxisInUse", "SpindleInUse", "XYInUse",
                                       "XYGantryInUse",   "XYZInUse",     "MultipleAxesInUse"};
@@ -70,15 +69,17 @@ ControllerGroups ReadControllerGroups(const std::string& systemIniPath)
     if (addList(g.xy, g.xyText, list("XYGantryInUse"))) g.xyPage = true;
     g.xyzPage = addList(g.xyz, g.xyzText, list("XYZInUse"));
     g.multiplePage = addList(g.multiple, g.multipleText, list("MultipleAxesInUse"));
-    std::lock_guard lock(gMutex);
-    gGroups = g;
+    Controller& c = CurrentController();
+    std::lock_guard lock(c.groupsMutex());
+    c.groups() = g;
     return g;
 }
 
 ControllerGroups CurrentControllerGroups()
 {
-    std::lock_guard lock(gMutex);
-    return gGroups;
+    Controller& c = CurrentController();
+    std::lock_guard lock(c.groupsMutex());
+    return c.groups();
 }
 
 std::vector<std::string> PositionerList(const std::string& systemIniPath, const std::string& group)

@@ -6,6 +6,7 @@
 #include "link/api.h"
 #include "link/apiwire.h"
 #include "link/controller.h"
+#include "link/controllerconfig.h"
 #include "link/linktexts.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"
@@ -23,6 +24,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 using namespace mvx;
@@ -705,11 +707,21 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
         link::transferState().RemoteDir = "/Mine";
         ASSERT_TRUE(link::SetThreadGroupName("GROUP1"));
 
+        const std::string ini = ::testing::TempDir() + "controller_system.ini";
+        {
+            std::ofstream out(ini, std::ios::binary);
+            out << sim.readFile("Config/system.ini");
+        }
+        const std::vector<std::string> multiple = link::ReadControllerGroups(ini).multiple;
+        ASSERT_FALSE(multiple.empty());
+
         link::InstallController(nullptr);
         EXPECT_EQ(link::OpenSocketCount(), processOpen);
         EXPECT_NE(link::transferState().RemoteDir, "/Mine");
+        EXPECT_NE(link::CurrentControllerGroups().multiple, multiple);
         link::InstallController(&mine);
         EXPECT_EQ(link::transferState().RemoteDir, "/Mine");
+        EXPECT_EQ(link::CurrentControllerGroups().multiple, multiple);
 
         // A reply that never comes: its connection goes to a drain that is still reading.
         test::KvxFault f;
