@@ -123,7 +123,22 @@ JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver
     return out;
 }
 
+namespace {
+JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer);
+}
+
 JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver& observer)
+{
+    JobConversionOutput out = convertJob(in, observer);
+    if (out.Ok && out.WriteError.empty() && !in.ScriptPath.empty()) {
+        out.ScriptWritten = WriteFileAtomic(in.ScriptPath, out.ScriptText, &out.ScriptWriteError);
+        if (out.ScriptWritten) out.ScriptWriteError.clear();
+    }
+    return out;
+}
+
+namespace {
+JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer)
 {
     JobConversionOutput out;
     static const std::vector<std::string> kNoLines;
@@ -181,5 +196,7 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
     out.Ok = !r.Error && !r.Stopped;
     return out;
 }
+
+}  // namespace
 
 }  // namespace mvx

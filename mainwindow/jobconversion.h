@@ -31,6 +31,9 @@ struct JobConversionInput {
     // With a trailing "/": the PVT files are written there (their texts are then dropped from
     // the output, which keeps only their names). Empty: nothing written, texts kept.
     std::string OutputDir;
+    // Non-empty: the finished script is written there (a conversion that failed, stopped or
+    // could not write a PVT file writes none).
+    std::string ScriptPath;
     DirectExecutor* Executor = nullptr;  // direct mode only
     // TCL path: called each time a PVT run is closed into its file, from the thread that wrote
     // the file (the translator's file workers too): it must be thread-safe.
@@ -46,6 +49,8 @@ struct JobConversionOutput {
     std::string ScriptText;  // the whole TCL view
     std::vector<tclpath::PvtFile> PvtFiles;
     std::string WriteError;  // a PVT file that could not be written
+    bool ScriptWritten = false;     // the script is in `ScriptPath`
+    std::string ScriptWriteError;   // it could not be written there
     int PvtFileCount = 0;
     std::string SctText;  // SCT mode: the SCT view
     std::shared_ptr<sct::Ttraject> SctList;

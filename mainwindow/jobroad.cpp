@@ -26,6 +26,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <fstream>
 #include <mutex>
 #include <optional>
 
@@ -113,6 +114,26 @@ std::string oneLine(const std::string& text)
 std::string pvtName(int i) { return "TRJ" + num::integer(i) + ".PVT"; }
 
 }  // namespace
+
+namespace {
+// The default prepared text: gathered, then set in one go.
+class GatheredText : public PreparedText {
+public:
+    explicit GatheredText(std::size_t bytes) { text.reserve(bytes); }
+    void Append(std::string_view t) override { text.append(t); }
+    std::string text;
+};
+}  // namespace
+
+std::unique_ptr<PreparedText> JobView::JobPrepareText(JobTextView, std::size_t bytes)
+{
+    return std::make_unique<GatheredText>(bytes);
+}
+
+void JobView::JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text)
+{
+    if (auto* g = dynamic_cast<GatheredText*>(text.get())) JobSetText(view, g->text);
+}
 
 JobRoad::JobRoad(JobView& view, QObject* parent) : QObject(parent), mView(view), mModel(new GCodeListModel(this))
 {
@@ -555,7 +576,7 @@ bool JobRoad::BitBtnCreateKVXFileClick(bool withSender)
     clearPvtView();
 
     JobConversionInput in;
-    in.Lines = std::make_shared<const std::vector<std::string>>(mModel->lines());
+    in.Lines = mModel->shared();
     in.Config = machineConfig();
     if (mBeforeConversion) mBeforeConversion(in.Config);
     in.Mode = mMode;
@@ -563,6 +584,8 @@ bool JobRoad::BitBtnCreateKVXFileClick(bool withSender)
     in.RebuildSct = !mSctBuilt || mRelativeLeft || !mSctList;
     in.GCodeDir = gcodeFolder();
     in.OutputDir = outputFolder();
+    // In simulation the script is not written to disk.
+    if (mMode != 3 && !simulation()) in.ScriptPath = outputFolder() + kScriptName;
     in.Executor = mMode == 3 ? mDirectExecutor : nullptr;
     if (mMode == 3) mJobRunning = true;
     if (mMode != 1) {
@@ -617,19 +640,18 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
         showIncoherentLine(out.IncoherentLine);
         return false;
     }
-    if (mMode == 1 && (in.RebuildSct || out.SctList)) {
+    const bool newSct = mMode == 1 && (in.RebuildSct || out.SctList);
+    if (newSct) {
         // A new list: the drawing of the old one goes with it.
         if (mView3D && out.SctList != mSctList) mView3D->ClearSct();
         mSctList = out.SctList;
-        mView.JobSetText(JobTextView::Sct, out.SctText);
-        std::string().swap(out.SctText);
         mSctBuilt = true;
     }
     mLineTable = std::move(out.LineTable);
     if (!mLineTable.empty()) mView.JobGroupSelection(true);
     mPvtFileCount = out.PvtFileCount;
-    mView.JobSetText(JobTextView::Tcl, out.ScriptText);
     const bool scriptEmpty = out.ScriptText.empty();
+    fillViews(out, newSct, true);
 
     bool ok = out.Ok;
     if (!ok) {
@@ -650,16 +672,15 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
     mLoadingPvt = false;
 
     if (ok && mMode != 3 && !simulation()) {
+        // The worker wrote the script.
         setStatus(4, T("stringloadingTCL"));
-        std::string err;
-        if (!WriteFileAtomic(outputFolder() + kScriptName, out.ScriptText, &err)) {
-            report(err);
+        if (!out.ScriptWritten) {
+            report(out.ScriptWriteError);
             ok = false;
         } else if (!mBatchMode) {
             mView.JobMessage(T("Stringonetcland") + " " + num::integer(mPvtFileCount) + " " + T("stringPVTcreated"));
         }
     }
-    std::string().swap(out.ScriptText);
     loadPvtChoice(names.front());
     if (ok && mMode != 3 && !simulation()) {
         ok = uploadAll(true);
@@ -682,6 +703,45 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
     mView.JobSctCommandOffered(true);
     showIncoherentLine(out.IncoherentLine);
     return ok;
+}
+
+void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
+{
+    std::unique_ptr<PreparedText> sct = withSct ? mView.JobPrepareText(JobTextView::Sct, out.SctText.size()) : nullptr;
+    std::unique_ptr<PreparedText> tcl = withTcl ? mView.JobPrepareText(JobTextView::Tcl, out.ScriptText.size()) : nullptr;
+    constexpr std::size_t kChunk = std::size_t{4} << 20;
+    const std::string scriptPath = outputFolder() + kScriptName;
+    const std::string crash = mView.JobRunLive(
+        [&] {
+            if (sct) {
+                for (std::size_t at = 0; at < out.SctText.size(); at += kChunk)
+                    sct->Append(std::string_view(out.SctText).substr(at, kChunk));
+            }
+            std::string().swap(out.SctText);
+            if (!tcl) return;
+            // A script on disk is read back from there once its text is dropped: the view's copy
+            // is then the only one.
+            std::ifstream file;
+            if (out.ScriptWritten) file.open(scriptPath, std::ios::binary);
+            if (file.is_open()) {
+                std::string().swap(out.ScriptText);
+                std::string chunk(kChunk, '\0');
+                while (file) {
+                    file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                    const std::streamsize got = file.gcount();
+                    if (got <= 0) break;
+                    tcl->Append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+                }
+            } else {
+                for (std::size_t at = 0; at < out.ScriptText.size(); at += kChunk)
+                    tcl->Append(std::string_view(out.ScriptText).substr(at, kChunk));
+                std::string().swap(out.ScriptText);
+            }
+        },
+        {}, 100);
+    if (!crash.empty()) report(crash);
+    if (sct) mView.JobShowPrepared(JobTextView::Sct, std::move(sct));
+    if (tcl) mView.JobShowPrepared(JobTextView::Tcl, std::move(tcl));
 }
 
 void JobRoad::showIncoherentLine(int row)
@@ -744,9 +804,14 @@ void JobRoad::EnregistertoutClick()
     askSavePvtEdit();
     bool ok = true;
     if (mMode != 3 && !simulation()) {
+        // The view's text (its user may have edited it), written by a worker.
         std::string err;
-        if (!WriteFileAtomic(outputFolder() + kScriptName, tclText(), &err)) {
-            report(err);
+        const std::string text = tclText();
+        bool written = false;
+        const std::string crash =
+            mView.JobRunLive([&] { written = WriteFileAtomic(outputFolder() + kScriptName, text, &err); }, {}, 100);
+        if (!written) {
+            report(crash.empty() ? err : crash);
             ok = false;
         }
     }
@@ -815,7 +880,7 @@ void JobRoad::DessinerSCT1Click()
     if (!mSctBuilt && !mBusy) {
         BusyScope busy([this](bool on) { setBusy(on); });
         JobConversionInput in;
-        in.Lines = std::make_shared<const std::vector<std::string>>(mModel->lines());
+        in.Lines = mModel->shared();
         in.Config = machineConfig();
         in.GCodeDir = gcodeFolder();
         WorkerObserver observer(nullptr);
@@ -840,7 +905,8 @@ void JobRoad::DessinerSCT1Click()
         mRelativeLeft = out.RelativeAtEnd;
         if (mView3D) mView3D->ClearSct();
         mSctList = out.SctList;
-        mView.JobSetText(JobTextView::Sct, out.SctText);
+        // The SCT list alone: the TCL view stays as it is.
+        fillViews(out, true, false);
         mSctBuilt = true;
     }
     drawSctList();

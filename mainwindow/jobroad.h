@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mvx {
@@ -65,6 +66,15 @@ enum class JobTextView { Tcl, Pvt, Sct };
 // Window commands of remote control: they change the window only.
 enum class JobWindowCommand { Extend, Reduce, Show, Hide, Show3D };
 
+// A text for one view, made on the GUI thread (JobView::JobPrepareText), filled by one worker
+// (Append, from the first byte to the last), then shown on the GUI thread
+// (JobView::JobShowPrepared): a large script never passes through the GUI thread.
+class PreparedText {
+public:
+    virtual ~PreparedText() = default;
+    virtual void Append(std::string_view text) = 0;
+};
+
 // What the road asks of its window. GUI thread only.
 class JobView {
 public:
@@ -89,6 +99,10 @@ public:
     virtual void JobSetText(JobTextView view, const std::string& text) = 0;
     virtual void JobClearText(JobTextView view) = 0;
     virtual std::string JobViewText(JobTextView view) const = 0;
+    // A text of about `bytes` bytes for `view`, and its showing (the view's text replaced). By
+    // default the text is gathered and given to JobSetText.
+    virtual std::unique_ptr<PreparedText> JobPrepareText(JobTextView view, std::size_t bytes);
+    virtual void JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text);
     // The PVT page's file choice; the first name is chosen.
     virtual void JobPvtFiles(const std::vector<std::string>& names) = 0;
     // The file in use (Edit3).
@@ -296,6 +310,9 @@ private:
     // The conversion's results, shown and kept.
     void clearPvtView();
     bool showConversion(JobConversionOutput& out, const JobConversionInput& in);
+    // The conversion's texts into the SCT and TCL views, filled by a worker; the texts are
+    // dropped from `out` on the way.
+    void fillViews(JobConversionOutput& out, bool withSct, bool withTcl);
     bool uploadAll(bool withScript);
     void showIncoherentLine(int row);
     void loadPvtChoice(const std::string& name);

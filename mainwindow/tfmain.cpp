@@ -50,9 +50,24 @@
 #include <Qsci/qsciprinter.h>
 #include <Qsci/qsciscintilla.h>
 
+#include <cstddef>
 #include <optional>
+#include <utility>
 
 namespace mvx {
+
+// Scintilla's document loader (the interface of its ILoader.h, which QScintilla does not
+// install): a document filled on any one thread, then shown by a view. Not in an anonymous
+// namespace: the objects are Scintilla's, of classes this file never sees.
+class SciLoader {
+public:
+    virtual int Release() = 0;
+    virtual int AddData(const char* data, std::ptrdiff_t length) = 0;
+    virtual void* ConvertToDocument() = 0;
+
+protected:
+    ~SciLoader() = default;
+};
 
 namespace {
 
@@ -95,6 +110,42 @@ void setViewText(QsciScintilla* view, const std::string& text)
     view->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     view->setCursorPosition(0, 0);
 }
+
+// Above this size a script is shown without colouring: the colours cost one byte per character.
+constexpr std::size_t kStyledTextLimit = std::size_t{64} << 20;
+
+class LoadedText : public PreparedText {
+public:
+    LoadedText(SciLoader* loader, bool styled) : mLoader(loader), mStyled(styled) {}
+    ~LoadedText() override
+    {
+        if (mLoader) mLoader->Release();
+    }
+    LoadedText(const LoadedText&) = delete;
+    LoadedText& operator=(const LoadedText&) = delete;
+    void Append(std::string_view text) override
+    {
+        if (!mLoader || mFailed || text.empty()) return;
+        if (mLoader->AddData(text.data(), static_cast<std::ptrdiff_t>(text.size())) != 0) mFailed = true;
+    }
+    // The document with one reference for the caller; null when it could not be filled.
+    void* take()
+    {
+        SciLoader* l = std::exchange(mLoader, nullptr);
+        if (!l) return nullptr;
+        if (mFailed) {
+            l->Release();
+            return nullptr;
+        }
+        return l->ConvertToDocument();
+    }
+    bool styled() const noexcept { return mStyled; }
+
+private:
+    SciLoader* mLoader;
+    bool mStyled;
+    bool mFailed = false;
+};
 
 std::string viewText(QsciScintilla* view)
 {
@@ -1145,6 +1196,42 @@ QsciScintilla* TFmain::textView(JobTextView view) const
 }
 
 void TFmain::JobSetText(JobTextView view, const std::string& text) { setViewText(textView(view), text); }
+
+std::unique_ptr<PreparedText> TFmain::JobPrepareText(JobTextView view, std::size_t bytes)
+{
+    // Only the TCL view colours its text.
+    const bool styled = view == JobTextView::Tcl && bytes <= kStyledTextLimit;
+    const long options = styled ? QsciScintillaBase::SC_DOCUMENTOPTION_DEFAULT : QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE;
+    auto* loader = reinterpret_cast<SciLoader*>(
+        textView(view)->SendScintilla(QsciScintillaBase::SCI_CREATELOADER, static_cast<unsigned long>(bytes), options));
+    if (!loader) return JobView::JobPrepareText(view, bytes);
+    return std::make_unique<LoadedText>(loader, styled);
+}
+
+void TFmain::JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text)
+{
+    auto* loaded = dynamic_cast<LoadedText*>(text.get());
+    if (!loaded) {
+        JobView::JobShowPrepared(view, std::move(text));
+        return;
+    }
+    QsciScintilla* v = textView(view);
+    void* doc = loaded->take();
+    if (!doc) {
+        v->clear();
+        return;
+    }
+    v->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, doc);
+    v->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, doc);
+    // What belongs to the document rather than to the view: the code page, the colouring and
+    // the undo history (a loader keeps none).
+    v->setUtf8(true);
+    if (loaded->styled() && v->lexer()) v->setLexer(v->lexer());
+    v->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
+    v->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+    v->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
+    v->setCursorPosition(0, 0);
+}
 void TFmain::JobClearText(JobTextView view) { textView(view)->clear(); }
 std::string TFmain::JobViewText(JobTextView view) const { return viewText(textView(view)); }
 

@@ -186,6 +186,8 @@ public:
     void JobShowPage(JobPage page) override;
     bool JobPageOnScreen(JobPage page) const override;
     void JobSetText(JobTextView view, const std::string& text) override;
+    std::unique_ptr<PreparedText> JobPrepareText(JobTextView view, std::size_t bytes) override;
+    void JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text) override;
     void JobClearText(JobTextView view) override;
     std::string JobViewText(JobTextView view) const override;
     void JobPvtFiles(const std::vector<std::string>& names) override;

@@ -1,0 +1,489 @@
+// The whole job road against the controller simulator, and how live the window stays on it.
+//
+// Part 1, the program itself: the built executable runs in a folder of its own with a settings
+// file that points it at a simulator, as `big.nc /S /H` (SCT) and `big.nc /T /H` (TCL): read,
+// convert, write every file, upload them, then initialise (where the figure stops: the batch's
+// first GroupInitialize). Meanwhile this bench asks the remote-control port every 50 ms and
+// times each answer. Figures: seconds until the files are uploaded, the program's peak resident
+// memory (its VmHWM), the remote answer (median and worst) beside the 100 ms goal, the cost per
+// line at each size beside the largest size's, and a checksum of every file written (TMP/ and
+// TEST.SCT) to compare two builds.
+//
+// Part 2, the window inside this process: the main window connected to a simulator reads,
+// converts and uploads the same program while a 10 ms QTimer measures its lateness (worst and
+// 99th percentile beside the 50 ms goal) and a thread times the remote-control answers.
+//
+//   build/bench_road [--lines 10000,100000,1000000] [--modes ST] [--window 0|1] [--program PATH]
+// (--program: another build's executable, e.g. one kept from before a change; --file: that
+// G-code file instead of the generated sizes.)
+#include "core/common.h"
+#include "app/dialogs.h"
+#include "core/inifile.h"
+#include "link/apitable.h"
+#include "link/linktexts.h"
+#include "link/transfer.h"
+#include "linkui/linkreporter.h"
+#include "mainwindow/joblink_impl.h"
+#include "mainwindow/remoteserver.h"
+#include "mainwindow/tfaxes.h"
+#include "mainwindow/tfio.h"
+#include "mainwindow/tfmain.h"
+#include "tests/support/kvxsim_fixture.h"
+#include "tests/support/serverport.h"
+
+#include "benchinput.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr double kRemoteGoalMs = 100.0;
+constexpr double kLatenessGoalMs = 50.0;
+constexpr double kPeakGoalMiB = 400.0;
+
+double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+double quantile(std::vector<double> v, double q)
+{
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    const std::size_t i = std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+double worst(const std::vector<double>& v) { return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()); }
+
+// One remote-control exchange on a fresh connection: ms until the whole answer, -1 on failure.
+// The text ends with a line end, so the server takes it at once instead of waiting for the
+// chunk's end.
+double remoteAsk(int port, const std::string& text, int timeoutMs)
+{
+    const auto t0 = Clock::now();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1.0;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    double ms = -1.0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
+        const std::string want = text.substr(0, text.find('\r')) + " NOT DONE";
+        std::string got;
+        while (got.size() < want.size()) {
+            const int left = timeoutMs - static_cast<int>(msSince(t0));
+            pollfd p{fd, POLLIN, 0};
+            if (left <= 0 || ::poll(&p, 1, left) <= 0) break;
+            char buf[256];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        if (got == want) ms = msSince(t0);
+    }
+    ::close(fd);
+    return ms;
+}
+
+// Asks the remote port every 50 ms on a thread of its own while it lives.
+class RemotePinger {
+public:
+    explicit RemotePinger(int port) : mPort(port), mThread([this] { run(); }) {}
+    ~RemotePinger() { stop(); }
+    void stop()
+    {
+        mStop = true;
+        if (mThread.joinable()) mThread.join();
+    }
+    // Answer times from now on.
+    void startCounting()
+    {
+        std::lock_guard lock(mMutex);
+        mMs.clear();
+        mFailed = 0;
+        mCounting = true;
+    }
+    bool answered() const { return mAnswered.load(); }
+    std::vector<double> samples()
+    {
+        std::lock_guard lock(mMutex);
+        return mMs;
+    }
+    int failed()
+    {
+        std::lock_guard lock(mMutex);
+        return mFailed;
+    }
+
+private:
+    void run()
+    {
+        while (!mStop) {
+            const auto next = Clock::now() + 50ms;
+            const double ms = remoteAsk(mPort, "HELLO\r\n", 10000);
+            if (ms >= 0) mAnswered = true;
+            {
+                std::lock_guard lock(mMutex);
+                if (mCounting) {
+                    if (ms >= 0) mMs.push_back(ms);
+                    else if (mAnswered) ++mFailed;
+                }
+            }
+            std::this_thread::sleep_until(next);
+        }
+    }
+    int mPort;
+    std::atomic<bool> mStop{false};
+    std::atomic<bool> mAnswered{false};
+    std::mutex mMutex;
+    bool mCounting = false;
+    std::vector<double> mMs;
+    int mFailed = 0;
+    std::thread mThread;
+};
+
+double procStatusMiB(long pid, const char* field)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(f, line);)
+        if (line.rfind(field, 0) == 0) return std::atof(line.c_str() + std::string(field).size()) / 1024.0;
+    return 0.0;
+}
+
+// One digest over every file of the output: names in order, then contents.
+std::string outputDigest(const std::vector<std::string>& files, std::size_t& count, std::uintmax_t& bytes)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    count = 0;
+    bytes = 0;
+    for (const std::string& path : files) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) continue;
+        std::string data((std::istreambuf_iterator<char>(in)), {});
+        const std::string name = fs::path(path).filename().string();
+        // The script's header says when it was made: that line differs from run to run.
+        if (const std::size_t at = data.find("\n# date : "); at != std::string::npos) {
+            const std::size_t end = data.find('\n', at + 1);
+            data.erase(at + 1, end == std::string::npos ? std::string::npos : end - at);
+        }
+        h.addData(QByteArrayView(name.data(), static_cast<qsizetype>(name.size() + 1)));
+        h.addData(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())));
+        ++count;
+        bytes += data.size();
+    }
+    return h.result().toHex().left(16).toStdString();
+}
+
+std::vector<std::string> writtenFiles(const std::string& root)
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(root + "TMP", ec))
+        if (e.is_regular_file()) files.push_back(e.path().string());
+    if (fs::exists(root + "GCODE/TEST.SCT")) files.push_back(root + "GCODE/TEST.SCT");
+    // TRJ2 before TRJ10: numbered names in number order.
+    std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return files;
+}
+
+std::size_t countFiles(const std::string& dir)
+{
+    std::error_code ec;
+    std::size_t n = 0;
+    for (const auto& e : fs::directory_iterator(dir, ec)) n += e.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Part 1: the program.
+
+struct ProgramFigures {
+    bool ok = false;
+    std::string why;
+    double seconds = 0.0;
+    double peakMiB = 0.0;
+    std::vector<double> remoteMs;
+    int remoteFailed = 0;
+    std::size_t uploaded = 0;
+    std::size_t files = 0;
+    std::uintmax_t bytes = 0;
+    std::string digest;
+};
+
+std::string gProgram = MVX_PROGRAM_PATH;
+bool gKeep = false;  // --keep: the program folders stay, named on stderr
+
+ProgramFigures runProgram(const std::string& gcode, char mode)
+{
+    ProgramFigures f;
+    mvx::test::KvxSimOptions o;
+    mvx::test::KvxSim sim(o);
+    char pattern[] = "/tmp/mvx-road-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    if (!made) {
+        f.why = "no temporary folder";
+        return f;
+    }
+    const std::string root = std::string(made) + "/";
+    fs::copy_file(gProgram, root + "movantrix");
+    fs::create_directories(root + "GCODE");
+    fs::create_symlink(gcode, root + "GCODE/big.nc");
+    const int port = mvx::test::FreeServerPort();
+    {
+        std::ofstream ini(root + "movantrix.INI", std::ios::binary);
+        ini << "[TCP-IP]\r\nADR IP=" << sim.address() << "\r\n"
+            << "[TCP-IP server]\r\nActive=1\r\nPORT=" << port << "\r\n"
+            << "[POSITIONER NAME]\r\nAXIS X=GROUP1.X\r\nAXIS Y=GROUP1.Y\r\nAXIS Z=GROUP1.Z\r\n"
+            << "[MAIN]\r\nHIDE FCONNECT=1\r\n[KVX]\r\nTYPE=Q\r\n";
+    }
+    QProcess p;
+    p.setWorkingDirectory(QString::fromStdString(root));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    // The program never outlives the bench.
+    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    RemotePinger pinger(port);
+    const auto t0 = Clock::now();
+    p.start(QString::fromStdString(root + "movantrix"), {"big.nc", mode == 'S' ? "/S" : "/T", "/H"});
+    if (!p.waitForStarted(10000)) {
+        f.why = "the program did not start";
+        return f;
+    }
+    const long pid = static_cast<long>(p.processId());
+    pinger.startCounting();
+    std::size_t seen = 0;
+    bool initialising = false;
+    while (!initialising && p.state() == QProcess::Running && msSince(t0) < 3600e3) {
+        for (const mvx::test::KvxRequest& r : sim.requestLog(seen)) {
+            ++seen;
+            if (r.text.rfind("GroupInitialize(", 0) == 0) initialising = true;
+        }
+        if (!initialising) std::this_thread::sleep_for(20ms);
+    }
+    f.seconds = msSince(t0) / 1000.0;
+    f.peakMiB = procStatusMiB(pid, "VmHWM:");
+    pinger.stop();
+    f.remoteMs = pinger.samples();
+    f.remoteFailed = pinger.failed();
+    p.kill();
+    p.waitForFinished(10000);
+    if (!initialising) {
+        f.why = "the program never reached its initialisation";
+        return f;
+    }
+    f.uploaded = countFiles(sim.rootDir() + "/Public/Trajectories") + countFiles(sim.rootDir() + "/Public/Scripts");
+    f.digest = outputDigest(writtenFiles(root), f.files, f.bytes);
+    std::error_code ec;
+    if (gKeep) std::fprintf(stderr, "kept %s\n", root.c_str());
+    else fs::remove_all(root, ec);
+    f.ok = true;
+    return f;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Part 2: the window in this process.
+
+struct WindowFigures {
+    bool ok = false;
+    double seconds = 0.0;
+    std::vector<double> latenessMs;
+    std::vector<double> remoteMs;
+    int remoteFailed = 0;
+    int pvtFiles = 0;
+};
+
+WindowFigures runWindow(const std::string& gcode, int mode)
+{
+    WindowFigures w;
+    char pattern[] = "/tmp/mvx-roadwin-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    if (!made) return w;
+    const std::string root = std::string(made) + "/";
+    fs::create_directories(root + "GCODE");
+    fs::create_directories(root + "TMP");
+    fs::create_symlink(gcode, root + "GCODE/big.nc");
+    mvx::InitCommonGlobals(root, "movantrix");
+    mvx::SetMessageBoxHandler([](const std::string& text, std::uint16_t) -> std::uint16_t {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        return mvx::MrOk;
+    });
+    mvx::test::KvxSim sim;
+    auto& c = mvx::common();
+    c.ControllerIp = sim.address();
+    c.ControllerUsable.store(1);
+    mvx::SettingsIni()->writeString("TCP-IP", "ADR IP", sim.address());
+    for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
+        mvx::SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
+    if (!mvx::link::ConnectController(false)) {
+        std::fprintf(stderr, "no file transfer session with the simulator\n");
+        return w;
+    }
+    {
+        mvx::JobLinkImpl jobLink;
+        auto win = std::make_unique<mvx::TFmain>();
+        auto* axes = new mvx::TFaxes(win.get());
+        axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
+        axes->FormCreate();
+        win->setHelperWindows(new mvx::TFIO(win.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
+        win->setLink(&jobLink);
+        win->setSimulation(false);
+        win->setGroupShape(false, 3);
+        win->job().selectMode(mode);
+        mvx::RemoteServer server(win->job());
+        server.activate(0, QHostAddress::LocalHost);
+        RemotePinger pinger(server.serverPort());
+
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = -1;
+        QTimer meter;
+        meter.setTimerType(Qt::PreciseTimer);
+        meter.setInterval(10);
+        QObject::connect(&meter, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            if (last >= 0) w.latenessMs.push_back(std::max(0.0, static_cast<double>(now - last) / 1e6 - 10.0));
+            last = now;
+        });
+        meter.start();
+        pinger.startCounting();
+        const auto t0 = Clock::now();
+        w.ok = win->job().readFile(root + "GCODE/big.nc") && win->job().convert();
+        w.seconds = msSince(t0) / 1000.0;
+        meter.stop();
+        pinger.stop();
+        w.remoteMs = pinger.samples();
+        w.remoteFailed = pinger.failed();
+        w.pvtFiles = win->pvtFileCount();
+    }
+    mvx::link::DisconnectFileTransfer();
+    mvx::SetMessageBoxHandler({});
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return w;
+}
+
+std::vector<long long> parseList(const std::string& s)
+{
+    std::vector<long long> v;
+    std::stringstream ss(s);
+    for (std::string item; std::getline(ss, item, ',');)
+        if (!item.empty()) v.push_back(std::atoll(item.c_str()));
+    return v;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<long long> sizes{10000, 100000, 1000000};
+    std::string modes = "ST";
+    bool window = true;
+    std::string file;
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--keep") gKeep = true;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--lines") sizes = parseList(argv[i + 1]);
+        else if (a == "--modes") {
+            modes.clear();
+            for (const char* p = argv[i + 1]; *p; ++p)
+                if (*p == 'S' || *p == 'T') modes += *p;
+        } else if (a == "--window") window = std::atoi(argv[i + 1]) != 0;
+        else if (a == "--program") gProgram = argv[i + 1];
+        else if (a == "--file") file = argv[i + 1];
+    }
+    // One named program instead of the generated sizes.
+    std::vector<std::pair<long long, std::string>> inputs;
+    if (!file.empty()) {
+        const mvx::bench::BenchInput in = mvx::bench::LoadBenchInput(0, file);
+        inputs.emplace_back(static_cast<long long>(in.Lines.size()), in.Path);
+    } else {
+        for (long long n : sizes) inputs.emplace_back(n, mvx::bench::GeneratedProgram(n));
+    }
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    mvx::linkui::LinkServices services;
+    mvx::link::registerTexts();
+    mvx::link::registerTransferTexts();
+    mvx::api::InstallSocketApi();
+
+    std::printf("The program (%s) against the simulator, until its files are uploaded\n", gProgram.c_str());
+    std::printf("%-4s %9s %9s %12s %10s %9s %11s %11s %9s %8s %18s\n", "mode", "lines", "seconds", "road us/line",
+                "vs largest", "peak MiB", "peak/400MiB", "remote med", "worst/100", "files", "output sha256");
+    for (char mode : modes) {
+        // The start-up and the batch's fixed steps, from a program of ten lines: taken off each
+        // size's time for its cost per line.
+        const ProgramFigures base = runProgram(mvx::bench::GeneratedProgram(10), mode);
+        const double baseSeconds = base.ok ? base.seconds : 0.0;
+        std::printf("/%-3c %9d %9.2f   (start-up and fixed steps, taken off the cost per line)\n", mode, 10, baseSeconds);
+        std::vector<std::pair<long long, ProgramFigures>> rows;
+        for (const auto& [n, gcode] : inputs) {
+            ProgramFigures f = runProgram(gcode, mode);
+            if (!f.ok) std::printf("%-4c %9lld failed: %s\n", mode, n, f.why.c_str());
+            rows.emplace_back(n, std::move(f));
+        }
+        const auto largest = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+            return a.second.ok < b.second.ok || (a.second.ok == b.second.ok && a.first < b.first);
+        });
+        const double refUs = largest != rows.end() && largest->second.ok ? (largest->second.seconds - baseSeconds) * 1e6 / static_cast<double>(largest->first) : 0.0;
+        for (const auto& [n, f] : rows) {
+            if (!f.ok) continue;
+            const double us = (f.seconds - baseSeconds) * 1e6 / static_cast<double>(n);
+            std::printf("/%-3c %9lld %9.2f %12.2f %9.2fx %9.0f %10.2fx %8.1f ms %8.2fx %8zu %18s%s\n", mode, n, f.seconds, us,
+                        refUs > 0 ? us / refUs : 0.0, f.peakMiB, f.peakMiB / kPeakGoalMiB, quantile(f.remoteMs, 0.5),
+                        worst(f.remoteMs) / kRemoteGoalMs, f.uploaded, f.digest.c_str(),
+                        f.remoteFailed ? "  (remote: no answer within 10 s)" : "");
+            std::fflush(stdout);
+        }
+    }
+
+    if (window) {
+        const auto& [n, gcode] = *std::max_element(inputs.begin(), inputs.end());
+        std::printf("\nThe main window in this process: read, convert, write and upload %lld lines\n", n);
+        std::printf("%-4s %9s %13s %13s %13s %13s %8s\n", "mode", "seconds", "late worst", "worst/50ms", "late p99",
+                    "remote worst", "PVT files");
+        for (char mode : modes) {
+            const WindowFigures w = runWindow(gcode, mode == 'S' ? 1 : 2);
+            std::printf("/%-3c %9.2f %10.1f ms %12.2fx %10.1f ms %10.1f ms %8d%s\n", mode, w.seconds, worst(w.latenessMs),
+                        worst(w.latenessMs) / kLatenessGoalMs, quantile(w.latenessMs, 0.99), worst(w.remoteMs),
+                        w.pvtFiles, w.ok ? "" : "  FAILED");
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
