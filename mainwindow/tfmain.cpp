@@ -46,11 +46,13 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <Qsci/qscilexer.h>
 #include <Qsci/qscilexertcl.h>
 #include <Qsci/qsciprinter.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <utility>
 
@@ -1223,10 +1225,18 @@ void TFmain::JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> tex
     }
     v->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, doc);
     v->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, doc);
-    // What belongs to the document rather than to the view: the code page, the colouring and
-    // the undo history (a loader keeps none).
+    // What belongs to the document rather than to the view: the code page, the lexer with its
+    // words and properties, and the undo history (a loader keeps none). Setting the lexer again
+    // would colour the whole text at once; the view colours what it shows.
     v->setUtf8(true);
-    if (loaded->styled() && v->lexer()) v->setLexer(v->lexer());
+    if (QsciLexer* lexer = v->lexer(); loaded->styled() && lexer) {
+        if (lexer->lexer()) v->SendScintilla(QsciScintillaBase::SCI_SETLEXERLANGUAGE, std::uintptr_t{0}, lexer->lexer());
+        else v->SendScintilla(QsciScintillaBase::SCI_SETLEXER, static_cast<unsigned long>(lexer->lexerId()));
+        for (int set = 0; set <= 8; ++set)
+            if (const char* words = lexer->keywords(set + 1))
+                v->SendScintilla(QsciScintillaBase::SCI_SETKEYWORDS, static_cast<std::uintptr_t>(set), words);
+        lexer->refreshProperties();
+    }
     v->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     v->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     v->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <Qsci/qsciscintilla.h>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -43,6 +44,12 @@ std::string ManyRuns(int runs)
         text += "G1 X" + std::to_string(x + 1) + " F100\nG1 X" + std::to_string(x + 2) + "\nG4 P0.001\n";
     }
     return text;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 class MainSim : public test::SimLinkTest {
@@ -214,6 +221,41 @@ TEST_F(MainSim, UploadIsOneSessionWithEachFolderListedOnce)
         EXPECT_LE(count["LIST"], 2) << "job " << job;
         EXPECT_LE(count["CWD"], 4) << "job " << job;
     }
+}
+
+// The script the worker wrote is what the TCL view shows, read back from the disk: coloured
+// as TCL, with an undo history for its user's edits, and "Save all" writes the edited view.
+// The SCT view holds TEST.SCT. A second conversion replaces both documents.
+TEST_F(MainSim, TheViewsShowTheWrittenFilesAndTheTclViewStaysAnEditor)
+{
+    mWin->job().selectMode(1);
+    ASSERT_TRUE(Read("runs.nc", ManyRuns(6)));
+    auto* tcl = mWin->findChild<QsciScintilla*>("SynEditTCL");
+    ASSERT_NE(tcl, nullptr);
+    for (int job = 0; job < 2; ++job) {
+        mMessages.clear();
+        ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
+        const std::string script = ReadAll(mRoot + "TMP/GCode_Converted.TCL");
+        ASSERT_GT(script.size(), 100u) << "job " << job;
+        EXPECT_EQ(mWin->tclText(), script) << "job " << job;
+        EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), script) << "job " << job;
+        EXPECT_EQ(mWin->sctText(), ReadAll(mRoot + "GCODE/TEST.SCT")) << "job " << job;
+        EXPECT_EQ(tcl->SendScintilla(QsciScintillaBase::SCI_GETLEXER), QsciScintillaBase::SCLEX_TCL) << "job " << job;
+        tcl->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+        // The header's first line is a comment: coloured, not the default style.
+        EXPECT_NE(tcl->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 0UL), 0) << "job " << job;
+        EXPECT_FALSE(tcl->isUndoAvailable()) << "job " << job;
+    }
+    tcl->setCursorPosition(0, 0);
+    tcl->insert("# edited\n");
+    EXPECT_TRUE(tcl->isUndoAvailable());
+    const std::string edited = mWin->tclText();
+    EXPECT_EQ(edited.rfind("# edited\n", 0), 0u);
+    mWin->EnregistertoutClick();
+    EXPECT_EQ(ReadAll(mRoot + "TMP/GCode_Converted.TCL"), edited);
+    EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), edited);
+    tcl->undo();
+    EXPECT_EQ(mWin->tclText().rfind("# edited", 0), std::string::npos);
 }
 
 // "&Verify" checks every PVT file over one connection and reads no position meanwhile; the
