@@ -689,7 +689,11 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
 
     mLastDrawing = std::move(out.Drawing);
     mDrawingShown = mView3D != nullptr;
-    if (mView3D) mView3D->SetJobPath(mLastDrawing, in.Config.CurrentPosition);
+    if (mView3D) {
+        mView3D->SetJobPath(mLastDrawing, in.Config.CurrentPosition);
+        // The view holds the path now: no second copy of it is kept.
+        std::vector<PathSegment>().swap(mLastDrawing);
+    }
 
     setStatus(4, "");
     lineCountStatus();

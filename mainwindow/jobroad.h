@@ -359,8 +359,8 @@ private:
     std::atomic<int> mNextBlock{0};
     std::atomic<int> mBlockByBlock{0};
     std::function<void(const MachineConfig&)> mBeforeConversion;
-    std::vector<PathSegment> mLastDrawing;
-    bool mDrawingShown = false;  // mLastDrawing is in the 3D view
+    std::vector<PathSegment> mLastDrawing;  // a conversion's path while no 3D view holds it
+    bool mDrawingShown = false;             // the path is in the 3D view
 
     JobLink* mLink = nullptr;
     PositionPoll* mPoll = nullptr;

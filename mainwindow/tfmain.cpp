@@ -114,7 +114,7 @@ void setViewText(QsciScintilla* view, const std::string& text)
 }
 
 // Above this size a script is shown without colouring: the colours cost one byte per character.
-constexpr std::size_t kStyledTextLimit = std::size_t{64} << 20;
+constexpr std::size_t kStyledTextLimit = std::size_t{32} << 20;
 
 class LoadedText : public PreparedText {
 public:
