@@ -30,6 +30,7 @@
 #include "mainwindow/tfaxes.h"
 #include "mainwindow/tfio.h"
 #include "mainwindow/tfmain.h"
+#include "mainwindow/view3d.h"
 #include "tests/support/kvxsim_fixture.h"
 #include "tests/support/serverport.h"
 
@@ -371,6 +372,8 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         axes->FormCreate();
         win->setHelperWindows(new mvx::TFIO(win.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
         win->setLink(&jobLink);
+        // The 3D view as the program has it (its scene holds the path, with or without OpenGL).
+        win->setView3D(new mvx::View3D(win->tab3D()));
         win->setSimulation(false);
         win->setGroupShape(false, 3);
         win->job().selectMode(mode);
