@@ -15,7 +15,8 @@
 // converts and uploads the same program while a 10 ms QTimer measures its lateness (worst and
 // 99th percentile beside the 50 ms goal) and a thread times the remote-control answers.
 //
-//   build/bench_road [--lines 10000,100000,1000000] [--modes ST] [--window 0|1] [--program PATH]
+//   build/bench_road [--lines 10000,100000,1000000] [--modes ST] [--programs 0|1] [--window 0|1]
+//                    [--program PATH] [--file GCODE] [--keep]
 // (--program: another build's executable, e.g. one kept from before a change; --file: that
 // G-code file instead of the generated sizes.)
 #include "core/common.h"
@@ -426,6 +427,7 @@ int main(int argc, char** argv)
     std::vector<long long> sizes{10000, 100000, 1000000};
     std::string modes = "ST";
     bool window = true;
+    bool programs = true;
     std::string file;
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--keep") gKeep = true;
@@ -438,6 +440,7 @@ int main(int argc, char** argv)
                 if (*p == 'S' || *p == 'T') modes += *p;
         } else if (a == "--window") window = std::atoi(argv[i + 1]) != 0;
         else if (a == "--program") gProgram = argv[i + 1];
+        else if (a == "--programs") programs = std::atoi(argv[i + 1]) != 0;
         else if (a == "--file") file = argv[i + 1];
     }
     // One named program instead of the generated sizes.
@@ -458,7 +461,7 @@ int main(int argc, char** argv)
     std::printf("The program (%s) against the simulator, until its files are uploaded\n", gProgram.c_str());
     std::printf("%-4s %9s %9s %9s %12s %10s %9s %11s %11s %9s %8s %18s\n", "mode", "lines", "seconds", "road s", "road us/line",
                 "vs largest", "peak MiB", "peak/400MiB", "remote med", "worst/100", "files", "output sha256");
-    for (char mode : modes) {
+    for (char mode : programs ? modes : std::string()) {
         std::vector<std::pair<long long, ProgramFigures>> rows;
         for (const auto& [n, gcode] : inputs) {
             ProgramFigures f = runProgram(gcode, mode);

@@ -309,6 +309,13 @@ void TFmain::buildWidgets()
     auto* pv = new QVBoxLayout(mTabPvt);
     mPvtChoice = new QComboBox(mTabPvt);
     mPvtChoice->setObjectName("ComboBox1");
+    // A job may write a hundred thousand files or more: their names are plain strings of a
+    // list model, not one item object each, and no width is measured over all of them.
+    mPvtNames = new GCodeListModel(mPvtChoice);
+    mPvtChoice->setModel(mPvtNames);
+    if (auto* list = qobject_cast<QListView*>(mPvtChoice->view())) list->setUniformItemSizes(true);
+    mPvtChoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    mPvtChoice->setMinimumContentsLength(14);
     mPvtView = makeView(mTabPvt, "SynEditPVT", false);
     pv->addWidget(mPvtChoice);
     pv->addWidget(mPvtView, 1);
@@ -1247,11 +1254,7 @@ std::string TFmain::JobViewText(JobTextView view) const { return viewText(textVi
 
 void TFmain::JobPvtFiles(const std::vector<std::string>& names)
 {
-    mPvtChoice->clear();
-    QStringList items;
-    items.reserve(static_cast<qsizetype>(names.size()));
-    for (const std::string& n : names) items << QString::fromStdString(n);
-    mPvtChoice->addItems(items);
+    mPvtNames->setLines(names);
     mPvtChoice->setCurrentIndex(0);
 }
 

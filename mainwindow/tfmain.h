@@ -287,6 +287,7 @@ private:
     QLineEdit* mWorkSpeed = nullptr;
     QLineEdit* mAccel = nullptr;
     QComboBox* mPvtChoice = nullptr;
+    GCodeListModel* mPvtNames = nullptr;  // the PVT files' names shown by mPvtChoice
     QsciScintilla* mTclView = nullptr;
     QsciScintilla* mPvtView = nullptr;
     QsciScintilla* mSctView = nullptr;

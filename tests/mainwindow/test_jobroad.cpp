@@ -144,6 +144,29 @@ TEST_F(JobRoadTest, TheButtonsHandlersReadAndConvertThroughTheView)
     EXPECT_TRUE(mView.messages.empty());
 }
 
+// A conversion reads the line list itself; an edit made afterwards changes the list but not the
+// lines a conversion was given.
+TEST_F(JobRoadTest, TheLinesAConversionReadsStayAsTheyWereWhenTheListIsEdited)
+{
+    mView.chosenFile = mRoot + "GCODE/part.nc";
+    ASSERT_TRUE(mRoad->BitBtnReadGcodeClick(true));
+    GCodeListModel& model = *mRoad->model();
+    const std::shared_ptr<const std::vector<std::string>> given = model.shared();
+    EXPECT_EQ(given.get(), &model.lines());
+    const std::vector<std::string> before = *given;
+    mRoad->ModifyLine(1, "G0 X1 Y1 Z0");
+    mRoad->InsertLine(0, "G91");
+    mRoad->DeleteLine(3);
+    mRoad->AddLine("M30");
+    EXPECT_EQ(*given, before);
+    EXPECT_EQ(model.lines(), (std::vector<std::string>{"G91", "G90", "G0 X1 Y1 Z0", "G1 X15 Y15", "G0 X2 Y3 Z0", "M30"}));
+    EXPECT_EQ(model.rowCount(), 6);
+    // With nobody else holding them the list is changed in place.
+    const std::vector<std::string>* own = &model.lines();
+    mRoad->ModifyLine(0, "G90");
+    EXPECT_EQ(&model.lines(), own);
+}
+
 TEST_F(JobRoadTest, RemoteControlDrivesTheSameRoad)
 {
     RemoteServer server(*mRoad);
