@@ -9,11 +9,15 @@
 #include "translator/observer.h"
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace mvx {
 
+namespace view3d {
+struct SkeletonNodes;
+}
 namespace sct {
 class Ttraject;
 }
@@ -68,6 +72,17 @@ public:
     // `segments` may hold a million pieces). `start` is where the path begins (the origin in
     // simulation).
     virtual void SetJobPath(const std::vector<PathSegment>& segments, const std::array<double, 3>& start) = 0;
+    // The same in two steps, so that the pieces cost the window's thread nothing: the skeleton
+    // made from them on any thread (null: this view has no such step, SetJobPath then), then
+    // shown on the GUI thread.
+    virtual std::shared_ptr<view3d::SkeletonNodes> MakeJobSkeleton(const std::vector<PathSegment>& segments,
+                                                                   const std::array<double, 3>& start) const
+    {
+        (void)segments;
+        (void)start;
+        return nullptr;
+    }
+    virtual void ShowJobSkeleton(std::shared_ptr<view3d::SkeletonNodes> nodes) { (void)nodes; }
     // Execution follow-up: one executed point (tool active or not).
     virtual void AddExecutedPoint(const std::array<double, 3>& point, bool toolActive) = 0;
     // The executed path emptied (`clear`), or cut to its last two points.

@@ -7,6 +7,7 @@
 #include "joblink.h"
 #include "mainwindowtexts.h"
 #include "poll.h"
+#include "scene3d.h"
 #include "tfmain_util.h"
 
 #include "core/common.h"
@@ -651,6 +652,17 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
     if (!mLineTable.empty()) mView.JobGroupSelection(true);
     mPvtFileCount = out.PvtFileCount;
     const bool scriptEmpty = out.ScriptText.empty();
+    // The 3D view's skeleton is made by a worker; the pieces go as soon as it is made.
+    std::shared_ptr<view3d::SkeletonNodes> skeleton;
+    if (mView3D && !out.Drawing.empty()) {
+        const std::string crash = mView.JobRunLive(
+            [&] {
+                skeleton = mView3D->MakeJobSkeleton(out.Drawing, in.Config.CurrentPosition);
+                if (skeleton) std::vector<PathSegment>().swap(out.Drawing);
+            },
+            {}, 100);
+        if (!crash.empty()) report(crash);
+    }
     fillViews(out, newSct, true);
 
     bool ok = out.Ok;
@@ -689,7 +701,9 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
 
     mLastDrawing = std::move(out.Drawing);
     mDrawingShown = mView3D != nullptr;
-    if (mView3D) {
+    if (mView3D && skeleton) {
+        mView3D->ShowJobSkeleton(std::move(skeleton));
+    } else if (mView3D) {
         mView3D->SetJobPath(mLastDrawing, in.Config.CurrentPosition);
         // The view holds the path now: no second copy of it is kept.
         std::vector<PathSegment>().swap(mLastDrawing);

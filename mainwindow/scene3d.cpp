@@ -174,20 +174,35 @@ void Scene3D::keepLastTwoExecutedPoints()
     changed(&Revisions::Executed);
 }
 
-void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)
+SkeletonNodes MakeSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)
 {
-    mLinesInit.Nodes.clear();
-    mLinesEnd.Nodes.clear();
+    SkeletonNodes n;
+    std::size_t working = 0;
+    for (const PathSegment& s : segments) working += s.Working ? 1 : 0;
+    n.End.reserve(2 * working);
+    n.Init.reserve(2 * (segments.size() - working) + 2);
     // The move from where the tool stands to the start of the path.
     if (!segments.empty() && !(Vec3::from(segments.front().Start) == start)) {
-        mLinesInit.Nodes.push_back(toPoint(start));
-        mLinesInit.Nodes.push_back(toPoint(segments.front().Start));
+        n.Init.push_back(toPoint(start));
+        n.Init.push_back(toPoint(segments.front().Start));
     }
     for (const PathSegment& s : segments) {
-        NodedLine& line = s.Working ? mLinesEnd : mLinesInit;
-        line.Nodes.push_back(toPoint(s.Start));
-        line.Nodes.push_back(toPoint(s.End));
+        std::vector<Point3f>& line = s.Working ? n.End : n.Init;
+        line.push_back(toPoint(s.Start));
+        line.push_back(toPoint(s.End));
     }
+    return n;
+}
+
+void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)
+{
+    setSkeleton(MakeSkeleton(segments, start));
+}
+
+void Scene3D::setSkeleton(SkeletonNodes nodes)
+{
+    mLinesInit.Nodes = std::move(nodes.Init);
+    mLinesEnd.Nodes = std::move(nodes.End);
     changed(&Revisions::Skeleton);
 }
 

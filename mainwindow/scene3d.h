@@ -105,6 +105,14 @@ Vec3 DrawingStart(bool simulation, const std::array<double, 3>& currentPosition)
 // The text of the read-only box under the view.
 std::string LegendText(double arrowSize, int nbDigit);
 
+// The skeleton lines of a job path (positioning, working), made from the conversion's pieces
+// on any thread.
+struct SkeletonNodes {
+    std::vector<Point3f> Init;
+    std::vector<Point3f> End;
+};
+SkeletonNodes MakeSkeleton(const std::vector<PathSegment>& segments, const Vec3& start);
+
 class Scene3D {
 public:
     Scene3D();
@@ -148,6 +156,7 @@ public:
     const NodedLine& skeletonPositioning() const noexcept { return mLinesInit; }
     const NodedLine& skeletonWorking() const noexcept { return mLinesEnd; }
     void setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start);
+    void setSkeleton(SkeletonNodes nodes);
     void clearSkeletons();
 
     // --- SCT drawing: markers blue at node size (white, 1.2 x node size for the current

@@ -180,6 +180,17 @@ void View3D::SetJobPath(const std::vector<PathSegment>& segments, const std::arr
     mScene.setSkeleton(segments, DrawingStart(false, start));
 }
 
+std::shared_ptr<view3d::SkeletonNodes> View3D::MakeJobSkeleton(const std::vector<PathSegment>& segments,
+                                                               const std::array<double, 3>& start) const
+{
+    return std::make_shared<view3d::SkeletonNodes>(view3d::MakeSkeleton(segments, DrawingStart(false, start)));
+}
+
+void View3D::ShowJobSkeleton(std::shared_ptr<view3d::SkeletonNodes> nodes)
+{
+    if (nodes) mScene.setSkeleton(std::move(*nodes));
+}
+
 void View3D::AddExecutedPoint(const std::array<double, 3>& point, bool toolActive)
 {
     mScene.addExecutedPoint(Vec3::from(point), toolActive);

@@ -6,6 +6,7 @@
 #include "core/common.h"
 #include "core/inifile.h"
 #include "app/language.h"
+#include "mainwindow/jobconversion.h"
 #include "mainwindow/tfcentrer.h"
 #include "mainwindow/view3d.h"
 
@@ -347,6 +348,28 @@ TEST_F(SceneTest, EraseStepByStepClearsTheExecutedPathWhenAPvtRunCloses)
         EXPECT_EQ(points, checked ? 0u : 5u);
         mView->scene().clearExecutedPath();
     }
+}
+
+// A TCL conversion's path reaches the 3D view as the skeleton of its pieces (made off the
+// window's thread), the same as the scene makes from the pieces themselves.
+TEST_F(SceneTest, TclConversionShowsItsPathAsTheSkeletonOfItsPieces)
+{
+    WriteFile(Gcode("part.nc"), ReadFile(MVX_SAMPLE));
+    mWin->job().selectMode(2);
+    ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
+    ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
+    JobConversionInput in;
+    in.Lines = std::make_shared<const std::vector<std::string>>(mWin->lines());
+    in.Config = mWin->job().machineConfig();
+    in.Mode = 2;
+    ConversionObserver quiet;
+    const JobConversionOutput out = ConvertJob(in, quiet);
+    ASSERT_FALSE(out.Drawing.empty());
+    view3d::Scene3D expected;
+    expected.setSkeleton(out.Drawing, view3d::DrawingStart(false, in.Config.CurrentPosition));
+    EXPECT_EQ(mView->scene().skeletonWorking().Nodes, expected.skeletonWorking().Nodes);
+    EXPECT_EQ(mView->scene().skeletonPositioning().Nodes, expected.skeletonPositioning().Nodes);
+    EXPECT_FALSE(mView->scene().skeletonWorking().Nodes.empty());
 }
 
 TEST_F(SceneTest, OpenAndSaveDialogTitlesAreLanguageTexts)
