@@ -1,6 +1,6 @@
 // The main window's job road against the controller simulator: the upload and STOP, the lines
 // kept as they are while a step runs, the PVT check, and the activation's transfer session.
-#include "tests/support/simlink.h"
+#include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
 #include "core/fileutil.h"
@@ -52,26 +52,12 @@ std::string ReadAll(const std::string& path)
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
-class MainSim : public test::SimLinkTest {
+class MainSim : public test::ProgramFolderSimTest {
 protected:
     void SetUp() override
     {
-        SimLinkTest::SetUp();
-        ASSERT_TRUE(mDir.isValid());
-        mRoot = mDir.path().toStdString() + "/";
-        mSavedDir = common().ProgramDir;
-        const std::string ip = common().ControllerIp;
-        InitCommonGlobals(mRoot, "movantrix");
-        common().ControllerIp = ip;
-        SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
-        for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
-            SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
-        std::filesystem::create_directories(mRoot + "GCODE");
-        SetMessageBoxHandler([this](const std::string& text, std::uint16_t) {
-            mMessages.push_back(text);
-            return std::uint16_t(MrOk);
-        });
-        ASSERT_TRUE(link::ConnectController(false));
+        ProgramFolderSimTest::SetUp();
+        if (HasFatalFailure()) return;
         for (const char* folder : {"Public/Scripts", "Public/Trajectories"})
             for (const auto& e : std::filesystem::directory_iterator(sim().rootDir() + "/" + folder))
                 std::filesystem::remove_all(e.path());
@@ -91,10 +77,7 @@ protected:
     {
         mWin.reset();
         sim().setFtpStoreDelay(0);
-        SetMessageBoxHandler({});
-        common().StopRequested = 0;
-        InitCommonGlobals(mSavedDir, "movantrix");
-        SimLinkTest::TearDown();
+        ProgramFolderSimTest::TearDown();
     }
     bool Read(const std::string& name, const std::string& text)
     {
@@ -118,11 +101,7 @@ protected:
         return n;
     }
 
-    QTemporaryDir mDir;
-    std::string mRoot;
-    std::string mSavedDir;
     std::string mChoice;
-    std::vector<std::string> mMessages;
     JobLinkImpl mLink;
     std::unique_ptr<TFmain> mWin;
 };

@@ -1,5 +1,5 @@
 // The program's windows as its wiring makes them, against the controller simulator.
-#include "tests/support/simlink.h"
+#include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
 #include "core/cmdline.h"
@@ -30,40 +30,14 @@ using namespace mvx;
 
 namespace {
 
-class ProgramSim : public test::SimLinkTest {
+class ProgramSim : public test::ProgramFolderSimTest {
 protected:
     void SetUp() override
     {
-        SimLinkTest::SetUp();
-        ASSERT_TRUE(mDir.isValid());
-        mRoot = mDir.path().toStdString() + "/";
-        mSavedDir = common().ProgramDir;
-        const std::string ip = common().ControllerIp;
-        InitCommonGlobals(mRoot, "movantrix");
-        common().ControllerIp = ip;
-        SettingsIni()->writeString("TCP-IP", "ADR IP", ip);
-        for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
-            SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
-        std::filesystem::create_directories(mRoot + "GCODE");
-        SetMessageBoxHandler([this](const std::string& text, std::uint16_t) {
-            mMessages.push_back(text);
-            return std::uint16_t(MrOk);
-        });
-        ASSERT_TRUE(link::ConnectController(false));
+        ProgramFolderSimTest::SetUp();
+        if (HasFatalFailure()) return;
         sim().clearRequestLog();
     }
-    void TearDown() override
-    {
-        SetMessageBoxHandler({});
-        common().StopRequested = 0;
-        InitCommonGlobals(mSavedDir, "movantrix");
-        SimLinkTest::TearDown();
-    }
-
-    QTemporaryDir mDir;
-    std::string mRoot;
-    std::string mSavedDir;
-    std::vector<std::string> mMessages;
 };
 
 // The program's windows as the start-up makes them: an activation opens the file-transfer
