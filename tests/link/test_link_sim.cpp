@@ -13,6 +13,7 @@
 #include "link/workers.h"
 #include "core/common.h"
 #include "tests/support/kvxsim_fixture.h"
+#include "tests/support/simlink.h"
 
 #include <gtest/gtest.h>
 
@@ -47,47 +48,17 @@ void installLiveWaiter()
     });
 }
 
-class LinkSim : public ::testing::Test {
+class LinkSim : public test::SimLinkTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        link::registerTexts();
-        sSim = new test::KvxSim();
-        common().ControllerIp = sSim->address();
-        common().ControllerUsable.store(1);
-        common().ExtraTimeoutMs.store(0);
-        ASSERT_TRUE(link::OpenApiSockets());
-    }
-    static void TearDownTestSuite()
-    {
-        link::CloseApiSockets();
-        common().ControllerUsable.store(0);
-        delete sSim;
-        sSim = nullptr;
-    }
     void SetUp() override
     {
-        common().MinSocketTimeout.store(1.0);
-        common().Debug.store(false);
+        SimLinkTest::SetUp();
+        // A connection whose reply is late is freed at once: the tests here watch the pool itself.
         link::SetDrainLimitForTests(0);
-        sim().clearFaults();
-        waitAllFree();
     }
-    void TearDown() override
-    {
-        sim().clearFaults();
-        waitAllFree();
-    }
-
-    static test::KvxSim& sim() { return *sSim; }
 
     // Every entry free again (drains finished).
-    static void waitAllFree()
-    {
-        const auto end = Clock::now() + 5s;
-        while (Clock::now() < end && link::DrainsRunning() > 0) std::this_thread::sleep_for(10ms);
-        link::MarkAllSocketsFree();
-    }
+    static void waitAllFree() { settle(); }
 
     // The last request the simulator logged after `since`.
     static std::string lastRequest(std::size_t since)
@@ -95,8 +66,6 @@ protected:
         const auto log = sim().requestLog(since);
         return log.empty() ? std::string() : log.back().text;
     }
-
-    static inline test::KvxSim* sSim = nullptr;
 };
 
 TEST_F(LinkSim, EveryCalledFunctionSendsItsExactBytes)
