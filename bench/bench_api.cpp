@@ -22,6 +22,7 @@
 #include "link/linktexts.h"
 #include "link/socketpool.h"
 #include "tests/support/kvxsim_fixture.h"
+#include "bench/benchsim.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -47,22 +48,6 @@ constexpr int kCallsPerRound = 300;
 constexpr double kPoolRatioGoal = 2.0;
 constexpr double kThroughputGoal = 10000.0;
 const std::string kRequest = "GroupStatusGet(GROUP1,int *)\n\r";
-
-int connectTo(const std::string& address, int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
 
 // Sends the request and blocks until "API" has arrived.
 bool roundTrip(int fd)
@@ -232,7 +217,7 @@ struct Row {
 void measure(const char* server, const std::string& address, int port, int rounds)
 {
     std::vector<int> raw;
-    for (int i = 0; i < mvx::link::kPoolEntries; ++i) raw.push_back(connectTo(address, port));
+    for (int i = 0; i < mvx::link::kPoolEntries; ++i) raw.push_back(mvx::bench::ConnectTcp(address, port));
     const int wire = mvx::link::SocketOpen(address, port, 5.0);
     if (std::find(raw.begin(), raw.end(), -1) != raw.end() || wire < 0) {
         std::printf("%s: cannot connect\n", server);

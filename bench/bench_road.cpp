@@ -33,6 +33,7 @@
 #include "mainwindow/tfmain.h"
 #include "mainwindow/view3d.h"
 #include "tests/support/kvxsim_fixture.h"
+#include "bench/benchsim.h"
 #include "tests/support/serverport.h"
 
 #include "benchinput.h"
@@ -355,13 +356,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         return mvx::MrOk;
     });
     mvx::test::KvxSim sim;
-    auto& c = mvx::common();
-    c.ControllerIp = sim.address();
-    c.ControllerUsable.store(1);
-    mvx::SettingsIni()->writeString("TCP-IP", "ADR IP", sim.address());
-    for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
-        mvx::SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
-    if (!mvx::link::ConnectController(false)) {
+    if (!mvx::bench::ConnectToSimulator(sim)) {
         std::fprintf(stderr, "no file transfer session with the simulator\n");
         return w;
     }

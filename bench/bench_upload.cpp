@@ -37,6 +37,7 @@
 #include "mainwindow/tfio.h"
 #include "mainwindow/tfmain.h"
 #include "tests/support/kvxsim_fixture.h"
+#include "bench/benchsim.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -139,22 +140,6 @@ void emptyFolder(const std::string& dir)
     for (const auto& e : std::filesystem::directory_iterator(dir, ec)) std::filesystem::remove_all(e.path(), ec);
 }
 
-int connectTo(const std::string& host, int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    ::inet_pton(AF_INET, host.c_str(), &a.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
 // Lines ending in CR LF on a blocking socket.
 class LineSocket {
 public:
@@ -197,7 +182,7 @@ public:
     bool open(const std::string& host, int port)
     {
         mHost = host;
-        const int fd = connectTo(host, port);
+        const int fd = mvx::bench::ConnectTcp(host, port);
         if (fd < 0) return false;
         mCtl = std::make_unique<LineSocket>(fd);
         return reply() / 100 == 2 && command(std::string("USER ") + kUser) / 100 == 3 &&
@@ -213,7 +198,7 @@ public:
         if (command("EPSV") != 229) return false;
         const auto bar = mLine.find("|||");
         if (bar == std::string::npos) return false;
-        const int d = connectTo(mHost, std::atoi(mLine.c_str() + bar + 3));
+        const int d = mvx::bench::ConnectTcp(mHost, std::atoi(mLine.c_str() + bar + 3));
         if (d < 0) return false;
         const int pre = command("STOR " + name);
         bool ok = pre == 125 || pre == 150;
@@ -415,13 +400,8 @@ int main(int argc, char** argv)
 
     mvx::test::KvxSim sim;
     auto& c = mvx::common();
-    c.ControllerIp = sim.address();
-    c.ControllerUsable.store(1);
-    mvx::SettingsIni()->writeString("TCP-IP", "ADR IP", sim.address());
-    for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
-        mvx::SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
     const std::string trajectories = sim.rootDir() + "/Public/Trajectories";
-    if (!mvx::link::ConnectController(false)) {
+    if (!mvx::bench::ConnectToSimulator(sim)) {
         std::fprintf(stderr, "no file transfer session with the simulator\n");
         return 1;
     }
