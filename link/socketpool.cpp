@@ -49,8 +49,8 @@ void release(int index)
 
 bool OpenApiSockets(int port)
 {
-    if (common().SocketsOpen.load()) return true;
     Pool& p = pool();
+    if (p.open.load()) return true;
     const std::string address = common().ControllerIp;
     std::array<int, kPoolEntries> ids{};
     int opened = 0;
@@ -66,7 +66,7 @@ bool OpenApiSockets(int port)
         if (common().Debug.load()) showMessage("NO DRIVER DETECTED at " + address);
         // Close what this attempt opened: the connection slots must stay available.
         for (int k = 0; k < opened; ++k) SocketClose(ids[k]);
-        common().SocketsOpen.store(0);
+        p.open.store(false);
         {
             std::lock_guard lock(p.mutex);
             for (Entry& e : p.entries) e = Entry{};
@@ -83,7 +83,7 @@ bool OpenApiSockets(int port)
             p.entries[i].socketId = ids[i];
         }
     }
-    common().SocketsOpen.store(1);
+    p.open.store(true);
     poolStateChanged(PoolState::Open);
     logLine(text("stringconnectTCPOK"));
     MarkAllSocketsFree();
@@ -116,7 +116,7 @@ bool CloseApiSockets()
             if (common().Debug.load()) showMessage(text("stringerrorclosesocket") + num::integer(i) + "0");
         }
     }
-    common().SocketsOpen.store(0);
+    p.open.store(false);
     logLine(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
     poolStateChanged(PoolState::Closed);
     return ok;
@@ -126,8 +126,8 @@ int TakeSocket(double t)
 {
     const double minimum = common().MinSocketTimeout.load();
     if (t < minimum) t = minimum;
-    if (!common().ControllerUsable.load() || !common().SocketsOpen.load()) return -1;
     Pool& p = pool();
+    if (!common().ControllerUsable.load() || !p.open.load()) return -1;
     std::lock_guard lock(p.mutex);
     Entry* best = nullptr;
     for (Entry& e : p.entries) {
@@ -196,7 +196,7 @@ void MarkAllSocketsFree()
         if (e.opened) p.markFree(e);
 }
 
-bool SocketsConnected() { return common().SocketsOpen.load() != 0; }
+bool SocketsConnected() { return pool().open.load(); }
 
 std::string ErrorCodeToText(int code)
 {

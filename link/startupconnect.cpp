@@ -293,7 +293,7 @@ bool StartupConnection(const StartupOptions& options)
     // 10.
     if (found && !c.TransferConnected) ConnectController(false);
     // 11, 12.
-    c.ControllerUsable = (!transferFailed && c.SocketsOpen && c.TransferConnected) ? 1 : 0;
+    c.ControllerUsable = (!transferFailed && SocketsConnected() && c.TransferConnected) ? 1 : 0;
     c.ExtraTimeoutMs = c.ControllerUsable ? 500 : 0;
     c.NoControllerApi = c.ControllerUsable ? 0 : 1;
     // 13.

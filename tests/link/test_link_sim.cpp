@@ -659,7 +659,7 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
 {
     link::registerTexts();
     test::KvxSim sim;
-    ASSERT_EQ(common().SocketsOpen.load(), 0);
+    ASSERT_FALSE(link::SocketsConnected());
     common().ControllerIp = sim.address();
     common().ControllerUsable.store(1);
     common().ExtraTimeoutMs.store(0);
@@ -715,7 +715,8 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
     EXPECT_EQ(common().PositionReadingOn.load(), 0);
     EXPECT_EQ(link::OpenSocketCount(), processOpen);
     EXPECT_EQ(link::WorkersRunning(), 0);
-    common().SocketsOpen.store(0);  // the shared flag still told of the ended controller's pool
+    // The process's own pool was never opened, whatever the ended one's was.
+    EXPECT_FALSE(link::SocketsConnected());
     common().ControllerUsable.store(0);
 }
 

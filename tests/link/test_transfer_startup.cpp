@@ -318,7 +318,7 @@ TEST_P(StartupModel, ConnectsEverything)
     EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), sim.readFile("Config/stages.ini"));
     EXPECT_EQ(filled, std::vector<std::string>{"GROUP1"});
     EXPECT_EQ(link::CurrentControllerGroups().xy, std::vector<std::string>{"GROUP2"});
-    EXPECT_TRUE(c.SocketsOpen);
+    EXPECT_TRUE(link::SocketsConnected());
     EXPECT_GE(sim.apiConnectionCount(), 32);
     EXPECT_TRUE(c.ControllerUsable);
     EXPECT_EQ(c.ExtraTimeoutMs, 500);

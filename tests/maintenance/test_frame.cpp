@@ -81,7 +81,6 @@ protected:
     {
         recordMessages();
         common().ControllerUsable.store(0);
-        common().SocketsOpen.store(0);
         SetControllerModel(ModelQ);
     }
     void TearDown() override { SetMessageBoxHandler(nullptr); }
