@@ -28,7 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::function<void()> gShower;
 
 std::string text(const char* key) { return texts::get(key); }
 
@@ -135,11 +134,10 @@ void SelectControllerType(int item)
     if (IniFile* ini = SettingsIni()) ini->writeString("KVX", "TYPE", kControllerTypeItems[item].stored);
 }
 
-void SetConnectionDialogShower(std::function<void()> shower) { gShower = std::move(shower); }
 
 void ShowConnectionDialog()
 {
-    if (gShower && !connectionState().NoDialogs) gShower();
+    if (auto shower = CurrentController().connectionDialogShower(); shower && !connectionState().NoDialogs) shower();
 }
 
 bool TcpPortOpen(const std::string& address, int port, int timeoutMs)

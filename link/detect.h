@@ -63,8 +63,7 @@ void LoadConnectionSettings();
 // item's text is written under "KVX"/"TYPE".
 void SelectControllerType(int item);
 
-// Shows TFconnect_KVX_GB modally (installed by the dialog). Without it nothing is shown.
-void SetConnectionDialogShower(std::function<void()> shower);
+// Shows TFconnect_KVX_GB modally (Controller::setConnectionDialogShower). Without it nothing is shown.
 void ShowConnectionDialog();
 
 // Connects to the API port of common().ControllerIp, classifies the firmware reply, selects the

@@ -18,9 +18,6 @@ enum class RebootResult {
     NotBack,     // not back within 120 s
 };
 
-// Hooks into the maintenance console: its I/O poll stops during a reboot.
-void SetRebootHooks(std::function<void()> stopIoPoll);
-
 // What the reboot shows while it waits (a progress bar); either member may be empty.
 struct RebootProgress {
     std::function<void(bool visible)> show;  // shown from 0, or taken away

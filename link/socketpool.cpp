@@ -30,9 +30,8 @@ Pool& pool() { return CurrentController().pool(); }
 
 std::string text(const char* key) { return texts::get(key); }
 
-void release(int index)
+void releaseTo(Pool& p, int index)
 {
-    Pool& p = pool();
     std::lock_guard lock(p.mutex);
     Entry* e = p.find(index);
     if (!e || e->draining) return;
@@ -45,9 +44,24 @@ void release(int index)
     p.markFree(*e);
 }
 
+void markAllFree(Pool& p)
+{
+    p.stopDrains();
+    std::lock_guard lock(p.mutex);
+    for (Entry& e : p.entries)
+        if (e.opened) p.markFree(e);
+}
+
 }  // namespace
 
-bool OpenApiSockets(int port)
+bool OpenApiSockets(int port) { return CurrentController().openPool(port); }
+bool CloseApiSockets() { return CurrentController().closePool(); }
+bool SocketsConnected() { return CurrentController().poolOpen(); }
+std::string ErrorCodeToText(int code) { return CurrentController().errorText(code); }
+
+bool Controller::poolOpen() { return pool().open.load(); }
+
+bool Controller::openPool(int port)
 {
     Pool& p = pool();
     if (p.open.load()) return true;
@@ -71,8 +85,8 @@ bool OpenApiSockets(int port)
             std::lock_guard lock(p.mutex);
             for (Entry& e : p.entries) e = Entry{};
         }
-        logLine(text("stringconnectTCPfail"));
-        poolStateChanged(PoolState::Failed);
+        log(text("stringconnectTCPfail"));
+        announcePoolState(PoolState::Failed);
         return false;
     }
     {
@@ -84,13 +98,13 @@ bool OpenApiSockets(int port)
         }
     }
     p.open.store(true);
-    poolStateChanged(PoolState::Open);
-    logLine(text("stringconnectTCPOK"));
-    MarkAllSocketsFree();
+    announcePoolState(PoolState::Open);
+    log(text("stringconnectTCPOK"));
+    markAllFree(p);
     return true;
 }
 
-bool CloseApiSockets()
+bool Controller::closePool()
 {
     Pool& p = pool();
     std::array<Entry, kPoolEntries> entries;
@@ -117,16 +131,17 @@ bool CloseApiSockets()
         }
     }
     p.open.store(false);
-    logLine(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
-    poolStateChanged(PoolState::Closed);
+    log(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
+    announcePoolState(PoolState::Closed);
     return ok;
 }
 
-int TakeSocket(double t)
+namespace {
+
+int takeSocket(Pool& p, double t)
 {
     const double minimum = common().MinSocketTimeout.load();
     if (t < minimum) t = minimum;
-    Pool& p = pool();
     if (!common().ControllerUsable.load() || !p.open.load()) return -1;
     std::lock_guard lock(p.mutex);
     Entry* best = nullptr;
@@ -142,18 +157,32 @@ int TakeSocket(double t)
     return best->socketId;
 }
 
-int GetSocket(double t)
+int getSocket(Pool& p, double t)
 {
-    const int index = TakeSocket(t);
+    const int index = takeSocket(p, t);
     if (index >= 0) SetSocketFlag(index, 0);
     return index;
 }
 
-void ReleaseSocket(int index) { release(index); }
-void FreeSocket(int index) { release(index); }
+int take(Pool& p, double t, PooledSocket::Reply reply)
+{
+    return reply == PooledSocket::Reply::Incomplete ? getSocket(p, t) : takeSocket(p, t);
+}
+
+}  // namespace
+
+int TakeSocket(double t) { return takeSocket(pool(), t); }
+int GetSocket(double t) { return getSocket(pool(), t); }
+void ReleaseSocket(int index) { releaseTo(pool(), index); }
+void FreeSocket(int index) { releaseTo(pool(), index); }
 
 PooledSocket::PooledSocket(double timeoutSeconds, Reply reply)
-    : mIndex(reply == Reply::Incomplete ? GetSocket(timeoutSeconds) : TakeSocket(timeoutSeconds))
+    : PooledSocket(CurrentController(), timeoutSeconds, reply)
+{
+}
+
+PooledSocket::PooledSocket(Controller& controller, double timeoutSeconds, Reply reply)
+    : mController(&controller), mIndex(take(controller.pool(), timeoutSeconds, reply))
 {
 }
 
@@ -161,11 +190,14 @@ PooledSocket& PooledSocket::operator=(PooledSocket&& other) noexcept
 {
     if (this != &other) {
         release();
+        mController = other.mController;
         mIndex = other.mIndex;
         other.mIndex = -1;
     }
     return *this;
 }
+
+void PooledSocket::drop() noexcept { mIndex = -1; }
 
 void PooledSocket::release() noexcept
 {
@@ -173,7 +205,7 @@ void PooledSocket::release() noexcept
     const int index = mIndex;
     mIndex = -1;
     try {
-        ReleaseSocket(index);
+        releaseTo(mController->pool(), index);
     } catch (...) {
         // A release that could not start its drain leaves the entry taken; the next pool close
         // or MarkAllSocketsFree frees it. Nothing may leave a destructor.
@@ -183,25 +215,17 @@ void PooledSocket::release() noexcept
 bool PooledSocket::renew(double timeoutSeconds)
 {
     release();
-    mIndex = GetSocket(timeoutSeconds);
+    if (!mController) mController = &CurrentController();
+    mIndex = getSocket(mController->pool(), timeoutSeconds);
     return ok();
 }
 
-void MarkAllSocketsFree()
-{
-    Pool& p = pool();
-    p.stopDrains();
-    std::lock_guard lock(p.mutex);
-    for (Entry& e : p.entries)
-        if (e.opened) p.markFree(e);
-}
+void MarkAllSocketsFree() { markAllFree(pool()); }
 
-bool SocketsConnected() { return pool().open.load(); }
-
-std::string ErrorCodeToText(int code)
+std::string Controller::errorText(int code)
 {
     if (code == api::kErrorBadInput) return texts::get("StringLinkBadInput");
-    PooledSocket connection(0.3);
+    PooledSocket connection(*this, 0.3);
     if (!connection) {
         if (common().Debug.load()) showMessage(text("stringnosocketerrorstringget") + " \"ErrorStringGet\" Function");
         return {};

@@ -11,14 +11,14 @@
 
 namespace mvx::link {
 
+class Controller;
+
 inline constexpr int kPoolEntries = 32;
 // How long a drain waits for the rest of a reply before it gives up and reconnects.
 inline constexpr int kDrainLimitMs = 600000;
 
-// Opens the 32 connections to common().ControllerIp, port `port`. True when all are open
-// (or already were). A failed open closes the ones it opened and leaves the pool closed.
+// The current controller's pool (Controller::openPool, closePool, poolOpen).
 bool OpenApiSockets(int port = 5001);
-// Closes the 32 connections (pending drains are stopped first). False when a close failed.
 bool CloseApiSockets();
 
 // A connection index with reply time-out max(t, MinSocketTimeout) + ExtraTimeoutMs/1000 s,
@@ -34,6 +34,7 @@ void FreeSocket(int index);
 void MarkAllSocketsFree();
 bool SocketsConnected();
 
+
 // One pooled connection held by a scope: taken in the constructor (-1 when none was free) and
 // given back when the handle ends, on every way out, also when an exception leaves the scope.
 // Movable, not copyable; the index is given back once.
@@ -43,9 +44,15 @@ public:
     enum class Reply { Incomplete, Take };
 
     PooledSocket() = default;
+    // From the current controller's pool.
     explicit PooledSocket(double timeoutSeconds, Reply reply = Reply::Incomplete);
+    // From `controller`'s pool, which must outlive the handle.
+    PooledSocket(Controller& controller, double timeoutSeconds, Reply reply = Reply::Incomplete);
     ~PooledSocket() { release(); }
-    PooledSocket(PooledSocket&& other) noexcept : mIndex(other.mIndex) { other.mIndex = -1; }
+    PooledSocket(PooledSocket&& other) noexcept : mController(other.mController), mIndex(other.mIndex)
+    {
+        other.mIndex = -1;
+    }
     PooledSocket& operator=(PooledSocket&& other) noexcept;
     PooledSocket(const PooledSocket&) = delete;
     PooledSocket& operator=(const PooledSocket&) = delete;
@@ -57,12 +64,15 @@ public:
     void release() noexcept;
     // Gives this one back and takes another (GetSocket); false when none was free.
     bool renew(double timeoutSeconds);
+    // Forgets the connection without giving it back (its pool has ended).
+    void drop() noexcept;
 
 private:
+    Controller* mController = nullptr;
     int mIndex = -1;
 };
 
-// The controller's text for an error code (ErrorStringGet on its own pooled connection).
+// The controller's text for an error code (Controller::errorText, on the current one).
 std::string ErrorCodeToText(int code);
 
 // For tests and diagnostics.

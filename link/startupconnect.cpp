@@ -23,8 +23,6 @@ namespace mvx::link {
 
 namespace {
 
-std::function<bool()> gCtrlReader;
-
 std::string text(const char* key) { return texts::get(key); }
 
 std::string removeBlanks(const std::string& s)
@@ -35,7 +33,6 @@ std::string removeBlanks(const std::string& s)
     return out;
 }
 
-bool ctrlHeld() { return gCtrlReader && gCtrlReader(); }
 
 // The PC's first network interface that has a physical address (the loopback has none).
 std::string pcMacText()
@@ -70,7 +67,6 @@ void apiButtons(bool open)
 
 }  // namespace
 
-void SetCtrlKeyReader(std::function<bool()> reader) { gCtrlReader = std::move(reader); }
 
 std::string FormatMacAddress(const unsigned char b[6])
 {
@@ -219,7 +215,7 @@ bool StartupConnection(const StartupOptions& options)
     // never waits on it.
     if (options.quiet) {
         if (!found) quietNote(text("StringBadReply") + " CODE = -1, " + address);
-    } else if (!found || ctrlHeld()) {
+    } else if (!found || (options.ctrlHeld && options.ctrlHeld())) {
         showNotice("");
         if (!found) showMessage(text("StringBadReply") + " CODE = -1");
         c.ControllerIp = remembered;

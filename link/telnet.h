@@ -47,11 +47,8 @@ private:
 // The program's one telnet session (the TCL editor's client).
 TelnetClient& TelnetSession();
 
-// Set whenever telnet data arrives; the reboot clears it.
+// The current controller's flag: set whenever telnet data arrives; the reboot clears it.
 std::atomic<int>& TelnetDataReceived();
-
-// Where connection warnings go (the telnet pane); without it they go to the link log.
-void SetTelnetPane(std::function<void(const std::string& line)> addLine);
 
 // Connects to the controller's address, port 23, and logs in with FtpUser / FtpPassword.
 bool ConnectTelnet();

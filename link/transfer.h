@@ -19,8 +19,9 @@ namespace mvx::link {
 class FtpClient;
 class SftpSession;
 
-// What the transfer and the start-up connection show in the maintenance console. Every member
-// may be empty (the console is not there yet, or a test does not care).
+// What the transfer and the start-up connection show in the maintenance console
+// (Controller::setLinkConsole). Every member may be empty (the console is not there yet, or a
+// test does not care).
 struct LinkConsole {
     std::function<void(const std::string& address, int port)> showAddress;
     std::function<std::string()> address;                 // the console's address edit
@@ -30,7 +31,7 @@ struct LinkConsole {
     std::function<void(const ControllerGroups&)> fillGroups;
     std::function<void()> fillPositionerList;             // SGamma page's positioner box
 };
-void SetLinkConsole(LinkConsole console);
+// The current controller's.
 const LinkConsole& GetLinkConsole();
 
 // State of the transfer unit.

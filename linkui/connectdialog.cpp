@@ -1,5 +1,6 @@
 #include "connectdialog.h"
 
+#include "link/controller.h"
 #include "link/detect.h"
 #include "link/transfer.h"
 
@@ -341,16 +342,16 @@ void TFconnect_KVX_GB::speak(int language)
 void TFconnect_KVX_GB::SpeakFrenchClick() { speak(1); }
 void TFconnect_KVX_GB::SpeakEnglishClick() { speak(2); }
 
-TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent)
+TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent, link::Controller& controller)
 {
     if (!gDialog) {
         gDialog = new TFconnect_KVX_GB(parent);
         RegisterTranslatedWindow(texts::Family::Controller, gDialog);
-        QObject::connect(gDialog, &QObject::destroyed, [] {
+        QObject::connect(gDialog, &QObject::destroyed, [&controller] {
             gDialog = nullptr;
-            SetConnectionDialogShower({});
+            controller.setConnectionDialogShower({});
         });
-        SetConnectionDialogShower([] {
+        controller.setConnectionDialogShower([] {
             if (gDialog) gDialog->exec();
         });
     }

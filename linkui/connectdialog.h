@@ -15,6 +15,10 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+
+namespace mvx::link {
+class Controller;
+}
 class QRadioButton;
 
 namespace mvx::linkui {
@@ -75,7 +79,7 @@ private:
     QActionGroup* mMethodGroup = nullptr;
 };
 
-// Creates the dialog (once) and makes detection show it modally. Returns it.
-TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent);
+// Creates the dialog (once) and makes `controller`'s detection show it modally. Returns it.
+TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent, link::Controller& controller);
 
 }  // namespace mvx::linkui

@@ -318,7 +318,7 @@ TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
 {
     std::vector<std::string> shown, logged;
     test::RecordingReporter reporter([&](const std::string& m) { shown.push_back(m); });
-    link::setLogHandler([&](const std::string& m) { logged.push_back(m); });
+    mvx::link::CurrentController().setLogHandler([&](const std::string& m) { logged.push_back(m); });
     common().MinSocketTimeout.store(0.1);
     test::KvxFault f;
     f.function = "GroupStatusGet";
@@ -346,7 +346,7 @@ TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
 
     ASSERT_TRUE(link::OpenApiSockets());
     EXPECT_EQ(logged.back(), "Connection des sockets OK");
-    link::setLogHandler(nullptr);
+    mvx::link::CurrentController().setLogHandler(nullptr);
 }
 
 TEST_F(LinkSim, AReleaseWithoutARequestFreesAtOnce)
@@ -688,6 +688,23 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
         EXPECT_EQ(link::OpenSocketCount(), processOpen);
         EXPECT_NE(link::transferState().RemoteDir, "/Mine");
         EXPECT_NE(link::CurrentControllerGroups().multiple, multiple);
+        // Not installed, it is still the one its holders act on.
+        EXPECT_TRUE(mine.poolOpen());
+        EXPECT_FALSE(link::SocketsConnected());
+        {
+            const link::PooledSocket fromMine(mine, 0.1);
+            EXPECT_TRUE(fromMine.ok());
+            EXPECT_FALSE(link::PooledSocket(0.1).ok());
+        }
+        EXPECT_EQ(mine.transfer().RemoteDir, "/Mine");
+        EXPECT_EQ(mine.currentGroups().multiple, multiple);
+        EXPECT_EQ(mine.threadGroupName(), "GROUP1");
+        std::vector<std::string> mineLog;
+        mine.setLogHandler([&mineLog](const std::string& line) { mineLog.push_back(line); });
+        link::logLine("to the installed one");
+        mine.log("to mine");
+        mine.setLogHandler({});
+        EXPECT_EQ(mineLog, std::vector<std::string>{"to mine"});
         link::InstallController(&mine);
         EXPECT_EQ(link::transferState().RemoteDir, "/Mine");
         EXPECT_EQ(link::CurrentControllerGroups().multiple, multiple);

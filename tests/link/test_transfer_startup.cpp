@@ -1,5 +1,6 @@
 // Model detection, the presence check, the connection dialog and the start-up connection.
 
+#include "link/controller.h"
 #include "linkui/connectdialog.h"
 #include "link/api.h"
 #include "link/apiwire.h"
@@ -49,8 +50,7 @@ void ResetConnection()
     common().ExtraTimeoutMs = 0;
     common().DetectionMode = 5;
     link::connectionState() = link::ConnectionState{};
-    link::SetConnectionDialogShower({});
-    link::SetCtrlKeyReader([] { return false; });
+    mvx::link::CurrentController().setConnectionDialogShower({});
     recorder().clear();
 }
 
@@ -124,7 +124,7 @@ TEST_P(DetectModel, ClassifiesAndSkipsDialogWhenHidden)
     ResetLink(sim.address());
     ResetConnection();
     int shown = 0;
-    link::SetConnectionDialogShower([&] { ++shown; });
+    mvx::link::CurrentController().setConnectionDialogShower([&] { ++shown; });
     link::connectionState().HideDialog = true;
     SetConfiguredModel(row.code);
     EXPECT_TRUE(link::DetectControllerType());
@@ -164,7 +164,7 @@ TEST(Detection, SilentAndAbsentControllerAreBounded)
         ResetLink(peer.address());
         ResetConnection();
         int shown = 0;
-        link::SetConnectionDialogShower([&] { ++shown; });
+        mvx::link::CurrentController().setConnectionDialogShower([&] { ++shown; });
         const auto t0 = Clock::now();
         EXPECT_FALSE(link::DetectControllerType());
         EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(3500));
@@ -285,7 +285,7 @@ TEST_P(StartupModel, ConnectsEverything)
     ResetConnection();
     auto& c = common();
     int shown = 0;
-    link::SetConnectionDialogShower([&] { ++shown; });
+    mvx::link::CurrentController().setConnectionDialogShower([&] { ++shown; });
     link::connectionState().HideDialog = true;
     SetConfiguredModel(row.code);
     std::vector<std::string> filled;
@@ -295,11 +295,11 @@ TEST_P(StartupModel, ConnectsEverything)
     console.singleGroupText = [&] { return longName; };
     int positionerFills = 0;
     console.fillPositionerList = [&] { ++positionerFills; };
-    link::SetLinkConsole(console);
+    mvx::link::CurrentController().setLinkConsole(console);
 
     common().NoControllerApi = 1;
     EXPECT_TRUE(link::StartupConnection());
-    link::SetLinkConsole({});
+    mvx::link::CurrentController().setLinkConsole({});
     EXPECT_EQ(shown, 0);
     // The workbench may use the controller from now on.
     EXPECT_EQ(common().NoControllerApi.load(), 0);
@@ -379,7 +379,7 @@ TEST(Startup, AbsentOrSilentEndsInSimulation)
             ResetLink(peer.address());
             ResetConnection();
             int shown = 0;
-            link::SetConnectionDialogShower([&] {
+            mvx::link::CurrentController().setConnectionDialogShower([&] {
                 ++shown;
                 link::connectionState().ConnectionDialogResult = 2;  // "&Ignore"
             });
@@ -389,7 +389,7 @@ TEST(Startup, AbsentOrSilentEndsInSimulation)
             timer.start(20);
             const auto t0 = Clock::now();
             ::testing::internal::CaptureStderr();
-            EXPECT_FALSE(link::StartupConnection(link::StartupOptions{quiet}));
+            EXPECT_FALSE(link::StartupConnection(link::StartupOptions{quiet, {}}));
             const std::string err = ::testing::internal::GetCapturedStderr();
             const auto took = Clock::now() - t0;
             timer.stop();
@@ -419,13 +419,14 @@ TEST(Startup, CtrlKeyShowsDialogEvenWhenFound)
     link::connectionState().HideDialog = true;
     SetConfiguredModel(ModelQ);
     int shown = 0;
-    link::SetConnectionDialogShower([&] {
+    mvx::link::CurrentController().setConnectionDialogShower([&] {
         ++shown;
         link::connectionState().ConnectionDialogResult = 0;  // connect to the typed address
         link::connectionState().DialogAddress = " " + sim.address();
     });
-    link::SetCtrlKeyReader([] { return true; });
-    EXPECT_TRUE(link::StartupConnection());
+    link::StartupOptions ctrlHeld;
+    ctrlHeld.ctrlHeld = [] { return true; };
+    EXPECT_TRUE(link::StartupConnection(ctrlHeld));
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(common().ControllerIp, sim.address());
     EXPECT_EQ(SettingsIni()->readString("TCP-IP", "ADR IP", ""), sim.address());
@@ -438,7 +439,7 @@ TEST(Startup, QuitFromDialog)
     LoopbackPeer peer(false);
     ResetLink(peer.address());
     ResetConnection();
-    link::SetConnectionDialogShower([] {
+    mvx::link::CurrentController().setConnectionDialogShower([] {
         link::connectionState().ConnectionDialogResult = 3;
         link::connectionState().QuitRequested = true;
     });

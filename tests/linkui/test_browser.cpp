@@ -1,5 +1,6 @@
 // Telnet session, reboot, file browser, backup and restore, against the simulator over loopback.
 
+#include "link/controller.h"
 #include "linkui/backupdialogs.h"
 #include "link/detect.h"
 #include "linkui/filebrowser.h"
@@ -263,12 +264,12 @@ TEST(Telnet, UnreachableControllerIsSaidInThePane)
     }
     resetLink(address);
     std::vector<std::string> pane;
-    link::SetTelnetPane([&](const std::string& line) { pane.push_back(line); });
+    mvx::link::CurrentController().setTelnetPane([&](const std::string& line) { pane.push_back(line); });
     EXPECT_FALSE(link::ConnectTelnet());
     EXPECT_EQ(common().TelnetOpen.load(), 0);
     EXPECT_EQ(pane, std::vector<std::string>{"Attention: Telnet non accessible!"});
     EXPECT_TRUE(seen().logged("Connection telnet ..échec"));
-    link::SetTelnetPane({});
+    mvx::link::CurrentController().setTelnetPane({});
 }
 
 // ----- reboot ------------------------------------------------------------------------------------
@@ -397,7 +398,7 @@ TEST_P(BrowserModes, ListGetPutDelete)
     ASSERT_EQ(common().TransferMode.load(), GetParam().mode);
     auto& c = common();
 
-    linkui::TFNClientFTP w(nullptr);
+    linkui::TFNClientFTP w(nullptr, mvx::link::CurrentController());
     auto* washing = w.findChild<QCheckBox*>("CheckBox1");
     ASSERT_NE(washing, nullptr);
     washing->setChecked(false);  // the memo keeps every line here
@@ -536,7 +537,7 @@ TEST(BackupList, ShiftClickInvertsRowsBetween)
     };
     const Row rows[] = {{2, 6, {3, 4, 5}}, {6, 2, {}}, {3, 4, {}}};
     for (const auto& r : rows) {
-        linkui::TFchoixsauve d(nullptr, nullptr);
+        linkui::TFchoixsauve d(nullptr, mvx::link::CurrentController(), nullptr);
         for (int i = 0; i < 8; ++i) {
             auto* item = new QListWidgetItem(QString::number(i), d.list());
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -579,8 +580,8 @@ TEST_P(BackupRestore, MirrorAndBack)
     resetLink(sim.address());
     auto& c = common();
     fs::remove_all(tcl::MirrorRoot());
-    linkui::TFNClientFTP browser(nullptr);
-    linkui::TFchoixsauve backup(nullptr, nullptr);
+    linkui::TFNClientFTP browser(nullptr, mvx::link::CurrentController());
+    linkui::TFchoixsauve backup(nullptr, mvx::link::CurrentController(), nullptr);
     std::vector<std::string> status;
     ASSERT_TRUE(backup.FillList(c.RemoteScriptsDir));  // connects first
     std::vector<std::string> items;
@@ -599,7 +600,7 @@ TEST_P(BackupRestore, MirrorAndBack)
     // Restore: the edited mirror files go back where they came from; a new mirror folder is made.
     writeLocal(mirror + "sub/b.tcl", "puts b2\n");
     writeLocal(mirror + "fresh/c.tcl", "puts c\n");
-    tcl::TFrestore restore(nullptr);
+    tcl::TFrestore restore(nullptr, mvx::link::CurrentController());
     restore.setFolder("/tmp");
     EXPECT_EQ(restore.folder(), tcl::MirrorRoot());
     restore.setFolder(mirror + "sub");
@@ -627,9 +628,9 @@ TEST(BackupDialog, SavesIntoChosenFolderAndCancelCopiesNothing)
     sim.writeFile("Public/Scripts/a.tcl", "puts a\n");
     resetLink(sim.address());
     fs::remove_all(tcl::MirrorRoot());
-    linkui::TFNClientFTP browser(nullptr);
+    linkui::TFNClientFTP browser(nullptr, mvx::link::CurrentController());
     linkui::TFchoixRep rep(nullptr);
-    linkui::TFchoixsauve backup(nullptr, &rep);
+    linkui::TFchoixsauve backup(nullptr, mvx::link::CurrentController(), &rep);
     const std::string scripts = common().RemoteScriptsDir;
     // "Annuler" of the folder choice stops everything (StopRequested), "OK" copies.
     for (const char* button : {"BitBtnAnnuler", "BitBtnOK"}) {
@@ -652,8 +653,8 @@ TEST(BackupDialog, AbandonDuringTheCopyStopsIt)
     for (const char* n : {"a.tcl", "b.tcl", "c.tcl", "d.tcl"}) sim.writeFile(std::string("Public/Scripts/") + n, "x\n");
     resetLink(sim.address());
     fs::remove_all(tcl::MirrorRoot());
-    linkui::TFNClientFTP browser(nullptr);
-    linkui::TFchoixsauve backup(nullptr, nullptr);
+    linkui::TFNClientFTP browser(nullptr, mvx::link::CurrentController());
+    linkui::TFchoixsauve backup(nullptr, mvx::link::CurrentController(), nullptr);
     std::vector<std::string> status;
     bool pressed = false;
     QTimer shown;
@@ -733,12 +734,12 @@ int main(int argc, char** argv)
     InitCommonGlobals(dir.string() + "/", "movantrix_test");
     link::registerTexts();
     auto& s = seen();
-    link::setLogHandler([&s](const std::string& line) {
+    mvx::link::CurrentController().setLogHandler([&s](const std::string& line) {
         std::lock_guard l(s.mutex);
         s.log.push_back(line);
     });
     // The link's words reach the message box, which the tests answer.
-    static linkui::LinkServices services;
+    static linkui::LinkServices services{mvx::link::CurrentController()};
     SetMessageBoxHandler([&s](const std::string& text, std::uint16_t) -> std::uint16_t {
         std::lock_guard l(s.mutex);
         s.messages.push_back(text);

@@ -1,6 +1,7 @@
 #pragma once
 // A maintenance context for page tests: the log pane is a list of lines, error texts come from
 // the controller (the simulator) over the pool, settings go to a file of the test's own.
+#include "link/controller.h"
 #include "core/inifile.h"
 #include "link/api.h"
 #include "link/socketpool.h"
@@ -14,6 +15,7 @@ namespace mvx::test {
 
 class DataContext : public maint::MaintenanceContext {
 public:
+    link::Controller& controller() override { return link::CurrentController(); }
     explicit DataContext(const std::string& settingsPath) : mIni(settingsPath) {}
 
     void log(const QString& text) override { lines << text; }

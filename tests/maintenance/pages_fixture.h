@@ -3,6 +3,7 @@
 // maintenance window does for them (log pane, error texts, status rule fan-out, position
 // reader) on the real link to one simulator per test binary.
 
+#include "link/controller.h"
 #include "maintenance/maintenancecontext.h"
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -35,6 +36,7 @@ namespace mvx::test {
 
 class PagesContext : public maint::MaintenanceContext {
 public:
+    link::Controller& controller() override { return link::CurrentController(); }
     PagesContext()
     {
         mTimer.setInterval(200);

@@ -1,5 +1,6 @@
 // The maintenance window against the controller simulator: general page connections, divers page
 // reads and writes, the position display.
+#include "link/controller.h"
 #include "maintenance/maintenancewindow.h"
 #include "maintenance/page_divers.h"
 #include "maintenance/page_general.h"
@@ -104,7 +105,7 @@ protected:
         SetControllerModel(ModelQ);
         ASSERT_TRUE(link::OpenApiSockets());
         sSim->clearRequestLog();
-        window = std::make_unique<TFmain_KVX>(nullptr);
+        window = std::make_unique<TFmain_KVX>(nullptr, mvx::link::CurrentController());
     }
     void TearDown() override
     {

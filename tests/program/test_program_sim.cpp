@@ -1,4 +1,5 @@
 // The program's windows as its wiring makes them, against the controller simulator.
+#include "link/controller.h"
 #include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
@@ -10,7 +11,7 @@
 #include "mainwindow/poll.h"
 #include "mainwindow/remoteserver.h"
 #include "mainwindow/tfmain.h"
-#include "program/programwindows.h"
+#include "tests/program/wiring.h"
 #include "tests/support/serverport.h"
 #include "translator/texts.h"
 
@@ -55,7 +56,7 @@ TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
         sim().writeFile("Config/system.ini", system);
         texts::restoreBuiltins(texts::Family::Translator);
     }};
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
     ASSERT_TRUE(hooks.connect());
     auto* win = qobject_cast<TFmain*>(main.get());
@@ -113,7 +114,7 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
 {
     SettingsIni()->writeBool("MAIN", "HIDE FCONNECT", true);
     SettingsIni()->writeBool("TCP-IP server", "Active", false);
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
     ASSERT_TRUE(hooks.connect());
     auto* win = qobject_cast<TFmain*>(main.get());
@@ -122,7 +123,7 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
     win->setGroupShape(false, 3);
     std::ofstream(mRoot + "GCODE/PART.NC") << "G90\nG01 X1 Y1 Z0 F100\nG01 X2 Y1 Z0\nM30\n";
     std::vector<std::string> logged;
-    link::setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
+    mvx::link::CurrentController().setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
 
     const std::string password = common().FtpPassword;
     link::DisconnectFileTransfer();
@@ -132,7 +133,7 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
         std::function<void()> f;
         ~Restore() { f(); }
     } restore{[&] {
-        link::setLogHandler(nullptr);
+        mvx::link::CurrentController().setLogHandler(nullptr);
         common().FtpPassword = password;
         link::DisconnectFileTransfer();
         common().TransferMode = TransferFtp;
@@ -160,18 +161,18 @@ TEST_F(ProgramSim, HiddenServerPositionFaultOpensNoBox)
     SettingsIni()->writeInteger("ENCODER", "PERIOD", 20);
     CommandLine cl = ParseCommandLine({"hidden.nc", "hide"});
     ASSERT_TRUE(cl.HiddenServer);
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     std::unique_ptr<QWidget> main(hooks.createWindows(cl));
     ASSERT_TRUE(hooks.connect());
     auto* win = qobject_cast<TFmain*>(main.get());
     ASSERT_NE(win, nullptr);
     std::vector<std::string> logged;
-    link::setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
+    mvx::link::CurrentController().setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
     struct Restore {
         std::function<void()> f;
         ~Restore() { f(); }
     } restore{[&] {
-        link::setLogHandler(nullptr);
+        mvx::link::CurrentController().setLogHandler(nullptr);
         sim().clearFaults();
     }};
     test::KvxFault fault;
