@@ -38,6 +38,7 @@ struct HomingShared;
 struct MoveAbsShared;
 struct MoveRelShared;
 struct RebootProgress;
+struct StartupOptions;
 enum class RebootResult;
 class Reporter;
 struct LinkConsole;
@@ -120,6 +121,10 @@ public:
     // Reads the group lists of a "system.ini" and keeps them; the lists last read.
     ControllerGroups readGroups(const std::string& systemIniPath);
     ControllerGroups currentGroups();
+
+    // The start-up connection (startupconnect.h): true when the controller is usable;
+    // connection().QuitRequested says that the user chose to end the program.
+    bool startupConnection(const StartupOptions& options);
 
     // Reboots the controller and restores the connections that were open (reboot.h).
     RebootResult reboot(const RebootProgress& progress);

@@ -1,6 +1,7 @@
 #include "startupconnect.h"
 
 #include "api.h"
+#include "controller.h"
 #include "apitable.h"
 #include "apiwire.h"
 #include "detect.h"
@@ -55,14 +56,14 @@ void quietNote(const std::string& why)
     std::fprintf(stderr, "%s (%s)\n", text("StringQuietSimulation").c_str(), why.c_str());
 }
 
-void transferButtons(bool connected)
+void transferButtons(const LinkConsole& console, bool connected)
 {
-    if (GetLinkConsole().transferButtons) GetLinkConsole().transferButtons(connected);
+    if (console.transferButtons) console.transferButtons(connected);
 }
 
-void apiButtons(bool open)
+void apiButtons(const LinkConsole& console, bool open)
 {
-    if (GetLinkConsole().apiButtons) GetLinkConsole().apiButtons(open);
+    if (console.apiButtons) console.apiButtons(open);
 }
 
 }  // namespace
@@ -177,13 +178,15 @@ void FindAnalogInputConnector()
     if (!name.empty()) common().AnalogConnectorName = name;
 }
 
-bool StartupConnection(const StartupOptions& options)
+bool StartupConnection(const StartupOptions& options) { return CurrentController().startupConnection(options); }
+
+bool Controller::startupConnection(const StartupOptions& options)
 {
     registerTexts();
     registerTransferTexts();
     auto& c = common();
-    auto& s = connectionState();
-    const LinkConsole& console = GetLinkConsole();
+    auto& s = connection();
+    const LinkConsole& console = linkConsole();
     s.NoDialogs = options.quiet;
     // The workbench's controller functions stay off until the connection is known good.
     c.NoControllerApi = 1;
@@ -207,7 +210,7 @@ bool StartupConnection(const StartupOptions& options)
     c.ControllerIp = address;
 
     // 4, 5.
-    logLine(text("StringPcMac") + pcMacText());
+    log(text("StringPcMac") + pcMacText());
     const std::string remembered = address;
     notice(address);
 
@@ -253,43 +256,44 @@ bool StartupConnection(const StartupOptions& options)
     bool transferFailed = false;
     if (found) {
         // 8.
-        transferButtons(true);
-        apiButtons(true);
-        if (!ConnectController(false)) {
+        transferButtons(console, true);
+        apiButtons(console, true);
+        if (!connectTransfer(false)) {
             const std::string t = text("stringpbconnectadre");
-            logLine(t);
+            log(t);
             showMessage(t);
             transferFailed = true;
-            transferButtons(false);
+            transferButtons(console, false);
         }
-        api::InstallSocketApi();
-        if (!transferFailed && !OpenApiSockets()) {
+        (void)api::FunctionTable();
+        markApiInstalled();
+        if (!transferFailed && !openPool()) {
             const std::string t = text("stringpbconnectadre");
-            logLine(t);
+            log(t);
             showMessage(t);
-            apiButtons(false);
+            apiButtons(console, false);
             c.ControllerUsable = 0;
             c.ExtraTimeoutMs = 0;
             return false;
         }
         kvx_present(address, 100);
         unsigned char mac[6];
-        if (MacForIpAddress(address, mac)) logLine(text("StringKvxMac") + FormatMacAddress(mac));
+        if (MacForIpAddress(address, mac)) log(text("StringKvxMac") + FormatMacAddress(mac));
     } else {
         // 9.
         if (s.QuitRequested) {
             c.ControllerUsable = 0;
             return false;
         }
-        logLine(text("stringping") + " " + address);
-        logLine(text("stringKVXnotfoundatadr"));
-        apiButtons(false);
-        transferButtons(false);
+        log(text("stringping") + " " + address);
+        log(text("stringKVXnotfoundatadr"));
+        apiButtons(console, false);
+        transferButtons(console, false);
     }
     // 10.
-    if (found && !c.TransferConnected) ConnectController(false);
+    if (found && !c.TransferConnected) connectTransfer(false);
     // 11, 12.
-    c.ControllerUsable = (!transferFailed && SocketsConnected() && c.TransferConnected) ? 1 : 0;
+    c.ControllerUsable = (!transferFailed && poolOpen() && c.TransferConnected) ? 1 : 0;
     c.ExtraTimeoutMs = c.ControllerUsable ? 500 : 0;
     c.NoControllerApi = c.ControllerUsable ? 0 : 1;
     // 13.

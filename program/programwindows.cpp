@@ -211,7 +211,7 @@ bool programStartupConnection(QWidget* mainWindow)
     bool usable = false;
     try {
         linkui::InstallConnectDialog(mainWindow, *gController);
-        usable = link::StartupConnection(options);
+        usable = gController->startupConnection(options);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         usable = false;
