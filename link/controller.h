@@ -122,6 +122,15 @@ public:
     ControllerGroups readGroups(const std::string& systemIniPath);
     ControllerGroups currentGroups();
 
+    // Detection (detect.h): the dialog's settings, a controller type chosen as its radio group
+    // does, the dialog itself, the model found on the API port, and the presence check by
+    // common().DetectionMode.
+    void loadConnectionSettings();
+    void selectControllerType(int item);
+    void showConnectionDialog();
+    bool detectControllerType();
+    bool present(const std::string& address, int timeoutMs);
+
     // The start-up connection (startupconnect.h): true when the controller is usable;
     // connection().QuitRequested says that the user chose to end the program.
     bool startupConnection(const StartupOptions& options);

@@ -196,7 +196,7 @@ bool Controller::startupConnection(const StartupOptions& options)
     s.DialogAddress = c.ControllerIp;
 
     // 2. Detection; the dialog shown during it may end the connection at once.
-    bool found = DetectControllerType();
+    bool found = detectControllerType();
     if (s.ConnectionDialogResult == 2 || s.ConnectionDialogResult == 3) {
         s.QuitRequested = s.ConnectionDialogResult == 3;
         c.ControllerUsable = 0;
@@ -223,13 +223,13 @@ bool Controller::startupConnection(const StartupOptions& options)
         if (!found) showMessage(text("StringBadReply") + " CODE = -1");
         c.ControllerIp = remembered;
         s.DialogAddress = remembered;
-        ShowConnectionDialog();
+        showConnectionDialog();
         switch (s.ConnectionDialogResult) {
         case 0:
             address = removeBlanks(s.DialogAddress);
             c.ControllerIp = address;
             notice(address);
-            found = DetectControllerType();
+            found = detectControllerType();
             if (found)
                 if (IniFile* ini = SettingsIni()) ini->writeString("TCP-IP", "ADR IP", address);
             s.QuitRequested = !found;
@@ -238,7 +238,7 @@ bool Controller::startupConnection(const StartupOptions& options)
             address = kFixedAddress;
             c.ControllerIp = address;
             notice(address);
-            found = DetectControllerType();
+            found = detectControllerType();
             s.QuitRequested = !found;
             break;
         case 2:
@@ -276,7 +276,7 @@ bool Controller::startupConnection(const StartupOptions& options)
             c.ExtraTimeoutMs = 0;
             return false;
         }
-        kvx_present(address, 100);
+        present(address, 100);
         unsigned char mac[6];
         if (MacForIpAddress(address, mac)) log(text("StringKvxMac") + FormatMacAddress(mac));
     } else {

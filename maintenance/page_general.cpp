@@ -223,7 +223,7 @@ void PageGeneral::Button1Click()
     const std::string addr = address();
     if (addr.empty()) return;
     CommonGlobals& c = common();
-    if (!link::kvx_present(addr, 500)) return;
+    if (!context().controller().present(addr, 500)) return;
     // The pool connects to the controller address; it cannot change while the pool is open.
     if (!context().controller().poolOpen()) c.ControllerIp = addr;
     // The buttons follow the pool's own state.

@@ -460,7 +460,7 @@ TEST(ConnectDialog, ButtonsAndSettings)
 {
     ResetConnection();
     auto& s = link::connectionState();
-    linkui::TFconnect_KVX_GB dlg;
+    linkui::TFconnect_KVX_GB dlg(nullptr, mvx::link::CurrentController());
     EXPECT_EQ(dlg.objectName(), "Fconnect_KVX_GB");
 
     // Detection found nothing at all: the connection group is offered.
@@ -562,7 +562,7 @@ TEST(ConnectDialog, PresentMenuNamesTheModel)
     ResetConnection();
     ResetLink(sim.address());
     common().DetectionMode = 5;
-    linkui::TFconnect_KVX_GB dlg;
+    linkui::TFconnect_KVX_GB dlg(nullptr, mvx::link::CurrentController());
     dlg.findChild<QAction*>("MenuKvxPresent")->trigger();
     ASSERT_EQ(recorder().shown().size(), 1u);
     EXPECT_EQ(recorder().shown()[0], "KVX type D detected");
