@@ -400,7 +400,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         w.remoteFailed = pinger.failed();
         w.pvtFiles = win->pvtFileCount();
     }
-    mvx::link::DisconnectFileTransfer();
+    mvx::link::CurrentController().disconnectTransfer();
     mvx::SetMessageBoxHandler({});
     std::error_code ec;
     fs::remove_all(root, ec);

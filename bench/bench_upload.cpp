@@ -494,11 +494,11 @@ int main(int argc, char** argv)
     // SFTP: the same job link over the session's SFTP client.
     {
         emptyFolder(trajectories);
-        mvx::link::DisconnectFileTransfer();
+        mvx::link::CurrentController().disconnectTransfer();
         c.TransferMode = mvx::TransferSftp;
-        c.TransferConnected = mvx::link::TransferSftpSession().open(sim.address(), kUser, kUser, 22) ? 1 : 0;
-        mvx::link::SetControllerRootDir();
-        mvx::link::SetControllerFolders();
+        c.TransferConnected = mvx::link::CurrentController().sftp().open(sim.address(), kUser, kUser, 22) ? 1 : 0;
+        mvx::link::CurrentController().setRootDir();
+        mvx::link::CurrentController().setFolders();
         std::string err;
         const Series s = timeEach(files, [&](std::size_t i) { return c.TransferConnected && jobLink.PutTrajectory(local, pvtName(i), err); });
         printRow("job link, file by file, SFTP (simulator)", s);

@@ -163,7 +163,7 @@ RebootResult Controller::reboot(const RebootProgress& bar)
             } while (clock.elapsed() < waitMs);
             bool present = false;
             do {
-                present = kvx_present(c.ControllerIp, 500);
+                present = this->present(c.ControllerIp, 500);
                 updateBar(bar, clock);
                 if (!present) WaitWithEvents(500);
             } while (!present && clock.elapsed() < kBackWithinMs);

@@ -37,14 +37,14 @@ protected:
     {
         SimLinkTest::SetUp();
         SetMessageBoxHandler([](const std::string&, std::uint16_t) { return std::uint16_t(1); });
-        ASSERT_TRUE(link::ConnectController(false));
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
         sim().apiCall("KillAll()\n");
         sim().clearRequestLog();
     }
     void TearDown() override
     {
         SetMessageBoxHandler({});
-        link::JoinFinishedWorkers(true);
+        link::CurrentController().joinWorkers(true);
         SimLinkTest::TearDown();
     }
     static MachineConfig config()
@@ -255,7 +255,7 @@ TEST_F(DirectSim, AMoveWithoutAConnectionIsNotTakenAsDone)
 {
     std::vector<int> held;
     for (int s = link::TakeSocket(1.0); s >= 0; s = link::TakeSocket(1.0)) held.push_back(s);
-    link::MoveAbsShared& m = link::moveAbsShared();
+    link::MoveAbsShared& m = link::CurrentController().moveAbs();
     {
         std::lock_guard lock(m.mutex);
         m.Targets = {1.0, 1.0, 0.0};
@@ -263,7 +263,7 @@ TEST_F(DirectSim, AMoveWithoutAConnectionIsNotTakenAsDone)
     }
     m.MoveAbsError.store(0);
     m.MoveAbsRunning.store(1);
-    link::StartMoveAbsolute();
+    link::CurrentController().startMoveAbsolute();
     EXPECT_TRUE(QTest::qWaitFor([&] { return m.MoveAbsRunning.load() == 0; }, 5000));
     EXPECT_EQ(m.MoveAbsError.load(), api::kErrorNoSocket);
     for (int s : held) link::ReleaseSocket(s);

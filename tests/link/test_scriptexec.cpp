@@ -107,7 +107,7 @@ TEST_F(ScriptExec, MissingScriptIsKilledOnASecondConnection)
     ASSERT_EQ(exec.size(), 1u);
     ASSERT_EQ(kill.size(), 1u);
     EXPECT_EQ(kill[0].text.substr(0, kill[0].text.find_first_of("\r\n")), "TCLScriptKill(TASKM)");
-    EXPECT_FALSE(GetApiErrorText(r.ErrorCode).empty());
+    EXPECT_FALSE(CurrentController().apiErrorText(r.ErrorCode).empty());
 }
 
 TEST_F(ScriptExec, NoReplyEndsAtTheTimeOutThenKills)
@@ -245,8 +245,8 @@ TEST_F(ScriptExec, ControllerVanishingMidRunIsAFailure)
     ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
     ASSERT_TRUE(sim().waitForApi(10000ms));
     // The pool's connections died with the reboot: open them again for the next tests.
-    link::CloseApiSockets();
-    ASSERT_TRUE(link::OpenApiSockets());
+    link::CurrentController().closePool();
+    ASSERT_TRUE(link::CurrentController().openPool());
 }
 
 TEST_F(ScriptExec, DebugRunsTheBodyOnTheGuiThread)

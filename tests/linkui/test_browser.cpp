@@ -98,9 +98,9 @@ void writeLocal(const std::string& path, const std::string& data)
 
 void resetLink(const std::string& address)
 {
-    link::DisconnectFileTransfer();
-    link::CloseApiSockets();
-    if (common().TelnetOpen) link::DisconnectTelnet();
+    link::CurrentController().disconnectTransfer();
+    link::CurrentController().closePool();
+    if (common().TelnetOpen) link::CurrentController().disconnectTelnet();
     auto& c = common();
     c.ControllerIp = address;
     c.TransferMode = TransferNone;
@@ -109,7 +109,7 @@ void resetLink(const std::string& address)
     c.ControllerModel = ModelNone;
     c.ControllerUsable = 1;
     c.ExtraTimeoutMs = 0;
-    link::transferState() = link::TransferState{};
+    link::CurrentController().transfer() = link::TransferState{};
     seen().clear();
 }
 
@@ -233,7 +233,7 @@ TEST(Telnet, LoginAndCommand)
     resetLink(sim.address());
     std::mutex m;
     std::string received;
-    link::TelnetSession().setDataHandler([&](const std::string& bytes) {
+    link::CurrentController().telnet().setDataHandler([&](const std::string& bytes) {
         std::lock_guard l(m);
         received += bytes;
     });
@@ -241,18 +241,18 @@ TEST(Telnet, LoginAndCommand)
         std::lock_guard l(m);
         return received.find(s) != std::string::npos;
     };
-    link::TelnetDataReceived() = 0;
-    ASSERT_TRUE(link::ConnectTelnet());
-    EXPECT_TRUE(link::TelnetConnected());
+    link::CurrentController().telnetDataReceived() = 0;
+    ASSERT_TRUE(link::CurrentController().connectTelnet());
+    EXPECT_TRUE(link::CurrentController().telnetConnected());
     EXPECT_TRUE(seen().logged("Connection telnet ..OK"));
     ASSERT_TRUE(waitFor([&] { return got("Welcome"); })) << received;
-    EXPECT_EQ(link::TelnetDataReceived().load(), 1);
-    ASSERT_TRUE(link::TelnetSession().send("ls Public\r"));
+    EXPECT_EQ(link::CurrentController().telnetDataReceived().load(), 1);
+    ASSERT_TRUE(link::CurrentController().telnet().send("ls Public\r"));
     EXPECT_TRUE(waitFor([&] { return got("Scripts"); })) << received;
-    EXPECT_TRUE(link::DisconnectTelnet());
-    EXPECT_FALSE(link::TelnetConnected());
+    EXPECT_TRUE(link::CurrentController().disconnectTelnet());
+    EXPECT_FALSE(link::CurrentController().telnetConnected());
     EXPECT_TRUE(seen().logged("Déconnection telnet ..OK"));
-    link::TelnetSession().setDataHandler({});
+    link::CurrentController().telnet().setDataHandler({});
 }
 
 TEST(Telnet, UnreachableControllerIsSaidInThePane)
@@ -265,7 +265,7 @@ TEST(Telnet, UnreachableControllerIsSaidInThePane)
     resetLink(address);
     std::vector<std::string> pane;
     mvx::link::CurrentController().setTelnetPane([&](const std::string& line) { pane.push_back(line); });
-    EXPECT_FALSE(link::ConnectTelnet());
+    EXPECT_FALSE(link::CurrentController().connectTelnet());
     EXPECT_EQ(common().TelnetOpen.load(), 0);
     EXPECT_EQ(pane, std::vector<std::string>{"Attention: Telnet non accessible!"});
     EXPECT_TRUE(seen().logged("Connection telnet ..échec"));
@@ -280,21 +280,21 @@ TEST(Reboot, ControllerGoesDownAndConnectionsComeBack)
     o.rebootSeconds = 1.0;
     KvxSim sim(o);
     resetLink(sim.address());
-    ASSERT_TRUE(link::OpenApiSockets());
-    ASSERT_TRUE(link::ConnectController(false));
-    ASSERT_TRUE(link::ConnectTelnet());
+    ASSERT_TRUE(link::CurrentController().openPool());
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
+    ASSERT_TRUE(link::CurrentController().connectTelnet());
     link::connectionState().RebootWaitMs = 300;
     common().RebootDelay = 70.0;
     const std::string logBefore = sim.readFile("Public/Log/Error.log");
     QProgressBar bar;
-    EXPECT_EQ(link::RebootController(linkui::BarProgress(&bar)), link::RebootResult::Rebooted);
+    EXPECT_EQ(link::CurrentController().reboot(linkui::BarProgress(&bar)), link::RebootResult::Rebooted);
     // The simulator adds a line to its error log at every reboot.
     EXPECT_GT(sim.readFile("Public/Log/Error.log").size(), logBefore.size());
-    EXPECT_TRUE(link::SocketsConnected());
+    EXPECT_TRUE(link::CurrentController().poolOpen());
     // The session was reopened, then closed again by the log download.
     EXPECT_TRUE(seen().logged("Connection FTP ..OK"));
-    EXPECT_FALSE(link::FileTransferConnected());
-    EXPECT_TRUE(link::TelnetConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
+    EXPECT_TRUE(link::CurrentController().telnetConnected());
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(seen().showed("REBOOT OK"));
     const std::string log = sim.readFile("Public/Log/Error.log");
@@ -311,37 +311,37 @@ TEST(Reboot, ControllerGoesDownAndConnectionsComeBack)
     EXPECT_LT(delay, 60.0);
     ASSERT_NE(SettingsIni(), nullptr);
     EXPECT_NEAR(SettingsIni()->readFloat("REBOOT", "DELAY", 0.0), delay, 0.001);
-    link::DisconnectTelnet();
-    link::CloseApiSockets();
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTelnet();
+    link::CurrentController().closePool();
+    link::CurrentController().disconnectTransfer();
 }
 
 TEST(Reboot, RefusedRebootKeepsConnectionsAndDelay)
 {
     KvxSim sim;
     resetLink(sim.address());
-    ASSERT_TRUE(link::OpenApiSockets());
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().openPool());
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     test::KvxFault f;
     f.function = "Reboot";
     f.kind = "error";
     f.code = -22;
     sim.setFault(f);
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(), link::RebootResult::Refused);
+    EXPECT_EQ(link::CurrentController().reboot({}), link::RebootResult::Refused);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
-    EXPECT_TRUE(link::SocketsConnected());
-    EXPECT_TRUE(link::FileTransferConnected());
+    EXPECT_TRUE(link::CurrentController().poolOpen());
+    EXPECT_TRUE(link::CurrentController().transferConnected());
     EXPECT_FALSE(seen().showed("REBOOT OK"));
-    link::CloseApiSockets();
-    link::DisconnectFileTransfer();
+    link::CurrentController().closePool();
+    link::CurrentController().disconnectTransfer();
 }
 
 TEST(Reboot, NoFreeConnectionSendsNothing)
 {
     KvxSim sim;
     resetLink(sim.address());
-    ASSERT_TRUE(link::OpenApiSockets());
+    ASSERT_TRUE(link::CurrentController().openPool());
     std::vector<int> held;
     for (int i = 0; i < link::kPoolEntries; ++i) {
         const int s = link::TakeSocket(1.0);
@@ -350,13 +350,13 @@ TEST(Reboot, NoFreeConnectionSendsNothing)
     ASSERT_EQ(static_cast<int>(held.size()), link::kPoolEntries);
     const std::string logBefore = sim.readFile("Public/Log/Error.log");
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(), link::RebootResult::NoSocket);
+    EXPECT_EQ(link::CurrentController().reboot({}), link::RebootResult::NoSocket);
     EXPECT_TRUE(seen().showed("pas de socket de libre pour le \"reboot\""));
     EXPECT_EQ(sim.readFile("Public/Log/Error.log"), logBefore);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
     EXPECT_TRUE(seen().logged("Connection FTP ..OK"));
     for (int s : held) link::ReleaseSocket(s);
-    link::CloseApiSockets();
+    link::CurrentController().closePool();
 }
 
 TEST(Reboot, UnreachableControllerSendsNothingAndKeepsDelay)
@@ -368,7 +368,7 @@ TEST(Reboot, UnreachableControllerSendsNothingAndKeepsDelay)
     }
     resetLink(address);
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(), link::RebootResult::PoolFailed);
+    EXPECT_EQ(link::CurrentController().reboot({}), link::RebootResult::PoolFailed);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
     EXPECT_FALSE(seen().showed("REBOOT OK"));
     EXPECT_FALSE(seen().showed("ERROR : "));
@@ -394,7 +394,7 @@ TEST_P(BrowserModes, ListGetPutDelete)
     KvxSim sim(o);
     sim.writeFile("Public/Scripts/hello.tcl", "puts hi\n");
     resetLink(sim.address());
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     ASSERT_EQ(common().TransferMode.load(), GetParam().mode);
     auto& c = common();
 
@@ -453,7 +453,7 @@ TEST_P(BrowserModes, ListGetPutDelete)
     if (GetParam().mode == TransferFtp) {
         EXPECT_TRUE(memo->toPlainText().contains("Uploade speed"));
     }
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     EXPECT_TRUE(w.editor()->text().isEmpty());
 
     // A typed name that would climb out of the folder is refused.
@@ -511,15 +511,15 @@ TEST_P(BrowserModes, ListGetPutDelete)
 
     // At the end of the FTP session a memo of 10 lines or more is washed, when so ticked.
     if (GetParam().mode == TransferFtp) {
-        ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir));
+        ASSERT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, c.ProgramDir));
         QApplication::processEvents();
         for (int i = 0; i < 12; ++i) memo->appendPlainText("line");
         washing->setChecked(true);
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         EXPECT_TRUE(waitFor([&] { return memo->toPlainText().isEmpty(); })) << memo->toPlainText().toStdString();
     }
     w.hide();
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, BrowserModes,
@@ -607,7 +607,7 @@ TEST_P(BackupRestore, MirrorAndBack)
     restore.fileList()->selectAll();
     EXPECT_EQ(restore.Button2Click(), 1);
     EXPECT_EQ(sim.readFile("Public/Scripts/sub/b.tcl"), "puts b2\n");
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     restore.setFolder(mirror + "fresh");
     restore.fileList()->selectAll();
     EXPECT_EQ(restore.Button2Click(), 1);
@@ -685,7 +685,7 @@ TEST(BackupDialog, AbandonDuringTheCopyStopsIt)
     bool said = false;
     for (const auto& l : status) said |= l.rfind("Sauvegarde interrompue : 1/4", 0) == 0;
     EXPECT_TRUE(said) << ::testing::PrintToString(status);
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     common().StopRequested.store(0);
 }
 

@@ -22,7 +22,7 @@ public:
     void clearLog() override { lines.clear(); }
     QString decripte_erreur(int code) override
     {
-        return QString::fromStdString(link::ErrorCodeToText(code)) + QStringLiteral(" (") + QString::number(code) +
+        return QString::fromStdString(link::CurrentController().errorText(code)) + QStringLiteral(" (") + QString::number(code) +
                QLatin1Char(')');
     }
     QString GroupStatusText(int status) override { return QString::number(status); }
@@ -42,7 +42,7 @@ public:
     bool setThreadGroupName(const std::string& name) override
     {
         group = name;
-        return link::SetThreadGroupName(name);
+        return link::CurrentController().setThreadGroupName(name);
     }
     std::string threadGroupName() const override { return group; }
     std::optional<int> readGroupStatus(const std::string&) override { return std::nullopt; }

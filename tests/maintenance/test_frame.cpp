@@ -355,5 +355,5 @@ TEST_F(FrameTest, PagesMayUseTheContextWhileTheWindowIsDestroyed)
     }
     registerMaintenancePage("TSGA", nullptr);
     // The link's lines reach no window that is gone.
-    link::logLine("after the window");
+    link::CurrentController().log("after the window");
 }

@@ -216,7 +216,7 @@ class GatheringFetch : public test::SimLinkTest {};
 
 TEST_F(GatheringFetch, ReadsGatheringDatFromTheController)
 {
-    ASSERT_TRUE(link::ConnectController(true));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
     std::string folder = common().RemoteGatheringDir;
     const std::string remote = sampleFile(30);
     // The gathering folder relative to the simulator's root.

@@ -277,7 +277,7 @@ TEST_F(MultiplePageTest, AGroupOfMoreThanEightPositionersFillsEightRowsAndSaysSo
 
 TEST_F(MultiplePageTest, PvtFileIsUploadedAndRunAndItsResultReported)
 {
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     open();
     ready("ButtonInitMultiples", "ButtonOrigineMultiples");
     const std::string local = common().ProgramDir + "run.pvt";
@@ -305,7 +305,7 @@ TEST_F(MultiplePageTest, PvtFileIsUploadedAndRunAndItsResultReported)
     page->setFileChooser([] { return QString(); });
     click("ButtonChargePVTmultiples");
     EXPECT_TRUE(callsOf("MultipleAxesPVTExecution").empty());
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
 }
 
 struct StickRow {

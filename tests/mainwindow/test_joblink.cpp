@@ -57,7 +57,7 @@ protected:
 
 TEST_F(JobLinkSim, UploadsLandByteForByte)
 {
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     const std::string script = "set a 1\r\nreturn 0\n\xe9\n";
     const std::string pvt = "0.1000 1.000000 10.000000 2.000000 20.000000\n";
     writeLocal("GCode_Converted.TCL", script);

@@ -63,11 +63,11 @@ TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
     ASSERT_NE(win, nullptr);
     EXPECT_FALSE(win->simulation());
 
-    link::DisconnectFileTransfer();
-    ASSERT_FALSE(link::FileTransferConnected());
+    link::CurrentController().disconnectTransfer();
+    ASSERT_FALSE(link::CurrentController().transferConnected());
     sim().clearRequestLog();
     main->show();
-    EXPECT_TRUE(QTest::qWaitFor([] { return link::FileTransferConnected(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return link::CurrentController().transferConnected(); }, 5000));
     // The group is read: the poll follows it.
     EXPECT_TRUE(QTest::qWaitFor([] { return !requestsOf("GroupPositionCurrentGet(GROUP1,").empty(); }, 5000));
     EXPECT_TRUE(mMessages.empty()) << mMessages.front();
@@ -77,13 +77,13 @@ TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
                     "[GROUPS]\r\nMultipleAxesInUse = GROUP1\r\n\r\n[GROUP1]\r\nPositionerNumber = 1\r\n"
                     "PositionerInUse = X\r\n\r\n[GROUP1.X]\r\nPlugNumber = 1\r\nStageName = LINEAR_300\r\n");
     texts::set("stringkvxnotconfigured", "Pas de groupe \"multi\" utilisable");
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     main->hide();
     main->show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !mMessages.empty(); }, 5000));
     ASSERT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(mMessages[0], "Pas de groupe \"multi\" utilisable (1 axes)");
-    EXPECT_TRUE(link::FileTransferConnected());
+    EXPECT_TRUE(link::CurrentController().transferConnected());
     EXPECT_TRUE(win->simulation());
     EXPECT_FALSE(win->action("Init1")->isEnabled());
     main->hide();
@@ -126,7 +126,7 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
     mvx::link::CurrentController().setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
 
     const std::string password = common().FtpPassword;
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     common().TransferMode = TransferSftp;
     common().FtpPassword = "not the password";
     struct Restore {
@@ -135,7 +135,7 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
     } restore{[&] {
         mvx::link::CurrentController().setLogHandler(nullptr);
         common().FtpPassword = password;
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         common().TransferMode = TransferFtp;
     }};
     mMessages.clear();

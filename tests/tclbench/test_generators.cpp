@@ -459,12 +459,12 @@ protected:
         for (const char* f : {"Procedure.INC", "IO.INC", "io.inc", "Sub.tcl"})
             std::filesystem::remove_all(mSim->rootDir() + "/Public/Scripts/" + f);
         auto& c = common();
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         c.ControllerIp = mSim->address();
         c.TransferMode = TransferNone;
         c.TransferConnected = 0;
-        link::transferState() = link::TransferState{};
-        ASSERT_TRUE(link::ConnectController(true));
+        link::CurrentController().transfer() = link::TransferState{};
+        ASSERT_TRUE(link::CurrentController().connectTransfer(true));
         for (const char* f : {kProcedureFile, kProcedureOldFile, kIoFile})
             std::filesystem::remove(c.ProgramDir + f);
         SetMessageBoxHandler([this](const std::string& t, std::uint16_t) {
@@ -485,7 +485,7 @@ protected:
     {
         SetMessageBoxHandler({});
         SetInputQueryHandler({});
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
     }
     std::string remoteInc() { return mSim->readFile("Public/Scripts/Procedure.INC"); }
     static std::string local(const char* name)

@@ -93,12 +93,12 @@ protected:
         c.TransferMode = TransferNone;
         c.TransferConnected = 0;
         c.ControllerModel = ModelQ;
-        link::transferState() = link::TransferState{};
-        ASSERT_TRUE(link::ConnectController(false));
+        link::CurrentController().transfer() = link::TransferState{};
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     }
     static void TearDownTestSuite()
     {
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         sSim.reset();
     }
     void SetUp() override

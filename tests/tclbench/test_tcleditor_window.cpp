@@ -366,7 +366,7 @@ protected:
         mDialogs.install();
         common().NoControllerApi.store(0);
         common().CurrentScriptName.clear();
-        ASSERT_TRUE(link::ConnectController(false));
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     }
     void TearDown() override
     {
@@ -390,7 +390,7 @@ TEST_F(TclEditorSim, ListLoadSaveAndUpload)
     sim().writeFile("Public/Scripts/Tests/inner.tcl", "return 1\n");
     TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
-    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir);
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, common().RemoteScriptsDir);
     const int row = rowOf(w, "move.tcl");
     ASSERT_GE(row, 0);
     ASSERT_GE(rowOf(w, "Tests"), 0);
@@ -420,7 +420,7 @@ TEST_F(TclEditorSim, ListLoadSaveAndUpload)
 
     // A folder entry relists that folder and leaves the editor empty.
     w.ListBox1Click(rowOf(w, "Tests"));
-    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir + "/Tests");
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, common().RemoteScriptsDir + "/Tests");
     EXPECT_GE(rowOf(w, "inner.tcl"), 0);
     EXPECT_EQ(w.editorText(), "");
     w.FormClose();
@@ -516,9 +516,9 @@ TEST_F(TclEditorSim, ExecuteWaitAndKill)
 TEST_F(TclEditorSim, TelnetPaneShowsTheSessionAndTypesIntoIt)
 {
     TFtcl w(nullptr, mvx::link::CurrentController());
-    link::TelnetDataReceived().store(0);
+    link::CurrentController().telnetDataReceived().store(0);
     w.FormShow();
-    ASSERT_TRUE(link::TelnetConnected());
+    ASSERT_TRUE(link::CurrentController().telnetConnected());
     auto paneHas = [&](const std::string& what) {
         for (int i = 0; i < 60; ++i) {
             if (w.telnetPane()->toPlainText().toStdString().find(what) != std::string::npos) return true;
@@ -527,13 +527,13 @@ TEST_F(TclEditorSim, TelnetPaneShowsTheSessionAndTypesIntoIt)
         return false;
     };
     EXPECT_TRUE(paneHas("Welcome to the KVX controller"));
-    EXPECT_EQ(link::TelnetDataReceived().load(), 1);
+    EXPECT_EQ(link::CurrentController().telnetDataReceived().load(), 1);
     QTest::keyClicks(w.telnetPane(), "foo");
     QTest::keyClick(w.telnetPane(), Qt::Key_Return);
     EXPECT_TRUE(paneHas("sh: foo: not found"));
     // Opened by the window, closed with it.
     w.FormClose();
-    EXPECT_FALSE(link::TelnetConnected());
+    EXPECT_FALSE(link::CurrentController().telnetConnected());
 }
 
 TEST_F(TclEditorSim, BootScriptWrittenIntoTheControllersSystemIni)
@@ -551,7 +551,7 @@ TEST_F(TclEditorSim, BootScriptWrittenIntoTheControllersSystemIni)
     EXPECT_EQ(ini.readString("GENERAL", "BootScriptFileName", ""), "boot.tcl");
     EXPECT_EQ(ini.readString("GENERAL", "BootScriptArguments", ""), "5 6");
     EXPECT_TRUE(ini.sectionExists("GROUP1"));
-    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir);
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, common().RemoteScriptsDir);
 
     // A name that would break the file is refused and the controller's file stays.
     mDialogs.messages.clear();
@@ -586,8 +586,8 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     c.TransferConnected = 0;
     c.NoControllerApi.store(0);
     c.CurrentScriptName.clear();
-    link::transferState() = link::TransferState{};
-    ASSERT_TRUE(link::ConnectController(false));
+    link::CurrentController().transfer() = link::TransferState{};
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     ASSERT_EQ(c.TransferMode.load(), std::string(GetParam().name) == "Ftp" ? TransferFtp : TransferSftp);
 
     const std::string settingsPath = SettingsIni()->path();
@@ -633,8 +633,8 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     EXPECT_NE(d.messages.back().find("Nom de fichier refusé"), std::string::npos);
     EXPECT_EQ(sim.readFile("Public/Scripts/" + settingsName), "[EVIL]\nset x 1\n");
     w.FormClose();
-    link::DisconnectFileTransfer();
-    link::CloseApiSockets();
+    link::CurrentController().disconnectTransfer();
+    link::CurrentController().closePool();
     c.NoControllerApi.store(1);
     fs::remove(c.ProgramDir + exe);
 }
