@@ -53,7 +53,6 @@ struct Controller::Parts {
     std::function<void(const std::string&)> telnetPane;
     LinkConsole console;  // GUI thread
     std::atomic<PoolState> lastPoolState{PoolState::Closed};
-    std::atomic<int> telnetData{0};
     std::atomic<bool> apiInstalled{false};
 };
 
@@ -172,7 +171,7 @@ std::function<void(const std::string&)> Controller::telnetPane() const
     return mParts->telnetPane;
 }
 
-std::atomic<int>& Controller::telnetDataReceived() { return mParts->telnetData; }
+std::atomic<int>& Controller::telnetDataReceived() { return mParts->telnet.dataReceived(); }
 void Controller::markApiInstalled() { mParts->apiInstalled.store(true); }
 bool Controller::apiInstalled() const { return mParts->apiInstalled.load(); }
 

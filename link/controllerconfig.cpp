@@ -56,12 +56,6 @@ std::vector<std::string> ParseConfigList(std::string_view value, ListKind kind)
     }
     return out;
 }
-
-ControllerGroups ReadControllerGroups(const std::string& systemIniPath)
-{
-    return CurrentController().readGroups(systemIniPath);
-}
-
 ControllerGroups Controller::readGroups(const std::string& systemIniPath)
 {
     const IniFile ini(systemIniPath);
@@ -78,8 +72,6 @@ ControllerGroups Controller::readGroups(const std::string& systemIniPath)
     groups() = g;
     return g;
 }
-
-ControllerGroups CurrentControllerGroups() { return CurrentController().currentGroups(); }
 
 ControllerGroups Controller::currentGroups()
 {

@@ -116,12 +116,6 @@ int ModelForStoredType(const std::string& t)
 
 ConnectionState& connectionState() { return CurrentController().connection(); }
 
-void LoadConnectionSettings() { CurrentController().loadConnectionSettings(); }
-void SelectControllerType(int item) { CurrentController().selectControllerType(item); }
-void ShowConnectionDialog() { CurrentController().showConnectionDialog(); }
-bool DetectControllerType() { return CurrentController().detectControllerType(); }
-bool kvx_present(const std::string& address, int timeoutMs) { return CurrentController().present(address, timeoutMs); }
-
 void Controller::loadConnectionSettings()
 {
     registerTransferTexts();

@@ -84,7 +84,5 @@ void showNotice(const std::string& text)
 }
 
 void logLine(const std::string& text) { CurrentController().log(text); }
-void poolStateChanged(PoolState state) { CurrentController().announcePoolState(state); }
-PoolState LastPoolState() { return CurrentController().lastPoolState(); }
 
 }  // namespace mvx::link

@@ -39,8 +39,5 @@ void logLine(const std::string& text);
 // only "Deconnect." is offered). The handler (Controller::setPoolStateHandler) runs on the
 // thread that opens or closes the pool.
 enum class PoolState { Closed, Open, Failed };
-void poolStateChanged(PoolState state);
-// The state last announced (Closed before any).
-PoolState LastPoolState();
 
 }  // namespace mvx::link

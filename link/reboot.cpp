@@ -113,8 +113,6 @@ std::string ErrorLogMessage(const std::string& content)
     return text("StringRebootErrorLog") + lines.back();
 }
 
-RebootResult RebootController(const RebootProgress& bar) { return CurrentController().reboot(bar); }
-
 RebootResult Controller::reboot(const RebootProgress& bar)
 {
     registerRebootTexts();

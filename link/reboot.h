@@ -23,7 +23,7 @@ struct RebootProgress {
     std::function<void(bool visible)> show;  // shown from 0, or taken away
     std::function<void(int percent)> set;    // 0..100
 };
-RebootResult RebootController(const RebootProgress& progress = {});
+// Controller::reboot runs it.
 
 // Bar position for `elapsedMs` on a reboot expected to last `delaySeconds`, clipped to 0..100.
 int RebootBarPosition(long long elapsedMs, double delaySeconds);

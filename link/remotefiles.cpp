@@ -138,9 +138,6 @@ std::unique_ptr<RemoteFiles> MakeFtpFiles(FtpClient& client) { return std::make_
 std::unique_ptr<RemoteFiles> MakeSftpFiles(SftpSession& session) { return std::make_unique<SftpFiles>(session); }
 std::unique_ptr<RemoteFiles> MakeLocalDriveFiles() { return std::make_unique<LocalDriveFiles>(); }
 
-RemoteFiles* SessionFiles() { return CurrentController().sessionFiles(); }
-bool SessionCopiesFiles() { return CurrentController().sessionCopiesFiles(); }
-
 RemoteFiles* Controller::sessionFiles() { return files(common().TransferMode.load()); }
 
 bool Controller::sessionCopiesFiles()

@@ -291,8 +291,6 @@ void RunOnGuiThread(const std::function<void()>& work)
     QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
 }
 
-std::string GetApiErrorText(int code) { return CurrentController().apiErrorText(code); }
-
 std::string Controller::apiErrorText(int code)
 {
     std::string text;

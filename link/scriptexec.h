@@ -111,10 +111,6 @@ int ReadMaxScriptDelay();
 // wait goes off it (RunOffGuiThread). True when the run ended; a stopped wait abandons the run.
 bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs = 200);
 
-// The controller's text for an API error code, on its own connection (1.0 s); the text up to
-// its first zero, at most 1025 characters.
-std::string GetApiErrorText(int code);
-
 // The path the API expects for `scriptName` in the remote folder `remoteDir`: relative to the
 // scripts folder when `remoteDir` is that folder or inside it (matched as a whole path prefix),
 // the remote folder as it stands otherwise; a remote folder that begins with "." counts as empty.

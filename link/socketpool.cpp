@@ -54,11 +54,6 @@ void markAllFree(Pool& p)
 
 }  // namespace
 
-bool OpenApiSockets(int port) { return CurrentController().openPool(port); }
-bool CloseApiSockets() { return CurrentController().closePool(); }
-bool SocketsConnected() { return CurrentController().poolOpen(); }
-std::string ErrorCodeToText(int code) { return CurrentController().errorText(code); }
-
 bool Controller::poolOpen() { return pool().open.load(); }
 
 bool Controller::openPool(int port)
@@ -174,7 +169,6 @@ int take(Pool& p, double t, PooledSocket::Reply reply)
 int TakeSocket(double t) { return takeSocket(pool(), t); }
 int GetSocket(double t) { return getSocket(pool(), t); }
 void ReleaseSocket(int index) { releaseTo(pool(), index); }
-void FreeSocket(int index) { releaseTo(pool(), index); }
 
 PooledSocket::PooledSocket(double timeoutSeconds, Reply reply)
     : PooledSocket(CurrentController(), timeoutSeconds, reply)

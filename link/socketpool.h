@@ -17,9 +17,8 @@ inline constexpr int kPoolEntries = 32;
 // How long a drain waits for the rest of a reply before it gives up and reconnects.
 inline constexpr int kDrainLimitMs = 600000;
 
-// The current controller's pool (Controller::openPool, closePool, poolOpen).
-bool OpenApiSockets(int port = 5001);
-bool CloseApiSockets();
+// The pool is opened and closed by its controller (Controller::openPool, closePool, poolOpen).
+// The calls below act on the current controller's pool.
 
 // A connection index with reply time-out max(t, MinSocketTimeout) + ExtraTimeoutMs/1000 s,
 // or -1: pool closed, controller not usable, or no free entry.
@@ -28,12 +27,8 @@ int TakeSocket(double timeoutSeconds);
 int GetSocket(double timeoutSeconds);
 // Gives an index back: at once, or through a drain worker when a reply is still on its way.
 void ReleaseSocket(int index);
-// Same as ReleaseSocket: an unfinished reply is drained before the entry is free again.
-void FreeSocket(int index);
 // Marks every opened entry free now (none is being drained after this).
 void MarkAllSocketsFree();
-bool SocketsConnected();
-
 
 // One pooled connection held by a scope: taken in the constructor (-1 when none was free) and
 // given back when the handle ends, on every way out, also when an exception leaves the scope.
@@ -71,9 +66,6 @@ private:
     Controller* mController = nullptr;
     int mIndex = -1;
 };
-
-// The controller's text for an error code (Controller::errorText, on the current one).
-std::string ErrorCodeToText(int code);
 
 // For tests and diagnostics.
 bool EntryFree(int index);

@@ -182,7 +182,7 @@ void TelnetClient::readLoop()
             handler = mHandler;
         }
         if (!data.empty()) {
-            TelnetDataReceived() = 1;
+            mDataReceived = 1;
             try {
                 if (handler) handler(data);
             } catch (...) {
@@ -218,10 +218,6 @@ void TelnetClient::close()
     mOpen = false;
 }
 
-TelnetClient& TelnetSession() { return CurrentController().telnet(); }
-
-std::atomic<int>& TelnetDataReceived() { return CurrentController().telnetDataReceived(); }
-
 namespace {
 // The login is typed as a user would: one character at a time, then CR.
 void typeLine(TelnetClient& client, const std::string& line)
@@ -230,10 +226,6 @@ void typeLine(TelnetClient& client, const std::string& line)
     client.send("\r");
 }
 }  // namespace
-
-bool ConnectTelnet() { return CurrentController().connectTelnet(); }
-bool DisconnectTelnet() { return CurrentController().disconnectTelnet(); }
-bool TelnetConnected() { return CurrentController().telnetConnected(); }
 
 bool Controller::connectTelnet()
 {

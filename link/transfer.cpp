@@ -112,13 +112,6 @@ void afterCopy(Controller& link, bool disconnectAfter)
 
 }  // namespace
 
-const LinkConsole& GetLinkConsole() { return CurrentController().linkConsole(); }
-
-TransferState& transferState() { return CurrentController().transfer(); }
-FtpClient& TransferFtpClient() { return CurrentController().ftp(); }
-SftpSession& TransferSftpSession() { return CurrentController().sftp(); }
-RemoteFiles* RemoteFilesFor(int mode) { return CurrentController().files(mode); }
-
 bool SshProbe(const std::string& address)
 {
     auto& c = common();
@@ -133,27 +126,6 @@ bool SshProbe(const std::string& address)
     c.SftpRoot = "/Admin/Public";
     return true;
 }
-
-bool ConnectController(bool disconnectAfter) { return CurrentController().connectTransfer(disconnectAfter); }
-bool DisconnectFileTransfer() { return CurrentController().disconnectTransfer(); }
-bool FileTransferConnected() { return CurrentController().transferConnected(); }
-bool GetFile(const std::string& remote, const std::string& local, bool disconnectAfter)
-{
-    return CurrentController().getFile(remote, local, disconnectAfter);
-}
-bool PutFile(const std::string& local, const std::string& remote, bool disconnectAfter)
-{
-    return CurrentController().putFile(local, remote, disconnectAfter);
-}
-bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir)
-{
-    return CurrentController().changeDir(remoteDir, localDir);
-}
-bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir)
-{
-    return CurrentController().enterDir(remoteDir, localDir);
-}
-
 bool Controller::connectTransfer(bool disconnectAfter)
 {
     registerTransferTexts();
@@ -343,9 +315,6 @@ bool Controller::enterDir(const std::string& remoteDir, const std::string& local
     }
     return changeDir(remoteDir, localDir);
 }
-
-void SetControllerRootDir() { CurrentController().setRootDir(); }
-void SetControllerFolders() { CurrentController().setFolders(); }
 
 void Controller::setRootDir()
 {

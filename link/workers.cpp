@@ -98,8 +98,6 @@ void Workers::runBody(const std::function<void()>& body)
 
 namespace {
 
-Workers& workers() { return CurrentController().workers(); }
-
 bool debug() { return common().Debug.load(); }
 
 void positionsBody(Controller& link)
@@ -175,19 +173,6 @@ void moveBody(Controller& link, Rec& rec, bool absolute)
 }
 
 }  // namespace
-
-bool SetThreadGroupName(const std::string& name) { return CurrentController().setThreadGroupName(name); }
-std::string ThreadGroupName() { return CurrentController().threadGroupName(); }
-PositionsShared& positionsShared() { return workers().positions; }
-HomingShared& homingShared() { return workers().homing; }
-MoveAbsShared& moveAbsShared() { return workers().moveAbs; }
-MoveRelShared& moveRelShared() { return workers().moveRel; }
-void StartPositions() { CurrentController().startPositions(); }
-void StartHoming() { CurrentController().startHoming(); }
-void StartMoveAbsolute() { CurrentController().startMoveAbsolute(); }
-void StartMoveRelative() { CurrentController().startMoveRelative(); }
-void JoinFinishedWorkers(bool all) { workers().join(all); }
-int WorkersRunning() { return workers().running(); }
 
 bool Controller::setThreadGroupName(const std::string& name)
 {
