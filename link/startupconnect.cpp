@@ -160,12 +160,12 @@ std::string AnalogConnectorFromList(const std::string& list)
     return list.substr(start, at - start);
 }
 
-void FindAnalogInputConnector()
+void FindAnalogInputConnector(Controller& controller)
 {
     std::string list;
     int rc = -2;
     {
-        const PooledSocket connection(1.0);
+        const PooledSocket connection(controller, 1.0);
         if (!connection) return;
         try {
             rc = api::ObjectsListGet(connection.index(), list);
@@ -298,7 +298,7 @@ bool Controller::startupConnection(const StartupOptions& options)
     c.NoControllerApi = c.ControllerUsable ? 0 : 1;
     // 13.
     if (c.ControllerUsable) {
-        FindAnalogInputConnector();
+        FindAnalogInputConnector(*this);
         if (console.fillPositionerList) console.fillPositionerList();
     } else if (options.quiet && found) {
         quietNote(text("stringpbconnectadre") + " " + address);

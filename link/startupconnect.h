@@ -11,6 +11,8 @@
 
 namespace mvx::link {
 
+class Controller;
+
 struct StartupOptions {
     // Unattended run ("/H"): no modal dialog ever; a failed detection continues in simulation
     // and says why on standard error.
@@ -33,7 +35,7 @@ bool MacForIpAddressIn(const std::string& arpTable, const std::string& address, 
 
 // Sets common().AnalogConnectorName from the controller's object list ("GPIO2.ADC1" gives
 // "GPIO2"); keeps it when no connection is given or the list names no ADC1.
-void FindAnalogInputConnector();
+void FindAnalogInputConnector(Controller& controller);
 // The connector name of the first "<connector>.ADC1" of an object list; empty when none.
 std::string AnalogConnectorFromList(const std::string& list);
 
