@@ -82,9 +82,12 @@ public:
     std::string apiErrorText(int code);
 
     // The file-transfer session (transfer.h). connectTransfer opens it, sets the folders,
-    // fetches the configuration files and reads the group lists; true when it opened. GetFile,
-    // putFile and changeDir say whether they did it; enterDir does not list a folder that is
-    // current on the open session already.
+    // fetches "system.ini", "system.use" and "stages.ini" and reads the group lists; true when
+    // it opened (also when `disconnectAfter` closed it again). getFile copies RemoteDir/remote
+    // to LocalDir + local (the local file replaced only by a whole one), putFile the other way;
+    // both are refused in the local-drive mode and without a session. changeDir connects when
+    // needed, makes `remoteDir` current and lists it; enterDir does not list again a folder
+    // that is current on the open session already. Each says whether it did it.
     bool connectTransfer(bool disconnectAfter);
     bool disconnectTransfer();
     bool transferConnected() const;
