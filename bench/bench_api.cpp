@@ -15,6 +15,7 @@
 // The pooled call is given over the raw round trip (goal: 2x or less).
 //
 //   build/bench_api [--rounds N]          (default 30)
+#include "link/controller.h"
 #include "core/common.h"
 #include "link/api.h"
 #include "link/apitable.h"
@@ -258,9 +259,9 @@ void measure(const char* server, const std::string& address, int port, int round
 
 bool openPool(const std::string& address, int port)
 {
-    mvx::link::CloseApiSockets();
+    mvx::link::CurrentController().closePool();
     mvx::common().ControllerIp = address;
-    return mvx::link::OpenApiSockets(port);
+    return mvx::link::CurrentController().openPool(port);
 }
 
 }  // namespace
@@ -284,7 +285,7 @@ int main(int argc, char** argv)
             return 1;
         }
         measure(("controller simulator at " + sim.address()).c_str(), sim.address(), mvx::test::KvxSim::kApiPort, rounds);
-        mvx::link::CloseApiSockets();
+        mvx::link::CurrentController().closePool();
     }
     for (const bool oneThread : {false, true}) {
         EchoServer echo(oneThread);
@@ -295,7 +296,7 @@ int main(int argc, char** argv)
         measure(oneThread ? "echo server of this bench (C++, one thread for every connection)"
                           : "echo server of this bench (C++, a thread per connection)",
                 "127.0.0.1", echo.port(), rounds);
-        mvx::link::CloseApiSockets();
+        mvx::link::CurrentController().closePool();
     }
     return 0;
 }

@@ -19,6 +19,7 @@
 //                    [--program PATH] [--file GCODE] [--keep]
 // (--program: another build's executable, e.g. one kept from before a change; --file: that
 // G-code file instead of the generated sizes.)
+#include "link/controller.h"
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
@@ -361,7 +362,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         return w;
     }
     {
-        mvx::JobLinkImpl jobLink;
+        mvx::JobLinkImpl jobLink{mvx::link::CurrentController()};
         auto win = std::make_unique<mvx::TFmain>();
         auto* axes = new mvx::TFaxes(win.get());
         axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
@@ -399,7 +400,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         w.remoteFailed = pinger.failed();
         w.pvtFiles = win->pvtFileCount();
     }
-    mvx::link::DisconnectFileTransfer();
+    mvx::link::CurrentController().disconnectTransfer();
     mvx::SetMessageBoxHandler({});
     std::error_code ec;
     fs::remove_all(root, ec);
@@ -448,7 +449,7 @@ int main(int argc, char** argv)
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     mvx::link::registerTexts();
     mvx::link::registerTransferTexts();
     mvx::api::InstallSocketApi();

@@ -21,6 +21,7 @@
 // meet those of the earlier ones, and the kernel's choice of a port for a new connection slows.
 //
 //   build/bench_upload [--files N]        (default 2000; the 1M-line SCT job writes 36452)
+#include "link/controller.h"
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
@@ -393,7 +394,7 @@ int main(int argc, char** argv)
         return mvx::MrOk;
     });
     // The link's words and live waits as the program installs them.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     mvx::link::registerTexts();
     mvx::link::registerTransferTexts();
     mvx::api::InstallSocketApi();
@@ -407,7 +408,7 @@ int main(int argc, char** argv)
     }
 
     // The job: converted by the main window, which writes its PVT files into TMP/.
-    mvx::JobLinkImpl jobLink;
+    mvx::JobLinkImpl jobLink{mvx::link::CurrentController()};
     auto win = std::make_unique<mvx::TFmain>();
     auto* axes = new mvx::TFaxes(win.get());
     axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
@@ -415,7 +416,7 @@ int main(int argc, char** argv)
     win->setHelperWindows(new mvx::TFIO(win.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
     win->setLink(&jobLink);
     // The file browser, as the program makes it at start-up: the server's replies go to its memo.
-    auto* browser = new mvx::linkui::TFNClientFTP(win.get());
+    auto* browser = new mvx::linkui::TFNClientFTP(win.get(), mvx::link::CurrentController());
     (void)browser;
     win->setSimulation(false);
     win->setGroupShape(false, 3);
@@ -493,11 +494,11 @@ int main(int argc, char** argv)
     // SFTP: the same job link over the session's SFTP client.
     {
         emptyFolder(trajectories);
-        mvx::link::DisconnectFileTransfer();
+        mvx::link::CurrentController().disconnectTransfer();
         c.TransferMode = mvx::TransferSftp;
-        c.TransferConnected = mvx::link::TransferSftpSession().open(sim.address(), kUser, kUser, 22) ? 1 : 0;
-        mvx::link::SetControllerRootDir();
-        mvx::link::SetControllerFolders();
+        c.TransferConnected = mvx::link::CurrentController().sftp().open(sim.address(), kUser, kUser, 22) ? 1 : 0;
+        mvx::link::CurrentController().setRootDir();
+        mvx::link::CurrentController().setFolders();
         std::string err;
         const Series s = timeEach(files, [&](std::size_t i) { return c.TransferConnected && jobLink.PutTrajectory(local, pvtName(i), err); });
         printRow("job link, file by file, SFTP (simulator)", s);

@@ -1,6 +1,7 @@
 #pragma once
 // What the link's benchmarks share: a raw client socket, and the program's settings pointed at a
 // simulator with the connection made as the start-up makes it.
+#include "link/controller.h"
 #include "core/common.h"
 #include "core/inifile.h"
 #include "link/transfer.h"
@@ -44,7 +45,7 @@ inline bool ConnectToSimulator(const test::KvxSim& sim)
     SettingsIni()->writeString("TCP-IP", "ADR IP", sim.address());
     for (const char* key : {"AXIS X", "AXIS Y", "AXIS Z"})
         SettingsIni()->writeString("POSITIONER NAME", key, std::string("GROUP1.") + key[5]);
-    return link::ConnectController(false);
+    return link::CurrentController().connectTransfer(false);
 }
 
 }  // namespace mvx::bench

@@ -45,7 +45,6 @@ struct CommonGlobals {
     std::string AnalogConnectorName{"GPIO2"};
     std::string GatheringModelFile{"gathering.dat"};
     std::atomic<int> TransferConnected{0};
-    std::atomic<int> SocketsOpen{0};
     std::atomic<int> TelnetOpen{0};
     std::atomic<int> ControllerUsable{0};
     std::atomic<int> TransferMode{TransferNone};

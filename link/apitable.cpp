@@ -1,6 +1,7 @@
 #include "apitable.h"
 
 #include "apiwire.h"
+#include "controller.h"
 #include "translator/numtext.h"
 
 #include <atomic>
@@ -129,8 +130,6 @@ std::vector<ApiFunction> parseTable(std::string_view text)
     return table;
 }
 
-std::atomic<bool> gInstalled{false};
-
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 bool badName(std::string_view s) { return s.find_first_of("\r\n,)") != std::string_view::npos; }
 
@@ -194,12 +193,13 @@ void put(std::optional<Value>& slot, T&& v)
 
 void InstallSocketApi()
 {
-    if (gInstalled.load()) return;
+    link::Controller& c = link::CurrentController();
+    if (c.apiInstalled()) return;
     (void)FunctionTable();
-    gInstalled.store(true);
+    c.markApiInstalled();
 }
 
-bool ApiInstalled() { return gInstalled.load(); }
+bool ApiInstalled() { return link::CurrentController().apiInstalled(); }
 
 const std::vector<ApiFunction>& FunctionTable()
 {

@@ -56,8 +56,7 @@ std::vector<std::string> ParseConfigList(std::string_view value, ListKind kind)
     }
     return out;
 }
-
-ControllerGroups ReadControllerGroups(const std::string& systemIniPath)
+ControllerGroups Controller::readGroups(const std::string& systemIniPath)
 {
     const IniFile ini(systemIniPath);
     auto list = [&](const char* key) { return ParseConfigList(readList(ini, "GROUPS", key), ListKind::Groups); };
@@ -69,17 +68,15 @@ ControllerGroups ReadControllerGroups(const std::string& systemIniPath)
     if (addList(g.xy, g.xyText, list("XYGantryInUse"))) g.xyPage = true;
     g.xyzPage = addList(g.xyz, g.xyzText, list("XYZInUse"));
     g.multiplePage = addList(g.multiple, g.multipleText, list("MultipleAxesInUse"));
-    Controller& c = CurrentController();
-    std::lock_guard lock(c.groupsMutex());
-    c.groups() = g;
+    std::lock_guard lock(groupsMutex());
+    groups() = g;
     return g;
 }
 
-ControllerGroups CurrentControllerGroups()
+ControllerGroups Controller::currentGroups()
 {
-    Controller& c = CurrentController();
-    std::lock_guard lock(c.groupsMutex());
-    return c.groups();
+    std::lock_guard lock(groupsMutex());
+    return groups();
 }
 
 std::vector<std::string> PositionerList(const std::string& systemIniPath, const std::string& group)

@@ -24,10 +24,8 @@ struct ControllerGroups {
     bool singlePage = false, xyPage = false, xyzPage = false, multiplePage = false;
 };
 
-// Reads the group lists of a "system.ini"; a missing file reads as all defaults (no group).
-ControllerGroups ReadControllerGroups(const std::string& systemIniPath);
-// The lists of the last ReadControllerGroups.
-ControllerGroups CurrentControllerGroups();
+// The lists are read and kept by the controller (Controller::readGroups, currentGroups); a
+// missing file reads as all defaults (no group).
 
 // "PositionerInUse" of a group (short names), and "PositionerNumber" (1 when missing).
 std::vector<std::string> PositionerList(const std::string& systemIniPath, const std::string& group);

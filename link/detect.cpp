@@ -28,7 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::function<void()> gShower;
 
 std::string text(const char* key) { return texts::get(key); }
 
@@ -117,29 +116,28 @@ int ModelForStoredType(const std::string& t)
 
 ConnectionState& connectionState() { return CurrentController().connection(); }
 
-void LoadConnectionSettings()
+void Controller::loadConnectionSettings()
 {
     registerTransferTexts();
     IniFile* ini = SettingsIni();
     if (!ini) return;
-    connectionState().HideDialog = ini->readBool("MAIN", "HIDE FCONNECT", false);
+    connection().HideDialog = ini->readBool("MAIN", "HIDE FCONNECT", false);
     const int m = ModelForStoredType(ini->readString("KVX", "TYPE", "Q"));
     if (m >= 0) SetConfiguredModel(m);
 }
 
-void SelectControllerType(int item)
+void Controller::selectControllerType(int item)
 {
     if (item < 0 || item >= 6) return;
-    connectionState().RadioItem = item;
+    connection().RadioItem = item;
     SetControllerModel(kControllerTypeItems[item].model);
     if (IniFile* ini = SettingsIni()) ini->writeString("KVX", "TYPE", kControllerTypeItems[item].stored);
 }
 
-void SetConnectionDialogShower(std::function<void()> shower) { gShower = std::move(shower); }
 
-void ShowConnectionDialog()
+void Controller::showConnectionDialog()
 {
-    if (gShower && !connectionState().NoDialogs) gShower();
+    if (auto shower = connectionDialogShower(); shower && !connection().NoDialogs) shower();
 }
 
 bool TcpPortOpen(const std::string& address, int port, int timeoutMs)
@@ -179,11 +177,11 @@ std::string QueryFirmware(const std::string& address, bool& connected, int timeo
     return reply;
 }
 
-bool DetectControllerType()
+bool Controller::detectControllerType()
 {
     registerTransferTexts();
     auto& c = common();
-    auto& s = connectionState();
+    auto& s = connection();
     bool connected = false;
     const std::string reply = QueryFirmware(c.ControllerIp, connected);
     if (!connected) {
@@ -191,10 +189,10 @@ bool DetectControllerType()
         return false;
     }
     const FirmwareClass f = ClassifyFirmwareReply(reply);
-    if (f.model == ModelQ) transferState().GatheringFolderFlag = f.gatheringFolder;
-    SelectControllerType(ControllerTypeItemForModel(f.model));
-    if (f.model == ModelRL) transferState().RemoteRoot = "/";
-    if (!(s.HideDialog && f.model == GetConfiguredModel())) ShowConnectionDialog();
+    if (f.model == ModelQ) transfer().GatheringFolderFlag = f.gatheringFolder;
+    selectControllerType(ControllerTypeItemForModel(f.model));
+    if (f.model == ModelRL) transfer().RemoteRoot = "/";
+    if (!(s.HideDialog && f.model == GetConfiguredModel())) showConnectionDialog();
     return GetControllerModel() != ModelNone;
 }
 
@@ -257,26 +255,26 @@ EchoResult IcmpEcho(const std::string& address, int timeoutMs)
     return result;
 }
 
-bool kvx_present(const std::string& address, int timeoutMs)
+bool Controller::present(const std::string& address, int timeoutMs)
 {
     registerTransferTexts();
     auto& c = common();
-    auto& s = connectionState();
+    auto& s = connection();
     switch (c.DetectionMode.load()) {
     case 0:
         return true;
     case 1: {
-        if (s.PingLogOn) logLine(text("stringping") + " " + address);
+        if (s.PingLogOn) log(text("stringping") + " " + address);
         s.PingTarget = address;
         EchoResult r = EchoResult::NoReply;
         RunOffGuiThread([&] { r = IcmpEcho(address, timeoutMs); });
         if (r == EchoResult::Unavailable) {
             s.PresenceFlag = false;
-            logLine(text("StringIcmpNotAvailable"));
+            log(text("StringIcmpNotAvailable"));
             return false;
         }
         s.PresenceFlag = r == EchoResult::Reply;
-        if (s.PingLogOn) logLine(text(s.PresenceFlag ? "stringKVXfoundatadr" : "stringKVXnotfoundatadr") + s.PingTarget);
+        if (s.PingLogOn) log(text(s.PresenceFlag ? "stringKVXfoundatadr" : "stringKVXnotfoundatadr") + s.PingTarget);
         return s.PresenceFlag;
     }
     case 2:
@@ -294,15 +292,15 @@ bool kvx_present(const std::string& address, int timeoutMs)
             });
             return ok;
         }
-        const bool ok = ConnectController(false);
-        if (ok) DisconnectFileTransfer();
+        const bool ok = connectTransfer(false);
+        if (ok) disconnectTransfer();
         return ok;
     }
     case 4:
         // The telnet session works on the controller's address; another address (a subnet
         // scan) is checked by its telnet port, so the answer is about that address.
         if (address != c.ControllerIp) return TcpPortOpen(address, 23, kDetectTimeoutMs);
-        return ConnectTelnet();
+        return connectTelnet();
     case 5: {
         bool connected = false;
         const std::string reply = QueryFirmware(address, connected);
@@ -311,7 +309,7 @@ bool kvx_present(const std::string& address, int timeoutMs)
         // A reply that names no model leaves the model as it was.
         if (f.model != ModelNone) {
             SetControllerModel(f.model);
-            if (f.model == ModelQ) transferState().GatheringFolderFlag = f.gatheringFolder;
+            if (f.model == ModelQ) transfer().GatheringFolderFlag = f.gatheringFolder;
         }
         return true;
     }

@@ -56,23 +56,13 @@ struct ConnectionState {
 };
 ConnectionState& connectionState();
 
-// Reads the dialog's settings ("MAIN"/"HIDE FCONNECT", "KVX"/"TYPE"); called once when the
-// dialog is created.
-void LoadConnectionSettings();
-// Selects a radio item as the radio group's click does: the model follows the item, and the
-// item's text is written under "KVX"/"TYPE".
-void SelectControllerType(int item);
-
-// Shows TFconnect_KVX_GB modally (installed by the dialog). Without it nothing is shown.
-void SetConnectionDialogShower(std::function<void()> shower);
-void ShowConnectionDialog();
-
-// Connects to the API port of common().ControllerIp, classifies the firmware reply, selects the
-// radio item and shows the dialog unless hidden. True when a KVX model was found.
-bool DetectControllerType();
-
-// Presence check by common().DetectionMode; `timeoutMs` bounds the ICMP echo.
-bool kvx_present(const std::string& address, int timeoutMs);
+// Detection acts on a controller's connection state (Controller::loadConnectionSettings reads
+// "MAIN"/"HIDE FCONNECT" and "KVX"/"TYPE" once when the dialog is made; selectControllerType
+// selects a radio item as the radio group's click does, the model following it and its text
+// written under "KVX"/"TYPE"; detectControllerType asks the API port of common().ControllerIp,
+// classifies the reply, selects the item and shows the dialog unless hidden, true when a KVX
+// model was found; present is the presence check by common().DetectionMode, `timeoutMs`
+// bounding the ICMP echo).
 
 // The text of the menu item "KVX present ?" for a result.
 std::string PresenceReportText(bool present);

@@ -1,5 +1,7 @@
 #include "directexec.h"
 
+#include "controller.h"
+
 #include "remotefiles.h"
 
 #include "api.h"
@@ -47,9 +49,9 @@ void waitUntil(const std::function<bool()>& done, unsigned stepMs)
     });
 }
 
-int call(double timeoutSeconds, bool take, const std::function<int(int)>& body)
+int call(Controller& link, double timeoutSeconds, bool take, const std::function<int(int)>& body)
 {
-    const PooledSocket connection(timeoutSeconds, take ? PooledSocket::Reply::Take : PooledSocket::Reply::Incomplete);
+    const PooledSocket connection(link, timeoutSeconds, take ? PooledSocket::Reply::Take : PooledSocket::Reply::Incomplete);
     if (!connection) return api::kErrorNoSocket;
     const int socket = connection.index();
     int code = api::kErrorEmptyReply;
@@ -88,8 +90,8 @@ constexpr const char* kStopped = "Direct execution stopped: ";
 
 bool GroupStatusReady(int status) { return status >= 10 && status <= 18; }
 
-DirectExec::DirectExec(MachineConfig config, DirectControls controls)
-    : mConfig(std::move(config)), mControls(std::move(controls))
+DirectExec::DirectExec(Controller& controller, MachineConfig config, DirectControls controls)
+    : mLink(controller), mConfig(std::move(config)), mControls(std::move(controls))
 {
 }
 
@@ -134,7 +136,7 @@ void DirectExec::note(const std::string& text) const
 {
     const DirectControls c = controls();
     if (c.Report) c.Report(text, false);
-    else logLine(text);
+    else mLink.log(text);
 }
 
 void DirectExec::stopJob(const std::string& text)
@@ -145,7 +147,7 @@ void DirectExec::stopJob(const std::string& text)
     // The conversion ends at its next line.
     if (c.AbortRequested) c.AbortRequested->store(1);
     if (c.Report) c.Report(text, true);
-    else logLine(text);
+    else mLink.log(text);
 }
 
 std::string DirectExec::positioner(int axis, const MachineConfig& c) const
@@ -159,7 +161,7 @@ int DirectExec::ChangeAxisSpeed(int axis, double speed)
     if (stopped()) return 0;
     const MachineConfig c = config();
     const std::string name = positioner(axis, c);
-    return call(1.0, true, [&](int s) {
+    return call(mLink, 1.0, true, [&](int s) {
         double v = 0, a = 0, jmin = 0, jmax = 0;
         const int code = api::PositionerSGammaParametersGet(s, name, v, a, jmin, jmax);
         if (code != 0) return code;
@@ -172,7 +174,7 @@ bool DirectExec::ReadPositionerVelocities(std::array<double, 3>& velocities)
     const MachineConfig c = config();
     std::array<double, 3> v{};
     const int axes = c.XYGroupOnly ? 2 : 3;
-    const int code = call(1.0, true, [&](int s) {
+    const int code = call(mLink, 1.0, true, [&](int s) {
         for (int i = 0; i < axes; ++i) {
             double a = 0, jmin = 0, jmax = 0;
             if (const int e = api::PositionerSGammaParametersGet(s, positioner(i, c), v[static_cast<std::size_t>(i)], a,
@@ -194,7 +196,7 @@ int DirectExec::EnsureGroupReady()
     }
     const std::string group = config().GroupName;
     int status = 0;
-    int code = call(1.0, false, [&](int s) { return api::GroupStatusGet(s, group, status); });
+    int code = call(mLink, 1.0, false, [&](int s) { return api::GroupStatusGet(s, group, status); });
     if (code != 0) {
         stopJob(kStopped + std::string("the status of ") + group + " could not be read (" + why(code) + ")");
         return code;
@@ -210,7 +212,7 @@ int DirectExec::EnsureGroupReady()
         note(group + (initialised ? " not homed (status " : " not initialised (status ") + num::integer(status) +
              (initialised ? "): home search" : "): initialisation and home search"));
         std::string step = "GroupInitialize";
-        code = call(60.0, false, [&](int s) {
+        code = call(mLink, 60.0, false, [&](int s) {
             if (!initialised) {
                 int e = api::GroupInitialize(s, group);
                 if (e == 0 && RequestPending(s)) e = api::kErrorEmptyReply;
@@ -238,7 +240,7 @@ int DirectExec::SetToolOutput(bool active)
 int DirectExec::SetDigitalOutput(int gpio, unsigned mask, unsigned value)
 {
     const std::string name = "GPIO" + num::integer(gpio) + ".DO ";
-    return call(1.0, true, [&](int s) { return api::GPIODigitalSet(s, name, mask, value); });
+    return call(mLink, 1.0, true, [&](int s) { return api::GPIODigitalSet(s, name, mask, value); });
 }
 
 int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<bool, 3>& moves, bool working,
@@ -261,7 +263,7 @@ int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<
     }
     const int count = std::clamp(c.GroupAxisCount, 1, 8);
     std::array<double, 8> targets{};
-    const int read = call(1.0, true, [&](int s) {
+    const int read = call(mLink, 1.0, true, [&](int s) {
         return api::GroupPositionCurrentGet(s, c.GroupName, std::span<double>(targets.data(), static_cast<std::size_t>(count)));
     });
     for (int a = 0; a < axes && a < count; ++a)
@@ -275,8 +277,8 @@ int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<
         return 0;
     }
 
-    SetThreadGroupName(c.GroupName);
-    MoveAbsShared& m = moveAbsShared();
+    mLink.setThreadGroupName(c.GroupName);
+    MoveAbsShared& m = mLink.moveAbs();
     {
         std::lock_guard<std::mutex> lock(m.mutex);
         m.Targets = targets;
@@ -284,7 +286,7 @@ int DirectExec::MoveAbsolute(const std::array<double, 3>& end, const std::array<
     }
     m.MoveAbsError.store(0);
     m.MoveAbsRunning.store(1);
-    StartMoveAbsolute();
+    mLink.startMoveAbsolute();
     waitUntil([&] { return m.MoveAbsRunning.load() == 0; }, 20);
     const int error = m.MoveAbsError.load();
     if (working) SetToolOutput(false);
@@ -310,7 +312,7 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
         stopJob(kStopped + err);
         return 0;
     }
-    if (!SessionCopiesFiles()) {
+    if (!mLink.sessionCopiesFiles()) {
         // Refused without a box: the local-drive mode and no session take no file.
         stopJob(kStopped + fileName + ": no file transfer to the controller");
         return 0;
@@ -318,7 +320,7 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
     bool sent = false;
     // The transfer session belongs to the GUI thread.
     onGui([&] {
-        sent = EnterControllerDir(common().RemoteTrajectoriesDir, localDir) && PutFile(fileName, fileName, false);
+        sent = mLink.enterDir(common().RemoteTrajectoriesDir, localDir) && mLink.putFile(fileName, fileName, false);
     });
     if (!sent) {
         // The run would not be the one just converted (or none): the next one would start elsewhere.
@@ -328,13 +330,13 @@ int DirectExec::RunPvt(const std::string& fileName, const std::string& fileText)
     if (EnsureGroupReady() != 0) return 0;
 
     SetToolOutput(true);
-    SetThreadGroupName(c.GroupName);
+    mLink.setThreadGroupName(c.GroupName);
     std::atomic<int> done{0};
     std::atomic<int> error{0};
     std::thread worker([&] {
-        const int rc = call(7200.0, false, [&](int s) { return api::MultipleAxesPVTExecution(s, c.GroupName, fileName, 1); });
+        const int rc = call(mLink, 7200.0, false, [&](int s) { return api::MultipleAxesPVTExecution(s, c.GroupName, fileName, 1); });
         // A run the controller refused is said only in the console's log, and only in debug.
-        if (rc != 0 && !linkFailure(rc) && common().Debug.load()) logLine(ErrorCodeToText(rc));
+        if (rc != 0 && !linkFailure(rc) && common().Debug.load()) mLink.log(mLink.errorText(rc));
         error.store(rc);
         done.store(1);
     });

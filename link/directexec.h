@@ -48,9 +48,12 @@ struct DirectControls {
 // EnsureGroupReady's result for a group in a state that the direct mode does not change.
 inline constexpr int kGroupNotReady = -1001;
 
+class Controller;
+
 class DirectExec : public DirectExecutor {
 public:
-    explicit DirectExec(MachineConfig config = {}, DirectControls controls = {});
+    // Runs on `controller`, which must outlive it.
+    explicit DirectExec(Controller& controller, MachineConfig config = {}, DirectControls controls = {});
 
     // The configuration of the next conversion (GUI thread, between conversions); a job stopped
     // by a failed step may run again from here.
@@ -82,6 +85,7 @@ private:
     void note(const std::string& text) const;
     void stopJob(const std::string& text);
 
+    Controller& mLink;
     std::atomic<bool> mJobFailed{false};
     mutable std::mutex mMutex;
     bool mGroupChecked = false;  // under mMutex: the status was read ready in this job

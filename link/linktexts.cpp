@@ -1,13 +1,12 @@
 #include "linktexts.h"
 
 #include "apiwire.h"
+#include "controller.h"
 #include "translator/texts.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include <atomic>
-#include <mutex>
 
 namespace mvx::link {
 namespace {
@@ -33,35 +32,13 @@ constexpr Builtin kRows[] = {
     {"StringLinkBadInput", "Caractère interdit dans la requête"},
 };
 
-std::mutex gMutex;
-Reporter* gReporter = nullptr;
-std::function<void(const std::string&)> gLog;
-std::function<void(PoolState)> gState;
-std::atomic<PoolState> gLastState{PoolState::Closed};
-
-std::function<void(const std::string&)> current(std::function<void(const std::string&)>& h)
-{
-    std::lock_guard lock(gMutex);
-    return h;
-}
-
 }  // namespace
 
 void registerTexts() { texts::add(texts::Family::Controller, kRows); }
 
-void SetReporter(Reporter* reporter)
-{
-    std::lock_guard lock(gMutex);
-    gReporter = reporter;
-}
-
 namespace {
 
-Reporter* reporter()
-{
-    std::lock_guard lock(gMutex);
-    return gReporter;
-}
+Reporter* reporter() { return CurrentController().reporter(); }
 
 // On the GUI thread: at once there, posted from anywhere else.
 void onGui(std::function<void()> say)
@@ -106,34 +83,6 @@ void showNotice(const std::string& text)
     });
 }
 
-void setLogHandler(std::function<void(const std::string&)> handler)
-{
-    std::lock_guard lock(gMutex);
-    gLog = std::move(handler);
-}
-
-void logLine(const std::string& text)
-{
-    if (auto h = current(gLog)) h(text);
-}
-
-void setPoolStateHandler(std::function<void(PoolState)> handler)
-{
-    std::lock_guard lock(gMutex);
-    gState = std::move(handler);
-}
-
-void poolStateChanged(PoolState state)
-{
-    gLastState.store(state);
-    std::function<void(PoolState)> h;
-    {
-        std::lock_guard lock(gMutex);
-        h = gState;
-    }
-    if (h) h(state);
-}
-
-PoolState LastPoolState() { return gLastState.load(); }
+void logLine(const std::string& text) { CurrentController().log(text); }
 
 }  // namespace mvx::link

@@ -25,24 +25,19 @@ public:
     // The stay-on-top notice while the link connects; an empty text takes it away.
     virtual void notice(const std::string& text) = 0;
 };
-// The reporter stays the caller's; null: messages and notices go to the log, questions are
-// answered No.
-void SetReporter(Reporter* reporter);
+// The current controller's reporter (Controller::setReporter) says these; without one, messages
+// and notices go to the log and questions are answered No.
 void showMessage(const std::string& text);
 void showTimedMessage(const std::string& text, unsigned ms);
 bool askUser(const std::string& question);
 void showNotice(const std::string& text);
 
-// Lines for the maintenance console's log pane.
-void setLogHandler(std::function<void(const std::string&)> handler);
+// A line for the maintenance console's log pane (Controller::setLogHandler).
 void logLine(const std::string& text);
 
 // The pool's state for the console's buttons: open, closed, or an opening that failed (then
-// only "Deconnect." is offered). The handler runs on the thread that opens or closes the pool.
+// only "Deconnect." is offered). The handler (Controller::setPoolStateHandler) runs on the
+// thread that opens or closes the pool.
 enum class PoolState { Closed, Open, Failed };
-void setPoolStateHandler(std::function<void(PoolState state)> handler);
-void poolStateChanged(PoolState state);
-// The state last announced (Closed before any).
-PoolState LastPoolState();
 
 }  // namespace mvx::link

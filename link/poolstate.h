@@ -36,6 +36,8 @@ public:
     ~ConnectionPool() { stopDrains(); }
 
     std::mutex mutex;
+    // The pool's connections are open: the one place that says so.
+    std::atomic<bool> open{false};
     std::array<PoolEntry, kPoolEntries> entries;
     std::atomic<bool> stop{false};
     std::atomic<int> drainLimitMs{kDrainLimitMs};

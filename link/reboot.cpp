@@ -1,5 +1,7 @@
 #include "reboot.h"
 
+#include "controller.h"
+
 #include "api.h"
 #include "apiwire.h"
 #include "detect.h"
@@ -42,7 +44,6 @@ std::string text(const char* key)
     return texts::get(key);
 }
 
-std::function<void()> gStopIoPoll;
 
 constexpr long long kBackWithinMs = 120000;
 
@@ -63,12 +64,12 @@ std::string trimBlanks(const std::string& s)
     return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
-void showErrorLog()
+void showErrorLog(Controller& link)
 {
     auto& c = common();
-    if (!ChangeControllerDir(c.RemoteLogDir, c.ProgramDir)) return;
+    if (!link.changeDir(c.RemoteLogDir, c.ProgramDir)) return;
     // A log that could not be fetched is not shown: the local copy would be an old one.
-    if (!GetFile("Error.log", "Error.log", true)) return;
+    if (!link.getFile("Error.log", "Error.log", true)) return;
     std::ifstream in(c.ProgramDir + "Error.log", std::ios::binary);
     if (!in) return;
     std::ostringstream content;
@@ -83,14 +84,13 @@ void storeDelay(double seconds)
     if (IniFile* ini = SettingsIni()) ini->writeFloat("REBOOT", "DELAY", seconds);
 }
 
-void apiButtons(bool open)
+void apiButtons(Controller& link, bool open)
 {
-    if (const auto& f = GetLinkConsole().apiButtons) f(open);
+    if (const auto& f = link.linkConsole().apiButtons) f(open);
 }
 
 }  // namespace
 
-void SetRebootHooks(std::function<void()> stopIoPoll) { gStopIoPoll = std::move(stopIoPoll); }
 
 int RebootBarPosition(long long elapsedMs, double delaySeconds)
 {
@@ -113,26 +113,26 @@ std::string ErrorLogMessage(const std::string& content)
     return text("StringRebootErrorLog") + lines.back();
 }
 
-RebootResult RebootController(const RebootProgress& bar)
+RebootResult Controller::reboot(const RebootProgress& bar)
 {
     registerRebootTexts();
     auto& c = common();
     QElapsedTimer clock;
     clock.start();
-    const bool transferWasOpen = FileTransferConnected();
-    const bool poolWasOpen = SocketsConnected();
-    const bool telnetWasOpen = TelnetConnected();
+    const bool transferWasOpen = transferConnected();
+    const bool poolWasOpen = poolOpen();
+    const bool telnetWasOpen = telnetConnected();
 
-    if (!SocketsConnected()) OpenApiSockets();
-    logLine(text("stringrebootKVX"));
+    if (!poolOpen()) openPool();
+    log(text("stringrebootKVX"));
     RebootResult result = RebootResult::PoolFailed;
-    if (SocketsConnected()) {
+    if (poolOpen()) {
         showBar(bar, true);
         c.PositionReadingOn = 0;
-        if (gStopIoPoll) gStopIoPoll();
-        if (c.TelnetOpen) DisconnectTelnet();
-        if (FileTransferConnected()) DisconnectFileTransfer();
-        PooledSocket pooled(1.0, PooledSocket::Reply::Take);
+        if (auto stopIoPoll = this->stopIoPoll()) stopIoPoll();
+        if (c.TelnetOpen) disconnectTelnet();
+        if (transferConnected()) disconnectTransfer();
+        PooledSocket pooled(*this, 1.0, PooledSocket::Reply::Take);
         const int connection = pooled.index();
         if (connection < 0) {
             showMessage(text("stringnosocketreboot"));
@@ -144,24 +144,24 @@ RebootResult RebootController(const RebootProgress& bar)
             api::TCLScriptKill(connection, "RELANCE");
             WaitWithEvents(500);
             const int rc = api::Reboot(connection);
-            TelnetDataReceived() = 0;
+            telnetDataReceived() = 0;
             pooled.release();
             if (rc != 0) {
-                logLine(ErrorCodeToText(rc));
+                log(errorText(rc));
                 showBar(bar, false);
-                if (transferWasOpen) ConnectController(false);
-                if (telnetWasOpen) ConnectTelnet();
+                if (transferWasOpen) connectTransfer(false);
+                if (telnetWasOpen) connectTelnet();
                 return RebootResult::Refused;
             }
-            CloseApiSockets();
-            const int waitMs = connectionState().RebootWaitMs;
+            closePool();
+            const int waitMs = this->connection().RebootWaitMs;
             do {
                 updateBar(bar, clock);
                 WaitWithEvents(500);
             } while (clock.elapsed() < waitMs);
             bool present = false;
             do {
-                present = kvx_present(c.ControllerIp, 500);
+                present = this->present(c.ControllerIp, 500);
                 updateBar(bar, clock);
                 if (!present) WaitWithEvents(500);
             } while (!present && clock.elapsed() < kBackWithinMs);
@@ -173,23 +173,23 @@ RebootResult RebootController(const RebootProgress& bar)
             showMessage(text("StringRebootOK"));
             WaitWithEvents(1000);
             if (poolWasOpen) {
-                if (OpenApiSockets()) {
-                    apiButtons(true);
+                if (openPool()) {
+                    apiButtons(*this, true);
                 } else {
                     showMessage(text("stringpbconnectadre"));
-                    logLine(text("stringpbconnectadre"));
-                    apiButtons(false);
+                    log(text("stringpbconnectadre"));
+                    apiButtons(*this, false);
                 }
             }
-            if (telnetWasOpen) ConnectTelnet();
+            if (telnetWasOpen) connectTelnet();
             showBar(bar, false);
             result = RebootResult::Rebooted;
         }
     }
-    ConnectController(false);
+    connectTransfer(false);
     // Only a reboot that happened says how long the next one takes.
     if (result == RebootResult::Rebooted) storeDelay(static_cast<double>(clock.elapsed()) / 1000.0);
-    showErrorLog();
+    showErrorLog(*this);
     return result;
 }
 

@@ -18,15 +18,12 @@ enum class RebootResult {
     NotBack,     // not back within 120 s
 };
 
-// Hooks into the maintenance console: its I/O poll stops during a reboot.
-void SetRebootHooks(std::function<void()> stopIoPoll);
-
 // What the reboot shows while it waits (a progress bar); either member may be empty.
 struct RebootProgress {
     std::function<void(bool visible)> show;  // shown from 0, or taken away
     std::function<void(int percent)> set;    // 0..100
 };
-RebootResult RebootController(const RebootProgress& progress = {});
+// Controller::reboot runs it.
 
 // Bar position for `elapsedMs` on a reboot expected to last `delaySeconds`, clipped to 0..100.
 int RebootBarPosition(long long elapsedMs, double delaySeconds);

@@ -1,5 +1,6 @@
 #include "remotefiles.h"
 
+#include "controller.h"
 #include "ftp.h"
 #include "ssh.h"
 #include "transfer.h"
@@ -137,12 +138,12 @@ std::unique_ptr<RemoteFiles> MakeFtpFiles(FtpClient& client) { return std::make_
 std::unique_ptr<RemoteFiles> MakeSftpFiles(SftpSession& session) { return std::make_unique<SftpFiles>(session); }
 std::unique_ptr<RemoteFiles> MakeLocalDriveFiles() { return std::make_unique<LocalDriveFiles>(); }
 
-RemoteFiles* SessionFiles() { return RemoteFilesFor(common().TransferMode.load()); }
+RemoteFiles* Controller::sessionFiles() { return files(common().TransferMode.load()); }
 
-bool SessionCopiesFiles()
+bool Controller::sessionCopiesFiles()
 {
-    const RemoteFiles* files = SessionFiles();
-    return files && files->network();
+    const RemoteFiles* f = sessionFiles();
+    return f && f->network();
 }
 
 }  // namespace mvx::link

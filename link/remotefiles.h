@@ -61,13 +61,8 @@ public:
     virtual std::string lastError() const = 0;
 };
 
-// The files of the session of a transfer mode (TransferFtp, TransferSftp, TransferLocal);
-// nullptr for TransferNone.
-RemoteFiles* RemoteFilesFor(int mode);
-// The same for the current transfer mode.
-RemoteFiles* SessionFiles();
-// Whether the current transfer mode copies files (FTP or SFTP).
-bool SessionCopiesFiles();
+// A controller holds one of each (Controller::files for a transfer mode, sessionFiles for the
+// current one).
 
 // The implementations, for the session objects of transfer.h and for tests.
 std::unique_ptr<RemoteFiles> MakeFtpFiles(FtpClient& client);

@@ -4,6 +4,7 @@
 #include "core/inifile.h"
 #include "api.h"
 #include "apiwire.h"
+#include "controller.h"
 #include "linktexts.h"
 #include "socketpool.h"
 
@@ -16,12 +17,33 @@
 #include <thread>
 
 namespace mvx::link {
+
+struct ExeTCL::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int alive = 0;
+    std::uint64_t lastNumber = 0;
+    Controller* owner = nullptr;  // null once the controller has ended
+};
+
 namespace {
 
-std::mutex gAliveMutex;
-std::condition_variable gAliveChanged;
-int gAlive = 0;
-std::atomic<std::uint64_t> gRunNumber{0};
+using State = ExeTCL::State;
+
+// A connection of the owner's pool; none once the owner has ended.
+PooledSocket takeConnection(State& st, double timeoutSeconds)
+{
+    std::lock_guard<std::mutex> lock(st.mutex);
+    return st.owner ? PooledSocket(*st.owner, timeoutSeconds) : PooledSocket();
+}
+
+// Given back while the owner lasts; after it the pool is gone with it.
+void giveBack(State& st, PooledSocket& connection)
+{
+    std::lock_guard<std::mutex> lock(st.mutex);
+    if (st.owner) connection.release();
+    else connection.drop();
+}
 
 bool onGuiThread()
 {
@@ -37,16 +59,24 @@ void bound(std::string& answer)
     if (answer.size() > kScriptAnswerSize - 1) answer.resize(kScriptAnswerSize - 1);
 }
 
-void workerEnded()
+void workerEnded(State& st)
 {
     {
-        std::lock_guard<std::mutex> lock(gAliveMutex);
-        --gAlive;
+        std::lock_guard<std::mutex> lock(st.mutex);
+        --st.alive;
     }
-    gAliveChanged.notify_all();
+    st.changed.notify_all();
 }
 
 }  // namespace
+
+ExeTCL::ExeTCL(Controller& controller) : mState(std::make_shared<State>()) { mState->owner = &controller; }
+
+ExeTCL::~ExeTCL()
+{
+    std::lock_guard<std::mutex> lock(mState->mutex);
+    mState->owner = nullptr;
+}
 
 ScriptResult ScriptRun::Snapshot() const
 {
@@ -78,7 +108,9 @@ std::string NormaliseScriptAnswer(std::string answer, int errorCode, int elapsed
     return answer;
 }
 
-void ExeTCL::ExecuteScript(ScriptRun& run)
+void ExeTCL::ExecuteScript(ScriptRun& run) { execute(*mState, run); }
+
+void ExeTCL::execute(State& st, ScriptRun& run)
 {
     const ScriptRequest& rq = run.request();
     {
@@ -90,7 +122,7 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
     int code = api::kErrorNoSocket;
     int elapsed = 0;
     std::string answer = kBlankAnswer;
-    link::PooledSocket connection(rq.ReplyTimeoutSeconds);
+    PooledSocket connection = takeConnection(st, rq.ReplyTimeoutSeconds);
     const int socket = connection.index();
     if (socket < 0) {
         // Nothing was sent, so there is no task to kill either.
@@ -111,7 +143,7 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
         if (code != 0 && code != 1) {
             // The task may still run on the controller: end it from a second connection, since
             // the first one may still wait for its reply.
-            const link::PooledSocket second(1.0);
+            PooledSocket second = takeConnection(st, 1.0);
             if (second) {
                 try {
                     api::TCLScriptKill(second.index(), rq.TaskName);
@@ -119,8 +151,9 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
                     // The kill is a last try; the script's failure code is what is reported.
                 }
             }
+            giveBack(st, second);
         }
-        connection.release();  // before the run is reported finished
+        giveBack(st, connection);  // before the run is reported finished
     }
     answer = NormaliseScriptAnswer(std::move(answer), code, elapsed, rq.MaxScriptDelayMs);
     {
@@ -135,7 +168,10 @@ void ExeTCL::ExecuteScript(ScriptRun& run)
 std::shared_ptr<ScriptRun> ExeTCL::Start(ScriptRequest request)
 {
     auto run = std::make_shared<ScriptRun>(std::move(request));
-    run->mNumber = ++gRunNumber;
+    {
+        std::lock_guard<std::mutex> lock(mState->mutex);
+        run->mNumber = ++mState->lastNumber;
+    }
     auto refuse = [&](std::string why) {
         std::lock_guard<std::mutex> lock(run->mMutex);
         run->mResult.Refused = true;
@@ -154,15 +190,15 @@ std::shared_ptr<ScriptRun> ExeTCL::Start(ScriptRequest request)
     }
     if (rq.ScriptFile.empty() || rq.TaskName.empty()) return refuse("no script or no task name");
     {
-        std::lock_guard<std::mutex> lock(gAliveMutex);
-        if (gAlive > 0) return refuse("a script is still running");
-        ++gAlive;
+        std::lock_guard<std::mutex> lock(mState->mutex);
+        if (mState->alive > 0) return refuse("a script is still running");
+        ++mState->alive;
     }
     try {
-        std::thread([run] {
-            auto body = [run] {
+        std::thread([run, state = mState] {
+            auto body = [run, state] {
                 try {
-                    ExecuteScript(*run);
+                    execute(*state, *run);
                 } catch (...) {
                     std::lock_guard<std::mutex> lock(run->mMutex);
                     run->mResult.ErrorCode = api::kErrorEmptyReply;
@@ -182,29 +218,30 @@ std::shared_ptr<ScriptRun> ExeTCL::Start(ScriptRequest request)
             // The results first, then the flags that announce them.
             run->mFinished.store(true, std::memory_order_release);
             if (failed && !run->Abandoned()) common().StopRequested.store(1);
-            workerEnded();
+            workerEnded(*state);
         }).detach();
     } catch (const std::exception& e) {
-        workerEnded();
+        workerEnded(*mState);
         return refuse(e.what());
     }
     return run;
 }
 
-bool ExeTCL::WorkerAlive() noexcept
+bool ExeTCL::WorkerAlive() const noexcept
 {
-    std::lock_guard<std::mutex> lock(gAliveMutex);
-    return gAlive > 0;
+    std::lock_guard<std::mutex> lock(mState->mutex);
+    return mState->alive > 0;
 }
 
 bool ExeTCL::WaitForWorkers(int ms)
 {
-    std::unique_lock<std::mutex> lock(gAliveMutex);
+    State& st = *mState;
+    std::unique_lock<std::mutex> lock(st.mutex);
     if (ms < 0) {
-        gAliveChanged.wait(lock, [] { return gAlive == 0; });
+        st.changed.wait(lock, [&st] { return st.alive == 0; });
         return true;
     }
-    return gAliveChanged.wait_for(lock, std::chrono::milliseconds(ms), [] { return gAlive == 0; });
+    return st.changed.wait_for(lock, std::chrono::milliseconds(ms), [&st] { return st.alive == 0; });
 }
 
 int ReadMaxScriptDelay()
@@ -230,7 +267,8 @@ bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs)
     return false;
 }
 
-std::shared_ptr<ScriptRun> StartAndWait(const std::string& file, const std::string& task, const std::string& arguments)
+std::shared_ptr<ScriptRun> ExeTCL::StartAndWait(const std::string& file, const std::string& task,
+                                                const std::string& arguments)
 {
     common().StopRequested.store(0);
     ScriptRequest rq;
@@ -238,7 +276,7 @@ std::shared_ptr<ScriptRun> StartAndWait(const std::string& file, const std::stri
     rq.TaskName = task;
     rq.Arguments = arguments;
     rq.MaxScriptDelayMs = ReadMaxScriptDelay();
-    auto run = ExeTCL::Start(std::move(rq));
+    auto run = Start(std::move(rq));
     WaitScript(*run, common().StopRequested);
     return run;
 }
@@ -253,11 +291,11 @@ void RunOnGuiThread(const std::function<void()>& work)
     QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
 }
 
-std::string GetApiErrorText(int code)
+std::string Controller::apiErrorText(int code)
 {
     std::string text;
     {
-        const link::PooledSocket connection(1.0);
+        const PooledSocket connection(*this, 1.0);
         if (!connection) return text;
         try {
             api::ErrorStringGet(connection.index(), code, text);

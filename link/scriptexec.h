@@ -1,7 +1,7 @@
 #pragma once
 // Runs a TCL script that lies in the controller's scripts folder and waits for its answer.
 //
-// The starter fills a ScriptRequest, ExeTCL::Start creates one ScriptRun for it and a worker
+// The starter fills a ScriptRequest, its controller's ExeTCL::Start creates one ScriptRun and a worker
 // that calls TCLScriptExecuteAndWait on its own pooled connection. Every run has its own record,
 // so a run that the user stopped and that ends late writes only into its own record, never into
 // the next run's. Only one worker lives at a time: Start refuses while one is alive.
@@ -71,18 +71,36 @@ private:
     std::atomic<bool> mAbandoned{false};
 };
 
-// The script worker.
+class Controller;
+
+// The script worker of one controller (Controller::scripts()).
 class ExeTCL {
 public:
+    explicit ExeTCL(Controller& controller);
+    // A worker still waiting for its reply goes on alone: it gives its connection back only
+    // while this controller lasts.
+    ~ExeTCL();
+    ExeTCL(const ExeTCL&) = delete;
+    ExeTCL& operator=(const ExeTCL&) = delete;
+
     // Checks the request, creates the run and starts its worker. The result is refused
     // (Snapshot().Refused) when a text would change the request or a worker is still alive.
     // With common().Debug set the body runs on the GUI thread so that errors show in dialogs.
-    static std::shared_ptr<ScriptRun> Start(ScriptRequest request);
-    static bool WorkerAlive() noexcept;
+    std::shared_ptr<ScriptRun> Start(ScriptRequest request);
+    bool WorkerAlive() const noexcept;
     // The worker's body, on the calling thread.
-    static void ExecuteScript(ScriptRun& run);
+    void ExecuteScript(ScriptRun& run);
     // Waits (at most `ms`, < 0: no limit) until no worker is alive; true when none is.
-    static bool WaitForWorkers(int ms);
+    bool WaitForWorkers(int ms);
+    // Starter's order on the GUI thread: clear the stop flag, read MAX DELAY, start, wait.
+    std::shared_ptr<ScriptRun> StartAndWait(const std::string& file, const std::string& task,
+                                            const std::string& arguments);
+
+    struct State;  // shared with the workers, which may outlive this object
+
+private:
+    static void execute(State& state, ScriptRun& run);
+    std::shared_ptr<State> mState;
 };
 
 // Settings "TCL"/"MAX DELAY" with common().MaxDelayMs as default; stores the value read there.
@@ -92,14 +110,6 @@ int ReadMaxScriptDelay();
 // Waits for the run in rounds of `roundMs` until it ends or `stop` is set. On the GUI thread the
 // wait goes off it (RunOffGuiThread). True when the run ended; a stopped wait abandons the run.
 bool WaitScript(ScriptRun& run, const std::atomic<int>& stop, int roundMs = 200);
-
-// Starter's order on the GUI thread: clear the stop flag, read MAX DELAY, start, wait.
-std::shared_ptr<ScriptRun> StartAndWait(const std::string& file, const std::string& task,
-                                        const std::string& arguments);
-
-// The controller's text for an API error code, on its own connection (1.0 s); the text up to
-// its first zero, at most 1025 characters.
-std::string GetApiErrorText(int code);
 
 // The path the API expects for `scriptName` in the remote folder `remoteDir`: relative to the
 // scripts folder when `remoteDir` is that folder or inside it (matched as a whole path prefix),

@@ -30,9 +30,8 @@ Pool& pool() { return CurrentController().pool(); }
 
 std::string text(const char* key) { return texts::get(key); }
 
-void release(int index)
+void releaseTo(Pool& p, int index)
 {
-    Pool& p = pool();
     std::lock_guard lock(p.mutex);
     Entry* e = p.find(index);
     if (!e || e->draining) return;
@@ -45,12 +44,22 @@ void release(int index)
     p.markFree(*e);
 }
 
+void markAllFree(Pool& p)
+{
+    p.stopDrains();
+    std::lock_guard lock(p.mutex);
+    for (Entry& e : p.entries)
+        if (e.opened) p.markFree(e);
+}
+
 }  // namespace
 
-bool OpenApiSockets(int port)
+bool Controller::poolOpen() { return pool().open.load(); }
+
+bool Controller::openPool(int port)
 {
-    if (common().SocketsOpen.load()) return true;
     Pool& p = pool();
+    if (p.open.load()) return true;
     const std::string address = common().ControllerIp;
     std::array<int, kPoolEntries> ids{};
     int opened = 0;
@@ -66,13 +75,13 @@ bool OpenApiSockets(int port)
         if (common().Debug.load()) showMessage("NO DRIVER DETECTED at " + address);
         // Close what this attempt opened: the connection slots must stay available.
         for (int k = 0; k < opened; ++k) SocketClose(ids[k]);
-        common().SocketsOpen.store(0);
+        p.open.store(false);
         {
             std::lock_guard lock(p.mutex);
             for (Entry& e : p.entries) e = Entry{};
         }
-        logLine(text("stringconnectTCPfail"));
-        poolStateChanged(PoolState::Failed);
+        log(text("stringconnectTCPfail"));
+        announcePoolState(PoolState::Failed);
         return false;
     }
     {
@@ -83,14 +92,14 @@ bool OpenApiSockets(int port)
             p.entries[i].socketId = ids[i];
         }
     }
-    common().SocketsOpen.store(1);
-    poolStateChanged(PoolState::Open);
-    logLine(text("stringconnectTCPOK"));
-    MarkAllSocketsFree();
+    p.open.store(true);
+    announcePoolState(PoolState::Open);
+    log(text("stringconnectTCPOK"));
+    markAllFree(p);
     return true;
 }
 
-bool CloseApiSockets()
+bool Controller::closePool()
 {
     Pool& p = pool();
     std::array<Entry, kPoolEntries> entries;
@@ -116,18 +125,19 @@ bool CloseApiSockets()
             if (common().Debug.load()) showMessage(text("stringerrorclosesocket") + num::integer(i) + "0");
         }
     }
-    common().SocketsOpen.store(0);
-    logLine(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
-    poolStateChanged(PoolState::Closed);
+    p.open.store(false);
+    log(text(ok ? "stringdisconnectOK" : "stringdisconnectfail"));
+    announcePoolState(PoolState::Closed);
     return ok;
 }
 
-int TakeSocket(double t)
+namespace {
+
+int takeSocket(Pool& p, double t)
 {
     const double minimum = common().MinSocketTimeout.load();
     if (t < minimum) t = minimum;
-    if (!common().ControllerUsable.load() || !common().SocketsOpen.load()) return -1;
-    Pool& p = pool();
+    if (!common().ControllerUsable.load() || !p.open.load()) return -1;
     std::lock_guard lock(p.mutex);
     Entry* best = nullptr;
     for (Entry& e : p.entries) {
@@ -142,18 +152,31 @@ int TakeSocket(double t)
     return best->socketId;
 }
 
-int GetSocket(double t)
+int getSocket(Pool& p, double t)
 {
-    const int index = TakeSocket(t);
+    const int index = takeSocket(p, t);
     if (index >= 0) SetSocketFlag(index, 0);
     return index;
 }
 
-void ReleaseSocket(int index) { release(index); }
-void FreeSocket(int index) { release(index); }
+int take(Pool& p, double t, PooledSocket::Reply reply)
+{
+    return reply == PooledSocket::Reply::Incomplete ? getSocket(p, t) : takeSocket(p, t);
+}
+
+}  // namespace
+
+int TakeSocket(double t) { return takeSocket(pool(), t); }
+int GetSocket(double t) { return getSocket(pool(), t); }
+void ReleaseSocket(int index) { releaseTo(pool(), index); }
 
 PooledSocket::PooledSocket(double timeoutSeconds, Reply reply)
-    : mIndex(reply == Reply::Incomplete ? GetSocket(timeoutSeconds) : TakeSocket(timeoutSeconds))
+    : PooledSocket(CurrentController(), timeoutSeconds, reply)
+{
+}
+
+PooledSocket::PooledSocket(Controller& controller, double timeoutSeconds, Reply reply)
+    : mController(&controller), mIndex(take(controller.pool(), timeoutSeconds, reply))
 {
 }
 
@@ -161,11 +184,14 @@ PooledSocket& PooledSocket::operator=(PooledSocket&& other) noexcept
 {
     if (this != &other) {
         release();
+        mController = other.mController;
         mIndex = other.mIndex;
         other.mIndex = -1;
     }
     return *this;
 }
+
+void PooledSocket::drop() noexcept { mIndex = -1; }
 
 void PooledSocket::release() noexcept
 {
@@ -173,7 +199,7 @@ void PooledSocket::release() noexcept
     const int index = mIndex;
     mIndex = -1;
     try {
-        ReleaseSocket(index);
+        releaseTo(mController->pool(), index);
     } catch (...) {
         // A release that could not start its drain leaves the entry taken; the next pool close
         // or MarkAllSocketsFree frees it. Nothing may leave a destructor.
@@ -183,25 +209,17 @@ void PooledSocket::release() noexcept
 bool PooledSocket::renew(double timeoutSeconds)
 {
     release();
-    mIndex = GetSocket(timeoutSeconds);
+    if (!mController) mController = &CurrentController();
+    mIndex = getSocket(mController->pool(), timeoutSeconds);
     return ok();
 }
 
-void MarkAllSocketsFree()
-{
-    Pool& p = pool();
-    p.stopDrains();
-    std::lock_guard lock(p.mutex);
-    for (Entry& e : p.entries)
-        if (e.opened) p.markFree(e);
-}
+void MarkAllSocketsFree() { markAllFree(pool()); }
 
-bool SocketsConnected() { return common().SocketsOpen.load() != 0; }
-
-std::string ErrorCodeToText(int code)
+std::string Controller::errorText(int code)
 {
     if (code == api::kErrorBadInput) return texts::get("StringLinkBadInput");
-    PooledSocket connection(0.3);
+    PooledSocket connection(*this, 0.3);
     if (!connection) {
         if (common().Debug.load()) showMessage(text("stringnosocketerrorstringget") + " \"ErrorStringGet\" Function");
         return {};

@@ -11,15 +11,14 @@
 
 namespace mvx::link {
 
+class Controller;
+
 inline constexpr int kPoolEntries = 32;
 // How long a drain waits for the rest of a reply before it gives up and reconnects.
 inline constexpr int kDrainLimitMs = 600000;
 
-// Opens the 32 connections to common().ControllerIp, port `port`. True when all are open
-// (or already were). A failed open closes the ones it opened and leaves the pool closed.
-bool OpenApiSockets(int port = 5001);
-// Closes the 32 connections (pending drains are stopped first). False when a close failed.
-bool CloseApiSockets();
+// The pool is opened and closed by its controller (Controller::openPool, closePool, poolOpen).
+// The calls below act on the current controller's pool.
 
 // A connection index with reply time-out max(t, MinSocketTimeout) + ExtraTimeoutMs/1000 s,
 // or -1: pool closed, controller not usable, or no free entry.
@@ -28,11 +27,8 @@ int TakeSocket(double timeoutSeconds);
 int GetSocket(double timeoutSeconds);
 // Gives an index back: at once, or through a drain worker when a reply is still on its way.
 void ReleaseSocket(int index);
-// Same as ReleaseSocket: an unfinished reply is drained before the entry is free again.
-void FreeSocket(int index);
 // Marks every opened entry free now (none is being drained after this).
 void MarkAllSocketsFree();
-bool SocketsConnected();
 
 // One pooled connection held by a scope: taken in the constructor (-1 when none was free) and
 // given back when the handle ends, on every way out, also when an exception leaves the scope.
@@ -43,9 +39,15 @@ public:
     enum class Reply { Incomplete, Take };
 
     PooledSocket() = default;
+    // From the current controller's pool.
     explicit PooledSocket(double timeoutSeconds, Reply reply = Reply::Incomplete);
+    // From `controller`'s pool, which must outlive the handle.
+    PooledSocket(Controller& controller, double timeoutSeconds, Reply reply = Reply::Incomplete);
     ~PooledSocket() { release(); }
-    PooledSocket(PooledSocket&& other) noexcept : mIndex(other.mIndex) { other.mIndex = -1; }
+    PooledSocket(PooledSocket&& other) noexcept : mController(other.mController), mIndex(other.mIndex)
+    {
+        other.mIndex = -1;
+    }
     PooledSocket& operator=(PooledSocket&& other) noexcept;
     PooledSocket(const PooledSocket&) = delete;
     PooledSocket& operator=(const PooledSocket&) = delete;
@@ -57,13 +59,13 @@ public:
     void release() noexcept;
     // Gives this one back and takes another (GetSocket); false when none was free.
     bool renew(double timeoutSeconds);
+    // Forgets the connection without giving it back (its pool has ended).
+    void drop() noexcept;
 
 private:
+    Controller* mController = nullptr;
     int mIndex = -1;
 };
-
-// The controller's text for an error code (ErrorStringGet on its own pooled connection).
-std::string ErrorCodeToText(int code);
 
 // For tests and diagnostics.
 bool EntryFree(int index);

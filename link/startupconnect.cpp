@@ -1,6 +1,7 @@
 #include "startupconnect.h"
 
 #include "api.h"
+#include "controller.h"
 #include "apitable.h"
 #include "apiwire.h"
 #include "detect.h"
@@ -23,8 +24,6 @@ namespace mvx::link {
 
 namespace {
 
-std::function<bool()> gCtrlReader;
-
 std::string text(const char* key) { return texts::get(key); }
 
 std::string removeBlanks(const std::string& s)
@@ -35,7 +34,6 @@ std::string removeBlanks(const std::string& s)
     return out;
 }
 
-bool ctrlHeld() { return gCtrlReader && gCtrlReader(); }
 
 // The PC's first network interface that has a physical address (the loopback has none).
 std::string pcMacText()
@@ -58,19 +56,18 @@ void quietNote(const std::string& why)
     std::fprintf(stderr, "%s (%s)\n", text("StringQuietSimulation").c_str(), why.c_str());
 }
 
-void transferButtons(bool connected)
+void transferButtons(const LinkConsole& console, bool connected)
 {
-    if (GetLinkConsole().transferButtons) GetLinkConsole().transferButtons(connected);
+    if (console.transferButtons) console.transferButtons(connected);
 }
 
-void apiButtons(bool open)
+void apiButtons(const LinkConsole& console, bool open)
 {
-    if (GetLinkConsole().apiButtons) GetLinkConsole().apiButtons(open);
+    if (console.apiButtons) console.apiButtons(open);
 }
 
 }  // namespace
 
-void SetCtrlKeyReader(std::function<bool()> reader) { gCtrlReader = std::move(reader); }
 
 std::string FormatMacAddress(const unsigned char b[6])
 {
@@ -163,12 +160,12 @@ std::string AnalogConnectorFromList(const std::string& list)
     return list.substr(start, at - start);
 }
 
-void FindAnalogInputConnector()
+void FindAnalogInputConnector(Controller& controller)
 {
     std::string list;
     int rc = -2;
     {
-        const PooledSocket connection(1.0);
+        const PooledSocket connection(controller, 1.0);
         if (!connection) return;
         try {
             rc = api::ObjectsListGet(connection.index(), list);
@@ -181,13 +178,15 @@ void FindAnalogInputConnector()
     if (!name.empty()) common().AnalogConnectorName = name;
 }
 
-bool StartupConnection(const StartupOptions& options)
+bool StartupConnection(const StartupOptions& options) { return CurrentController().startupConnection(options); }
+
+bool Controller::startupConnection(const StartupOptions& options)
 {
     registerTexts();
     registerTransferTexts();
     auto& c = common();
-    auto& s = connectionState();
-    const LinkConsole& console = GetLinkConsole();
+    auto& s = connection();
+    const LinkConsole& console = linkConsole();
     s.NoDialogs = options.quiet;
     // The workbench's controller functions stay off until the connection is known good.
     c.NoControllerApi = 1;
@@ -197,7 +196,7 @@ bool StartupConnection(const StartupOptions& options)
     s.DialogAddress = c.ControllerIp;
 
     // 2. Detection; the dialog shown during it may end the connection at once.
-    bool found = DetectControllerType();
+    bool found = detectControllerType();
     if (s.ConnectionDialogResult == 2 || s.ConnectionDialogResult == 3) {
         s.QuitRequested = s.ConnectionDialogResult == 3;
         c.ControllerUsable = 0;
@@ -211,7 +210,7 @@ bool StartupConnection(const StartupOptions& options)
     c.ControllerIp = address;
 
     // 4, 5.
-    logLine(text("StringPcMac") + pcMacText());
+    log(text("StringPcMac") + pcMacText());
     const std::string remembered = address;
     notice(address);
 
@@ -219,18 +218,18 @@ bool StartupConnection(const StartupOptions& options)
     // never waits on it.
     if (options.quiet) {
         if (!found) quietNote(text("StringBadReply") + " CODE = -1, " + address);
-    } else if (!found || ctrlHeld()) {
+    } else if (!found || (options.ctrlHeld && options.ctrlHeld())) {
         showNotice("");
         if (!found) showMessage(text("StringBadReply") + " CODE = -1");
         c.ControllerIp = remembered;
         s.DialogAddress = remembered;
-        ShowConnectionDialog();
+        showConnectionDialog();
         switch (s.ConnectionDialogResult) {
         case 0:
             address = removeBlanks(s.DialogAddress);
             c.ControllerIp = address;
             notice(address);
-            found = DetectControllerType();
+            found = detectControllerType();
             if (found)
                 if (IniFile* ini = SettingsIni()) ini->writeString("TCP-IP", "ADR IP", address);
             s.QuitRequested = !found;
@@ -239,7 +238,7 @@ bool StartupConnection(const StartupOptions& options)
             address = kFixedAddress;
             c.ControllerIp = address;
             notice(address);
-            found = DetectControllerType();
+            found = detectControllerType();
             s.QuitRequested = !found;
             break;
         case 2:
@@ -257,48 +256,49 @@ bool StartupConnection(const StartupOptions& options)
     bool transferFailed = false;
     if (found) {
         // 8.
-        transferButtons(true);
-        apiButtons(true);
-        if (!ConnectController(false)) {
+        transferButtons(console, true);
+        apiButtons(console, true);
+        if (!connectTransfer(false)) {
             const std::string t = text("stringpbconnectadre");
-            logLine(t);
+            log(t);
             showMessage(t);
             transferFailed = true;
-            transferButtons(false);
+            transferButtons(console, false);
         }
-        api::InstallSocketApi();
-        if (!transferFailed && !OpenApiSockets()) {
+        (void)api::FunctionTable();
+        markApiInstalled();
+        if (!transferFailed && !openPool()) {
             const std::string t = text("stringpbconnectadre");
-            logLine(t);
+            log(t);
             showMessage(t);
-            apiButtons(false);
+            apiButtons(console, false);
             c.ControllerUsable = 0;
             c.ExtraTimeoutMs = 0;
             return false;
         }
-        kvx_present(address, 100);
+        present(address, 100);
         unsigned char mac[6];
-        if (MacForIpAddress(address, mac)) logLine(text("StringKvxMac") + FormatMacAddress(mac));
+        if (MacForIpAddress(address, mac)) log(text("StringKvxMac") + FormatMacAddress(mac));
     } else {
         // 9.
         if (s.QuitRequested) {
             c.ControllerUsable = 0;
             return false;
         }
-        logLine(text("stringping") + " " + address);
-        logLine(text("stringKVXnotfoundatadr"));
-        apiButtons(false);
-        transferButtons(false);
+        log(text("stringping") + " " + address);
+        log(text("stringKVXnotfoundatadr"));
+        apiButtons(console, false);
+        transferButtons(console, false);
     }
     // 10.
-    if (found && !c.TransferConnected) ConnectController(false);
+    if (found && !c.TransferConnected) connectTransfer(false);
     // 11, 12.
-    c.ControllerUsable = (!transferFailed && c.SocketsOpen && c.TransferConnected) ? 1 : 0;
+    c.ControllerUsable = (!transferFailed && poolOpen() && c.TransferConnected) ? 1 : 0;
     c.ExtraTimeoutMs = c.ControllerUsable ? 500 : 0;
     c.NoControllerApi = c.ControllerUsable ? 0 : 1;
     // 13.
     if (c.ControllerUsable) {
-        FindAnalogInputConnector();
+        FindAnalogInputConnector(*this);
         if (console.fillPositionerList) console.fillPositionerList();
     } else if (options.quiet && found) {
         quietNote(text("stringpbconnectadre") + " " + address);

@@ -11,10 +11,14 @@
 
 namespace mvx::link {
 
+class Controller;
+
 struct StartupOptions {
     // Unattended run ("/H"): no modal dialog ever; a failed detection continues in simulation
     // and says why on standard error.
     bool quiet = false;
+    // The Ctrl key test (the program reads the keyboard); none: not held.
+    std::function<bool()> ctrlHeld;
 };
 
 // True when the controller is usable (common().ControllerUsable). connectionState().QuitRequested
@@ -31,12 +35,9 @@ bool MacForIpAddressIn(const std::string& arpTable, const std::string& address, 
 
 // Sets common().AnalogConnectorName from the controller's object list ("GPIO2.ADC1" gives
 // "GPIO2"); keeps it when no connection is given or the list names no ADC1.
-void FindAnalogInputConnector();
+void FindAnalogInputConnector(Controller& controller);
 // The connector name of the first "<connector>.ADC1" of an object list; empty when none.
 std::string AnalogConnectorFromList(const std::string& list);
-
-// The Ctrl key test of the start-up (the program reads the keyboard; none: not held).
-void SetCtrlKeyReader(std::function<bool()> reader);
 
 // Physical address of the network interface at `index`, "00-00-00-00-00-00" when none.
 std::string LocalMacAddress(int index);

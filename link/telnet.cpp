@@ -40,20 +40,12 @@ std::string text(const char* key)
     return texts::get(key);
 }
 
-std::mutex gPaneMutex;
-std::function<void(const std::string&)> gPane;
-
-void paneLine(const std::string& line)
+void paneLine(Controller& link, const std::string& line)
 {
-    std::function<void(const std::string&)> pane;
-    {
-        std::lock_guard l(gPaneMutex);
-        pane = gPane;
-    }
-    if (pane)
+    if (auto pane = link.telnetPane())
         pane(line);
     else
-        logLine(line);
+        link.log(line);
 }
 
 // Options we accept from the controller: it may echo and suppress go-ahead; the rest is refused.
@@ -190,7 +182,7 @@ void TelnetClient::readLoop()
             handler = mHandler;
         }
         if (!data.empty()) {
-            TelnetDataReceived() = 1;
+            mDataReceived = 1;
             try {
                 if (handler) handler(data);
             } catch (...) {
@@ -226,20 +218,6 @@ void TelnetClient::close()
     mOpen = false;
 }
 
-TelnetClient& TelnetSession() { return CurrentController().telnet(); }
-
-std::atomic<int>& TelnetDataReceived()
-{
-    static std::atomic<int> flag{0};
-    return flag;
-}
-
-void SetTelnetPane(std::function<void(const std::string&)> addLine)
-{
-    std::lock_guard l(gPaneMutex);
-    gPane = std::move(addLine);
-}
-
 namespace {
 // The login is typed as a user would: one character at a time, then CR.
 void typeLine(TelnetClient& client, const std::string& line)
@@ -249,10 +227,10 @@ void typeLine(TelnetClient& client, const std::string& line)
 }
 }  // namespace
 
-bool ConnectTelnet()
+bool Controller::connectTelnet()
 {
     auto& c = common();
-    auto& client = TelnetSession();
+    auto& client = telnet();
     bool opened = false;
     const std::string address = c.ControllerIp;
     RunOffGuiThread([&] { opened = client.open(address, 23, 100); });
@@ -261,24 +239,25 @@ bool ConnectTelnet()
         typeLine(client, c.FtpUser);
         typeLine(client, c.FtpPassword);
     } else {
-        paneLine(text("stringpbtelnet"));
+        paneLine(*this, text("stringpbtelnet"));
         c.TelnetOpen = 0;
     }
-    logLine(text(c.TelnetOpen ? "stringtelnetok" : "stringtelnetfail"));
+    log(text(c.TelnetOpen ? "stringtelnetok" : "stringtelnetfail"));
     return c.TelnetOpen != 0;
 }
 
-bool DisconnectTelnet()
+bool Controller::disconnectTelnet()
 {
     bool ok = true;
     // The reader thread may take one poll period to stop: not on the GUI thread's time.
-    ok = RunOffGuiThread([] { TelnetSession().close(); });
+    TelnetClient& client = telnet();
+    ok = RunOffGuiThread([&client] { client.close(); });
     common().TelnetOpen = ok ? 0 : 1;
-    logLine(text(ok ? "stringdisconnecttelnetOK" : "stringdisconnecttelnetfail"));
+    log(text(ok ? "stringdisconnecttelnetOK" : "stringdisconnecttelnetfail"));
     return ok;
 }
 
-bool TelnetConnected() { return common().TelnetOpen != 0 && TelnetSession().isOpen(); }
+bool Controller::telnetConnected() { return common().TelnetOpen != 0 && telnet().isOpen(); }
 
 void registerTelnetTexts()
 {

@@ -28,6 +28,8 @@ public:
     bool open(const std::string& host, int port, int timeoutMs);
     void close();
     bool isOpen() const { return mOpen.load(); }
+    // Set whenever data arrives; the reboot clears it.
+    std::atomic<int>& dataReceived() { return mDataReceived; }
     // Sends text through the telnet layer (IAC bytes are escaped). False when not open.
     bool send(const std::string& text);
     // Handler for received data (telnet negotiation removed). Set before open().
@@ -41,22 +43,12 @@ private:
     std::thread mReader;
     std::atomic<bool> mOpen{false};
     std::atomic<bool> mStop{false};
+    std::atomic<int> mDataReceived{0};
     DataHandler mHandler;
 };
 
-// The program's one telnet session (the TCL editor's client).
-TelnetClient& TelnetSession();
-
-// Set whenever telnet data arrives; the reboot clears it.
-std::atomic<int>& TelnetDataReceived();
-
-// Where connection warnings go (the telnet pane); without it they go to the link log.
-void SetTelnetPane(std::function<void(const std::string& line)> addLine);
-
-// Connects to the controller's address, port 23, and logs in with FtpUser / FtpPassword.
-bool ConnectTelnet();
-bool DisconnectTelnet();
-bool TelnetConnected();
+// A controller holds one session (Controller::telnet, connectTelnet, disconnectTelnet,
+// telnetConnected, telnetDataReceived).
 
 void registerTelnetTexts();
 

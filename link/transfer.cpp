@@ -22,8 +22,6 @@ namespace mvx::link {
 
 namespace {
 
-LinkConsole gConsole;
-
 std::string text(const char* key)
 {
     registerTransferTexts();
@@ -44,30 +42,31 @@ std::string upper(std::string s)
     return s;
 }
 
-void transferButtons()
+void transferButtons(Controller& link)
 {
-    if (gConsole.transferButtons) gConsole.transferButtons(common().TransferConnected != 0);
+    if (link.linkConsole().transferButtons) link.linkConsole().transferButtons(common().TransferConnected != 0);
 }
 
-bool ftpOpen()
+bool ftpOpen(Controller& link)
 {
     auto& c = common();
     bool ok = false;
     const std::string ip = c.ControllerIp, user = c.FtpUser, pass = c.FtpPassword;
-    RunOffGuiThread([&] { ok = TransferFtpClient().open(ip, user, pass, 21); });
+    FtpClient& client = link.ftp();
+    RunOffGuiThread([&] { ok = client.open(ip, user, pass, 21); });
     return ok;
 }
 
 // A changed host key is never let in silently: the user sees both fingerprints and may accept
 // the new key for this run only (an unattended run answers no).
-bool acceptChangedKey(const HostKeyMismatch& m)
+bool acceptChangedKey(Controller& link, const HostKeyMismatch& m)
 {
     const std::string question = text("StringHostKeyChanged") + " " + m.host + "§" + text("StringHostKeyKnown") + " " +
                                  m.known + "§" + text("StringHostKeyOffered") + " " + m.offered + "§" +
                                  text("StringHostKeyFile") + " " + KnownHostsFile() + "§§" + text("StringHostKeyAccept");
     if (!askUser(question)) {
         const std::string refused = text("StringHostKeyRefused") + " " + m.host;
-        logLine(refused);
+        link.log(refused);
         return false;
     }
     AcceptHostKeyForRun(m);
@@ -76,49 +75,42 @@ bool acceptChangedKey(const HostKeyMismatch& m)
 
 // Opens the SFTP session. `keyRefused` tells the caller that the host key was refused, so
 // nothing else is tried on that server.
-bool sftpOpen(bool* keyRefused = nullptr)
+bool sftpOpen(Controller& link, bool* keyRefused = nullptr)
 {
     auto& c = common();
     bool ok = false;
     const std::string ip = c.ControllerIp, user = c.FtpUser, pass = c.FtpPassword;
-    RunOffGuiThread([&] { ok = TransferSftpSession().open(ip, user, pass, 22); });
+    SftpSession& session = link.sftp();
+    RunOffGuiThread([&] { ok = session.open(ip, user, pass, 22); });
     if (!ok) {
-        if (auto m = TransferSftpSession().hostKeyMismatch()) {
-            if (acceptChangedKey(*m)) return sftpOpen(keyRefused);
+        if (auto m = session.hostKeyMismatch()) {
+            if (acceptChangedKey(link, *m)) return sftpOpen(link, keyRefused);
             if (keyRefused) *keyRefused = true;
             return false;
         }
-        showMessage(TransferSftpSession().lastError());
+        showMessage(session.lastError());
     }
     return ok;
 }
 
 // Copies are refused in the local-drive mode and before any session: said once per run.
-void refuseCopy()
+void refuseCopy(Controller& link)
 {
-    auto& t = transferState();
+    auto& t = link.transfer();
     if (t.CopyRefusedShown) return;
     t.CopyRefusedShown = true;
     showMessage(text("StringCopyRefused"));
 }
 
-void afterCopy(bool disconnectAfter)
+void afterCopy(Controller& link, bool disconnectAfter)
 {
-    if (disconnectAfter && SessionCopiesFiles()) {
-        DisconnectFileTransfer();
+    if (disconnectAfter && link.sessionCopiesFiles()) {
+        link.disconnectTransfer();
         WaitWithEvents(100);
     }
 }
 
 }  // namespace
-
-void SetLinkConsole(LinkConsole console) { gConsole = std::move(console); }
-const LinkConsole& GetLinkConsole() { return gConsole; }
-
-TransferState& transferState() { return CurrentController().transfer(); }
-FtpClient& TransferFtpClient() { return CurrentController().ftp(); }
-SftpSession& TransferSftpSession() { return CurrentController().sftp(); }
-RemoteFiles* RemoteFilesFor(int mode) { return CurrentController().files(mode); }
 
 bool SshProbe(const std::string& address)
 {
@@ -134,33 +126,33 @@ bool SshProbe(const std::string& address)
     c.SftpRoot = "/Admin/Public";
     return true;
 }
-
-bool ConnectController(bool disconnectAfter)
+bool Controller::connectTransfer(bool disconnectAfter)
 {
     registerTransferTexts();
     auto& c = common();
-    auto& t = transferState();
+    auto& t = transfer();
+    const LinkConsole& console = linkConsole();
     // The motion workers keep addressing the group chosen before the lists are refilled.
-    if (gConsole.singleGroupText) {
-        std::string g = gConsole.singleGroupText();
+    if (console.singleGroupText) {
+        std::string g = console.singleGroupText();
         if (g.size() > 47) g.resize(47);
-        SetThreadGroupName(g);
+        setThreadGroupName(g);
     }
-    if (gConsole.showAddress) gConsole.showAddress(c.ControllerIp, 5001);
+    if (console.showAddress) console.showAddress(c.ControllerIp, 5001);
     t.RemoteFileName = "system.ini";
 
-    if (ftpOpen()) {
+    if (ftpOpen(*this)) {
         c.TransferMode = TransferFtp;
         c.TransferConnected = 1;
-        logLine(text("stringconnectFTPOK"));
+        log(text("stringconnectFTPOK"));
     } else {
         c.TransferConnected = 0;
-        logLine(text("stringconnectFTPFAil"));
+        log(text("stringconnectFTPFAil"));
         if (c.Debug) showMessage(text("stringnoKVX"));
     }
     if (!c.TransferConnected) {
         bool keyRefused = false;
-        if (sftpOpen(&keyRefused)) {
+        if (sftpOpen(*this, &keyRefused)) {
             c.TransferConnected = 1;
             c.TransferMode = TransferSftp;
         }
@@ -175,63 +167,63 @@ bool ConnectController(bool disconnectAfter)
             c.TransferConnected = 1;
         }
     }
-    transferButtons();
+    transferButtons(*this);
     // Whether the session opened; a disconnect-after at the end does not turn it into a failure.
     const bool opened = c.TransferConnected != 0;
-    SetControllerRootDir();
-    SetControllerFolders();
+    setRootDir();
+    setFolders();
 
     // A configuration that could not be fetched leaves the earlier whole copy in place (the
     // downloads never truncate it); the failure is logged, and later files are not tried.
-    const bool dirOk = ChangeControllerDir(c.RemoteConfigDir, c.ProgramDir);
-    if (SessionCopiesFiles()) {
+    const bool dirOk = changeDir(c.RemoteConfigDir, c.ProgramDir);
+    if (sessionCopiesFiles()) {
         bool ok = dirOk;
-        if (!ok) logLine(text("StringFolderFailed") + " " + c.RemoteConfigDir);
+        if (!ok) log(text("StringFolderFailed") + " " + c.RemoteConfigDir);
         const char* files[][2] = {{"system.ini", "system.ini"}, {"system.ini", "system.use"}, {"stages.ini", "stages.ini"}};
         for (int i = 0; i < 3 && ok; ++i) {
-            ok = GetFile(files[i][0], files[i][1], i == 2 && disconnectAfter);
-            if (!ok) logLine(text("StringGetFileFailed") + " " + files[i][1]);
+            ok = getFile(files[i][0], files[i][1], i == 2 && disconnectAfter);
+            if (!ok) log(text("StringGetFileFailed") + " " + files[i][1]);
         }
-        if (!ok && disconnectAfter && c.TransferConnected) DisconnectFileTransfer();
+        if (!ok && disconnectAfter && c.TransferConnected) disconnectTransfer();
     } else {
-        GetFile("system.ini", "system.ini", false);  // refused, said once
+        getFile("system.ini", "system.ini", false);  // refused, said once
     }
 
-    const ControllerGroups groups = ReadControllerGroups(LocalSystemIniPath());
-    if (gConsole.fillGroups) gConsole.fillGroups(groups);
+    const ControllerGroups groups = readGroups(LocalSystemIniPath());
+    if (console.fillGroups) console.fillGroups(groups);
     return opened;
 }
 
-bool DisconnectFileTransfer()
+bool Controller::disconnectTransfer()
 {
     auto& c = common();
     bool ok = true;
-    if (RemoteFiles* files = SessionFiles()) {
+    if (RemoteFiles* files = sessionFiles()) {
         if (files->network()) RunOffGuiThread([files] { files->close(); });
         c.TransferConnected = 0;
     }
-    transferState().RemoteDir.clear();
-    logLine(text(c.TransferConnected ? "stringdisconnectFTPFAil" : "stringdisconnectFTPOK"));
-    transferButtons();
+    transfer().RemoteDir.clear();
+    log(text(c.TransferConnected ? "stringdisconnectFTPFAil" : "stringdisconnectFTPOK"));
+    transferButtons(*this);
     return ok;
 }
 
-bool FileTransferConnected() { return common().TransferConnected != 0; }
+bool Controller::transferConnected() const { return common().TransferConnected != 0; }
 
-bool GetFile(const std::string& remote, const std::string& local, bool disconnectAfter)
+bool Controller::getFile(const std::string& remote, const std::string& local, bool disconnectAfter)
 {
     auto& c = common();
-    auto& t = transferState();
-    RemoteFiles* files = SessionFiles();
+    auto& t = transfer();
+    RemoteFiles* files = sessionFiles();
     if (!files || !files->network()) {
-        refuseCopy();
+        refuseCopy(*this);
         return false;
     }
     bool ok = false;
     if (!RemoteNameUsable(local, t.LocalDir)) {
-        logLine(RemoteNameRefusedText(local));
+        log(RemoteNameRefusedText(local));
     } else if (t.RemoteDir.empty() || !c.TransferConnected) {
-        logLine(text("StringGetFileFailed") + " " + remote);
+        log(text("StringGetFileFailed") + " " + remote);
     } else {
         const std::string from = joinRemote(t.RemoteDir, remote);
         const std::string to = t.LocalDir + local;
@@ -240,24 +232,24 @@ bool GetFile(const std::string& remote, const std::string& local, bool disconnec
             ok = files->get(from, to);
             if (!ok) error = files->lastError();
         });
-        if (!ok) logLine(text("StringGetFileFailed") + " " + from + " : " + error);
+        if (!ok) log(text("StringGetFileFailed") + " " + from + " : " + error);
     }
-    afterCopy(disconnectAfter);
+    afterCopy(*this, disconnectAfter);
     return ok;
 }
 
-bool PutFile(const std::string& local, const std::string& remote, bool disconnectAfter)
+bool Controller::putFile(const std::string& local, const std::string& remote, bool disconnectAfter)
 {
     auto& c = common();
-    auto& t = transferState();
-    RemoteFiles* files = SessionFiles();
+    auto& t = transfer();
+    RemoteFiles* files = sessionFiles();
     if (!files || !files->network()) {
-        refuseCopy();
+        refuseCopy(*this);
         return false;
     }
     bool ok = false;
     if (t.RemoteDir.empty() || !c.TransferConnected) {
-        logLine(text("StringPutFileFailed") + " " + local);
+        log(text("StringPutFileFailed") + " " + local);
     } else {
         const std::string from = t.LocalDir + local;
         const std::string to = joinRemote(t.RemoteDir, remote);
@@ -266,27 +258,27 @@ bool PutFile(const std::string& local, const std::string& remote, bool disconnec
             ok = files->put(from, to);
             if (!ok) error = files->lastError();
         });
-        if (!ok) logLine(text("StringPutFileFailed") + " " + to + " : " + error);
+        if (!ok) log(text("StringPutFileFailed") + " " + to + " : " + error);
     }
-    afterCopy(disconnectAfter);
+    afterCopy(*this, disconnectAfter);
     return ok;
 }
 
-bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir)
+bool Controller::changeDir(const std::string& remoteDir, const std::string& localDir)
 {
     auto& c = common();
-    auto& t = transferState();
+    auto& t = transfer();
     t.LocalDir = localDir;
     const int mode = c.TransferMode;
-    if (mode == TransferSftp && !c.TransferConnected) c.TransferConnected = sftpOpen() ? 1 : 0;
+    if (mode == TransferSftp && !c.TransferConnected) c.TransferConnected = sftpOpen(*this) ? 1 : 0;
     if (mode == TransferFtp && !c.TransferConnected) {
-        const bool ok = ftpOpen();
+        const bool ok = ftpOpen(*this);
         c.TransferConnected = ok ? 1 : 0;
-        if (!ok) logLine(text("stringconnectFTPFAil"));
-        transferButtons();
+        if (!ok) log(text("stringconnectFTPFAil"));
+        transferButtons(*this);
     }
     t.RemoteListing.clear();
-    RemoteFiles* files = RemoteFilesFor(mode);
+    RemoteFiles* files = this->files(mode);
     if (!files || !files->network()) {
         t.RemoteDir = remoteDir;
         return true;
@@ -313,21 +305,21 @@ bool ChangeControllerDir(const std::string& remoteDir, const std::string& localD
     return true;
 }
 
-bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir)
+bool Controller::enterDir(const std::string& remoteDir, const std::string& localDir)
 {
     auto& c = common();
-    auto& t = transferState();
-    if (SessionCopiesFiles() && c.TransferConnected && !remoteDir.empty() && t.RemoteDir == remoteDir) {
+    auto& t = transfer();
+    if (sessionCopiesFiles() && c.TransferConnected && !remoteDir.empty() && t.RemoteDir == remoteDir) {
         t.LocalDir = localDir;
         return true;
     }
-    return ChangeControllerDir(remoteDir, localDir);
+    return changeDir(remoteDir, localDir);
 }
 
-void SetControllerRootDir()
+void Controller::setRootDir()
 {
     auto& c = common();
-    auto& t = transferState();
+    auto& t = transfer();
     const std::string sep(1, c.RemotePathSeparator);
     const int model = c.ControllerModel;
     switch (c.TransferMode.load()) {
@@ -339,21 +331,21 @@ void SetControllerRootDir()
         t.RemoteRoot = sep + "Admin";
         break;
     case TransferFtp:
-        t.RemoteRoot = upper(TransferFtpClient().entryPath()).find("ADMIN") != std::string::npos ? sep + "Admin" + sep : sep;
+        t.RemoteRoot = upper(ftp().entryPath()).find("ADMIN") != std::string::npos ? sep + "Admin" + sep : sep;
         break;
     default:
         break;
     }
 }
 
-void SetControllerFolders()
+void Controller::setFolders()
 {
     auto& c = common();
-    const std::string root = transferState().RemoteRoot;
+    const std::string root = transfer().RemoteRoot;
     const int model = c.ControllerModel;
     switch (c.TransferMode.load()) {
     case TransferFtp: {
-        const bool gathering = model == ModelRL || model == ModelRLD || transferState().GatheringFolderFlag;
+        const bool gathering = model == ModelRL || model == ModelRLD || transfer().GatheringFolderFlag;
         c.RemotePublicDir = root + "Public";
         c.RemoteConfigDir = root + "Config";
         c.RemoteGatheringDir = root + (gathering ? "Public/Gathering" : "Public");

@@ -19,8 +19,9 @@ namespace mvx::link {
 class FtpClient;
 class SftpSession;
 
-// What the transfer and the start-up connection show in the maintenance console. Every member
-// may be empty (the console is not there yet, or a test does not care).
+// What the transfer and the start-up connection show in the maintenance console
+// (Controller::setLinkConsole). Every member may be empty (the console is not there yet, or a
+// test does not care).
 struct LinkConsole {
     std::function<void(const std::string& address, int port)> showAddress;
     std::function<std::string()> address;                 // the console's address edit
@@ -30,8 +31,6 @@ struct LinkConsole {
     std::function<void(const ControllerGroups&)> fillGroups;
     std::function<void()> fillPositionerList;             // SGamma page's positioner box
 };
-void SetLinkConsole(LinkConsole console);
-const LinkConsole& GetLinkConsole();
 
 // State of the transfer unit.
 struct TransferState {
@@ -43,35 +42,8 @@ struct TransferState {
     bool GatheringFolderFlag = false;  // Q firmware above 30038: gathering files in Public/Gathering
     std::vector<std::string> RemoteListing;  // names in RemoteDir after the last folder change
 };
-TransferState& transferState();
-
-// The session objects (the file browser lists and moves files through them too).
-FtpClient& TransferFtpClient();
-SftpSession& TransferSftpSession();
-
-// Opens the session, sets the folders, fetches "system.ini", "system.use" and "stages.ini" into
-// the program folder and reads the group lists. Returns whether the session opened (also when
-// `disconnectAfter` closed it again at the end).
-bool ConnectController(bool disconnectAfter);
-// Closes the session; false when the FTP disconnect failed.
-bool DisconnectFileTransfer();
-bool FileTransferConnected();
-
-// Downloads RemoteDir/remote into LocalDir + local (replaced only by a whole file). False when
-// nothing was copied; in the local-drive mode and without session every copy is refused.
-bool GetFile(const std::string& remote, const std::string& local, bool disconnectAfter);
-// Uploads LocalDir + local as RemoteDir/remote. False when the file did not arrive.
-bool PutFile(const std::string& local, const std::string& remote, bool disconnectAfter);
-// Connects when needed, makes `remoteDir` current (and lists it), sets LocalDir. False when the
-// session could not be opened or the folder could not be listed (RemoteDir is then "").
-bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir);
-// The same for a series of files into one folder: a folder that is current on the open session
-// already is not listed again, only LocalDir is set.
-bool EnterControllerDir(const std::string& remoteDir, const std::string& localDir);
-
-void SetControllerRootDir();
-void SetControllerFolders();
-
+// The session's operations are the controller's (Controller::connectTransfer, getFile,
+// putFile, changeDir, enterDir, ...): they act on its FTP client, SFTP session and state.
 
 // Registers the built-in texts of the transfer, the detection and the start-up (once).
 void registerTransferTexts();

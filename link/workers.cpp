@@ -98,16 +98,14 @@ void Workers::runBody(const std::function<void()>& body)
 
 namespace {
 
-Workers& workers() { return CurrentController().workers(); }
-
 bool debug() { return common().Debug.load(); }
 
-void positionsBody()
+void positionsBody(Controller& link)
 {
-    PositionsShared& rec = positionsShared();
-    const PooledSocket connection(0.2);
+    PositionsShared& rec = link.positions();
+    const PooledSocket connection(link, 0.2);
     const int index = connection.index();
-    const std::string group = ThreadGroupName();
+    const std::string group = link.threadGroupName();
     while (common().PositionReadingOn.load()) {
         if (index >= 0) {
             const int n = std::clamp(rec.PositionReadCount.load(), 0, 8);
@@ -123,7 +121,7 @@ void positionsBody()
             if (rc == 0)
                 for (int i = 0; i < n; ++i) rec.CurrentPositions[i].store(values[i]);
             else if (debug())
-                showMessage(texts::get("Stringreadposition") + ErrorCodeToText(rc));
+                showMessage(texts::get("Stringreadposition") + link.errorText(rc));
         } else if (debug()) {
             showMessage(texts::get("stringnosocketread"));
         }
@@ -131,10 +129,10 @@ void positionsBody()
     }
 }
 
-void homingBody()
+void homingBody(Controller& link)
 {
-    HomingShared& rec = homingShared();
-    const PooledSocket connection(60);
+    HomingShared& rec = link.homing();
+    const PooledSocket connection(link, 60);
     const int index = connection.index();
     if (index < 0) {
         if (debug()) showMessage(texts::get("stringnosockethome"));
@@ -145,14 +143,14 @@ void homingBody()
             name = rec.HomingGroupName;
         }
         const int rc = api::GroupHomeSearch(index, HomingGroupOf(name));
-        if (rc != 0 && debug()) showMessage("Home search" + ErrorCodeToText(rc));
+        if (rc != 0 && debug()) showMessage("Home search" + link.errorText(rc));
     }
 }
 
 template <class Rec>
-void moveBody(Rec& rec, bool absolute)
+void moveBody(Controller& link, Rec& rec, bool absolute)
 {
-    const PooledSocket connection(3600);
+    const PooledSocket connection(link, 3600);
     const int index = connection.index();
     if (index < 0) {
         // Nothing was sent: the creator must not take the move as done.
@@ -168,15 +166,15 @@ void moveBody(Rec& rec, bool absolute)
         else
             values.assign(rec.Deltas.begin(), rec.Deltas.begin() + std::clamp(rec.DeltaCount, 0, 8));
     }
-    const std::string group = ThreadGroupName();
+    const std::string group = link.threadGroupName();
     const int rc = absolute ? api::GroupMoveAbsolute(index, group, values) : api::GroupMoveRelative(index, group, values);
     if constexpr (std::is_same_v<Rec, MoveAbsShared>) rec.MoveAbsError.store(rc);
-    if (rc != 0 && debug()) showMessage(std::string(absolute ? "Move absolute : " : "Move relative : ") + ErrorCodeToText(rc));
+    if (rc != 0 && debug()) showMessage(std::string(absolute ? "Move absolute : " : "Move relative : ") + link.errorText(rc));
 }
 
 }  // namespace
 
-bool SetThreadGroupName(const std::string& name)
+bool Controller::setThreadGroupName(const std::string& name)
 {
     if (name.size() > kMaxThreadGroupName) return false;
     Workers& w = workers();
@@ -185,17 +183,19 @@ bool SetThreadGroupName(const std::string& name)
     return true;
 }
 
-std::string ThreadGroupName()
+std::string Controller::threadGroupName()
 {
     Workers& w = workers();
     std::lock_guard lock(w.groupMutex);
     return w.groupName;
 }
 
-PositionsShared& positionsShared() { return workers().positions; }
-HomingShared& homingShared() { return workers().homing; }
-MoveAbsShared& moveAbsShared() { return workers().moveAbs; }
-MoveRelShared& moveRelShared() { return workers().moveRel; }
+PositionsShared& Controller::positions() { return workers().positions; }
+HomingShared& Controller::homing() { return workers().homing; }
+MoveAbsShared& Controller::moveAbs() { return workers().moveAbs; }
+MoveRelShared& Controller::moveRel() { return workers().moveRel; }
+void Controller::joinWorkers(bool all) { workers().join(all); }
+int Controller::workersRunning() { return workers().running(); }
 
 std::string HomingGroupOf(const std::string& name)
 {
@@ -207,19 +207,18 @@ std::string HomingGroupOf(const std::string& name)
     return b == std::string::npos ? std::string() : g.substr(b, e - b + 1);
 }
 
-void StartPositions()
+// The workers end before their controller does (it joins them first).
+void Controller::startPositions()
 {
-    (void)positionsShared();
-    workers().start(positionsBody);
+    workers().start([this] { positionsBody(*this); });
 }
 
-void StartHoming()
+void Controller::startHoming()
 {
-    (void)homingShared();
-    workers().start([] {
-        HomingShared& rec = homingShared();
+    workers().start([this] {
+        HomingShared& rec = homing();
         try {
-            homingBody();
+            homingBody(*this);
         } catch (...) {
             if (debug()) showMessage("Home search: unknown exception");
         }
@@ -227,13 +226,13 @@ void StartHoming()
     });
 }
 
-void StartMoveAbsolute()
+void Controller::startMoveAbsolute()
 {
-    MoveAbsShared& rec = moveAbsShared();
-    workers().start([&rec] {
+    MoveAbsShared& rec = moveAbs();
+    workers().start([this, &rec] {
         rec.MoveAbsRunning.store(1);
         try {
-            moveBody(rec, true);
+            moveBody(*this, rec, true);
         } catch (...) {
             rec.MoveAbsError.store(api::kErrorEmptyReply);
         }
@@ -241,13 +240,10 @@ void StartMoveAbsolute()
     });
 }
 
-void StartMoveRelative()
+void Controller::startMoveRelative()
 {
-    MoveRelShared& rec = moveRelShared();
-    workers().start([&rec] { moveBody(rec, false); });
+    MoveRelShared& rec = moveRel();
+    workers().start([this, &rec] { moveBody(*this, rec, false); });
 }
-
-void JoinFinishedWorkers(bool all) { workers().join(all); }
-int WorkersRunning() { return workers().running(); }
 
 }  // namespace mvx::link

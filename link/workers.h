@@ -4,7 +4,7 @@
 // worker and waits (off the GUI thread) until the flag drops. Flags and results are atomics;
 // the inputs are under the record's mutex. With common().Debug set, the body runs on the GUI
 // thread and errors are shown; otherwise errors are silent.
-// No exception leaves a worker. Started threads are joined by JoinFinishedWorkers() or at exit.
+// No exception leaves a worker. Started threads are joined by Controller::joinWorkers() or when the controller ends.
 
 #include <array>
 #include <atomic>
@@ -15,10 +15,8 @@ namespace mvx::link {
 
 inline constexpr std::size_t kMaxThreadGroupName = 48;
 
-// The group that the position, absolute-move and relative-move workers address.
-// Refuses (returns false) a name longer than 48 characters.
-bool SetThreadGroupName(const std::string& name);
-std::string ThreadGroupName();
+// The workers, their records and the group they address (at most 48 characters) are the
+// controller's: Controller::setThreadGroupName, positions(), startPositions(), joinWorkers(), ...
 
 struct PositionsShared {
     std::array<std::atomic<double>, 8> CurrentPositions{};
@@ -45,21 +43,6 @@ struct MoveRelShared {
     std::array<double, 8> Deltas{};
     int DeltaCount = 0;
 };
-
-PositionsShared& positionsShared();
-HomingShared& homingShared();
-MoveAbsShared& moveAbsShared();
-MoveRelShared& moveRelShared();
-
-// Start one worker each (the record must be filled first).
-void StartPositions();
-void StartHoming();
-void StartMoveAbsolute();
-void StartMoveRelative();
-
-// Joins every worker that has ended; `all` waits for running ones too.
-void JoinFinishedWorkers(bool all = false);
-int WorkersRunning();
 
 // The group part of a homing name: a name holding "." is cut at the first "." and trimmed.
 std::string HomingGroupOf(const std::string& name);

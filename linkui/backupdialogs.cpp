@@ -197,7 +197,7 @@ void TFchoixRep::SupprimerClick()
 
 // ----- TFchoixsauve -------------------------------------------------------------------------------------
 
-TFchoixsauve::TFchoixsauve(QWidget* parent, TFchoixRep* folderDialog) : QDialog(parent), mFolderDialog(folderDialog)
+TFchoixsauve::TFchoixsauve(QWidget* parent, link::Controller& controller, TFchoixRep* folderDialog) : QDialog(parent), mFolderDialog(folderDialog), mController(controller)
 {
     setObjectName("Fchoixsauve");
     setWindowTitle("Sauvegarde");
@@ -235,7 +235,7 @@ bool TFchoixsauve::FillList(const std::string& remoteFolder)
 {
     mList->clear();
     mAnchor = -1;
-    if (!FileTransferConnected()) ConnectController(false);
+    if (!mController.transferConnected()) mController.connectTransfer(false);
     TFNClientFTP* browser = FileBrowser();
     if (!browser) return false;
     std::vector<std::string> files;
@@ -344,7 +344,7 @@ int TFchoixsauve::CopyTicked(const std::string& localRoot, bool* okOut)
             break;
         }
         const bool last = i + 1 == ticked.size();
-        if (ChangeControllerDir(remoteFolder, target.string() + "/") && GetFile(name, name, last)) {
+        if (mController.changeDir(remoteFolder, target.string() + "/") && mController.getFile(name, name, last)) {
             ++copied;
         } else {
             ShowMsg(text("StringBackupFailed") + " " + item);
@@ -353,7 +353,7 @@ int TFchoixsauve::CopyTicked(const std::string& localRoot, bool* okOut)
     }
     mCopying = false;
     // The last file's session was kept open for the next one: a stop leaves it to close here.
-    if (!ok && FileTransferConnected()) DisconnectFileTransfer();
+    if (!ok && mController.transferConnected()) mController.disconnectTransfer();
     if (okOut) *okOut = ok;
     return copied;
 }

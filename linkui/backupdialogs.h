@@ -4,6 +4,7 @@
 // "ADMIN/" folder, laid out like the controller), TFchoixRep chooses the local folder.
 // GUI thread only.
 
+#include "link/controller.h"
 #include <QDialog>
 
 #include <functional>
@@ -41,7 +42,7 @@ private:
 
 class TFchoixsauve : public QDialog {
 public:
-    TFchoixsauve(QWidget* parent, TFchoixRep* folderDialog);
+    TFchoixsauve(QWidget* parent, link::Controller& controller, TFchoixRep* folderDialog);
 
     // Called by the TCL editor with RemoteScriptsDir: lists the tree and shows the dialog modally.
     void ShowBackupList(std::function<void(const std::string&)> statusPanel, const std::string& remoteFolder);
@@ -70,6 +71,9 @@ private:
     std::function<void(const std::string&)> mStatus;
     int mAnchor = -1;
     bool mCopying = false;
+
+private:
+    link::Controller& mController;
 };
 
 void registerBackupTexts();

@@ -1,5 +1,6 @@
 #include "connectdialog.h"
 
+#include "link/controller.h"
 #include "link/detect.h"
 #include "link/transfer.h"
 
@@ -65,7 +66,7 @@ void guarded(F&& f)
 
 }  // namespace
 
-TFconnect_KVX_GB::TFconnect_KVX_GB(QWidget* parent) : QDialog(parent)
+TFconnect_KVX_GB::TFconnect_KVX_GB(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerTransferTexts();
     setObjectName("Fconnect_KVX_GB");
@@ -189,14 +190,14 @@ TFconnect_KVX_GB::TFconnect_KVX_GB(QWidget* parent) : QDialog(parent)
     connect(mRebootDelay, &QAction::triggered, this, [this] { guarded([&] { MenuRebootDelayClick(); }); });
     connect(mFrench, &QPushButton::clicked, this, [this] { guarded([&] { SpeakFrenchClick(); }); });
     connect(mEnglish, &QPushButton::clicked, this, [this] { guarded([&] { SpeakEnglishClick(); }); });
-    connect(mAddress, &QLineEdit::textEdited, this, [](const QString& t) {
+    connect(mAddress, &QLineEdit::textEdited, this, [this](const QString& t) {
         // The controller address follows the edit at once.
         common().ControllerIp = t.toStdString();
-        connectionState().DialogAddress = t.toStdString();
+        mController.connection().DialogAddress = t.toStdString();
     });
 
-    LoadConnectionSettings();
-    mHide->setChecked(connectionState().HideDialog);
+    mController.loadConnectionSettings();
+    mHide->setChecked(mController.connection().HideDialog);
     applyOwnTexts(common().LanguageIndex == 1 ? 1 : 2);
     // Every load of the controller side starts from the texts of its language.
     SetBuiltinTextsHook(this, [this](int language) { applyOwnTexts(language == 1 ? 1 : 2); });
@@ -234,7 +235,7 @@ void TFconnect_KVX_GB::applyOwnTexts(int language)
 void TFconnect_KVX_GB::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
-    auto& s = connectionState();
+    auto& s = mController.connection();
     mLabelInfo->clear();
     const QString address = QString::fromStdString(common().ControllerIp);
     mAddress->setText(address);
@@ -266,43 +267,43 @@ void TFconnect_KVX_GB::tickDetectionMethod()
 
 void TFconnect_KVX_GB::BitBtnConnectClick()
 {
-    connectionState().ConnectionDialogResult = 0;
-    connectionState().DialogAddress = mAddress->text().toStdString();
-    common().ControllerIp = connectionState().DialogAddress;
+    mController.connection().ConnectionDialogResult = 0;
+    mController.connection().DialogAddress = mAddress->text().toStdString();
+    common().ControllerIp = mController.connection().DialogAddress;
     accept();
 }
 
 void TFconnect_KVX_GB::BitBtnConnectFixedClick()
 {
-    connectionState().ConnectionDialogResult = 1;
+    mController.connection().ConnectionDialogResult = 1;
     accept();
 }
 
 void TFconnect_KVX_GB::BitBtnIgnoreClick()
 {
-    connectionState().ConnectionDialogResult = 2;
+    mController.connection().ConnectionDialogResult = 2;
     accept();
 }
 
 void TFconnect_KVX_GB::BitBtnCloseClick()
 {
-    connectionState().ConnectionDialogResult = 3;
-    connectionState().QuitRequested = true;
+    mController.connection().ConnectionDialogResult = 3;
+    mController.connection().QuitRequested = true;
     reject();
 }
 
 void TFconnect_KVX_GB::BitBtnContinueClick()
 {
     // "Continue" on the Simulation item means simulation, not a new connection attempt.
-    if (connectionState().RadioItem == ControllerTypeItemForModel(ModelNone))
-        connectionState().ConnectionDialogResult = 2;
+    if (mController.connection().RadioItem == ControllerTypeItemForModel(ModelNone))
+        mController.connection().ConnectionDialogResult = 2;
     accept();
 }
 
 void TFconnect_KVX_GB::CheckBoxHideClick()
 {
     if (GetControllerModel() == ModelNone) return;
-    connectionState().HideDialog = mHide->isChecked();
+    mController.connection().HideDialog = mHide->isChecked();
     if (IniFile* ini = SettingsIni()) ini->writeBool("MAIN", "HIDE FCONNECT", mHide->isChecked());
 }
 
@@ -315,14 +316,14 @@ void TFconnect_KVX_GB::DetectionMethodClick(int mode)
 void TFconnect_KVX_GB::MenuKvxPresentClick()
 {
     setCursor(Qt::WaitCursor);
-    const bool present = kvx_present(common().ControllerIp, 500);
+    const bool present = mController.present(common().ControllerIp, 500);
     unsetCursor();
     ShowMsg(PresenceReportText(present));
 }
 
 void TFconnect_KVX_GB::MenuRebootDelayClick()
 {
-    auto& s = connectionState();
+    auto& s = mController.connection();
     std::string value = num::integer(s.RebootWaitMs);
     if (!InputQueryDialog(texts::get("StringRebootCaption"), texts::get("StringWaitReboot"), value)) return;
     const auto v = num::parseIntStrict(value);
@@ -341,16 +342,16 @@ void TFconnect_KVX_GB::speak(int language)
 void TFconnect_KVX_GB::SpeakFrenchClick() { speak(1); }
 void TFconnect_KVX_GB::SpeakEnglishClick() { speak(2); }
 
-TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent)
+TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent, link::Controller& controller)
 {
     if (!gDialog) {
-        gDialog = new TFconnect_KVX_GB(parent);
+        gDialog = new TFconnect_KVX_GB(parent, controller);
         RegisterTranslatedWindow(texts::Family::Controller, gDialog);
-        QObject::connect(gDialog, &QObject::destroyed, [] {
+        QObject::connect(gDialog, &QObject::destroyed, [&controller] {
             gDialog = nullptr;
-            SetConnectionDialogShower({});
+            controller.setConnectionDialogShower({});
         });
-        SetConnectionDialogShower([] {
+        controller.setConnectionDialogShower([] {
             if (gDialog) gDialog->exec();
         });
     }

@@ -4,6 +4,7 @@
 // and holds the presence-check menu. Its state lives in connectionState() (detect.h), so the
 // start-up connection reads the result without the widgets.
 
+#include "link/controller.h"
 #include <QDialog>
 
 class QAction;
@@ -15,13 +16,17 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+
+namespace mvx::link {
+class Controller;
+}
 class QRadioButton;
 
 namespace mvx::linkui {
 
 class TFconnect_KVX_GB : public QDialog {
 public:
-    explicit TFconnect_KVX_GB(QWidget* parent = nullptr);
+    TFconnect_KVX_GB(QWidget* parent, link::Controller& controller);
 
     // The dialog's own texts in French (1) or English (2).
     void applyOwnTexts(int language);
@@ -73,9 +78,12 @@ private:
     QAction* mPresent = nullptr;
     QAction* mRebootDelay = nullptr;
     QActionGroup* mMethodGroup = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
-// Creates the dialog (once) and makes detection show it modally. Returns it.
-TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent);
+// Creates the dialog (once) and makes `controller`'s detection show it modally. Returns it.
+TFconnect_KVX_GB* InstallConnectDialog(QWidget* parent, link::Controller& controller);
 
 }  // namespace mvx::linkui

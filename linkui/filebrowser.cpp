@@ -207,7 +207,7 @@ std::string CompactText(const std::string& textIn)
 
 TFNClientFTP* FileBrowser() { return gBrowser; }
 
-TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
+TFNClientFTP::TFNClientFTP(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerBrowserTexts();
     setObjectName("FNClientFTP");
@@ -311,7 +311,7 @@ TFNClientFTP::TFNClientFTP(QWidget* parent) : QDialog(parent)
 
     // The program's one FTP session reports here: the server's replies and its end.
     QPointer<TFNClientFTP> self(this);
-    TransferFtpClient().setStatusHandler({[self](const std::string& line) {
+    mController.ftp().setStatusHandler({[self](const std::string& line) {
                                               QMetaObject::invokeMethod(qApp, [self, line] {
                                                   if (self) self->addStatus(line);
                                               }, Qt::QueuedConnection);
@@ -342,7 +342,7 @@ TFNClientFTP::~TFNClientFTP()
 {
     if (gBrowser == this) {
         gBrowser = nullptr;
-        TransferFtpClient().setStatusHandler({});
+        mController.ftp().setStatusHandler({});
     }
 }
 
@@ -379,16 +379,16 @@ bool TFNClientFTP::ChangeDirectory(const std::string& folderIn)
 bool TFNClientFTP::listFolder(const std::string& folder)
 {
     auto& c = common();
-    auto& t = transferState();
+    auto& t = mController.transfer();
     mFolder = folder;
     mLabel3->setText(QString::fromStdString(folder));
     mEntries.clear();
     fillList();
     if (mTclList) mTclList({});
     const int mode = c.TransferMode;
-    RemoteFiles* files = RemoteFilesFor(mode);
+    RemoteFiles* files = mController.files(mode);
     if (!files) return true;
-    if (!ChangeControllerDir(folder, c.ProgramDir)) {
+    if (!mController.changeDir(folder, c.ProgramDir)) {
         addStatus(text("StringBrowserListFailed") + " " + folder);
         return false;
     }
@@ -431,9 +431,9 @@ void TFNClientFTP::fillList()
 bool TFNClientFTP::enterShownFolder()
 {
     auto& c = common();
-    if (transferState().RemoteDir == mFolder && c.TransferConnected && transferState().LocalDir == c.ProgramDir)
+    if (mController.transfer().RemoteDir == mFolder && c.TransferConnected && mController.transfer().LocalDir == c.ProgramDir)
         return true;
-    return ChangeControllerDir(mFolder, c.ProgramDir);
+    return mController.changeDir(mFolder, c.ProgramDir);
 }
 
 void TFNClientFTP::goToFolder(const std::string& folder)
@@ -452,8 +452,8 @@ bool TFNClientFTP::download(const BrowserEntry& e)
         return false;
     }
     if (!enterShownFolder()) return false;
-    RemoteFiles* files = SessionFiles();
-    if (!files || !files->reportsProgress()) return GetFile(e.name, e.name, false);
+    RemoteFiles* files = mController.sessionFiles();
+    if (!files || !files->reportsProgress()) return mController.getFile(e.name, e.name, false);
 
     // The bar follows the bytes, the memo the speed.
     const std::string from = joinRemote(mFolder, e.name);
@@ -498,7 +498,7 @@ void TFNClientFTP::ListBox1Click(int row)
 {
     if (row < 0 || row >= static_cast<int>(mEntries.size())) return;
     const BrowserEntry e = mEntries[static_cast<std::size_t>(row)];
-    transferState().RemoteFileName = e.name;
+    mController.transfer().RemoteFileName = e.name;
     if (e.directory) {
         if (!RemoteNameUsable(e.name, {})) {
             ShowMsg(RemoteNameRefusedText(e.name));
@@ -562,7 +562,7 @@ void TFNClientFTP::SaveToPcClick(const std::string& pathIn)
     std::string path = pathIn;
     if (path.empty()) {
         path = QFileDialog::getSaveFileName(this, {},
-                                            QString::fromStdString(common().ProgramDir + transferState().RemoteFileName))
+                                            QString::fromStdString(common().ProgramDir + mController.transfer().RemoteFileName))
                    .toStdString();
         if (path.empty()) return;
     }
@@ -574,7 +574,7 @@ void TFNClientFTP::SaveToPcClick(const std::string& pathIn)
 void TFNClientFTP::SaveInKvxClick()
 {
     auto& c = common();
-    std::string name = transferState().RemoteFileName;
+    std::string name = mController.transfer().RemoteFileName;
     const std::string ext = upper(fs::path(name).extension().string());
     if (ext == ".BIN" || ext == ".OUT") name.clear();
     enterShownFolder();
@@ -593,15 +593,15 @@ void TFNClientFTP::SaveInKvxClick()
     }
     bool sent = false;
     if (enterShownFolder()) {
-        RemoteFiles* files = SessionFiles();
+        RemoteFiles* files = mController.sessionFiles();
         if (files && files->reportsProgress()) {
             std::string ftpError;
             std::error_code ec;
             const auto bytes = fs::file_size(c.ProgramDir + part, ec);
             sent = transferWithProgress(*files, false, joinRemote(mFolder, part), c.ProgramDir + part, ec ? 0 : bytes, ftpError);
-            DisconnectFileTransfer();
+            mController.disconnectTransfer();
         } else {
-            sent = PutFile(part, part, true);
+            sent = mController.putFile(part, part, true);
         }
     }
     if (!sent) {
@@ -612,7 +612,7 @@ void TFNClientFTP::SaveInKvxClick()
     mEditor->clear();
 }
 
-void TFNClientFTP::ResetKvxClick() { RebootController(BarProgress(mRebootBar)); }
+void TFNClientFTP::ResetKvxClick() { mController.reboot(BarProgress(mRebootBar)); }
 
 void TFNClientFTP::Remonter1Click() { goToFolder(".."); }
 
@@ -632,7 +632,7 @@ void TFNClientFTP::SaveInCurrentDirectory1Click()
         ShowMsg(RemoteNameRefusedText(name));
         return;
     }
-    if (!ChangeControllerDir(joinRemote(mFolder, name), c.ProgramDir) || !PutFile(name, name, true))
+    if (!mController.changeDir(joinRemote(mFolder, name), c.ProgramDir) || !mController.putFile(name, name, true))
         ShowMsg(text("StringBrowserSaveFailed") + " " + joinRemote(joinRemote(mFolder, name), name));
 }
 
@@ -650,7 +650,7 @@ void TFNClientFTP::Delete1Click()
     const std::string path = joinRemote(mFolder, e.name);
     bool ok = false;
     std::string error;
-    if (RemoteFiles* files = SessionFiles()) {
+    if (RemoteFiles* files = mController.sessionFiles()) {
         RunOffGuiThread([&] {
             ok = e.directory ? files->removeDir(path) : files->removeFile(path);
             if (!ok) error = files->lastError();
@@ -672,7 +672,7 @@ void TFNClientFTP::CreateSubdirectory1Click()
     const std::string path = joinRemote(mFolder, name);
     bool ok = false;
     std::string error;
-    if (RemoteFiles* files = SessionFiles()) {
+    if (RemoteFiles* files = mController.sessionFiles()) {
         RunOffGuiThread([&] {
             ok = files->makeDir(path);
             if (!ok) error = files->lastError();
@@ -717,7 +717,7 @@ void TFNClientFTP::FileOpenClick(const std::string& pathIn, bool readOnlyIn)
 bool TFNClientFTP::ListTreeRecursive(const std::string& folder, std::vector<std::string>& files,
                                      const std::function<void(const std::string&)>& status)
 {
-    RemoteFiles* session = SessionFiles();
+    RemoteFiles* session = mController.sessionFiles();
     if (!session || !session->network()) return false;
     bool ok = true;
     std::function<void(const std::string&, int)> walk = [&](const std::string& dir, int depth) {

@@ -4,6 +4,7 @@
 // back to the controller, deletes entries, creates folders and reboots the controller.
 // GUI thread only.
 
+#include "link/controller.h"
 #include <QDialog>
 
 #include <cstdint>
@@ -55,7 +56,7 @@ std::string CompactText(const std::string& text);
 
 class TFNClientFTP : public QDialog {
 public:
-    explicit TFNClientFTP(QWidget* parent);
+    TFNClientFTP(QWidget* parent, link::Controller& controller);
     ~TFNClientFTP() override;
 
     // Makes `folder` current and lists it ("..": the parent). False when it could not be listed.
@@ -140,6 +141,9 @@ private:
     SearchHooks mSearch;
     std::function<void(const std::vector<BrowserEntry>&)> mTclList;
     std::function<void()> mOnClose;
+
+private:
+    link::Controller& mController;
 };
 
 // The browser created at start-up, or null.

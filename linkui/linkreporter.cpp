@@ -40,17 +40,18 @@ bool DialogReporter::ask(const std::string& question)
 
 void DialogReporter::notice(const std::string& text) { ShowNotice(text); }
 
-LinkServices::LinkServices(std::function<bool()> unattended, std::function<void(const std::string&)> quiet)
-    : mReporter(std::move(unattended), std::move(quiet))
+LinkServices::LinkServices(link::Controller& controller, std::function<bool()> unattended,
+                           std::function<void(const std::string&)> quiet)
+    : mController(controller), mReporter(std::move(unattended), std::move(quiet))
 {
-    link::SetReporter(&mReporter);
+    mController.setReporter(&mReporter);
     link::SetLiveWaiter([](const std::function<void()>& work) { RunInWorker(work, {}, 100); });
 }
 
 LinkServices::~LinkServices()
 {
     link::SetLiveWaiter({});
-    link::SetReporter(nullptr);
+    mController.setReporter(nullptr);
 }
 
 link::RebootProgress BarProgress(QProgressBar* bar)

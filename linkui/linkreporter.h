@@ -3,6 +3,7 @@
 // timed box, Yes / No questions and the stay-on-top notice of the start-up connection; the GUI
 // thread's waits for the link; and the reboot's progress on a progress bar. GUI thread only.
 
+#include "link/controller.h"
 #include "link/linktexts.h"
 #include "link/reboot.h"
 
@@ -30,16 +31,19 @@ private:
     std::function<void(const std::string&)> mQuiet;
 };
 
-// The link's services as the windows give them, installed for the object's life: its words as
-// the shared dialogs, its waits on the GUI thread as live waits (RunInWorker).
+// The link's services as the windows give them, installed for the object's life: the
+// controller's words as the shared dialogs, the GUI thread's waits as live waits (RunInWorker).
+// The controller must outlive it.
 class LinkServices {
 public:
-    explicit LinkServices(std::function<bool()> unattended = {}, std::function<void(const std::string&)> quiet = {});
+    explicit LinkServices(link::Controller& controller, std::function<bool()> unattended = {},
+                          std::function<void(const std::string&)> quiet = {});
     ~LinkServices();
     LinkServices(const LinkServices&) = delete;
     LinkServices& operator=(const LinkServices&) = delete;
 
 private:
+    link::Controller& mController;
     DialogReporter mReporter;
 };
 

@@ -297,7 +297,7 @@ QString TFXY::verticalTitle() const { return mAxisY->titleText(); }
 
 // ---- TFshowgathering ----
 
-TFshowgathering::TFshowgathering(QWidget* parent) : QDialog(parent)
+TFshowgathering::TFshowgathering(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerGatheringTexts();
     setObjectName("Fshowgathering");
@@ -425,8 +425,8 @@ void TFshowgathering::Button1Click()
         fetched = fetchOverride();
     } else if (common().ControllerUsable.load() != 0) {
         // In simulation nothing is fetched: the local copy is shown.
-        fetched = link::ChangeControllerDir(common().RemoteGatheringDir, common().ProgramDir) &&
-                  link::GetFile("Gathering.dat", "Gathering.dat", true);
+        fetched = mController.changeDir(common().RemoteGatheringDir, common().ProgramDir) &&
+                  mController.getFile("Gathering.dat", "Gathering.dat", true);
     }
     QCoreApplication::processEvents();
     setBusy(false);

@@ -5,6 +5,7 @@
 //
 // The viewer owns its setup and XY dialogs. File dialogs are injectable for tests.
 
+#include "link/controller.h"
 #include "gatheringfile.h"
 
 #include <QDialog>
@@ -84,7 +85,7 @@ private:
 class TFshowgathering : public QDialog {
     Q_OBJECT
 public:
-    explicit TFshowgathering(QWidget* parent);
+    TFshowgathering(QWidget* parent, link::Controller& controller);
 
     // Fetches "Gathering.dat" from the controller's gathering folder and charts it.
     void Button1Click();
@@ -124,6 +125,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    link::Controller& mController;
     void chart(bool full, bool fileRead);
     void computeSpectra(bool fileRead);
     void applyAxis(const ColumnRecord& record);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "link/controllerconfig.h"
+#include "link/controller.h"
 
 class QComboBox;
 class QProgressBar;
@@ -46,6 +47,8 @@ class MaintenanceContext {
 public:
     virtual ~MaintenanceContext() = default;
 
+    // The controller the console works on.
+    virtual link::Controller& controller() = 0;
     // One line appended to the log pane (RichEdit1).
     virtual void log(const QString& text) = 0;
     virtual void clearLog() = 0;

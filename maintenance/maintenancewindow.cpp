@@ -77,7 +77,7 @@ constexpr int kDefaultLogWidth = 330;
 
 }  // namespace
 
-TFmain_KVX::TFmain_KVX(QWidget* parent) : QDialog(parent)
+TFmain_KVX::TFmain_KVX(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerMaintenanceTexts();
     setObjectName("Fmain_KVX");
@@ -151,17 +151,17 @@ TFmain_KVX::~TFmain_KVX()
     mGeneral = nullptr;
     if (gForm == this) {
         gForm = nullptr;
-        link::setLogHandler(nullptr);
-        link::setPoolStateHandler(nullptr);
-        link::SetLinkConsole({});
-        link::SetRebootHooks(nullptr);
+        mController.setLogHandler(nullptr);
+        mController.setPoolStateHandler(nullptr);
+        mController.setLinkConsole({});
+        mController.setRebootHooks(nullptr);
     }
 }
 
 void TFmain_KVX::FormCreate()
 {
     gForm = this;
-    mReboot = [](QProgressBar* bar) { link::RebootController(linkui::BarProgress(bar)); };
+    mReboot = [this](QProgressBar* bar) { mController.reboot(linkui::BarProgress(bar)); };
     for (const PageRow& row : kPageRows) {
         Slot slot;
         slot.name = row.name;
@@ -204,7 +204,7 @@ void TFmain_KVX::FormCreate()
 
     // Link lines may come from a worker: they reach the pane through the GUI thread.
     QPointer<TFmain_KVX> self(this);
-    link::setLogHandler([self](const std::string& line) {
+    mController.setLogHandler([self](const std::string& line) {
         const QString text = QString::fromStdString(line);
         if (QThread::currentThread() == qApp->thread()) {
             if (self) self->log(text);
@@ -219,17 +219,17 @@ void TFmain_KVX::FormCreate()
     installLinkConsole();
     // Whoever opens or closes the pool (this window, the TCL editor, a reboot), the connection
     // buttons and "Reset KVX" follow it.
-    link::setPoolStateHandler([self](link::PoolState state) {
+    mController.setPoolStateHandler([self](link::PoolState state) {
         auto apply = [self, state] {
             if (self && self->mGeneral) self->mGeneral->setPoolState(state);
         };
         if (QThread::currentThread() == qApp->thread()) apply();
         else QMetaObject::invokeMethod(qApp, apply, Qt::QueuedConnection);
     });
-    link::SetRebootHooks([self] {
+    mController.setRebootHooks([self] {
         if (self) self->stopIoPoll();
     });
-    mGroups = link::CurrentControllerGroups();
+    mGroups = mController.currentGroups();
     broadcastGroups();
 }
 
@@ -255,7 +255,7 @@ void TFmain_KVX::installLinkConsole()
         broadcastGroups();
     };
     console.fillPositionerList = [this] { broadcastGroups(); };
-    link::SetLinkConsole(std::move(console));
+    mController.setLinkConsole(std::move(console));
 }
 
 void TFmain_KVX::broadcastGroups()
@@ -306,7 +306,7 @@ QString TFmain_KVX::decripte_erreur(int code)
     std::string text;
     int rc = -1;
     {
-        const link::PooledSocket conn(1.0);
+        const link::PooledSocket conn(mController, 1.0);
         if (conn.ok()) {
             try {
                 rc = api::ErrorStringGet(conn.index(), code, text);
@@ -331,7 +331,7 @@ QString TFmain_KVX::GroupStatusText(int status)
     std::string text;
     int rc = -1;
     {
-        const link::PooledSocket conn(1.0);
+        const link::PooledSocket conn(mController, 1.0);
         if (conn.ok()) {
             try {
                 rc = api::GroupStatusStringGet(conn.index(), status, text);
@@ -360,19 +360,19 @@ void TFmain_KVX::FillPositionerList(QComboBox* box)
 
 bool TFmain_KVX::setThreadGroupName(const std::string& name)
 {
-    if (link::SetThreadGroupName(name)) return true;
+    if (mController.setThreadGroupName(name)) return true;
     log(QString::fromStdString(texts::get("stringgroupnametoolong") + " " + name));
     return false;
 }
 
-std::string TFmain_KVX::threadGroupName() const { return link::ThreadGroupName(); }
+std::string TFmain_KVX::threadGroupName() const { return mController.threadGroupName(); }
 
 std::optional<int> TFmain_KVX::readGroupStatus(const std::string& group)
 {
     std::optional<int> status;
     int rc = 0;
     {
-        const link::PooledSocket conn(1.0);
+        const link::PooledSocket conn(mController, 1.0);
         if (conn.ok()) {
             int s = 0;
             try {
@@ -407,15 +407,15 @@ void TFmain_KVX::startPositionReading(const std::string& group, int count)
         WaitWithMessages(300);
     }
     if (!setThreadGroupName(group)) return;
-    link::positionsShared().PositionReadCount.store(count);
+    mController.positions().PositionReadCount.store(count);
     // The timer first: with Debug set the worker's loop runs right here on the GUI thread.
     mTimer2->start();
     if (!c.PositionReadingOn.load()) {
-        for (auto& p : link::positionsShared().CurrentPositions) p.store(0.0);
+        for (auto& p : mController.positions().CurrentPositions) p.store(0.0);
         c.PositionReadingOn.store(1);
         mReadingGroup = group;
-        link::JoinFinishedWorkers();
-        link::StartPositions();
+        mController.joinWorkers();
+        mController.startPositions();
     }
 }
 
@@ -439,9 +439,9 @@ void TFmain_KVX::Timer2Timer()
 {
     MaintenancePage* page = currentPage();
     if (!page || !common().PositionReadingOn.load()) return;
-    const int n = std::clamp(link::positionsShared().PositionReadCount.load(), 0, 8);
+    const int n = std::clamp(mController.positions().PositionReadCount.load(), 0, 8);
     std::array<double, 8> values{};
-    for (int i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = link::positionsShared().CurrentPositions[static_cast<std::size_t>(i)].load();
+    for (int i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = mController.positions().CurrentPositions[static_cast<std::size_t>(i)].load();
     Guarded("maintenance page", [&] { page->positionsChanged(std::span<const double>(values.data(), static_cast<std::size_t>(n))); });
 }
 
@@ -562,8 +562,8 @@ void TFmain_KVX::FormShow()
 
     CommonGlobals& c = common();
     if (c.ControllerUsable.load()) {
-        if (!link::SocketsConnected()) link::OpenApiSockets();
-        if (!link::FileTransferConnected()) link::ConnectController(false);
+        if (!mController.poolOpen()) mController.openPool();
+        if (!mController.transferConnected()) mController.connectTransfer(false);
     }
     TakeLinkState();
 
@@ -584,11 +584,11 @@ void TFmain_KVX::TakeLinkState()
     // too (a start-up or a reboot whose pool failed offers "Connect." again): only a state the
     // pool has left since is corrected.
     link::PoolState state = mGeneral->poolState();
-    if (link::SocketsConnected()) state = link::PoolState::Open;
+    if (mController.poolOpen()) state = link::PoolState::Open;
     else if (state == link::PoolState::Open)
-        state = link::LastPoolState() == link::PoolState::Failed ? link::PoolState::Failed : link::PoolState::Closed;
+        state = mController.lastPoolState() == link::PoolState::Failed ? link::PoolState::Failed : link::PoolState::Closed;
     mGeneral->setPoolState(state);
-    mGeneral->setTransferOpen(link::FileTransferConnected());
+    mGeneral->setTransferOpen(mController.transferConnected());
 }
 
 void TFmain_KVX::done(int result)
@@ -618,7 +618,7 @@ void TFmain_KVX::FormClose()
 
     CommonGlobals& c = common();
     const bool wasReading = c.PositionReadingOn.exchange(0) != 0;
-    if (link::FileTransferConnected()) link::DisconnectFileTransfer();
+    if (mController.transferConnected()) mController.disconnectTransfer();
     stopIoPoll();
     // Lets the position worker see its flag drop before the window goes.
     if (wasReading) WaitWithMessages(1000);

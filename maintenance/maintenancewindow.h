@@ -23,10 +23,11 @@ class PageGeneral;
 class TFmain_KVX : public QDialog, public MaintenanceContext {
     Q_OBJECT
 public:
-    explicit TFmain_KVX(QWidget* parent);
+    TFmain_KVX(QWidget* parent, link::Controller& controller);
     ~TFmain_KVX() override;
 
     // MaintenanceContext
+    link::Controller& controller() override { return mController; }
     void log(const QString& text) override;
     void clearLog() override;
     QString decripte_erreur(int code) override;
@@ -99,6 +100,7 @@ private:
     void broadcastGroups();
     MaintenancePage* currentPage() const;
 
+    link::Controller& mController;
     QTabWidget* mPages = nullptr;
     QPlainTextEdit* mLog = nullptr;
     QPushButton* mClear = nullptr;

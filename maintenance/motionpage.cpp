@@ -198,7 +198,7 @@ void GroupMotionPage::statusLine(double timeoutSeconds, bool withCode)
 void GroupMotionPage::home()
 {
     if (mHoming) return;  // a second press while the first search runs
-    link::HomingShared& rec = link::homingShared();
+    link::HomingShared& rec = context().controller().homing();
     {
         std::lock_guard lock(rec.mutex);
         rec.HomingGroupName = group();
@@ -206,7 +206,7 @@ void GroupMotionPage::home()
     rec.HomingRunning.store(1);
     mHoming = true;
     QPointer<GroupMotionPage> self(this);
-    link::StartHoming();
+    context().controller().startHoming();
     while (rec.HomingRunning.load() != 0 && common().StopRequested.load() == 0) WaitWithMessages(200);
     if (!self) return;
     mHoming = false;
@@ -216,7 +216,7 @@ void GroupMotionPage::home()
 void GroupMotionPage::moveAbsolute(const std::vector<double>& targets)
 {
     if (targets.empty() || targets.size() > 8 || !selectGroup()) return;
-    link::MoveAbsShared& rec = link::moveAbsShared();
+    link::MoveAbsShared& rec = context().controller().moveAbs();
     {
         std::lock_guard lock(rec.mutex);
         std::copy(targets.begin(), targets.end(), rec.Targets.begin());
@@ -224,7 +224,7 @@ void GroupMotionPage::moveAbsolute(const std::vector<double>& targets)
     }
     rec.MoveAbsError.store(0);
     rec.MoveAbsRunning.store(1);
-    link::StartMoveAbsolute();
+    context().controller().startMoveAbsolute();
     watchAbsoluteMove();
 }
 
@@ -235,7 +235,7 @@ void GroupMotionPage::watchAbsoluteMove()
     auto* timer = new QTimer(this);
     timer->setInterval(100);
     connect(timer, &QTimer::timeout, this, [this, timer] {
-        link::MoveAbsShared& rec = link::moveAbsShared();
+        link::MoveAbsShared& rec = context().controller().moveAbs();
         if (rec.MoveAbsRunning.load() != 0) return;
         timer->stop();
         timer->deleteLater();
@@ -248,13 +248,13 @@ void GroupMotionPage::watchAbsoluteMove()
 void GroupMotionPage::moveRelative(const std::vector<double>& deltas)
 {
     if (deltas.empty() || deltas.size() > 8 || !selectGroup()) return;
-    link::MoveRelShared& rec = link::moveRelShared();
+    link::MoveRelShared& rec = context().controller().moveRel();
     {
         std::lock_guard lock(rec.mutex);
         std::copy(deltas.begin(), deltas.end(), rec.Deltas.begin());
         rec.DeltaCount = int(deltas.size());
     }
-    link::StartMoveRelative();
+    context().controller().startMoveRelative();
 }
 
 int GroupMotionPage::sendJog(const std::vector<double>& velocities, const std::vector<double>& accelerations)

@@ -204,7 +204,7 @@ void PageDivers::TabSheet2Show()
     ctx.FillPositionerList(mPositioner);
     mLibraryVersion->setText(QString::fromStdString(api::LibraryVersionGet()));
     {
-        const link::PooledSocket conn(1.0);
+        const link::PooledSocket conn(context().controller(), 1.0);
         if (!conn.ok()) {
             ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         } else {
@@ -219,14 +219,14 @@ void PageDivers::TabSheet2Show()
     }
     mScript->clear();
     if (common().ControllerUsable.load() &&
-        link::ChangeControllerDir(common().RemoteScriptsDir, common().ProgramDir))
-        mScript->addItems(ScriptNamesOf(link::transferState().RemoteListing));
+        context().controller().changeDir(common().RemoteScriptsDir, common().ProgramDir))
+        mScript->addItems(ScriptNamesOf(context().controller().transfer().RemoteListing));
 }
 
 void PageDivers::Button9Click()
 {
     MaintenanceContext& ctx = context();
-    const link::PooledSocket conn(1.0);
+    const link::PooledSocket conn(context().controller(), 1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -245,7 +245,7 @@ void PageDivers::Button9Click()
 void PageDivers::PositionerMotionDoneGetButtonClick()
 {
     MaintenanceContext& ctx = context();
-    const link::PooledSocket conn(1.0);
+    const link::PooledSocket conn(context().controller(), 1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -275,7 +275,7 @@ void PageDivers::Button29Click()
         p[i] = *v;
     }
     MaintenanceContext& ctx = context();
-    const link::PooledSocket conn(1.0);
+    const link::PooledSocket conn(context().controller(), 1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -297,7 +297,7 @@ void PageDivers::Button59Click()
         return;
     }
     MaintenanceContext& ctx = context();
-    const link::PooledSocket conn(1.0);
+    const link::PooledSocket conn(context().controller(), 1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;
@@ -313,7 +313,7 @@ void PageDivers::Button60Click()
     // The same name as "Run" started: a kill under another name would leave the task running.
     const std::string task = withoutBlanks(limited(mTask->text().toStdString(), kTextLimit));
     MaintenanceContext& ctx = context();
-    const link::PooledSocket conn(1.0);
+    const link::PooledSocket conn(context().controller(), 1.0);
     if (!conn.ok()) {
         ctx.log(QString::fromStdString(texts::get("stringnosocketmaintenance")));
         return;

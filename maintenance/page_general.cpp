@@ -155,8 +155,8 @@ PageGeneral::PageGeneral(MaintenanceContext& context, QWidget* parent) : Mainten
     connect(tcl, &QPushButton::clicked, this, [this] { BitBtn6Click(); });
     connect(mLanguages, &QButtonGroup::idClicked, this, [this](int id) { SpeedButtonClick(id); });
 
-    setPoolState(link::SocketsConnected() ? link::PoolState::Open : link::LastPoolState());
-    setTransferOpen(link::FileTransferConnected());
+    setPoolState(this->context().controller().poolOpen() ? link::PoolState::Open : this->context().controller().lastPoolState());
+    setTransferOpen(this->context().controller().transferConnected());
 }
 
 void PageGeneral::setLocked(QLineEdit* e, bool locked)
@@ -223,11 +223,11 @@ void PageGeneral::Button1Click()
     const std::string addr = address();
     if (addr.empty()) return;
     CommonGlobals& c = common();
-    if (!link::kvx_present(addr, 500)) return;
+    if (!context().controller().present(addr, 500)) return;
     // The pool connects to the controller address; it cannot change while the pool is open.
-    if (!link::SocketsConnected()) c.ControllerIp = addr;
+    if (!context().controller().poolOpen()) c.ControllerIp = addr;
     // The buttons follow the pool's own state.
-    if (link::OpenApiSockets()) {
+    if (context().controller().openPool()) {
         // Connected by hand: the controller functions of every window work from now on.
         c.ControllerUsable.store(1);
         c.NoControllerApi.store(0);
@@ -244,17 +244,17 @@ void PageGeneral::Button2Click()
         context().stopPositionReading();
         WaitWithMessages(300);
     }
-    link::CloseApiSockets();
+    context().controller().closePool();
 }
 
 void PageGeneral::Button62Click()
 {
     const std::string addr = address();
     CommonGlobals& c = common();
-    if (!addr.empty() && !link::SocketsConnected()) c.ControllerIp = addr;
+    if (!addr.empty() && !context().controller().poolOpen()) c.ControllerIp = addr;
     c.FtpUser = mUser->text().toStdString();
     c.FtpPassword = mPassword->text().toStdString();
-    if (link::ConnectController(false) && link::FileTransferConnected()) {
+    if (context().controller().connectTransfer(false) && context().controller().transferConnected()) {
         setTransferOpen(true);
     } else {
         const std::string text = texts::get("stringpbconnectadre");
@@ -266,13 +266,13 @@ void PageGeneral::Button62Click()
 
 void PageGeneral::Button63Click()
 {
-    link::DisconnectFileTransfer();
-    setTransferOpen(link::FileTransferConnected());
+    context().controller().disconnectTransfer();
+    setTransferOpen(context().controller().transferConnected());
 }
 
 void PageGeneral::Button6Click()
 {
-    link::PooledSocket connection(1.0);
+    link::PooledSocket connection(context().controller(), 1.0);
     const int index = connection.index();
     if (index < 0) {
         context().log(QString::fromStdString(texts::get("stringnosocketmaintenance")));

@@ -259,10 +259,10 @@ bool MultiplePage::upload(const QString& path)
     const QFileInfo info(path);
     const std::string folder = info.absolutePath().toStdString() + "/";
     const std::string name = info.fileName().toStdString();
-    const bool ok = link::ChangeControllerDir(common().RemoteTrajectoriesDir, folder) &&
-                    link::PutFile(name, name, true);
+    const bool ok = context().controller().changeDir(common().RemoteTrajectoriesDir, folder) &&
+                    context().controller().putFile(name, name, true);
     if (!ok) {
-        link::DisconnectFileTransfer();
+        context().controller().disconnectTransfer();
         context().log(Text("stringpvtuploadfailed", info.fileName()));
     } else {
         context().log(Text("stringpvtuploaded", info.fileName()));

@@ -435,11 +435,11 @@ void PidTestPage::BitBtn7Click()
         return api::GroupInitialize(socket, group);
     });
     {
-        std::lock_guard lock(link::homingShared().mutex);
-        link::homingShared().HomingGroupName = group;
+        std::lock_guard lock(context().controller().homing().mutex);
+        context().controller().homing().HomingGroupName = group;
     }
-    link::homingShared().HomingRunning.store(1);
-    link::StartHoming();
+    context().controller().homing().HomingRunning.store(1);
+    context().controller().startHoming();
 }
 
 bool PidTestPage::waitUntil(const std::function<bool()>& done)
@@ -498,9 +498,9 @@ bool PidTestPage::BitBtn2Click()
     // Gathering and the SGamma profile address the positioner; the controller moves groups only,
     // so the return and the step go to the positioner's group.
     const std::string moveGroup = p.substr(0, p.find('.'));
-    if (!ctx.setThreadGroupName(moveGroup) || !link::SetThreadGroupName(moveGroup)) return false;
+    if (!ctx.setThreadGroupName(moveGroup) || !context().controller().setThreadGroupName(moveGroup)) return false;
 
-    link::PooledSocket connection(1.0);
+    link::PooledSocket connection(context().controller(), 1.0);
     int socket = connection.index();
     if (socket < 0) {
         ctx.log(Text("stringnoconnectionmaint"));
@@ -526,16 +526,16 @@ bool PidTestPage::BitBtn2Click()
 
             ctx.log(Text("stringretourdepart"));
             {
-                std::lock_guard lock(link::moveAbsShared().mutex);
-                link::moveAbsShared().Targets[0] = *start;
-                link::moveAbsShared().TargetCount = 1;
+                std::lock_guard lock(context().controller().moveAbs().mutex);
+                context().controller().moveAbs().Targets[0] = *start;
+                context().controller().moveAbs().TargetCount = 1;
             }
-            link::moveAbsShared().MoveAbsError.store(0);
-            link::moveAbsShared().MoveAbsRunning.store(1);
-            link::StartMoveAbsolute();
-            if (!waitUntil([] { return link::moveAbsShared().MoveAbsRunning.load() == 0; })) break;
+            context().controller().moveAbs().MoveAbsError.store(0);
+            context().controller().moveAbs().MoveAbsRunning.store(1);
+            context().controller().startMoveAbsolute();
+            if (!waitUntil([this] { return context().controller().moveAbs().MoveAbsRunning.load() == 0; })) break;
             // Measuring from the wrong place would give a wrong step response.
-            if (const int e = link::moveAbsShared().MoveAbsError.load(); e != 0) {
+            if (const int e = context().controller().moveAbs().MoveAbsError.load(); e != 0) {
                 ctx.log(ctx.decripte_erreur(e));
                 ctx.log(Text("stringpidreturnfailed"));
                 break;
@@ -560,11 +560,11 @@ bool PidTestPage::BitBtn2Click()
                 fail(code);
             } else {
                 {
-                    std::lock_guard lock(link::moveRelShared().mutex);
-                    link::moveRelShared().Deltas[0] = *length;
-                    link::moveRelShared().DeltaCount = 1;
+                    std::lock_guard lock(context().controller().moveRel().mutex);
+                    context().controller().moveRel().Deltas[0] = *length;
+                    context().controller().moveRel().DeltaCount = 1;
                 }
-                link::StartMoveRelative();
+                context().controller().startMoveRelative();
             }
             const qint64 end = static_cast<qint64>(*duration * 1000.0);
             if (!waitUntil([&] { return t0.elapsed() > end; })) break;
@@ -572,8 +572,8 @@ bool PidTestPage::BitBtn2Click()
             clearSeries();
             // A failed download must not show the previous test's file as this one.
             const bool fetched = common().ControllerUsable.load() != 0 &&
-                                 link::ChangeControllerDir(common().RemoteGatheringDir, common().ProgramDir) &&
-                                 link::GetFile("Gathering.dat", "Gathering.dat", true);
+                                 context().controller().changeDir(common().RemoteGatheringDir, common().ProgramDir) &&
+                                 context().controller().getFile("Gathering.dat", "Gathering.dat", true);
             std::string text;
             if (!fetched || !readWhole(common().ProgramDir + "Gathering.dat", text)) {
                 ctx.log(Text("stringpidfetchfailed"));

@@ -121,8 +121,8 @@ void StagesPage::fetchAndBuild(bool ask)
     mStringGrid4->setColumnWidth(0, 150);
     if (ask && MsgDialog(Text("Stringrelirestageini").toStdString(), 3, MbYes | MbNo) == MrYes) {
         const bool ok = controllerUsable() &&
-                        link::ChangeControllerDir(common().RemoteConfigDir, common().ProgramDir) &&
-                        link::GetFile("stages.ini", "stages.ini", true);
+                        context().controller().changeDir(common().RemoteConfigDir, common().ProgramDir) &&
+                        context().controller().getFile("stages.ini", "stages.ini", true);
         if (!ok) context().log(Text("stringstagesfetchfailed"));
     }
     mIni = std::make_unique<IniFile>(localPath());
@@ -217,16 +217,16 @@ void StagesPage::StringGrid4SetEditText(int row, int column)
 bool StagesPage::Button12Click()
 {
     if (MsgDialog(Text("stringsavestages").toStdString(), 3, MbYes | MbNo) != MrYes) return false;
-    const bool ok = controllerUsable() && link::ChangeControllerDir(common().RemoteConfigDir, common().ProgramDir) &&
-                    link::PutFile("stages.ini", "stages.ini", true);
+    const bool ok = controllerUsable() && context().controller().changeDir(common().RemoteConfigDir, common().ProgramDir) &&
+                    context().controller().putFile("stages.ini", "stages.ini", true);
     context().log(Text(ok ? "stringstagesuploaded" : "stringstagesuploadfailed"));
     return ok;
 }
 
 void StagesPage::Button11Click()
 {
-    const bool ok = controllerUsable() && link::ChangeControllerDir(common().RemoteConfigDir, common().ProgramDir) &&
-                    link::GetFile("StageDataBase.txt", "StageDataBase.txt", true);
+    const bool ok = controllerUsable() && context().controller().changeDir(common().RemoteConfigDir, common().ProgramDir) &&
+                    context().controller().getFile("StageDataBase.txt", "StageDataBase.txt", true);
     if (!ok) {
         context().log(Text("stringstagedbfailed"));
         return;

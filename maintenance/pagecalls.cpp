@@ -68,7 +68,7 @@ QString Text(std::string_view key, const QString& arg)
 
 int CallOnConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::function<int(int socket)>& call)
 {
-    link::PooledSocket connection(timeoutSeconds);
+    link::PooledSocket connection(ctx.controller(), timeoutSeconds);
     if (!connection) {
         ctx.log(Text("stringnoconnectionmaint"));
         return api::kErrorNoSocket;
@@ -93,7 +93,7 @@ int CallOnConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::
 bool WithConnection(MaintenanceContext& ctx, double timeoutSeconds, const std::function<void(int socket)>& work,
                     bool quiet)
 {
-    link::PooledSocket connection(timeoutSeconds);
+    link::PooledSocket connection(ctx.controller(), timeoutSeconds);
     if (!connection) {
         if (!quiet) ctx.log(Text("stringnoconnectionmaint"));
         return false;

@@ -41,6 +41,9 @@ public:
     // The controller's text of an error code.
     virtual std::string ErrorString(int code) = 0;
 
+    // A line for the controller console's log (nothing without a controller).
+    virtual void LogLine(const std::string& line) { (void)line; }
+
     // Runs `file` as task `task`.
     virtual ScriptOutcome ExecuteScript(const std::string& file, const std::string& task, const std::string& arguments,
                                         const std::atomic<int>& stop) = 0;

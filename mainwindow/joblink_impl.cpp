@@ -2,6 +2,7 @@
 
 #include "core/common.h"
 #include "link/api.h"
+#include "link/controller.h"
 #include "link/apiwire.h"
 #include "link/remotefiles.h"
 #include "link/socketpool.h"
@@ -18,12 +19,14 @@ namespace {
 constexpr double kInitTimeoutSeconds = 60.0;
 
 // One controller call on its own pooled connection, off the GUI thread.
-int onConnection(double timeoutSeconds, bool markIncomplete, const std::function<int(int)>& call)
+int onConnection(link::Controller& controller, double timeoutSeconds, bool markIncomplete,
+                 const std::function<int(int)>& call)
 {
     int code = api::kErrorNoSocket;
     link::RunOffGuiThread([&] {
         const link::PooledSocket connection(
-            timeoutSeconds, markIncomplete ? link::PooledSocket::Reply::Incomplete : link::PooledSocket::Reply::Take);
+            controller, timeoutSeconds,
+            markIncomplete ? link::PooledSocket::Reply::Incomplete : link::PooledSocket::Reply::Take);
         if (!connection) return;
         try {
             code = call(connection.index());
@@ -41,20 +44,20 @@ bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::strin
 bool JobLinkImpl::put(const std::string& remoteDir, const std::string& localDir, const std::string& name,
                       std::string& error)
 {
-    if (!link::SessionCopiesFiles()) {
+    if (!mController.sessionCopiesFiles()) {
         error = "No file transfer to the controller: " + name + " not sent";
         return false;
     }
-    if (!link::FileTransferConnected() && !link::ConnectController(false)) {
+    if (!mController.transferConnected() && !mController.connectTransfer(false)) {
         error = "No file transfer to the controller: " + name + " not sent";
         return false;
     }
     // A job's files go into one folder: it is listed when the first of them goes there.
-    if (!link::EnterControllerDir(remoteDir, localDir)) {
+    if (!mController.enterDir(remoteDir, localDir)) {
         error = "Controller folder " + remoteDir + " not reachable: " + name + " not sent";
         return false;
     }
-    if (!link::PutFile(name, name, false)) {
+    if (!mController.putFile(name, name, false)) {
         error = "Upload of " + name + " into " + remoteDir + " failed";
         return false;
     }
@@ -73,11 +76,11 @@ bool JobLinkImpl::PutTrajectory(const std::string& localDir, const std::string& 
 
 int JobLinkImpl::KillAll()
 {
-    const int code = onConnection(1.0, false, [](int s) { return api::KillAll(s); });
+    const int code = onConnection(mController, 1.0, false, [](int s) { return api::KillAll(s); });
     std::shared_ptr<link::ScriptRun> run = lastRun();
     if (run && !run->Finished()) {
         const std::string task = run->request().TaskName;
-        onConnection(1.0, true, [&](int s) { return api::TCLScriptKill(s, task); });
+        onConnection(mController, 1.0, true, [&](int s) { return api::TCLScriptKill(s, task); });
     }
     return code;
 }
@@ -94,7 +97,7 @@ int JobLinkImpl::InitialiseGroup(const std::string& group, std::string& step)
         {"GroupHomeSearch", [](int s, const std::string& g) { return api::GroupHomeSearch(s, g); }},
     };
     step = kCalls[0].name;
-    return onConnection(kInitTimeoutSeconds, true, [&](int s) {
+    return onConnection(mController, kInitTimeoutSeconds, true, [&](int s) {
         for (const Call& c : kCalls) {
             step = c.name;
             int code = c.fn(s, group);
@@ -110,7 +113,7 @@ int JobLinkImpl::InitialiseGroup(const std::string& group, std::string& step)
 int JobLinkImpl::MultipleAxesPVTVerification(const std::string& group, const std::string& file)
 {
     if (!mHeld)
-        return onConnection(10.0, true, [&](int s) { return api::MultipleAxesPVTVerification(s, group, file); });
+        return onConnection(mController, 10.0, true, [&](int s) { return api::MultipleAxesPVTVerification(s, group, file); });
     int code = api::kErrorEmptyReply;
     link::RunOffGuiThread([&] {
         try {
@@ -130,7 +133,7 @@ bool JobLinkImpl::HoldConnection(double timeoutSeconds)
 {
     ReleaseHeldConnection();
     mHeldTimeout = timeoutSeconds;
-    mHeld = link::PooledSocket(timeoutSeconds);
+    mHeld = link::PooledSocket(mController, timeoutSeconds);
     return mHeld.ok();
 }
 
@@ -142,7 +145,7 @@ void JobLinkImpl::ReleaseHeldConnection()
 std::string JobLinkImpl::ErrorString(int code)
 {
     std::string text;
-    link::RunOffGuiThread([&] { text = link::GetApiErrorText(code); });
+    link::RunOffGuiThread([&] { text = mController.apiErrorText(code); });
     return text;
 }
 
@@ -161,7 +164,7 @@ ScriptOutcome JobLinkImpl::ExecuteScript(const std::string& file, const std::str
     rq.Arguments = arguments;
     // The settings file belongs to the GUI thread: read the delay there, before the start.
     link::RunOnGuiThread([&] { rq.MaxScriptDelayMs = link::ReadMaxScriptDelay(); });
-    std::shared_ptr<link::ScriptRun> run = link::ExeTCL::Start(rq);
+    std::shared_ptr<link::ScriptRun> run = mController.scripts().Start(rq);
     ScriptOutcome out;
     if (run->Snapshot().Refused) {
         out.Answer = num::integer(api::kErrorBadInput);
@@ -180,5 +183,11 @@ ScriptOutcome JobLinkImpl::ExecuteScript(const std::string& file, const std::str
     else out.Answer = r.ScriptAnswer;
     return out;
 }
+
+}  // namespace mvx
+
+namespace mvx {
+
+void JobLinkImpl::LogLine(const std::string& line) { mController.log(line); }
 
 }  // namespace mvx

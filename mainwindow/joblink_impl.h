@@ -5,6 +5,7 @@
 // Thread: as JobLink says. Controller calls made on the GUI thread run on a helper thread while
 // the GUI thread dispatches events, so STOP stays live during a 60 s home search.
 
+#include "link/controller.h"
 #include "joblink.h"
 
 #include "link/socketpool.h"
@@ -21,7 +22,7 @@ class ScriptRun;
 
 class JobLinkImpl : public JobLink {
 public:
-    JobLinkImpl() = default;
+    explicit JobLinkImpl(link::Controller& controller) : mController(controller) {}
 
     bool PutScript(const std::string& localDir, const std::string& name, std::string& error) override;
     bool PutTrajectory(const std::string& localDir, const std::string& name, std::string& error) override;
@@ -43,6 +44,8 @@ public:
 
     // The last run (null before the first).
     std::shared_ptr<link::ScriptRun> lastRun() const;
+    // A line for the maintenance console's log.
+    void LogLine(const std::string& line) override;
 
 private:
     bool put(const std::string& remoteDir, const std::string& localDir, const std::string& name, std::string& error);
@@ -51,6 +54,9 @@ private:
     std::shared_ptr<link::ScriptRun> mRun;
     link::PooledSocket mHeld;  // GUI thread only
     double mHeldTimeout = 0.0;
+
+private:
+    link::Controller& mController;
 };
 
 }  // namespace mvx

@@ -13,7 +13,6 @@
 #include "core/common.h"
 #include "core/fileutil.h"
 #include "core/inifile.h"
-#include "link/linktexts.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
 #include "translator/scttraject.h"
@@ -265,7 +264,7 @@ void JobRoad::reportUnattended(const std::string& text)
     if (text.empty()) return;
     const std::string t = oneLine(text);
     setStatus(4, t);
-    link::logLine(t);
+    if (mLink) mLink->LogLine(t);
     std::fprintf(stderr, "%s\n", t.c_str());
 }
 
@@ -282,7 +281,7 @@ void JobRoad::note(const std::string& text)
     if (text.empty()) return;
     const std::string t = oneLine(text);
     setStatus(4, t);
-    link::logLine(t);
+    if (mLink) mLink->LogLine(t);
     if (mBatchMode) std::fprintf(stderr, "%s\n", t.c_str());
 }
 

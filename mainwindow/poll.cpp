@@ -31,7 +31,7 @@ std::string AxisText(int axis, double value, int decimals)
     return std::string(kNames[axis < 0 || axis > 2 ? 0 : axis]) + v;
 }
 
-PositionPoll::PositionPoll(PollView& view, QObject* parent) : QObject(parent), mView(view)
+PositionPoll::PositionPoll(PollView& view, link::Controller& controller, QObject* parent) : QObject(parent), mView(view), mController(controller)
 {
     connect(&mTimer, &QTimer::timeout, this, &PositionPoll::Timer1Timer);
 }
@@ -55,10 +55,10 @@ void PositionPoll::stop()
     mTimer.stop();
 }
 
-PollSample PositionPoll::ReadSample(const PollSetup& setup)
+PollSample PositionPoll::ReadSample(link::Controller& controller, const PollSetup& setup)
 {
     PollSample s;
-    const link::PooledSocket connection(1.0);
+    const link::PooledSocket connection(controller, 1.0);
     if (!connection) return s;
     const int socket = connection.index();
     try {
@@ -103,7 +103,7 @@ void PositionPoll::Timer1Timer()
     mReader = std::thread([this, setup] {
         PollSample sample;
         try {
-            sample = ReadSample(setup);
+            sample = ReadSample(mController, setup);
         } catch (...) {
             // The sample stays as made: every code says failed, so the tick shows a failed read.
         }

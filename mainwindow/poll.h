@@ -6,6 +6,7 @@
 // connection while the GUI thread stays live; the timer is off from the start of a tick until
 // its readings have been shown, so slow calls never pile up ticks.
 
+#include "link/controller.h"
 #include <QObject>
 #include <QTimer>
 
@@ -78,7 +79,7 @@ struct PollSample {
 class PositionPoll : public QObject {
     Q_OBJECT
 public:
-    explicit PositionPoll(PollView& view, QObject* parent = nullptr);
+    PositionPoll(PollView& view, link::Controller& controller, QObject* parent = nullptr);
     ~PositionPoll() override;
 
     // Settings "ENCODER"/"PERIOD" (default 100 ms).
@@ -92,7 +93,7 @@ public:
     void Timer1Timer();
 
     // The controller calls of a tick on one connection (any thread).
-    static PollSample ReadSample(const PollSetup& setup);
+    static PollSample ReadSample(link::Controller& controller, const PollSetup& setup);
 
 signals:
     void tickFinished();
@@ -109,6 +110,9 @@ private:
     bool mFaultShown = false;
     bool mToolActive = false;
     int mTicks = 0;
+
+private:
+    link::Controller& mController;
 };
 
 }  // namespace mvx

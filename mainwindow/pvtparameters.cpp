@@ -37,7 +37,7 @@ std::string f4(double v) { return num::fixed(v, 4); }
 
 }  // namespace
 
-TFPVTparameters::TFPVTparameters(QWidget* parent) : QDialog(parent)
+TFPVTparameters::TFPVTparameters(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerTexts();
     setObjectName("FPVTparameters");
@@ -127,7 +127,7 @@ void TFPVTparameters::FormShow()
     const std::string file = mFileName;
     const int axisCount = ctx.XYGroupOnly ? 2 : 3;
     link::RunOffGuiThread([&] {
-        const link::PooledSocket connection(5.0);
+        const link::PooledSocket connection(mController, 5.0);
         const int s = connection.index();
         try {
             // Without a connection every call fails with the pool's code and shows zeros.

@@ -6,6 +6,7 @@
 // Thread: GUI thread. The controller calls of a show run on a helper thread over one pooled
 // connection while events are dispatched.
 
+#include "link/controller.h"
 #include <QDialog>
 
 #include <array>
@@ -36,7 +37,7 @@ struct PvtAxisReading {
 class TFPVTparameters : public QDialog {
     Q_OBJECT
 public:
-    explicit TFPVTparameters(QWidget* parent = nullptr);
+    TFPVTparameters(QWidget* parent, link::Controller& controller);
 
     // Where the group, its positioners and the current position come from (read at each show).
     void setContextProvider(std::function<PvtParametersContext()> provider) { mProvider = std::move(provider); }
@@ -71,6 +72,9 @@ private:
     QTableWidget* mGrid = nullptr;
     QPushButton* mOk = nullptr;
     QPushButton* mCancel = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 }  // namespace mvx

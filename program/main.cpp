@@ -8,5 +8,7 @@ int main(int argc, char** argv)
     // The link's state for the whole run: built before the windows, ended after the event loop.
     mvx::link::Controller controller;
     mvx::link::InstallController(&controller);
-    return mvx::RunProgram(argc, argv, mvx::ProgramStartupHooks());
+    // The windows get the controller from the wiring; the wiring ends before it.
+    mvx::ProgramWiring wiring(controller);
+    return mvx::RunProgram(argc, argv, wiring.startupHooks());
 }

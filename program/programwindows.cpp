@@ -16,6 +16,7 @@
 
 #include "linkui/connectdialog.h"
 #include "linkui/linkreporter.h"
+#include "link/controller.h"
 #include "link/controllerconfig.h"
 #include "link/directexec.h"
 #include "link/linktexts.h"
@@ -47,9 +48,11 @@
 namespace mvx {
 namespace {
 
+link::Controller* gController = nullptr;
 TFmain* gMain = nullptr;
 // The link's reporter outlives a main window that is deleted before the program ends.
 QPointer<TFmain> gMainAlive;
+std::unique_ptr<linkui::LinkServices> gServices;
 std::unique_ptr<JobLinkImpl> gLink;
 std::unique_ptr<link::DirectExec> gDirect;
 RemoteServer* gServer = nullptr;
@@ -71,7 +74,7 @@ void createView3D(TFmain* main) { main->setView3D(new View3D(main->tab3D())); }
 // The direct mode runs each element on the controller through the link.
 void createDirectExecutor(TFmain* main)
 {
-    gDirect = std::make_unique<link::DirectExec>(MachineConfig{}, main->job().directControls());
+    gDirect = std::make_unique<link::DirectExec>(*gController, MachineConfig{}, main->job().directControls());
     main->setDirectExecutor(gDirect.get());
     main->setBeforeConversionHook([](const MachineConfig& c) { gDirect->setConfig(c); });
 }
@@ -80,13 +83,14 @@ void createDirectExecutor(TFmain* main)
 // anew); the controller must offer a multiple-axes group of two or three axes; the job drives it.
 void checkControllerGroups()
 {
-    if (!link::FileTransferConnected()) link::ConnectController(false);
-    if (!link::FileTransferConnected()) return;
+    link::Controller& controller = *gController;
+    if (!controller.transferConnected()) controller.connectTransfer(false);
+    if (!controller.transferConnected()) return;
     IniFile system(link::LocalSystemIniPath());
     int accepted = 0;
     int count = 0;
     std::string group;
-    for (const std::string& g : link::CurrentControllerGroups().multiple) {
+    for (const std::string& g : controller.currentGroups().multiple) {
         count = static_cast<int>(system.readInteger(g, "PositionerNumber", 0));
         if (count == 2 || count == 3) {
             accepted = count;
@@ -115,16 +119,18 @@ QWidget* createWindows(const CommandLine& cl)
     // The link's words for the user are the program's boxes, and its waits are live; while a
     // program drives the job (batch run, remote command, hidden server) they go where the job's
     // own failures go.
-    static linkui::LinkServices services([] { return gMainAlive && gMainAlive->job().unattended(); },
-                                         [](const std::string& text) {
-                                             if (gMainAlive) gMainAlive->job().reportUnattended(text);
-                                         });
+    link::Controller& controller = *gController;
+    gServices = std::make_unique<linkui::LinkServices>(
+        controller, [] { return gMainAlive && gMainAlive->job().unattended(); },
+        [](const std::string& text) {
+            if (gMainAlive) gMainAlive->job().reportUnattended(text);
+        });
     link::registerTexts();
     link::registerTransferTexts();
     RegisterWorkbenchTexts();
     gMain = new TFmain;
     gMainAlive = gMain;
-    linkui::InstallConnectDialog(gMain);
+    linkui::InstallConnectDialog(gMain, controller);
     TFIO* io = nullptr;
     TFaxes* axes = nullptr;
     TAboutBox* about = nullptr;
@@ -132,7 +138,7 @@ QWidget* createWindows(const CommandLine& cl)
     QDialog* pvtControl = nullptr;
     QDialog* textEditor = nullptr;
     QDialog* maintenance = nullptr;
-    const WorkbenchWindows workbench = CreateWorkbenchWindows(gMain);
+    const WorkbenchWindows workbench = CreateWorkbenchWindows(gMain, controller);
     textEditor = workbench.textEditor;
     maintenance = workbench.maintenance;
     for (const char* name : kOtherWindows) {
@@ -147,7 +153,7 @@ QWidget* createWindows(const CommandLine& cl)
         if (n == "FIO") w = io = new TFIO(gMain);
         else if (n == "Faxes") w = axes = new TFaxes(gMain);
         else if (n == "AboutBox") w = about = new TAboutBox(gMain);
-        else if (n == "FPVTparameters") w = pvtParameters = new TFPVTparameters(gMain);
+        else if (n == "FPVTparameters") w = pvtParameters = new TFPVTparameters(gMain, controller);
         else if (n == "Fcentrer") {
             // Translated with the controller-side windows.
             auto* centrer = new TFcentrer(gMain);
@@ -177,7 +183,7 @@ QWidget* createWindows(const CommandLine& cl)
     axes->setPositionerSource([] { return link::AllPositionerNames(link::LocalSystemIniPath()); });
     gMain->setActivationHook(checkControllerGroups);
     createView3D(gMain);
-    gLink = std::make_unique<JobLinkImpl>();
+    gLink = std::make_unique<JobLinkImpl>(controller);
     gMain->setLink(gLink.get());
     gServer = new RemoteServer(gMain->job(), gMain);
     createDirectExecutor(gMain);
@@ -187,7 +193,7 @@ QWidget* createWindows(const CommandLine& cl)
         if (cl.QuietMode) std::fprintf(stderr, "%s\n", text.c_str());
         else ShowMsg(text);
     }
-    gMain->setPoll(new PositionPoll(*gMain, gMain));
+    gMain->setPoll(new PositionPoll(*gMain, controller, gMain));
     return gMain;
 }
 
@@ -201,16 +207,16 @@ bool programStartupConnection(QWidget* mainWindow)
     for (int i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
     link::StartupOptions options;
     options.quiet = ParseCommandLine(args).QuietMode;
-    link::SetCtrlKeyReader([] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); });
+    options.ctrlHeld = [] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); };
     bool usable = false;
     try {
-        linkui::InstallConnectDialog(mainWindow);
-        usable = link::StartupConnection(options);
+        linkui::InstallConnectDialog(mainWindow, *gController);
+        usable = gController->startupConnection(options);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         usable = false;
     }
-    if (link::connectionState().QuitRequested)
+    if (gController->connection().QuitRequested)
         QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
     return usable;
 }
@@ -251,7 +257,18 @@ void applyOptions(const CommandLine& clIn)
 
 }  // namespace
 
-StartupHooks ProgramStartupHooks()
+ProgramWiring::ProgramWiring(link::Controller& controller) { gController = &controller; }
+
+ProgramWiring::~ProgramWiring()
+{
+    // The direct mode and the job's link hold the controller; the reporter is set on it.
+    gDirect.reset();
+    gLink.reset();
+    gServices.reset();
+    gController = nullptr;
+}
+
+StartupHooks ProgramWiring::startupHooks()
 {
     StartupHooks h;
     h.createWindows = createWindows;

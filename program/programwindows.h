@@ -7,6 +7,21 @@
 
 namespace mvx {
 
-StartupHooks ProgramStartupHooks();
+namespace link {
+class Controller;
+}
+
+// The wiring of one run: the windows get `controller` (which must outlive this object), and
+// what the wiring made for the link (its reporter, the job's link, the direct mode) ends with
+// this object, before the controller does.
+class ProgramWiring {
+public:
+    explicit ProgramWiring(link::Controller& controller);
+    ~ProgramWiring();
+    ProgramWiring(const ProgramWiring&) = delete;
+    ProgramWiring& operator=(const ProgramWiring&) = delete;
+
+    StartupHooks startupHooks();
+};
 
 }  // namespace mvx

@@ -71,7 +71,7 @@ void RegisterWorkbenchTexts()
 
 bool IsWorkbenchWindow(const std::string& objectName) { return kNames.count(objectName) != 0; }
 
-WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
+WorkbenchWindows CreateWorkbenchWindows(QWidget* main, link::Controller& controller)
 {
     using namespace tclbench;
     WorkbenchWindows out;
@@ -88,30 +88,30 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
     controllerSide(edit);
     out.textEditor = edit;
 
-    auto* tcl = new TFtcl(main);
+    auto* tcl = new TFtcl(main, controller);
     controllerSide(tcl);
     auto insertAs = [tcl](FragmentKind kind) {
         return [tcl, kind](const std::string& text) { tcl->InsertFragment(splitLines(text), kind); };
     };
     auto* repeat = new TFrepeat(main, insertAs(FragmentKind::Repeat));
-    auto* delay = new TFdelay(main, insertAs(FragmentKind::Delay));
-    auto* testInput = new TFtestentree(main, insertAs(FragmentKind::TestInput));
-    auto* changeOutput = new TFChangesortie(main, insertAs(FragmentKind::ChangeOutput));
-    auto* callProcedure = new TFcallProcedure(main, insertAs(FragmentKind::CallProcedure));
-    auto* callScript = new TFscriptTCL(main, insertAs(FragmentKind::CallScript));
+    auto* delay = new TFdelay(main, controller, insertAs(FragmentKind::Delay));
+    auto* testInput = new TFtestentree(main, controller, insertAs(FragmentKind::TestInput));
+    auto* changeOutput = new TFChangesortie(main, controller, insertAs(FragmentKind::ChangeOutput));
+    auto* callProcedure = new TFcallProcedure(main, controller, insertAs(FragmentKind::CallProcedure));
+    auto* callScript = new TFscriptTCL(main, controller, insertAs(FragmentKind::CallScript));
     for (QDialog* d : std::initializer_list<QDialog*>{repeat, delay, testInput, changeOutput, callProcedure, callScript})
         controllerSide(d);
 
-    auto* includeChoice = new TFchoixINC(main);
+    auto* includeChoice = new TFchoixINC(main, controller);
     auto* includeRemoval = new TFchoixRetrait(main);
-    auto* variables = new TFaddvariable(main, tcl->editor());
-    auto* procedures = new TFProcedures(main);
+    auto* variables = new TFaddvariable(main, controller, tcl->editor());
+    auto* procedures = new TFProcedures(main, controller);
     auto* viewer = new TFshowProcedure(main, [tcl](const std::string& text) { tcl->InsertBelowCaretLine(text); });
     auto* api = new TFshowAPI(main, viewer);
     for (QDialog* d : std::initializer_list<QDialog*>{includeChoice, includeRemoval, variables, procedures, viewer, api})
         controllerSide(d);
 
-    auto* browser = new linkui::TFNClientFTP(main);
+    auto* browser = new linkui::TFNClientFTP(main, controller);
     // Every listing of the browser is the TCL editor's list too.
     browser->SetTclListHandler([tcl](const std::vector<linkui::BrowserEntry>& entries) { tcl->ShowListing(entries); });
     auto browserFromCaret = std::make_shared<bool>(false);
@@ -123,16 +123,16 @@ WorkbenchWindows CreateWorkbenchWindows(QWidget* main)
                                  SearchAgain(browser->editor(), backward, *browserFromCaret, {});
                              }});
     auto* folders = new linkui::TFchoixRep(main);
-    auto* backup = new linkui::TFchoixsauve(main, folders);
-    auto* restore = new tcl::TFrestore(main);
+    auto* backup = new linkui::TFchoixsauve(main, controller, folders);
+    auto* restore = new tcl::TFrestore(main, controller);
     for (QDialog* d : std::initializer_list<QDialog*>{browser, folders, backup, restore}) controllerSide(d);
 
-    auto* gathering = new maint::TFshowgathering(main);
+    auto* gathering = new maint::TFshowgathering(main, controller);
     controllerSide(gathering);
 
     maint::registerMotionTuningIoPages();
     maint::registerDataPages();
-    auto* console = new maint::TFmain_KVX(main);
+    auto* console = new maint::TFmain_KVX(main, controller);
     controllerSide(console);
     out.maintenance = console;
     // The console opens the browser; when it closes, the console takes the link's state back.

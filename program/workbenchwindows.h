@@ -10,6 +10,10 @@ class QWidget;
 
 namespace mvx {
 
+namespace link {
+class Controller;
+}
+
 struct WorkbenchWindows {
     QDialog* textEditor = nullptr;
     QDialog* maintenance = nullptr;
@@ -19,6 +23,7 @@ struct WorkbenchWindows {
 void RegisterWorkbenchTexts();
 // True for the window names this creates (so no placeholder is made for them).
 bool IsWorkbenchWindow(const std::string& objectName);
-WorkbenchWindows CreateWorkbenchWindows(QWidget* main);
+// The windows that reach the controller get `controller`.
+WorkbenchWindows CreateWorkbenchWindows(QWidget* main, link::Controller& controller);
 
 }  // namespace mvx

@@ -46,24 +46,24 @@ std::string str(const QString& s) { return s.toStdString(); }
 
 }  // namespace
 
-bool FetchIoDefinitions(std::string& text)
+bool FetchIoDefinitions(link::Controller& controller, std::string& text)
 {
     auto& c = common();
-    if (!link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir)) {
-        link::DisconnectFileTransfer();
+    if (!controller.changeDir(c.RemoteScriptsDir, c.ProgramDir)) {
+        controller.disconnectTransfer();
         return false;
     }
     std::string remoteName;
-    for (const auto& n : link::transferState().RemoteListing)
+    for (const auto& n : controller.transfer().RemoteListing)
         if (Upper(n) == kIoFile) remoteName = n;
     if (remoteName.empty()) {
         // Not on the controller: no list, rather than the names of an old local copy.
-        link::DisconnectFileTransfer();
+        controller.disconnectTransfer();
         text.clear();
         return true;
     }
-    if (!link::GetFile(remoteName, kIoFile, true)) {
-        link::DisconnectFileTransfer();
+    if (!controller.getFile(remoteName, kIoFile, true)) {
+        controller.disconnectTransfer();
         return false;
     }
     text = ReadLocalFile(c.ProgramDir + kIoFile).value_or(std::string());
@@ -153,8 +153,8 @@ std::optional<Lines> TFrepeat::Build() const { return RepeatLines(mCount->value(
 
 // ----- TFdelay -------------------------------------------------------------------------------
 
-TFdelay::TFdelay(QWidget* parent, InsertCallback insert)
-    : GeneratorDialog(parent, "Fdelay", "Delay", std::move(insert))
+TFdelay::TFdelay(QWidget* parent, link::Controller& controller, InsertCallback insert)
+    : GeneratorDialog(parent, "Fdelay", "Delay", std::move(insert)), mController(controller)
 {
     auto* form = new QFormLayout(body());
     mDelay = new QComboBox(this);
@@ -172,7 +172,7 @@ TFdelay::TFdelay(QWidget* parent, InsertCallback insert)
 void TFdelay::FormShow()
 {
     std::string io;
-    if (!FetchIoDefinitions(io)) return;
+    if (!FetchIoDefinitions(mController, io)) return;
     const QString typed = mDelay->currentText();
     mDelay->clear();
     for (const auto& d : DelayChoices(io)) mDelay->addItem(QString::fromStdString(d));
@@ -189,8 +189,8 @@ std::optional<Lines> TFdelay::Build() const { return DelayLines(str(mDelay->curr
 
 // ----- TFtestentree --------------------------------------------------------------------------
 
-TFtestentree::TFtestentree(QWidget* parent, InsertCallback insert)
-    : GeneratorDialog(parent, "Ftestentree", "Test input", std::move(insert))
+TFtestentree::TFtestentree(QWidget* parent, link::Controller& controller, InsertCallback insert)
+    : GeneratorDialog(parent, "Ftestentree", "Test input", std::move(insert)), mController(controller)
 {
     auto* form = new QFormLayout(body());
     mNames = new QComboBox(this);
@@ -210,7 +210,7 @@ TFtestentree::TFtestentree(QWidget* parent, InsertCallback insert)
 void TFtestentree::FormShow()
 {
     std::string io;
-    if (FetchIoDefinitions(io)) SetDefinitions(io);
+    if (FetchIoDefinitions(mController, io)) SetDefinitions(io);
     else mNames->setEditText("Variable");
 }
 
@@ -241,8 +241,8 @@ void TFtestentree::updatePreview()
 
 // ----- TFChangesortie ------------------------------------------------------------------------
 
-TFChangesortie::TFChangesortie(QWidget* parent, InsertCallback insert)
-    : GeneratorDialog(parent, "FChangesortie", "Change output", std::move(insert))
+TFChangesortie::TFChangesortie(QWidget* parent, link::Controller& controller, InsertCallback insert)
+    : GeneratorDialog(parent, "FChangesortie", "Change output", std::move(insert)), mController(controller)
 {
     auto* form = new QFormLayout(body());
     mNames = new QComboBox(this);
@@ -274,7 +274,7 @@ TFChangesortie::TFChangesortie(QWidget* parent, InsertCallback insert)
 void TFChangesortie::FormShow()
 {
     std::string io;
-    if (FetchIoDefinitions(io)) SetDefinitions(io);
+    if (FetchIoDefinitions(mController, io)) SetDefinitions(io);
     else mNames->setEditText("Variable");
 }
 
@@ -316,8 +316,8 @@ void TFChangesortie::updatePreview()
 
 // ----- TFcallProcedure -----------------------------------------------------------------------
 
-TFcallProcedure::TFcallProcedure(QWidget* parent, InsertCallback insert)
-    : GeneratorDialog(parent, "FcallProcedure", "Call procedure", std::move(insert))
+TFcallProcedure::TFcallProcedure(QWidget* parent, link::Controller& controller, InsertCallback insert)
+    : GeneratorDialog(parent, "FcallProcedure", "Call procedure", std::move(insert)), mController(controller)
 {
     auto* form = new QFormLayout(body());
     mNames = new QComboBox(this);
@@ -346,9 +346,9 @@ TFcallProcedure::TFcallProcedure(QWidget* parent, InsertCallback insert)
 void TFcallProcedure::FormShow()
 {
     auto& c = common();
-    if (!link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir) ||
-        !link::GetFile(kProcedureFile, kProcedureFile, true)) {
-        link::DisconnectFileTransfer();
+    if (!mController.changeDir(c.RemoteScriptsDir, c.ProgramDir) ||
+        !mController.getFile(kProcedureFile, kProcedureFile, true)) {
+        mController.disconnectTransfer();
         mNames->setEditText("Procedure");
         return;
     }
@@ -395,8 +395,8 @@ std::optional<Lines> TFcallProcedure::Build() const
 
 // ----- TFscriptTCL ---------------------------------------------------------------------------
 
-TFscriptTCL::TFscriptTCL(QWidget* parent, InsertCallback insert)
-    : GeneratorDialog(parent, "FscriptTCL", "Call TCL script", std::move(insert), "Abandon")
+TFscriptTCL::TFscriptTCL(QWidget* parent, link::Controller& controller, InsertCallback insert)
+    : GeneratorDialog(parent, "FscriptTCL", "Call TCL script", std::move(insert), "Abandon"), mController(controller)
 {
     auto* form = new QFormLayout(body());
     mScripts = new QComboBox(this);
@@ -421,12 +421,12 @@ TFscriptTCL::TFscriptTCL(QWidget* parent, InsertCallback insert)
 bool TFscriptTCL::RefreshScripts()
 {
     auto& c = common();
-    if (!link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir)) {
-        link::DisconnectFileTransfer();
+    if (!mController.changeDir(c.RemoteScriptsDir, c.ProgramDir)) {
+        mController.disconnectTransfer();
         ShowMsg(texts::get("StringRepScriptInaccessible"));
         return false;
     }
-    std::vector<std::string> names = link::transferState().RemoteListing;
+    std::vector<std::string> names = mController.transfer().RemoteListing;
     if (c.TransferMode.load() == TransferLocal) {
         std::error_code ec;
         for (const auto& e : std::filesystem::directory_iterator(c.RemoteScriptsDir, ec))

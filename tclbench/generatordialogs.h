@@ -5,6 +5,7 @@
 // Input the TCL text cannot carry is refused with a message and the dialog stays open.
 // GUI thread only; every dialog rebuilds its lists from the controller's files when shown.
 
+#include "link/controller.h"
 #include "tclbench/generators.h"
 
 #include <QDialog>
@@ -27,7 +28,7 @@ using InsertCallback = std::function<void(const std::string&)>;
 // Makes the scripts folder current and fetches "IO.INC" (found without regard to case) into
 // the program folder. True with the file's text ("" when the controller has none); false when
 // the controller could not be reached (the session is then closed).
-bool FetchIoDefinitions(std::string& text);
+bool FetchIoDefinitions(link::Controller& controller, std::string& text);
 
 class GeneratorDialog : public QDialog {
     Q_OBJECT
@@ -72,7 +73,7 @@ private:
 class TFdelay : public GeneratorDialog {
     Q_OBJECT
 public:
-    TFdelay(QWidget* parent, InsertCallback insert = {});
+    TFdelay(QWidget* parent, link::Controller& controller, InsertCallback insert = {});
     void FormShow() override;
     std::optional<Lines> Build() const override;
     QComboBox* delay() const { return mDelay; }
@@ -81,12 +82,15 @@ private:
     void updatePreview();
     QComboBox* mDelay = nullptr;
     QLabel* mPreview = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 class TFtestentree : public GeneratorDialog {
     Q_OBJECT
 public:
-    TFtestentree(QWidget* parent, InsertCallback insert = {});
+    TFtestentree(QWidget* parent, link::Controller& controller, InsertCallback insert = {});
     void FormShow() override;
     // Lists from an IO.INC text (what FormShow does after the fetch).
     void SetDefinitions(const std::string& ioText);
@@ -100,12 +104,15 @@ private:
     QComboBox* mNames = nullptr;
     QSpinBox* mIncrement = nullptr;
     QLabel* mPreview = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 class TFChangesortie : public GeneratorDialog {
     Q_OBJECT
 public:
-    TFChangesortie(QWidget* parent, InsertCallback insert = {});
+    TFChangesortie(QWidget* parent, link::Controller& controller, InsertCallback insert = {});
     void FormShow() override;
     void SetDefinitions(const std::string& ioText);
     std::optional<Lines> Build() const override;
@@ -122,12 +129,15 @@ private:
     QComboBox* mDelayChoice = nullptr;
     QSpinBox* mIncrement = nullptr;
     QLabel* mPreview = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 class TFcallProcedure : public GeneratorDialog {
     Q_OBJECT
 public:
-    TFcallProcedure(QWidget* parent, InsertCallback insert = {});
+    TFcallProcedure(QWidget* parent, link::Controller& controller, InsertCallback insert = {});
     void FormShow() override;
     // Lists from a Procedure.INC text (what FormShow does after the fetch).
     void SetProcedures(const std::string& procedureText);
@@ -143,12 +153,15 @@ private:
     QLineEdit* mFunction = nullptr;
     QPlainTextEdit* mComments = nullptr;
     QLabel* mPreview = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 class TFscriptTCL : public GeneratorDialog {
     Q_OBJECT
 public:
-    TFscriptTCL(QWidget* parent, InsertCallback insert = {});
+    TFscriptTCL(QWidget* parent, link::Controller& controller, InsertCallback insert = {});
     // False (after "Répertoire des scripts inaccessible") when the scripts folder is unreachable.
     bool RefreshScripts();
     void FormShow() override;
@@ -163,6 +176,9 @@ private:
     QLineEdit* mArguments = nullptr;
     QSpinBox* mIncrement = nullptr;
     QLabel* mPreview = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 }  // namespace mvx::tclbench

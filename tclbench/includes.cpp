@@ -146,7 +146,7 @@ void InsertAtCaret(QsciScintilla* editor, const QString& text)
 
 // ---- adding a file ----
 
-TFchoixINC::TFchoixINC(QWidget* parent) : QDialog(parent)
+TFchoixINC::TFchoixINC(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerIncludeTexts();
     setObjectName(QStringLiteral("FchoixINC"));
@@ -163,9 +163,9 @@ TFchoixINC::TFchoixINC(QWidget* parent) : QDialog(parent)
 bool TFchoixINC::ListRemoteIncludeFiles()
 {
     const CommonGlobals& c = common();
-    if (!link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir)) return false;
+    if (!mController.changeDir(c.RemoteScriptsDir, c.ProgramDir)) return false;
     QStringList names;
-    for (const std::string& entry : link::transferState().RemoteListing) {
+    for (const std::string& entry : mController.transfer().RemoteListing) {
         const QString name = QString::fromStdString(entry);
         if (name.toUpper().contains(QLatin1String("INC"))) names << name;
     }
@@ -223,7 +223,7 @@ QString TFchoixRetrait::chosenText() const { return CBChoixINC->currentText(); }
 
 // ---- choosing a variable ----
 
-TFaddvariable::TFaddvariable(QWidget* parent, QsciScintilla* editor) : QDialog(parent), mEditor(editor)
+TFaddvariable::TFaddvariable(QWidget* parent, link::Controller& controller, QsciScintilla* editor) : QDialog(parent), mEditor(editor), mController(controller)
 {
     setObjectName(QStringLiteral("Faddvariable"));
     setWindowTitle(QStringLiteral("Choix d'une variable"));
@@ -297,11 +297,11 @@ bool TFaddvariable::CBChoixINCChange(const QString& name)
     const CommonGlobals& c = common();
     // The name becomes a local file name: nothing may lead it out of the program folder.
     const bool fetched = IncludeFileNameValid(name) && link::RemoteNameUsable(name.toStdString(), c.ProgramDir) &&
-                         link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir) &&
-                         link::GetFile(name.toStdString(), name.toStdString(), false);
+                         mController.changeDir(c.RemoteScriptsDir, c.ProgramDir) &&
+                         mController.getFile(name.toStdString(), name.toStdString(), false);
     if (!fetched) {
         LabelAXESINC->show();
-        link::DisconnectFileTransfer();
+        mController.disconnectTransfer();
         return false;
     }
     QFile file(QString::fromStdString(c.ProgramDir) + name);

@@ -3,6 +3,7 @@
 // three dialogs that add a file to it, remove one, and insert a variable that a file sets.
 // GUI thread only.
 
+#include "link/controller.h"
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -44,7 +45,7 @@ void InsertAtCaret(QsciScintilla* editor, const QString& text);
 class TFchoixINC : public QDialog {
     Q_OBJECT
 public:
-    explicit TFchoixINC(QWidget* parent = nullptr);
+    TFchoixINC(QWidget* parent, link::Controller& controller);
     // Lists first; an unreachable script folder shows a message and returns Rejected at once.
     int exec() override;
     // Fills the box from the controller; false when the script folder is unreachable.
@@ -56,6 +57,9 @@ public:
 
 private:
     QComboBox* CBChoixINC = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 // Removes a file from the list.
@@ -76,7 +80,7 @@ private:
 class TFaddvariable : public QDialog {
     Q_OBJECT
 public:
-    explicit TFaddvariable(QWidget* parent = nullptr, QsciScintilla* editor = nullptr);
+    TFaddvariable(QWidget* parent, link::Controller& controller, QsciScintilla* editor = nullptr);
     void SetEditor(QsciScintilla* editor) { mEditor = editor; }
     int exec() override;
     void FillFromSettings();
@@ -101,6 +105,9 @@ private:
     QListWidget* ListBoxV1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QsciScintilla* mEditor = nullptr;
+
+private:
+    link::Controller& mController;
 };
 
 void registerIncludeTexts();

@@ -319,7 +319,7 @@ bool TFsupprime::Ask(const Lines& block)
 
 // ----- TFProcedures --------------------------------------------------------------------------
 
-TFProcedures::TFProcedures(QWidget* parent) : QDialog(parent)
+TFProcedures::TFProcedures(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerProcedureTexts();
     setObjectName("FProcedures");
@@ -382,19 +382,19 @@ void TFProcedures::FormShow()
     mIncState = IncState::Unknown;
 
     // Procedure.INC: fetched, or known to be absent (then a new file starts empty).
-    if (link::ChangeControllerDir(c.RemoteScriptsDir, dir)) {
+    if (mController.changeDir(c.RemoteScriptsDir, dir)) {
         bool listed = false;
-        for (const auto& n : link::transferState().RemoteListing) listed = listed || n == kProcedureFile;
-        if (listed && link::GetFile(kProcedureFile, kProcedureFile, true)) {
+        for (const auto& n : mController.transfer().RemoteListing) listed = listed || n == kProcedureFile;
+        if (listed && mController.getFile(kProcedureFile, kProcedureFile, true)) {
             mIncState = IncState::Fetched;
-        } else if (!listed && link::SessionCopiesFiles()) {
+        } else if (!listed && mController.sessionCopiesFiles()) {
             mIncState = IncState::Absent;
-            link::DisconnectFileTransfer();
+            mController.disconnectTransfer();
         } else {
-            link::DisconnectFileTransfer();
+            mController.disconnectTransfer();
         }
     } else {
-        link::DisconnectFileTransfer();
+        mController.disconnectTransfer();
     }
     if (mIncState == IncState::Fetched) {
         mLabel1->hide();
@@ -405,15 +405,15 @@ void TFProcedures::FormShow()
     // IO.INC, looked up without regard to case.
     mLabel2->hide();
     bool ioFetched = false;
-    if (link::ChangeControllerDir(c.RemoteScriptsDir, dir)) {
+    if (mController.changeDir(c.RemoteScriptsDir, dir)) {
         std::string remoteName;
-        for (const auto& n : link::transferState().RemoteListing)
+        for (const auto& n : mController.transfer().RemoteListing)
             if (Upper(n) == kIoFile) remoteName = n;
-        if (!remoteName.empty()) ioFetched = link::GetFile(remoteName, kIoFile, true);
+        if (!remoteName.empty()) ioFetched = mController.getFile(remoteName, kIoFile, true);
     }
     if (!ioFetched) {
         mLabel2->show();
-        link::DisconnectFileTransfer();
+        mController.disconnectTransfer();
         return;
     }
     if (auto io = ReadLocalFile(dir + kIoFile)) {
@@ -544,10 +544,10 @@ bool TFProcedures::commit(const std::string& before, bool existedBefore, const s
         ShowMsg(text("stringproclocalfailed") + " " + kProcedureFile + " : " + error);
         return false;
     }
-    const bool sent = link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir) &&
-                      link::PutFile(kProcedureFile, kProcedureFile, true);
+    const bool sent = mController.changeDir(c.RemoteScriptsDir, c.ProgramDir) &&
+                      mController.putFile(kProcedureFile, kProcedureFile, true);
     if (sent) return true;
-    link::DisconnectFileTransfer();
+    mController.disconnectTransfer();
     // The local copy goes back to what the controller still holds.
     if (existedBefore) {
         WriteFileAtomic(path, before);

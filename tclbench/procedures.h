@@ -8,6 +8,7 @@
 // this opening (or started empty when the controller has none), so procedures are never lost to
 // a stale local copy. GUI thread only.
 
+#include "link/controller.h"
 #include "tclbench/generators.h"
 
 #include <QDialog>
@@ -72,7 +73,7 @@ private:
 class TFProcedures : public QDialog {
     Q_OBJECT
 public:
-    explicit TFProcedures(QWidget* parent);
+    TFProcedures(QWidget* parent, link::Controller& controller);
 
     // Tests replace the deletion confirmation (default: the TFsupprime window).
     void SetConfirmDeletion(std::function<bool(const Lines&)> confirm) { mConfirm = std::move(confirm); }
@@ -108,6 +109,9 @@ private:
     TFsupprime* mSupprime = nullptr;
     IncState mIncState = IncState::Unknown;
     std::function<bool(const Lines&)> mConfirm;
+
+private:
+    link::Controller& mController;
 };
 
 // Built-in texts of the procedure builder and the generator dialogs (once).

@@ -78,10 +78,10 @@ std::optional<std::string> below(const std::string& root, const std::string& pat
     return s;
 }
 
-bool makeRemoteDir(const std::string& path)
+bool makeRemoteDir(link::Controller& controller, const std::string& path)
 {
     bool ok = false;
-    link::RemoteFiles* files = link::SessionFiles();
+    link::RemoteFiles* files = controller.sessionFiles();
     if (!files || !files->network()) return false;
     link::RunOffGuiThread([&] { ok = files->makeDir(path); });
     return ok;
@@ -135,7 +135,7 @@ std::string RemoteMirrorBase()
     return pos == std::string::npos ? std::string(1, common().RemotePathSeparator) : pub.substr(0, pos + 1);
 }
 
-TFrestore::TFrestore(QWidget* parent) : QDialog(parent)
+TFrestore::TFrestore(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     setObjectName("Frestore");
     setWindowTitle("Restauration");
@@ -227,12 +227,12 @@ int TFrestore::Button2Click()
 {
     auto& c = common();
     const std::string base = RemoteMirrorBase();
-    link::ChangeControllerDir(base, c.ProgramDir);
+    mController.changeDir(base, c.ProgramDir);
     const auto rel = below(MirrorRoot(), mFolder);
     const std::string local = mFolder + "/";
     std::string target = base;
     if (rel && !rel->empty()) target = withoutTrailingSeparator(base) + "/" + *rel;
-    bool reached = link::ChangeControllerDir(target, local);
+    bool reached = mController.changeDir(target, local);
     if (!reached) {
         // Make the missing folders one level at a time, then go in.
         std::string path = withoutTrailingSeparator(base);
@@ -241,14 +241,14 @@ int TFrestore::Button2Click()
             if (ch == '/') {
                 if (!part.empty()) {
                     path += "/" + part;
-                    makeRemoteDir(path);
+                    makeRemoteDir(mController, path);
                 }
                 part.clear();
             } else {
                 part += ch;
             }
         }
-        reached = link::ChangeControllerDir(target, local);
+        reached = mController.changeDir(target, local);
     }
     int uploaded = 0;
     if (!reached) {
@@ -260,13 +260,13 @@ int TFrestore::Button2Click()
             if (mFiles->item(i)->isSelected()) selected.push_back(mFiles->item(i)->text().toStdString());
         for (const auto& name : selected) {
             if (mStatus) mStatus(name);
-            if (link::ChangeControllerDir(target, local) && link::PutFile(name, name, false))
+            if (mController.changeDir(target, local) && mController.putFile(name, name, false))
                 ++uploaded;
             else
                 ShowMsg(text("StringRestoreFailed") + " " + name);
         }
     }
-    link::DisconnectFileTransfer();
+    mController.disconnectTransfer();
     return uploaded;
 }
 

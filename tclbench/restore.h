@@ -2,6 +2,7 @@
 // TFrestore: puts files of the local mirror (the program folder's "ADMIN/", filled by the
 // backup) back into the matching folder of the controller. GUI thread only.
 
+#include "link/controller.h"
 #include <QDialog>
 
 #include <functional>
@@ -24,7 +25,7 @@ std::string RemoteMirrorBase();
 
 class TFrestore : public QDialog {
 public:
-    explicit TFrestore(QWidget* parent);
+    TFrestore(QWidget* parent, link::Controller& controller);
 
     // Remembers the panel, moves the tree to `startFolder` (relative: below the program folder)
     // and shows the window modally.
@@ -51,6 +52,9 @@ private:
     QComboBox* mFilter = nullptr;
     std::string mFolder;
     std::function<void(const std::string&)> mStatus;
+
+private:
+    link::Controller& mController;
 };
 
 void registerRestoreTexts();

@@ -35,7 +35,7 @@ std::string BootKeyProblem(const std::string& scriptName, const std::string& arg
     return {};
 }
 
-bool SetBootScript(const std::string& localDir, const std::string& scriptName, const std::string& arguments,
+bool SetBootScript(link::Controller& controller, const std::string& localDir, const std::string& scriptName, const std::string& arguments,
                    std::string& error)
 {
     error = BootKeyProblem(scriptName, arguments);
@@ -45,13 +45,13 @@ bool SetBootScript(const std::string& localDir, const std::string& scriptName, c
     const std::string part = local + ".part";
     std::error_code ec;
     std::filesystem::remove(part, ec);
-    if (!link::ChangeControllerDir(c.RemoteConfigDir, localDir)) {
+    if (!controller.changeDir(c.RemoteConfigDir, localDir)) {
         error = "cannot open " + c.RemoteConfigDir;
         return false;
     }
     WaitWithMessages(200);
     // Downloaded under a name of its own, so a stale local system.ini can never be sent back.
-    if (!link::GetFile(kSystemIni, std::string(kSystemIni) + ".part", false)
+    if (!controller.getFile(kSystemIni, std::string(kSystemIni) + ".part", false)
         || !std::filesystem::is_regular_file(part, ec)) {
         error = "cannot download " + c.RemoteConfigDir + "/" + kSystemIni;
         return false;
@@ -67,11 +67,11 @@ bool SetBootScript(const std::string& localDir, const std::string& scriptName, c
         error = ec.message();
         return false;
     }
-    if (!link::ChangeControllerDir(c.RemoteConfigDir, localDir)) {
+    if (!controller.changeDir(c.RemoteConfigDir, localDir)) {
         error = "cannot open " + c.RemoteConfigDir;
         return false;
     }
-    if (!link::PutFile(kSystemIni, kSystemIni, true)) {
+    if (!controller.putFile(kSystemIni, kSystemIni, true)) {
         error = "cannot upload " + std::string(kSystemIni);
         return false;
     }

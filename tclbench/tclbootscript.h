@@ -2,6 +2,8 @@
 // The boot script of the controller: the keys "BootScriptFileName" and "BootScriptArguments" of
 // section "GENERAL" in its "system.ini".
 
+#include "link/controller.h"
+
 #include <string>
 
 namespace mvx::tclbench {
@@ -19,7 +21,7 @@ std::string BootKeyProblem(const std::string& scriptName, const std::string& arg
 // uploads it back (closing the session after). The controller's file is only replaced when the
 // download worked and the copy holds a "GENERAL" section: a failed download must never upload a
 // file made of the boot keys alone. False with `error` on any failure.
-bool SetBootScript(const std::string& localDir, const std::string& scriptName, const std::string& arguments,
+bool SetBootScript(link::Controller& controller, const std::string& localDir, const std::string& scriptName, const std::string& arguments,
                    std::string& error);
 
 }  // namespace mvx::tclbench

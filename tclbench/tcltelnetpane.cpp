@@ -32,7 +32,7 @@ std::size_t AppendTelnetText(std::vector<std::string>& lines, const std::string&
     return crs;
 }
 
-TclTelnetPane::TclTelnetPane(QWidget* parent) : QPlainTextEdit(parent)
+TclTelnetPane::TclTelnetPane(QWidget* parent, link::Controller& controller) : QPlainTextEdit(parent), mController(controller)
 {
     setObjectName("Memo1");
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -47,14 +47,14 @@ TclTelnetPane::TclTelnetPane(QWidget* parent) : QPlainTextEdit(parent)
             },
             Qt::QueuedConnection);
     };
-    link::TelnetSession().setDataHandler(post);
-    link::SetTelnetPane([post](const std::string& line) { post(line + "\r"); });
+    mController.telnet().setDataHandler(post);
+    mController.setTelnetPane([post](const std::string& line) { post(line + "\r"); });
 }
 
 TclTelnetPane::~TclTelnetPane()
 {
-    link::TelnetSession().setDataHandler({});
-    link::SetTelnetPane({});
+    mController.telnet().setDataHandler({});
+    mController.setTelnetPane({});
 }
 
 std::vector<std::string> TclTelnetPane::lines() const
@@ -68,7 +68,7 @@ std::vector<std::string> TclTelnetPane::lines() const
 
 void TclTelnetPane::appendReceived(const std::string& text)
 {
-    link::TelnetDataReceived().store(1);
+    mController.telnetDataReceived().store(1);
     std::vector<std::string> all = lines();
     AppendTelnetText(all, text);
     std::string joined;
@@ -90,7 +90,7 @@ void TclTelnetPane::keyPressEvent(QKeyEvent* event)
     }
     // The session echoes what it wants shown.
     const QByteArray bytes = text.toLatin1();
-    link::TelnetSession().send(std::string(bytes.constData(), std::size_t(bytes.size())));
+    mController.telnet().send(std::string(bytes.constData(), std::size_t(bytes.size())));
     emit keyTyped(text);
 }
 

@@ -2,6 +2,7 @@
 // The TCL editor's telnet pane: a view of the program's telnet session (link/telnet.h). It shows
 // what the session receives and sends each typed character to it; nothing typed is shown locally.
 
+#include "link/controller.h"
 #include <QPlainTextEdit>
 
 #include <cstddef>
@@ -19,7 +20,7 @@ class TclTelnetPane : public QPlainTextEdit {
     Q_OBJECT
 public:
     // Becomes the session's data handler and warning pane (one pane in the program).
-    explicit TclTelnetPane(QWidget* parent = nullptr);
+    TclTelnetPane(QWidget* parent, link::Controller& controller);
     ~TclTelnetPane() override;
 
     // Text received from the session (GUI thread).
@@ -32,6 +33,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    link::Controller& mController;
 };
 
 }  // namespace mvx::tclbench

@@ -162,7 +162,10 @@ bool sftpModel()
 }
 
 // The list's folder commands go through the SFTP session for the models that have one.
-link::RemoteFiles* modelFiles() { return link::RemoteFilesFor(sftpModel() ? TransferSftp : TransferFtp); }
+link::RemoteFiles* modelFiles(link::Controller& controller)
+{
+    return controller.files(sftpModel() ? TransferSftp : TransferFtp);
+}
 
 // Line (0-based) and index of the first `ch` in it, or -1.
 int findIn(const QsciScintilla* e, int line, char ch)
@@ -214,7 +217,7 @@ void registerTclEditorTexts()
     texts::add(texts::Family::Controller, kTexts);
 }
 
-TFtcl::TFtcl(QWidget* parent) : QDialog(parent)
+TFtcl::TFtcl(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerTclEditorTexts();
     setObjectName("Ftcl");
@@ -307,9 +310,9 @@ void TFtcl::buildUi()
         QAction* rm = (!name.empty() && name[0] != '.') ? menu.addAction(q(T("Stringremove"))) : nullptr;
         QAction* chosen = menu.exec(mListBox1->viewport()->mapToGlobal(at));
         if (!chosen) return;
-        auto& t = link::transferState();
+        auto& t = mController.transfer();
         if (chosen == up) {
-            link::ChangeControllerDir(parentRemote(t.RemoteDir), common().ProgramDir);
+            mController.changeDir(parentRemote(t.RemoteDir), common().ProgramDir);
             backupIfModified();
             mEditor->clear();
             fillList();
@@ -322,7 +325,7 @@ void TFtcl::buildUi()
             }
             const std::string path = joinRemote(t.RemoteDir, folder);
             bool ok = false;
-            link::RemoteFiles* files = modelFiles();
+            link::RemoteFiles* files = modelFiles(mController);
             link::RunOffGuiThread([&] { ok = files->makeDir(path); });
             if (!ok && sftpModel()) ShowMsg(files->lastError());
             RelistRemoteDir();
@@ -336,7 +339,7 @@ void TFtcl::buildUi()
             const bool dir = row >= 0 && std::size_t(row) < mRows.size() && mRows[std::size_t(row)].directory;
             const std::string path = joinRemote(t.RemoteDir, name);
             bool ok = false;
-            link::RemoteFiles* files = modelFiles();
+            link::RemoteFiles* files = modelFiles(mController);
             link::RunOffGuiThread([&] { ok = dir ? files->removeDir(path) : files->removeFile(path); });
             if (!ok) ShowMsg(T("Stringimpossibledesupprimer") + " " + name);
             RelistRemoteDir();
@@ -480,7 +483,7 @@ void TFtcl::buildUi()
     g->addWidget(mPcBox, 4, 3, 1, 2);
     connect(mButton1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
-    mMemo1 = new TclTelnetPane(vsplit);
+    mMemo1 = new TclTelnetPane(vsplit, mController);
     mMemo1->setFont(CodeFont());
     mMemo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mMemo1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -774,16 +777,16 @@ void TFtcl::FormShow()
     mRestoreAction->setEnabled(api);
     mProcedureAction->setEnabled(api);
     if (api) {
-        if (!link::SocketsConnected()) link::OpenApiSockets();
-        mTelnetWasOpen = link::TelnetConnected();
-        if (!mTelnetWasOpen) link::ConnectTelnet();
-        if (!link::FileTransferConnected()) link::ConnectController(false);
+        if (!mController.poolOpen()) mController.openPool();
+        mTelnetWasOpen = mController.telnetConnected();
+        if (!mTelnetWasOpen) mController.connectTelnet();
+        if (!mController.transferConnected()) mController.connectTransfer(false);
         enableTransferControls(false);
-        const bool sockets = link::SocketsConnected();
+        const bool sockets = mController.poolOpen();
         for (QWidget* w : std::initializer_list<QWidget*>{mBitBtn1, mBitBtn2, mBitBtn3, mEdit6, mEdit7})
             w->setEnabled(sockets);
         mMemo1->setEnabled(true);
-        link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir);
+        mController.changeDir(c.RemoteScriptsDir, c.ProgramDir);
         fillList();
         setEditorText({});
     }
@@ -794,7 +797,7 @@ void TFtcl::FormShow()
     mWarning->setVisible(qnx);
     mTty->setVisible(qnx);
     mEdit2->setVisible(qnx);
-    mFilesBox->setTitle(q(link::transferState().RemoteDir));
+    mFilesBox->setTitle(q(mController.transfer().RemoteDir));
     startBackupTimer();
     FormActivate();
 }
@@ -802,7 +805,7 @@ void TFtcl::FormShow()
 void TFtcl::FormClose()
 {
     mTimer1->stop();
-    if (!mTelnetWasOpen && link::TelnetConnected()) link::DisconnectTelnet();
+    if (!mTelnetWasOpen && mController.telnetConnected()) mController.disconnectTelnet();
     settings().setEditHeight(mEditor->height());
 }
 
@@ -810,9 +813,9 @@ void TFtcl::fillList()
 {
     mListBox1->clear();
     mRows.clear();
-    auto& t = link::transferState();
+    auto& t = mController.transfer();
     const std::string dir = t.RemoteDir;
-    link::RemoteFiles* files = link::SessionFiles();
+    link::RemoteFiles* files = mController.sessionFiles();
     if (!dir.empty() && files && files->network()) {
         const int year = QDate::currentDate().year();
         // Filled on the helper thread into a vector of its own: events run meanwhile and may read mRows.
@@ -876,12 +879,12 @@ void TFtcl::ShowListing(const std::vector<linkui::BrowserEntry>& entries)
         mRows.push_back(std::move(r));
     }
     showRows();
-    mFilesBox->setTitle(q(link::transferState().RemoteDir));
+    mFilesBox->setTitle(q(mController.transfer().RemoteDir));
 }
 
 void TFtcl::RelistRemoteDir()
 {
-    link::ChangeControllerDir(link::transferState().RemoteDir, common().ProgramDir);
+    mController.changeDir(mController.transfer().RemoteDir, common().ProgramDir);
     fillList();
 }
 
@@ -889,10 +892,10 @@ void TFtcl::ListBox1Click(int row)
 {
     if (noApi() || mBusy) return;
     auto& c = common();
-    auto& t = link::transferState();
+    auto& t = mController.transfer();
     enableTransferControls(true);
     const int mode = c.TransferMode.load();
-    if (mode == TransferFtp && !link::FileTransferConnected()) {
+    if (mode == TransferFtp && !mController.transferConnected()) {
         enableTransferControls(false);
         return;
     }
@@ -913,7 +916,7 @@ void TFtcl::ListBox1Click(int row)
     if (!entry.directory) {
         t.LocalDir = c.ProgramDir;
         backupIfModified();
-        if (link::GetFile(entry.name, entry.name, false)) {
+        if (mController.getFile(entry.name, entry.name, false)) {
             setCurrentName(entry.name);
             setEditorText({});
             if (loadLocalFile(c.ProgramDir + entry.name) && mode == TransferFtp) setState(" ( FROM KVX)");
@@ -923,7 +926,7 @@ void TFtcl::ListBox1Click(int row)
             ShowMsg(T("StringTclCannotLoad") + " " + entry.name);
         }
     } else {
-        link::ChangeControllerDir(joinRemote(t.RemoteDir, entry.name), c.ProgramDir);
+        mController.changeDir(joinRemote(t.RemoteDir, entry.name), c.ProgramDir);
         fillList();
         setEditorText({});
     }
@@ -935,7 +938,7 @@ void TFtcl::BitBtn4Click()
 {
     if (noApi() || mBusy) return;
     auto& c = common();
-    auto& t = link::transferState();
+    auto& t = mController.transfer();
     std::string name = c.CurrentScriptName;
     if (!InputQueryDialog(T("stringbeforesave"), T("stringwhatname"), name)) {
         RelistRemoteDir();
@@ -956,7 +959,7 @@ void TFtcl::BitBtn4Click()
     }
     enableTransferControls(true);
     const std::string remoteDir = t.RemoteDir.empty() ? c.RemoteScriptsDir : t.RemoteDir;
-    const bool ok = link::ChangeControllerDir(remoteDir, c.ProgramDir) && link::PutFile(name, name, true);
+    const bool ok = mController.changeDir(remoteDir, c.ProgramDir) && mController.putFile(name, name, true);
     enableTransferControls(false);
     if (ok) {
         setState(" (IN KVX)");
@@ -964,14 +967,14 @@ void TFtcl::BitBtn4Click()
         setState(" (NOT SAVED IN KVX)");
         ShowMsg(T("StringTclNotUploaded") + "§" + joinRemote(remoteDir, name));
     }
-    link::ChangeControllerDir(remoteDir, c.ProgramDir);
+    mController.changeDir(remoteDir, c.ProgramDir);
     fillList();
 }
 
 std::string TFtcl::apiPath() const
 {
     const auto& c = common();
-    return link::ScriptApiPath(link::transferState().RemoteDir, c.RemoteScriptsDir, c.RemotePathSeparator,
+    return link::ScriptApiPath(mController.transfer().RemoteDir, c.RemoteScriptsDir, c.RemotePathSeparator,
                          c.CurrentScriptName);
 }
 
@@ -993,14 +996,14 @@ void TFtcl::BitBtn2Click()
     }
     int code = 0;
     {
-        const link::PooledSocket connection(2.0, link::PooledSocket::Reply::Take);
+        const link::PooledSocket connection(mController, 2.0, link::PooledSocket::Reply::Take);
         if (!connection) {
-            setPanel(2, link::ErrorCodeToText(-2));
+            setPanel(2, mController.errorText(-2));
             return;
         }
         code = api::TCLScriptExecute(connection.index(), path, task, args.empty() ? " " : args);
     }
-    if (code != 0) setPanel(2, link::GetApiErrorText(code));
+    if (code != 0) setPanel(2, mController.apiErrorText(code));
     else setPanel(2, task + "  (" + common().CurrentScriptName + ") executed");
 }
 
@@ -1019,7 +1022,7 @@ void TFtcl::BitBtn1Click()
     QElapsedTimer clock;
     clock.start();
     mBitBtn1->setEnabled(false);
-    auto run = link::StartAndWait(path, task, args);
+    auto run = mController.scripts().StartAndWait(path, task, args);
     mBitBtn1->setEnabled(true);
     const link::ScriptResult r = run ? run->Snapshot() : link::ScriptResult{};
     if (r.Refused) {
@@ -1050,8 +1053,8 @@ void TFtcl::AfterRunGathering()
     if (mCheckBox4->isChecked()) {
         bool fetched = true;
         if (!mCheckBox3->isChecked()) {
-            fetched = link::ChangeControllerDir(c.RemoteGatheringDir, c.ProgramDir)
-                      && link::GetFile("Gathering.dat", "Gathering.dat", true);
+            fetched = mController.changeDir(c.RemoteGatheringDir, c.ProgramDir)
+                      && mController.getFile("Gathering.dat", "Gathering.dat", true);
             PumpMessage();
         }
         std::string error;
@@ -1064,7 +1067,7 @@ void TFtcl::AfterRunGathering()
         }
     }
     if (mCheckBox3->isChecked() || mCheckBox4->isChecked()) {
-        link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir);
+        mController.changeDir(c.RemoteScriptsDir, c.ProgramDir);
         fillList();
     }
 }
@@ -1087,14 +1090,14 @@ void TFtcl::BitBtn3MouseDown(bool alt)
     const std::string task = alt ? std::string("BootScript") : mEdit6->text().toStdString();
     int code = 0;
     {
-        const link::PooledSocket connection(1.0, link::PooledSocket::Reply::Take);
+        const link::PooledSocket connection(mController, 1.0, link::PooledSocket::Reply::Take);
         if (!connection) {
-            setPanel(2, link::ErrorCodeToText(-2));
+            setPanel(2, mController.errorText(-2));
             return;
         }
         code = api::TCLScriptKill(connection.index(), task);
     }
-    if (code != 0) setPanel(2, link::GetApiErrorText(code));
+    if (code != 0) setPanel(2, mController.apiErrorText(code));
     else if (alt) setPanel(2, "BootScript killed");
     else setPanel(2, task + "  (" + common().CurrentScriptName + ") killed");
 }
@@ -1108,9 +1111,9 @@ void TFtcl::BitBtn5Click(bool withName)
     if (MsgDialog(question, 0, MbYes | MbNo) != MrYes) return;
     setEditorText({});
     setPanel(2, {});
-    if (c.TransferMode.load() == TransferFtp && link::FileTransferConnected() && !c.CurrentScriptName.empty()) {
-        const std::string path = joinRemote(link::transferState().RemoteDir, c.CurrentScriptName);
-        link::RemoteFiles* files = link::SessionFiles();
+    if (c.TransferMode.load() == TransferFtp && mController.transferConnected() && !c.CurrentScriptName.empty()) {
+        const std::string path = joinRemote(mController.transfer().RemoteDir, c.CurrentScriptName);
+        link::RemoteFiles* files = mController.sessionFiles();
         link::RunOffGuiThread([&] { files->removeFile(path); });
         RelistRemoteDir();
     }
@@ -1162,16 +1165,16 @@ void TFtcl::BitBtn10Click()
 {
     if (noApi() || mBusy) return;
     auto& c = common();
-    const std::string back = link::transferState().RemoteDir;
+    const std::string back = mController.transfer().RemoteDir;
     enableTransferControls(true);
-    if (!link::FileTransferConnected() && c.TransferMode.load() == TransferFtp) {
+    if (!mController.transferConnected() && c.TransferMode.load() == TransferFtp) {
         enableTransferControls(false);
         return;
     }
     if (!sftpModel()) {
         std::string error;
         const std::string name = mEdit8->text().toStdString();
-        if (!SetBootScript(c.ProgramDir, name, mEdit1->text().toStdString(), error)) {
+        if (!SetBootScript(mController, c.ProgramDir, name, mEdit1->text().toStdString(), error)) {
             ShowMsg(T("StringTclBootFailed") + "§" + error);
         } else if (c.Debug.load()) {
             std::string msg = T("stringtclboot");
@@ -1181,7 +1184,7 @@ void TFtcl::BitBtn10Click()
         }
     }
     enableTransferControls(false);
-    link::ChangeControllerDir(back.empty() ? c.RemoteScriptsDir : back, c.ProgramDir);
+    mController.changeDir(back.empty() ? c.RemoteScriptsDir : back, c.ProgramDir);
     fillList();
 }
 

@@ -7,6 +7,7 @@
 // while a transfer runs). Windows of the workbench that live elsewhere are opened through the
 // hooks; an unset hook leaves its menu item doing nothing.
 
+#include "link/controller.h"
 #include "tclbackup.h"
 #include "tclsort.h"
 
@@ -87,7 +88,7 @@ struct PrintedPage {
 class TFtcl : public QDialog {
     Q_OBJECT
 public:
-    explicit TFtcl(QWidget* parent = nullptr);
+    TFtcl(QWidget* parent, link::Controller& controller);
     ~TFtcl() override;
 
     void setHooks(TFtclHooks hooks) { mHooks = std::move(hooks); }
@@ -247,6 +248,9 @@ private:
     bool mFilesWidthSet = false;  // the file list got its opening width
     bool mBusy = false;
     bool mLoading = false;
+
+private:
+    link::Controller& mController;
 };
 
 // Registers the window's built-in message texts (once).

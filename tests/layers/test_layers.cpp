@@ -162,6 +162,24 @@ TEST(Layers, NothingUnderTheLinkDispatchesEvents)
     }
 }
 
+TEST(Layers, TheWindowsWorkOnTheControllerTheyAreGiven)
+{
+    // Only the link and the wiring know which controller is the installed one.
+    const std::regex kInstalled(R"(\b(CurrentController|InstallController)\b)");
+    int seen = 0;
+    for (const Source& s : sources({"translator", "core", "app", "linkui", "mainwindow", "tclbench", "maintenance"})) {
+        ++seen;
+        std::ifstream in(kRoot / s.path);
+        std::string line;
+        int n = 0;
+        while (std::getline(in, line)) {
+            ++n;
+            EXPECT_FALSE(std::regex_search(line, kInstalled)) << s.path << ":" << n << ": " << line;
+        }
+    }
+    EXPECT_GT(seen, 100);
+}
+
 TEST(Layers, TheJobRoadHasNoWindows)
 {
     // The road of a job and what it stands on in the main window's folder.

@@ -2,6 +2,7 @@
 // A reporter for the link's words that hands each message to the test, installed for the
 // object's life.
 
+#include "link/controller.h"
 #include "link/linktexts.h"
 
 #include <functional>
@@ -15,9 +16,9 @@ public:
                                std::function<bool(const std::string&)> onAsk = {})
         : mOnMessage(std::move(onMessage)), mOnAsk(std::move(onAsk))
     {
-        link::SetReporter(this);
+        mvx::link::CurrentController().setReporter(this);
     }
-    ~RecordingReporter() override { link::SetReporter(nullptr); }
+    ~RecordingReporter() override { mvx::link::CurrentController().setReporter(nullptr); }
     RecordingReporter(const RecordingReporter&) = delete;
     RecordingReporter& operator=(const RecordingReporter&) = delete;
 

@@ -1,5 +1,6 @@
 // The direct mode against the simulator: a conversion executes each element on the controller,
 // the group is made ready before the first move, and the request log follows the program.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
@@ -36,14 +37,14 @@ protected:
     {
         SimLinkTest::SetUp();
         SetMessageBoxHandler([](const std::string&, std::uint16_t) { return std::uint16_t(1); });
-        ASSERT_TRUE(link::ConnectController(false));
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
         sim().apiCall("KillAll()\n");
         sim().clearRequestLog();
     }
     void TearDown() override
     {
         SetMessageBoxHandler({});
-        link::JoinFinishedWorkers(true);
+        link::CurrentController().joinWorkers(true);
         SimLinkTest::TearDown();
     }
     static MachineConfig config()
@@ -107,7 +108,7 @@ private:
 
 TEST_F(DirectSim, EachElementRunsOnTheControllerAfterInitAndHome)
 {
-    link::DirectExec ex(config());
+    link::DirectExec ex(mvx::link::CurrentController(), config());
     Noting noting(ex);
     MachineConfig c = config();
     c.M07M09 = {1, 4, 1};
@@ -162,7 +163,7 @@ TEST_F(DirectSim, ReadyGroupIsNotInitialisedAgain)
     sim().apiCall("GroupInitialize(GROUP1)\n");
     sim().apiCall("GroupHomeSearch(GROUP1)\n");
     sim().clearRequestLog();
-    link::DirectExec ex(config());
+    link::DirectExec ex(mvx::link::CurrentController(), config());
     convert({"G0 X3"}, ex, config());
     EXPECT_TRUE(requestsOf("GroupInitialize").empty());
     EXPECT_TRUE(requestsOf("KillAll").empty());
@@ -172,7 +173,7 @@ TEST_F(DirectSim, ReadyGroupIsNotInitialisedAgain)
 
 TEST_F(DirectSim, AxesThatDoNotMoveKeepThePositionReadJustBefore)
 {
-    link::DirectExec ex(config());
+    link::DirectExec ex(mvx::link::CurrentController(), config());
     ASSERT_EQ(ex.EnsureGroupReady(), 0);
     sim().setPositions("GROUP1", {1.0, 2.0, 4.5});
     sim().clearRequestLog();
@@ -185,7 +186,7 @@ TEST_F(DirectSim, AxesThatDoNotMoveKeepThePositionReadJustBefore)
 
 TEST_F(DirectSim, RefusedMoveReturnsTheControllerCode)
 {
-    link::DirectExec ex(config());
+    link::DirectExec ex(mvx::link::CurrentController(), config());
     ASSERT_EQ(ex.EnsureGroupReady(), 0);
     // Beyond the travel limits.
     const int code = ex.MoveAbsolute({1e6, 0, 0}, {true, false, false}, false, 10.0);
@@ -207,7 +208,7 @@ TEST_F(DirectSim, FailedStepsAreSaidAndNeverMoveFromAnUnknownPoint)
         std::lock_guard lock(m);
         said.emplace_back(text, failure);
     };
-    link::DirectExec ex(config(), controls);
+    link::DirectExec ex(mvx::link::CurrentController(), config(), controls);
     ASSERT_EQ(ex.EnsureGroupReady(), 0);
     // The group was killed before the test: its initialisation is a note, not a failure.
     ASSERT_EQ(said.size(), 1u);
@@ -254,7 +255,7 @@ TEST_F(DirectSim, AMoveWithoutAConnectionIsNotTakenAsDone)
 {
     std::vector<int> held;
     for (int s = link::TakeSocket(1.0); s >= 0; s = link::TakeSocket(1.0)) held.push_back(s);
-    link::MoveAbsShared& m = link::moveAbsShared();
+    link::MoveAbsShared& m = link::CurrentController().moveAbs();
     {
         std::lock_guard lock(m.mutex);
         m.Targets = {1.0, 1.0, 0.0};
@@ -262,7 +263,7 @@ TEST_F(DirectSim, AMoveWithoutAConnectionIsNotTakenAsDone)
     }
     m.MoveAbsError.store(0);
     m.MoveAbsRunning.store(1);
-    link::StartMoveAbsolute();
+    link::CurrentController().startMoveAbsolute();
     EXPECT_TRUE(QTest::qWaitFor([&] { return m.MoveAbsRunning.load() == 0; }, 5000));
     EXPECT_EQ(m.MoveAbsError.load(), api::kErrorNoSocket);
     for (int s : held) link::ReleaseSocket(s);
@@ -278,7 +279,7 @@ TEST_F(DirectSim, BlockByBlockWaitsForNext)
     controls.EnableNext = [&](bool on) { enabled += on ? 1 : 0; };
     controls.NextBlockRequested = &next;
     controls.AbortRequested = &abort;
-    link::DirectExec ex(config(), controls);
+    link::DirectExec ex(mvx::link::CurrentController(), config(), controls);
     std::atomic<bool> done{false};
     std::thread t([&] {
         ex.WaitNextBlock();
@@ -327,7 +328,7 @@ TEST_F(DirectSim, ExecuteALineRunsTheSelectedLineOnTheController)
     axes->setPositionerSource([] { return std::vector<std::string>{"GROUP1.X", "GROUP1.Y", "GROUP1.Z"}; });
     axes->FormCreate();
     win.setHelperWindows(new TFIO(&win), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
-    link::DirectExec ex;
+    link::DirectExec ex{mvx::link::CurrentController()};
     win.setDirectExecutor(&ex);
     win.setBeforeConversionHook([&ex](const MachineConfig& c) { ex.setConfig(c); });
     win.setOpenDialog([&](const std::string&, const std::string&) { return root + "GCODE/lines.nc"; });
@@ -405,7 +406,7 @@ struct DirectWindow {
         win->setHelperWindows(new TFIO(win.get()), axes, nullptr, nullptr, nullptr, nullptr, nullptr);
         view = new View3D(nullptr, false);
         win->setView3D(view);
-        ex = std::make_unique<link::DirectExec>(MachineConfig{}, win->job().directControls());
+        ex = std::make_unique<link::DirectExec>(mvx::link::CurrentController(), MachineConfig{}, win->job().directControls());
         win->setDirectExecutor(ex.get());
         win->setBeforeConversionHook([this](const MachineConfig& c) { ex->setConfig(c); });
         win->setSimulation(false);
@@ -469,11 +470,11 @@ TEST_F(DirectSim, ARefusedPvtRunIsLoggedOnlyInDebug)
         boxes.push_back(text);
         return std::uint16_t(1);
     });
-    link::setLogHandler([&](const std::string& line) { logged.push_back(line); });
+    mvx::link::CurrentController().setLogHandler([&](const std::string& line) { logged.push_back(line); });
     struct Restore {
         ~Restore()
         {
-            link::setLogHandler(nullptr);
+            mvx::link::CurrentController().setLogHandler(nullptr);
             common().Debug = false;
         }
     } restore;

@@ -302,13 +302,13 @@ TEST_F(LinkSim, NoIndexWhileTheControllerIsUnusableOrThePoolClosed)
     EXPECT_EQ(link::GetSocket(1), -1);
     common().ControllerUsable.store(1);
 
-    ASSERT_TRUE(link::OpenApiSockets());  // already open: nothing more is opened
+    ASSERT_TRUE(link::CurrentController().openPool());  // already open: nothing more is opened
     EXPECT_EQ(link::OpenSocketCount(), 32);
-    ASSERT_TRUE(link::CloseApiSockets());
+    ASSERT_TRUE(link::CurrentController().closePool());
     EXPECT_EQ(link::TakeSocket(1), -1);
     EXPECT_EQ(link::OpenSocketCount(), 0);
     // Opened again after closing: the same slots, 0..31, are reused.
-    ASSERT_TRUE(link::OpenApiSockets());
+    ASSERT_TRUE(link::CurrentController().openPool());
     EXPECT_EQ(link::OpenSocketCount(), 32);
     EXPECT_EQ(link::TakeSocket(1), 0);
     link::ReleaseSocket(0);
@@ -318,7 +318,7 @@ TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
 {
     std::vector<std::string> shown, logged;
     test::RecordingReporter reporter([&](const std::string& m) { shown.push_back(m); });
-    link::setLogHandler([&](const std::string& m) { logged.push_back(m); });
+    mvx::link::CurrentController().setLogHandler([&](const std::string& m) { logged.push_back(m); });
     common().MinSocketTimeout.store(0.1);
     test::KvxFault f;
     f.function = "GroupStatusGet";
@@ -328,7 +328,7 @@ TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
     const int k = link::GetSocket(0.1);
     int status = 0;
     EXPECT_EQ(api::GroupStatusGet(k, "GROUP1", status), -2);
-    EXPECT_TRUE(link::CloseApiSockets());
+    EXPECT_TRUE(link::CurrentController().closePool());
     EXPECT_EQ(link::OpenSocketCount(), 0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "Socket " + std::to_string(k) + " In use -1");
@@ -337,16 +337,16 @@ TEST_F(LinkSim, ClosingWithAnUnfinishedReplyWarnsAndStillCloses)
 
     // A pool that cannot open leaves nothing open behind it.
     const std::string address = common().ControllerIp;
-    EXPECT_FALSE(link::OpenApiSockets(1));  // nothing listens there
+    EXPECT_FALSE(link::CurrentController().openPool(1));  // nothing listens there
     EXPECT_EQ(link::OpenSocketCount(), 0);
-    EXPECT_FALSE(link::SocketsConnected());
+    EXPECT_FALSE(link::CurrentController().poolOpen());
     EXPECT_EQ(logged.back(), "Connection des sockets...échoué");
     link::MarkAllSocketsFree();
     EXPECT_EQ(link::TakeSocket(1), -1);
 
-    ASSERT_TRUE(link::OpenApiSockets());
+    ASSERT_TRUE(link::CurrentController().openPool());
     EXPECT_EQ(logged.back(), "Connection des sockets OK");
-    link::setLogHandler(nullptr);
+    mvx::link::CurrentController().setLogHandler(nullptr);
 }
 
 TEST_F(LinkSim, AReleaseWithoutARequestFreesAtOnce)
@@ -374,7 +374,7 @@ TEST_F(LinkSim, APooledSocketGivesItsConnectionBackOnceOnEveryWayOut)
     test::RecordingReporter reporter([&](const std::string& m) { shown.push_back(m); });
     int held = -1;
     {
-        const link::PooledSocket s(1);
+        const link::PooledSocket s(link::CurrentController(), 1);
         ASSERT_TRUE(s.ok());
         held = s.index();
         EXPECT_FALSE(link::EntryFree(held));
@@ -384,7 +384,7 @@ TEST_F(LinkSim, APooledSocketGivesItsConnectionBackOnceOnEveryWayOut)
     EXPECT_TRUE(link::EntryFree(held));
 
     try {
-        const link::PooledSocket s(1);
+        const link::PooledSocket s(link::CurrentController(), 1);
         held = s.index();
         throw std::runtime_error("handler failed");
     } catch (const std::runtime_error&) {
@@ -392,7 +392,7 @@ TEST_F(LinkSim, APooledSocketGivesItsConnectionBackOnceOnEveryWayOut)
     EXPECT_TRUE(link::EntryFree(held));
 
     // Moved: the new owner gives it back, the old one nothing; renew swaps connections.
-    link::PooledSocket first(1, link::PooledSocket::Reply::Take);
+    link::PooledSocket first(link::CurrentController(), 1, link::PooledSocket::Reply::Take);
     held = first.index();
     link::PooledSocket second(std::move(first));
     EXPECT_FALSE(first.ok());
@@ -411,9 +411,9 @@ TEST_F(LinkSim, APooledSocketGivesItsConnectionBackOnceOnEveryWayOut)
     link::MarkAllSocketsFree();
     std::vector<link::PooledSocket> all;
     for (int i = 0; i < 32; ++i) all.emplace_back(1);
-    EXPECT_FALSE(link::PooledSocket(1).ok());  // the 33rd
+    EXPECT_FALSE(link::PooledSocket(link::CurrentController(), 1).ok());  // the 33rd
     all.clear();
-    EXPECT_TRUE(link::PooledSocket(1).ok());
+    EXPECT_TRUE(link::PooledSocket(link::CurrentController(), 1).ok());
 }
 
 TEST_F(LinkSim, ParallelCallersNeverShareAnIndexNorGetAnotherCallsAnswer)
@@ -462,17 +462,17 @@ TEST_F(LinkSim, ParallelCallersNeverShareAnIndexNorGetAnotherCallsAnswer)
 
 TEST_F(LinkSim, ErrorCodeToTextAsksTheController)
 {
-    const std::string t = link::ErrorCodeToText(-17);
+    const std::string t = link::CurrentController().errorText(-17);
     EXPECT_FALSE(t.empty());
     EXPECT_EQ(t.find("Erreur non"), std::string::npos);
-    EXPECT_FALSE(link::ErrorCodeToText(api::kErrorBadInput).empty());
+    EXPECT_FALSE(link::CurrentController().errorText(api::kErrorBadInput).empty());
     test::KvxFault f;
     f.function = "ErrorStringGet";
     f.kind = "error";
     f.code = -7;
     f.count = 1;
     sim().setFault(f);
-    EXPECT_EQ(link::ErrorCodeToText(-17), "Erreur non identifiée code -17");
+    EXPECT_EQ(link::CurrentController().errorText(-17), "Erreur non identifiée code -17");
 }
 
 TEST_F(LinkSim, ScriptAnswerComesBackWhole)
@@ -496,14 +496,14 @@ TEST_F(LinkSim, DebugRunsTheBodyOnTheGuiThreadAndShowsItsMessage)
     std::vector<int> taken;
     for (int i = 0; i < 32; ++i) taken.push_back(link::TakeSocket(1));
     common().Debug.store(true);
-    auto& rec = link::homingShared();
+    auto& rec = link::CurrentController().homing();
     rec.HomingRunning.store(1);
-    link::StartHoming();
+    link::CurrentController().startHoming();
     const auto end = Clock::now() + 5s;
     while (rec.HomingRunning.load() && Clock::now() < end) link::WaitWithEvents(10);
     link::WaitWithEvents(50);
     common().Debug.store(false);
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().joinWorkers(true);
     reporter.reset();
     for (int t : taken) link::ReleaseSocket(t);
     EXPECT_EQ(rec.HomingRunning.load(), 0);
@@ -556,20 +556,20 @@ TEST_F(LinkSim, ACallOnTheGuiThreadGoesOffItAndOnlyTheWaiterLetsEventsRun)
 
 TEST_F(LinkSim, PositionsWorkerReadsUntilItsFlagIsCleared)
 {
-    ASSERT_TRUE(link::SetThreadGroupName("GROUP1"));
-    EXPECT_FALSE(link::SetThreadGroupName(std::string(49, 'G')));
+    ASSERT_TRUE(link::CurrentController().setThreadGroupName("GROUP1"));
+    EXPECT_FALSE(link::CurrentController().setThreadGroupName(std::string(49, 'G')));
     sim().setPositions("GROUP1", {4, 5, 6});
-    auto& rec = link::positionsShared();
+    auto& rec = link::CurrentController().positions();
     rec.PositionReadCount.store(3);
     common().PositionReadingOn.store(1);
-    link::StartPositions();
+    link::CurrentController().startPositions();
     const auto end = Clock::now() + 3s;
     while (rec.CurrentPositions[2].load() != 6 && Clock::now() < end) std::this_thread::sleep_for(10ms);
     EXPECT_DOUBLE_EQ(rec.CurrentPositions[0].load(), 4);
     EXPECT_DOUBLE_EQ(rec.CurrentPositions[2].load(), 6);
     common().PositionReadingOn.store(0);
-    link::JoinFinishedWorkers(true);
-    EXPECT_EQ(link::WorkersRunning(), 0);
+    link::CurrentController().joinWorkers(true);
+    EXPECT_EQ(link::CurrentController().workersRunning(), 0);
     for (int i = 0; i < 32; ++i) EXPECT_TRUE(link::EntryFree(i)) << i;
 }
 
@@ -578,18 +578,18 @@ TEST_F(LinkSim, HomingAPositionerHomesItsGroup)
     EXPECT_EQ(link::HomingGroupOf(" GROUP2 .X"), "GROUP2");
     EXPECT_EQ(link::HomingGroupOf(" GROUP2 "), " GROUP2 ");  // trimmed only with a "."
     sim().clearRequestLog();
-    auto& rec = link::homingShared();
+    auto& rec = link::CurrentController().homing();
     {
         std::lock_guard lock(rec.mutex);
         rec.HomingGroupName = "GROUP2.X";
     }
     rec.HomingRunning.store(1);
-    link::StartHoming();
+    link::CurrentController().startHoming();
     const auto end = Clock::now() + 10s;
     while (rec.HomingRunning.load() && Clock::now() < end) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(rec.HomingRunning.load(), 0);
     EXPECT_EQ(lastRequest(0), "GroupHomeSearch(GROUP2)\n\r");
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().joinWorkers(true);
 }
 
 TEST_F(LinkSim, AbsoluteMoveWithoutAFreeConnectionMakesNoCall)
@@ -597,16 +597,16 @@ TEST_F(LinkSim, AbsoluteMoveWithoutAFreeConnectionMakesNoCall)
     std::vector<int> taken;
     for (int i = 0; i < 32; ++i) taken.push_back(link::TakeSocket(1));
     sim().clearRequestLog();
-    auto& rec = link::moveAbsShared();
-    ASSERT_TRUE(link::SetThreadGroupName("GROUP2"));
+    auto& rec = link::CurrentController().moveAbs();
+    ASSERT_TRUE(link::CurrentController().setThreadGroupName("GROUP2"));
     {
         std::lock_guard lock(rec.mutex);
         rec.Targets = {1, 2};
         rec.TargetCount = 2;
     }
     rec.MoveAbsRunning.store(1);
-    link::StartMoveAbsolute();
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().startMoveAbsolute();
+    link::CurrentController().joinWorkers(true);
     EXPECT_EQ(rec.MoveAbsRunning.load(), 0);
     EXPECT_TRUE(sim().requestLog(0).empty());
     for (int t : taken) link::ReleaseSocket(t);
@@ -618,15 +618,15 @@ TEST_F(LinkSim, AbsoluteAndRelativeMovesReachTheirTargets)
     api::GroupInitialize(k, "GROUP2");
     api::GroupHomeSearch(k, "GROUP2");
     link::ReleaseSocket(k);
-    ASSERT_TRUE(link::SetThreadGroupName("GROUP2"));
-    auto& rec = link::moveAbsShared();
+    ASSERT_TRUE(link::CurrentController().setThreadGroupName("GROUP2"));
+    auto& rec = link::CurrentController().moveAbs();
     {
         std::lock_guard lock(rec.mutex);
         rec.Targets = {10, -5};
         rec.TargetCount = 2;
     }
     rec.MoveAbsRunning.store(1);
-    link::StartMoveAbsolute();
+    link::CurrentController().startMoveAbsolute();
     const auto end = Clock::now() + 10s;
     while (rec.MoveAbsRunning.load() && Clock::now() < end) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(rec.MoveAbsError.load(), 0);
@@ -640,14 +640,14 @@ TEST_F(LinkSim, AbsoluteAndRelativeMovesReachTheirTargets)
     EXPECT_NEAR(p[0], 10, 1e-9);
     EXPECT_NEAR(p[1], -5, 1e-9);
 
-    auto& rel = link::moveRelShared();
+    auto& rel = link::CurrentController().moveRel();
     {
         std::lock_guard lock(rel.mutex);
         rel.Deltas = {1, 1};
         rel.DeltaCount = 2;
     }
-    link::StartMoveRelative();
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().startMoveRelative();
+    link::CurrentController().joinWorkers(true);
     read();
     EXPECT_NEAR(p[0], 11, 1e-9);
     EXPECT_NEAR(p[1], -4, 1e-9);
@@ -659,7 +659,7 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
 {
     link::registerTexts();
     test::KvxSim sim;
-    ASSERT_EQ(common().SocketsOpen.load(), 0);
+    ASSERT_FALSE(link::CurrentController().poolOpen());
     common().ControllerIp = sim.address();
     common().ControllerUsable.store(1);
     common().ExtraTimeoutMs.store(0);
@@ -671,26 +671,43 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
         link::InstallController(&mine);
         EXPECT_EQ(&link::CurrentController(), &mine);
         EXPECT_EQ(link::OpenSocketCount(), 0);
-        ASSERT_TRUE(link::OpenApiSockets());
+        ASSERT_TRUE(link::CurrentController().openPool());
         EXPECT_EQ(link::OpenSocketCount(), 32);
-        link::transferState().RemoteDir = "/Mine";
-        ASSERT_TRUE(link::SetThreadGroupName("GROUP1"));
+        link::CurrentController().transfer().RemoteDir = "/Mine";
+        ASSERT_TRUE(link::CurrentController().setThreadGroupName("GROUP1"));
 
         const std::string ini = ::testing::TempDir() + "controller_system.ini";
         {
             std::ofstream out(ini, std::ios::binary);
             out << sim.readFile("Config/system.ini");
         }
-        const std::vector<std::string> multiple = link::ReadControllerGroups(ini).multiple;
+        const std::vector<std::string> multiple = link::CurrentController().readGroups(ini).multiple;
         ASSERT_FALSE(multiple.empty());
 
         link::InstallController(nullptr);
         EXPECT_EQ(link::OpenSocketCount(), processOpen);
-        EXPECT_NE(link::transferState().RemoteDir, "/Mine");
-        EXPECT_NE(link::CurrentControllerGroups().multiple, multiple);
+        EXPECT_NE(link::CurrentController().transfer().RemoteDir, "/Mine");
+        EXPECT_NE(link::CurrentController().currentGroups().multiple, multiple);
+        // Not installed, it is still the one its holders act on.
+        EXPECT_TRUE(mine.poolOpen());
+        EXPECT_FALSE(link::CurrentController().poolOpen());
+        {
+            const link::PooledSocket fromMine(mine, 0.1);
+            EXPECT_TRUE(fromMine.ok());
+            EXPECT_FALSE(link::PooledSocket(link::CurrentController(), 0.1).ok());
+        }
+        EXPECT_EQ(mine.transfer().RemoteDir, "/Mine");
+        EXPECT_EQ(mine.currentGroups().multiple, multiple);
+        EXPECT_EQ(mine.threadGroupName(), "GROUP1");
+        std::vector<std::string> mineLog;
+        mine.setLogHandler([&mineLog](const std::string& line) { mineLog.push_back(line); });
+        link::CurrentController().log("to the installed one");
+        mine.log("to mine");
+        mine.setLogHandler({});
+        EXPECT_EQ(mineLog, std::vector<std::string>{"to mine"});
         link::InstallController(&mine);
-        EXPECT_EQ(link::transferState().RemoteDir, "/Mine");
-        EXPECT_EQ(link::CurrentControllerGroups().multiple, multiple);
+        EXPECT_EQ(link::CurrentController().transfer().RemoteDir, "/Mine");
+        EXPECT_EQ(link::CurrentController().currentGroups().multiple, multiple);
 
         // A reply that never comes: its connection goes to a drain that is still reading.
         test::KvxFault f;
@@ -699,23 +716,24 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
         f.count = 1;
         sim.setFault(f);
         {
-            const link::PooledSocket s(0.1);
+            const link::PooledSocket s(link::CurrentController(), 0.1);
             ASSERT_TRUE(s.ok());
             int status = 0;
             EXPECT_EQ(api::GroupStatusGet(s.index(), "GROUP1", status), -2);
         }
         EXPECT_EQ(link::DrainsRunning(), 1);
-        link::positionsShared().PositionReadCount.store(2);
+        link::CurrentController().positions().PositionReadCount.store(2);
         common().PositionReadingOn.store(1);
-        link::StartPositions();
-        EXPECT_EQ(link::WorkersRunning(), 1);
+        link::CurrentController().startPositions();
+        EXPECT_EQ(link::CurrentController().workersRunning(), 1);
     }
     // The worker and the drain ended on it, then it left the link to the process's own.
     EXPECT_EQ(&link::CurrentController(), &processOne);
     EXPECT_EQ(common().PositionReadingOn.load(), 0);
     EXPECT_EQ(link::OpenSocketCount(), processOpen);
-    EXPECT_EQ(link::WorkersRunning(), 0);
-    common().SocketsOpen.store(0);  // the shared flag still told of the ended controller's pool
+    EXPECT_EQ(link::CurrentController().workersRunning(), 0);
+    // The process's own pool was never opened, whatever the ended one's was.
+    EXPECT_FALSE(link::CurrentController().poolOpen());
     common().ControllerUsable.store(0);
 }
 

@@ -1,5 +1,6 @@
 // The script worker against the simulator: answers and their normalisation, failures and the
 // kill that follows, refusals, runs that end after their starter stopped waiting.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 #include "link/scriptexec.h"
 #include "core/inifile.h"
@@ -22,9 +23,9 @@ protected:
         rq.ScriptFile = name;
         if (rq.TaskName.empty()) rq.TaskName = "TASKT";
         if (rq.Arguments.empty()) rq.Arguments = " ";
-        auto run = ExeTCL::Start(rq);
+        auto run = mvx::link::CurrentController().scripts().Start(rq);
         EXPECT_TRUE(WaitScript(*run, neverStop(), 20));
-        EXPECT_TRUE(ExeTCL::WaitForWorkers(5000));
+        EXPECT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
         return run;
     }
     static const std::atomic<int>& neverStop()
@@ -93,20 +94,20 @@ TEST_F(ScriptExec, MissingScriptIsKilledOnASecondConnection)
     rq.ScriptFile = "nowhere.tcl";
     rq.TaskName = "TASKM";
     rq.Arguments = " ";
-    auto run = ExeTCL::Start(rq);
+    auto run = mvx::link::CurrentController().scripts().Start(rq);
     ASSERT_TRUE(WaitScript(*run, neverStop(), 20));
     const ScriptResult r = run->Snapshot();
     EXPECT_NE(r.ErrorCode, 0);
     EXPECT_NE(r.ErrorCode, 1);
     EXPECT_EQ(r.ScriptAnswer, kBlankAnswer);
     EXPECT_EQ(common().StopRequested.load(), 1);
-    ASSERT_TRUE(ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
     const auto exec = requestsOf("TCLScriptExecuteAndWait");
     const auto kill = requestsOf("TCLScriptKill");
     ASSERT_EQ(exec.size(), 1u);
     ASSERT_EQ(kill.size(), 1u);
     EXPECT_EQ(kill[0].text.substr(0, kill[0].text.find_first_of("\r\n")), "TCLScriptKill(TASKM)");
-    EXPECT_FALSE(GetApiErrorText(r.ErrorCode).empty());
+    EXPECT_FALSE(CurrentController().apiErrorText(r.ErrorCode).empty());
 }
 
 TEST_F(ScriptExec, NoReplyEndsAtTheTimeOutThenKills)
@@ -122,11 +123,11 @@ TEST_F(ScriptExec, NoReplyEndsAtTheTimeOutThenKills)
     rq.Arguments = " ";
     rq.ReplyTimeoutSeconds = 1.0;
     const auto t0 = Clock::now();
-    auto run = ExeTCL::Start(rq);
+    auto run = mvx::link::CurrentController().scripts().Start(rq);
     ASSERT_TRUE(WaitScript(*run, common().StopRequested, 20));
     EXPECT_LT(Clock::now() - t0, 5s);
     EXPECT_EQ(run->Snapshot().ErrorCode, api::kErrorEmptyReply);
-    ASSERT_TRUE(ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
     const auto exec = requestsOf("TCLScriptExecuteAndWait");
     const auto kill = requestsOf("TCLScriptKill");
     ASSERT_EQ(exec.size(), 1u);
@@ -166,13 +167,13 @@ TEST_F(ScriptExec, TextsThatWouldChangeTheRequestAreRefused)
         rq.ScriptFile = row.file;
         rq.TaskName = row.task;
         rq.Arguments = row.args;
-        auto run = ExeTCL::Start(rq);
+        auto run = mvx::link::CurrentController().scripts().Start(rq);
         const ScriptResult r = run->Snapshot();
         EXPECT_TRUE(r.Refused);
         EXPECT_TRUE(r.Finished);
         EXPECT_FALSE(r.ScriptDone);
     }
-    EXPECT_FALSE(ExeTCL::WorkerAlive());
+    EXPECT_FALSE(mvx::link::CurrentController().scripts().WorkerAlive());
     EXPECT_TRUE(sim().requestLog().empty());
 }
 
@@ -184,20 +185,20 @@ TEST_F(ScriptExec, StoppedRunEndingLateKeepsToItsOwnRecord)
     first.ScriptFile = "long.tcl";
     first.TaskName = "GCODE";
     first.Arguments = " ";
-    auto run1 = ExeTCL::Start(first);
+    auto run1 = mvx::link::CurrentController().scripts().Start(first);
     std::this_thread::sleep_for(200ms);
     // A second start while the first worker lives is refused.
     ScriptRequest second = first;
     second.ScriptFile = "next.tcl";
-    EXPECT_TRUE(ExeTCL::Start(second)->Snapshot().Refused);
+    EXPECT_TRUE(mvx::link::CurrentController().scripts().Start(second)->Snapshot().Refused);
 
     std::atomic<int> stop{1};
     EXPECT_FALSE(WaitScript(*run1, stop, 20));
     EXPECT_TRUE(run1->Abandoned());
-    ASSERT_TRUE(ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
 
     common().StopRequested.store(0);
-    auto run2 = ExeTCL::Start(second);
+    auto run2 = mvx::link::CurrentController().scripts().Start(second);
     ASSERT_TRUE(WaitScript(*run2, common().StopRequested, 20));
     EXPECT_EQ(run2->Snapshot().ScriptAnswer, "second");
     EXPECT_EQ(run1->Snapshot().ScriptAnswer, "first");
@@ -212,12 +213,12 @@ TEST_F(ScriptExec, KilledRunAbandonedByItsStarterLeavesTheStopFlagAlone)
     rq.ScriptFile = "forever.tcl";
     rq.TaskName = "GCODE";
     rq.Arguments = " ";
-    auto run = ExeTCL::Start(rq);
+    auto run = mvx::link::CurrentController().scripts().Start(rq);
     std::this_thread::sleep_for(300ms);
     std::atomic<int> stop{1};
     EXPECT_FALSE(WaitScript(*run, stop, 20));
     EXPECT_EQ(sim().apiCall("TCLScriptKill(GCODE)\n").substr(0, 1), "0");
-    ASSERT_TRUE(ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
     const ScriptResult r = run->Snapshot();
     EXPECT_TRUE(r.Finished);
     EXPECT_NE(r.ErrorCode, 0);
@@ -234,18 +235,18 @@ TEST_F(ScriptExec, ControllerVanishingMidRunIsAFailure)
     rq.Arguments = " ";
     rq.ReplyTimeoutSeconds = 5.0;
     const auto t0 = Clock::now();
-    auto run = ExeTCL::Start(rq);
+    auto run = mvx::link::CurrentController().scripts().Start(rq);
     std::this_thread::sleep_for(300ms);
     sim().controlRaw("{\"cmd\": \"reboot\"}");
     ASSERT_TRUE(WaitScript(*run, common().StopRequested, 20));
     EXPECT_LT(Clock::now() - t0, 8s);
     EXPECT_NE(run->Snapshot().ErrorCode, 0);
     EXPECT_FALSE(run->Snapshot().ScriptDone);
-    ASSERT_TRUE(ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
     ASSERT_TRUE(sim().waitForApi(10000ms));
     // The pool's connections died with the reboot: open them again for the next tests.
-    link::CloseApiSockets();
-    ASSERT_TRUE(link::OpenApiSockets());
+    link::CurrentController().closePool();
+    ASSERT_TRUE(link::CurrentController().openPool());
 }
 
 TEST_F(ScriptExec, DebugRunsTheBodyOnTheGuiThread)
@@ -256,12 +257,12 @@ TEST_F(ScriptExec, DebugRunsTheBodyOnTheGuiThread)
     rq.ScriptFile = "dbg.tcl";
     rq.TaskName = "TASKD";
     rq.Arguments = " ";
-    auto run = ExeTCL::Start(rq);
+    auto run = mvx::link::CurrentController().scripts().Start(rq);
     // The body waits for the GUI thread: only the dispatching wait lets it run.
     ASSERT_TRUE(WaitScript(*run, common().StopRequested, 20));
     EXPECT_EQ(run->Snapshot().ScriptAnswer, "dbg");
     common().Debug.store(false);
-    ASSERT_TRUE(ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
 }
 
 TEST_F(ScriptExec, MaxDelayComesFromTheSettingsFile)

@@ -1,6 +1,7 @@
 // File transfer, configuration lists, detection and the start-up connection, against the
 // controller simulator over loopback.
 
+#include "link/controller.h"
 #include "link/controllerconfig.h"
 #include "link/ftp.h"
 #include "link/linktexts.h"
@@ -57,7 +58,7 @@ Recorder& recorder()
 
 void ResetLink(const std::string& address)
 {
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     auto& c = common();
     c.ControllerIp = address;
     c.TransferMode = TransferNone;
@@ -65,7 +66,7 @@ void ResetLink(const std::string& address)
     c.SftpRoot = "/mnt/user/Public";
     c.ControllerModel = ModelNone;
     c.LocalDiskDrive = "Z:";
-    auto& t = link::transferState();
+    auto& t = link::CurrentController().transfer();
     t = link::TransferState{};
     recorder().clear();
 }
@@ -113,7 +114,7 @@ TEST(ConfigList, GroupPagesFromSystemIni)
              "XYZInUse = No stage\n"
              "[GROUP1]\nPositionerNumber = 1\nPositionerInUse = X.\n"
              "[GANTRY]\nPositionerInUse = X , Y.\n");
-    const auto g = link::ReadControllerGroups(path);
+    const auto g = link::CurrentController().readGroups(path);
     EXPECT_EQ(g.single, (std::vector<std::string>{"GROUP1", "GROUP2", "SPIN"}));
     EXPECT_EQ(g.singleText, "SPIN");
     EXPECT_TRUE(g.singlePage);
@@ -126,7 +127,7 @@ TEST(ConfigList, GroupPagesFromSystemIni)
     EXPECT_EQ(link::PositionerNumber(path, "GANTRY"), 1);
     EXPECT_EQ(link::AllPositionerNames(path), (std::vector<std::string>{"GROUP1.X", "GANTRY.X", "GANTRY.Y"}));
 
-    const auto none = link::ReadControllerGroups(common().ProgramDir + "missing.ini");
+    const auto none = link::CurrentController().readGroups(common().ProgramDir + "missing.ini");
     EXPECT_FALSE(none.singlePage || none.xyPage || none.xyzPage || none.multiplePage);
 }
 

@@ -1,6 +1,7 @@
 // The transfer tests run with a GUI application object (offscreen), so the network calls take
 // the path of the program: a helper thread while the GUI thread dispatches events.
 
+#include "link/controller.h"
 #include "transfer_support.h"
 
 #include "core/common.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv)
     mvx::InitCommonGlobals(dir.string() + "/", "movantrix_test");
     auto& r = mvx::testing_link::recorder();
     mvx::link::registerTexts();
-    mvx::link::setLogHandler([&r](const std::string& line) {
+    mvx::link::CurrentController().setLogHandler([&r](const std::string& line) {
         std::lock_guard l(r.mutex);
         r.log.push_back(line);
     });
@@ -33,7 +34,7 @@ int main(int argc, char** argv)
         r.messages.push_back(text);
     };
     // The link's words reach the message box, which the tests answer.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     mvx::SetMessageBoxHandler([onMessage](const std::string& text, std::uint16_t) -> std::uint16_t {
         onMessage(text);
         return mvx::MrOk;

@@ -1,5 +1,6 @@
 // The transfer session as the program uses it: folders by mode, GetFile/PutFile, folder changes.
 
+#include "link/controller.h"
 #include "link/apiwire.h"
 #include "link/ftp.h"
 #include "link/remotefiles.h"
@@ -54,14 +55,14 @@ TEST(TransferLayout, FtpFoldersFollowLoginFolder)
         KvxSim sim(o);
         ResetLink(sim.address());
         common().ControllerModel = r.model;
-        link::transferState().GatheringFolderFlag = r.gatheringFlag;
-        ASSERT_TRUE(link::TransferFtpClient().open(sim.address(), "Supervisorium", "Supervisorium"));
+        link::CurrentController().transfer().GatheringFolderFlag = r.gatheringFlag;
+        ASSERT_TRUE(link::CurrentController().ftp().open(sim.address(), "Supervisorium", "Supervisorium"));
         common().TransferMode = TransferFtp;
         common().TransferConnected = 1;
-        link::SetControllerRootDir();
-        link::SetControllerFolders();
+        link::CurrentController().setRootDir();
+        link::CurrentController().setFolders();
         const auto& c = common();
-        EXPECT_EQ(link::transferState().RemoteRoot, r.root) << r.loginFolder;
+        EXPECT_EQ(link::CurrentController().transfer().RemoteRoot, r.root) << r.loginFolder;
         EXPECT_EQ(c.RemoteScriptsDir, r.scripts);
         EXPECT_EQ(c.RemoteGatheringDir, r.gathering);
         const std::string root = r.root;
@@ -70,9 +71,9 @@ TEST(TransferLayout, FtpFoldersFollowLoginFolder)
         EXPECT_EQ(c.RemoteLogDir, root + "Public/Log");
         EXPECT_EQ(c.RemoteTrajectoriesDir, root + "Public/Trajectories");
         // The folders exist on the controller as named.
-        EXPECT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir));
-        EXPECT_TRUE(link::ChangeControllerDir(c.RemoteConfigDir, c.ProgramDir));
-        link::DisconnectFileTransfer();
+        EXPECT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, c.ProgramDir));
+        EXPECT_TRUE(link::CurrentController().changeDir(c.RemoteConfigDir, c.ProgramDir));
+        link::CurrentController().disconnectTransfer();
     }
 }
 
@@ -81,22 +82,22 @@ TEST(TransferLayout, OtherModes)
     ResetLink("127.0.0.1");
     auto& c = common();
     c.TransferMode = TransferNone;
-    link::SetControllerRootDir();
-    EXPECT_EQ(link::transferState().RemoteRoot, "/Admin");
+    link::CurrentController().setRootDir();
+    EXPECT_EQ(link::CurrentController().transfer().RemoteRoot, "/Admin");
     const std::string before = c.RemoteScriptsDir;
-    link::SetControllerFolders();  // no session yet: nothing changes
+    link::CurrentController().setFolders();  // no session yet: nothing changes
     EXPECT_EQ(c.RemoteScriptsDir, before);
 
     c.TransferMode = TransferSftp;
     c.ControllerModel = ModelD;
-    link::SetControllerRootDir();
-    EXPECT_EQ(link::transferState().RemoteRoot, "/Admin");
+    link::CurrentController().setRootDir();
+    EXPECT_EQ(link::CurrentController().transfer().RemoteRoot, "/Admin");
     c.ControllerModel = ModelQ;
-    link::SetControllerRootDir();
-    EXPECT_EQ(link::transferState().RemoteRoot, "/");
+    link::CurrentController().setRootDir();
+    EXPECT_EQ(link::CurrentController().transfer().RemoteRoot, "/");
     for (const char* root : {"/mnt/user/Public", "/Admin/Public"}) {
         c.SftpRoot = root;
-        link::SetControllerFolders();
+        link::CurrentController().setFolders();
         EXPECT_EQ(c.RemoteScriptsDir, std::string(root) + "/Scripts");
         EXPECT_EQ(c.RemoteGatheringDir, std::string(root) + "/Gathering");
         EXPECT_EQ(c.RemotePublicDir, root);
@@ -105,7 +106,7 @@ TEST(TransferLayout, OtherModes)
 
     c.TransferMode = TransferLocal;
     c.LocalDiskDrive = "/mnt/kvx";
-    link::SetControllerFolders();
+    link::CurrentController().setFolders();
     EXPECT_EQ(c.RemoteScriptsDir, "/mnt/kvx/Scripts");
     EXPECT_EQ(c.RemoteTrajectoriesDir, "/mnt/kvx/Trajectories");
     EXPECT_EQ(c.RemotePublicDir, "/mnt/kvx");
@@ -123,15 +124,15 @@ TEST(TransferLocalDrive, UsedWhenNoNetworkSessionOpens)
     fs::create_directories(drive + "/Scripts");
     ResetLink(sim.address());
     common().LocalDiskDrive = drive;
-    EXPECT_TRUE(link::ConnectController(false));
+    EXPECT_TRUE(link::CurrentController().connectTransfer(false));
     EXPECT_EQ(common().TransferMode, TransferLocal);
     EXPECT_EQ(common().RemoteScriptsDir, drive + "/Scripts");
     EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
     // Every copy is refused, said once per run.
-    EXPECT_TRUE(link::ChangeControllerDir(common().RemoteScriptsDir, common().ProgramDir));
+    EXPECT_TRUE(link::CurrentController().changeDir(common().RemoteScriptsDir, common().ProgramDir));
     // The disk's folders are listed; nothing on it is changed, and nothing copied.
     WriteAll(drive + "/Scripts/a.tcl", "puts a\n");
-    link::RemoteFiles* files = link::SessionFiles();
+    link::RemoteFiles* files = link::CurrentController().sessionFiles();
     ASSERT_NE(files, nullptr);
     EXPECT_FALSE(files->network());
     const auto listed = files->list(drive + "/Scripts");
@@ -145,16 +146,16 @@ TEST(TransferLocalDrive, UsedWhenNoNetworkSessionOpens)
     EXPECT_FALSE(files->get(drive + "/Scripts/a.tcl", common().ProgramDir + "a.tcl"));
     EXPECT_TRUE(fs::exists(drive + "/Scripts/a.tcl"));
     EXPECT_FALSE(fs::exists(drive + "/Scripts/new"));
-    EXPECT_FALSE(link::SessionCopiesFiles());
-    EXPECT_FALSE(link::GetFile("a.tcl", "a.tcl", false));
-    EXPECT_FALSE(link::PutFile("a.tcl", "a.tcl", false));
+    EXPECT_FALSE(link::CurrentController().sessionCopiesFiles());
+    EXPECT_FALSE(link::CurrentController().getFile("a.tcl", "a.tcl", false));
+    EXPECT_FALSE(link::CurrentController().putFile("a.tcl", "a.tcl", false));
     const auto shown = recorder().shown();
     EXPECT_NE(std::find(shown.begin(), shown.end(), "KVX vu comme" + drive), shown.end());
     EXPECT_EQ(std::count(shown.begin(), shown.end(),
                          "Le parametrage du logiciel ne permet pas la copie des fichiers avec ce KVX"),
               1);
-    EXPECT_TRUE(link::DisconnectFileTransfer());
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_TRUE(link::CurrentController().disconnectTransfer());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     ResetLink(sim.address());
 }
 
@@ -188,9 +189,9 @@ TEST(TransferHostKey, AChangedKeyIsRefusedUnlessTheUserAcceptsItForTheRun)
     auto& c = common();
 
     ResetLink(sim.address());
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     ASSERT_EQ(c.TransferMode, TransferSftp);
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     const std::string known = ReadAll(link::KnownHostsFile());
     ASSERT_NE(known.find(sim.address()), std::string::npos);
 
@@ -202,7 +203,7 @@ TEST(TransferHostKey, AChangedKeyIsRefusedUnlessTheUserAcceptsItForTheRun)
     // Unattended (every box answered with OK): refused, nothing fetched, no probe.
     ResetLink(sim.address());
     fs::remove(c.ProgramDir + "system.ini");
-    EXPECT_FALSE(link::ConnectController(false));
+    EXPECT_FALSE(link::CurrentController().connectTransfer(false));
     EXPECT_EQ(c.TransferConnected, 0);
     EXPECT_NE(c.TransferMode, TransferSftp);
     EXPECT_EQ(c.SftpRoot, "/mnt/user/Public");
@@ -219,11 +220,11 @@ TEST(TransferHostKey, AChangedKeyIsRefusedUnlessTheUserAcceptsItForTheRun)
         return text.find("clé SSH") != std::string::npos && (mask & MbYes) ? MrYes : MrOk;
     });
     ResetLink(sim.address());
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     EXPECT_EQ(c.TransferMode, TransferSftp);
     EXPECT_EQ(c.SftpRoot, "/Admin/Public");
     EXPECT_EQ(ReadAll(c.ProgramDir + "system.ini"), sim.readFile("Config/system.ini"));
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     EXPECT_EQ(ReadAll(link::KnownHostsFile()), known);
 }
 
@@ -238,7 +239,7 @@ TEST_P(TransferSession, GetPutAndFolders)
     ResetLink(sim.address());
     auto& c = common();
     c.ControllerModel = ModelQ;
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     EXPECT_EQ(c.TransferMode, mode);
     if (mode == TransferSftp) {
         EXPECT_EQ(c.SftpRoot, "/Admin/Public");  // the SSH probe found the shell
@@ -252,66 +253,66 @@ TEST_P(TransferSession, GetPutAndFolders)
     EXPECT_EQ(ReadAll(c.ProgramDir + "system.ini"), sim.readFile("Config/system.ini"));
     EXPECT_EQ(ReadAll(c.ProgramDir + "system.use"), sim.readFile("Config/system.ini"));
     EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), sim.readFile("Config/stages.ini"));
-    const auto groups = link::CurrentControllerGroups();
+    const auto groups = link::CurrentController().currentGroups();
     EXPECT_EQ(groups.multiple, std::vector<std::string>{"GROUP1"});
     EXPECT_EQ(groups.xy, std::vector<std::string>{"GROUP2"});
     EXPECT_EQ(groups.single, std::vector<std::string>{"GROUP3"});
 
     const std::string localDir = c.ProgramDir + "up/";
     WriteAll(localDir + "job.tcl", "puts hello\n");
-    ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, localDir));
-    ASSERT_TRUE(link::PutFile("job.tcl", "job.tcl", false));
+    ASSERT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, localDir));
+    ASSERT_TRUE(link::CurrentController().putFile("job.tcl", "job.tcl", false));
     EXPECT_EQ(sim.readFile("Public/Scripts/job.tcl"), "puts hello\n");
-    ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, localDir));
-    EXPECT_NE(std::find(link::transferState().RemoteListing.begin(), link::transferState().RemoteListing.end(),
+    ASSERT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, localDir));
+    EXPECT_NE(std::find(link::CurrentController().transfer().RemoteListing.begin(), link::CurrentController().transfer().RemoteListing.end(),
                         "job.tcl"),
-              link::transferState().RemoteListing.end());
+              link::CurrentController().transfer().RemoteListing.end());
     // A series of files into the current folder: it is not listed again, only the local folder
     // changes; another folder is listed when the series goes there.
     auto listed = [](const std::string& name) {
-        const auto& l = link::transferState().RemoteListing;
+        const auto& l = link::CurrentController().transfer().RemoteListing;
         return std::find(l.begin(), l.end(), name) != l.end();
     };
     sim.writeFile("Public/Scripts/other.tcl", "x");
     const std::string otherLocal = c.ProgramDir + "up2/";
     WriteAll(otherLocal + "job2.tcl", "puts two\n");
-    ASSERT_TRUE(link::EnterControllerDir(c.RemoteScriptsDir, otherLocal));
-    EXPECT_EQ(link::transferState().LocalDir, otherLocal);
+    ASSERT_TRUE(link::CurrentController().enterDir(c.RemoteScriptsDir, otherLocal));
+    EXPECT_EQ(link::CurrentController().transfer().LocalDir, otherLocal);
     EXPECT_TRUE(listed("job.tcl"));
     EXPECT_FALSE(listed("other.tcl"));
-    ASSERT_TRUE(link::PutFile("job2.tcl", "job2.tcl", false));
+    ASSERT_TRUE(link::CurrentController().putFile("job2.tcl", "job2.tcl", false));
     EXPECT_EQ(sim.readFile("Public/Scripts/job2.tcl"), "puts two\n");
-    ASSERT_TRUE(link::EnterControllerDir(c.RemoteConfigDir, otherLocal));
+    ASSERT_TRUE(link::CurrentController().enterDir(c.RemoteConfigDir, otherLocal));
     EXPECT_TRUE(listed("system.ini"));
-    ASSERT_TRUE(link::EnterControllerDir(c.RemoteScriptsDir, localDir));
+    ASSERT_TRUE(link::CurrentController().enterDir(c.RemoteScriptsDir, localDir));
     EXPECT_TRUE(listed("other.tcl"));
     // Last file with disconnect-after: the session closes; the next folder change reopens it.
-    ASSERT_TRUE(link::GetFile("job.tcl", "back.tcl", true));
+    ASSERT_TRUE(link::CurrentController().getFile("job.tcl", "back.tcl", true));
     EXPECT_EQ(ReadAll(localDir + "back.tcl"), "puts hello\n");
-    EXPECT_FALSE(link::FileTransferConnected());
-    EXPECT_FALSE(link::GetFile("job.tcl", "back.tcl", false));  // no session, no folder
-    ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, localDir));
-    EXPECT_TRUE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
+    EXPECT_FALSE(link::CurrentController().getFile("job.tcl", "back.tcl", false));  // no session, no folder
+    ASSERT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, localDir));
+    EXPECT_TRUE(link::CurrentController().transferConnected());
 
     // Failures say so.
-    EXPECT_FALSE(link::PutFile("missing-local.tcl", "x.tcl", false));
-    EXPECT_FALSE(link::GetFile("absent.tcl", "back.tcl", false));
+    EXPECT_FALSE(link::CurrentController().putFile("missing-local.tcl", "x.tcl", false));
+    EXPECT_FALSE(link::CurrentController().getFile("absent.tcl", "back.tcl", false));
     EXPECT_EQ(ReadAll(localDir + "back.tcl"), "puts hello\n");
-    EXPECT_FALSE(link::ChangeControllerDir("/NoSuchFolder", localDir));
-    EXPECT_EQ(link::transferState().RemoteDir, "");
-    EXPECT_FALSE(link::PutFile("job.tcl", "job.tcl", false));
+    EXPECT_FALSE(link::CurrentController().changeDir("/NoSuchFolder", localDir));
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, "");
+    EXPECT_FALSE(link::CurrentController().putFile("job.tcl", "job.tcl", false));
     // The controller's folder vanishes under a current folder: the upload fails and says so.
     sim.writeFile("Public/gone/keep.txt", "x");
-    ASSERT_TRUE(link::ChangeControllerDir(c.RemotePublicDir + "/gone", localDir));
+    ASSERT_TRUE(link::CurrentController().changeDir(c.RemotePublicDir + "/gone", localDir));
     fs::remove_all(sim.rootDir() + "/Public/gone");
     recorder().clear();
-    EXPECT_FALSE(link::PutFile("job.tcl", "job.tcl", false));
+    EXPECT_FALSE(link::CurrentController().putFile("job.tcl", "job.tcl", false));
     const auto log = recorder().logLines();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("Echec de l'envoi de " + c.RemotePublicDir + "/gone/job.tcl", 0), 0u) << log.back();
 
     // Folder and file operations through the session's files, whichever protocol they use.
-    link::RemoteFiles* files = link::SessionFiles();
+    link::RemoteFiles* files = link::CurrentController().sessionFiles();
     ASSERT_NE(files, nullptr);
     EXPECT_TRUE(files->network());
     EXPECT_EQ(files->reportsProgress(), mode == TransferFtp);
@@ -357,7 +358,7 @@ TEST_P(TransferSession, GetPutAndFolders)
     EXPECT_TRUE(files->removeFile(c.RemoteScriptsDir + "/job.tcl"));
     EXPECT_FALSE(sim.fileExists("Public/Scripts/job.tcl"));
     EXPECT_FALSE(sim.fileExists("Public/made"));
-    EXPECT_TRUE(link::DisconnectFileTransfer());
+    EXPECT_TRUE(link::CurrentController().disconnectTransfer());
     EXPECT_TRUE(recorder().logged("Déconnection FTP ..OK"));
 }
 
@@ -373,12 +374,12 @@ TEST(TransferSessionFailures, FolderChangeWithoutFtpReturnsFalse)
     common().TransferMode = TransferFtp;  // found by an earlier connection
     common().TransferConnected = 0;
     bool changed = true;
-    EXPECT_NO_THROW(changed = link::ChangeControllerDir("/Public/Scripts", common().ProgramDir));
+    EXPECT_NO_THROW(changed = link::CurrentController().changeDir("/Public/Scripts", common().ProgramDir));
     EXPECT_FALSE(changed);
-    EXPECT_EQ(link::transferState().RemoteDir, "");
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, "");
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     EXPECT_TRUE(recorder().logged("Connection FTP ..Echec"));
-    EXPECT_FALSE(link::GetFile("system.ini", "x.ini", false));
+    EXPECT_FALSE(link::CurrentController().getFile("system.ini", "x.ini", false));
     ResetLink(sim.address());
 }
 
@@ -408,11 +409,11 @@ TEST(TransferConfig, FailedDownloadKeepsEarlierCopy)
     auto& c = common();
     WriteAll(c.ProgramDir + "stages.ini", "[EARLIER]\n");
     fs::remove(sim.rootDir() + "/Config/stages.ini");
-    EXPECT_TRUE(link::ConnectController(true));
+    EXPECT_TRUE(link::CurrentController().connectTransfer(true));
     EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), "[EARLIER]\n");
     EXPECT_FALSE(fs::exists(c.ProgramDir + "stages.ini.part~"));
     EXPECT_TRUE(recorder().logged("Echec du téléchargement de stages.ini"));
-    EXPECT_FALSE(link::FileTransferConnected());  // disconnect-after still honoured
+    EXPECT_FALSE(link::CurrentController().transferConnected());  // disconnect-after still honoured
 }
 
 }  // namespace

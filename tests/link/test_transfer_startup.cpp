@@ -1,5 +1,6 @@
 // Model detection, the presence check, the connection dialog and the start-up connection.
 
+#include "link/controller.h"
 #include "linkui/connectdialog.h"
 #include "link/api.h"
 #include "link/apiwire.h"
@@ -44,13 +45,12 @@ namespace {
 
 void ResetConnection()
 {
-    link::CloseApiSockets();
+    link::CurrentController().closePool();
     common().ControllerUsable = 0;
     common().ExtraTimeoutMs = 0;
     common().DetectionMode = 5;
     link::connectionState() = link::ConnectionState{};
-    link::SetConnectionDialogShower({});
-    link::SetCtrlKeyReader([] { return false; });
+    mvx::link::CurrentController().setConnectionDialogShower({});
     recorder().clear();
 }
 
@@ -93,14 +93,14 @@ TEST(Detection, RadioItemsAndStoredTypes)
     for (const auto& r : rows) {
         EXPECT_EQ(link::ControllerTypeItemForModel(r.model), r.item);
         EXPECT_EQ(link::ModelForStoredType(r.stored), r.model);
-        link::SelectControllerType(r.item);
+        link::CurrentController().selectControllerType(r.item);
         EXPECT_EQ(GetControllerModel(), r.model);
         EXPECT_EQ(SettingsIni()->readString("KVX", "TYPE", ""), r.stored);
     }
     EXPECT_EQ(link::ModelForStoredType("q"), -1);  // exact comparison
     SetConfiguredModel(ModelD);
     SettingsIni()->writeString("KVX", "TYPE", "other");
-    link::LoadConnectionSettings();
+    link::CurrentController().loadConnectionSettings();
     EXPECT_EQ(GetConfiguredModel(), ModelD);  // unknown text leaves it
 }
 
@@ -124,24 +124,24 @@ TEST_P(DetectModel, ClassifiesAndSkipsDialogWhenHidden)
     ResetLink(sim.address());
     ResetConnection();
     int shown = 0;
-    link::SetConnectionDialogShower([&] { ++shown; });
+    mvx::link::CurrentController().setConnectionDialogShower([&] { ++shown; });
     link::connectionState().HideDialog = true;
     SetConfiguredModel(row.code);
-    EXPECT_TRUE(link::DetectControllerType());
+    EXPECT_TRUE(link::CurrentController().detectControllerType());
     EXPECT_EQ(GetControllerModel(), row.code);
-    EXPECT_EQ(link::transferState().GatheringFolderFlag, row.gathering);
+    EXPECT_EQ(link::CurrentController().transfer().GatheringFolderFlag, row.gathering);
     EXPECT_EQ(link::connectionState().RadioItem, link::ControllerTypeItemForModel(row.code));
     EXPECT_EQ(shown, 0);
     if (row.code == ModelRL) {
-        EXPECT_EQ(link::transferState().RemoteRoot, "/");
+        EXPECT_EQ(link::CurrentController().transfer().RemoteRoot, "/");
     }
     // A different model from last run shows the dialog.
     SetConfiguredModel(row.code == ModelC ? ModelQ : ModelC);
-    EXPECT_TRUE(link::DetectControllerType());
+    EXPECT_TRUE(link::CurrentController().detectControllerType());
     EXPECT_EQ(shown, 1);
     // Presence by the API port uses the same classification.
     SetControllerModel(ModelNone);
-    EXPECT_TRUE(link::kvx_present(sim.address(), 100));
+    EXPECT_TRUE(link::CurrentController().present(sim.address(), 100));
     EXPECT_EQ(GetControllerModel(), row.code);
 }
 
@@ -164,9 +164,9 @@ TEST(Detection, SilentAndAbsentControllerAreBounded)
         ResetLink(peer.address());
         ResetConnection();
         int shown = 0;
-        link::SetConnectionDialogShower([&] { ++shown; });
+        mvx::link::CurrentController().setConnectionDialogShower([&] { ++shown; });
         const auto t0 = Clock::now();
-        EXPECT_FALSE(link::DetectControllerType());
+        EXPECT_FALSE(link::CurrentController().detectControllerType());
         EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(3500));
         EXPECT_EQ(GetControllerModel(), ModelNone);
         // A silent controller answered the connection: the dialog shows Simulation; a refused
@@ -175,7 +175,7 @@ TEST(Detection, SilentAndAbsentControllerAreBounded)
         EXPECT_EQ(link::connectionState().RadioItem, listen ? 4 : -1);
         const auto t1 = Clock::now();
         common().DetectionMode = 5;
-        EXPECT_EQ(link::kvx_present(peer.address(), 100), listen);
+        EXPECT_EQ(link::CurrentController().present(peer.address(), 100), listen);
         EXPECT_LT(Clock::now() - t1, std::chrono::milliseconds(3500));
     }
 }
@@ -194,23 +194,23 @@ TEST(Presence, Modes)
     } rows[] = {{0, true, true}, {2, false, false}, {3, true, false}, {4, true, false}, {5, true, false}, {6, true, false}, {7, false, false}};
     for (const auto& r : rows) {
         c.DetectionMode = r.mode;
-        EXPECT_EQ(link::kvx_present(sim.address(), 500), r.atSim) << "mode " << r.mode;
-        EXPECT_EQ(link::kvx_present(absent.address(), 500), r.absentToo) << "mode " << r.mode;
+        EXPECT_EQ(link::CurrentController().present(sim.address(), 500), r.atSim) << "mode " << r.mode;
+        EXPECT_EQ(link::CurrentController().present(absent.address(), 500), r.absentToo) << "mode " << r.mode;
     }
     // Telnet: a login on the controller, and the session stays open.
-    link::DisconnectTelnet();
+    link::CurrentController().disconnectTelnet();
     recorder().clear();
     c.DetectionMode = 4;
-    EXPECT_TRUE(link::kvx_present(sim.address(), 500));
+    EXPECT_TRUE(link::CurrentController().present(sim.address(), 500));
     EXPECT_EQ(c.TelnetOpen.load(), 1);
     EXPECT_TRUE(recorder().logged("Connection telnet ..OK"));
-    EXPECT_TRUE(link::DisconnectTelnet());
+    EXPECT_TRUE(link::CurrentController().disconnectTelnet());
     // ICMP: the simulator's address answers; where the system gives no ICMP socket the check
     // says so instead of pretending.
     c.DetectionMode = 1;
     recorder().clear();
     const auto echo = link::IcmpEcho(sim.address(), 1000);
-    const bool present = link::kvx_present(sim.address(), 1000);
+    const bool present = link::CurrentController().present(sim.address(), 1000);
     if (echo == link::EchoResult::Unavailable) {
         EXPECT_FALSE(present);
         EXPECT_TRUE(recorder().logged("Echo ICMP non disponible sur ce système"));
@@ -285,7 +285,7 @@ TEST_P(StartupModel, ConnectsEverything)
     ResetConnection();
     auto& c = common();
     int shown = 0;
-    link::SetConnectionDialogShower([&] { ++shown; });
+    mvx::link::CurrentController().setConnectionDialogShower([&] { ++shown; });
     link::connectionState().HideDialog = true;
     SetConfiguredModel(row.code);
     std::vector<std::string> filled;
@@ -295,11 +295,11 @@ TEST_P(StartupModel, ConnectsEverything)
     console.singleGroupText = [&] { return longName; };
     int positionerFills = 0;
     console.fillPositionerList = [&] { ++positionerFills; };
-    link::SetLinkConsole(console);
+    mvx::link::CurrentController().setLinkConsole(console);
 
     common().NoControllerApi = 1;
     EXPECT_TRUE(link::StartupConnection());
-    link::SetLinkConsole({});
+    mvx::link::CurrentController().setLinkConsole({});
     EXPECT_EQ(shown, 0);
     // The workbench may use the controller from now on.
     EXPECT_EQ(common().NoControllerApi.load(), 0);
@@ -317,13 +317,13 @@ TEST_P(StartupModel, ConnectsEverything)
     EXPECT_EQ(ReadAll(c.ProgramDir + "system.use"), sim.readFile("Config/system.ini"));
     EXPECT_EQ(ReadAll(c.ProgramDir + "stages.ini"), sim.readFile("Config/stages.ini"));
     EXPECT_EQ(filled, std::vector<std::string>{"GROUP1"});
-    EXPECT_EQ(link::CurrentControllerGroups().xy, std::vector<std::string>{"GROUP2"});
-    EXPECT_TRUE(c.SocketsOpen);
+    EXPECT_EQ(link::CurrentController().currentGroups().xy, std::vector<std::string>{"GROUP2"});
+    EXPECT_TRUE(link::CurrentController().poolOpen());
     EXPECT_GE(sim.apiConnectionCount(), 32);
     EXPECT_TRUE(c.ControllerUsable);
     EXPECT_EQ(c.ExtraTimeoutMs, 500);
     EXPECT_EQ(c.AnalogConnectorName, "GPIO2");
-    EXPECT_EQ(link::ThreadGroupName(), std::string(47, 'G'));
+    EXPECT_EQ(link::CurrentController().threadGroupName(), std::string(47, 'G'));
     EXPECT_EQ(positionerFills, 1);
 
     const auto log = recorder().logLines();
@@ -379,7 +379,7 @@ TEST(Startup, AbsentOrSilentEndsInSimulation)
             ResetLink(peer.address());
             ResetConnection();
             int shown = 0;
-            link::SetConnectionDialogShower([&] {
+            mvx::link::CurrentController().setConnectionDialogShower([&] {
                 ++shown;
                 link::connectionState().ConnectionDialogResult = 2;  // "&Ignore"
             });
@@ -389,7 +389,7 @@ TEST(Startup, AbsentOrSilentEndsInSimulation)
             timer.start(20);
             const auto t0 = Clock::now();
             ::testing::internal::CaptureStderr();
-            EXPECT_FALSE(link::StartupConnection(link::StartupOptions{quiet}));
+            EXPECT_FALSE(link::StartupConnection(link::StartupOptions{quiet, {}}));
             const std::string err = ::testing::internal::GetCapturedStderr();
             const auto took = Clock::now() - t0;
             timer.stop();
@@ -419,13 +419,14 @@ TEST(Startup, CtrlKeyShowsDialogEvenWhenFound)
     link::connectionState().HideDialog = true;
     SetConfiguredModel(ModelQ);
     int shown = 0;
-    link::SetConnectionDialogShower([&] {
+    mvx::link::CurrentController().setConnectionDialogShower([&] {
         ++shown;
         link::connectionState().ConnectionDialogResult = 0;  // connect to the typed address
         link::connectionState().DialogAddress = " " + sim.address();
     });
-    link::SetCtrlKeyReader([] { return true; });
-    EXPECT_TRUE(link::StartupConnection());
+    link::StartupOptions ctrlHeld;
+    ctrlHeld.ctrlHeld = [] { return true; };
+    EXPECT_TRUE(link::StartupConnection(ctrlHeld));
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(common().ControllerIp, sim.address());
     EXPECT_EQ(SettingsIni()->readString("TCP-IP", "ADR IP", ""), sim.address());
@@ -438,7 +439,7 @@ TEST(Startup, QuitFromDialog)
     LoopbackPeer peer(false);
     ResetLink(peer.address());
     ResetConnection();
-    link::SetConnectionDialogShower([] {
+    mvx::link::CurrentController().setConnectionDialogShower([] {
         link::connectionState().ConnectionDialogResult = 3;
         link::connectionState().QuitRequested = true;
     });
@@ -459,7 +460,7 @@ TEST(ConnectDialog, ButtonsAndSettings)
 {
     ResetConnection();
     auto& s = link::connectionState();
-    linkui::TFconnect_KVX_GB dlg;
+    linkui::TFconnect_KVX_GB dlg(nullptr, mvx::link::CurrentController());
     EXPECT_EQ(dlg.objectName(), "Fconnect_KVX_GB");
 
     // Detection found nothing at all: the connection group is offered.
@@ -478,7 +479,7 @@ TEST(ConnectDialog, ButtonsAndSettings)
     EXPECT_FALSE(dlg.isVisible());
 
     // "Continue" with Simulation selected continues in simulation.
-    link::SelectControllerType(4);
+    link::CurrentController().selectControllerType(4);
     s.ConnectionDialogResult = 0;
     dlg.show();
     EXPECT_FALSE(child<QGroupBox>(&dlg, "GroupBoxConnection")->isVisible());
@@ -488,7 +489,7 @@ TEST(ConnectDialog, ButtonsAndSettings)
     EXPECT_FALSE(s.QuitRequested);
 
     // "Continue" with a controller leaves the result as it was.
-    link::SelectControllerType(1);
+    link::CurrentController().selectControllerType(1);
     s.ConnectionDialogResult = 0;
     dlg.show();
     QTest::mouseClick(child<QPushButton>(&dlg, "BitBtnContinue"), Qt::LeftButton);
@@ -508,7 +509,7 @@ TEST(ConnectDialog, ButtonsAndSettings)
     auto* hide = child<QCheckBox>(&dlg, "CheckBoxHide");
     QTest::mouseClick(hide, Qt::LeftButton);
     EXPECT_TRUE(SettingsIni()->readBool("MAIN", "HIDE FCONNECT", false));
-    link::SelectControllerType(4);
+    link::CurrentController().selectControllerType(4);
     QTest::mouseClick(hide, Qt::LeftButton);
     EXPECT_TRUE(SettingsIni()->readBool("MAIN", "HIDE FCONNECT", false));
     dlg.hide();
@@ -561,7 +562,7 @@ TEST(ConnectDialog, PresentMenuNamesTheModel)
     ResetConnection();
     ResetLink(sim.address());
     common().DetectionMode = 5;
-    linkui::TFconnect_KVX_GB dlg;
+    linkui::TFconnect_KVX_GB dlg(nullptr, mvx::link::CurrentController());
     dlg.findChild<QAction*>("MenuKvxPresent")->trigger();
     ASSERT_EQ(recorder().shown().size(), 1u);
     EXPECT_EQ(recorder().shown()[0], "KVX type D detected");
@@ -582,7 +583,7 @@ TEST(WireOnTheGuiThread, ABlockingCallIsRefusedAndTheTypedCallsGoOffIt)
     ResetLink(sim.address());
     ResetConnection();
     common().ControllerUsable = 1;
-    ASSERT_TRUE(link::OpenApiSockets());
+    ASSERT_TRUE(link::CurrentController().openPool());
     const int k = link::GetSocket(2);
     ASSERT_GE(k, 0);
     ASSERT_TRUE(link::OnWindowThread());

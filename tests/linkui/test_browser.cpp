@@ -1,5 +1,6 @@
 // Telnet session, reboot, file browser, backup and restore, against the simulator over loopback.
 
+#include "link/controller.h"
 #include "linkui/backupdialogs.h"
 #include "link/detect.h"
 #include "linkui/filebrowser.h"
@@ -97,9 +98,9 @@ void writeLocal(const std::string& path, const std::string& data)
 
 void resetLink(const std::string& address)
 {
-    link::DisconnectFileTransfer();
-    link::CloseApiSockets();
-    if (common().TelnetOpen) link::DisconnectTelnet();
+    link::CurrentController().disconnectTransfer();
+    link::CurrentController().closePool();
+    if (common().TelnetOpen) link::CurrentController().disconnectTelnet();
     auto& c = common();
     c.ControllerIp = address;
     c.TransferMode = TransferNone;
@@ -108,7 +109,7 @@ void resetLink(const std::string& address)
     c.ControllerModel = ModelNone;
     c.ControllerUsable = 1;
     c.ExtraTimeoutMs = 0;
-    link::transferState() = link::TransferState{};
+    link::CurrentController().transfer() = link::TransferState{};
     seen().clear();
 }
 
@@ -232,7 +233,7 @@ TEST(Telnet, LoginAndCommand)
     resetLink(sim.address());
     std::mutex m;
     std::string received;
-    link::TelnetSession().setDataHandler([&](const std::string& bytes) {
+    link::CurrentController().telnet().setDataHandler([&](const std::string& bytes) {
         std::lock_guard l(m);
         received += bytes;
     });
@@ -240,18 +241,18 @@ TEST(Telnet, LoginAndCommand)
         std::lock_guard l(m);
         return received.find(s) != std::string::npos;
     };
-    link::TelnetDataReceived() = 0;
-    ASSERT_TRUE(link::ConnectTelnet());
-    EXPECT_TRUE(link::TelnetConnected());
+    link::CurrentController().telnetDataReceived() = 0;
+    ASSERT_TRUE(link::CurrentController().connectTelnet());
+    EXPECT_TRUE(link::CurrentController().telnetConnected());
     EXPECT_TRUE(seen().logged("Connection telnet ..OK"));
     ASSERT_TRUE(waitFor([&] { return got("Welcome"); })) << received;
-    EXPECT_EQ(link::TelnetDataReceived().load(), 1);
-    ASSERT_TRUE(link::TelnetSession().send("ls Public\r"));
+    EXPECT_EQ(link::CurrentController().telnetDataReceived().load(), 1);
+    ASSERT_TRUE(link::CurrentController().telnet().send("ls Public\r"));
     EXPECT_TRUE(waitFor([&] { return got("Scripts"); })) << received;
-    EXPECT_TRUE(link::DisconnectTelnet());
-    EXPECT_FALSE(link::TelnetConnected());
+    EXPECT_TRUE(link::CurrentController().disconnectTelnet());
+    EXPECT_FALSE(link::CurrentController().telnetConnected());
     EXPECT_TRUE(seen().logged("Déconnection telnet ..OK"));
-    link::TelnetSession().setDataHandler({});
+    link::CurrentController().telnet().setDataHandler({});
 }
 
 TEST(Telnet, UnreachableControllerIsSaidInThePane)
@@ -263,12 +264,12 @@ TEST(Telnet, UnreachableControllerIsSaidInThePane)
     }
     resetLink(address);
     std::vector<std::string> pane;
-    link::SetTelnetPane([&](const std::string& line) { pane.push_back(line); });
-    EXPECT_FALSE(link::ConnectTelnet());
+    mvx::link::CurrentController().setTelnetPane([&](const std::string& line) { pane.push_back(line); });
+    EXPECT_FALSE(link::CurrentController().connectTelnet());
     EXPECT_EQ(common().TelnetOpen.load(), 0);
     EXPECT_EQ(pane, std::vector<std::string>{"Attention: Telnet non accessible!"});
     EXPECT_TRUE(seen().logged("Connection telnet ..échec"));
-    link::SetTelnetPane({});
+    mvx::link::CurrentController().setTelnetPane({});
 }
 
 // ----- reboot ------------------------------------------------------------------------------------
@@ -279,21 +280,21 @@ TEST(Reboot, ControllerGoesDownAndConnectionsComeBack)
     o.rebootSeconds = 1.0;
     KvxSim sim(o);
     resetLink(sim.address());
-    ASSERT_TRUE(link::OpenApiSockets());
-    ASSERT_TRUE(link::ConnectController(false));
-    ASSERT_TRUE(link::ConnectTelnet());
+    ASSERT_TRUE(link::CurrentController().openPool());
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
+    ASSERT_TRUE(link::CurrentController().connectTelnet());
     link::connectionState().RebootWaitMs = 300;
     common().RebootDelay = 70.0;
     const std::string logBefore = sim.readFile("Public/Log/Error.log");
     QProgressBar bar;
-    EXPECT_EQ(link::RebootController(linkui::BarProgress(&bar)), link::RebootResult::Rebooted);
+    EXPECT_EQ(link::CurrentController().reboot(linkui::BarProgress(&bar)), link::RebootResult::Rebooted);
     // The simulator adds a line to its error log at every reboot.
     EXPECT_GT(sim.readFile("Public/Log/Error.log").size(), logBefore.size());
-    EXPECT_TRUE(link::SocketsConnected());
+    EXPECT_TRUE(link::CurrentController().poolOpen());
     // The session was reopened, then closed again by the log download.
     EXPECT_TRUE(seen().logged("Connection FTP ..OK"));
-    EXPECT_FALSE(link::FileTransferConnected());
-    EXPECT_TRUE(link::TelnetConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
+    EXPECT_TRUE(link::CurrentController().telnetConnected());
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(seen().showed("REBOOT OK"));
     const std::string log = sim.readFile("Public/Log/Error.log");
@@ -310,37 +311,37 @@ TEST(Reboot, ControllerGoesDownAndConnectionsComeBack)
     EXPECT_LT(delay, 60.0);
     ASSERT_NE(SettingsIni(), nullptr);
     EXPECT_NEAR(SettingsIni()->readFloat("REBOOT", "DELAY", 0.0), delay, 0.001);
-    link::DisconnectTelnet();
-    link::CloseApiSockets();
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTelnet();
+    link::CurrentController().closePool();
+    link::CurrentController().disconnectTransfer();
 }
 
 TEST(Reboot, RefusedRebootKeepsConnectionsAndDelay)
 {
     KvxSim sim;
     resetLink(sim.address());
-    ASSERT_TRUE(link::OpenApiSockets());
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().openPool());
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     test::KvxFault f;
     f.function = "Reboot";
     f.kind = "error";
     f.code = -22;
     sim.setFault(f);
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(), link::RebootResult::Refused);
+    EXPECT_EQ(link::CurrentController().reboot({}), link::RebootResult::Refused);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
-    EXPECT_TRUE(link::SocketsConnected());
-    EXPECT_TRUE(link::FileTransferConnected());
+    EXPECT_TRUE(link::CurrentController().poolOpen());
+    EXPECT_TRUE(link::CurrentController().transferConnected());
     EXPECT_FALSE(seen().showed("REBOOT OK"));
-    link::CloseApiSockets();
-    link::DisconnectFileTransfer();
+    link::CurrentController().closePool();
+    link::CurrentController().disconnectTransfer();
 }
 
 TEST(Reboot, NoFreeConnectionSendsNothing)
 {
     KvxSim sim;
     resetLink(sim.address());
-    ASSERT_TRUE(link::OpenApiSockets());
+    ASSERT_TRUE(link::CurrentController().openPool());
     std::vector<int> held;
     for (int i = 0; i < link::kPoolEntries; ++i) {
         const int s = link::TakeSocket(1.0);
@@ -349,13 +350,13 @@ TEST(Reboot, NoFreeConnectionSendsNothing)
     ASSERT_EQ(static_cast<int>(held.size()), link::kPoolEntries);
     const std::string logBefore = sim.readFile("Public/Log/Error.log");
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(), link::RebootResult::NoSocket);
+    EXPECT_EQ(link::CurrentController().reboot({}), link::RebootResult::NoSocket);
     EXPECT_TRUE(seen().showed("pas de socket de libre pour le \"reboot\""));
     EXPECT_EQ(sim.readFile("Public/Log/Error.log"), logBefore);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
     EXPECT_TRUE(seen().logged("Connection FTP ..OK"));
     for (int s : held) link::ReleaseSocket(s);
-    link::CloseApiSockets();
+    link::CurrentController().closePool();
 }
 
 TEST(Reboot, UnreachableControllerSendsNothingAndKeepsDelay)
@@ -367,7 +368,7 @@ TEST(Reboot, UnreachableControllerSendsNothingAndKeepsDelay)
     }
     resetLink(address);
     common().RebootDelay = 42.0;
-    EXPECT_EQ(link::RebootController(), link::RebootResult::PoolFailed);
+    EXPECT_EQ(link::CurrentController().reboot({}), link::RebootResult::PoolFailed);
     EXPECT_EQ(common().RebootDelay.load(), 42.0);
     EXPECT_FALSE(seen().showed("REBOOT OK"));
     EXPECT_FALSE(seen().showed("ERROR : "));
@@ -393,11 +394,11 @@ TEST_P(BrowserModes, ListGetPutDelete)
     KvxSim sim(o);
     sim.writeFile("Public/Scripts/hello.tcl", "puts hi\n");
     resetLink(sim.address());
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     ASSERT_EQ(common().TransferMode.load(), GetParam().mode);
     auto& c = common();
 
-    linkui::TFNClientFTP w(nullptr);
+    linkui::TFNClientFTP w(nullptr, mvx::link::CurrentController());
     auto* washing = w.findChild<QCheckBox*>("CheckBox1");
     ASSERT_NE(washing, nullptr);
     washing->setChecked(false);  // the memo keeps every line here
@@ -452,7 +453,7 @@ TEST_P(BrowserModes, ListGetPutDelete)
     if (GetParam().mode == TransferFtp) {
         EXPECT_TRUE(memo->toPlainText().contains("Uploade speed"));
     }
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     EXPECT_TRUE(w.editor()->text().isEmpty());
 
     // A typed name that would climb out of the folder is refused.
@@ -510,15 +511,15 @@ TEST_P(BrowserModes, ListGetPutDelete)
 
     // At the end of the FTP session a memo of 10 lines or more is washed, when so ticked.
     if (GetParam().mode == TransferFtp) {
-        ASSERT_TRUE(link::ChangeControllerDir(c.RemoteScriptsDir, c.ProgramDir));
+        ASSERT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, c.ProgramDir));
         QApplication::processEvents();
         for (int i = 0; i < 12; ++i) memo->appendPlainText("line");
         washing->setChecked(true);
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         EXPECT_TRUE(waitFor([&] { return memo->toPlainText().isEmpty(); })) << memo->toPlainText().toStdString();
     }
     w.hide();
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, BrowserModes,
@@ -536,7 +537,7 @@ TEST(BackupList, ShiftClickInvertsRowsBetween)
     };
     const Row rows[] = {{2, 6, {3, 4, 5}}, {6, 2, {}}, {3, 4, {}}};
     for (const auto& r : rows) {
-        linkui::TFchoixsauve d(nullptr, nullptr);
+        linkui::TFchoixsauve d(nullptr, mvx::link::CurrentController(), nullptr);
         for (int i = 0; i < 8; ++i) {
             auto* item = new QListWidgetItem(QString::number(i), d.list());
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -579,8 +580,8 @@ TEST_P(BackupRestore, MirrorAndBack)
     resetLink(sim.address());
     auto& c = common();
     fs::remove_all(tcl::MirrorRoot());
-    linkui::TFNClientFTP browser(nullptr);
-    linkui::TFchoixsauve backup(nullptr, nullptr);
+    linkui::TFNClientFTP browser(nullptr, mvx::link::CurrentController());
+    linkui::TFchoixsauve backup(nullptr, mvx::link::CurrentController(), nullptr);
     std::vector<std::string> status;
     ASSERT_TRUE(backup.FillList(c.RemoteScriptsDir));  // connects first
     std::vector<std::string> items;
@@ -599,14 +600,14 @@ TEST_P(BackupRestore, MirrorAndBack)
     // Restore: the edited mirror files go back where they came from; a new mirror folder is made.
     writeLocal(mirror + "sub/b.tcl", "puts b2\n");
     writeLocal(mirror + "fresh/c.tcl", "puts c\n");
-    tcl::TFrestore restore(nullptr);
+    tcl::TFrestore restore(nullptr, mvx::link::CurrentController());
     restore.setFolder("/tmp");
     EXPECT_EQ(restore.folder(), tcl::MirrorRoot());
     restore.setFolder(mirror + "sub");
     restore.fileList()->selectAll();
     EXPECT_EQ(restore.Button2Click(), 1);
     EXPECT_EQ(sim.readFile("Public/Scripts/sub/b.tcl"), "puts b2\n");
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     restore.setFolder(mirror + "fresh");
     restore.fileList()->selectAll();
     EXPECT_EQ(restore.Button2Click(), 1);
@@ -627,9 +628,9 @@ TEST(BackupDialog, SavesIntoChosenFolderAndCancelCopiesNothing)
     sim.writeFile("Public/Scripts/a.tcl", "puts a\n");
     resetLink(sim.address());
     fs::remove_all(tcl::MirrorRoot());
-    linkui::TFNClientFTP browser(nullptr);
+    linkui::TFNClientFTP browser(nullptr, mvx::link::CurrentController());
     linkui::TFchoixRep rep(nullptr);
-    linkui::TFchoixsauve backup(nullptr, &rep);
+    linkui::TFchoixsauve backup(nullptr, mvx::link::CurrentController(), &rep);
     const std::string scripts = common().RemoteScriptsDir;
     // "Annuler" of the folder choice stops everything (StopRequested), "OK" copies.
     for (const char* button : {"BitBtnAnnuler", "BitBtnOK"}) {
@@ -652,8 +653,8 @@ TEST(BackupDialog, AbandonDuringTheCopyStopsIt)
     for (const char* n : {"a.tcl", "b.tcl", "c.tcl", "d.tcl"}) sim.writeFile(std::string("Public/Scripts/") + n, "x\n");
     resetLink(sim.address());
     fs::remove_all(tcl::MirrorRoot());
-    linkui::TFNClientFTP browser(nullptr);
-    linkui::TFchoixsauve backup(nullptr, nullptr);
+    linkui::TFNClientFTP browser(nullptr, mvx::link::CurrentController());
+    linkui::TFchoixsauve backup(nullptr, mvx::link::CurrentController(), nullptr);
     std::vector<std::string> status;
     bool pressed = false;
     QTimer shown;
@@ -684,7 +685,7 @@ TEST(BackupDialog, AbandonDuringTheCopyStopsIt)
     bool said = false;
     for (const auto& l : status) said |= l.rfind("Sauvegarde interrompue : 1/4", 0) == 0;
     EXPECT_TRUE(said) << ::testing::PrintToString(status);
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     common().StopRequested.store(0);
 }
 
@@ -733,12 +734,12 @@ int main(int argc, char** argv)
     InitCommonGlobals(dir.string() + "/", "movantrix_test");
     link::registerTexts();
     auto& s = seen();
-    link::setLogHandler([&s](const std::string& line) {
+    mvx::link::CurrentController().setLogHandler([&s](const std::string& line) {
         std::lock_guard l(s.mutex);
         s.log.push_back(line);
     });
     // The link's words reach the message box, which the tests answer.
-    static linkui::LinkServices services;
+    static linkui::LinkServices services{mvx::link::CurrentController()};
     SetMessageBoxHandler([&s](const std::string& text, std::uint16_t) -> std::uint16_t {
         std::lock_guard l(s.mutex);
         s.messages.push_back(text);

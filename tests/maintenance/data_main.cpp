@@ -1,5 +1,6 @@
 // The maintenance data tests: an application object for the chart series and event waits, and a
 // settings file of the run's own.
+#include "link/controller.h"
 #include "core/common.h"
 
 #include "linkui/linkreporter.h"
@@ -14,7 +15,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // The link's words are message boxes and its waits live, as in the program.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,6 +1,7 @@
 #pragma once
 // A maintenance context for page tests: the log pane is a list of lines, error texts come from
 // the controller (the simulator) over the pool, settings go to a file of the test's own.
+#include "link/controller.h"
 #include "core/inifile.h"
 #include "link/api.h"
 #include "link/socketpool.h"
@@ -14,13 +15,14 @@ namespace mvx::test {
 
 class DataContext : public maint::MaintenanceContext {
 public:
+    link::Controller& controller() override { return link::CurrentController(); }
     explicit DataContext(const std::string& settingsPath) : mIni(settingsPath) {}
 
     void log(const QString& text) override { lines << text; }
     void clearLog() override { lines.clear(); }
     QString decripte_erreur(int code) override
     {
-        return QString::fromStdString(link::ErrorCodeToText(code)) + QStringLiteral(" (") + QString::number(code) +
+        return QString::fromStdString(link::CurrentController().errorText(code)) + QStringLiteral(" (") + QString::number(code) +
                QLatin1Char(')');
     }
     QString GroupStatusText(int status) override { return QString::number(status); }
@@ -40,7 +42,7 @@ public:
     bool setThreadGroupName(const std::string& name) override
     {
         group = name;
-        return link::SetThreadGroupName(name);
+        return link::CurrentController().setThreadGroupName(name);
     }
     std::string threadGroupName() const override { return group; }
     std::optional<int> readGroupStatus(const std::string&) override { return std::nullopt; }

@@ -1,6 +1,7 @@
 // The window tests need an application object on the main thread and a settings file of their own.
 #include <gtest/gtest.h>
 
+#include "link/controller.h"
 #include "core/common.h"
 
 #include "linkui/linkreporter.h"
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.c_str());
     QApplication app(argc, argv);
     // The link's words are message boxes and its waits live, as in the program.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);

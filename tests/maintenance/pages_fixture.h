@@ -3,6 +3,7 @@
 // maintenance window does for them (log pane, error texts, status rule fan-out, position
 // reader) on the real link to one simulator per test binary.
 
+#include "link/controller.h"
 #include "maintenance/maintenancecontext.h"
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -35,12 +36,13 @@ namespace mvx::test {
 
 class PagesContext : public maint::MaintenanceContext {
 public:
+    link::Controller& controller() override { return link::CurrentController(); }
     PagesContext()
     {
         mTimer.setInterval(200);
         QObject::connect(&mTimer, &QTimer::timeout, [this] {
             if (!mShown) return;
-            link::PositionsShared& rec = link::positionsShared();
+            link::PositionsShared& rec = link::CurrentController().positions();
             std::vector<double> p;
             for (int i = 0; i < mCount; ++i) p.push_back(rec.CurrentPositions[i].load());
             mShown->positionsChanged(p);
@@ -76,7 +78,7 @@ public:
         if (code != 0) log(decripte_erreur(code));
         return code == 0;
     }
-    link::ControllerGroups groups() const override { return link::ReadControllerGroups(systemIniPath()); }
+    link::ControllerGroups groups() const override { return link::CurrentController().readGroups(systemIniPath()); }
     void FillPositionerList(QComboBox* box) override
     {
         box->clear();
@@ -86,11 +88,11 @@ public:
     std::string systemIniPath() const override { return link::LocalSystemIniPath(); }
     bool setThreadGroupName(const std::string& name) override
     {
-        if (link::SetThreadGroupName(name)) return true;
+        if (link::CurrentController().setThreadGroupName(name)) return true;
         log(QString::fromStdString("too long: " + name));
         return false;
     }
-    std::string threadGroupName() const override { return link::ThreadGroupName(); }
+    std::string threadGroupName() const override { return link::CurrentController().threadGroupName(); }
     std::optional<int> readGroupStatus(const std::string& group) override
     {
         std::optional<int> status;
@@ -110,12 +112,12 @@ public:
     void startPositionReading(const std::string& group, int count) override
     {
         stopPositionReading();
-        link::JoinFinishedWorkers(true);
-        link::SetThreadGroupName(group);
+        link::CurrentController().joinWorkers(true);
+        link::CurrentController().setThreadGroupName(group);
         mCount = std::clamp(count, 1, 8);
-        link::positionsShared().PositionReadCount.store(mCount);
+        link::CurrentController().positions().PositionReadCount.store(mCount);
         common().PositionReadingOn.store(1);
-        link::StartPositions();
+        link::CurrentController().startPositions();
         mTimer.start();
     }
     void stopPositionReading() override
@@ -248,15 +250,15 @@ protected:
         common().ControllerUsable.store(1);
         common().ExtraTimeoutMs.store(0);
         std::ofstream(link::LocalSystemIniPath()) << kSystemIni;
-        ASSERT_TRUE(link::OpenApiSockets());
+        ASSERT_TRUE(link::CurrentController().openPool());
     }
 public:
     static void StopSim()
     {
         if (!sSim) return;
         common().PositionReadingOn.store(0);
-        link::JoinFinishedWorkers(true);
-        link::CloseApiSockets();
+        link::CurrentController().joinWorkers(true);
+        link::CurrentController().closePool();
         common().ControllerUsable.store(0);
         delete sSim;
         sSim = nullptr;
@@ -279,7 +281,7 @@ protected:
     {
         sim().clearFaults();
         common().PositionReadingOn.store(0);
-        link::JoinFinishedWorkers(true);
+        link::CurrentController().joinWorkers(true);
         SetMessageBoxHandler(nullptr);
     }
 

@@ -1,6 +1,7 @@
 // The page tests wait in event loops: an application object on the main thread, offscreen.
 #include <gtest/gtest.h>
 
+#include "link/controller.h"
 #include "core/common.h"
 #include "pages_fixture.h"
 
@@ -14,7 +15,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // The link's words are message boxes and its waits live, as in the program.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     QTemporaryDir dir;
     mvx::InitCommonGlobals(dir.path().toStdString() + "/", "movantrix");
     ::testing::InitGoogleTest(&argc, argv);

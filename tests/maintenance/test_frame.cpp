@@ -1,4 +1,5 @@
 // The maintenance window without a controller: pages, model rule, log pane, settings, page plug-in.
+#include "link/controller.h"
 #include "link/linktexts.h"
 #include "maintenance/maintenancewindow.h"
 
@@ -81,7 +82,6 @@ protected:
     {
         recordMessages();
         common().ControllerUsable.store(0);
-        common().SocketsOpen.store(0);
         SetControllerModel(ModelQ);
     }
     void TearDown() override { SetMessageBoxHandler(nullptr); }
@@ -134,7 +134,7 @@ TEST(PositionText, SixDecimalsWithoutLocale)
 
 TEST_F(FrameTest, FifteenPagesInTabOrderGeneralFirst)
 {
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     EXPECT_EQ(w.objectName(), "Fmain_KVX");
     EXPECT_EQ(w.windowTitle(), "KVX Control");
     const char* names[] = {"TSgeneral", "TSSingle", "TSmultiple", "TSXY",  "TSXYZ",  "TabSheet3", "TSIO",     "TSIOD",
@@ -162,7 +162,7 @@ TEST_F(FrameTest, DigitalPageFollowsTheControllerModel)
     };
     const Row rows[] = {{ModelC, true, false}, {ModelQ, true, false}, {ModelD, false, true},
                         {ModelRL, false, true}, {ModelRLD, true, false}, {ModelNone, true, false}};
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     for (const Row& r : rows) {
         SetControllerModel(r.model);
         w.show();
@@ -177,7 +177,7 @@ TEST_F(FrameTest, DigitalPageFollowsTheControllerModel)
 TEST_F(FrameTest, LogPaneSavesClearsAndReportsAFailedSave)
 {
     QTemporaryDir dir;
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     w.log("première ligne");
     w.affiche("x\t1.5");
     const QString path = dir.filePath("log.MES");
@@ -207,7 +207,7 @@ TEST_F(FrameTest, RegisteredPageIsPluggedInAndHearsTheWindow)
 {
     IniFile& ini = *SettingsIni();
     ini.writeString("CM", "JOG SINGLE", "2.5");
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     auto* probe = qobject_cast<QWidget*>(w.page("TSSingle"));
     ASSERT_NE(ProbePage::sLast, nullptr);
     EXPECT_EQ(probe, ProbePage::sLast);
@@ -235,7 +235,7 @@ TEST_F(FrameTest, SettingsReadAtCreationAndWrittenAtClose)
     ini.writeInteger("FMain_KVX", "height", 900);
     ini.writeInteger("FMain_KVX", "width", 1000);
     {
-        TFmain_KVX w(nullptr);
+        TFmain_KVX w(nullptr, mvx::link::CurrentController());
         EXPECT_EQ(common().FtpUser, "alice");
         EXPECT_EQ(common().FtpPassword, "secret");
         EXPECT_DOUBLE_EQ(common().RebootDelay.load(), 33.5);
@@ -262,7 +262,7 @@ TEST_F(FrameTest, SettingsReadAtCreationAndWrittenAtClose)
     ini.writeInteger("FMain_KVX", "height", 3000);
     ini.writeInteger("FMain_KVX", "width", 4000);
     {
-        TFmain_KVX w(nullptr);
+        TFmain_KVX w(nullptr, mvx::link::CurrentController());
         w.show();
         const QRect free = w.screen()->availableGeometry();
         EXPECT_LE(w.width(), free.width());
@@ -288,7 +288,7 @@ TEST_F(FrameTest, PositionerListFollowsTheConfigurationLists)
              "XYInUse = No stage\nXYGantryInUse =\nXYZInUse = G3\nMultipleAxesInUse = No stage\n"
              "[S1]\nPositionerInUse = A\n[S2]\nPositionerInUse = No stage\n[G3]\nPositionerInUse = X, Y , Z\n";
     }
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     QComboBox box;
     box.addItem("old");
     w.FillPositionerList(&box);
@@ -305,7 +305,7 @@ TEST_F(FrameTest, PositionerListFollowsTheConfigurationLists)
 
 TEST_F(FrameTest, WithoutControllerErrorsStillGiveALine)
 {
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     EXPECT_FALSE(w.decripte_erreur(-17).isEmpty());
     EXPECT_NE(w.decripte_erreur(-17).toStdString().find("-17"), std::string::npos);
     EXPECT_EQ(w.GroupStatusText(11).toStdString(), "Probleme de connection");
@@ -328,7 +328,7 @@ TEST_F(FrameTest, WithoutControllerErrorsStillGiveALine)
 
 TEST_F(FrameTest, LanguageButtonsLoadTheControllerLanguage)
 {
-    TFmain_KVX w(nullptr);
+    TFmain_KVX w(nullptr, mvx::link::CurrentController());
     w.show();
     QTest::mouseClick(w.findChild<QWidget*>("SpeedButton2"), Qt::LeftButton);
     EXPECT_EQ(common().LanguageIndex.load(), 2);
@@ -349,11 +349,11 @@ TEST_F(FrameTest, PagesMayUseTheContextWhileTheWindowIsDestroyed)
     };
     registerMaintenancePage("TSGA", [](MaintenanceContext& c, QWidget* p) { return new LastWords(c, p); });
     {
-        TFmain_KVX w(nullptr);
+        TFmain_KVX w(nullptr, mvx::link::CurrentController());
         w.show();
         w.pageControl()->setCurrentWidget(w.page("TSGA"));
     }
     registerMaintenancePage("TSGA", nullptr);
     // The link's lines reach no window that is gone.
-    link::logLine("after the window");
+    link::CurrentController().log("after the window");
 }

@@ -1,5 +1,6 @@
 // The maintenance window against the controller simulator: general page connections, divers page
 // reads and writes, the position display.
+#include "link/controller.h"
 #include "maintenance/maintenancewindow.h"
 #include "maintenance/page_divers.h"
 #include "maintenance/page_general.h"
@@ -81,9 +82,9 @@ protected:
     static void TearDownTestSuite()
     {
         common().PositionReadingOn.store(0);
-        link::JoinFinishedWorkers(true);
-        link::DisconnectFileTransfer();
-        link::CloseApiSockets();
+        link::CurrentController().joinWorkers(true);
+        link::CurrentController().disconnectTransfer();
+        link::CurrentController().closePool();
         common().ControllerUsable.store(0);
         delete sSim;
         sSim = nullptr;
@@ -102,9 +103,9 @@ protected:
         c.ExtraTimeoutMs.store(0);
         c.ControllerUsable.store(1);
         SetControllerModel(ModelQ);
-        ASSERT_TRUE(link::OpenApiSockets());
+        ASSERT_TRUE(link::CurrentController().openPool());
         sSim->clearRequestLog();
-        window = std::make_unique<TFmain_KVX>(nullptr);
+        window = std::make_unique<TFmain_KVX>(nullptr, mvx::link::CurrentController());
     }
     void TearDown() override
     {
@@ -137,7 +138,7 @@ protected:
 
 TEST_F(FrameSimTest, GeneralPageConnectsThePoolAndReadsTheFirmware)
 {
-    link::CloseApiSockets();
+    link::CurrentController().closePool();
     PageGeneral* g = window->generalPage();
     auto* edit1 = child<QLineEdit>("Edit1");
     g->setApiOpen(false);
@@ -149,7 +150,7 @@ TEST_F(FrameSimTest, GeneralPageConnectsThePoolAndReadsTheFirmware)
     common().ControllerUsable.store(0);
     common().NoControllerApi.store(1);
     child<QPushButton>("Button1")->click();
-    ASSERT_TRUE(link::SocketsConnected());
+    ASSERT_TRUE(link::CurrentController().poolOpen());
     // Connected by hand, the controller functions of every window are on again.
     EXPECT_EQ(common().ControllerUsable.load(), 1);
     EXPECT_EQ(common().NoControllerApi.load(), 0);
@@ -164,7 +165,7 @@ TEST_F(FrameSimTest, GeneralPageConnectsThePoolAndReadsTheFirmware)
     EXPECT_EQ(lines.last().toStdString(), "Maintenance KVX Version 1.00");
 
     g->Button2Click();
-    EXPECT_FALSE(link::SocketsConnected());
+    EXPECT_FALSE(link::CurrentController().poolOpen());
     EXPECT_FALSE(edit1->isReadOnly());
 }
 
@@ -181,9 +182,9 @@ TEST_F(FrameSimTest, GeneralPageButtonsFollowThePoolState)
         EXPECT_EQ(reset->isEnabled(), r) << when;
     };
     expect(false, true, true, "open at creation");
-    link::CloseApiSockets();  // as the reboot or another window does
+    link::CurrentController().closePool();  // as the reboot or another window does
     expect(true, false, false, "closed elsewhere");
-    ASSERT_TRUE(link::OpenApiSockets());
+    ASSERT_TRUE(link::CurrentController().openPool());
     expect(false, true, true, "opened elsewhere");
     disconnect->click();
     expect(true, false, false, "Deconnect.");
@@ -195,7 +196,7 @@ TEST_F(FrameSimTest, GeneralPageButtonsFollowThePoolState)
     common().DetectionMode.store(0);
     connect->click();
     common().DetectionMode.store(5);
-    EXPECT_FALSE(link::SocketsConnected());
+    EXPECT_FALSE(link::CurrentController().poolOpen());
     expect(false, true, false, "failed opening");
     ASSERT_FALSE(messages.empty());
     disconnect->click();
@@ -203,7 +204,7 @@ TEST_F(FrameSimTest, GeneralPageButtonsFollowThePoolState)
 
     child<QLineEdit>("Edit1")->setText(QString::fromStdString(sSim->address()));
     connect->click();
-    ASSERT_TRUE(link::SocketsConnected());
+    ASSERT_TRUE(link::CurrentController().poolOpen());
     expect(false, true, true, "Connect.");
     // Shown again, the window starts from the pool's state.
     window->show();
@@ -214,7 +215,7 @@ TEST_F(FrameSimTest, GeneralPageButtonsFollowThePoolState)
 // afterwards keeps that offer instead of going back to the failed opening's buttons.
 TEST_F(FrameSimTest, AfterAStartUpWhosePoolFailedTheShownWindowOffersConnect)
 {
-    link::CloseApiSockets();
+    link::CurrentController().closePool();
     common().ControllerUsable.store(0);
     window->show();
     const mvx::test::LoopbackPeer absent(false);
@@ -222,11 +223,11 @@ TEST_F(FrameSimTest, AfterAStartUpWhosePoolFailedTheShownWindowOffersConnect)
     common().DetectionMode.store(0);
     QTest::mouseClick(child<QPushButton>("Button1"), Qt::LeftButton);
     common().DetectionMode.store(5);
-    ASSERT_FALSE(link::SocketsConnected());
-    ASSERT_EQ(link::LastPoolState(), link::PoolState::Failed);
+    ASSERT_FALSE(link::CurrentController().poolOpen());
+    ASSERT_EQ(link::CurrentController().lastPoolState(), link::PoolState::Failed);
     // The start-up connection's own step after a pool that failed to open, then the window
     // shown again.
-    link::GetLinkConsole().apiButtons(false);
+    link::CurrentController().linkConsole().apiButtons(false);
     window->hide();
     window->show();
     EXPECT_TRUE(child<QPushButton>("Button1")->isEnabled());
@@ -235,7 +236,7 @@ TEST_F(FrameSimTest, AfterAStartUpWhosePoolFailedTheShownWindowOffersConnect)
     // And the retry from the shown window connects.
     child<QLineEdit>("Edit1")->setText(QString::fromStdString(sSim->address()));
     QTest::mouseClick(child<QPushButton>("Button1"), Qt::LeftButton);
-    EXPECT_TRUE(link::SocketsConnected());
+    EXPECT_TRUE(link::CurrentController().poolOpen());
     EXPECT_FALSE(child<QPushButton>("Button1")->isEnabled());
     window->hide();
     window->show();
@@ -245,14 +246,14 @@ TEST_F(FrameSimTest, AfterAStartUpWhosePoolFailedTheShownWindowOffersConnect)
 
 TEST_F(FrameSimTest, GeneralPageConnectToASilentAddressChangesNothing)
 {
-    link::CloseApiSockets();
+    link::CurrentController().closePool();
     PageGeneral* g = window->generalPage();
     g->setApiOpen(false);
     const mvx::test::LoopbackPeer absent(false);
     ASSERT_FALSE(absent.address().empty());
     child<QLineEdit>("Edit1")->setText(QString::fromStdString(absent.address()));
     g->Button1Click();
-    EXPECT_FALSE(link::SocketsConnected());
+    EXPECT_FALSE(link::CurrentController().poolOpen());
     EXPECT_FALSE(child<QLineEdit>("Edit1")->isReadOnly());
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(common().ControllerIp, sSim->address());
@@ -263,7 +264,7 @@ TEST_F(FrameSimTest, GeneralPageOpensAndClosesTheFileTransfer)
     PageGeneral* g = window->generalPage();
     child<QLineEdit>("Edit1")->setText(QString::fromStdString(sSim->address()));
     g->Button62Click();
-    ASSERT_TRUE(link::FileTransferConnected());
+    ASSERT_TRUE(link::CurrentController().transferConnected());
     EXPECT_TRUE(child<QLineEdit>("UserTxt")->isReadOnly());
     EXPECT_TRUE(child<QLineEdit>("PassTxt")->isReadOnly());
     // The configuration just read fills the positioner list of the divers page.
@@ -272,13 +273,13 @@ TEST_F(FrameSimTest, GeneralPageOpensAndClosesTheFileTransfer)
     EXPECT_EQ(positioners->findText("GROUP3.T") >= 0, true);
 
     g->Button63Click();
-    EXPECT_FALSE(link::FileTransferConnected());
+    EXPECT_FALSE(link::CurrentController().transferConnected());
     EXPECT_FALSE(child<QLineEdit>("UserTxt")->isReadOnly());
 }
 
 TEST_F(FrameSimTest, DiversPageShowsVersionsListsAndScripts)
 {
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     window->log("old line");
     window->show();
     window->pageControl()->setCurrentWidget(window->page("TabSheet2"));
@@ -392,7 +393,7 @@ TEST_F(FrameSimTest, PositionDisplayRunsWhileAMotionPageIsShown)
     ASSERT_NE(probe, nullptr);
     window->pageControl()->setCurrentWidget(probe);
     EXPECT_TRUE(window->positionTimer()->isActive());
-    EXPECT_EQ(link::ThreadGroupName(), "GROUP2");
+    EXPECT_EQ(link::CurrentController().threadGroupName(), "GROUP2");
     EXPECT_TRUE(waitFor([&] { return probe->shown == std::vector<double>{1.25, -3.5}; }));
 
     // The general page stops the display.
@@ -400,7 +401,7 @@ TEST_F(FrameSimTest, PositionDisplayRunsWhileAMotionPageIsShown)
     EXPECT_FALSE(window->positionReadingOn());
     EXPECT_FALSE(window->positionTimer()->isActive());
     window->close();
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().joinWorkers(true);
 }
 
 // Closed on a motion page and opened again: the page reads and shows its positions again.
@@ -413,7 +414,7 @@ TEST_F(FrameSimTest, ReopenedOnAMotionPageThePositionDisplayRunsAgain)
     ASSERT_TRUE(window->positionReadingOn());
     QTest::mouseClick(child<QWidget>("Button3"), Qt::LeftButton);
     ASSERT_FALSE(window->positionReadingOn());
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().joinWorkers(true);
 
     sSim->setPositions("GROUP2", {2.5, 4.0});
     probe->shown.clear();
@@ -423,7 +424,7 @@ TEST_F(FrameSimTest, ReopenedOnAMotionPageThePositionDisplayRunsAgain)
     EXPECT_TRUE(window->positionTimer()->isActive());
     EXPECT_TRUE(waitFor([&] { return probe->shown == std::vector<double>{2.5, 4.0}; }));
     window->close();
-    link::JoinFinishedWorkers(true);
+    link::CurrentController().joinWorkers(true);
 }
 
 TEST_F(FrameSimTest, GroupStatusReachesEveryPage)
@@ -445,7 +446,7 @@ TEST_F(FrameSimTest, GroupStatusReachesEveryPage)
 TEST_F(FrameSimTest, DiversRebootStopsTheIoPollAndComesBackConnected)
 {
     link::connectionState().RebootWaitMs = 0;
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     // An I/O poll of a page: stopped by the reboot.
     auto* poll = new QTimer(window->page("TSIO"));
     poll->setObjectName("Timer1");
@@ -455,7 +456,7 @@ TEST_F(FrameSimTest, DiversRebootStopsTheIoPollAndComesBackConnected)
     ASSERT_NE(divers, nullptr);
     divers->Button61Click();
     EXPECT_FALSE(poll->isActive());
-    EXPECT_TRUE(link::SocketsConnected());
+    EXPECT_TRUE(link::CurrentController().poolOpen());
     EXPECT_TRUE(window->logPane()->toPlainText().contains("Reboot KVX")) << window->logPane()->toPlainText().toStdString();
     bool ok = false;
     for (const auto& m : messages) ok = ok || m == "REBOOT OK";
@@ -465,7 +466,7 @@ TEST_F(FrameSimTest, DiversRebootStopsTheIoPollAndComesBackConnected)
 
 TEST_F(FrameSimTest, ClosingEndsTheReadingAndTheFileTransfer)
 {
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     window->show();
     window->pageControl()->setCurrentWidget(window->page("TSXY"));
     ASSERT_TRUE(window->positionReadingOn());
@@ -477,7 +478,7 @@ TEST_F(FrameSimTest, ClosingEndsTheReadingAndTheFileTransfer)
     EXPECT_FALSE(window->positionReadingOn());
     EXPECT_FALSE(window->positionTimer()->isActive());
     EXPECT_FALSE(poll->isActive());
-    EXPECT_FALSE(link::FileTransferConnected());
-    link::JoinFinishedWorkers(true);
-    EXPECT_EQ(link::WorkersRunning(), 0);
+    EXPECT_FALSE(link::CurrentController().transferConnected());
+    link::CurrentController().joinWorkers(true);
+    EXPECT_EQ(link::CurrentController().workersRunning(), 0);
 }

@@ -1,5 +1,6 @@
 // The gathering viewer on local files: columns, scaling, spectra, reference overlay, XY plot,
 // setup dialog and saving; and the fetch from the simulator's gathering folder.
+#include "link/controller.h"
 #include "maintenance/gatheringviewer.h"
 
 #include "core/common.h"
@@ -71,7 +72,7 @@ TEST_F(GatheringViewer, ChartsColumnsWithScaling)
     ColumnRecord b{"B", 2.0, 1.0};
     ASSERT_TRUE(WriteColumnRecord(*SettingsIni(), b));
     writeAll(path, sampleFile(1000));
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     ASSERT_TRUE(viewer.loadFile(path, true));
     ASSERT_EQ(viewer.columnCount(), 2);
     EXPECT_EQ(viewer.series(0)->objectName(), "G1_X_Pos");
@@ -93,7 +94,7 @@ TEST_F(GatheringViewer, ChartsColumnsWithScaling)
 
 TEST_F(GatheringViewer, ShortBrokenAndMissingFiles)
 {
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     for (const char* text : {"", "0.001", "0.001\r\nA\tB", "junk\r\nA\r\n1\r\n2\r\n"}) {
         writeAll(path, text);
         ASSERT_TRUE(viewer.loadFile(path, true)) << text;
@@ -113,7 +114,7 @@ TEST_F(GatheringViewer, ShortBrokenAndMissingFiles)
 TEST_F(GatheringViewer, ReferenceOverlayAfterTheCurrentColumns)
 {
     writeAll(path, sampleFile(20));
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     ASSERT_TRUE(viewer.loadFile(path, true));
     viewer.Button4Click();  // no reference yet
     EXPECT_FALSE(viewer.statusText().isEmpty());
@@ -139,7 +140,7 @@ TEST_F(GatheringViewer, ReferenceOverlayAfterTheCurrentColumns)
 TEST_F(GatheringViewer, XYPlotsColumnOneAcrossColumnTwo)
 {
     writeAll(path, "0.01\nX\tY\n1\t10\n2\t20\n3\t15\n");
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     ASSERT_TRUE(viewer.loadFile(path, true));
     viewer.xyDialog()->setData(viewer.data(), viewer.record(0), viewer.record(1));
     QLineSeries* s = viewer.xyDialog()->series();
@@ -152,7 +153,7 @@ TEST_F(GatheringViewer, XYPlotsColumnOneAcrossColumnTwo)
 TEST_F(GatheringViewer, SetupDialogEditsAndSavesEveryColumn)
 {
     writeAll(path, sampleFile(5, "A B C"));
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     ASSERT_TRUE(viewer.loadFile(path, true));
     ASSERT_EQ(viewer.columnCount(), 3);
     TFsetupviewer& setup = *viewer.setupDialog();
@@ -178,7 +179,7 @@ TEST_F(GatheringViewer, SetupDialogEditsAndSavesEveryColumn)
 TEST_F(GatheringViewer, SaveAsKeepsTheBytes)
 {
     writeAll(path, sampleFile(3));
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     ASSERT_TRUE(viewer.loadFile(path, false));
     const std::string target = dir.filePath("out.txt").toStdString();
     viewer.saveFileDialog = [&] { return QString::fromStdString(target); };
@@ -215,14 +216,14 @@ class GatheringFetch : public test::SimLinkTest {};
 
 TEST_F(GatheringFetch, ReadsGatheringDatFromTheController)
 {
-    ASSERT_TRUE(link::ConnectController(true));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
     std::string folder = common().RemoteGatheringDir;
     const std::string remote = sampleFile(30);
     // The gathering folder relative to the simulator's root.
     std::string rel = folder;
     while (!rel.empty() && rel.front() == '/') rel.erase(0, 1);
     sim().writeFile(rel + "/Gathering.dat", remote);
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     viewer.Button1Click();
     EXPECT_EQ(viewer.columnCount(), 2);
     EXPECT_EQ(viewer.series(1)->count(), 30);
@@ -237,7 +238,7 @@ namespace {
 TEST_F(GatheringViewer, ShowingReadsTheFileOnceAfterTheTimer)
 {
     writeAll(common().ProgramDir + "Gathering.dat", sampleFile(12));
-    TFshowgathering viewer(nullptr);
+    TFshowgathering viewer(nullptr, mvx::link::CurrentController());
     int fetches = 0;
     viewer.fetchOverride = [&] {
         ++fetches;

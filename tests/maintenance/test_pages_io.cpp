@@ -1,5 +1,6 @@
 // The digital and analog I/O pages against the simulator: reads, writes with their masks per
 // model, the poll, and the analog channels.
+#include "link/controller.h"
 #include "pages_fixture.h"
 
 #include "maintenance/page_io.h"
@@ -139,7 +140,7 @@ struct ConsoleOnIoPage {
     explicit ConsoleOnIoPage(const char* pageName, const char* pollButton, const char* inputField)
     {
         maint::registerIoPages();
-        window = std::make_unique<maint::TFmain_KVX>(nullptr);
+        window = std::make_unique<maint::TFmain_KVX>(nullptr, mvx::link::CurrentController());
         window->show();
         tabs = window->findChild<QTabWidget*>();
         ioPage = window->findChild<QWidget*>(pageName);

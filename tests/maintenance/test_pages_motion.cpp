@@ -1,5 +1,6 @@
 // The Single, Multiples, XY and XYZ pages against the simulator: the group-status rule, the
 // group handlers, moves, held jog and joysticks, and a PVT run.
+#include "link/controller.h"
 #include "pages_fixture.h"
 
 #include "maintenance/joystickbox.h"
@@ -276,7 +277,7 @@ TEST_F(MultiplePageTest, AGroupOfMoreThanEightPositionersFillsEightRowsAndSaysSo
 
 TEST_F(MultiplePageTest, PvtFileIsUploadedAndRunAndItsResultReported)
 {
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     open();
     ready("ButtonInitMultiples", "ButtonOrigineMultiples");
     const std::string local = common().ProgramDir + "run.pvt";
@@ -304,7 +305,7 @@ TEST_F(MultiplePageTest, PvtFileIsUploadedAndRunAndItsResultReported)
     page->setFileChooser([] { return QString(); });
     click("ButtonChargePVTmultiples");
     EXPECT_TRUE(callsOf("MultipleAxesPVTExecution").empty());
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
 }
 
 struct StickRow {
@@ -544,7 +545,7 @@ namespace {
 TEST(MaintenanceWindowPages, EveryRegisteredPageTakesItsTab)
 {
     maint::registerMotionTuningIoPages();
-    maint::TFmain_KVX window(nullptr);
+    maint::TFmain_KVX window(nullptr, mvx::link::CurrentController());
     EXPECT_NE(dynamic_cast<maint::SinglePage*>(window.page("TSSingle")), nullptr);
     EXPECT_NE(dynamic_cast<maint::MultiplePage*>(window.page("TSmultiple")), nullptr);
     EXPECT_NE(dynamic_cast<maint::PlanePage*>(window.page("TSXY")), nullptr);

@@ -1,4 +1,5 @@
 // The SGamma and PID pages against the simulator, one positioner per corrector type.
+#include "link/controller.h"
 #include "pages_fixture.h"
 
 #include "maintenance/page_sgammapid.h"
@@ -50,7 +51,7 @@ TEST_F(SGammaPageTest, ReadsWritesAndRefusesFieldsThatAreNotNumbers)
     open();
     EXPECT_EQ(common().PositionReadingOn.load(), 0);
     EXPECT_EQ(w<QComboBox>("ComboBox7")->currentText(), "GROUP3.T");
-    EXPECT_EQ(link::ThreadGroupName(), "GROUP3.T");
+    EXPECT_EQ(link::CurrentController().threadGroupName(), "GROUP3.T");
     click("Button54");
     EXPECT_EQ(w<QLineEdit>("Edit_velocity")->text(), "50");
     EXPECT_EQ(w<QLineEdit>("Edit_acceleration")->text(), "400");

@@ -1,5 +1,6 @@
 // The PID step test: its log file, the field checks, and a whole test with gathering against the
 // simulator.
+#include "link/controller.h"
 #include "datacontext.h"
 #include "maintenance/page_pidtest.h"
 #include "maintenance/pidtestlog.h"
@@ -180,7 +181,7 @@ protected:
     void TearDown() override
     {
         SetMessageBoxHandler({});
-        link::JoinFinishedWorkers(true);
+        link::CurrentController().joinWorkers(true);
         SimLinkTest::TearDown();
     }
     QTemporaryDir dir;
@@ -190,8 +191,8 @@ protected:
 TEST_F(PidTestSim, SimpleStepWithGathering)
 {
     // The simulated Q firmware keeps its gathering files in Public/Gathering.
-    link::transferState().GatheringFolderFlag = true;
-    ASSERT_TRUE(link::ConnectController(true));
+    link::CurrentController().transfer().GatheringFolderFlag = true;
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
     sim().setGroupStatus("GROUP3", 12);
     ctx.positioners = {"GROUP3.T"};
     PidTestPage page(ctx, nullptr);
@@ -224,7 +225,7 @@ TEST_F(PidTestSim, SimpleStepWithGathering)
 
 TEST_F(PidTestSim, ControllerErrorStopsTheTest)
 {
-    ASSERT_TRUE(link::ConnectController(true));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
     ctx.positioners = {"NOGROUP.T"};
     PidTestPage page(ctx, nullptr);
     page.TSAdjPIDShow();
@@ -239,8 +240,8 @@ namespace {
 
 TEST_F(PidTestSim, ComplexModeRunsTheTrajectoryAndStillSavesTheGathering)
 {
-    link::transferState().GatheringFolderFlag = true;
-    ASSERT_TRUE(link::ConnectController(true));
+    link::CurrentController().transfer().GatheringFolderFlag = true;
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
     sim().setGroupStatus("GROUP3", 12);
     ctx.positioners = {"GROUP3.T"};
     PidTestPage page(ctx, nullptr);

@@ -1,4 +1,5 @@
 // The stage editor page against the simulator: fetch, grid, edit, add a stage, upload.
+#include "link/controller.h"
 #include "datacontext.h"
 #include "maintenance/page_stages.h"
 
@@ -58,7 +59,7 @@ TEST_F(StagesPageSim, EditAddAndUploadKeepOtherBytes)
     const std::string original = sim().readFile("Config/stages.ini");
     sim().writeFile("Config/stages.ini", kStages);
     sim().writeFile("Config/StageDataBase.txt", "[LS10]\r\nMaximumVelocity = 5 ; mm/s\r\n[RV80]\r\nX = 1\r\n");
-    ASSERT_TRUE(link::ConnectController(true));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
 
     StagesPage page(ctx, nullptr);
     page.TabSheet3Show();
@@ -97,7 +98,7 @@ TEST_F(StagesPageSim, ColumnWidthsAreKeptWhenLeftOrClosed)
 {
     const std::string original = sim().readFile("Config/stages.ini");
     sim().writeFile("Config/stages.ini", kStages);
-    ASSERT_TRUE(link::ConnectController(true));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(true));
     {
         StagesPage unseen(ctx, nullptr);
         unseen.saveSettings(ctx.settings());

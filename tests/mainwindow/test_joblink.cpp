@@ -1,5 +1,6 @@
 // The job road's link against the simulator: uploads, initialisation, the script run from the
 // job's worker thread, STOP during a run, and the refusals without a transfer session.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "link/transfer.h"
@@ -31,7 +32,7 @@ protected:
     void TearDown() override
     {
         SetMessageBoxHandler({});
-        link::ExeTCL::WaitForWorkers(5000);
+        mvx::link::CurrentController().scripts().WaitForWorkers(5000);
         SimLinkTest::TearDown();
     }
     static std::string localDir()
@@ -56,12 +57,12 @@ protected:
 
 TEST_F(JobLinkSim, UploadsLandByteForByte)
 {
-    ASSERT_TRUE(link::ConnectController(false));
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     const std::string script = "set a 1\r\nreturn 0\n\xe9\n";
     const std::string pvt = "0.1000 1.000000 10.000000 2.000000 20.000000\n";
     writeLocal("GCode_Converted.TCL", script);
     writeLocal("TRJ1.PVT", pvt);
-    JobLinkImpl link;
+    JobLinkImpl link{mvx::link::CurrentController()};
     std::string err;
     EXPECT_TRUE(link.PutScript(localDir(), "GCode_Converted.TCL", err)) << err;
     EXPECT_TRUE(link.PutTrajectory(localDir(), "TRJ1.PVT", err)) << err;
@@ -73,7 +74,7 @@ TEST_F(JobLinkSim, UploadWithoutTransferIsAFailureWithoutDialog)
 {
     const int saved = common().TransferMode.load();
     common().TransferMode.store(TransferLocal);
-    JobLinkImpl link;
+    JobLinkImpl link{mvx::link::CurrentController()};
     std::string err;
     writeLocal("x.TCL", "return 0\n");
     EXPECT_FALSE(link.PutScript(localDir(), "x.TCL", err));
@@ -84,7 +85,7 @@ TEST_F(JobLinkSim, UploadWithoutTransferIsAFailureWithoutDialog)
 
 TEST_F(JobLinkSim, InitKillsInitialisesAndHomesOverOneConnection)
 {
-    JobLinkImpl link;
+    JobLinkImpl link{mvx::link::CurrentController()};
     std::string step;
     // A slow kill is within the init's time-out.
     test::KvxFault slow;
@@ -118,7 +119,7 @@ TEST_F(JobLinkSim, PvtVerificationGivesTheControllersVerdict)
 {
     sim().writeFile("Public/Trajectories/TRJ1.PVT", "1.0 1.000000 0.000000 1.000000 0.000000 0.000000 0.000000\n");
     sim().writeFile("Public/Trajectories/TRJ2.PVT", "1.0 -5000.000000 0.000000 0.000000 0.000000 0.000000 0.000000\n");
-    JobLinkImpl link;
+    JobLinkImpl link{mvx::link::CurrentController()};
     EXPECT_EQ(link.MultipleAxesPVTVerification("GROUP1", "TRJ1.PVT"), 0);
     EXPECT_NE(link.MultipleAxesPVTVerification("GROUP1", "TRJ2.PVT"), 0);
     EXPECT_NE(link.MultipleAxesPVTVerification("GROUP1", "TRJ9.PVT"), 0);
@@ -128,7 +129,7 @@ TEST_F(JobLinkSim, ScriptRunsFromTheJobWorker)
 {
     sim().writeFile("Public/Scripts/ok.tcl", "return 0\n");
     sim().writeFile("Public/Scripts/bad.tcl", "error \"no way\"\n");
-    JobLinkImpl link;
+    JobLinkImpl link{mvx::link::CurrentController()};
     EXPECT_EQ(execute(link, "ok.tcl"), "0");
     EXPECT_EQ(common().StopRequested.load(), 0);
     common().StopRequested.store(0);
@@ -144,7 +145,7 @@ TEST_F(JobLinkSim, ScriptRunsFromTheJobWorker)
 TEST_F(JobLinkSim, StopDuringARunKillsAndEndsTheWait)
 {
     sim().writeFile("Public/Scripts/long.tcl", "after 20000\nreturn 0\n");
-    JobLinkImpl link;
+    JobLinkImpl link{mvx::link::CurrentController()};
     const auto t0 = Clock::now();
     const std::string answer = execute(link, "long.tcl", [&] {
         common().StopRequested.store(1);
@@ -152,7 +153,7 @@ TEST_F(JobLinkSim, StopDuringARunKillsAndEndsTheWait)
     });
     EXPECT_LT(Clock::now() - t0, 3s);
     EXPECT_NE(answer, "0");
-    ASSERT_TRUE(link::ExeTCL::WaitForWorkers(5000));
+    ASSERT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(5000));
     EXPECT_FALSE(link.lastRun()->Snapshot().ScriptDone);
     EXPECT_EQ(requestsOf("KillAll").size(), 1u);
     EXPECT_GE(requestsOf("TCLScriptKill(GCODE)").size(), 1u);

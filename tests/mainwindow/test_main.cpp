@@ -1,5 +1,6 @@
 // QApplication for the widget tests; it also takes the locale of the environment, which the
 // number tests then run under.
+#include "link/controller.h"
 #include "linkui/linkreporter.h"
 
 #include <QApplication>
@@ -12,7 +13,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // The link's words are message boxes and its waits live, as in the program.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

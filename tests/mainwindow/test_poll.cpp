@@ -1,5 +1,6 @@
 // The position and output poll against the simulator: what the window is told, once-only
 // fault reports, lamps, and the executed path during a move.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 #include "link/api.h"
 #include "mainwindow/poll.h"
@@ -62,7 +63,7 @@ TEST_F(PollSim, ShowsPositionsStatusAndLamps)
 {
     sim().setPositions("GROUP1", {1.5, -2.25, 3.0});
     sim().apiCall("GPIODigitalSet(GPIO1.DO,31,5)\n");
-    PositionPoll poll(view);
+    PositionPoll poll(view, mvx::link::CurrentController());
     poll.start(20);
     ticks(poll, 2);
     EXPECT_EQ(view.panels[0], "X:1.5000");
@@ -85,7 +86,7 @@ TEST_F(PollSim, TwoAxisGroupNeverShowsZAndDrawsAtZeroHeight)
     view.setup.XYGroupOnly = true;
     view.running = true;
     sim().setPositions("GROUP2", {4.0, 5.0});
-    PositionPoll poll(view);
+    PositionPoll poll(view, mvx::link::CurrentController());
     poll.start(20);
     ticks(poll, 2);
     EXPECT_EQ(view.panels[0], "X:4.0000");
@@ -97,7 +98,7 @@ TEST_F(PollSim, TwoAxisGroupNeverShowsZAndDrawsAtZeroHeight)
 
 TEST_F(PollSim, LostControllerIsReportedOnce)
 {
-    PositionPoll poll(view);
+    PositionPoll poll(view, mvx::link::CurrentController());
     poll.start(10);
     ticks(poll, 1);
     common().ControllerUsable.store(0);
@@ -117,7 +118,7 @@ TEST_F(PollSim, UnknownGroupIsAFaultAndTheTickGoesOn)
 {
     view.setup.GroupName = "NOGROUP";
     sim().apiCall("GPIODigitalSet(GPIO1.DO,31,1)\n");
-    PositionPoll poll(view);
+    PositionPoll poll(view, mvx::link::CurrentController());
     poll.start(10);
     ticks(poll, 3);
     EXPECT_EQ(view.faults.size(), 1u);
@@ -132,7 +133,7 @@ TEST_F(PollSim, MoveIsFollowedWithIntermediatePoints)
     sim().apiCall("GroupHomeSearch(GROUP1)\n");
     sim().setTimeScale(0.3);
     view.running = true;
-    PositionPoll poll(view);
+    PositionPoll poll(view, mvx::link::CurrentController());
     poll.start(20);
     std::atomic<bool> moved{false};
     std::thread mover([&] {
@@ -153,7 +154,7 @@ TEST_F(PollSim, MoveIsFollowedWithIntermediatePoints)
 TEST_F(PollSim, SimulationPollsNothing)
 {
     view.simulation = true;
-    PositionPoll poll(view);
+    PositionPoll poll(view, mvx::link::CurrentController());
     poll.start(10);
     QTest::qWait(100);
     EXPECT_EQ(poll.ticks(), 0);

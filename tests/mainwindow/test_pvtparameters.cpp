@@ -1,5 +1,6 @@
 // The PVT parameters window against the simulator: a trajectory beyond the travel limits is
 // marked in its row, the file and the controller's text are shown.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 #include "mainwindow/pvtparameters.h"
 
@@ -27,7 +28,7 @@ TEST_F(PvtParametersSim, TrajectoryBeyondTravelIsMarked)
     // X goes 5000 to the negative side in one second.
     sim().writeFile("Public/Trajectories/TRJ1.PVT",
                     "1.0 -5000.000000 0.000000 1.000000 0.000000 0.000000 0.000000\n");
-    TFPVTparameters w;
+    TFPVTparameters w(nullptr, mvx::link::CurrentController());
     w.setContextProvider([] { return context(false, {1.0, 2.0, 3.0}); });
     w.setFileName("TRJ1.PVT");
     w.FormShow();
@@ -51,7 +52,7 @@ TEST_F(PvtParametersSim, TrajectoryBeyondTravelIsMarked)
 TEST_F(PvtParametersSim, TwoAxisGroupLeavesTheZRowsUntitled)
 {
     sim().writeFile("Public/Trajectories/TRJ2.PVT", "1.0 1.000000 0.000000 1.000000 0.000000\n");
-    TFPVTparameters w;
+    TFPVTparameters w(nullptr, mvx::link::CurrentController());
     w.setContextProvider([] { return context(true); });
     w.setFileName("TRJ2.PVT");
     w.FormShow();
@@ -64,7 +65,7 @@ TEST_F(PvtParametersSim, TwoAxisGroupLeavesTheZRowsUntitled)
 TEST_F(PvtParametersSim, NoConnectionShowsZerosAndMarksNothing)
 {
     common().ControllerUsable.store(0);
-    TFPVTparameters w;
+    TFPVTparameters w(nullptr, mvx::link::CurrentController());
     w.setContextProvider([] { return context(false); });
     w.setFileName("TRJ1.PVT");
     w.FormShow();

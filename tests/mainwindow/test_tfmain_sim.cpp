@@ -1,5 +1,6 @@
 // The main window's job road against the controller simulator: the upload and STOP, the lines
 // kept as they are while a step runs, the PVT check, and the activation's transfer session.
+#include "link/controller.h"
 #include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
@@ -102,7 +103,7 @@ protected:
     }
 
     std::string mChoice;
-    JobLinkImpl mLink;
+    JobLinkImpl mLink{mvx::link::CurrentController()};
     std::unique_ptr<TFmain> mWin;
 };
 
@@ -245,7 +246,7 @@ TEST_F(MainSim, VerifyHoldsOneConnectionAndStopsThePoll)
     mWin->job().selectMode(2);
     ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
-    auto* poll = new PositionPoll(*mWin, mWin.get());
+    auto* poll = new PositionPoll(*mWin, mvx::link::CurrentController(), mWin.get());
     mWin->setPoll(poll);
     poll->start(5);
     auto positionReads = [] { return requestsOf("GroupPositionCurrentGet").size(); };

@@ -1,5 +1,6 @@
 // QApplication for the main-window tests. The platform is offscreen unless the test's environment
 // chose another one (the GL test runs under xcb inside xvfb-run).
+#include "link/controller.h"
 #include "linkui/linkreporter.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // The link's words are message boxes and its waits live, as in the program.
-    mvx::linkui::LinkServices services;
+    mvx::linkui::LinkServices services{mvx::link::CurrentController()};
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

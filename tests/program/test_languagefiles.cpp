@@ -1,7 +1,7 @@
 // The language files of the whole program: every window's keys are its own, every message key
 // the files are known by is read and written and changes what the windows show, and the
 // detection dialog's flags switch the language.
-#include "program/programwindows.h"
+#include "tests/program/wiring.h"
 
 #include "core/cmdline.h"
 #include "core/common.h"
@@ -75,7 +75,7 @@ protected:
             mQueries.push_back(caption + "|" + prompt);
             return false;
         });
-        mMain = ProgramStartupHooks().createWindows(CommandLine{});
+        mMain = mvx::test::programWiring().startupHooks().createWindows(CommandLine{});
         ASSERT_NE(mMain, nullptr);
         SetLanguage(1);
         LoadLanguage(1);

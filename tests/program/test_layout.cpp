@@ -3,7 +3,7 @@
 // is cut, the views of code and data use a fixed-pitch font, and the editors, logs and charts
 // take the room a bigger window gives. Set MVX_LAYOUT_SHOTS to a folder to get a picture of every
 // window and page there.
-#include "program/programwindows.h"
+#include "tests/program/wiring.h"
 #include "mainwindow/tfmain.h"
 
 #include "app/appearance.h"
@@ -164,7 +164,7 @@ protected:
         std::ofstream(sDir / "GCODE" / "part.nc") << "G90\nG0 X0 Y0 Z5\nG1 Z0 F300\nG1 X20 Y0 F600\nG3 X25 Y5 I0 J5\nM2\n";
         InitCommonGlobals(sDir.string(), "movantrix");
         SetMessageBoxHandler([](const std::string&, std::uint16_t) -> std::uint16_t { return MrOk; });
-        sMain = static_cast<TFmain*>(ProgramStartupHooks().createWindows(CommandLine{}));
+        sMain = static_cast<TFmain*>(mvx::test::programWiring().startupHooks().createWindows(CommandLine{}));
     }
     static void TearDownTestSuite()
     {

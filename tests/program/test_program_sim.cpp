@@ -1,4 +1,5 @@
 // The program's windows as its wiring makes them, against the controller simulator.
+#include "link/controller.h"
 #include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
@@ -10,7 +11,7 @@
 #include "mainwindow/poll.h"
 #include "mainwindow/remoteserver.h"
 #include "mainwindow/tfmain.h"
-#include "program/programwindows.h"
+#include "tests/program/wiring.h"
 #include "tests/support/serverport.h"
 #include "translator/texts.h"
 
@@ -55,18 +56,18 @@ TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
         sim().writeFile("Config/system.ini", system);
         texts::restoreBuiltins(texts::Family::Translator);
     }};
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
     ASSERT_TRUE(hooks.connect());
     auto* win = qobject_cast<TFmain*>(main.get());
     ASSERT_NE(win, nullptr);
     EXPECT_FALSE(win->simulation());
 
-    link::DisconnectFileTransfer();
-    ASSERT_FALSE(link::FileTransferConnected());
+    link::CurrentController().disconnectTransfer();
+    ASSERT_FALSE(link::CurrentController().transferConnected());
     sim().clearRequestLog();
     main->show();
-    EXPECT_TRUE(QTest::qWaitFor([] { return link::FileTransferConnected(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return link::CurrentController().transferConnected(); }, 5000));
     // The group is read: the poll follows it.
     EXPECT_TRUE(QTest::qWaitFor([] { return !requestsOf("GroupPositionCurrentGet(GROUP1,").empty(); }, 5000));
     EXPECT_TRUE(mMessages.empty()) << mMessages.front();
@@ -76,13 +77,13 @@ TEST_F(ProgramSim, ActivationOpensAClosedTransferSessionAndChecksTheGroup)
                     "[GROUPS]\r\nMultipleAxesInUse = GROUP1\r\n\r\n[GROUP1]\r\nPositionerNumber = 1\r\n"
                     "PositionerInUse = X\r\n\r\n[GROUP1.X]\r\nPlugNumber = 1\r\nStageName = LINEAR_300\r\n");
     texts::set("stringkvxnotconfigured", "Pas de groupe \"multi\" utilisable");
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     main->hide();
     main->show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !mMessages.empty(); }, 5000));
     ASSERT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(mMessages[0], "Pas de groupe \"multi\" utilisable (1 axes)");
-    EXPECT_TRUE(link::FileTransferConnected());
+    EXPECT_TRUE(link::CurrentController().transferConnected());
     EXPECT_TRUE(win->simulation());
     EXPECT_FALSE(win->action("Init1")->isEnabled());
     main->hide();
@@ -113,7 +114,7 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
 {
     SettingsIni()->writeBool("MAIN", "HIDE FCONNECT", true);
     SettingsIni()->writeBool("TCP-IP server", "Active", false);
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     std::unique_ptr<QWidget> main(hooks.createWindows(CommandLine{}));
     ASSERT_TRUE(hooks.connect());
     auto* win = qobject_cast<TFmain*>(main.get());
@@ -122,19 +123,19 @@ TEST_F(ProgramSim, RemoteDrawWithAFailingSftpSessionOpensNoBox)
     win->setGroupShape(false, 3);
     std::ofstream(mRoot + "GCODE/PART.NC") << "G90\nG01 X1 Y1 Z0 F100\nG01 X2 Y1 Z0\nM30\n";
     std::vector<std::string> logged;
-    link::setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
+    mvx::link::CurrentController().setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
 
     const std::string password = common().FtpPassword;
-    link::DisconnectFileTransfer();
+    link::CurrentController().disconnectTransfer();
     common().TransferMode = TransferSftp;
     common().FtpPassword = "not the password";
     struct Restore {
         std::function<void()> f;
         ~Restore() { f(); }
     } restore{[&] {
-        link::setLogHandler(nullptr);
+        mvx::link::CurrentController().setLogHandler(nullptr);
         common().FtpPassword = password;
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         common().TransferMode = TransferFtp;
     }};
     mMessages.clear();
@@ -160,18 +161,18 @@ TEST_F(ProgramSim, HiddenServerPositionFaultOpensNoBox)
     SettingsIni()->writeInteger("ENCODER", "PERIOD", 20);
     CommandLine cl = ParseCommandLine({"hidden.nc", "hide"});
     ASSERT_TRUE(cl.HiddenServer);
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     std::unique_ptr<QWidget> main(hooks.createWindows(cl));
     ASSERT_TRUE(hooks.connect());
     auto* win = qobject_cast<TFmain*>(main.get());
     ASSERT_NE(win, nullptr);
     std::vector<std::string> logged;
-    link::setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
+    mvx::link::CurrentController().setLogHandler([&logged](const std::string& line) { logged.push_back(line); });
     struct Restore {
         std::function<void()> f;
         ~Restore() { f(); }
     } restore{[&] {
-        link::setLogHandler(nullptr);
+        mvx::link::CurrentController().setLogHandler(nullptr);
         sim().clearFaults();
     }};
     test::KvxFault fault;

@@ -1,5 +1,5 @@
 // Every window of the program exists once after start-up, and the consoles open and close.
-#include "program/programwindows.h"
+#include "tests/program/wiring.h"
 
 #include "core/cmdline.h"
 #include "core/common.h"
@@ -34,7 +34,7 @@ TEST(ProgramWindows, EveryWindowOnceAndTheConsolesOpen)
         return MrOk;
     });
 
-    const StartupHooks hooks = ProgramStartupHooks();
+    const StartupHooks hooks = mvx::test::programWiring().startupHooks();
     QWidget* main = hooks.createWindows(CommandLine{});
     ASSERT_NE(main, nullptr);
     ASSERT_EQ(messages.size(), 1u);

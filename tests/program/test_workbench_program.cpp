@@ -1,5 +1,6 @@
 // The workbench windows as the program ties them together, started against the simulator:
 // each case drives the windows' own buttons, menus and signals.
+#include "link/controller.h"
 #include "workbench_program.h"
 
 #include "core/common.h"
@@ -267,7 +268,7 @@ TEST_F(WorkbenchProgram, FileBrowserSearchOpenAndListingThroughTheWorkbench)
         EXPECT_TRUE(ed->isReadOnly());
 
         // The session ends behind the console's back.
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         steps = true;
     });
     EXPECT_TRUE(shown);

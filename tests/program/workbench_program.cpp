@@ -1,6 +1,6 @@
 #include "workbench_program.h"
 
-#include "program/programwindows.h"
+#include "tests/program/wiring.h"
 
 #include "core/cmdline.h"
 #include "core/common.h"
@@ -59,13 +59,13 @@ bool WorkbenchProgram::startProgram(KvxSimOptions options)
         inputs.erase(inputs.begin());
         return true;
     });
-    mMain = ProgramStartupHooks().createWindows(CommandLine{});
+    mMain = mvx::test::programWiring().startupHooks().createWindows(CommandLine{});
     return mMain != nullptr;
 }
 
 bool WorkbenchProgram::connect()
 {
-    const bool usable = ProgramStartupHooks().connect();
+    const bool usable = mvx::test::programWiring().startupHooks().connect();
     // Shown and active as the program leaves it before its message loop.
     mMain->show();
     mMain->activateWindow();

@@ -2,6 +2,7 @@
 // A program folder of its own for each test (settings file pointing at the suite's simulator,
 // axes GROUP1.X/Y/Z, GCODE/), message boxes collected instead of shown, the controller
 // connected as the start-up does it.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 
 #include "app/dialogs.h"
@@ -37,7 +38,7 @@ protected:
             mMessages.push_back(text);
             return std::uint16_t(MrOk);
         });
-        ASSERT_TRUE(link::ConnectController(false));
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     }
     void TearDown() override
     {

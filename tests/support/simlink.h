@@ -1,5 +1,6 @@
 #pragma once
 // One simulator per test binary with the pool of API connections open on it.
+#include "link/controller.h"
 #include "core/common.h"
 #include "link/apitable.h"
 #include "link/linktexts.h"
@@ -25,11 +26,11 @@ protected:
         common().ControllerIp = sSim->address();
         common().ControllerUsable.store(1);
         common().ExtraTimeoutMs.store(0);
-        ASSERT_TRUE(link::OpenApiSockets());
+        ASSERT_TRUE(link::CurrentController().openPool());
     }
     static void TearDownTestSuite()
     {
-        link::CloseApiSockets();
+        link::CurrentController().closePool();
         common().ControllerUsable.store(0);
         delete sSim;
         sSim = nullptr;

@@ -1,6 +1,7 @@
 // Generated TCL fragments byte for byte, checked by a real Tcl interpreter, the reading of
 // IO.INC, Procedure.INC and ORMIX.API, and the include file kept on the simulated controller.
 
+#include "link/controller.h"
 #include "tclbench/apibrowser.h"
 #include "tclbench/generatordialogs.h"
 #include "tclbench/generators.h"
@@ -411,13 +412,13 @@ TEST(GeneratorDialogs, ChoicesDriveTheFragment)
     EXPECT_EQ(repeat.preview().toStdString(), " for {set j 0} {$j<10} {incr j}\\");
     EXPECT_TRUE(repeat.InsertClick());
 
-    TFtestentree test(nullptr, sink);
+    TFtestentree test(nullptr, mvx::link::CurrentController(), sink);
     test.SetDefinitions(kIo);
     EXPECT_FALSE(test.Build());  // "Variable": nothing chosen yet
     test.names()->setCurrentIndex(0);
     EXPECT_TRUE(test.InsertClick());
 
-    TFChangesortie change(nullptr, sink);
+    TFChangesortie change(nullptr, mvx::link::CurrentController(), sink);
     change.SetDefinitions(kIo);
     change.names()->setEditText("Lamp");  // no Open_Delay line for Lamp
     EXPECT_EQ(change.delayChoice()->currentText(), "Without");
@@ -427,7 +428,7 @@ TEST(GeneratorDialogs, ChoicesDriveTheFragment)
     change.delayChoice()->setCurrentIndex(0);
     EXPECT_TRUE(change.InsertClick());
 
-    TFcallProcedure call(nullptr, sink);
+    TFcallProcedure call(nullptr, mvx::link::CurrentController(), sink);
     call.SetProcedures(AppendLines("", InputProcedureBlock("Door_is_active", "Door", true)));
     call.names()->setCurrentIndex(0);
     EXPECT_EQ(call.functionText().toStdString(), " return 1 If Door is active else return 0");
@@ -458,12 +459,12 @@ protected:
         for (const char* f : {"Procedure.INC", "IO.INC", "io.inc", "Sub.tcl"})
             std::filesystem::remove_all(mSim->rootDir() + "/Public/Scripts/" + f);
         auto& c = common();
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         c.ControllerIp = mSim->address();
         c.TransferMode = TransferNone;
         c.TransferConnected = 0;
-        link::transferState() = link::TransferState{};
-        ASSERT_TRUE(link::ConnectController(true));
+        link::CurrentController().transfer() = link::TransferState{};
+        ASSERT_TRUE(link::CurrentController().connectTransfer(true));
         for (const char* f : {kProcedureFile, kProcedureOldFile, kIoFile})
             std::filesystem::remove(c.ProgramDir + f);
         SetMessageBoxHandler([this](const std::string& t, std::uint16_t) {
@@ -484,7 +485,7 @@ protected:
     {
         SetMessageBoxHandler({});
         SetInputQueryHandler({});
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
     }
     std::string remoteInc() { return mSim->readFile("Public/Scripts/Procedure.INC"); }
     static std::string local(const char* name)
@@ -510,7 +511,7 @@ TEST_F(ControllerFiles, ProcedureIncludeFileRoundTrip)
     const std::string hand = "# kept by hand\nproc Mine {} { return 1 }\n";
     mSim->writeFile("Public/Scripts/Procedure.INC", hand);
     mSim->writeFile("Public/Scripts/io.inc", kIo);
-    TFProcedures builder(nullptr);
+    TFProcedures builder(nullptr, mvx::link::CurrentController());
     builder.FormShow();
     EXPECT_FALSE(builder.procedureFileMissing());
     EXPECT_FALSE(builder.ioFileMissing());
@@ -591,7 +592,7 @@ TEST_F(ControllerFiles, IncludeFileNeverReplacedByAStaleCopy)
     mSim->writeFile("Public/Scripts/IO.INC", kIo);
     // A local copy from an earlier run, and none on the controller: a new file starts empty.
     std::ofstream(common().ProgramDir + kProcedureFile) << "proc Old {} {}\n";
-    TFProcedures builder(nullptr);
+    TFProcedures builder(nullptr, mvx::link::CurrentController());
     builder.FormShow();
     EXPECT_TRUE(builder.procedureFileMissing());
     mAnswers = {MrYes};
@@ -623,23 +624,23 @@ TEST_F(ControllerFiles, DialogsReadTheControllersFiles)
     mSim->writeFile("Public/Scripts/Sub.tcl", "return 0\n");
     mSim->writeFile("Public/Scripts/Procedure.INC",
                     AppendLines("", OutputProcedureBlock("Activate_Lamp", "Lamp", true)));
-    TFdelay delay(nullptr);
+    TFdelay delay(nullptr, mvx::link::CurrentController());
     delay.FormShow();
     delay.FormShow();  // rebuilt, not repeated
     EXPECT_EQ(delay.delay()->count(), 3);
     EXPECT_EQ(delay.delay()->currentText(), "100");
 
-    TFtestentree test(nullptr);
+    TFtestentree test(nullptr, mvx::link::CurrentController());
     test.FormShow();
     EXPECT_EQ(test.names()->count(), 1);
     EXPECT_EQ(test.names()->currentText(), "Variable");
 
-    TFcallProcedure call(nullptr);
+    TFcallProcedure call(nullptr, mvx::link::CurrentController());
     call.FormShow();
     ASSERT_EQ(call.names()->count(), 1);
     EXPECT_EQ(call.names()->itemText(0), " Activate_Lamp");
 
-    TFscriptTCL script(nullptr);
+    TFscriptTCL script(nullptr, mvx::link::CurrentController());
     ASSERT_TRUE(script.RefreshScripts());
     EXPECT_GE(script.scripts()->findText("Sub.tcl"), 0);
     script.scripts()->setEditText("Sub.tcl");

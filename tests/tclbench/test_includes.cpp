@@ -1,6 +1,7 @@
 // Include files: the settings list, the "set" lines, insertion at the caret, and the three
 // dialogs against the controller simulator's script folder over FTP.
 
+#include "link/controller.h"
 #include "tclbench/includes.h"
 
 #include "core/common.h"
@@ -92,12 +93,12 @@ protected:
         c.TransferMode = TransferNone;
         c.TransferConnected = 0;
         c.ControllerModel = ModelQ;
-        link::transferState() = link::TransferState{};
-        ASSERT_TRUE(link::ConnectController(false));
+        link::CurrentController().transfer() = link::TransferState{};
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     }
     static void TearDownTestSuite()
     {
-        link::DisconnectFileTransfer();
+        link::CurrentController().disconnectTransfer();
         sSim.reset();
     }
     void SetUp() override
@@ -130,7 +131,7 @@ protected:
 
 TEST_F(IncludeSim, ChoiceListsTheRemoteIncludeFiles)
 {
-    TFchoixINC dlg;
+    TFchoixINC dlg(nullptr, mvx::link::CurrentController());
     EXPECT_EQ(dlg.objectName(), QStringLiteral("FchoixINC"));
     ASSERT_TRUE(dlg.ListRemoteIncludeFiles());
     QStringList got = entries(dlg.box());
@@ -159,7 +160,7 @@ TEST_F(IncludeSim, ChoiceListsTheRemoteIncludeFiles)
 TEST_F(IncludeSim, UnreachableScriptFolderClosesTheChoice)
 {
     common().RemoteScriptsDir = "/NoSuchFolder";
-    TFchoixINC dlg;
+    TFchoixINC dlg(nullptr, mvx::link::CurrentController());
     EXPECT_EQ(dlg.exec(), QDialog::Rejected);
     ASSERT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(mMessages[0], "Répertoire des scripts inaccessible");
@@ -173,7 +174,7 @@ TEST_F(IncludeSim, VariablesOfAFileAndInsertion)
     QsciScintilla ed;
     ed.setText(QStringLiteral("puts "));
     ed.setCursorPosition(0, 5);
-    TFaddvariable dlg(nullptr, &ed);
+    TFaddvariable dlg(nullptr, mvx::link::CurrentController(), &ed);
     EXPECT_EQ(dlg.objectName(), QStringLiteral("Faddvariable"));
     dlg.FillFromSettings();
     EXPECT_EQ(entries(dlg.box()), (QStringList{"VARS.INC", "GONE.INC"}));
@@ -212,7 +213,7 @@ TEST_F(IncludeSim, NoChosenNameInsertsNothing)
 {
     QsciScintilla ed;
     ed.setText(QStringLiteral("x"));
-    TFaddvariable dlg(nullptr, &ed);
+    TFaddvariable dlg(nullptr, mvx::link::CurrentController(), &ed);
     ASSERT_TRUE(dlg.CBChoixINCChange(QStringLiteral("io.inc")));
     dlg.list()->setCurrentItem(nullptr);
     EXPECT_FALSE(dlg.InsertName());

@@ -1,5 +1,6 @@
 // The TCL editor window: offscreen commands without a controller, then the remote list, load,
 // save and upload, execute and kill, and the boot script against the simulator.
+#include "link/controller.h"
 #include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
@@ -92,7 +93,7 @@ TEST(TclEditorWindow, OfflineCommands)
     Dialogs d;
     d.install();
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     EXPECT_EQ(w.objectName(), "Ftcl");
     EXPECT_EQ(w.windowTitle(), "TCL");
 
@@ -178,7 +179,7 @@ TEST(TclEditorWindow, SearchCommandsFollowTheSharedOptions)
     Dialogs d;
     d.install();
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     QAction* find = actionNamed(&w, "&Find...");
     QAction* next = actionNamed(&w, "Find &next");
     QAction* previous = actionNamed(&w, "Find &previous");
@@ -226,7 +227,7 @@ TEST(TclEditorWindow, SearchCommandsFollowTheSharedOptions)
 TEST(TclEditorWindow, OpenDialogReadOnlyBox)
 {
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     const std::string path = common().ProgramDir + "opened.tcl";
     std::ofstream(path) << "set a 1\n";
     for (const bool tick : {true, false}) {
@@ -251,7 +252,7 @@ TEST(TclEditorWindow, OpenDialogReadOnlyBox)
 TEST(TclEditorWindow, PrintCarriesTitleHeaderAndFooter)
 {
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     common().CurrentScriptName = "move.tcl";
     std::string text;
     for (int i = 0; i < 150; ++i) text += "set line" + std::to_string(i) + " " + std::to_string(i) + "\n";
@@ -291,7 +292,7 @@ TEST(TclEditorWindow, PrintCarriesTitleHeaderAndFooter)
 TEST(TclEditorWindow, EditorPopupCarriesTheIndentation)
 {
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.show();
     w.setEditorText("proc a {} {\nset x 1\n}");
     QStringList captions;
@@ -322,7 +323,7 @@ TEST(TclEditorWindow, EditorPopupCarriesTheIndentation)
 TEST(TclEditorWindow, FragmentCaretFollowsTheTable)
 {
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.setEditorText("set a 1\nset b 2");
     w.editor()->setCursorPosition(0, 0);
     w.InsertFragment({"after 100 # delay", "set c 3  ;# x", "set d 4  ;# y"}, FragmentKind::Delay);
@@ -339,7 +340,7 @@ TEST(TclEditorWindow, PcRunShowsTheExitCode)
 {
     Dialogs d;
     d.install();
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     const std::string pc = common().ProgramDir + "TCLPC/";
     ASSERT_TRUE(fs::is_directory(pc));
     // The console stand-in: runs the script with tclsh, its exit code is the script's.
@@ -365,11 +366,11 @@ protected:
         mDialogs.install();
         common().NoControllerApi.store(0);
         common().CurrentScriptName.clear();
-        ASSERT_TRUE(link::ConnectController(false));
+        ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     }
     void TearDown() override
     {
-        link::ExeTCL::WaitForWorkers(5000);
+        mvx::link::CurrentController().scripts().WaitForWorkers(5000);
         common().NoControllerApi.store(1);
         SimLinkTest::TearDown();
     }
@@ -387,9 +388,9 @@ TEST_F(TclEditorSim, ListLoadSaveAndUpload)
 {
     sim().writeFile("Public/Scripts/move.tcl", kFiveLines);
     sim().writeFile("Public/Scripts/Tests/inner.tcl", "return 1\n");
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
-    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir);
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, common().RemoteScriptsDir);
     const int row = rowOf(w, "move.tcl");
     ASSERT_GE(row, 0);
     ASSERT_GE(rowOf(w, "Tests"), 0);
@@ -419,7 +420,7 @@ TEST_F(TclEditorSim, ListLoadSaveAndUpload)
 
     // A folder entry relists that folder and leaves the editor empty.
     w.ListBox1Click(rowOf(w, "Tests"));
-    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir + "/Tests");
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, common().RemoteScriptsDir + "/Tests");
     EXPECT_GE(rowOf(w, "inner.tcl"), 0);
     EXPECT_EQ(w.editorText(), "");
     w.FormClose();
@@ -430,7 +431,7 @@ TEST_F(TclEditorSim, HeaderDoubleClickSortsBySize)
     sim().writeFile("Public/Scripts/big.tcl", std::string(5000, '#'));
     sim().writeFile("Public/Scripts/small.tcl", "#");
     sim().writeFile("Public/Scripts/mid.tcl", std::string(300, '#'));
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
     auto sizes = [&] {
         std::vector<std::uint64_t> out;
@@ -455,7 +456,7 @@ TEST_F(TclEditorSim, FailedUploadSaysSoAndKeepsTheControllerFile)
 {
     // A folder where the file should go: the upload cannot replace it.
     sim().writeFile("Public/Scripts/taken.tcl/keep.txt", "kept");
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
     w.setEditorText(kFiveLines);
     mDialogs.inputs = {"taken.tcl"};
@@ -475,7 +476,7 @@ TEST_F(TclEditorSim, ExecuteWaitAndKill)
     sim().writeFile("Public/Scripts/answer.tcl", "return \"1,2,3\"\n");
     sim().writeFile("Public/Scripts/bad.tcl", "error \"boom\"\n");
     sim().writeFile("Public/Scripts/slow.tcl", "after 20000\nreturn 0\n");
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
 
     common().CurrentScriptName = "answer.tcl";
@@ -514,10 +515,10 @@ TEST_F(TclEditorSim, ExecuteWaitAndKill)
 
 TEST_F(TclEditorSim, TelnetPaneShowsTheSessionAndTypesIntoIt)
 {
-    TFtcl w(nullptr);
-    link::TelnetDataReceived().store(0);
+    TFtcl w(nullptr, mvx::link::CurrentController());
+    link::CurrentController().telnetDataReceived().store(0);
     w.FormShow();
-    ASSERT_TRUE(link::TelnetConnected());
+    ASSERT_TRUE(link::CurrentController().telnetConnected());
     auto paneHas = [&](const std::string& what) {
         for (int i = 0; i < 60; ++i) {
             if (w.telnetPane()->toPlainText().toStdString().find(what) != std::string::npos) return true;
@@ -526,18 +527,18 @@ TEST_F(TclEditorSim, TelnetPaneShowsTheSessionAndTypesIntoIt)
         return false;
     };
     EXPECT_TRUE(paneHas("Welcome to the KVX controller"));
-    EXPECT_EQ(link::TelnetDataReceived().load(), 1);
+    EXPECT_EQ(link::CurrentController().telnetDataReceived().load(), 1);
     QTest::keyClicks(w.telnetPane(), "foo");
     QTest::keyClick(w.telnetPane(), Qt::Key_Return);
     EXPECT_TRUE(paneHas("sh: foo: not found"));
     // Opened by the window, closed with it.
     w.FormClose();
-    EXPECT_FALSE(link::TelnetConnected());
+    EXPECT_FALSE(link::CurrentController().telnetConnected());
 }
 
 TEST_F(TclEditorSim, BootScriptWrittenIntoTheControllersSystemIni)
 {
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
     common().CurrentScriptName = "boot.tcl";
     w.findChild<QLineEdit*>("Edit8")->setText("boot.tcl");
@@ -550,7 +551,7 @@ TEST_F(TclEditorSim, BootScriptWrittenIntoTheControllersSystemIni)
     EXPECT_EQ(ini.readString("GENERAL", "BootScriptFileName", ""), "boot.tcl");
     EXPECT_EQ(ini.readString("GENERAL", "BootScriptArguments", ""), "5 6");
     EXPECT_TRUE(ini.sectionExists("GROUP1"));
-    EXPECT_EQ(link::transferState().RemoteDir, common().RemoteScriptsDir);
+    EXPECT_EQ(link::CurrentController().transfer().RemoteDir, common().RemoteScriptsDir);
 
     // A name that would break the file is refused and the controller's file stays.
     mDialogs.messages.clear();
@@ -585,8 +586,8 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     c.TransferConnected = 0;
     c.NoControllerApi.store(0);
     c.CurrentScriptName.clear();
-    link::transferState() = link::TransferState{};
-    ASSERT_TRUE(link::ConnectController(false));
+    link::CurrentController().transfer() = link::TransferState{};
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
     ASSERT_EQ(c.TransferMode.load(), std::string(GetParam().name) == "Ftp" ? TransferFtp : TransferSftp);
 
     const std::string settingsPath = SettingsIni()->path();
@@ -600,7 +601,7 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     for (const std::string& n : hostile) sim.writeFile("Public/Scripts/" + n, "[EVIL]\nset x 1\n");
     sim.writeFile("Public/Scripts/good.tcl", kFiveLines);
 
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.FormShow();
     for (const std::string& n : hostile) {
         const int row = TclEditorSimRow(w, n);
@@ -632,8 +633,8 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     EXPECT_NE(d.messages.back().find("Nom de fichier refusé"), std::string::npos);
     EXPECT_EQ(sim.readFile("Public/Scripts/" + settingsName), "[EVIL]\nset x 1\n");
     w.FormClose();
-    link::DisconnectFileTransfer();
-    link::CloseApiSockets();
+    link::CurrentController().disconnectTransfer();
+    link::CurrentController().closePool();
     c.NoControllerApi.store(1);
     fs::remove(c.ProgramDir + exe);
 }
@@ -648,7 +649,7 @@ INSTANTIATE_TEST_SUITE_P(Listings, TclEditorHostileNames,
 TEST(TclEditorWindow, FileListShowsItsNameColumnWhole)
 {
     common().NoControllerApi.store(1);
-    TFtcl w(nullptr);
+    TFtcl w(nullptr, mvx::link::CurrentController());
     w.show();
     QTest::qWait(50);
     auto* list = w.findChild<QTreeWidget*>("ListBox1");
