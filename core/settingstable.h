@@ -88,4 +88,22 @@ bool WriteSettingRow(IniFile& ini, std::span<const SettingRow<S>> rows, const S&
     return WriteSettingValue(ini, r->WriteSection ? r->WriteSection : r->Section, r->Key, s.*member);
 }
 
+// Reads the field `member` of `s` alone.
+template <class S, class T>
+void ReadSettingRow(const IniFile& ini, std::span<const SettingRow<S>> rows, S& s, T S::*member,
+                    std::vector<std::string>* refused = nullptr)
+{
+    if (const SettingRow<S>* r = FindSettingRow(rows, member))
+        ReadSettingValue(ini, SettingPlace{r->Section, r->Key, r->Check, r->Min, r->Max}, s.*member, refused);
+}
+
+// Stores `value` under the key of `member`, the struct's other fields aside.
+template <class S, class T>
+bool StoreSettingRow(IniFile& ini, std::span<const SettingRow<S>> rows, T S::*member, const T& value)
+{
+    S s;
+    s.*member = value;
+    return WriteSettingRow(ini, rows, s, member);
+}
+
 }  // namespace mvx

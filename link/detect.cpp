@@ -8,6 +8,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "linksettings.h"
 #include "translator/texts.h"
 
 #include <arpa/inet.h>
@@ -122,8 +123,10 @@ void LoadConnectionSettings()
     registerTransferTexts();
     IniFile* ini = SettingsIni();
     if (!ini) return;
-    connectionState().HideDialog = ini->readBool("MAIN", "HIDE FCONNECT", false);
-    const int m = ModelForStoredType(ini->readString("KVX", "TYPE", "Q"));
+    LinkSettings set;
+    set.Read(*ini);
+    connectionState().HideDialog = set.HideConnectDialog;
+    const int m = ModelForStoredType(set.ControllerType);
     if (m >= 0) SetConfiguredModel(m);
 }
 
@@ -132,7 +135,8 @@ void SelectControllerType(int item)
     if (item < 0 || item >= 6) return;
     connectionState().RadioItem = item;
     SetControllerModel(kControllerTypeItems[item].model);
-    if (IniFile* ini = SettingsIni()) ini->writeString("KVX", "TYPE", kControllerTypeItems[item].stored);
+    if (IniFile* ini = SettingsIni())
+        LinkSettings::Store(*ini, &LinkSettings::ControllerType, std::string(kControllerTypeItems[item].stored));
 }
 
 void SetConnectionDialogShower(std::function<void()> shower) { gShower = std::move(shower); }

@@ -11,6 +11,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "linksettings.h"
 #include "translator/texts.h"
 
 #include <QElapsedTimer>
@@ -80,7 +81,7 @@ void showErrorLog()
 void storeDelay(double seconds)
 {
     common().RebootDelay = seconds;
-    if (IniFile* ini = SettingsIni()) ini->writeFloat("REBOOT", "DELAY", seconds);
+    if (IniFile* ini = SettingsIni()) LinkSettings::Store(*ini, &LinkSettings::RebootDelay, seconds);
 }
 
 void apiButtons(bool open)

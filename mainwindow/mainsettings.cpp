@@ -1,6 +1,7 @@
 #include "mainsettings.h"
 
 #include "core/inifile.h"
+#include "link/linksettings.h"
 #include "view3dsettings.h"
 #include "translator/machineconfig.h"
 #include "translator/numtext.h"
@@ -25,14 +26,13 @@ Row translator(const char* section, const char* key, double M::*field)
 }
 
 // Rows read before the 3D view's sizes, so that refusals are named in the file's usual order.
-constexpr std::size_t kRowsBeforeView = 3;
+constexpr std::size_t kRowsBeforeView = 2;
 
 const std::vector<Row>& rows()
 {
     static const std::vector<Row> r = {
         {"PRECISION", "NB DIGIT", &M::NbDigit, SettingCheck::Strict, 0, 15},
         {"PRECISION", "NB DIGIT PVT", &M::NbDigitPvt, SettingCheck::Strict, 3, 15},
-        {"TCP-IP", "ADR IP", &M::ControllerIp},
         translator("SPEED", "POSITIONNING", &M::PositioningSpeed),
         translator("SPEED", "WORKING", &M::WorkingSpeed),
         translator("TRAJECTORY", "DISCONTINUITY ANGLE MAX", &M::DiscontinuityAngleMax),
@@ -63,6 +63,11 @@ std::vector<std::string> MainSettings::Read(const IniFile& ini)
     std::vector<std::string> refused;
     const std::span<const Row> all = rows();
     ReadSettingRows(ini, all.first(kRowsBeforeView), *this, &refused);
+    // The controller's address is the link's key.
+    link::LinkSettings linkSet;
+    linkSet.ControllerIp = ControllerIp;
+    linkSet.Read(ini, &link::LinkSettings::ControllerIp);
+    ControllerIp = linkSet.ControllerIp;
     view3d::View3DSettings view;
     view.NodeSize = NodeSize;
     view.ArrowsSize = ArrowsSize;

@@ -18,6 +18,7 @@
 #include "core/fileutil.h"
 #include "core/inifile.h"
 #include "core/windowgeometry.h"
+#include "link/linksettings.h"
 #include "app/language.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
@@ -1022,7 +1023,7 @@ void TFmain::KVXAddressClick()
     if (value.empty()) return;
     common().ControllerIp = value;
     mJob->settings().ControllerIp = value;
-    if (IniFile* ini = SettingsIni()) mJob->settings().Write(*ini, &MainSettings::ControllerIp);
+    if (IniFile* ini = SettingsIni()) link::LinkSettings::Store(*ini, &link::LinkSettings::ControllerIp, value);
 }
 
 void TFmain::ServerToggleClick()

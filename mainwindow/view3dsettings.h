@@ -36,9 +36,7 @@ std::span<const SettingRow<View3DSettings>> View3DSettingRows();
 template <class T>
 bool View3DSettings::Store(IniFile& ini, T View3DSettings::*field, T value)
 {
-    View3DSettings s;
-    s.*field = value;
-    return WriteSettingRow(ini, View3DSettingRows(), s, field);
+    return StoreSettingRow(ini, View3DSettingRows(), field, value);
 }
 
 }  // namespace mvx::view3d
