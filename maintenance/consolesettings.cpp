@@ -1,6 +1,7 @@
 #include "consolesettings.h"
 
 #include "core/inifile.h"
+#include "translator/numtext.h"
 
 namespace mvx::maint {
 
@@ -19,6 +20,24 @@ void WriteFtpLogin(IniFile& ini, const std::string& user, const std::string& pas
 {
     ini.writeString("FTP LOGIN", "USER", user);
     ini.writeString("FTP LOGIN", "PASS", password);
+}
+
+bool ReadAnalogExtensions(const IniFile& ini) { return ini.readBool("ADC", "EXTENSIONS", false); }
+
+void WriteAnalogExtensions(IniFile& ini, bool on) { ini.writeBool("ADC", "EXTENSIONS", on); }
+
+namespace {
+constexpr const char* kStageColumns = "GRID PARAM COL WIDTH";
+}
+
+int ReadStageColumnWidth(const IniFile& ini, int column, int fallback)
+{
+    return static_cast<int>(ini.readInteger(kStageColumns, num::integer(column), fallback));
+}
+
+void WriteStageColumnWidth(IniFile& ini, int column, int width)
+{
+    ini.writeInteger(kStageColumns, num::integer(column), width);
 }
 
 }  // namespace mvx::maint
