@@ -82,12 +82,12 @@ void checkControllerGroups()
 {
     if (!link::FileTransferConnected()) link::ConnectController(false);
     if (!link::FileTransferConnected()) return;
-    IniFile system(link::LocalSystemIniPath());
+    const std::string system = link::LocalSystemIniPath();
     int accepted = 0;
     int count = 0;
     std::string group;
     for (const std::string& g : link::CurrentControllerGroups().multiple) {
-        count = static_cast<int>(system.readInteger(g, "PositionerNumber", 0));
+        count = link::PositionerNumber(system, g, 0);
         if (count == 2 || count == 3) {
             accepted = count;
             group = g;
