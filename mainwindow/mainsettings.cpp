@@ -80,6 +80,14 @@ std::vector<std::string> MainSettings::Read(const IniFile& ini)
     return refused;
 }
 
+void MainSettings::WriteClosing(IniFile& ini) const
+{
+    Write(ini, &M::LeftPanelWidth);
+    Write(ini, &M::RightPanelWidth);
+    Write(ini, &M::HelpFile);
+    Write(ini, &M::Extended);
+}
+
 bool ApplyNumericOption(IniFile* ini, MainSettings& m, std::string_view section, std::string_view key, double value)
 {
     for (const Row& r : rows()) {

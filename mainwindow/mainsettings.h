@@ -50,6 +50,8 @@ struct MainSettings {
     // Stores one field under its key, as it is held now.
     template <class T>
     bool Write(IniFile& ini, T MainSettings::*field) const;
+    // What the window stores at closing: the panel widths, the help file and the layout.
+    void WriteClosing(IniFile& ini) const;
 };
 
 // The keys of the fields above, in reading order.

@@ -748,9 +748,7 @@ void TFmain::FormClose()
         set.LeftPanelWidth = mLeftPanel->width();
         set.RightPanelWidth = mRightPanel->width();
         set.Extended = mExtended;
-        for (auto field : {&MainSettings::LeftPanelWidth, &MainSettings::RightPanelWidth}) set.Write(*ini, field);
-        set.Write(*ini, &MainSettings::HelpFile);
-        set.Write(*ini, &MainSettings::Extended);
+        set.WriteClosing(*ini);
     }
     for (const auto& hook : mCloseHooks) guarded(hook);
     if (simulation()) EmptyFolder(outputFolder());
