@@ -88,6 +88,28 @@ bool WriteSettingRow(IniFile& ini, std::span<const SettingRow<S>> rows, const S&
     return WriteSettingValue(ini, r->WriteSection ? r->WriteSection : r->Section, r->Key, s.*member);
 }
 
+// Items with a section each (a column of a file, a row of a grid): the rows' keys are read and
+// written in the item's `section`, whatever section the rows name.
+template <class S>
+void ReadSettingRowsIn(const IniFile& ini, std::string_view section, std::span<const SettingRow<S>> rows, S& s,
+                       std::vector<std::string>* refused = nullptr)
+{
+    for (const SettingRow<S>& r : rows) {
+        const SettingPlace p{section, r.Key, r.Check, r.Min, r.Max};
+        std::visit([&](auto member) { ReadSettingValue(ini, p, s.*member, refused); }, r.Field);
+    }
+}
+
+// Every row in table order; stops at the first write that fails.
+template <class S>
+bool WriteSettingRowsIn(IniFile& ini, std::string_view section, std::span<const SettingRow<S>> rows, const S& s)
+{
+    for (const SettingRow<S>& r : rows)
+        if (!std::visit([&](auto member) { return WriteSettingValue(ini, section, r.Key, s.*member); }, r.Field))
+            return false;
+    return true;
+}
+
 // Reads the field `member` of `s` alone.
 template <class S, class T>
 void ReadSettingRow(const IniFile& ini, std::span<const SettingRow<S>> rows, S& s, T S::*member,
