@@ -3,6 +3,7 @@
 #include "core/common.h"
 #include "dialogs.h"
 #include "core/inifile.h"
+#include "core/programsettings.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -525,7 +526,7 @@ void loadFamily(texts::Family family, int n)
     texts::restoreBuiltins(family);
     texts::add(family, UnshownLanguageTexts(family));
     common().LanguageIndex = n;
-    if (IniFile* s = SettingsIni()) s->writeInteger("MAIN", "LANGUE", n);
+    if (IniFile* s = SettingsIni()) ProgramSettings::Store(*s, &ProgramSettings::Language, n);
     // The shared message box and input query take their button texts from the controller side.
     if (family == texts::Family::Controller) RegisterSharedDialogWindows();
     IniFile ini(LanguageFilePath(family, n));

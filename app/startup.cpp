@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "core/fileutil.h"
 #include "core/inifile.h"
+#include "core/programsettings.h"
 #include "language.h"
 
 #include <QApplication>
@@ -62,8 +63,9 @@ int RunProgram(int argc, char** argv, const StartupHooks& hooks)
 
     QWidget* mainWindow = hooks.createWindows ? hooks.createWindows(cl) : nullptr;
 
-    const int language = static_cast<int>(SettingsIni()->readInteger("MAIN", "LANGUE", 1));
-    const int n = language >= 1 && language <= 3 ? language : 1;
+    ProgramSettings stored;
+    stored.Read(*SettingsIni());
+    const int n = stored.Language >= 1 && stored.Language <= 3 ? stored.Language : 1;
     SetLanguage(n);
     LoadLanguage(n);
 

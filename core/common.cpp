@@ -1,6 +1,7 @@
 #include "common.h"
 
 #include "inifile.h"
+#include "programsettings.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,7 +59,9 @@ void InitCommonGlobals(const std::string& programDir, const std::string& exeName
     if (::stat(settings.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
         ::chmod(settings.c_str(), st.st_mode & 0700);
     gSettings = std::make_unique<IniFile>(settings, IniFile::Access::OwnerOnly);
-    common().LocalDiskDrive = gSettings->readString("MAIN", "DISK KVX", "Z:");
+    ProgramSettings stored;
+    stored.Read(*gSettings);
+    common().LocalDiskDrive = stored.LocalDiskDrive;
 }
 
 }  // namespace mvx

@@ -85,10 +85,10 @@ std::vector<std::string> PositionerList(const std::string& systemIniPath, const 
     return ParseConfigList(ini.readString(group, "PositionerInUse", "No stage"), ListKind::Positioners);
 }
 
-int PositionerNumber(const std::string& systemIniPath, const std::string& group)
+int PositionerNumber(const std::string& systemIniPath, const std::string& group, int missing)
 {
     const IniFile ini(systemIniPath);
-    return static_cast<int>(ini.readInteger(group, "PositionerNumber", 1));
+    return static_cast<int>(ini.readInteger(group, "PositionerNumber", missing));
 }
 
 std::vector<std::string> AllPositionerNames(const std::string& systemIniPath)

@@ -27,9 +27,9 @@ struct ControllerGroups {
 // The lists are read and kept by the controller (Controller::readGroups, currentGroups); a
 // missing file reads as all defaults (no group).
 
-// "PositionerInUse" of a group (short names), and "PositionerNumber" (1 when missing).
+// "PositionerInUse" of a group (short names), and "PositionerNumber" (`missing` when missing).
 std::vector<std::string> PositionerList(const std::string& systemIniPath, const std::string& group);
-int PositionerNumber(const std::string& systemIniPath, const std::string& group);
+int PositionerNumber(const std::string& systemIniPath, const std::string& group, int missing = 1);
 // Full names ("GROUP1.X") of the positioners of every group of the lists, in list order.
 std::vector<std::string> AllPositionerNames(const std::string& systemIniPath);
 

@@ -8,6 +8,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "linksettings.h"
 #include "translator/texts.h"
 
 #include <arpa/inet.h>
@@ -121,8 +122,10 @@ void Controller::loadConnectionSettings()
     registerTransferTexts();
     IniFile* ini = SettingsIni();
     if (!ini) return;
-    connection().HideDialog = ini->readBool("MAIN", "HIDE FCONNECT", false);
-    const int m = ModelForStoredType(ini->readString("KVX", "TYPE", "Q"));
+    LinkSettings set;
+    set.Read(*ini);
+    connection().HideDialog = set.HideConnectDialog;
+    const int m = ModelForStoredType(set.ControllerType);
     if (m >= 0) SetConfiguredModel(m);
 }
 
@@ -131,7 +134,8 @@ void Controller::selectControllerType(int item)
     if (item < 0 || item >= 6) return;
     connection().RadioItem = item;
     SetControllerModel(kControllerTypeItems[item].model);
-    if (IniFile* ini = SettingsIni()) ini->writeString("KVX", "TYPE", kControllerTypeItems[item].stored);
+    if (IniFile* ini = SettingsIni())
+        LinkSettings::Store(*ini, &LinkSettings::ControllerType, std::string(kControllerTypeItems[item].stored));
 }
 
 

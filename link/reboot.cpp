@@ -13,6 +13,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "linksettings.h"
 #include "translator/texts.h"
 
 #include <QElapsedTimer>
@@ -81,7 +82,7 @@ void showErrorLog(Controller& link)
 void storeDelay(double seconds)
 {
     common().RebootDelay = seconds;
-    if (IniFile* ini = SettingsIni()) ini->writeFloat("REBOOT", "DELAY", seconds);
+    if (IniFile* ini = SettingsIni()) LinkSettings::Store(*ini, &LinkSettings::RebootDelay, seconds);
 }
 
 void apiButtons(Controller& link, bool open)

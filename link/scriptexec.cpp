@@ -2,6 +2,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "linksettings.h"
 #include "api.h"
 #include "apiwire.h"
 #include "controller.h"
@@ -248,8 +249,10 @@ int ReadMaxScriptDelay()
 {
     int value = common().MaxDelayMs.load();
     if (IniFile* ini = SettingsIni()) {
-        const long long v = ini->readInteger("TCL", "MAX DELAY", value);
-        if (v >= 0 && v <= INT32_MAX) value = static_cast<int>(v);
+        LinkSettings set;
+        set.MaxScriptDelayMs = value;
+        set.Read(*ini, &LinkSettings::MaxScriptDelayMs);
+        if (set.MaxScriptDelayMs >= 0 && set.MaxScriptDelayMs <= INT32_MAX) value = static_cast<int>(set.MaxScriptDelayMs);
     }
     common().MaxDelayMs.store(value);
     return value;

@@ -11,6 +11,7 @@
 
 #include "core/common.h"
 #include "core/inifile.h"
+#include "linksettings.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 
@@ -231,7 +232,7 @@ bool Controller::startupConnection(const StartupOptions& options)
             notice(address);
             found = detectControllerType();
             if (found)
-                if (IniFile* ini = SettingsIni()) ini->writeString("TCP-IP", "ADR IP", address);
+                if (IniFile* ini = SettingsIni()) LinkSettings::Store(*ini, &LinkSettings::ControllerIp, address);
             s.QuitRequested = !found;
             break;
         case 1:

@@ -7,6 +7,7 @@
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
+#include "link/linksettings.h"
 #include "app/language.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
@@ -304,13 +305,13 @@ void TFconnect_KVX_GB::CheckBoxHideClick()
 {
     if (GetControllerModel() == ModelNone) return;
     mController.connection().HideDialog = mHide->isChecked();
-    if (IniFile* ini = SettingsIni()) ini->writeBool("MAIN", "HIDE FCONNECT", mHide->isChecked());
+    if (IniFile* ini = SettingsIni()) link::LinkSettings::Store(*ini, &link::LinkSettings::HideConnectDialog, mHide->isChecked());
 }
 
 void TFconnect_KVX_GB::DetectionMethodClick(int mode)
 {
     common().DetectionMode = mode;
-    if (IniFile* ini = SettingsIni()) ini->writeInteger("MAIN", "MODE DETECTION", mode);
+    if (IniFile* ini = SettingsIni()) link::LinkSettings::Store(*ini, &link::LinkSettings::DetectionMode, mode);
 }
 
 void TFconnect_KVX_GB::MenuKvxPresentClick()
@@ -329,7 +330,8 @@ void TFconnect_KVX_GB::MenuRebootDelayClick()
     const auto v = num::parseIntStrict(value);
     if (!v || *v < 0 || *v > 3600000) return;
     s.RebootWaitMs = static_cast<int>(*v);
-    if (IniFile* ini = SettingsIni()) ini->writeInteger("MAIN", "TEMPORISATION REINITIALISATION", *v);
+    if (IniFile* ini = SettingsIni())
+        link::LinkSettings::Store(*ini, &link::LinkSettings::RebootWaitMs, static_cast<int>(*v));
 }
 
 void TFconnect_KVX_GB::speak(int language)

@@ -25,5 +25,13 @@ struct ConsoleSettings {
 
 void WriteFtpLogin(IniFile& ini, const std::string& user, const std::string& password);
 
+// The analog page's box "Utiliser les extensions": "ADC"/"EXTENSIONS", unchecked when missing.
+bool ReadAnalogExtensions(const IniFile& ini);
+void WriteAnalogExtensions(IniFile& ini, bool on);
+
+// The stage grid's column widths: section "GRID PARAM COL WIDTH", one key per column number.
+int ReadStageColumnWidth(const IniFile& ini, int column, int fallback);
+void WriteStageColumnWidth(IniFile& ini, int column, int width);
+
 }  // namespace maint
 }  // namespace mvx

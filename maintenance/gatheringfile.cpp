@@ -1,6 +1,7 @@
 #include "gatheringfile.h"
 
 #include "core/inifile.h"
+#include "core/settingstable.h"
 #include "translator/numtext.h"
 
 #include <cmath>
@@ -94,28 +95,38 @@ std::string ColumnRecord::title() const
     return name + "(x" + num::general(multiplier, 4) + ")";
 }
 
+namespace {
+
+using C = ColumnRecord;
+
+// The keys of a column's section in the settings file; the last three are read only for a
+// column drawn on an axis of its own.
+const SettingRow<C> kColumnRows[] = {
+    {nullptr, "MULTI", &C::multiplier}, {nullptr, "OFFSET", &C::offset}, {nullptr, "VISIBLE", &C::visible},
+    {nullptr, "FFT", &C::spectrum},     {nullptr, "AUTO", &C::autoScale}, {nullptr, "MIN", &C::minimum},
+    {nullptr, "MAX", &C::maximum},
+};
+constexpr std::size_t kAxisRows = 3;
+
+}  // namespace
+
 ColumnRecord ReadColumnRecord(const IniFile& ini, const std::string& name, bool withAxis, ColumnRecord base)
 {
-    ColumnRecord r = base;
+    const std::span<const SettingRow<C>> rows = kColumnRows;
+    ColumnRecord r;  // a missing key reads as its default
     r.name = name;
-    r.multiplier = ini.readFloat(name, "MULTI", 1.0);
-    r.offset = ini.readFloat(name, "OFFSET", 0.0);
-    r.visible = ini.readBool(name, "VISIBLE", true);
-    r.spectrum = ini.readBool(name, "FFT", true);
-    if (withAxis) {
-        r.autoScale = ini.readBool(name, "AUTO", true);
-        r.minimum = ini.readFloat(name, "MIN", -100.0);
-        r.maximum = ini.readFloat(name, "MAX", 100.0);
+    ReadSettingRowsIn(ini, name, withAxis ? rows : rows.first(rows.size() - kAxisRows), r);
+    if (!withAxis) {
+        r.autoScale = base.autoScale;
+        r.minimum = base.minimum;
+        r.maximum = base.maximum;
     }
     return r;
 }
 
 bool WriteColumnRecord(IniFile& ini, const ColumnRecord& r)
 {
-    return ini.writeFloat(r.name, "MULTI", r.multiplier) && ini.writeFloat(r.name, "OFFSET", r.offset) &&
-           ini.writeBool(r.name, "VISIBLE", r.visible) && ini.writeBool(r.name, "FFT", r.spectrum) &&
-           ini.writeBool(r.name, "AUTO", r.autoScale) && ini.writeFloat(r.name, "MIN", r.minimum) &&
-           ini.writeFloat(r.name, "MAX", r.maximum);
+    return WriteSettingRowsIn(ini, r.name, std::span<const SettingRow<C>>(kColumnRows), r);
 }
 
 std::vector<XYPoint> XYPairs(const GatheringData& data, const ColumnRecord& first, const ColumnRecord& second,

@@ -3,6 +3,7 @@
 #include "pagecalls.h"
 #include "core/common.h"
 #include "core/inifile.h"
+#include "consolesettings.h"
 #include "link/api.h"
 #include "translator/numtext.h"
 
@@ -364,9 +365,9 @@ void AnalogIoPage::windowShown(int model)
     if (mConnector->text().isEmpty()) mConnector->setText(QString::fromStdString(common().AnalogConnectorName));
 }
 
-void AnalogIoPage::loadSettings(IniFile& ini) { mExtensions->setChecked(ini.readBool("ADC", "EXTENSIONS", false)); }
+void AnalogIoPage::loadSettings(IniFile& ini) { mExtensions->setChecked(ReadAnalogExtensions(ini)); }
 
-void AnalogIoPage::saveSettings(IniFile& ini) { ini.writeBool("ADC", "EXTENSIONS", mExtensions->isChecked()); }
+void AnalogIoPage::saveSettings(IniFile& ini) { WriteAnalogExtensions(ini, mExtensions->isChecked()); }
 
 void AnalogIoPage::Button50Click()
 {

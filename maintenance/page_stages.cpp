@@ -3,6 +3,7 @@
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
+#include "consolesettings.h"
 #include "link/transfer.h"
 #include "pagecalls.h"
 #include "translator/numtext.h"
@@ -149,8 +150,7 @@ void StagesPage::buildTree()
         auto* header = new QTableWidgetItem(QString::fromStdString(mStages[i]));
         header->setFlags(header->flags() & ~Qt::ItemIsEditable);
         mStringGrid4->setItem(0, col, header);
-        const long long width = settings.readInteger("GRID PARAM COL WIDTH", num::integer(col), 100);
-        mStringGrid4->setColumnWidth(col, static_cast<int>(width));
+        mStringGrid4->setColumnWidth(col, ReadStageColumnWidth(settings, col, 100));
     }
     mFilling = false;
     rebuildRows();
@@ -261,7 +261,7 @@ void StagesPage::saveSettings(IniFile& settings)
 {
     if (!mShownOnce) return;
     for (int col = 0; col < mStringGrid4->columnCount(); ++col)
-        settings.writeInteger("GRID PARAM COL WIDTH", num::integer(col), mStringGrid4->columnWidth(col));
+        WriteStageColumnWidth(settings, col, mStringGrid4->columnWidth(col));
 }
 
 }  // namespace mvx::maint

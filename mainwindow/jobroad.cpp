@@ -174,12 +174,7 @@ void JobRoad::readSettings()
 
 void JobRoad::applyNumericOption(const std::string& section, const std::string& key, double value)
 {
-    if (IniFile* ini = SettingsIni()) ini->writeFloat(section, key, value);
-    if (key == "POSITIONNING") mSet.PositioningSpeed = value;
-    else if (key == "WORKING") mSet.WorkingSpeed = value;
-    else if (key == "ACCELERATION") mSet.PvtAcceleration = value;
-    else if (key == "ANGULARY STEP") mSet.AngularStep = value;
-    else if (key == "DISCONTINUITY ANGLE MAX") mSet.DiscontinuityAngleMax = value;
+    ApplyNumericOption(SettingsIni(), mSet, section, key, value);
 }
 
 void JobRoad::setSimulation(bool simulation)
@@ -195,9 +190,9 @@ void JobRoad::applyMode(int mode, bool store, bool fallback)
     if (mode == 3 && simulation() && fallback) mode = 1;
     const bool wasDirect = mMode == 3;
     mMode = mode;
-    if (store)
-        if (IniFile* ini = SettingsIni()) ini->writeString("MAIN", "MODE", ModeText(mode));
     mSet.Mode = ModeText(mode);
+    if (store)
+        if (IniFile* ini = SettingsIni()) mSet.Write(*ini, &MainSettings::Mode);
     mView.JobModeShown(mode);
     if (mode == 3 && !wasDirect) enable(JobItem::Execute, enabled(JobItem::Create));
 }
@@ -436,7 +431,8 @@ bool JobRoad::loadFile(const std::string& path, bool normalise, const std::strin
         return false;
     }
 
-    if (IniFile* ini = SettingsIni()) ini->writeString("TRAJECTORY", "LAST", lastName);
+    mSet.LastFile = lastName;
+    if (IniFile* ini = SettingsIni()) mSet.Write(*ini, &MainSettings::LastFile);
     mLastFile = lastName;
     if (simulation()) {
         EmptyFolder(outputFolder());

@@ -1,6 +1,8 @@
 #include "mainsettings.h"
 
 #include "core/inifile.h"
+#include "link/linksettings.h"
+#include "view3dsettings.h"
 #include "translator/machineconfig.h"
 #include "translator/numtext.h"
 
@@ -14,71 +16,88 @@ namespace mvx {
 
 namespace {
 
-// Reads checked against their range; a refusal keeps the held value and says so.
-class CheckedReader {
-public:
-    CheckedReader(const IniFile& ini, std::vector<std::string>& refused) : mIni(ini), mRefused(refused) {}
+using Row = SettingRow<MainSettings>;
+using M = MainSettings;
 
-    void Real(std::string_view section, std::string_view key, double& value, double min, double max)
-    {
-        const std::optional<std::string> raw = mIni.read(section, key);
-        if (!raw) return;
-        const std::optional<double> v = num::parseStrict(*raw);
-        if (v && *v >= min && *v <= max) value = *v;
-        else Refuse(section, key, num::general(value));
-    }
-    void Translator(std::string_view section, std::string_view key, double& value)
-    {
-        const SettingLimits* l = TranslatorSettingLimits(key);
-        Real(section, key, value, l->Min, l->Max);
-    }
-    void Integer(std::string_view section, std::string_view key, int& value, long long min, long long max)
-    {
-        const std::optional<std::string> raw = mIni.read(section, key);
-        if (!raw) return;
-        const std::optional<long long> v = num::parseIntStrict(*raw);
-        if (v && *v >= min && *v <= max) value = static_cast<int>(*v);
-        else Refuse(section, key, num::integer(value));
-    }
+Row translator(const char* section, const char* key, double M::*field)
+{
+    const SettingLimits* l = TranslatorSettingLimits(key);
+    return {section, key, field, SettingCheck::Strict, l->Min, l->Max};
+}
 
-private:
-    void Refuse(std::string_view section, std::string_view key, const std::string& kept)
-    {
-        mRefused.push_back("Réglage " + std::string(section) + "/" + std::string(key) + " : valeur incorrecte, " +
-                           kept + " conservé");
-    }
+// Rows read before the 3D view's sizes, so that refusals are named in the file's usual order.
+constexpr std::size_t kRowsBeforeView = 2;
 
-    const IniFile& mIni;
-    std::vector<std::string>& mRefused;
-};
+const std::vector<Row>& rows()
+{
+    static const std::vector<Row> r = {
+        {"PRECISION", "NB DIGIT", &M::NbDigit, SettingCheck::Strict, 0, 15},
+        {"PRECISION", "NB DIGIT PVT", &M::NbDigitPvt, SettingCheck::Strict, 3, 15},
+        translator("SPEED", "POSITIONNING", &M::PositioningSpeed),
+        translator("SPEED", "WORKING", &M::WorkingSpeed),
+        translator("TRAJECTORY", "DISCONTINUITY ANGLE MAX", &M::DiscontinuityAngleMax),
+        translator("TRAJECTORY", "ACCELERATION", &M::PvtAcceleration),
+        translator("TRAJECTORY", "ANGULARY STEP", &M::AngularStep),
+        {"SPEED", "USE F CODES", &M::UseFCodes},
+        {"HELP", "FILE", &M::HelpFile},
+        {"MAIN", "MODE", &M::Mode},
+        {"SIZE", "EXTENDED", &M::Extended},
+        {"ENCODER", "PERIOD", &M::EncoderPeriod, SettingCheck::Strict, 1, 3600000},
+        {"DRAWING", "ERASE STEP BY STEP", &M::EraseStepByStep},
+        {"TCP-IP server", "Active", &M::ServerActive},
+        // The port item always wrote its section upper-cased.
+        {"TCP-IP server", "PORT", &M::ServerPort, SettingCheck::Strict, 1, 65535, "TCP-IP SERVER"},
+        {"TRAJECTORY", "LAST", &M::LastFile},
+        {"LEFT PANEL", "WIDTH", &M::LeftPanelWidth},
+        {"RIGHT PANEL", "WIDTH", &M::RightPanelWidth},
+    };
+    return r;
+}
 
 }  // namespace
+
+std::span<const SettingRow<MainSettings>> MainSettingRows() { return rows(); }
 
 std::vector<std::string> MainSettings::Read(const IniFile& ini)
 {
     std::vector<std::string> refused;
-    CheckedReader r(ini, refused);
-    r.Integer("PRECISION", "NB DIGIT", NbDigit, 0, 15);
-    r.Integer("PRECISION", "NB DIGIT PVT", NbDigitPvt, 3, 15);
-    ControllerIp = ini.readString("TCP-IP", "ADR IP", ControllerIp);
-    r.Real("NODE", "SIZE", NodeSize, 1e-6, kMaxCoordinate);
-    r.Real("ARROWS", "SIZE", ArrowsSize, 1e-6, kMaxCoordinate);
-    r.Real("CONE", "SIZE", ConeSize, 1e-6, kMaxCoordinate);
-    r.Translator("SPEED", "POSITIONNING", PositioningSpeed);
-    r.Translator("SPEED", "WORKING", WorkingSpeed);
-    r.Translator("TRAJECTORY", "DISCONTINUITY ANGLE MAX", DiscontinuityAngleMax);
-    r.Translator("TRAJECTORY", "ACCELERATION", PvtAcceleration);
-    r.Translator("TRAJECTORY", "ANGULARY STEP", AngularStep);
-    UseFCodes = ini.readBool("SPEED", "USE F CODES", UseFCodes);
-    HelpFile = ini.readString("HELP", "FILE", HelpFile);
-    Mode = ini.readString("MAIN", "MODE", Mode);
-    Extended = ini.readBool("SIZE", "EXTENDED", Extended);
-    r.Integer("ENCODER", "PERIOD", EncoderPeriod, 1, 3600000);
-    EraseStepByStep = ini.readBool("DRAWING", "ERASE STEP BY STEP", EraseStepByStep);
-    ServerActive = ini.readBool("TCP-IP server", "Active", ServerActive);
-    r.Integer("TCP-IP server", "PORT", ServerPort, 1, 65535);
-    LastFile = ini.readString("TRAJECTORY", "LAST", LastFile);
+    const std::span<const Row> all = rows();
+    ReadSettingRows(ini, all.first(kRowsBeforeView), *this, &refused);
+    // The controller's address is the link's key.
+    link::LinkSettings linkSet;
+    linkSet.ControllerIp = ControllerIp;
+    linkSet.Read(ini, &link::LinkSettings::ControllerIp);
+    ControllerIp = linkSet.ControllerIp;
+    view3d::View3DSettings view;
+    view.NodeSize = NodeSize;
+    view.ArrowsSize = ArrowsSize;
+    view.ConeSize = ConeSize;
+    view.Read(ini, &refused);
+    NodeSize = view.NodeSize;
+    ArrowsSize = view.ArrowsSize;
+    ConeSize = view.ConeSize;
+    ReadSettingRows(ini, all.subspan(kRowsBeforeView), *this, &refused);
     return refused;
+}
+
+void MainSettings::WriteClosing(IniFile& ini) const
+{
+    Write(ini, &M::LeftPanelWidth);
+    Write(ini, &M::RightPanelWidth);
+    Write(ini, &M::HelpFile);
+    Write(ini, &M::Extended);
+}
+
+bool ApplyNumericOption(IniFile* ini, MainSettings& m, std::string_view section, std::string_view key, double value)
+{
+    for (const Row& r : rows()) {
+        const auto* field = std::get_if<double M::*>(&r.Field);
+        if (!field || section != r.Section || key != r.Key) continue;
+        m.*(*field) = value;
+        if (ini) m.Write(*ini, *field);
+        return true;
+    }
+    return false;
 }
 
 int ModeFromText(std::string_view text)
@@ -98,22 +117,21 @@ const char* ModeText(int mode)
 }
 
 const NumericSetting kNumericSettings[8] = {
-    {"Positionningspeed1", "Positionning speed", "Stringpositionspeed", "Stringnewspeed", " : ", "SPEED",
-     "POSITIONNING", NumericKind::Positive},
-    {"Workingspeed1", "Working speed", "stringworkspeed", "Stringnewspeed", " : ", "SPEED", "WORKING",
+    {"Positionningspeed1", "Positionning speed", "Stringpositionspeed", "Stringnewspeed", " : ",
+     &M::PositioningSpeed, nullptr, NumericKind::Positive},
+    {"Workingspeed1", "Working speed", "stringworkspeed", "Stringnewspeed", " : ", &M::WorkingSpeed, nullptr,
      NumericKind::Positive},
     {"Trajectoryacceleration1", "Trajectory acceleration", "stringtrajectory", "stringacceleration", " : ",
-     "TRAJECTORY", "ACCELERATION", NumericKind::Positive},
+     &M::PvtAcceleration, nullptr, NumericKind::Positive},
     {"Maxangulardiscontuinity1", "Max angular discontuinity", "stringtrajectory", "Stringmaxangdis", " : ",
-     "TRAJECTORY", "DISCONTINUITY ANGLE MAX", NumericKind::Positive},
-    {"Angularystep1", "Angulary step", "stringtrajectory", "stringangularstep", " : ", "TRAJECTORY",
-     "ANGULARY STEP", NumericKind::DegreesToRadians},
-    {"Nbdigits1", "Nb digits", "stringprecision", "stringnbdigit", " ", "PRECISION", "NB DIGIT",
-     NumericKind::Digits},
-    {"NbdigitsforPVT1", "Nb digits for PVT", "stringprecision", "stringnbdigitPVT", " ", "PRECISION",
-     "NB DIGIT PVT", NumericKind::PvtDigits},
-    {"Sampleperiod1", "Sample period", "stringlecturecodeurs", "stringrefreshperiod", "", "ENCODER", "PERIOD",
-     NumericKind::PeriodMs},
+     &M::DiscontinuityAngleMax, nullptr, NumericKind::Positive},
+    {"Angularystep1", "Angulary step", "stringtrajectory", "stringangularstep", " : ", &M::AngularStep, nullptr,
+     NumericKind::DegreesToRadians},
+    {"Nbdigits1", "Nb digits", "stringprecision", "stringnbdigit", " ", nullptr, &M::NbDigit, NumericKind::Digits},
+    {"NbdigitsforPVT1", "Nb digits for PVT", "stringprecision", "stringnbdigitPVT", " ", nullptr, &M::NbDigitPvt,
+     NumericKind::PvtDigits},
+    {"Sampleperiod1", "Sample period", "stringlecturecodeurs", "stringrefreshperiod", "", nullptr,
+     &M::EncoderPeriod, NumericKind::PeriodMs},
 };
 
 const NumericSetting* FindNumericSetting(std::string_view action)
@@ -131,7 +149,10 @@ std::optional<double> CheckNumericAnswer(const NumericSetting& s, std::string_vi
         const std::optional<double> v = num::parseStrict(answer);
         if (!v || !std::isfinite(*v) || !(*v > 0.0)) return std::nullopt;
         const double stored = s.Kind == NumericKind::DegreesToRadians ? *v * std::numbers::pi / 180.0 : *v;
-        if (const SettingLimits* l = TranslatorSettingLimits(s.Key); l && !l->Accepts(stored)) return std::nullopt;
+        // The range the settings file accepts for the field.
+        if (const Row* r = s.Real ? FindSettingRow(MainSettingRows(), s.Real) : nullptr;
+            r && r->Check == SettingCheck::Strict && !(stored >= r->Min && stored <= r->Max))
+            return std::nullopt;
         return stored;
     }
     case NumericKind::Digits:
@@ -148,38 +169,24 @@ std::optional<double> CheckNumericAnswer(const NumericSetting& s, std::string_vi
     return std::nullopt;
 }
 
-namespace {
-double* realField(MainSettings& m, std::string_view key)
+double NumericSettingValue(const MainSettings& m, const NumericSetting& s)
 {
-    if (key == "POSITIONNING") return &m.PositioningSpeed;
-    if (key == "WORKING") return &m.WorkingSpeed;
-    if (key == "ACCELERATION") return &m.PvtAcceleration;
-    if (key == "DISCONTINUITY ANGLE MAX") return &m.DiscontinuityAngleMax;
-    if (key == "ANGULARY STEP") return &m.AngularStep;
-    return nullptr;
-}
-int* intField(MainSettings& m, std::string_view key)
-{
-    if (key == "NB DIGIT") return &m.NbDigit;
-    if (key == "NB DIGIT PVT") return &m.NbDigitPvt;
-    if (key == "PERIOD") return &m.EncoderPeriod;
-    return nullptr;
-}
-}  // namespace
-
-double NumericSettingValue(const MainSettings& mIn, const NumericSetting& s)
-{
-    MainSettings& m = const_cast<MainSettings&>(mIn);
-    if (double* d = realField(m, s.Key))
-        return s.Kind == NumericKind::DegreesToRadians ? *d * 180.0 / std::numbers::pi : *d;
-    if (int* i = intField(m, s.Key)) return *i;
+    if (s.Real) return s.Kind == NumericKind::DegreesToRadians ? m.*s.Real * 180.0 / std::numbers::pi : m.*s.Real;
+    if (s.Integer) return m.*s.Integer;
     return 0.0;
 }
 
 void SetNumericSettingValue(MainSettings& m, const NumericSetting& s, double value)
 {
-    if (double* d = realField(m, s.Key)) *d = value;
-    else if (int* i = intField(m, s.Key)) *i = static_cast<int>(value);
+    if (s.Real) m.*s.Real = value;
+    else if (s.Integer) m.*s.Integer = static_cast<int>(value);
+}
+
+bool WriteNumericSetting(IniFile& ini, const MainSettings& m, const NumericSetting& s)
+{
+    if (s.Real) return m.Write(ini, s.Real);
+    if (s.Integer) return m.Write(ini, s.Integer);
+    return false;
 }
 
 void EmptyFolder(const std::string& folder)

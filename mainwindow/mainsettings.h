@@ -1,9 +1,13 @@
 #pragma once
 // The main window's settings as one typed value: read from the settings file when the window
-// is created, written back key by key by the menus and at closing. The Setup menu's numeric
-// items are one table; an answer is checked against its row before anything is stored.
+// is created, written back key by key by the menus and at closing. Its keys are one table
+// (mainsettings.cpp). The Setup menu's numeric items are one table; an answer is checked against
+// its row before anything is stored.
+
+#include "core/settingstable.h"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,15 +34,38 @@ struct MainSettings {
     int ServerPort = 8000;
     std::string LastFile;  // "TRAJECTORY"/"LAST"
     std::string ControllerIp = "192.168.254.254";
+    // The 3D view's sizes as its settings hold them (checked there).
     double NodeSize = 0.2;
     double ArrowsSize = 1.0;
     double ConeSize = 5.0;
+    // Panel widths of the window; the left one is used within 120..600, the right one when > 0.
+    int LeftPanelWidth = 176;
+    int RightPanelWidth = 0;
 
     // Missing keys keep the values already held. A value that is not a number of its kind or
     // lies outside its range (a million digits, a speed of 0...) is refused the same way; the
     // returned texts name each refused key, for the user.
     std::vector<std::string> Read(const IniFile& ini);
+
+    // Stores one field under its key, as it is held now.
+    template <class T>
+    bool Write(IniFile& ini, T MainSettings::*field) const;
+    // What the window stores at closing: the panel widths, the help file and the layout.
+    void WriteClosing(IniFile& ini) const;
 };
+
+// The keys of the fields above, in reading order.
+std::span<const SettingRow<MainSettings>> MainSettingRows();
+
+template <class T>
+bool MainSettings::Write(IniFile& ini, T MainSettings::*field) const
+{
+    return WriteSettingRow(ini, MainSettingRows(), *this, field);
+}
+
+// A command-line option's value for the setting stored under `section`/`key`: held and stored.
+// False for a key that is no number of the main window.
+bool ApplyNumericOption(IniFile* ini, MainSettings& m, std::string_view section, std::string_view key, double value);
 
 // 1 SCT, 2 TCL, 3 direct, from the "MAIN"/"MODE" text.
 int ModeFromText(std::string_view text);
@@ -59,8 +86,8 @@ struct NumericSetting {
     const char* CaptionKey;   // language key of the input query's caption
     const char* PromptKey;    // language key of its prompt
     const char* PromptSuffix; // put after the prompt text
-    const char* Section;
-    const char* Key;
+    double MainSettings::*Real;    // the field it sets, a real one
+    int MainSettings::*Integer;    // or an integer one
     NumericKind Kind;
 };
 
@@ -75,6 +102,8 @@ std::optional<double> CheckNumericAnswer(const NumericSetting& s, std::string_vi
 double NumericSettingValue(const MainSettings& m, const NumericSetting& s);
 // Stores an accepted value into `m` (already converted: radians for the angular step).
 void SetNumericSettingValue(MainSettings& m, const NumericSetting& s, double value);
+// Writes the row's field of `m` under its key.
+bool WriteNumericSetting(IniFile& ini, const MainSettings& m, const NumericSetting& s);
 
 // Deletes every file of `folder` (an absolute path); the process's current folder is never
 // changed. Nothing happens when the folder cannot be read.

@@ -3,6 +3,7 @@
 #include "scene3d_menu.h"
 
 #include "core/inifile.h"
+#include "view3dsettings.h"
 #include "translator/numtext.h"
 #include "translator/observer.h"
 #include "translator/texts.h"
@@ -297,20 +298,23 @@ Extent Scene3D::drawingExtent() const
 
 void Scene3D::readSettings(const IniFile& ini)
 {
-    mNodeSize = ini.readFloat("NODE", "SIZE", 0.2);
+    View3DSettings set;
+    set.SceneScale = mCamera.SceneScale;
+    set.TargetX = mCamera.Target.x, set.TargetY = mCamera.Target.y, set.TargetZ = mCamera.Target.z;
+    set.PositionX = mCamera.Position.x, set.PositionY = mCamera.Position.y, set.PositionZ = mCamera.Position.z;
+    set.Background = mBackground;
+    set.Read(ini);
+    mNodeSize = set.NodeSize;
     mLinesInit.NodeSize = mLinesEnd.NodeSize = mNodeSize;
-    mArrowSize = ini.readFloat("ARROWS", "SIZE", 1.0);
-    mCone.Height = ini.readFloat("CONE", "SIZE", 5.0);
-    mCamera.SceneScale = ini.readFloat("ZOOM", "MAIN", mCamera.SceneScale);
+    mArrowSize = set.ArrowsSize;
+    mCone.Height = set.ConeSize;
+    mCamera.SceneScale = set.SceneScale;
     if (!(mCamera.SceneScale > 0.0)) mCamera.SceneScale = Camera::kDesignSceneScale;
-    auto readVec = [&ini](const char* section, Vec3 v) {
-        return Vec3{ini.readFloat(section, "X", v.x), ini.readFloat(section, "Y", v.y), ini.readFloat(section, "Z", v.z)};
-    };
-    mCamera.Target = readVec("TARGET CAMERA", mCamera.Target);
-    const Vec3 position = readVec("POSITION CAMERA", mCamera.Position);
+    mCamera.Target = Vec3{set.TargetX, set.TargetY, set.TargetZ};
+    const Vec3 position{set.PositionX, set.PositionY, set.PositionZ};
     // A camera stored on its target would have no line of sight.
     if ((position - mCamera.Target).length() > 0.0) mCamera.Position = position;
-    mBackground = ini.readInteger("COLOR", "BACKGROUND", mBackground) & 0xFFFFFF;
+    mBackground = set.Background & 0xFFFFFF;
     ++mRev.Sct;
     ++mRev.Skeleton;
     ++mRev.Decor;
@@ -319,13 +323,11 @@ void Scene3D::readSettings(const IniFile& ini)
 
 void Scene3D::writeCameraSettings(IniFile& ini) const
 {
-    ini.writeFloat("ZOOM", "MAIN", mCamera.SceneScale);
-    ini.writeFloat("TARGET CAMERA", "X", mCamera.Target.x);
-    ini.writeFloat("TARGET CAMERA", "Y", mCamera.Target.y);
-    ini.writeFloat("TARGET CAMERA", "Z", mCamera.Target.z);
-    ini.writeFloat("POSITION CAMERA", "X", mCamera.Position.x);
-    ini.writeFloat("POSITION CAMERA", "Y", mCamera.Position.y);
-    ini.writeFloat("POSITION CAMERA", "Z", mCamera.Position.z);
+    View3DSettings set;
+    set.SceneScale = mCamera.SceneScale;
+    set.TargetX = mCamera.Target.x, set.TargetY = mCamera.Target.y, set.TargetZ = mCamera.Target.z;
+    set.PositionX = mCamera.Position.x, set.PositionY = mCamera.Position.y, set.PositionZ = mCamera.Position.z;
+    set.WriteCamera(ini);
 }
 
 }  // namespace mvx::view3d

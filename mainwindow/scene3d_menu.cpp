@@ -4,6 +4,7 @@
 
 #include "app/dialogs.h"
 #include "core/inifile.h"
+#include "view3dsettings.h"
 #include "translator/numtext.h"
 #include "translator/texts.h"
 
@@ -135,7 +136,7 @@ void PopupActions::askNodeSize()
     bool isNumber = false;
     const double size = NodeSizeFromAnswer(value, &isNumber);
     if (isNumber)
-        if (IniFile* ini = settings()) ini->writeFloat("NODE", "SIZE", size);
+        if (IniFile* ini = settings()) View3DSettings::Store(*ini, &View3DSettings::NodeSize, size);
     mScene.setNodeSize(size);
     if (mHost.RedrawSct) mHost.RedrawSct();
 }
@@ -146,7 +147,7 @@ void PopupActions::askArrowSize()
     if (!InputQueryDialog(texts::get("stringarrows"), "size ?", value)) return;
     const std::optional<double> v = num::parseStrict(value);
     if (!v) return;
-    if (IniFile* ini = settings()) ini->writeFloat("ARROWS", "SIZE", *v);
+    if (IniFile* ini = settings()) View3DSettings::Store(*ini, &View3DSettings::ArrowsSize, *v);
     mScene.setArrowSize(*v);
     if (mHost.LegendChanged) mHost.LegendChanged();
 }
@@ -157,7 +158,7 @@ void PopupActions::askConeSize()
     if (!InputQueryDialog(texts::get("stringtargetcone"), "size : ", value)) return;
     const std::optional<double> v = num::parseStrict(value);
     if (!v) return;
-    if (IniFile* ini = settings()) ini->writeFloat("CONE", "SIZE", *v);
+    if (IniFile* ini = settings()) View3DSettings::Store(*ini, &View3DSettings::ConeSize, *v);
     mScene.setConeSize(*v);
 }
 

@@ -17,6 +17,8 @@
 #include "app/dialogs.h"
 #include "core/fileutil.h"
 #include "core/inifile.h"
+#include "core/windowgeometry.h"
+#include "link/linksettings.h"
 #include "app/language.h"
 #include "translator/gcodetext.h"
 #include "translator/numtext.h"
@@ -473,7 +475,7 @@ void TFmain::buildMenus()
     connect(f, &QAction::triggered, this, [this](bool on) {
         guarded([&] {
             mJob->settings().UseFCodes = on;
-            if (IniFile* ini = SettingsIni()) ini->writeBool("SPEED", "USE F CODES", on);
+            if (IniFile* ini = SettingsIni()) mJob->settings().Write(*ini, &MainSettings::UseFCodes);
             refreshSpeedBoxes();
         });
     });
@@ -482,7 +484,7 @@ void TFmain::buildMenus()
     erase->setCheckable(true);
     connect(erase, &QAction::triggered, this, [this](bool on) {
         mJob->settings().EraseStepByStep = on;
-        if (IniFile* ini = SettingsIni()) ini->writeBool("DRAWING", "ERASE STEP BY STEP", on);
+        if (IniFile* ini = SettingsIni()) mJob->settings().Write(*ini, &MainSettings::EraseStepByStep);
     });
     addAction(mSetupMenu, "KVXAddress1", "&KVX Address", [this] { KVXAddressClick(); });
     QMenu* display = mSetupMenu->addMenu("Display");
@@ -535,12 +537,8 @@ void TFmain::FormCreate()
 {
     mJob->readSettings();
     const MainSettings& set = mJob->settings();
-    if (IniFile* ini = SettingsIni()) {
-        const int lw = static_cast<int>(ini->readInteger("LEFT PANEL", "WIDTH", mLeftPanel->width()));
-        if (lw >= 120 && lw <= 600) mLeftPanel->setFixedWidth(lw);
-        const int rw = static_cast<int>(ini->readInteger("RIGHT PANEL", "WIDTH", 0));
-        if (rw > 0) mSplitter->setSizes({600, rw});
-    }
+    if (set.LeftPanelWidth >= 120 && set.LeftPanelWidth <= 600) mLeftPanel->setFixedWidth(set.LeftPanelWidth);
+    if (set.RightPanelWidth > 0) mSplitter->setSizes({600, set.RightPanelWidth});
     if (QAction* f = action("useFCodes1")) f->setChecked(set.UseFCodes);
     if (QAction* e = action("Erasestepbystep1")) e->setChecked(set.EraseStepByStep);
     if (QAction* s = action("ServeurTCPIP1")) s->setChecked(set.ServerActive);
@@ -745,14 +743,12 @@ void TFmain::FormActivate()
 void TFmain::FormClose()
 {
     if (IniFile* ini = SettingsIni()) {
-        ini->writeInteger("Fmain", "top", y());
-        ini->writeInteger("Fmain", "left", x());
-        ini->writeInteger("Fmain", "height", height());
-        ini->writeInteger("Fmain", "width", width());
-        ini->writeInteger("LEFT PANEL", "WIDTH", mLeftPanel->width());
-        ini->writeInteger("RIGHT PANEL", "WIDTH", mRightPanel->width());
-        ini->writeString("HELP", "FILE", settings().HelpFile);
-        ini->writeBool("SIZE", "EXTENDED", mExtended);
+        WindowGeometry{y(), x(), height(), width()}.Write(*ini, "Fmain", true);
+        MainSettings& set = mJob->settings();
+        set.LeftPanelWidth = mLeftPanel->width();
+        set.RightPanelWidth = mRightPanel->width();
+        set.Extended = mExtended;
+        set.WriteClosing(*ini);
     }
     for (const auto& hook : mCloseHooks) guarded(hook);
     if (simulation()) EmptyFolder(outputFolder());
@@ -1010,12 +1006,7 @@ void TFmain::NumericSettingClick(const std::string& act)
         return;
     }
     SetNumericSettingValue(set, *s, *v);
-    if (IniFile* ini = SettingsIni()) {
-        if (s->Kind == NumericKind::Positive || s->Kind == NumericKind::DegreesToRadians)
-            ini->writeFloat(s->Section, s->Key, *v);
-        else
-            ini->writeInteger(s->Section, s->Key, static_cast<long long>(*v));
-    }
+    if (IniFile* ini = SettingsIni()) WriteNumericSetting(*ini, set, *s);
     refreshSpeedBoxes();
     if (s->Kind == NumericKind::PeriodMs && poll() && poll()->active()) poll()->start(set.EncoderPeriod);
     ResetJobButtons();
@@ -1030,7 +1021,7 @@ void TFmain::KVXAddressClick()
     if (value.empty()) return;
     common().ControllerIp = value;
     mJob->settings().ControllerIp = value;
-    if (IniFile* ini = SettingsIni()) ini->writeString("TCP-IP", "ADR IP", value);
+    if (IniFile* ini = SettingsIni()) link::LinkSettings::Store(*ini, &link::LinkSettings::ControllerIp, value);
 }
 
 void TFmain::ServerToggleClick()
@@ -1038,7 +1029,7 @@ void TFmain::ServerToggleClick()
     QAction* a = action("ServeurTCPIP1");
     MainSettings& set = mJob->settings();
     set.ServerActive = a && a->isChecked();
-    if (IniFile* ini = SettingsIni()) ini->writeBool("TCP-IP server", "Active", set.ServerActive);
+    if (IniFile* ini = SettingsIni()) set.Write(*ini, &MainSettings::ServerActive);
     if (!mServer) return;
     if (set.ServerActive) mServer->activate(static_cast<quint16>(set.ServerPort));
     else mServer->deactivate();
@@ -1052,7 +1043,7 @@ void TFmain::ServerPortClick()
     const std::optional<long long> p = num::parseIntStrict(value);
     if (!p || *p < 1 || *p > 65535) return;
     set.ServerPort = static_cast<int>(*p);
-    if (IniFile* ini = SettingsIni()) ini->writeInteger("TCP-IP SERVER", "PORT", *p);
+    if (IniFile* ini = SettingsIni()) set.Write(*ini, &MainSettings::ServerPort);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "scene3d_sct.h"
 
 #include "core/inifile.h"
+#include "view3dsettings.h"
 #include "translator/observer.h"
 #include "core/guard.h"
 
@@ -149,7 +150,7 @@ void View3D::writeSettings(IniFile& ini) const { mScene.writeCameraSettings(ini)
 void View3D::applyBackground(long long storedBgr, IniFile* ini)
 {
     mScene.setBackground(storedBgr);
-    if (ini) ini->writeInteger("COLOR", "BACKGROUND", mScene.background());
+    if (ini) view3d::View3DSettings::Store(*ini, &view3d::View3DSettings::Background, mScene.background());
 }
 
 void View3D::chooseBackground(IniFile* ini)

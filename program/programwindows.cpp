@@ -86,12 +86,12 @@ void checkControllerGroups()
     link::Controller& controller = *gController;
     if (!controller.transferConnected()) controller.connectTransfer(false);
     if (!controller.transferConnected()) return;
-    IniFile system(link::LocalSystemIniPath());
+    const std::string system = link::LocalSystemIniPath();
     int accepted = 0;
     int count = 0;
     std::string group;
     for (const std::string& g : controller.currentGroups().multiple) {
-        count = static_cast<int>(system.readInteger(g, "PositionerNumber", 0));
+        count = link::PositionerNumber(system, g, 0);
         if (count == 2 || count == 3) {
             accepted = count;
             group = g;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 using namespace mvx;
 using namespace mvx::maint;
@@ -136,6 +138,17 @@ TEST(GatheringFile, ColumnRecordsRoundTripThroughTheSettings)
     ColumnRecord base;
     base.minimum = -7.0;
     EXPECT_DOUBLE_EQ(ReadColumnRecord(ini, "G1.X", false, base).minimum, -7.0);
+}
+
+TEST(GatheringFile, AColumnRecordIsItsSevenKeysInTheColumnsSectionInOrder)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("s.ini").toStdString();
+    IniFile ini(path);
+    ASSERT_TRUE(WriteColumnRecord(ini, ColumnRecord{"G1.X", 2.5, -1.0, false, true, false, -3.0, 4.5}));
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "[G1.X]\r\nMULTI=2.5\r\nOFFSET=-1\r\nVISIBLE=0\r\nFFT=1\r\nAUTO=0\r\nMIN=-3\r\nMAX=4.5\r\n");
 }
 
 TEST(GatheringFile, XYPairsColumnOneAcrossColumnTwoScaled)

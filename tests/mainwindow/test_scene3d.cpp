@@ -565,6 +565,20 @@ TEST_F(SceneSettings, CameraIsWrittenAtExitAndRestoredAtStart)
     EXPECT_EQ(ColorFromStored(b.background()), kGreen);
 }
 
+// A size the main window refuses at its creation is not used by the view either.
+TEST_F(SceneSettings, RefusedSizesKeepTheirDefaults)
+{
+    IniFile ini(path);
+    ini.writeString("NODE", "SIZE", "-1");
+    ini.writeString("ARROWS", "SIZE", "0");
+    ini.writeString("CONE", "SIZE", "1e99");
+    Scene3D s;
+    s.readSettings(ini);
+    EXPECT_DOUBLE_EQ(s.nodeSize(), 0.2);
+    EXPECT_DOUBLE_EQ(s.arrowSize(), 1.0);
+    EXPECT_DOUBLE_EQ(s.coneSize(), 5.0);
+}
+
 TEST_F(SceneSettings, MissingFileKeepsDesignDefaults)
 {
     IniFile ini(path);
