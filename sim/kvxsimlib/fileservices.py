@@ -66,8 +66,10 @@ class Service:
 # ----- FTP ------------------------------------------------------------------------------------------
 
 class FtpService(Service):
-    def __init__(self, address, port, root, login_folder):
+    def __init__(self, address, port, root, login_folder, origin=None):
         self.address = address
+        # Times in the log count from the API request log's origin: one clock for both.
+        self.origin = time.monotonic() if origin is None else origin
         self.port = port
         self.root = root
         self.login_folder = login_folder.rstrip("/")
@@ -167,7 +169,8 @@ class FtpService(Service):
     def log_command(self, session, cmd, arg):
         with self.lock:
             if len(self.commands) < 200000:
-                self.commands.append({"session": session, "command": cmd, "argument": arg})
+                self.commands.append({"session": session, "command": cmd, "argument": arg,
+                                      "time": round(time.monotonic() - self.origin, 6)})
 
     def read_commands(self, since=0):
         with self.lock:
