@@ -272,6 +272,44 @@ bool PutFile(const std::string& local, const std::string& remote, bool disconnec
     return ok;
 }
 
+PutSeries PutFiles(const std::vector<std::string>& names, const std::function<bool(std::size_t)>& before)
+{
+    auto& c = common();
+    auto& t = transferState();
+    PutSeries series;
+    if (names.empty()) return series;
+    RemoteFiles* files = SessionFiles();
+    if (!files || !files->network()) {
+        refuseCopy();
+        series.Failed = true;
+        return series;
+    }
+    if (t.RemoteDir.empty() || !c.TransferConnected) {
+        logLine(text("StringPutFileFailed") + " " + names.front());
+        series.Failed = true;
+        return series;
+    }
+    // Paths are made here: the folders belong to the GUI thread.
+    std::vector<std::pair<std::string, std::string>> paths;
+    paths.reserve(names.size());
+    for (const std::string& name : names) paths.emplace_back(t.LocalDir + name, joinRemote(t.RemoteDir, name));
+    std::string error;
+    const bool ran = RunOffGuiThread([&] {
+        for (; series.Sent < paths.size(); ++series.Sent) {
+            if (before && !before(series.Sent)) return;
+            if (!files->put(paths[series.Sent].first, paths[series.Sent].second)) {
+                series.Failed = true;
+                error = files->lastError();
+                return;
+            }
+        }
+    });
+    if (!ran && series.Sent < paths.size()) series.Failed = true;
+    if (series.Failed && series.Sent < paths.size())
+        logLine(text("StringPutFileFailed") + " " + paths[series.Sent].second + " : " + error);
+    return series;
+}
+
 bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir)
 {
     auto& c = common();

@@ -10,6 +10,7 @@
 #include "apiwire.h"
 #include "controllerconfig.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,6 +63,15 @@ bool FileTransferConnected();
 bool GetFile(const std::string& remote, const std::string& local, bool disconnectAfter);
 // Uploads LocalDir + local as RemoteDir/remote. False when the file did not arrive.
 bool PutFile(const std::string& local, const std::string& remote, bool disconnectAfter);
+// Uploads LocalDir + each name as RemoteDir/name, one after the other from one helper thread, so
+// a long series costs no hand-over between threads per file. `before(i)` runs on that thread
+// before file i goes; false stops the series there. A failure stops it too, said in the log as
+// PutFile says it.
+struct PutSeries {
+    std::size_t Sent = 0;  // files that arrived, from the first
+    bool Failed = false;   // file `Sent` did not arrive (or the session cannot copy files)
+};
+PutSeries PutFiles(const std::vector<std::string>& names, const std::function<bool(std::size_t)>& before);
 // Connects when needed, makes `remoteDir` current (and lists it), sets LocalDir. False when the
 // session could not be opened or the folder could not be listed (RemoteDir is then "").
 bool ChangeControllerDir(const std::string& remoteDir, const std::string& localDir);
