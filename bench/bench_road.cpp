@@ -254,8 +254,7 @@ bool gKeep = false;  // --keep: the program folders stay, named on stderr
 ProgramFigures runProgram(const std::string& gcode, char mode)
 {
     ProgramFigures f;
-    mvx::test::KvxSimOptions o;
-    mvx::test::KvxSim sim(o);
+    mvx::test::KvxSim sim(mvx::bench::InMemorySimulator());
     char pattern[] = "/tmp/mvx-road-XXXXXX";
     const char* made = ::mkdtemp(pattern);
     if (!made) {
@@ -355,7 +354,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         std::fprintf(stderr, "message: %s\n", text.c_str());
         return mvx::MrOk;
     });
-    mvx::test::KvxSim sim;
+    mvx::test::KvxSim sim(mvx::bench::InMemorySimulator());
     if (!mvx::bench::ConnectToSimulator(sim)) {
         std::fprintf(stderr, "no file transfer session with the simulator\n");
         return w;

@@ -422,7 +422,7 @@ int main(int argc, char** argv)
     mvx::link::registerTransferTexts();
     mvx::api::InstallSocketApi();
 
-    mvx::test::KvxSim sim;
+    mvx::test::KvxSim sim(mvx::bench::InMemorySimulator());
     auto& c = mvx::common();
     const std::string trajectories = sim.rootDir() + "/Public/Trajectories";
     if (!mvx::bench::ConnectToSimulator(sim)) {

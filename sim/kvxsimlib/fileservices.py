@@ -127,7 +127,9 @@ class FtpService(Service):
                 return rel or "/"
 
             def validpath(self, path):
-                real = os.path.realpath(path)
+                # Neither FTP nor the SFTP service can make a link, so the tree holds none: the
+                # normalised path says where a name leads (no look-up of every component).
+                real = os.path.normpath(path)
                 for base in (tree, top) if prefix else (tree,):
                     if real == base or real.startswith(base + os.sep):
                         return True

@@ -397,8 +397,8 @@ KvxSim::~KvxSim()
 
 void KvxSim::start()
 {
-    char tmpl[] = "/tmp/kvxsim-test-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr)
+    std::string tmpl = mOptions.rootParent + "/kvxsim-test-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr)
         throw KvxSimError("cannot create the simulator's root folder");
     mRoot = tmpl;
     auto layFiles = [this] {
@@ -483,8 +483,8 @@ void KvxSim::start()
         lastError = ended ? "simulator ended before it was ready on " + address
                           : "simulator not ready in time on " + address;
         stop();
-        char again[] = "/tmp/kvxsim-test-XXXXXX";
-        if (::mkdtemp(again) == nullptr)
+        std::string again = mOptions.rootParent + "/kvxsim-test-XXXXXX";
+        if (::mkdtemp(again.data()) == nullptr)
             throw KvxSimError("cannot create the simulator's root folder");
         mRoot = again;
         layFiles();

@@ -28,6 +28,9 @@ struct KvxSimOptions {
     // Files laid into the root before the start (path relative to the root -> content), e.g. a
     // "Config/system.ini" of its own; missing default files are still created.
     std::map<std::string, std::string> files{};
+    // Folder in which the controller's root folder is made (a bench puts the controller's disk
+    // in memory, so the figure is not the simulator's file system).
+    std::string rootParent = "/tmp";
     std::chrono::milliseconds startTimeout{10000};
 };
 
