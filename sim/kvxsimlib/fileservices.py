@@ -178,6 +178,12 @@ class FtpService(Service):
         with self.lock:
             return self.commands[since:]
 
+    def take_commands(self):
+        """The commands logged so far, removed from the log."""
+        with self.lock:
+            taken, self.commands = self.commands, []
+            return taken
+
     def clear_commands(self):
         with self.lock:
             self.commands.clear()

@@ -613,10 +613,19 @@ void KvxSim::clearRequestLog()
 
 std::vector<KvxFtpCommand> KvxSim::ftpLog(std::size_t since)
 {
-    Json reply = control("{\"cmd\":\"ftp_log\",\"since\":" + mvx::num::integer(static_cast<long long>(since)) + "}");
+    return ftpCommands(control("{\"cmd\":\"ftp_log\",\"since\":" + mvx::num::integer(static_cast<long long>(since)) + "}"));
+}
+
+std::vector<KvxFtpCommand> KvxSim::takeFtpLog()
+{
+    return ftpCommands(control("{\"cmd\":\"ftp_log\",\"take\":true}"));
+}
+
+std::vector<KvxFtpCommand> KvxSim::ftpCommands(const Json& reply)
+{
     std::vector<KvxFtpCommand> out;
     for (const Json& e : reply["entries"].items)
-        out.push_back({static_cast<int>(e["session"].number), e["command"].text, e["argument"].text});
+        out.push_back({static_cast<int>(e["session"].number), e["command"].text, e["argument"].text, e["time"].number});
     return out;
 }
 

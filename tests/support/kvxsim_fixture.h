@@ -61,6 +61,7 @@ struct KvxFtpCommand {
     int session = 0;                  // FTP session, in connection order
     std::string command{};              // "STOR", "LIST", ...
     std::string argument{};
+    double time = 0.0;                // seconds, on the clock of the request log
 };
 
 class KvxSimError : public std::runtime_error {
@@ -95,6 +96,8 @@ public:
     void clearRequestLog();
     // The FTP port's commands, and a wait before the FTP server takes up each upload (STOR).
     std::vector<KvxFtpCommand> ftpLog(std::size_t since = 0);
+    // The commands logged so far, removed from the log (a long series stays within its limit).
+    std::vector<KvxFtpCommand> takeFtpLog();
     void clearFtpLog();
     void setFtpStoreDelay(double seconds);
 
@@ -134,6 +137,7 @@ public:
 private:
     struct Json;
     Json control(const std::string& jsonLine);
+    static std::vector<KvxFtpCommand> ftpCommands(const Json& reply);
     void start();
     void stop();
 
