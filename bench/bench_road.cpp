@@ -18,9 +18,10 @@
 // 99th percentile beside the 50 ms goal) and a thread times the remote-control answers.
 //
 //   build/bench_road [--lines 10000,100000,1000000] [--modes ST] [--programs 0|1] [--window 0|1]
-//                    [--program PATH] [--file GCODE] [--keep]
+//                    [--program PATH] [--file GCODE] [--sim-root DIR] [--keep]
 // (--program: another build's executable, e.g. one kept from before a change; --file: that
-// G-code file instead of the generated sizes.)
+// G-code file instead of the generated sizes; --sim-root: the folder in which the simulated
+// controller's disk is made, /dev/shm by default, e.g. /tmp for a disk-bound controller.)
 #include "core/common.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
@@ -255,11 +256,14 @@ struct ProgramFigures {
 
 std::string gProgram = MVX_PROGRAM_PATH;
 bool gKeep = false;  // --keep: the program folders stay, named on stderr
+std::string gSimRoot;  // --sim-root: where the simulated controller's disk is made
 
 ProgramFigures runProgram(const std::string& gcode, char mode)
 {
     ProgramFigures f;
-    mvx::test::KvxSim sim(mvx::bench::InMemorySimulator());
+    mvx::test::KvxSimOptions o = mvx::bench::InMemorySimulator();
+    if (!gSimRoot.empty()) o.rootParent = gSimRoot;
+    mvx::test::KvxSim sim(o);
     char pattern[] = "/tmp/mvx-road-XXXXXX";
     const char* made = ::mkdtemp(pattern);
     if (!made) {
@@ -467,6 +471,7 @@ int main(int argc, char** argv)
         else if (a == "--program") gProgram = argv[i + 1];
         else if (a == "--programs") programs = std::atoi(argv[i + 1]) != 0;
         else if (a == "--file") file = argv[i + 1];
+        else if (a == "--sim-root") gSimRoot = argv[i + 1];
     }
     // One named program instead of the generated sizes.
     std::vector<std::pair<long long, std::string>> inputs;
