@@ -807,12 +807,14 @@ bool JobRoad::uploadAll(bool withScript)
         struct Shown {
             std::atomic<int> file{0};
             std::atomic<bool> queued{false};
+            std::atomic<bool> over{false};  // an update that comes after the series says nothing
         };
         const auto shown = std::make_shared<Shown>();
         const int first = index;
         QPointer<JobRoad> self(this);
         auto showFile = [this, shown, first, total] {
             shown->queued.store(false);
+            if (shown->over.load()) return;
             const int i = shown->file.load();
             setStatus(4, T("stringloadingfile") + " \"" + pvtName(i) + "\" " + T("stringinKVX") + " (file " +
                              num::integer(first + i) + " of " + num::integer(total) + ")");
@@ -826,6 +828,7 @@ bool JobRoad::uploadAll(bool withScript)
                 }, Qt::QueuedConnection);
             return true;
         }, err);
+        shown->over.store(true);
         index += static_cast<int>(sent);
         if (sent < names.size() && !err.empty()) {
             report(err);
