@@ -257,6 +257,10 @@ struct ProgramFigures {
 std::string gProgram = MVX_PROGRAM_PATH;
 bool gKeep = false;  // --keep: the program folders stay, named on stderr
 std::string gSimRoot;  // --sim-root: where the simulated controller's disk is made
+// Program folders of the runs so far, removed when the bench ends: a file system that has just
+// deleted a run's files allocates new ones slowly for a while (ext4 passes over inodes deleted
+// in the last minutes), and the next run would pay for the last one's clean-up.
+std::vector<std::string> gDone;
 
 ProgramFigures runProgram(const std::string& gcode, char mode)
 {
@@ -355,9 +359,8 @@ ProgramFigures runProgram(const std::string& gcode, char mode)
     }
     f.uploaded = countFiles(sim.rootDir() + "/Public/Trajectories") + countFiles(sim.rootDir() + "/Public/Scripts");
     f.digest = outputDigest(writtenFiles(root), f.files, f.bytes);
-    std::error_code ec;
     if (gKeep) std::fprintf(stderr, "kept %s\n", root.c_str());
-    else fs::remove_all(root, ec);
+    else gDone.push_back(root);
     f.ok = true;
     return f;
 }
@@ -435,8 +438,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
     }
     mvx::link::DisconnectFileTransfer();
     mvx::SetMessageBoxHandler({});
-    std::error_code ec;
-    fs::remove_all(root, ec);
+    gDone.push_back(root);
     return w;
 }
 
@@ -528,6 +530,10 @@ int main(int argc, char** argv)
                         w.pvtFiles, w.ok ? "" : "  FAILED");
             std::fflush(stdout);
         }
+    }
+    for (const std::string& root : gDone) {
+        std::error_code ec;
+        fs::remove_all(root, ec);
     }
     return 0;
 }
