@@ -8,17 +8,20 @@
 // the road alone: from the start-up connection's last request to the initialisation's first, on
 // the simulator's clock), the program's peak resident
 // memory (its VmHWM), the remote answer (median and worst) beside the 100 ms goal, the cost per
-// line at each size beside the largest size's, and a checksum of every file written (TMP/ and
-// TEST.SCT) to compare two builds.
+// line at each size beside the largest size's, where the road's time went (until the first
+// upload: read, convert and write; then the upload, and its ms per file, from the simulator's
+// FTP log), and a checksum of every file written (TMP/ and TEST.SCT) to compare two builds.
+// The simulator's controller disk is in memory (the program's own folder is not).
 //
 // Part 2, the window inside this process: the main window connected to a simulator reads,
 // converts and uploads the same program while a 10 ms QTimer measures its lateness (worst and
 // 99th percentile beside the 50 ms goal) and a thread times the remote-control answers.
 //
 //   build/bench_road [--lines 10000,100000,1000000] [--modes ST] [--programs 0|1] [--window 0|1]
-//                    [--program PATH] [--file GCODE] [--keep]
+//                    [--program PATH] [--file GCODE] [--sim-root DIR] [--keep]
 // (--program: another build's executable, e.g. one kept from before a change; --file: that
-// G-code file instead of the generated sizes.)
+// G-code file instead of the generated sizes; --sim-root: the folder in which the simulated
+// controller's disk is made, /dev/shm by default, e.g. /tmp for a disk-bound controller.)
 #include "link/controller.h"
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -240,6 +243,9 @@ struct ProgramFigures {
     std::string why;
     double seconds = 0.0;      // from the program's start
     double roadSeconds = 0.0;  // from the start-up connection's end (the simulator's clock)
+    double writeSeconds = 0.0;   // of the road: until the first upload (read, convert, write)
+    double uploadSeconds = 0.0;  // of the road: from the first upload to the last file's rename
+    std::size_t stored = 0;      // uploads the controller received on the road
     double peakMiB = 0.0;
     std::vector<double> remoteMs;
     int remoteFailed = 0;
@@ -251,11 +257,17 @@ struct ProgramFigures {
 
 std::string gProgram = MVX_PROGRAM_PATH;
 bool gKeep = false;  // --keep: the program folders stay, named on stderr
+std::string gSimRoot;  // --sim-root: where the simulated controller's disk is made
+// Program folders of the runs so far, removed when the bench ends: a file system that has just
+// deleted a run's files allocates new ones slowly for a while (ext4 passes over inodes deleted
+// in the last minutes), and the next run would pay for the last one's clean-up.
+std::vector<std::string> gDone;
 
 ProgramFigures runProgram(const std::string& gcode, char mode)
 {
     ProgramFigures f;
-    mvx::test::KvxSimOptions o;
+    mvx::test::KvxSimOptions o = mvx::bench::InMemorySimulator();
+    if (!gSimRoot.empty()) o.rootParent = gSimRoot;
     mvx::test::KvxSim sim(o);
     char pattern[] = "/tmp/mvx-road-XXXXXX";
     const char* made = ::mkdtemp(pattern);
@@ -296,6 +308,14 @@ ProgramFigures runProgram(const std::string& gcode, char mode)
     std::size_t seen = 0;
     bool initialising = false;
     double started = -1.0;
+    double initAt = 0.0;
+    // Each upload's STOR and rename, on the simulator's clock (taken from its log as they come,
+    // so a long series stays within the log's limit).
+    std::vector<std::pair<double, bool>> uploads;
+    auto takeUploads = [&] {
+        for (const mvx::test::KvxFtpCommand& c : sim.takeFtpLog())
+            if (c.command == "STOR" || c.command == "RNTO") uploads.emplace_back(c.time, c.command == "STOR");
+    };
     while (!initialising && p.state() == QProcess::Running && msSince(t0) < 3600e3) {
         for (const mvx::test::KvxRequest& r : sim.requestLog(seen)) {
             ++seen;
@@ -304,10 +324,28 @@ ProgramFigures runProgram(const std::string& gcode, char mode)
             if (r.text.rfind("ObjectsListGet(", 0) == 0) started = r.time;
             if (r.text.rfind("GroupInitialize(", 0) == 0 && !initialising) {
                 initialising = true;
+                initAt = r.time;
                 if (started >= 0) f.roadSeconds = r.time - started;
             }
         }
+        takeUploads();
         if (!initialising) std::this_thread::sleep_for(20ms);
+    }
+    takeUploads();
+    double firstStore = -1.0;
+    double lastRename = -1.0;
+    for (const auto& [time, store] : uploads) {
+        if (time < started || time > initAt) continue;
+        if (store) {
+            if (firstStore < 0) firstStore = time;
+            ++f.stored;
+        } else {
+            lastRename = time;
+        }
+    }
+    if (firstStore >= 0 && lastRename >= firstStore) {
+        f.writeSeconds = firstStore - started;
+        f.uploadSeconds = lastRename - firstStore;
     }
     f.seconds = msSince(t0) / 1000.0;
     f.peakMiB = procStatusMiB(pid, "VmHWM:");
@@ -322,9 +360,8 @@ ProgramFigures runProgram(const std::string& gcode, char mode)
     }
     f.uploaded = countFiles(sim.rootDir() + "/Public/Trajectories") + countFiles(sim.rootDir() + "/Public/Scripts");
     f.digest = outputDigest(writtenFiles(root), f.files, f.bytes);
-    std::error_code ec;
     if (gKeep) std::fprintf(stderr, "kept %s\n", root.c_str());
-    else fs::remove_all(root, ec);
+    else gDone.push_back(root);
     f.ok = true;
     return f;
 }
@@ -356,7 +393,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         std::fprintf(stderr, "message: %s\n", text.c_str());
         return mvx::MrOk;
     });
-    mvx::test::KvxSim sim;
+    mvx::test::KvxSim sim(mvx::bench::InMemorySimulator());
     if (!mvx::bench::ConnectToSimulator(sim)) {
         std::fprintf(stderr, "no file transfer session with the simulator\n");
         return w;
@@ -402,8 +439,7 @@ WindowFigures runWindow(const std::string& gcode, int mode)
     }
     mvx::link::CurrentController().disconnectTransfer();
     mvx::SetMessageBoxHandler({});
-    std::error_code ec;
-    fs::remove_all(root, ec);
+    gDone.push_back(root);
     return w;
 }
 
@@ -438,6 +474,7 @@ int main(int argc, char** argv)
         else if (a == "--program") gProgram = argv[i + 1];
         else if (a == "--programs") programs = std::atoi(argv[i + 1]) != 0;
         else if (a == "--file") file = argv[i + 1];
+        else if (a == "--sim-root") gSimRoot = argv[i + 1];
     }
     // One named program instead of the generated sizes.
     std::vector<std::pair<long long, std::string>> inputs;
@@ -455,8 +492,9 @@ int main(int argc, char** argv)
     mvx::api::InstallSocketApi();
 
     std::printf("The program (%s) against the simulator, until its files are uploaded\n", gProgram.c_str());
-    std::printf("%-4s %9s %9s %9s %12s %10s %9s %11s %11s %9s %8s %18s\n", "mode", "lines", "seconds", "road s", "road us/line",
-                "vs largest", "peak MiB", "peak/400MiB", "remote med", "worst/100", "files", "output sha256");
+    std::printf("%-4s %9s %9s %9s %12s %10s %9s %9s %8s %9s %11s %11s %9s %8s %18s\n", "mode", "lines", "seconds", "road s",
+                "road us/line", "vs largest", "write s", "upload s", "ms/file", "peak MiB", "peak/400MiB", "remote med",
+                "worst/100", "files", "output sha256");
     for (char mode : programs ? modes : std::string()) {
         std::vector<std::pair<long long, ProgramFigures>> rows;
         for (const auto& [n, gcode] : inputs) {
@@ -471,9 +509,10 @@ int main(int argc, char** argv)
         for (const auto& [n, f] : rows) {
             if (!f.ok) continue;
             const double us = f.roadSeconds * 1e6 / static_cast<double>(n);
-            std::printf("/%-3c %9lld %9.2f %9.2f %12.2f %9.2fx %9.0f %10.2fx %8.1f ms %8.2fx %8zu %18s%s\n", mode, n, f.seconds,
-                        f.roadSeconds, us,
-                        refUs > 0 ? us / refUs : 0.0, f.peakMiB, f.peakMiB / kPeakGoalMiB, quantile(f.remoteMs, 0.5),
+            const double msPerFile = f.stored ? f.uploadSeconds * 1e3 / static_cast<double>(f.stored) : 0.0;
+            std::printf("/%-3c %9lld %9.2f %9.2f %12.2f %9.2fx %9.2f %9.2f %8.3f %9.0f %10.2fx %8.1f ms %8.2fx %8zu %18s%s\n",
+                        mode, n, f.seconds, f.roadSeconds, us, refUs > 0 ? us / refUs : 0.0, f.writeSeconds,
+                        f.uploadSeconds, msPerFile, f.peakMiB, f.peakMiB / kPeakGoalMiB, quantile(f.remoteMs, 0.5),
                         worst(f.remoteMs) / kRemoteGoalMs, f.uploaded, f.digest.c_str(),
                         f.remoteFailed ? "  (remote: no answer within 10 s)" : "");
             std::fflush(stdout);
@@ -492,6 +531,10 @@ int main(int argc, char** argv)
                         w.pvtFiles, w.ok ? "" : "  FAILED");
             std::fflush(stdout);
         }
+    }
+    for (const std::string& root : gDone) {
+        std::error_code ec;
+        fs::remove_all(root, ec);
     }
     return 0;
 }

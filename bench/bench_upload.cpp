@@ -3,7 +3,8 @@
 // The same files (one small PVT file per run of a job) go to the controller simulator in one run
 // of this program, by each layer of the road in turn:
 //   main window    "Save all" after a conversion: the script, then every PVT file (uploadAll)
-//   job link       the main window's per-file call (folder, then the session's put)
+//   job link       the main window's call: the folder once, then every file as one series
+//                  from one thread (the session's put per file)
 //   FTP client     the session's client alone: temporary name, upload and rename in one request
 //   libcurl        plain curl_easy_perform, one STOR per file on one handle (at most 300 files:
 //                  it sleeps a whole second now and then between the passive-mode reply and the
@@ -111,6 +112,30 @@ Series timeEach(std::size_t n, const std::function<bool(std::size_t)>& one)
     return s;
 }
 
+std::string pvtName(std::size_t i) { return "TRJ" + std::to_string(i + 1) + ".PVT"; }
+
+// The job link's series of `n` files: each file's time runs from its turn to the next one's.
+Series timeSeries(mvx::JobLink& link, const std::string& local, std::size_t n, std::string& err)
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < n; ++i) names.push_back(pvtName(i));
+    Series s;
+    s.ms.reserve(n);
+    auto last = Clock::now();
+    const auto t0 = last;
+    const std::size_t sent = link.PutTrajectories(local, names, [&](std::size_t i) {
+        const auto now = Clock::now();
+        if (i > 0) s.ms.push_back(std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+        return true;
+    }, err);
+    if (sent > 0) s.ms.push_back(msSince(last));
+    s.totalMs = msSince(t0);
+    s.files = sent;
+    s.ok = sent == n;
+    return s;
+}
+
 void printHeader()
 {
     std::printf("%-60s %8s %9s %9s %8s %9s\n", "ms per file", "mean", "first10%", "last10%", "worst", "mean/2ms");
@@ -133,7 +158,6 @@ void printRow(const std::string& what, const Series& s)
     std::fflush(stdout);
 }
 
-std::string pvtName(std::size_t i) { return "TRJ" + std::to_string(i + 1) + ".PVT"; }
 
 void emptyFolder(const std::string& dir)
 {
@@ -399,7 +423,7 @@ int main(int argc, char** argv)
     mvx::link::registerTransferTexts();
     mvx::api::InstallSocketApi();
 
-    mvx::test::KvxSim sim;
+    mvx::test::KvxSim sim(mvx::bench::InMemorySimulator());
     auto& c = mvx::common();
     const std::string trajectories = sim.rootDir() + "/Public/Trajectories";
     if (!mvx::bench::ConnectToSimulator(sim)) {
@@ -454,8 +478,7 @@ int main(int argc, char** argv)
     {
         emptyFolder(trajectories);
         std::string err;
-        const Series s = timeEach(files, [&](std::size_t i) { return jobLink.PutTrajectory(local, pvtName(i), err); });
-        printRow("job link, file by file, FTP (simulator)", s);
+        printRow("job link, one series, FTP (simulator)", timeSeries(jobLink, local, files, err));
     }
     {
         emptyFolder(trajectories);
@@ -500,8 +523,7 @@ int main(int argc, char** argv)
         mvx::link::CurrentController().setRootDir();
         mvx::link::CurrentController().setFolders();
         std::string err;
-        const Series s = timeEach(files, [&](std::size_t i) { return c.TransferConnected && jobLink.PutTrajectory(local, pvtName(i), err); });
-        printRow("job link, file by file, SFTP (simulator)", s);
+        printRow("job link, one series, SFTP (simulator)", timeSeries(jobLink, local, files, err));
         if (!err.empty()) std::fprintf(stderr, "  %s\n", err.c_str());
     }
     win.reset();

@@ -14,9 +14,20 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace mvx::bench {
+
+// A simulator whose controller disk is in memory when the machine has a memory file system:
+// the benches time the program and the link, not the disk under the simulator.
+inline test::KvxSimOptions InMemorySimulator()
+{
+    test::KvxSimOptions o;
+    std::error_code ec;
+    if (std::filesystem::is_directory("/dev/shm", ec)) o.rootParent = "/dev/shm";
+    return o;
+}
 
 // A blocking TCP connection without Nagle's delay; -1 when refused.
 inline int ConnectTcp(const std::string& address, int port)

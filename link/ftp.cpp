@@ -335,6 +335,10 @@ bool FtpClient::performOnce(Request& r, bool fresh)
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(mStallSeconds));
     curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    // libcurl keeps a name-cache entry per host and port for a minute, and every passive-mode
+    // reply names a new port: a long series of files would grow the cache by one entry per file,
+    // and each transfer walks all of it. The host is an address; nothing is worth caching.
+    curl_easy_setopt(c, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
     curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, fresh ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
 

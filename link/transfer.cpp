@@ -264,6 +264,44 @@ bool Controller::putFile(const std::string& local, const std::string& remote, bo
     return ok;
 }
 
+Controller::PutSeries Controller::putFiles(const std::vector<std::string>& names, const std::function<bool(std::size_t)>& before)
+{
+    auto& c = common();
+    auto& t = transfer();
+    PutSeries series;
+    if (names.empty()) return series;
+    RemoteFiles* files = sessionFiles();
+    if (!files || !files->network()) {
+        refuseCopy(*this);
+        series.Failed = true;
+        return series;
+    }
+    if (t.RemoteDir.empty() || !c.TransferConnected) {
+        log(text("StringPutFileFailed") + " " + names.front());
+        series.Failed = true;
+        return series;
+    }
+    // Paths are made here: the folders belong to the GUI thread.
+    std::vector<std::pair<std::string, std::string>> paths;
+    paths.reserve(names.size());
+    for (const std::string& name : names) paths.emplace_back(t.LocalDir + name, joinRemote(t.RemoteDir, name));
+    std::string error;
+    const bool ran = RunOffGuiThread([&] {
+        for (; series.Sent < paths.size(); ++series.Sent) {
+            if (before && !before(series.Sent)) return;
+            if (!files->put(paths[series.Sent].first, paths[series.Sent].second)) {
+                series.Failed = true;
+                error = files->lastError();
+                return;
+            }
+        }
+    });
+    if (!ran && series.Sent < paths.size()) series.Failed = true;
+    if (series.Failed && series.Sent < paths.size())
+        log(text("StringPutFileFailed") + " " + paths[series.Sent].second + " : " + error);
+    return series;
+}
+
 bool Controller::changeDir(const std::string& remoteDir, const std::string& localDir)
 {
     auto& c = common();

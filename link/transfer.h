@@ -10,6 +10,7 @@
 #include "apiwire.h"
 #include "controllerconfig.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>

@@ -35,6 +35,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -46,6 +47,8 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <sstream>
 
 namespace mvx::linkui {
@@ -81,6 +84,8 @@ std::string text(const char* key)
 TFNClientFTP* gBrowser = nullptr;
 
 constexpr int kWashLines = 10;
+// How long the session's replies gather before the memo shows them.
+constexpr int kStatusBatchMs = 20;
 constexpr int kMaxSubfolders = 255;
 constexpr int kMaxDepth = 32;
 
@@ -207,6 +212,25 @@ std::string CompactText(const std::string& textIn)
 
 TFNClientFTP* FileBrowser() { return gBrowser; }
 
+struct TFNClientFTP::StatusFeed {
+    std::mutex mutex;
+    std::vector<std::optional<std::string>> items;  // a reply, or nullopt for the session's end
+    bool queued = false;
+    // True when the window is to be told (the first item since it last took them).
+    bool add(std::optional<std::string> item)
+    {
+        std::lock_guard lock(mutex);
+        items.push_back(std::move(item));
+        return !std::exchange(queued, true);
+    }
+    std::vector<std::optional<std::string>> take()
+    {
+        std::lock_guard lock(mutex);
+        queued = false;
+        return std::exchange(items, {});
+    }
+};
+
 TFNClientFTP::TFNClientFTP(QWidget* parent, link::Controller& controller) : QDialog(parent), mController(controller)
 {
     registerBrowserTexts();
@@ -309,18 +333,19 @@ TFNClientFTP::TFNClientFTP(QWidget* parent, link::Controller& controller) : QDia
     connect(prev, &QAction::triggered, this, [this] { SearchAgain(true); });
     connect(replace, &QAction::triggered, this, [this] { ReplaceClick(); });
 
-    // The program's one FTP session reports here: the server's replies and its end.
+    // The program's one FTP session reports here: the server's replies and its end, in order.
     QPointer<TFNClientFTP> self(this);
-    mController.ftp().setStatusHandler({[self](const std::string& line) {
-                                              QMetaObject::invokeMethod(qApp, [self, line] {
-                                                  if (self) self->addStatus(line);
-                                              }, Qt::QueuedConnection);
-                                          },
-                                          [self] {
-                                              QMetaObject::invokeMethod(qApp, [self] {
-                                                  if (self) self->washStatus();
-                                              }, Qt::QueuedConnection);
-                                          }});
+    mFeed = std::make_shared<StatusFeed>();
+    auto feed = [self, items = mFeed](std::optional<std::string> item) {
+        if (!items->add(std::move(item))) return;
+        QMetaObject::invokeMethod(qApp, [self] {
+            if (self) QTimer::singleShot(kStatusBatchMs, self, [self] {
+                if (self) self->showStatusFeed();
+            });
+        }, Qt::QueuedConnection);
+    };
+    mController.ftp().setStatusHandler({[feed](const std::string& line) { feed(line); },
+                                          [feed] { feed(std::nullopt); }});
 
     auto* menu = new QMenu(this);
     menu->setObjectName("PopupMenu1");
@@ -358,8 +383,42 @@ void TFNClientFTP::washStatus()
     if (mWashing->isChecked() && mStatus->blockCount() >= kWashLines) mStatus->clear();
 }
 
+void TFNClientFTP::showStatusFeed()
+{
+    if (!mFeed) return;
+    const std::vector<std::optional<std::string>> items = mFeed->take();
+    if (items.empty()) return;
+    // The memo ends as it would after each item in turn (washed before an addition and at the
+    // session's end once it holds kWashLines lines); only the lines that stay are laid out.
+    const bool washing = mWashing->isChecked();
+    int lines = mStatus->document()->isEmpty() ? 0 : mStatus->blockCount();
+    bool cleared = false;
+    std::vector<const std::string*> kept;
+    for (const std::optional<std::string>& item : items) {
+        if (washing && lines >= kWashLines) {
+            cleared = true;
+            kept.clear();
+            lines = 0;
+        }
+        if (item) {
+            kept.push_back(&*item);
+            ++lines;
+        }
+    }
+    if (cleared) mStatus->clear();
+    if (kept.empty()) return;
+    QString text;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += QString::fromStdString(*kept[i]);
+    }
+    mStatus->appendPlainText(text);
+}
+
 void TFNClientFTP::addStatus(const std::string& line)
 {
+    // The session's replies so far come first.
+    showStatusFeed();
     washStatus();
     mStatus->appendPlainText(QString::fromStdString(line));
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The session's replies, gathered on the thread that makes them and shown in batches: one
+    // hand-over to this window per batch instead of one per reply.
+    struct StatusFeed;
+    std::shared_ptr<StatusFeed> mFeed;
+    void showStatusFeed();
     bool listFolder(const std::string& folder);
     bool enterShownFolder();
     void fillList();

@@ -7,7 +7,10 @@
 // the script ends and is called on a worker thread; it must return soon after `stop` is set.
 
 #include <atomic>
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace mvx {
 
@@ -21,10 +24,15 @@ class JobLink {
 public:
     virtual ~JobLink() = default;
 
-    // Puts `localDir` + `name` into the controller's script / trajectory folder. False with
-    // `error` when the transfer failed.
+    // Puts `localDir` + `name` into the controller's script folder. False with `error` when the
+    // transfer failed.
     virtual bool PutScript(const std::string& localDir, const std::string& name, std::string& error) = 0;
-    virtual bool PutTrajectory(const std::string& localDir, const std::string& name, std::string& error) = 0;
+    // Puts `localDir` + each name into the trajectory folder, in order, as one series off the
+    // GUI thread. `before(i)` is called on the transferring thread before file i goes; false
+    // stops the series there (no error). Returns how many files arrived; `error` says why the
+    // next one did not.
+    virtual std::size_t PutTrajectories(const std::string& localDir, const std::vector<std::string>& names,
+                                        const std::function<bool(std::size_t)>& before, std::string& error) = 0;
 
     // Controller calls; 0 is success, anything else the controller's code (negative: no
     // connection or no reply).

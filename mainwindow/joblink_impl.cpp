@@ -10,6 +10,7 @@
 #include "link/scriptexec.h"
 #include "translator/numtext.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace mvx {
@@ -41,8 +42,8 @@ bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::strin
 
 }  // namespace
 
-bool JobLinkImpl::put(const std::string& remoteDir, const std::string& localDir, const std::string& name,
-                      std::string& error)
+bool JobLinkImpl::enter(const std::string& remoteDir, const std::string& localDir, const std::string& name,
+                        std::string& error)
 {
     if (!mController.sessionCopiesFiles()) {
         error = "No file transfer to the controller: " + name + " not sent";
@@ -57,21 +58,29 @@ bool JobLinkImpl::put(const std::string& remoteDir, const std::string& localDir,
         error = "Controller folder " + remoteDir + " not reachable: " + name + " not sent";
         return false;
     }
-    if (!mController.putFile(name, name, false)) {
-        error = "Upload of " + name + " into " + remoteDir + " failed";
-        return false;
-    }
     return true;
 }
 
 bool JobLinkImpl::PutScript(const std::string& localDir, const std::string& name, std::string& error)
 {
-    return put(common().RemoteScriptsDir, localDir, name, error);
+    const std::string dir = common().RemoteScriptsDir;
+    if (!enter(dir, localDir, name, error)) return false;
+    if (!mController.putFile(name, name, false)) {
+        error = "Upload of " + name + " into " + dir + " failed";
+        return false;
+    }
+    return true;
 }
 
-bool JobLinkImpl::PutTrajectory(const std::string& localDir, const std::string& name, std::string& error)
+std::size_t JobLinkImpl::PutTrajectories(const std::string& localDir, const std::vector<std::string>& names,
+                                         const std::function<bool(std::size_t)>& before, std::string& error)
 {
-    return put(common().RemoteTrajectoriesDir, localDir, name, error);
+    if (names.empty()) return 0;
+    const std::string dir = common().RemoteTrajectoriesDir;
+    if (!enter(dir, localDir, names.front(), error)) return 0;
+    const link::Controller::PutSeries series = mController.putFiles(names, before);
+    if (series.Failed) error = "Upload of " + names[std::min(series.Sent, names.size() - 1)] + " into " + dir + " failed";
+    return series.Sent;
 }
 
 int JobLinkImpl::KillAll()

@@ -25,7 +25,8 @@ public:
     explicit JobLinkImpl(link::Controller& controller) : mController(controller) {}
 
     bool PutScript(const std::string& localDir, const std::string& name, std::string& error) override;
-    bool PutTrajectory(const std::string& localDir, const std::string& name, std::string& error) override;
+    std::size_t PutTrajectories(const std::string& localDir, const std::vector<std::string>& names,
+                                const std::function<bool(std::size_t)>& before, std::string& error) override;
 
     // Also ends the task of a script run that is still alive: stopping the motions alone would
     // let the script go on with its next move.
@@ -48,7 +49,8 @@ public:
     void LogLine(const std::string& line) override;
 
 private:
-    bool put(const std::string& remoteDir, const std::string& localDir, const std::string& name, std::string& error);
+    // The session open and `remoteDir` current, for the files `names` (the first named in `error`).
+    bool enter(const std::string& remoteDir, const std::string& localDir, const std::string& name, std::string& error);
 
     mutable std::mutex mMutex;
     std::shared_ptr<link::ScriptRun> mRun;

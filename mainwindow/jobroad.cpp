@@ -793,13 +793,40 @@ bool JobRoad::uploadAll(bool withScript)
             return false;
         }
     }
-    for (int i = 1; i <= mPvtFileCount; ++i) {
-        if (stopped()) return false;
-        ++index;
-        const std::string name = pvtName(i);
-        setStatus(4, T("stringloadingfile") + " \"" + name + "\" " + T("stringinKVX") + fileOf());
-        if (!mLink->PutTrajectory(outputFolder(), name, err)) {
-            report(err.empty() ? name : err);
+    if (mPvtFileCount > 0) {
+        std::vector<std::string> names;
+        names.reserve(static_cast<std::size_t>(mPvtFileCount));
+        for (int i = 1; i <= mPvtFileCount; ++i) names.push_back(pvtName(i));
+        // The files go as one series from the link's thread; the status follows the file on its
+        // way (one update waiting at a time, so the series never waits for the window).
+        struct Shown {
+            std::atomic<int> file{0};
+            std::atomic<bool> queued{false};
+            std::atomic<bool> over{false};  // an update that comes after the series says nothing
+        };
+        const auto shown = std::make_shared<Shown>();
+        const int first = index;
+        QPointer<JobRoad> self(this);
+        auto showFile = [this, shown, first, total] {
+            shown->queued.store(false);
+            if (shown->over.load()) return;
+            const int i = shown->file.load();
+            setStatus(4, T("stringloadingfile") + " \"" + pvtName(i) + "\" " + T("stringinKVX") + " (file " +
+                             num::integer(first + i) + " of " + num::integer(total) + ")");
+        };
+        const std::size_t sent = mLink->PutTrajectories(outputFolder(), names, [&](std::size_t i) {
+            if (common().StopRequested.load() != 0) return false;
+            shown->file.store(static_cast<int>(i) + 1);
+            if (!shown->queued.exchange(true))
+                QMetaObject::invokeMethod(this, [self, showFile] {
+                    if (self) showFile();
+                }, Qt::QueuedConnection);
+            return true;
+        }, err);
+        shown->over.store(true);
+        index += static_cast<int>(sent);
+        if (sent < names.size() && !err.empty()) {
+            report(err);
             return false;
         }
     }

@@ -97,6 +97,8 @@ class ControlServer:
             sim.api.requests.clear()
             return {}
         if cmd == "ftp_log":
+            if r.get("take"):
+                return {"entries": sim.ftp.take_commands()}
             return {"entries": sim.ftp.read_commands(int(r.get("since", 0)))}
         if cmd == "clear_ftp_log":
             sim.ftp.clear_commands()

@@ -66,8 +66,10 @@ class Service:
 # ----- FTP ------------------------------------------------------------------------------------------
 
 class FtpService(Service):
-    def __init__(self, address, port, root, login_folder):
+    def __init__(self, address, port, root, login_folder, origin=None):
         self.address = address
+        # Times in the log count from the API request log's origin: one clock for both.
+        self.origin = time.monotonic() if origin is None else origin
         self.port = port
         self.root = root
         self.login_folder = login_folder.rstrip("/")
@@ -125,7 +127,9 @@ class FtpService(Service):
                 return rel or "/"
 
             def validpath(self, path):
-                real = os.path.realpath(path)
+                # Neither FTP nor the SFTP service can make a link, so the tree holds none: the
+                # normalised path says where a name leads (no look-up of every component).
+                real = os.path.normpath(path)
                 for base in (tree, top) if prefix else (tree,):
                     if real == base or real.startswith(base + os.sep):
                         return True
@@ -167,11 +171,18 @@ class FtpService(Service):
     def log_command(self, session, cmd, arg):
         with self.lock:
             if len(self.commands) < 200000:
-                self.commands.append({"session": session, "command": cmd, "argument": arg})
+                self.commands.append({"session": session, "command": cmd, "argument": arg,
+                                      "time": round(time.monotonic() - self.origin, 6)})
 
     def read_commands(self, since=0):
         with self.lock:
             return self.commands[since:]
+
+    def take_commands(self):
+        """The commands logged so far, removed from the log."""
+        with self.lock:
+            taken, self.commands = self.commands, []
+            return taken
 
     def clear_commands(self):
         with self.lock:

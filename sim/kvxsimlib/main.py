@@ -84,7 +84,7 @@ class Simulator:
         self.tasks = TaskManager(self.controller, args.address, args.api_port, log)
         self.controller.tasks = self.tasks
         # The API comes up last, so a caller that reaches it finds every other service listening.
-        self.ftp = FtpService(args.address, args.ftp_port, self.root, args.login_folder)
+        self.ftp = FtpService(args.address, args.ftp_port, self.root, args.login_folder, self.controller.started)
         self.services = [
             self.ftp,
             SshService(args.address, args.ssh_port, self.root, log, args.host_key),

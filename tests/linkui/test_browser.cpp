@@ -511,8 +511,10 @@ TEST_P(BrowserModes, ListGetPutDelete)
 
     // At the end of the FTP session a memo of 10 lines or more is washed, when so ticked.
     if (GetParam().mode == TransferFtp) {
+        // The listing's replies reach the memo (gathered, shown together) before the lines.
+        memo->clear();
         ASSERT_TRUE(link::CurrentController().changeDir(c.RemoteScriptsDir, c.ProgramDir));
-        QApplication::processEvents();
+        ASSERT_TRUE(waitFor([&] { return memo->toPlainText().contains("226 "); })) << memo->toPlainText().toStdString();
         for (int i = 0; i < 12; ++i) memo->appendPlainText("line");
         washing->setChecked(true);
         link::CurrentController().disconnectTransfer();
@@ -528,6 +530,53 @@ INSTANTIATE_TEST_SUITE_P(Modes, BrowserModes,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ----- backup and restore ------------------------------------------------------------------------
+
+// The server's replies reach the memo in batches; a batch leaves it as the replies one by one
+// would: washed before an addition once it holds 10 lines, the last reply last.
+TEST(BrowserMemo, RepliesShownTogetherAreWashedAsOneByOne)
+{
+    KvxSim sim;
+    resetLink(sim.address());
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
+    auto& c = common();
+    linkui::TFNClientFTP w(nullptr, mvx::link::CurrentController());
+    auto* washing = w.findChild<QCheckBox*>("CheckBox1");
+    auto* memo = w.findChild<QPlainTextEdit*>("RichEdit3");
+    ASSERT_NE(washing, nullptr);
+    ASSERT_NE(memo, nullptr);
+    auto listings = [&] {
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(link::CurrentController().changeDir(i % 2 ? c.RemoteScriptsDir : c.RemoteTrajectoriesDir, c.ProgramDir));
+        }
+    };
+    auto codes = [&] {
+        std::vector<std::string> out;
+        // 125 or 150 as the data connection came before or after the command.
+        for (const QString& l : memo->toPlainText().split('\n')) out.push_back(l.startsWith('1') ? "1xx" : l.left(3).toStdString());
+        return out;
+    };
+    // Every reply, kept (after a first round, so both rounds meet the session in one state).
+    washing->setChecked(false);
+    listings();
+    QTest::qWait(100);
+    memo->clear();
+    listings();
+    ASSERT_TRUE(waitFor([&] { return memo->blockCount() >= 15 && memo->toPlainText().endsWith("Transfer complete."); }))
+        << memo->toPlainText().toStdString();
+    QTest::qWait(100);
+    std::vector<std::string> all = codes();
+    std::vector<std::string> expected;
+    for (const std::string& code : all) {
+        if (expected.size() >= 10) expected.clear();
+        expected.push_back(code);
+    }
+    // The same replies, washed.
+    washing->setChecked(true);
+    memo->clear();
+    listings();
+    ASSERT_TRUE(waitFor([&] { return codes() == expected; })) << memo->toPlainText().toStdString();
+    link::CurrentController().disconnectTransfer();
+}
 
 TEST(BackupList, ShiftClickInvertsRowsBetween)
 {

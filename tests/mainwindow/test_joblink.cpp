@@ -12,6 +12,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
 
 using namespace mvx;
 using namespace std::chrono_literals;
@@ -65,9 +67,44 @@ TEST_F(JobLinkSim, UploadsLandByteForByte)
     JobLinkImpl link{mvx::link::CurrentController()};
     std::string err;
     EXPECT_TRUE(link.PutScript(localDir(), "GCode_Converted.TCL", err)) << err;
-    EXPECT_TRUE(link.PutTrajectory(localDir(), "TRJ1.PVT", err)) << err;
+    EXPECT_EQ(link.PutTrajectories(localDir(), {"TRJ1.PVT"}, {}, err), 1u) << err;
     EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), script);
     EXPECT_EQ(sim().readFile("Public/Trajectories/TRJ1.PVT"), pvt);
+}
+
+// A job's PVT files go as one series: each is asked for before it goes, in order, from one
+// thread that is not the window's; a refusal stops the series without an error, a file that
+// cannot be sent stops it with one, and the files before it are on the controller.
+TEST_F(JobLinkSim, TrajectoriesGoAsOneSeriesThatStopsWhenAsked)
+{
+    ASSERT_TRUE(link::CurrentController().connectTransfer(false));
+    std::vector<std::string> names;
+    for (int i = 1; i <= 6; ++i) {
+        names.push_back("TRJ" + std::to_string(i) + ".PVT");
+        writeLocal(names.back(), "0.1000 " + std::to_string(i) + ".000000 0.000000 0.000000 0.000000\n");
+    }
+    JobLinkImpl link{mvx::link::CurrentController()};
+    std::string err;
+    std::vector<std::size_t> asked;
+    std::set<std::thread::id> threads;
+    EXPECT_EQ(link.PutTrajectories(localDir(), names, [&](std::size_t i) {
+        asked.push_back(i);
+        threads.insert(std::this_thread::get_id());
+        return i < 4;
+    }, err), 4u);
+    EXPECT_TRUE(err.empty()) << err;
+    EXPECT_EQ(asked, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    ASSERT_EQ(threads.size(), 1u);
+    EXPECT_NE(*threads.begin(), std::this_thread::get_id());
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_EQ(sim().fileExists("Public/Trajectories/TRJ" + std::to_string(i) + ".PVT"), i <= 4) << i;
+    EXPECT_EQ(sim().readFile("Public/Trajectories/TRJ3.PVT"), "0.1000 3.000000 0.000000 0.000000 0.000000\n");
+
+    // The third file is missing here: two arrive, and the error names the third.
+    std::filesystem::remove(localDir() + names[2]);
+    EXPECT_EQ(link.PutTrajectories(localDir(), names, {}, err), 2u);
+    EXPECT_NE(err.find("TRJ3.PVT"), std::string::npos) << err;
+    EXPECT_TRUE(mMessages.empty());
 }
 
 TEST_F(JobLinkSim, UploadWithoutTransferIsAFailureWithoutDialog)

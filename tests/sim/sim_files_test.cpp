@@ -65,6 +65,35 @@ TEST(SimFtp, ListGetPutSizeDeleteWithCurl)
     EXPECT_NE(bad.status, 0);
 }
 
+// The FTP log says when each command came, on the request log's clock; taking it empties it, so
+// a long series can be followed without reaching the log's limit.
+TEST(SimFtp, CommandLogIsTimedAndCanBeTaken)
+{
+    KvxSimOptions o;
+    o.rootParent = "/dev/shm";
+    KvxSim sim(o);
+    EXPECT_EQ(sim.rootDir().rfind("/dev/shm/", 0), 0u) << sim.rootDir();
+    sim.clearFtpLog();
+    std::string local = localFile("0.1 1 2 3 4 5 6\r\n");
+    auto put = runCommand(curlBase(sim, "ftp") + "/Public/Trajectories/TRJ1.PVT -T " + local);
+    std::remove(local.c_str());
+    ASSERT_EQ(put.status, 0) << put.output;
+    const auto taken = sim.takeFtpLog();
+    ASSERT_FALSE(taken.empty());
+    double last = 0.0;
+    bool stored = false;
+    for (const auto& c : taken) {
+        EXPECT_GE(c.time, last) << c.command;
+        last = c.time;
+        stored |= c.command == "STOR" && c.argument.find("TRJ1.PVT") != std::string::npos;
+    }
+    EXPECT_TRUE(stored);
+    EXPECT_GT(last, 0.0);
+    EXPECT_TRUE(sim.takeFtpLog().empty());
+    EXPECT_TRUE(sim.ftpLog().empty());
+    EXPECT_EQ(sim.readFile("Public/Trajectories/TRJ1.PVT"), "0.1 1 2 3 4 5 6\r\n");
+}
+
 TEST(SimFtp, AdminLoginFolder)
 {
     KvxSim sim(KvxSimOptions{.loginFolder = "/Admin"});

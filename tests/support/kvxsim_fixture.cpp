@@ -397,8 +397,8 @@ KvxSim::~KvxSim()
 
 void KvxSim::start()
 {
-    char tmpl[] = "/tmp/kvxsim-test-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr)
+    std::string tmpl = mOptions.rootParent + "/kvxsim-test-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr)
         throw KvxSimError("cannot create the simulator's root folder");
     mRoot = tmpl;
     auto layFiles = [this] {
@@ -483,8 +483,8 @@ void KvxSim::start()
         lastError = ended ? "simulator ended before it was ready on " + address
                           : "simulator not ready in time on " + address;
         stop();
-        char again[] = "/tmp/kvxsim-test-XXXXXX";
-        if (::mkdtemp(again) == nullptr)
+        std::string again = mOptions.rootParent + "/kvxsim-test-XXXXXX";
+        if (::mkdtemp(again.data()) == nullptr)
             throw KvxSimError("cannot create the simulator's root folder");
         mRoot = again;
         layFiles();
@@ -613,10 +613,19 @@ void KvxSim::clearRequestLog()
 
 std::vector<KvxFtpCommand> KvxSim::ftpLog(std::size_t since)
 {
-    Json reply = control("{\"cmd\":\"ftp_log\",\"since\":" + mvx::num::integer(static_cast<long long>(since)) + "}");
+    return ftpCommands(control("{\"cmd\":\"ftp_log\",\"since\":" + mvx::num::integer(static_cast<long long>(since)) + "}"));
+}
+
+std::vector<KvxFtpCommand> KvxSim::takeFtpLog()
+{
+    return ftpCommands(control("{\"cmd\":\"ftp_log\",\"take\":true}"));
+}
+
+std::vector<KvxFtpCommand> KvxSim::ftpCommands(const Json& reply)
+{
     std::vector<KvxFtpCommand> out;
     for (const Json& e : reply["entries"].items)
-        out.push_back({static_cast<int>(e["session"].number), e["command"].text, e["argument"].text});
+        out.push_back({static_cast<int>(e["session"].number), e["command"].text, e["argument"].text, e["time"].number});
     return out;
 }
 

@@ -28,6 +28,9 @@ struct KvxSimOptions {
     // Files laid into the root before the start (path relative to the root -> content), e.g. a
     // "Config/system.ini" of its own; missing default files are still created.
     std::map<std::string, std::string> files{};
+    // Folder in which the controller's root folder is made (a bench puts the controller's disk
+    // in memory, so the figure is not the simulator's file system).
+    std::string rootParent = "/tmp";
     std::chrono::milliseconds startTimeout{10000};
 };
 
@@ -58,6 +61,7 @@ struct KvxFtpCommand {
     int session = 0;                  // FTP session, in connection order
     std::string command{};              // "STOR", "LIST", ...
     std::string argument{};
+    double time = 0.0;                // seconds, on the clock of the request log
 };
 
 class KvxSimError : public std::runtime_error {
@@ -92,6 +96,8 @@ public:
     void clearRequestLog();
     // The FTP port's commands, and a wait before the FTP server takes up each upload (STOR).
     std::vector<KvxFtpCommand> ftpLog(std::size_t since = 0);
+    // The commands logged so far, removed from the log (a long series stays within its limit).
+    std::vector<KvxFtpCommand> takeFtpLog();
     void clearFtpLog();
     void setFtpStoreDelay(double seconds);
 
@@ -131,6 +137,7 @@ public:
 private:
     struct Json;
     Json control(const std::string& jsonLine);
+    static std::vector<KvxFtpCommand> ftpCommands(const Json& reply);
     void start();
     void stop();
 
