@@ -35,6 +35,13 @@ public:
     TclConversionResult Run();
     gcode::Status RunOneLine(bool& lastMoveWorking);
     void SetFileSink(std::function<bool(const PvtFile&)> sink) { mState.FileSink = std::move(sink); }
+    void SetOptions(TclConversionOptions options)
+    {
+        mState.FileSink = std::move(options.FileSink);
+        mState.KeepDrawing = options.KeepDrawing;
+        mScriptSink = std::move(options.ScriptSink);
+        mScriptChunk = options.ScriptChunk;
+    }
 
 private:
     // In the direct mode, the speeds the axes have before the first block.
@@ -58,6 +65,9 @@ private:
     bool mWorkingMode = false;
     bool mZMessageShown = false;
     bool mLineMode = false;  // "Execute a line"
+    std::function<void(std::string_view)> mScriptSink;
+    std::size_t mScriptChunk = 0;
+    std::size_t mScriptBytes = 0;
     TclConversionResult mResult;
 };
 
@@ -68,7 +78,7 @@ TclConversionResult Driver::Run()
     s.LineTable.assign(mLines.size(), LineRecord{});
     // Room the view's pieces are unlikely to outgrow (arcs are several chords): untouched room
     // costs address space, not memory, and growing would copy them all.
-    s.Drawing.reserve(mLines.size() * 4 + 16);
+    if (s.KeepDrawing) s.Drawing.reserve(mLines.size() * 4 + 16);
     if (auto err = gcode::CheckConfig(mConfig)) {
         s.ShowMsg(err.Text);
         Fail(std::move(err));
@@ -76,7 +86,16 @@ TclConversionResult Driver::Run()
     }
     if (!s.Direct) {
         s.Script.Start(mConfig);
-        s.Script.Reserve(mLines.size() * 96 + 8192);  // a single move writes about 90 bytes
+        if (mScriptSink) {
+            s.Script.Spill(
+                [this](std::string_view text) {
+                    mScriptBytes += text.size();
+                    mScriptSink(text);
+                },
+                mScriptChunk);
+        } else {
+            s.Script.Reserve(mLines.size() * 96 + 8192);  // a single move writes about 90 bytes
+        }
         s.Maker = std::make_unique<PvtFileMaker>(mConfig, s.FileSink);
     }
     mResult.BodyStart = s.Script.InsertLine();
@@ -118,6 +137,7 @@ TclConversionResult Driver::Run()
     mResult.PvtFileCount = s.PvtFileCount - 1;
     mResult.BodyEnd = s.Script.InsertLine();
     if (!s.Direct) mResult.Script = s.Script.TakeText();
+    mResult.ScriptBytes = mScriptSink ? mScriptBytes : mResult.Script.size();
     mResult.PvtFiles = std::move(s.PvtFiles);
     mResult.LineTable = std::move(s.LineTable);
     mResult.Drawing = std::move(s.Drawing);
@@ -165,6 +185,7 @@ gcode::Status Driver::ReadLine(int index, gcode::Block& block)
 void Driver::Fail(gcode::Status status)
 {
     mResult.Error = std::move(status);
+    mState.Script.Clear();
     mState.CollectFiles();
     mResult.BodyEnd = mState.Script.InsertLine();
     mResult.LineTable = std::move(mState.LineTable);
@@ -399,6 +420,14 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
 {
     Driver driver(lines, config, observer, executor);
     driver.SetFileSink(std::move(fileSink));
+    return driver.Run();
+}
+
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer, DirectExecutor* executor, TclConversionOptions options)
+{
+    Driver driver(lines, config, observer, executor);
+    driver.SetOptions(std::move(options));
     return driver.Run();
 }
 
