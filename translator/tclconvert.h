@@ -96,9 +96,9 @@ WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text
 
 // GCodeToTCL and WriteConversionFiles in one pass, for large jobs: the same files with the same
 // bytes, but each PVT file is written to `dir` as soon as it is made and only its name
-// stays in the result (empty Text); the script follows once the conversion is over. The first
-// failed write ends the conversion (Stopped) and is reported in `written`; no script is then
-// written.
+// stays in the result (empty Text); the script is written as it is made and replaces the old
+// one once the conversion is over (Script stays empty, Drawing too). The first failed write
+// ends the conversion (Stopped) and is reported in `written`; no script is then written.
 TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
                                       const std::string& dir, WriteOutcome& written,
                                       ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
