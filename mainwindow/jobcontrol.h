@@ -17,6 +17,7 @@ namespace mvx {
 
 namespace view3d {
 struct SkeletonNodes;
+class SkeletonBuilder;
 }
 namespace sct {
 class Ttraject;
@@ -72,14 +73,15 @@ public:
     // `segments` may hold a million pieces). `start` is where the path begins (the origin in
     // simulation).
     virtual void SetJobPath(const std::vector<PathSegment>& segments, const std::array<double, 3>& start) = 0;
-    // The same in two steps, so that the pieces cost the window's thread nothing: the skeleton
-    // made from them on any thread (null: this view has no such step, SetJobPath then), then
-    // shown on the GUI thread.
-    virtual std::shared_ptr<view3d::SkeletonNodes> MakeJobSkeleton(const std::vector<PathSegment>& segments,
-                                                                   const std::array<double, 3>& start) const
+    // The same in two steps, so that the pieces cost the window's thread nothing and are never
+    // kept: a builder fed piece by piece by the conversion on its thread (null: this view has no
+    // such step, SetJobPath then), its skeleton then shown on the GUI thread. `expectedPieces`:
+    // about how many pieces are coming.
+    virtual std::shared_ptr<view3d::SkeletonBuilder> MakeJobSkeletonBuilder(const std::array<double, 3>& start,
+                                                                            std::size_t expectedPieces) const
     {
-        (void)segments;
         (void)start;
+        (void)expectedPieces;
         return nullptr;
     }
     virtual void ShowJobSkeleton(std::shared_ptr<view3d::SkeletonNodes> nodes) { (void)nodes; }

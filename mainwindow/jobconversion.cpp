@@ -10,10 +10,18 @@
 #include "translator/tclconvert.h"
 #include "translator/tclscript.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <string_view>
+#include <utility>
 
 namespace mvx {
 
@@ -59,6 +67,103 @@ std::function<bool(const File&)> pvtFileWriter(const std::string& dir, const std
         return false;
     };
 }
+
+// The script written as it is made: into a temporary file beside its place, renamed over the
+// old script once the conversion is complete. What could not be written stays in memory, so
+// the view still gets the whole text.
+class StreamedScript {
+public:
+    explicit StreamedScript(std::string path) : mPath(std::move(path)), mTemp(mPath + ".part~")
+    {
+        mFd = ::open(mTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (mFd < 0) fail();
+    }
+    ~StreamedScript()
+    {
+        closeFile();
+        if (!mKept) ::unlink(mTemp.c_str());
+    }
+    StreamedScript(const StreamedScript&) = delete;
+    StreamedScript& operator=(const StreamedScript&) = delete;
+
+    void Append(std::string_view text)
+    {
+        if (mFd >= 0 && mRest.empty()) {
+            if (writeAll(text)) {
+                mWritten += text.size();
+                return;
+            }
+            fail();
+        }
+        mRest.append(text);
+    }
+    // The failed conversion's text is no script: nothing of it is kept.
+    void Discard()
+    {
+        closeFile();
+        std::string().swap(mRest);
+        mWritten = 0;
+    }
+    // The whole text under the script's name. False with `error` when it could not be put
+    // there; the text is then still handed to the view.
+    bool Commit(std::string& error)
+    {
+        if (!mError.empty() || !closeFile()) {
+            error = mError.empty() ? mPath + ": " + std::strerror(errno) : mError;
+            return false;
+        }
+        if (std::rename(mTemp.c_str(), mPath.c_str()) != 0) {
+            error = mPath + ": " + std::strerror(errno);
+            return false;
+        }
+        mKept = true;
+        mCommitted = true;
+        return true;
+    }
+    // The text for the view: the file part (the script, or the temporary that the reader
+    // removes) and what stayed in memory.
+    void HandOver(JobConversionOutput& out)
+    {
+        closeFile();
+        out.ScriptText = std::move(mRest);
+        out.ScriptFileBytes = mWritten;
+        if (mWritten == 0) return;
+        out.ScriptFile = mCommitted ? mPath : mTemp;
+        out.ScriptFileTemporary = !mCommitted;
+        mKept = true;
+    }
+
+private:
+    bool writeAll(std::string_view text)
+    {
+        while (!text.empty()) {
+            const ssize_t n = ::write(mFd, text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    void fail()
+    {
+        if (mError.empty()) mError = mPath + ": " + std::strerror(errno);
+    }
+    bool closeFile()
+    {
+        if (mFd < 0) return true;
+        const int fd = std::exchange(mFd, -1);
+        return ::close(fd) == 0;
+    }
+
+    std::string mPath;
+    std::string mTemp;
+    int mFd = -1;
+    std::size_t mWritten = 0;  // bytes of the text in the file, from its start
+    std::string mRest;         // the text after them
+    std::string mError;
+    bool mKept = false;       // the temporary is the script now, or the view reads it
+    bool mCommitted = false;
+};
 
 }  // namespace
 
@@ -124,21 +229,37 @@ JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver
 }
 
 namespace {
-JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer);
+JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer, StreamedScript* stream);
 }
 
 JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver& observer)
 {
-    JobConversionOutput out = convertJob(in, observer);
-    if (out.Ok && out.WriteError.empty() && !in.ScriptPath.empty()) {
+    // The script path's script is written as it is made; the SCT path's once it is complete.
+    std::unique_ptr<StreamedScript> stream;
+    if (in.Mode == 2 && !in.ScriptPath.empty()) stream = std::make_unique<StreamedScript>(in.ScriptPath);
+    JobConversionOutput out = convertJob(in, observer, stream.get());
+    const bool complete = out.Ok && out.WriteError.empty() && !in.ScriptPath.empty();
+    if (stream) {
+        if (complete) {
+            out.ScriptWritten = stream->Commit(out.ScriptWriteError);
+            if (out.ScriptWritten) out.ScriptWriteError.clear();
+        }
+        stream->HandOver(out);
+    } else if (complete) {
         out.ScriptWritten = WriteFileAtomic(in.ScriptPath, out.ScriptText, &out.ScriptWriteError);
-        if (out.ScriptWritten) out.ScriptWriteError.clear();
+        if (out.ScriptWritten) {
+            out.ScriptWriteError.clear();
+            // The view reads it back from there: the text is not held twice.
+            out.ScriptFile = in.ScriptPath;
+            out.ScriptFileBytes = out.ScriptText.size();
+            std::string().swap(out.ScriptText);
+        }
     }
     return out;
 }
 
 namespace {
-JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer)
+JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer, StreamedScript* stream)
 {
     JobConversionOutput out;
     static const std::vector<std::string> kNoLines;
@@ -179,7 +300,12 @@ JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver&
             closed();
             return ok;
         };
-    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor, std::move(sink));
+    tclpath::TclConversionOptions options;
+    options.FileSink = std::move(sink);
+    options.KeepDrawing = in.KeepDrawing;
+    if (stream) options.ScriptSink = [stream](std::string_view text) { stream->Append(text); };
+    tclpath::TclConversionResult r = tclpath::GCodeToTCL(lines, in.Config, &observer, in.Executor, std::move(options));
+    if (stream && r.Error) stream->Discard();
     if (failed->Any()) out.WriteError = failed->Error();
     out.ScriptText = std::move(r.Script);
     out.PvtFiles = std::move(r.PvtFiles);

@@ -35,6 +35,9 @@ struct JobConversionInput {
     // could not write a PVT file writes none).
     std::string ScriptPath;
     DirectExecutor* Executor = nullptr;  // direct mode only
+    // False: the job path's pieces only go to the observer (ConversionObserver::DrawSegment),
+    // which draws them as they come; Drawing stays empty.
+    bool KeepDrawing = true;
     // TCL path: called each time a PVT run is closed into its file, from the thread that wrote
     // the file (the translator's file workers too): it must be thread-safe.
     std::function<void()> PvtRunClosed;
@@ -46,7 +49,14 @@ struct JobConversionOutput {
     bool SctFailed = false;  // the SCT list could not be built (nothing else was done)
     std::string Error;       // text for the user when not Ok
     int IncoherentLine = -1;  // 0-based line of an arc that misses its end (the conversion stopped there)
-    std::string ScriptText;  // the whole TCL view
+    // The TCL view's text: the first ScriptFileBytes bytes in ScriptFile (the written script, or
+    // a temporary file to be removed once read), the rest in ScriptText. A long script is
+    // written as it is made, so it is never held whole.
+    std::string ScriptText;
+    std::string ScriptFile;
+    std::size_t ScriptFileBytes = 0;
+    bool ScriptFileTemporary = false;
+    std::size_t ScriptBytes() const noexcept { return ScriptFileBytes + ScriptText.size(); }
     std::vector<tclpath::PvtFile> PvtFiles;
     std::string WriteError;  // a PVT file that could not be written
     bool ScriptWritten = false;     // the script is in `ScriptPath`

@@ -25,6 +25,8 @@
 #include <QPointer>
 #include <QThread>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -55,6 +57,12 @@ public:
     {
         return common().StopRequested.load() != 0 || (mAbort && mAbort->load() != 0);
     }
+    // The 3D view's skeleton grows with the pieces as the conversion makes them.
+    void DrawSegment(const PathSegment& segment) override
+    {
+        if (mSkeleton) mSkeleton->Add(segment);
+    }
+    void drawInto(view3d::SkeletonBuilder* skeleton) { mSkeleton = skeleton; }
     std::string status()
     {
         std::lock_guard lock(mMutex);
@@ -69,6 +77,7 @@ public:
 
 private:
     const std::atomic<int>* mAbort;
+    view3d::SkeletonBuilder* mSkeleton = nullptr;  // only the converting thread feeds it
     std::mutex mMutex;
     std::string mStatus;
     std::vector<std::string> mMessages;
@@ -598,6 +607,13 @@ bool JobRoad::BitBtnCreateKVXFileClick(bool withSender)
     setStatus(4, T("stringcreatingTCL"));
 
     WorkerObserver observer(&mAbortRequested);
+    // The script path's pieces go straight into the 3D view's skeleton: they are never kept.
+    std::shared_ptr<view3d::SkeletonBuilder> skeleton;
+    if (mMode != 1 && mView3D) skeleton = mView3D->MakeJobSkeletonBuilder(in.Config.CurrentPosition, in.Lines->size() * 4 + 16);
+    if (skeleton) {
+        in.KeepDrawing = false;
+        observer.drawInto(skeleton.get());
+    }
     JobConversionOutput out;
     const std::string crash = mView.JobRunLive([&] { out = ConvertJob(in, observer); },
                                                [&] {
@@ -617,10 +633,14 @@ bool JobRoad::BitBtnCreateKVXFileClick(bool withSender)
     // The translator may already have shown its error as a message.
     for (const std::string& m : messages)
         if (m == out.Error) out.Error.clear();
-    return showConversion(out, in);
+    std::shared_ptr<view3d::SkeletonNodes> nodes;
+    if (skeleton) nodes = std::make_shared<view3d::SkeletonNodes>(skeleton->Take());
+    skeleton.reset();
+    return showConversion(out, in, std::move(nodes));
 }
 
-bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput& in)
+bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput& in,
+                             std::shared_ptr<view3d::SkeletonNodes> skeleton)
 {
     mRelativeLeft = out.RelativeAtEnd;
     auto reenable = [this] {
@@ -646,18 +666,7 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
     mLineTable = std::move(out.LineTable);
     if (!mLineTable.empty()) mView.JobGroupSelection(true);
     mPvtFileCount = out.PvtFileCount;
-    const bool scriptEmpty = out.ScriptText.empty();
-    // The 3D view's skeleton is made by a worker; the pieces go as soon as it is made.
-    std::shared_ptr<view3d::SkeletonNodes> skeleton;
-    if (mView3D && !out.Drawing.empty()) {
-        const std::string crash = mView.JobRunLive(
-            [&] {
-                skeleton = mView3D->MakeJobSkeleton(out.Drawing, in.Config.CurrentPosition);
-                if (skeleton) std::vector<PathSegment>().swap(out.Drawing);
-            },
-            {}, 100);
-        if (!crash.empty()) report(crash);
-    }
+    const bool scriptEmpty = out.ScriptBytes() == 0;
     fillViews(out, newSct, true);
 
     bool ok = out.Ok;
@@ -721,35 +730,38 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
 void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
 {
     std::unique_ptr<PreparedText> sct = withSct ? mView.JobPrepareText(JobTextView::Sct, out.SctText.size()) : nullptr;
-    std::unique_ptr<PreparedText> tcl = withTcl ? mView.JobPrepareText(JobTextView::Tcl, out.ScriptText.size()) : nullptr;
+    // A little room beyond the text: a view's buffer that grows at its last byte is copied whole.
+    const std::size_t scriptRoom = out.ScriptBytes() + out.ScriptBytes() / 256 + 65536;
+    std::unique_ptr<PreparedText> tcl = withTcl ? mView.JobPrepareText(JobTextView::Tcl, scriptRoom) : nullptr;
     constexpr std::size_t kChunk = std::size_t{4} << 20;
-    const std::string scriptPath = outputFolder() + kScriptName;
     const std::string crash = mView.JobRunLive(
         [&] {
+            // What the conversion's workers freed goes back to the system before the views grow.
+            ::malloc_trim(0);
             if (sct) {
                 for (std::size_t at = 0; at < out.SctText.size(); at += kChunk)
                     sct->Append(std::string_view(out.SctText).substr(at, kChunk));
             }
             std::string().swap(out.SctText);
-            if (!tcl) return;
-            // A script on disk is read back from there once its text is dropped: the view's copy
-            // is then the only one.
-            std::ifstream file;
-            if (out.ScriptWritten) file.open(scriptPath, std::ios::binary);
-            if (file.is_open()) {
-                std::string().swap(out.ScriptText);
+            // The script on disk is read back from there: the view's copy is the only one.
+            if (tcl && out.ScriptFileBytes > 0) {
+                std::ifstream file(out.ScriptFile, std::ios::binary);
                 std::string chunk(kChunk, '\0');
-                while (file) {
-                    file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                std::size_t left = out.ScriptFileBytes;
+                while (file && left > 0) {
+                    file.read(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), left)));
                     const std::streamsize got = file.gcount();
                     if (got <= 0) break;
                     tcl->Append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+                    left -= static_cast<std::size_t>(got);
                 }
-            } else {
+            }
+            if (out.ScriptFileTemporary) std::remove(out.ScriptFile.c_str());
+            if (tcl) {
                 for (std::size_t at = 0; at < out.ScriptText.size(); at += kChunk)
                     tcl->Append(std::string_view(out.ScriptText).substr(at, kChunk));
-                std::string().swap(out.ScriptText);
             }
+            std::string().swap(out.ScriptText);
         },
         {}, 100);
     if (!crash.empty()) report(crash);

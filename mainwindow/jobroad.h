@@ -309,7 +309,9 @@ private:
     void lineListEdited();
     // The conversion's results, shown and kept.
     void clearPvtView();
-    bool showConversion(JobConversionOutput& out, const JobConversionInput& in);
+    // `skeleton`: the 3D view's skeleton the conversion drew (null: from out.Drawing).
+    bool showConversion(JobConversionOutput& out, const JobConversionInput& in,
+                        std::shared_ptr<view3d::SkeletonNodes> skeleton);
     // The conversion's texts into the SCT and TCL views, filled by a worker; the texts are
     // dropped from `out` on the way.
     void fillViews(JobConversionOutput& out, bool withSct, bool withTcl);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace mvx::view3d {
 
@@ -175,24 +176,37 @@ void Scene3D::keepLastTwoExecutedPoints()
     changed(&Revisions::Executed);
 }
 
+SkeletonBuilder::SkeletonBuilder(const Vec3& start, std::size_t working, std::size_t positioning) : mStart(start)
+{
+    mNodes.End.reserve(2 * working);
+    mNodes.Init.reserve(2 * positioning + 2);
+}
+
+void SkeletonBuilder::Add(const PathSegment& s)
+{
+    // The move from where the tool stands to the start of the path.
+    if (std::exchange(mFirst, false) && !(Vec3::from(s.Start) == mStart)) {
+        mNodes.Init.push_back(toPoint(mStart));
+        mNodes.Init.push_back(toPoint(s.Start));
+    }
+    std::vector<Point3f>& line = s.Working ? mNodes.End : mNodes.Init;
+    line.push_back(toPoint(s.Start));
+    line.push_back(toPoint(s.End));
+}
+
+SkeletonNodes SkeletonBuilder::Take()
+{
+    mFirst = true;
+    return std::exchange(mNodes, SkeletonNodes{});
+}
+
 SkeletonNodes MakeSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)
 {
-    SkeletonNodes n;
     std::size_t working = 0;
     for (const PathSegment& s : segments) working += s.Working ? 1 : 0;
-    n.End.reserve(2 * working);
-    n.Init.reserve(2 * (segments.size() - working) + 2);
-    // The move from where the tool stands to the start of the path.
-    if (!segments.empty() && !(Vec3::from(segments.front().Start) == start)) {
-        n.Init.push_back(toPoint(start));
-        n.Init.push_back(toPoint(segments.front().Start));
-    }
-    for (const PathSegment& s : segments) {
-        std::vector<Point3f>& line = s.Working ? n.End : n.Init;
-        line.push_back(toPoint(s.Start));
-        line.push_back(toPoint(s.End));
-    }
-    return n;
+    SkeletonBuilder b(start, working, segments.size() - working);
+    for (const PathSegment& s : segments) b.Add(s);
+    return b.Take();
 }
 
 void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start)

@@ -113,6 +113,22 @@ struct SkeletonNodes {
 };
 SkeletonNodes MakeSkeleton(const std::vector<PathSegment>& segments, const Vec3& start);
 
+// The same, piece by piece as a conversion makes them, so the pieces never have to be kept:
+// on any one thread, then taken once.
+class SkeletonBuilder {
+public:
+    // Room for that many working and positioning pieces (room never written costs address
+    // space only).
+    SkeletonBuilder(const Vec3& start, std::size_t working, std::size_t positioning);
+    void Add(const PathSegment& segment);
+    SkeletonNodes Take();
+
+private:
+    Vec3 mStart;
+    bool mFirst = true;
+    SkeletonNodes mNodes;
+};
+
 class Scene3D {
 public:
     Scene3D();

@@ -181,10 +181,12 @@ void View3D::SetJobPath(const std::vector<PathSegment>& segments, const std::arr
     mScene.setSkeleton(segments, DrawingStart(false, start));
 }
 
-std::shared_ptr<view3d::SkeletonNodes> View3D::MakeJobSkeleton(const std::vector<PathSegment>& segments,
-                                                               const std::array<double, 3>& start) const
+std::shared_ptr<view3d::SkeletonBuilder> View3D::MakeJobSkeletonBuilder(const std::array<double, 3>& start,
+                                                                        std::size_t expectedPieces) const
 {
-    return std::make_shared<view3d::SkeletonNodes>(view3d::MakeSkeleton(segments, DrawingStart(false, start)));
+    // Most pieces are cuts; the positioning line gets room for a share of them.
+    return std::make_shared<view3d::SkeletonBuilder>(DrawingStart(false, start), expectedPieces,
+                                                     expectedPieces / 4 + 16);
 }
 
 void View3D::ShowJobSkeleton(std::shared_ptr<view3d::SkeletonNodes> nodes)

@@ -68,8 +68,8 @@ public:
     // JobView3D
     void ClearJobDrawings() override;
     void SetJobPath(const std::vector<PathSegment>& segments, const std::array<double, 3>& start) override;
-    std::shared_ptr<view3d::SkeletonNodes> MakeJobSkeleton(const std::vector<PathSegment>& segments,
-                                                           const std::array<double, 3>& start) const override;
+    std::shared_ptr<view3d::SkeletonBuilder> MakeJobSkeletonBuilder(const std::array<double, 3>& start,
+                                                                    std::size_t expectedPieces) const override;
     void ShowJobSkeleton(std::shared_ptr<view3d::SkeletonNodes> nodes) override;
     void AddExecutedPoint(const std::array<double, 3>& point, bool toolActive) override;
     void TrimExecutedPath(bool clear) override;

@@ -6,16 +6,20 @@
 #include "tclmcodes.h"
 #include "texts.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 namespace mvx::tclpath {
 
@@ -35,6 +39,13 @@ public:
     TclConversionResult Run();
     gcode::Status RunOneLine(bool& lastMoveWorking);
     void SetFileSink(std::function<bool(const PvtFile&)> sink) { mState.FileSink = std::move(sink); }
+    void SetOptions(TclConversionOptions options)
+    {
+        mState.FileSink = std::move(options.FileSink);
+        mState.KeepDrawing = options.KeepDrawing;
+        mScriptSink = std::move(options.ScriptSink);
+        mScriptChunk = options.ScriptChunk;
+    }
 
 private:
     // In the direct mode, the speeds the axes have before the first block.
@@ -58,6 +69,9 @@ private:
     bool mWorkingMode = false;
     bool mZMessageShown = false;
     bool mLineMode = false;  // "Execute a line"
+    std::function<void(std::string_view)> mScriptSink;
+    std::size_t mScriptChunk = 0;
+    std::size_t mScriptBytes = 0;
     TclConversionResult mResult;
 };
 
@@ -68,7 +82,7 @@ TclConversionResult Driver::Run()
     s.LineTable.assign(mLines.size(), LineRecord{});
     // Room the view's pieces are unlikely to outgrow (arcs are several chords): untouched room
     // costs address space, not memory, and growing would copy them all.
-    s.Drawing.reserve(mLines.size() * 4 + 16);
+    if (s.KeepDrawing) s.Drawing.reserve(mLines.size() * 4 + 16);
     if (auto err = gcode::CheckConfig(mConfig)) {
         s.ShowMsg(err.Text);
         Fail(std::move(err));
@@ -76,7 +90,16 @@ TclConversionResult Driver::Run()
     }
     if (!s.Direct) {
         s.Script.Start(mConfig);
-        s.Script.Reserve(mLines.size() * 96 + 8192);  // a single move writes about 90 bytes
+        if (mScriptSink) {
+            s.Script.Spill(
+                [this](std::string_view text) {
+                    mScriptBytes += text.size();
+                    mScriptSink(text);
+                },
+                mScriptChunk);
+        } else {
+            s.Script.Reserve(mLines.size() * 96 + 8192);  // a single move writes about 90 bytes
+        }
         s.Maker = std::make_unique<PvtFileMaker>(mConfig, s.FileSink);
     }
     mResult.BodyStart = s.Script.InsertLine();
@@ -118,6 +141,7 @@ TclConversionResult Driver::Run()
     mResult.PvtFileCount = s.PvtFileCount - 1;
     mResult.BodyEnd = s.Script.InsertLine();
     if (!s.Direct) mResult.Script = s.Script.TakeText();
+    mResult.ScriptBytes = mScriptSink ? mScriptBytes : mResult.Script.size();
     mResult.PvtFiles = std::move(s.PvtFiles);
     mResult.LineTable = std::move(s.LineTable);
     mResult.Drawing = std::move(s.Drawing);
@@ -165,6 +189,7 @@ gcode::Status Driver::ReadLine(int index, gcode::Block& block)
 void Driver::Fail(gcode::Status status)
 {
     mResult.Error = std::move(status);
+    mState.Script.Clear();
     mState.CollectFiles();
     mResult.BodyEnd = mState.Script.InsertLine();
     mResult.LineTable = std::move(mState.LineTable);
@@ -402,6 +427,14 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
     return driver.Run();
 }
 
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer, DirectExecutor* executor, TclConversionOptions options)
+{
+    Driver driver(lines, config, observer, executor);
+    driver.SetOptions(std::move(options));
+    return driver.Run();
+}
+
 gcode::Status ExecuteGCodeLine(const std::string& line, const MachineConfig& config, DirectExecutor& executor,
                                bool& lastMoveWorking, ConversionObserver* observer)
 {
@@ -423,6 +456,66 @@ WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text
     return {false, error};
 }
 
+namespace {
+
+// The script written as the conversion makes it, into a temporary file renamed over the old
+// script once complete.
+class ScriptStream {
+public:
+    explicit ScriptStream(std::string path)
+        : mPath(std::move(path)),
+          mTemp(mPath + ".tmp" + num::integer(::getpid()) + "_" + num::integer(sCounter.fetch_add(1)) + "s")
+    {
+        mFd = ::open(mTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (mFd < 0) failed();
+    }
+    ~ScriptStream()
+    {
+        if (mFd >= 0) ::close(mFd);
+        if (!mDone) ::unlink(mTemp.c_str());
+    }
+    ScriptStream(const ScriptStream&) = delete;
+    ScriptStream& operator=(const ScriptStream&) = delete;
+
+    void Append(std::string_view text)
+    {
+        while (mFd >= 0 && !text.empty()) {
+            const ssize_t n = ::write(mFd, text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                failed();
+                return;
+            }
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    WriteOutcome Commit()
+    {
+        const int fd = std::exchange(mFd, -1);
+        if (fd >= 0 && ::close(fd) != 0) failed();
+        if (mError.empty() && std::rename(mTemp.c_str(), mPath.c_str()) != 0) failed();
+        if (!mError.empty()) return {false, mError};
+        mDone = true;
+        return {};
+    }
+
+private:
+    void failed()
+    {
+        if (mError.empty()) mError = mPath + ": " + std::strerror(errno ? errno : EIO);
+        if (mFd >= 0) ::close(std::exchange(mFd, -1));
+    }
+
+    static inline std::atomic<unsigned> sCounter{0};
+    std::string mPath;
+    std::string mTemp;
+    int mFd = -1;
+    std::string mError;
+    bool mDone = false;
+};
+
+}  // namespace
+
 TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
                                       const std::string& dir, WriteOutcome& written, ConversionObserver* observer,
                                       DirectExecutor* executor)
@@ -430,13 +523,18 @@ TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, con
     written = {};
     const std::filesystem::path base(dir);
     FirstFileFailure failed;  // the sink runs on the PVT workers
-    TclConversionResult r = GCodeToTCL(lines, config, observer, executor, [&](const PvtFile& f) {
+    ScriptStream script((base / kScriptFileName).string());
+    TclConversionOptions options;
+    options.FileSink = [&](const PvtFile& f) {
         WriteOutcome w = WriteFileReplacing((base / f.Name).string(), f.Text);
         if (!w.Ok) failed.Report(f.Name, std::move(w.Error));
         return w.Ok;
-    });
+    };
+    options.ScriptSink = [&](std::string_view text) { script.Append(text); };
+    options.KeepDrawing = false;
+    TclConversionResult r = GCodeToTCL(lines, config, observer, executor, std::move(options));
     if (failed.Any()) written = {false, failed.Error()};
-    if (written.Ok && !r.Script.empty()) written = WriteFileReplacing((base / kScriptFileName).string(), r.Script);
+    if (written.Ok && r.ScriptBytes > 0) written = script.Commit();
     return r;
 }
 

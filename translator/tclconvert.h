@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mvx::tclpath {
@@ -31,12 +32,13 @@ struct TclConversionResult {
     gcode::Status Error;     // Number 0: success
     bool Stopped = false;    // STOP or Abort ended it early (what was done is kept)
     std::string Script;                    // header, body, footer, every line followed by "\n";
-                                           // empty in the direct mode
+                                           // empty in the direct mode and when it went to a sink
+    std::size_t ScriptBytes = 0;           // the script's size, wherever it went
     std::size_t BodyStart = 0;             // first body line (0-based)
     std::size_t BodyEnd = 0;               // one past the last body line
     std::vector<PvtFile> PvtFiles;         // in writing order
     std::vector<LineRecord> LineTable;     // one record per G-code line
-    std::vector<PathSegment> Drawing;      // the job path of the 3D view
+    std::vector<PathSegment> Drawing;      // the job path of the 3D view (unless only drawn)
     gcode::PathExtents Extents;
     int PvtFileCount = 0;  // PVT files written on the script path
 };
@@ -54,6 +56,22 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
 TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor,
                                std::function<bool(const PvtFile&)> fileSink);
+
+// How a long job's outputs leave the conversion instead of staying in its result.
+struct TclConversionOptions {
+    // Each PVT file as soon as it is made (as in the overload above).
+    std::function<bool(const PvtFile&)> FileSink;
+    // The script's text in pieces of about ScriptChunk bytes as it is made, in order, the
+    // footer last; Script then stays empty. A conversion that fails (Error) stops handing over:
+    // what the sink got is then no script. Called on the converting thread.
+    std::function<void(std::string_view)> ScriptSink;
+    std::size_t ScriptChunk = std::size_t{4} << 20;
+    // False: the pieces of the job path only go to the observer (DrawSegment), Drawing stays
+    // empty.
+    bool KeepDrawing = true;
+};
+TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+                               ConversionObserver* observer, DirectExecutor* executor, TclConversionOptions options);
 
 // "Execute a line": one G-code line run on the controller at once, whatever the mode, from the
 // position last read (config.CurrentPosition) and in absolute coordinates, with the configured
@@ -78,9 +96,9 @@ WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text
 
 // GCodeToTCL and WriteConversionFiles in one pass, for large jobs: the same files with the same
 // bytes, but each PVT file is written to `dir` as soon as it is made and only its name
-// stays in the result (empty Text); the script follows once the conversion is over. The first
-// failed write ends the conversion (Stopped) and is reported in `written`; no script is then
-// written.
+// stays in the result (empty Text); the script is written as it is made and replaces the old
+// one once the conversion is over (Script stays empty, Drawing too). The first failed write
+// ends the conversion (Stopped) and is reported in `written`; no script is then written.
 TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
                                       const std::string& dir, WriteOutcome& written,
                                       ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);

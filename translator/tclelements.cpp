@@ -99,7 +99,7 @@ void TclPathState::Draw(const telement_simple& e)
 {
     auto add = [&](const std::array<double, 3>& a, const std::array<double, 3>& b) {
         PathSegment seg{a, b, e.ElementKind == telement_simple::Working, e.Line};
-        Drawing.push_back(seg);
+        if (KeepDrawing) Drawing.push_back(seg);
         if (Observer) Observer->DrawSegment(seg);
     };
     const auto* arc = dynamic_cast<const TArc*>(&e);

@@ -200,6 +200,7 @@ struct TclPathState {
     std::vector<LineRecord> LineTable;
     std::vector<PvtFile> PvtFiles;
     std::vector<PathSegment> Drawing;
+    bool KeepDrawing = true;  // false: the pieces go to the observer only
     // When set, every PVT file goes here as soon as it is made (from Maker's workers on the
     // script path) and only its name stays in PvtFiles. After a refusal nothing more is handed
     // over (FileSinkFailed in the direct mode, Maker->Failed() otherwise).

@@ -77,6 +77,22 @@ void TclScript::Clear()
     std::string().swap(mText);
     mLines = 0;
     mTail.clear();
+    mSink = nullptr;
+}
+
+void TclScript::Spill(std::function<void(std::string_view)> sink, std::size_t chunk)
+{
+    mSink = std::move(sink);
+    mChunk = chunk > 0 ? chunk : 1;
+    if (!mSink) return;
+    mText.reserve(mChunk + (mChunk >> 4) + 4096);
+    if (mText.size() >= mChunk) SpillText();
+}
+
+void TclScript::SpillText()
+{
+    mSink(mText);
+    mText.clear();
 }
 
 void TclScript::Start(const MachineConfig& c)
@@ -162,6 +178,7 @@ void TclScript::Insert(std::string_view line)
 {
     mText.append(line).push_back('\n');
     ++mLines;
+    if (mSink && mText.size() >= mChunk) SpillText();
 }
 
 void TclScript::Insert(std::initializer_list<std::string_view> lines)
@@ -204,6 +221,10 @@ std::string TclScript::TakeText()
 {
     std::string text = std::move(mText);
     for (const auto& l : mTail) text.append(l).push_back('\n');
+    if (mSink) {
+        if (!text.empty()) mSink(text);
+        text.clear();
+    }
     Clear();
     return text;
 }

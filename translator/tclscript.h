@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -46,6 +47,11 @@ public:
     void Start(const MachineConfig& config);
     void Clear();
 
+    // From now on the text goes to `sink` in pieces of about `chunk` bytes, in order, each
+    // ending with a line: a long script is never held whole. TakeText then hands over the rest
+    // and the footer and returns nothing; Text and Lines see only what was not handed over yet.
+    void Spill(std::function<void(std::string_view)> sink, std::size_t chunk);
+
     // Inserts at the insertion point, which then points after the inserted line.
     void Insert(std::string_view line);
     void Insert(std::initializer_list<std::string_view> lines);
@@ -58,6 +64,7 @@ public:
     {
         mText.push_back('\n');
         ++mLines;
+        if (mSink && mText.size() >= mChunk) SpillText();
     }
 
     // 0-based index of the line the next insertion becomes (the number of lines before it).
@@ -73,8 +80,12 @@ public:
     std::string TakeText();
 
 private:
+    void SpillText();
+
     std::string mText;               // lines before the insertion point, each followed by "\n"
     std::size_t mLines = 0;
+    std::function<void(std::string_view)> mSink;
+    std::size_t mChunk = 0;
     std::vector<std::string> mTail;  // the footer
 };
 

@@ -4,6 +4,7 @@
 #include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
+#include "core/common.h"
 #include "core/fileutil.h"
 #include "core/inifile.h"
 #include "link/transfer.h"
@@ -205,21 +206,26 @@ TEST_F(MainSim, UploadIsOneSessionWithEachFolderListedOnce)
 
 // The script the worker wrote is what the TCL view shows, read back from the disk: coloured
 // as TCL, with an undo history for its user's edits, and "Save all" writes the edited view.
-// The SCT view holds TEST.SCT. A second conversion replaces both documents.
+// The SCT view holds TEST.SCT. A second conversion replaces both documents. Both modes (the
+// script path writes its script as it makes it).
 TEST_F(MainSim, TheViewsShowTheWrittenFilesAndTheTclViewStaysAnEditor)
 {
-    mWin->job().selectMode(1);
-    ASSERT_TRUE(Read("runs.nc", ManyRuns(6)));
     auto* tcl = mWin->findChild<QsciScintilla*>("SynEditTCL");
     ASSERT_NE(tcl, nullptr);
-    for (int job = 0; job < 2; ++job) {
+    for (int job = 0; job < 4; ++job) {
+        const int mode = job < 2 ? 2 : 1;
+        if (job % 2 == 0) {
+            mWin->job().selectMode(mode);
+            ASSERT_TRUE(Read("runs.nc", ManyRuns(6)));
+        }
         mMessages.clear();
         ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
         const std::string script = ReadAll(mRoot + "TMP/GCode_Converted.TCL");
         ASSERT_GT(script.size(), 100u) << "job " << job;
         EXPECT_EQ(mWin->tclText(), script) << "job " << job;
         EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), script) << "job " << job;
-        EXPECT_EQ(mWin->sctText(), ReadAll(mRoot + "GCODE/TEST.SCT")) << "job " << job;
+        if (mode == 1) EXPECT_EQ(mWin->sctText(), ReadAll(mRoot + "GCODE/TEST.SCT")) << "job " << job;
+        EXPECT_FALSE(std::filesystem::exists(mRoot + "TMP/GCode_Converted.TCL.part~")) << "job " << job;
         EXPECT_EQ(tcl->SendScintilla(QsciScintillaBase::SCI_GETLEXER), QsciScintillaBase::SCLEX_TCL) << "job " << job;
         tcl->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
         // The header's first line is a comment: coloured, not the default style.
@@ -236,6 +242,47 @@ TEST_F(MainSim, TheViewsShowTheWrittenFilesAndTheTclViewStaysAnEditor)
     EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), edited);
     tcl->undo();
     EXPECT_EQ(mWin->tclText().rfind("# edited", 0), std::string::npos);
+}
+
+// The script path writes its script while it converts: the script of the last whole job is
+// replaced only by a whole one, a stopped conversion leaves it and no temporary file but shows
+// what it made, and a script that cannot be put in its place is still shown whole and named.
+TEST_F(MainSim, AScriptWrittenWhileConvertingReplacesTheOldOneOnlyWhenWhole)
+{
+    // Enough positioning moves for a script of several megabytes.
+    std::string program = "G90\n";
+    for (int i = 1; i <= 200000; ++i) program += "G0 X" + std::to_string(i % 97) + " Y" + std::to_string(i % 89) + "\n";
+    const std::string script = mRoot + "TMP/GCode_Converted.TCL";
+    auto withoutDate = [](std::string text) {
+        const std::size_t at = text.find("# date : ");
+        return at == std::string::npos ? text : text.erase(at, text.find('\n', at) - at);
+    };
+    mWin->job().selectMode(2);
+    ASSERT_TRUE(Read("moves.nc", program));
+    ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << (mMessages.empty() ? "" : mMessages.front());
+    const std::string whole = ReadAll(script);
+    ASSERT_GT(whole.size(), std::size_t{8} << 20);
+    EXPECT_EQ(mWin->tclText(), whole);
+
+    QTimer::singleShot(30, mWin.get(), [this] { mWin->BitBtn7Click(); });
+    EXPECT_FALSE(mWin->BitBtnCreateKVXFileClick(false));
+    EXPECT_EQ(ReadAll(script), whole);
+    EXPECT_FALSE(std::filesystem::exists(script + ".part~"));
+    const std::string partial = mWin->tclText();
+    EXPECT_LT(partial.size(), whole.size());
+    EXPECT_EQ(partial.rfind("# script GCode_converted.tcl\n", 0), 0u);
+    EXPECT_EQ(partial.substr(partial.size() - 20), "return $tcl_argv(0)\n");
+
+    std::filesystem::remove(script);
+    ASSERT_TRUE(std::filesystem::create_directory(script));
+    mMessages.clear();
+    EXPECT_FALSE(mWin->BitBtnCreateKVXFileClick(true));
+    ASSERT_FALSE(mMessages.empty());
+    EXPECT_NE(mMessages.front().find("GCode_Converted.TCL"), std::string::npos) << mMessages.front();
+    EXPECT_EQ(withoutDate(mWin->tclText()), withoutDate(whole));
+    EXPECT_FALSE(std::filesystem::exists(script + ".part~"));
+    EXPECT_FALSE(Button("BitBtnExecuteKVX")->isEnabled());
+    std::filesystem::remove(script);
 }
 
 // "&Verify" checks every PVT file over one connection and reads no position meanwhile; the

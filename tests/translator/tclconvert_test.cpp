@@ -550,6 +550,60 @@ TEST(ConversionPrograms, ScriptAndRunsReachTheProgrammedEnd)
     }
 }
 
+// A long job's outputs leave the conversion as they are made: the script in pieces that end
+// with a line, the pieces of the path only to the observer. The bytes are those of a conversion
+// that keeps everything; a conversion that fails hands over no script.
+TEST(ConversionPrograms, ScriptAndPathHandedOverAsTheyAreMadeAreTheSame)
+{
+    class PathRecorder : public ConversionObserver {
+    public:
+        void DrawSegment(const PathSegment& s) override { Pieces.push_back(s); }
+        std::vector<PathSegment> Pieces;
+    };
+    auto same = [](const PathSegment& a, const PathSegment& b) {
+        return a.Start == b.Start && a.End == b.End && a.Working == b.Working && a.Line == b.Line;
+    };
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{100}, std::size_t{5000}, std::size_t{1} << 20}) {
+        std::array<double, 3> last{};
+        const auto program = Program(7, last);
+        const auto whole = GCodeToTCL(program, Config());
+        ASSERT_TRUE(whole.Error.Ok());
+        EXPECT_EQ(whole.ScriptBytes, whole.Script.size());
+
+        TclConversionOptions options;
+        std::string handed;
+        bool piecesEndLines = true;
+        options.ScriptSink = [&](std::string_view text) {
+            piecesEndLines = piecesEndLines && !text.empty() && text.back() == '\n';
+            handed.append(text);
+        };
+        options.ScriptChunk = chunk;
+        options.KeepDrawing = false;
+        PathRecorder path;
+        const auto streamed = GCodeToTCL(program, Config(), &path, nullptr, std::move(options));
+        ASSERT_TRUE(streamed.Error.Ok());
+        EXPECT_TRUE(streamed.Script.empty());
+        EXPECT_EQ(handed, whole.Script) << chunk;
+        EXPECT_TRUE(piecesEndLines) << chunk;
+        EXPECT_EQ(streamed.ScriptBytes, whole.Script.size());
+        EXPECT_EQ(streamed.BodyStart, whole.BodyStart);
+        EXPECT_EQ(streamed.BodyEnd, whole.BodyEnd);
+        EXPECT_TRUE(streamed.Drawing.empty());
+        ASSERT_EQ(path.Pieces.size(), whole.Drawing.size());
+        EXPECT_TRUE(std::equal(path.Pieces.begin(), path.Pieces.end(), whole.Drawing.begin(), same));
+        ASSERT_EQ(streamed.PvtFiles.size(), whole.PvtFiles.size());
+        for (std::size_t i = 0; i < whole.PvtFiles.size(); ++i) EXPECT_EQ(streamed.PvtFiles[i].Text, whole.PvtFiles[i].Text);
+    }
+    TclConversionOptions options;
+    std::string handed;
+    options.ScriptSink = [&](std::string_view text) { handed.append(text); };
+    options.ScriptChunk = 1;
+    const auto failed = GCodeToTCL({"G0 X0 Y0", "G2 X10 Y0 I3 J0"}, Config(), nullptr, nullptr, std::move(options));
+    EXPECT_EQ(failed.Error.Number, gcode::kErrorIncoherentLine);
+    EXPECT_EQ(failed.ScriptBytes, 0u);
+    EXPECT_EQ(handed.find("return $tcl_argv(0)\n"), std::string::npos) << "no footer handed over";
+}
+
 // ---------------------------------------------------------------------------------------------
 
 // The controller side of the direct mode, recording what it is asked to do.
@@ -760,7 +814,9 @@ TEST(ConversionFiles, StreamedWriteGivesTheSameFiles)
         EXPECT_EQ(s.PvtFiles[i].Name, r.PvtFiles[i].Name);
         EXPECT_TRUE(s.PvtFiles[i].Text.empty());
     }
-    EXPECT_EQ(s.Script, r.Script);
+    EXPECT_TRUE(s.Script.empty());
+    EXPECT_EQ(s.ScriptBytes, r.Script.size());
+    EXPECT_TRUE(s.Drawing.empty());
 
     // A folder that cannot take them: the first file's error ends the conversion.
     WriteOutcome bad;
