@@ -224,7 +224,9 @@ TEST_F(MainSim, TheViewsShowTheWrittenFilesAndTheTclViewStaysAnEditor)
         ASSERT_GT(script.size(), 100u) << "job " << job;
         EXPECT_EQ(mWin->tclText(), script) << "job " << job;
         EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), script) << "job " << job;
-        if (mode == 1) EXPECT_EQ(mWin->sctText(), ReadAll(mRoot + "GCODE/TEST.SCT")) << "job " << job;
+        if (mode == 1) {
+            EXPECT_EQ(mWin->sctText(), ReadAll(mRoot + "GCODE/TEST.SCT")) << "job " << job;
+        }
         EXPECT_FALSE(std::filesystem::exists(mRoot + "TMP/GCode_Converted.TCL.part~")) << "job " << job;
         EXPECT_EQ(tcl->SendScintilla(QsciScintillaBase::SCI_GETLEXER), QsciScintillaBase::SCLEX_TCL) << "job " << job;
         tcl->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
