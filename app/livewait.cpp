@@ -69,4 +69,15 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
     return error;
 }
 
+void ReleaseInBackground(std::function<void()> release)
+{
+    workerThreads().start([release = std::move(release)] {
+        try {
+            release();
+        } catch (...) {
+            // Freeing throws nothing; whatever did is not the caller's to see.
+        }
+    });
+}
+
 }  // namespace mvx

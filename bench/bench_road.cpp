@@ -18,10 +18,12 @@
 // 99th percentile beside the 50 ms goal) and a thread times the remote-control answers.
 //
 //   build/bench_road [--lines 10000,100000,1000000] [--modes ST] [--programs 0|1] [--window 0|1]
-//                    [--program PATH] [--file GCODE] [--sim-root DIR] [--keep]
+//                    [--program PATH] [--file GCODE] [--sim-root DIR] [--keep] [--stalls MS] [--jobs N]
 // (--program: another build's executable, e.g. one kept from before a change; --file: that
 // G-code file instead of the generated sizes; --sim-root: the folder in which the simulated
-// controller's disk is made, /dev/shm by default, e.g. /tmp for a disk-bound controller.)
+// controller's disk is made, /dev/shm by default, e.g. /tmp for a disk-bound controller;
+// --stalls: the window thread's stack during its longest stalls over MS milliseconds; --jobs:
+// the window's read and conversion N times over.)
 #include "link/controller.h"
 #include "core/common.h"
 #include "app/dialogs.h"
@@ -49,11 +51,16 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
+#include <dlfcn.h>
+#include <execinfo.h>
+#include <pthread.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -366,6 +373,275 @@ ProgramFigures runProgram(const std::string& gcode, char mode)
     return f;
 }
 
+
+// ---------------------------------------------------------------------------------------------
+// Where the window's thread is when it is late (--stalls MS): a thread of the bench watches the
+// meter's beat and, while no beat came for MS milliseconds, takes the window thread's stack every
+// few milliseconds with a signal. The longest stalls are printed with their stacks at the end.
+
+struct StallSample {
+    double atMs = 0.0;  // since the stall began
+    std::vector<void*> frames;
+};
+struct Stall {
+    double startMs = 0.0;  // since the meter started
+    double lengthMs = 0.0;
+    std::string kernel;  // when the thread did not take the signal
+    std::vector<StallSample> samples;
+};
+
+std::atomic<int> gProbeDepth{-1};
+void* gProbeFrames[64];
+
+extern "C" void probeSignal(int)
+{
+    const int saved = errno;
+    gProbeDepth.store(::backtrace(gProbeFrames, 64));
+    errno = saved;
+}
+
+class StallProbe {
+public:
+    StallProbe(double thresholdMs, QElapsedTimer& clock)
+        : mThresholdMs(thresholdMs), mClock(clock), mGui(::pthread_self())
+    {
+        void* warm[4];
+        ::backtrace(warm, 4);  // the unwinder is loaded before the first signal
+        struct sigaction sa{};
+        sa.sa_handler = probeSignal;
+        sa.sa_flags = SA_RESTART;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGUSR2, &sa, nullptr);
+        mThread = std::thread([this] { run(); });
+    }
+    ~StallProbe() { stop(); }
+    void beat() { mBeat.store(mClock.nsecsElapsed()); }
+    void stop()
+    {
+        mStop = true;
+        if (mThread.joinable()) mThread.join();
+    }
+    void print(std::size_t count)
+    {
+        std::sort(mStalls.begin(), mStalls.end(), [](const Stall& a, const Stall& b) { return a.lengthMs > b.lengthMs; });
+        if (mStalls.size() > count) mStalls.resize(count);
+        std::printf("\nThe window thread's %zu longest stalls over %.0f ms (its stack every ~3 ms)\n", mStalls.size(), mThresholdMs);
+        for (const Stall& s : mStalls) {
+            std::printf("stall at %.0f ms for %.1f ms, %zu samples\n", s.startMs, s.lengthMs, s.samples.size());
+            if (!s.kernel.empty()) std::printf("%s", s.kernel.c_str());
+            std::string previous;
+            for (const StallSample& sample : s.samples) {
+                std::string text;
+                for (void* f : sample.frames) text += "    " + symbol(f) + "\n";
+                if (text == previous) {
+                    std::printf("  +%.1f ms: same\n", sample.atMs);
+                    continue;
+                }
+                std::printf("  +%.1f ms:\n%s", sample.atMs, text.c_str());
+                previous = std::move(text);
+            }
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    void run()
+    {
+        bool stalled = false;
+        Stall current;
+        while (!mStop) {
+            std::this_thread::sleep_for(1ms);
+            const qint64 beat = mBeat.load();
+            if (beat < 0) continue;
+            const double now = static_cast<double>(mClock.nsecsElapsed()) / 1e6;
+            const double since = now - static_cast<double>(beat) / 1e6;
+            if (since > mThresholdMs) {
+                if (!stalled) {
+                    current = Stall{};
+                    current.startMs = static_cast<double>(beat) / 1e6;
+                    stalled = true;
+                }
+                if (current.samples.empty() || now - current.startMs - current.samples.back().atMs >= 3.0) sample(current, now);
+            } else if (stalled) {
+                stalled = false;
+                current.lengthMs = static_cast<double>(beat) / 1e6 - current.startMs;
+                mStalls.push_back(std::move(current));
+            }
+        }
+    }
+    void sample(Stall& s, double now)
+    {
+        gProbeDepth.store(-1);
+        ::pthread_kill(mGui, SIGUSR2);
+        for (int i = 0; i < 200 && gProbeDepth.load() < 0; ++i) std::this_thread::sleep_for(50us);
+        const int n = gProbeDepth.load();
+        if (n < 0) {
+            // The thread is in the kernel and does not take the signal: where it waits there,
+            // and what the process's other threads are doing meanwhile.
+            if (s.kernel.empty()) s.kernel = kernelState();
+            return;
+        }
+        StallSample one;
+        one.atMs = now - s.startMs;
+        // The first frames are the signal handler's own.
+        for (int i = 2; i < n; ++i) one.frames.push_back(gProbeFrames[i]);
+        s.samples.push_back(std::move(one));
+    }
+    static std::string readText(const std::string& path)
+    {
+        std::ifstream f(path);
+        return std::string((std::istreambuf_iterator<char>(f)), {});
+    }
+    static std::string kernelState()
+    {
+        std::string out;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator("/proc/self/task", ec)) {
+            const std::string dir = e.path().string();
+            const std::string stat = readText(dir + "/stat");
+            const std::size_t close = stat.rfind(')');
+            const char state = close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+            const bool gui = e.path().filename().string() == std::to_string(::getpid());
+            if (!gui && state != 'R' && state != 'D') continue;
+            out += "  thread " + e.path().filename().string() + (gui ? " (window)" : "") + " state " + state + " " +
+                   readText(dir + "/comm") + "    syscall " + readText(dir + "/syscall");
+            std::stringstream stack(readText(dir + "/stack"));
+            for (std::string line; std::getline(stack, line);) out += "      " + line + "\n";
+        }
+        return out;
+    }
+    std::string symbol(void* address)
+    {
+        if (auto it = mNames.find(address); it != mNames.end()) return it->second;
+        Dl_info info{};
+        std::string name;
+        if (::dladdr(address, &info) && info.dli_fname) {
+            const auto offset = reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(info.dli_fbase) - 1;
+            char cmd[1024];
+            std::snprintf(cmd, sizeof cmd, "addr2line -f -C -s -e '%s' 0x%lx 2>/dev/null", info.dli_fname,
+                          static_cast<unsigned long>(offset));
+            if (FILE* p = ::popen(cmd, "r")) {
+                char fn[4096] = "", line[1024] = "";
+                if (std::fgets(fn, sizeof fn, p) && !std::fgets(line, sizeof line, p)) line[0] = 0;
+                ::pclose(p);
+                std::string f(fn), l(line);
+                while (!f.empty() && f.back() == '\n') f.pop_back();
+                while (!l.empty() && l.back() == '\n') l.pop_back();
+                if (f.size() > 160) f = f.substr(0, 160) + "...";
+                name = f + " (" + l + ") " + fs::path(info.dli_fname).filename().string();
+            }
+        }
+        if (name.empty()) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%p", address);
+            name = buf;
+        }
+        mNames.emplace(address, name);
+        return name;
+    }
+
+    double mThresholdMs;
+    QElapsedTimer& mClock;
+    pthread_t mGui;
+    std::atomic<qint64> mBeat{-1};
+    std::atomic<bool> mStop{false};
+    std::vector<Stall> mStalls;
+    std::map<void*, std::string> mNames;
+    std::thread mThread;
+};
+
+double gStallMs = 0.0;
+int gJobs = 1;  // --jobs N: the window reads and converts the program N times (what a job leaves is freed by the next)  // --stalls MS: where the window's thread is when it is that late
+
+// The machine's own pauses, as a reference beside the window's lateness: a separate process
+// that only sleeps 1 ms at a time records each wake-up that came more than 5 ms late. A pause
+// that it shares with the window (the virtual machine or the host not running the program at
+// all) is no work of the window's thread; the rest of the lateness is.
+class MachinePauses {
+public:
+    struct Pause {
+        double startMs;  // steady clock
+        double endMs;
+    };
+    MachinePauses()
+    {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Only async-signal-safe calls in the child of a threaded process.
+            ::close(fds[0]);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const timespec step{0, 1000000};
+            for (;;) {
+                timespec a{}, b{};
+                ::clock_gettime(CLOCK_MONOTONIC, &a);
+                ::nanosleep(&step, nullptr);
+                ::clock_gettime(CLOCK_MONOTONIC, &b);
+                const double from = static_cast<double>(a.tv_sec) * 1e3 + static_cast<double>(a.tv_nsec) / 1e6;
+                const double to = static_cast<double>(b.tv_sec) * 1e3 + static_cast<double>(b.tv_nsec) / 1e6;
+                if (to - from - 1.0 > 5.0) {
+                    const Pause p{from + 1.0, to};
+                    if (::write(fds[1], &p, sizeof p) != static_cast<ssize_t>(sizeof p)) ::_exit(0);
+                }
+            }
+        }
+        ::close(fds[1]);
+        if (child < 0) {
+            ::close(fds[0]);
+            return;
+        }
+        mChild = child;
+        mMeasured = true;
+        mFd = fds[0];
+        mReader = std::thread([this] {
+            Pause p{};
+            while (::read(mFd, &p, sizeof p) == static_cast<ssize_t>(sizeof p)) {
+                std::lock_guard lock(mMutex);
+                mPauses.push_back(p);
+            }
+        });
+    }
+    ~MachinePauses() { stop(); }
+    MachinePauses(const MachinePauses&) = delete;
+    MachinePauses& operator=(const MachinePauses&) = delete;
+    void stop()
+    {
+        if (mChild > 0) {
+            ::kill(mChild, SIGKILL);
+            ::waitpid(mChild, nullptr, 0);
+            mChild = -1;
+        }
+        if (mReader.joinable()) mReader.join();
+        if (mFd >= 0) ::close(mFd);
+        mFd = -1;
+    }
+    bool measured() const noexcept { return mMeasured; }
+    std::vector<Pause> pauses()
+    {
+        std::lock_guard lock(mMutex);
+        return mPauses;
+    }
+
+private:
+    pid_t mChild = -1;
+    bool mMeasured = false;
+    int mFd = -1;
+    std::mutex mMutex;
+    std::vector<Pause> mPauses;
+    std::thread mReader;
+};
+
+double steadyMs() { return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count(); }
+
+// The lateness of a beat from `fromMs` to `toMs` that the machine's pauses do not explain.
+double ownLateness(double fromMs, double toMs, double periodMs, const std::vector<MachinePauses::Pause>& pauses)
+{
+    double shared = 0.0;
+    for (const MachinePauses::Pause& p : pauses) shared += std::max(0.0, std::min(toMs, p.endMs) - std::max(fromMs, p.startMs));
+    return std::max(0.0, toMs - fromMs - periodMs - shared);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Part 2: the window in this process.
 
@@ -373,6 +649,8 @@ struct WindowFigures {
     bool ok = false;
     double seconds = 0.0;
     std::vector<double> latenessMs;
+    std::vector<double> ownLatenessMs;  // what the machine's pauses do not explain
+    double machineWorstMs = -1.0;       // the separate process's worst pause (-1: not measured)
     std::vector<double> remoteMs;
     int remoteFailed = 0;
     int pvtFiles = 0;
@@ -421,18 +699,44 @@ WindowFigures runWindow(const std::string& gcode, int mode)
         QTimer meter;
         meter.setTimerType(Qt::PreciseTimer);
         meter.setInterval(10);
+        std::unique_ptr<StallProbe> probe;
+        if (gStallMs > 0) probe = std::make_unique<StallProbe>(gStallMs, clock);
+        std::vector<std::pair<double, double>> beats;  // (from, to) on the steady clock
+        double lastSteady = -1.0;
+        MachinePauses machine;
         QObject::connect(&meter, &QTimer::timeout, [&] {
+            const double nowSteady = steadyMs();
+            if (lastSteady >= 0) beats.emplace_back(lastSteady, nowSteady);
+            lastSteady = nowSteady;
             const qint64 now = clock.nsecsElapsed();
+            if (probe) probe->beat();
+            if (probe && last >= 0 && static_cast<double>(now - last) / 1e6 - 10.0 > gStallMs)
+                std::printf("late beat: %.1f ms at %.0f ms (steady %.1f)\n", static_cast<double>(now - last) / 1e6 - 10.0,
+                            static_cast<double>(last) / 1e6,
+                            std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count());
             if (last >= 0) w.latenessMs.push_back(std::max(0.0, static_cast<double>(now - last) / 1e6 - 10.0));
             last = now;
         });
         meter.start();
         pinger.startCounting();
         const auto t0 = Clock::now();
-        w.ok = win->job().readFile(root + "GCODE/big.nc") && win->job().convert();
+        w.ok = true;
+        for (int job = 0; job < gJobs && w.ok; ++job) w.ok = win->job().readFile(root + "GCODE/big.nc") && win->job().convert();
         w.seconds = msSince(t0) / 1000.0;
         meter.stop();
         pinger.stop();
+        machine.stop();
+        if (machine.measured() && !beats.empty()) {
+            const std::vector<MachinePauses::Pause> pauses = machine.pauses();
+            w.machineWorstMs = 0.0;
+            for (const MachinePauses::Pause& p : pauses)
+                if (p.startMs >= beats.front().first) w.machineWorstMs = std::max(w.machineWorstMs, p.endMs - p.startMs);
+            for (const auto& [from, to] : beats) w.ownLatenessMs.push_back(ownLateness(from, to, 10.0, pauses));
+        }
+        if (probe) {
+            probe->stop();
+            probe->print(8);
+        }
         w.remoteMs = pinger.samples();
         w.remoteFailed = pinger.failed();
         w.pvtFiles = win->pvtFileCount();
@@ -475,6 +779,8 @@ int main(int argc, char** argv)
         else if (a == "--programs") programs = std::atoi(argv[i + 1]) != 0;
         else if (a == "--file") file = argv[i + 1];
         else if (a == "--sim-root") gSimRoot = argv[i + 1];
+        else if (a == "--stalls") gStallMs = std::atof(argv[i + 1]);
+        else if (a == "--jobs") gJobs = std::max(1, std::atoi(argv[i + 1]));
     }
     // One named program instead of the generated sizes.
     std::vector<std::pair<long long, std::string>> inputs;
@@ -522,13 +828,14 @@ int main(int argc, char** argv)
     if (window) {
         const auto& [n, gcode] = *std::max_element(inputs.begin(), inputs.end());
         std::printf("\nThe main window in this process: read, convert, write and upload %lld lines\n", n);
-        std::printf("%-4s %9s %13s %13s %13s %13s %8s\n", "mode", "seconds", "late worst", "worst/50ms", "late p99",
-                    "remote worst", "PVT files");
+        std::printf("%-4s %9s %13s %13s %13s %13s %8s %14s %13s %13s\n", "mode", "seconds", "late worst", "worst/50ms",
+                    "late p99", "remote worst", "PVT files", "machine pause", "own worst", "own p99");
         for (char mode : modes) {
             const WindowFigures w = runWindow(gcode, mode == 'S' ? 1 : 2);
-            std::printf("/%-3c %9.2f %10.1f ms %12.2fx %10.1f ms %10.1f ms %8d%s\n", mode, w.seconds, worst(w.latenessMs),
-                        worst(w.latenessMs) / kLatenessGoalMs, quantile(w.latenessMs, 0.99), worst(w.remoteMs),
-                        w.pvtFiles, w.ok ? "" : "  FAILED");
+            std::printf("/%-3c %9.2f %10.1f ms %12.2fx %10.1f ms %10.1f ms %8d %11.1f ms %10.1f ms %10.1f ms%s\n", mode,
+                        w.seconds, worst(w.latenessMs), worst(w.latenessMs) / kLatenessGoalMs, quantile(w.latenessMs, 0.99),
+                        worst(w.remoteMs), w.pvtFiles, w.machineWorstMs, worst(w.ownLatenessMs),
+                        quantile(w.ownLatenessMs, 0.99), w.ok ? "" : "  FAILED");
             std::fflush(stdout);
         }
     }

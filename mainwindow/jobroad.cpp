@@ -10,6 +10,7 @@
 #include "scene3d.h"
 #include "tfmain_util.h"
 
+#include "app/livewait.h"
 #include "core/common.h"
 #include "core/fileutil.h"
 #include "core/inifile.h"
@@ -31,6 +32,7 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace mvx {
 
@@ -382,10 +384,11 @@ void JobRoad::clearPvtView()
 void JobRoad::clearViewsForRead()
 {
     if (mView3D) mView3D->ClearJobDrawings();
-    // The previous file's SCT list goes now, not at the next build (it may hold millions of
-    // elements).
-    mSctList.reset();
-    mLastDrawing.clear();
+    // The previous file's SCT list goes now, not at the next build; it may hold millions of
+    // elements, so a worker frees it.
+    if (mSctList) ReleaseInBackground([list = std::exchange(mSctList, nullptr)]() mutable { list.reset(); });
+    if (!mLastDrawing.empty())
+        ReleaseInBackground([drawing = std::exchange(mLastDrawing, {})]() mutable { std::vector<PathSegment>().swap(drawing); });
     mDrawingShown = false;
     clearPvtView();
     mView.JobClearText(JobTextView::Tcl);
@@ -488,7 +491,10 @@ bool JobRoad::loadFile(const std::string& path, bool normalise, const std::strin
         return false;
     }
     const std::size_t count = lines.size();
+    // The previous file's lines go with the last of their readers, not on this thread.
+    std::shared_ptr<const std::vector<std::string>> previous = mModel->shared();
     mModel->setLines(std::move(lines));
+    ReleaseInBackground([previous = std::move(previous)]() mutable { previous.reset(); });
     finishRead(baseName(found), count);
     return true;
 }
@@ -663,10 +669,23 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
         mSctList = out.SctList;
         mSctBuilt = true;
     }
+    if (!mLineTable.empty())
+        ReleaseInBackground([table = std::exchange(mLineTable, {})]() mutable { std::vector<tclpath::LineRecord>().swap(table); });
     mLineTable = std::move(out.LineTable);
     if (!mLineTable.empty()) mView.JobGroupSelection(true);
     mPvtFileCount = out.PvtFileCount;
     const bool scriptEmpty = out.ScriptBytes() == 0;
+    // The PVT page's names are taken from the conversion's files by a worker, and the files'
+    // records go there too.
+    std::vector<std::string> names;
+    const std::string crash = mView.JobRunLive(
+        [&] {
+            names.reserve(out.PvtFiles.size());
+            for (tclpath::PvtFile& f : out.PvtFiles) names.push_back(std::move(f.Name));
+            std::vector<tclpath::PvtFile>().swap(out.PvtFiles);
+        },
+        {}, 100);
+    if (!crash.empty()) report(crash);
     fillViews(out, newSct, true);
 
     bool ok = out.Ok;
@@ -679,12 +698,10 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
         report(out.WriteError);
         ok = false;
     }
-    std::vector<std::string> names;
-    names.reserve(out.PvtFiles.size());
-    for (const tclpath::PvtFile& f : out.PvtFiles) names.push_back(f.Name);
     if (names.empty()) names.push_back("TRJ1.PVT");
+    const std::string firstName = names.front();
     mLoadingPvt = true;
-    mView.JobPvtFiles(names);
+    mView.JobPvtFiles(std::move(names));
     mLoadingPvt = false;
 
     if (ok && mMode != 3 && !simulation()) {
@@ -697,7 +714,7 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
             mView.JobMessage(T("Stringonetcland") + " " + num::integer(mPvtFileCount) + " " + T("stringPVTcreated"));
         }
     }
-    loadPvtChoice(names.front());
+    loadPvtChoice(firstName);
     if (ok && mMode != 3 && !simulation()) {
         ok = uploadAll(true);
         mUploadFailed = !ok;
@@ -765,8 +782,16 @@ void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
         },
         {}, 100);
     if (!crash.empty()) report(crash);
-    if (sct) mView.JobShowPrepared(JobTextView::Sct, std::move(sct));
-    if (tcl) mView.JobShowPrepared(JobTextView::Tcl, std::move(tcl));
+    // Showing a document costs the window's thread time in its line count (about 25 ms for the
+    // 4 million lines of a million-line program's script): the window's events run after each.
+    if (sct) {
+        mView.JobShowPrepared(JobTextView::Sct, std::move(sct));
+        mView.JobLetEventsRun();
+    }
+    if (tcl) {
+        mView.JobShowPrepared(JobTextView::Tcl, std::move(tcl));
+        mView.JobLetEventsRun();
+    }
 }
 
 void JobRoad::showIncoherentLine(int row)

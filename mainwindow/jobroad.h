@@ -104,7 +104,7 @@ public:
     virtual std::unique_ptr<PreparedText> JobPrepareText(JobTextView view, std::size_t bytes);
     virtual void JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text);
     // The PVT page's file choice; the first name is chosen.
-    virtual void JobPvtFiles(const std::vector<std::string>& names) = 0;
+    virtual void JobPvtFiles(std::vector<std::string> names) = 0;
     // The file in use (Edit3).
     virtual void JobFileName(const std::string& name) = 0;
 

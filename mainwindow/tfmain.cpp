@@ -44,6 +44,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -118,9 +119,19 @@ void setViewText(QsciScintilla* view, const std::string& text)
 // Above this size a script is shown without colouring: the colours cost one byte per character.
 constexpr std::size_t kStyledTextLimit = std::size_t{32} << 20;
 
+// A view's document of this size or more is freed by a worker when the view leaves it.
+constexpr long kBackgroundReleaseBytes = 1L << 20;
+
+// The document is made by the worker's first Append: making it zero-fills its whole buffer,
+// which costs the window's thread about 80 ms for a 211 MB script. Only the new document is
+// touched by that message (the view's own state is neither read nor written), and the window
+// takes the document only once the worker has ended.
 class LoadedText : public PreparedText {
 public:
-    LoadedText(SciLoader* loader, bool styled) : mLoader(loader), mStyled(styled) {}
+    LoadedText(const QsciScintilla* view, std::size_t bytes, long options, bool styled)
+        : mView(view), mBytes(bytes), mOptions(options), mStyled(styled)
+    {
+    }
     ~LoadedText() override
     {
         if (mLoader) mLoader->Release();
@@ -129,12 +140,19 @@ public:
     LoadedText& operator=(const LoadedText&) = delete;
     void Append(std::string_view text) override
     {
-        if (!mLoader || mFailed || text.empty()) return;
+        if (mFailed || text.empty()) return;
+        if (!mLoader && !make(mBytes)) {
+            // No document could be made: the text is shown as a whole string instead.
+            mGathered.append(text);
+            return;
+        }
         if (mLoader->AddData(text.data(), static_cast<std::ptrdiff_t>(text.size())) != 0) mFailed = true;
     }
-    // The document with one reference for the caller; null when it could not be filled.
+    // The document with one reference for the caller; null when it could not be filled (the
+    // text then is gathered(), when it could be kept).
     void* take()
     {
+        if (!mLoader && !mFailed && mGathered.empty()) make(0);
         SciLoader* l = std::exchange(mLoader, nullptr);
         if (!l) return nullptr;
         if (mFailed) {
@@ -143,12 +161,24 @@ public:
         }
         return l->ConvertToDocument();
     }
+    const std::string& gathered() const noexcept { return mGathered; }
     bool styled() const noexcept { return mStyled; }
 
 private:
-    SciLoader* mLoader;
+    bool make(std::size_t bytes)
+    {
+        mLoader = reinterpret_cast<SciLoader*>(
+            mView->SendScintilla(QsciScintillaBase::SCI_CREATELOADER, static_cast<unsigned long>(bytes), mOptions));
+        return mLoader != nullptr;
+    }
+
+    const QsciScintilla* mView;
+    std::size_t mBytes;
+    long mOptions;
     bool mStyled;
+    SciLoader* mLoader = nullptr;
     bool mFailed = false;
+    std::string mGathered;
 };
 
 std::string viewText(QsciScintilla* view)
@@ -182,9 +212,11 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Creation
 
-TFmain::TFmain(QWidget* parent) : QMainWindow(parent), mJob(std::make_unique<JobRoad>(*this))
+TFmain::TFmain(QWidget* parent)
+    : QMainWindow(parent), mJob(std::make_unique<JobRoad>(*this)), mReleases(std::make_unique<QThreadPool>())
 {
     setObjectName("Fmain");
+    mReleases->setMaxThreadCount(1);
     setWindowTitle("MOVANTRIX");
     RegisterMainWindowTexts();
     buildWidgets();
@@ -202,6 +234,8 @@ TFmain::TFmain(QWidget* parent) : QMainWindow(parent), mJob(std::make_unique<Job
 
 TFmain::~TFmain()
 {
+    // The documents being freed belong to the views: they are gone before the views go.
+    mReleases.reset();
     // The hook captures this window.
     SetLanguageHook(texts::Family::Translator, {});
     // The road goes before the widgets: nothing they signal while they are taken down reaches it.
@@ -1202,10 +1236,7 @@ std::unique_ptr<PreparedText> TFmain::JobPrepareText(JobTextView view, std::size
     // Only the TCL view colours its text.
     const bool styled = view == JobTextView::Tcl && bytes <= kStyledTextLimit;
     const long options = styled ? QsciScintillaBase::SC_DOCUMENTOPTION_DEFAULT : QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE;
-    auto* loader = reinterpret_cast<SciLoader*>(
-        textView(view)->SendScintilla(QsciScintillaBase::SCI_CREATELOADER, static_cast<unsigned long>(bytes), options));
-    if (!loader) return JobView::JobPrepareText(view, bytes);
-    return std::make_unique<LoadedText>(loader, styled);
+    return std::make_unique<LoadedText>(textView(view), bytes, options, styled);
 }
 
 void TFmain::JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text)
@@ -1218,16 +1249,38 @@ void TFmain::JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> tex
     QsciScintilla* v = textView(view);
     void* doc = loaded->take();
     if (!doc) {
-        v->clear();
+        if (loaded->gathered().empty()) v->clear();
+        else setViewText(v, loaded->gathered());
         return;
     }
+    attachDocument(v, doc, loaded->styled());
+}
+
+void TFmain::attachDocument(QsciScintilla* v, void* doc, bool styled)
+{
+    // The old document goes with its last reference: a large one is freed by a worker, since
+    // freeing its buffers costs the window's thread time in its size.
+    void* old = v->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) >= kBackgroundReleaseBytes
+                    ? v->SendScintillaPtrResult(QsciScintillaBase::SCI_GETDOCPOINTER)
+                    : nullptr;
+    if (old) v->SendScintilla(QsciScintillaBase::SCI_ADDREFDOCUMENT, 0UL, old);
     v->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, doc);
     v->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, doc);
+    // Releasing touches the detached document only; the views outlive these workers.
+    if (old) {
+        mReleases->start([v, old] {
+            try {
+                v->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, old);
+            } catch (...) {
+                // Freeing throws nothing; a document that could not be freed stays allocated.
+            }
+        });
+    }
     // What belongs to the document rather than to the view: the code page, the lexer with its
     // words and properties, and the undo history (a loader keeps none). Setting the lexer again
     // would colour the whole text at once; the view colours what it shows.
     v->setUtf8(true);
-    if (QsciLexer* lexer = v->lexer(); loaded->styled() && lexer) {
+    if (QsciLexer* lexer = v->lexer(); styled && lexer) {
         if (lexer->lexer()) v->SendScintilla(QsciScintillaBase::SCI_SETLEXERLANGUAGE, std::uintptr_t{0}, lexer->lexer());
         else v->SendScintilla(QsciScintillaBase::SCI_SETLEXER, static_cast<unsigned long>(lexer->lexerId()));
         for (int set = 0; set <= 8; ++set)
@@ -1240,12 +1293,28 @@ void TFmain::JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> tex
     v->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
     v->setCursorPosition(0, 0);
 }
-void TFmain::JobClearText(JobTextView view) { textView(view)->clear(); }
+
+void TFmain::JobClearText(JobTextView view)
+{
+    QsciScintilla* v = textView(view);
+    if (v->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) < kBackgroundReleaseBytes) {
+        v->clear();
+        return;
+    }
+    // A large text is not deleted here (that costs this thread time in its size: 57 ms for a
+    // 21 MB script): the view takes a new empty document and a worker frees the old one.
+    const bool styled = view == JobTextView::Tcl;
+    LoadedText empty(v, 0, styled ? QsciScintillaBase::SC_DOCUMENTOPTION_DEFAULT : QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE,
+                     styled);
+    if (void* doc = empty.take()) attachDocument(v, doc, styled);
+    else v->clear();
+}
+
 std::string TFmain::JobViewText(JobTextView view) const { return viewText(textView(view)); }
 
-void TFmain::JobPvtFiles(const std::vector<std::string>& names)
+void TFmain::JobPvtFiles(std::vector<std::string> names)
 {
-    mPvtNames->setLines(names);
+    mPvtNames->setLines(std::move(names));
     mPvtChoice->setCurrentIndex(0);
 }
 

@@ -28,6 +28,7 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class QThreadPool;
 class QWheelEvent;
 class QsciScintilla;
 
@@ -190,7 +191,7 @@ public:
     void JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text) override;
     void JobClearText(JobTextView view) override;
     std::string JobViewText(JobTextView view) const override;
-    void JobPvtFiles(const std::vector<std::string>& names) override;
+    void JobPvtFiles(std::vector<std::string> names) override;
     void JobFileName(const std::string& name) override;
     int JobCurrentLine() const override;
     void JobFollowLine(int row) override;
@@ -231,9 +232,14 @@ private:
     void applyLayout(bool extended);
     void showTab(QWidget* page);
     QsciScintilla* textView(JobTextView view) const;
+    // `doc` (one reference, given to the view) replaces the view's document; with `styled` the
+    // view's lexer colours it.
+    void attachDocument(QsciScintilla* v, void* doc, bool styled);
     int currentRow() const;
 
     std::unique_ptr<JobRoad> mJob;
+    // Frees the large documents the views leave.
+    std::unique_ptr<QThreadPool> mReleases;
     bool mExtended = false;
     bool mServiceMenusVisible = false;
     bool mShowLineOrigin = false;

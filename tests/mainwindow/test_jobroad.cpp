@@ -69,7 +69,7 @@ public:
         const auto it = texts.find(view);
         return it == texts.end() ? std::string() : it->second;
     }
-    void JobPvtFiles(const std::vector<std::string>& names) override { pvtFiles = names; }
+    void JobPvtFiles(std::vector<std::string> names) override { pvtFiles = std::move(names); }
     void JobFileName(const std::string& name) override { fileName = name; }
     int JobCurrentLine() const override { return -1; }
     void JobFollowLine(int) override {}

@@ -230,6 +230,40 @@ INSTANTIATE_TEST_SUITE_P(Modes, ConvertTest, ::testing::Values(ModeCase{1, "SCT"
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // A program that makes no element empties TEST.SCT: the file never shows the last program's text.
+// Large views (their documents are swapped rather than deleted, the old ones freed by a worker)
+// look as small ones do: a new read empties them with nothing to undo, and the TCL view still
+// colours the next script. Both modes, each converting twice (the second replaces the first).
+TEST_F(JobTest, ANewReadEmptiesLargeViewsForGood)
+{
+    std::string big = "G90\n";
+    for (int i = 0; i < 45000; ++i) big += "G0 X" + std::to_string(i % 50) + " Y" + std::to_string(i % 7) + "\n";
+    WriteFile(Gcode("big.nc"), big);
+    WriteFile(Gcode("part.nc"), Sample());
+    auto* tcl = mWin->findChild<QsciScintilla*>("SynEditTCL");
+    auto* sct = mWin->findChild<QsciScintilla*>("SynEdit1");
+    ASSERT_NE(tcl, nullptr);
+    ASSERT_NE(sct, nullptr);
+    for (int mode : {1, 2}) {
+        mWin->job().selectMode(mode);
+        ASSERT_TRUE(ReadThroughDialog(Gcode("big.nc")));
+        for (int job = 0; job < 2; ++job) ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << "mode " << mode;
+        ASSERT_GT(mWin->tclText().size(), std::size_t{1} << 20) << "mode " << mode;
+        if (mode == 1) {
+            ASSERT_GT(mWin->sctText().size(), std::size_t{1} << 20);
+        }
+        ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
+        for (QsciScintilla* view : {tcl, sct}) {
+            EXPECT_EQ(view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH), 0) << "mode " << mode;
+            EXPECT_FALSE(view->isUndoAvailable()) << "mode " << mode;
+        }
+        ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(false)) << "mode " << mode;
+        ASSERT_FALSE(mWin->tclText().empty());
+        EXPECT_EQ(tcl->SendScintilla(QsciScintillaBase::SCI_GETLEXER), QsciScintillaBase::SCLEX_TCL) << "mode " << mode;
+        tcl->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+        EXPECT_NE(tcl->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 0UL), 0) << "mode " << mode;
+    }
+}
+
 TEST_F(JobTest, ProgramWithoutElementsEmptiesTheSctText)
 {
     WriteFile(Gcode("part.nc"), Sample());
