@@ -228,12 +228,6 @@ std::shared_ptr<ScriptRun> ExeTCL::Start(ScriptRequest request)
     return run;
 }
 
-bool ExeTCL::WorkerAlive() const noexcept
-{
-    std::lock_guard<std::mutex> lock(mState->mutex);
-    return mState->alive > 0;
-}
-
 bool ExeTCL::WaitForWorkers(int ms)
 {
     State& st = *mState;

@@ -87,7 +87,6 @@ public:
     // (Snapshot().Refused) when a text would change the request or a worker is still alive.
     // With common().Debug set the body runs on the GUI thread so that errors show in dialogs.
     std::shared_ptr<ScriptRun> Start(ScriptRequest request);
-    bool WorkerAlive() const noexcept;
     // The worker's body, on the calling thread.
     void ExecuteScript(ScriptRun& run);
     // Waits (at most `ms`, < 0: no limit) until no worker is alive; true when none is.

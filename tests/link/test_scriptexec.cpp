@@ -173,7 +173,7 @@ TEST_F(ScriptExec, TextsThatWouldChangeTheRequestAreRefused)
         EXPECT_TRUE(r.Finished);
         EXPECT_FALSE(r.ScriptDone);
     }
-    EXPECT_FALSE(mvx::link::CurrentController().scripts().WorkerAlive());
+    EXPECT_TRUE(mvx::link::CurrentController().scripts().WaitForWorkers(0));
     EXPECT_TRUE(sim().requestLog().empty());
 }
 
