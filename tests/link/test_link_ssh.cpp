@@ -1,5 +1,6 @@
 // SFTP session and SSH probe against the simulator's SSH service.
 #include "link/ssh.h"
+#include "tests/support/textfile.h"
 #include "core/common.h"
 #include "tests/support/kvxsim_fixture.h"
 
@@ -37,13 +38,7 @@ private:
 };
 const auto* const kProgramFolder = ::testing::AddGlobalTestEnvironment(new ProgramFolder);
 
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using mvx::test::ReadAll;
 
 class SftpSim : public ::testing::Test {
 protected:
@@ -220,7 +215,7 @@ TEST_F(HostKeys, FirstKeyIsRememberedAndAChangedOneRefusedUnlessAcceptedForTheRu
     link::SftpSession s;
     ASSERT_TRUE(open(s)) << s.lastError();
     s.close();
-    const std::string known = readText(link::KnownHostsFile());
+    const std::string known = ReadAll(link::KnownHostsFile());
     EXPECT_NE(known.find(mSim->address()), std::string::npos) << known;
     ASSERT_TRUE(open(s)) << s.lastError();  // the same key again
     EXPECT_FALSE(s.hostKeyMismatch().has_value());
@@ -248,7 +243,7 @@ TEST_F(HostKeys, FirstKeyIsRememberedAndAChangedOneRefusedUnlessAcceptedForTheRu
     link::AcceptHostKeyForRun(*m);
     ASSERT_TRUE(open(s)) << s.lastError();
     s.close();
-    EXPECT_EQ(readText(link::KnownHostsFile()), known);
+    EXPECT_EQ(ReadAll(link::KnownHostsFile()), known);
 
     // The first key back: known again.
     rebootWithKey("second.pem", "first.pem");

@@ -35,14 +35,6 @@ using mvx::test::KvxSimOptions;
 
 namespace mvx::testing_link {
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void WriteAll(const std::string& path, const std::string& data)
 {
     fs::create_directories(fs::path(path).parent_path());

@@ -2,6 +2,7 @@
 // Shared pieces of the transfer tests: what the link logged and which messages it showed.
 
 #include <mutex>
+#include "tests/support/textfile.h"
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ struct Recorder {
 };
 
 Recorder& recorder();
-std::string ReadAll(const std::string& path);
+using mvx::test::ReadAll;
 void WriteAll(const std::string& path, const std::string& data);
 // Closes any session and puts the link's state back to a program start, aimed at `address`.
 void ResetLink(const std::string& address);

@@ -1,6 +1,7 @@
 // Telnet session, reboot, file browser, backup and restore, against the simulator over loopback.
 
 #include "link/controller.h"
+#include "tests/support/textfile.h"
 #include "linkui/backupdialogs.h"
 #include "link/detect.h"
 #include "linkui/filebrowser.h"
@@ -82,13 +83,7 @@ Seen& seen()
     return s;
 }
 
-std::string readLocal(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using mvx::test::ReadAll;
 
 void writeLocal(const std::string& path, const std::string& data)
 {
@@ -425,7 +420,7 @@ TEST_P(BrowserModes, ListGetPutDelete)
     w.list()->scrollToItem(item);
     QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {}, w.list()->visualItemRect(item).center());
     EXPECT_EQ(w.editor()->text().toStdString(), "puts hi\n");
-    EXPECT_EQ(readLocal(c.ProgramDir + "hello.tcl"), "puts hi\n");
+    EXPECT_EQ(ReadAll(c.ProgramDir + "hello.tcl"), "puts hi\n");
     auto* memo = w.findChild<QPlainTextEdit*>("RichEdit3");
     ASSERT_NE(memo, nullptr);
     if (GetParam().mode == TransferFtp) {
@@ -437,12 +432,12 @@ TEST_P(BrowserModes, ListGetPutDelete)
     // A controller file named like the program's settings file is not downloaded over it.
     const std::string settingsName = fs::path(SettingsIni()->path()).filename().string();
     sim.writeFile("Public/Scripts/" + settingsName, "[EVIL]\n");
-    const std::string settingsBefore = readLocal(SettingsIni()->path());
+    const std::string settingsBefore = ReadAll(SettingsIni()->path());
     ASSERT_TRUE(w.ChangeDirectory(c.RemoteTrajectoriesDir));
     ASSERT_TRUE(w.ChangeDirectory(c.RemoteScriptsDir));
     ASSERT_GE(rowOf(w, settingsName), 0);
     w.ListBox1Click(rowOf(w, settingsName));
-    EXPECT_EQ(readLocal(SettingsIni()->path()), settingsBefore);
+    EXPECT_EQ(ReadAll(SettingsIni()->path()), settingsBefore);
     EXPECT_TRUE(seen().showed("Nom de fichier refusé"));
 
     // Put: the edited text under a new name; the session is closed after it.
@@ -642,8 +637,8 @@ TEST_P(BackupRestore, MirrorAndBack)
     EXPECT_EQ(backup.CopyTicked(tcl::MirrorRoot(), &ok), static_cast<int>(items.size()));
     EXPECT_TRUE(ok);
     const std::string mirror = tcl::MirrorRoot() + "/Public/Scripts/";
-    EXPECT_EQ(readLocal(mirror + "a.tcl"), "puts a\n");
-    EXPECT_EQ(readLocal(mirror + "sub/b.tcl"), "puts b\n");
+    EXPECT_EQ(ReadAll(mirror + "a.tcl"), "puts a\n");
+    EXPECT_EQ(ReadAll(mirror + "sub/b.tcl"), "puts b\n");
     EXPECT_EQ(tcl::RestoreStartFolder(), tcl::MirrorRoot() + "/Public/Scripts");
 
     // Restore: the edited mirror files go back where they came from; a new mirror folder is made.
@@ -692,7 +687,7 @@ TEST(BackupDialog, SavesIntoChosenFolderAndCancelCopiesNothing)
         EXPECT_EQ(common().StopRequested.load(), ok ? 0 : 1) << button;
         EXPECT_EQ(fs::exists(tcl::MirrorRoot() + "/Public/Scripts/a.tcl"), ok) << button;
     }
-    EXPECT_EQ(readLocal(tcl::MirrorRoot() + "/Public/Scripts/a.tcl"), "puts a\n");
+    EXPECT_EQ(ReadAll(tcl::MirrorRoot() + "/Public/Scripts/a.tcl"), "puts a\n");
 }
 
 // "Abandon" pressed while the files are being copied stops the copy at the next file.

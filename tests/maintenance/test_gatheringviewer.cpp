@@ -1,6 +1,7 @@
 // The gathering viewer on local files: columns, scaling, spectra, reference overlay, XY plot,
 // setup dialog and saving; and the fetch from the simulator's gathering folder.
 #include "link/controller.h"
+#include "tests/support/textfile.h"
 #include "maintenance/gatheringviewer.h"
 
 #include "core/common.h"
@@ -29,13 +30,7 @@ using namespace mvx::maint;
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using mvx::test::ReadAll;
 void writeAll(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // Period 0.001, columns "G1.X Pos" (a 50 Hz sine) and "B" (k).
@@ -119,7 +114,7 @@ TEST_F(GatheringViewer, ReferenceOverlayAfterTheCurrentColumns)
     viewer.Button4Click();  // no reference yet
     EXPECT_FALSE(viewer.statusText().isEmpty());
     ASSERT_TRUE(viewer.Button3Click());
-    EXPECT_EQ(readAll(common().ProgramDir + "Gathering.ref"), sampleFile(20));
+    EXPECT_EQ(ReadAll(common().ProgramDir + "Gathering.ref"), sampleFile(20));
 
     writeAll(common().ProgramDir + "Gathering.ref", "0.002\r\nREF1 REF2\r\n1 5\r\n\r\n2 6\r\n");
     viewer.Button4Click();
@@ -184,7 +179,7 @@ TEST_F(GatheringViewer, SaveAsKeepsTheBytes)
     const std::string target = dir.filePath("out.txt").toStdString();
     viewer.saveFileDialog = [&] { return QString::fromStdString(target); };
     ASSERT_TRUE(viewer.Button5Click());
-    EXPECT_EQ(readAll(target), sampleFile(3));
+    EXPECT_EQ(ReadAll(target), sampleFile(3));
 }
 
 TEST_F(GatheringViewer, FftParametersDialogStoresValidDelayOnly)
@@ -228,7 +223,7 @@ TEST_F(GatheringFetch, ReadsGatheringDatFromTheController)
     EXPECT_EQ(viewer.columnCount(), 2);
     EXPECT_EQ(viewer.series(1)->count(), 30);
     EXPECT_TRUE(viewer.statusText().isEmpty()) << viewer.statusText().toStdString();
-    EXPECT_EQ(readAll(common().ProgramDir + "Gathering.dat"), remote);
+    EXPECT_EQ(ReadAll(common().ProgramDir + "Gathering.dat"), remote);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The PID step test: its log file, the field checks, and a whole test with gathering against the
 // simulator.
 #include "link/controller.h"
+#include "tests/support/textfile.h"
 #include "datacontext.h"
 #include "maintenance/page_pidtest.h"
 #include "maintenance/pidtestlog.h"
@@ -26,13 +27,7 @@ using namespace mvx::maint;
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using mvx::test::ReadAll;
 
 TEST(PidTestLog, ScientificNotation)
 {
@@ -166,7 +161,7 @@ TEST_F(PidTestPageTest, LoadedLogSavesTheSameSamples)
     EXPECT_EQ(ctx.lines.size(), 10);
     const std::string out = dir.filePath("out.MES").toStdString();
     ASSERT_TRUE(page.saveLog(out));
-    const auto again = ParsePidTestLog(readAll(out));
+    const auto again = ParsePidTestLog(ReadAll(out));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->log.samples.size(), 7u);
 }
@@ -218,7 +213,7 @@ TEST_F(PidTestSim, SimpleStepWithGathering)
 
     const std::string out = dir.filePath("t.MES").toStdString();
     ASSERT_TRUE(page.saveLog(out));
-    const auto saved = ParsePidTestLog(readAll(out));
+    const auto saved = ParsePidTestLog(ReadAll(out));
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->log.samples.size(), static_cast<std::size_t>(page.series(2)->count() - 1));
 }

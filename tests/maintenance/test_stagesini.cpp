@@ -1,6 +1,7 @@
 // The stage configuration file: categories, shown values, edits that keep every other byte, and
 // stages appended from the database.
 #include "maintenance/stagesini.h"
+#include "tests/support/textfile.h"
 
 #include "core/inifile.h"
 
@@ -16,13 +17,7 @@ using namespace mvx::maint;
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using mvx::test::ReadAll;
 void writeAll(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 const char* const kStages =
@@ -81,7 +76,7 @@ TEST(StagesIni, EditKeepsEveryOtherLineByteForByte)
     std::string expected = kStages;
     // The key keeps its spelling; the value after "=" becomes the typed text and the old comment.
     expected.replace(expected.find("MaximumVelocity = 20 ; mm/s"), 27, "MaximumVelocity =25 ; mm/s");
-    EXPECT_EQ(readAll(path), expected);
+    EXPECT_EQ(ReadAll(path), expected);
 
     // An absent parameter is created in its stage's section.
     ASSERT_TRUE(stages.setValue("STAGE_B", "MinimumTarget", "-5"));
@@ -98,15 +93,15 @@ TEST(StagesIni, AppendFromDatabaseTakesTheWholeSectionOnly)
              "[LS100]\r\nMaximumVelocity = 10\r\n; LS100 is the short one\r\n"
              "[LS10]\r\nMaximumVelocity = 5 ; mm/s\r\nComment = see LS100 too\r\n"
              "[RV80]\r\nMaximumVelocity = 40\r\n");
-    EXPECT_EQ(StageSectionNames(readAll(db)), (std::vector<std::string>{"LS100", "LS10", "RV80"}));
+    EXPECT_EQ(StageSectionNames(ReadAll(db)), (std::vector<std::string>{"LS100", "LS10", "RV80"}));
 
     writeAll(st, "[STAGE_A]\r\nX=1");  // no line end at the end
     EXPECT_EQ(AppendStageFromDatabase(db, st, "LS10"), AppendResult::Appended);
-    EXPECT_EQ(readAll(st), "[STAGE_A]\r\nX=1\r\n[LS10]\r\nMaximumVelocity = 5 ; mm/s\r\nComment = see LS100 too\r\n");
+    EXPECT_EQ(ReadAll(st), "[STAGE_A]\r\nX=1\r\n[LS10]\r\nMaximumVelocity = 5 ; mm/s\r\nComment = see LS100 too\r\n");
     EXPECT_EQ(AppendStageFromDatabase(db, st, "ls10"), AppendResult::AlreadyPresent);
     EXPECT_EQ(AppendStageFromDatabase(db, st, "LS1"), AppendResult::NotInDatabase);
     EXPECT_EQ(AppendStageFromDatabase(db, st, "RV80"), AppendResult::Appended);
-    EXPECT_NE(readAll(st).find("[RV80]\r\nMaximumVelocity = 40\r\n"), std::string::npos);
+    EXPECT_NE(ReadAll(st).find("[RV80]\r\nMaximumVelocity = 40\r\n"), std::string::npos);
     EXPECT_EQ(AppendStageFromDatabase(dir.filePath("none.txt").toStdString(), st, "RV80"), AppendResult::ReadFailed);
 }
 

@@ -1,6 +1,7 @@
 // The main window's job road against the controller simulator: the upload and STOP, the lines
 // kept as they are while a step runs, the PVT check, and the activation's transfer session.
 #include "link/controller.h"
+#include "tests/support/textfile.h"
 #include "tests/support/programfolder.h"
 
 #include "app/dialogs.h"
@@ -48,11 +49,7 @@ std::string ManyRuns(int runs)
     return text;
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
+using mvx::test::ReadAll;
 
 class MainSim : public test::ProgramFolderSimTest {
 protected:

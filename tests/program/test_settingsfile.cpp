@@ -2,6 +2,7 @@
 // windows: every menu and dialog that stores a setting, then the closing. The file must come out
 // byte for byte as the golden copy (sections, keys, order of writing, value formats).
 #include "tests/program/wiring.h"
+#include "tests/support/textfile.h"
 #include "link/controller.h"
 
 #include "app/dialogs.h"
@@ -37,13 +38,7 @@ using namespace mvx;
 
 namespace {
 
-std::string ReadAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using mvx::test::ReadAll;
 
 QWidget* Window(const char* name)
 {

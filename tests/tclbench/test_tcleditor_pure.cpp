@@ -1,6 +1,7 @@
 // The editor's pure pieces: re-indentation, backup rotation, list sorting and header clicks,
 // boot keys, the telnet pane's text walk and the PC console's arguments.
 #include "tclbench/tclbackup.h"
+#include "tests/support/textfile.h"
 #include "tclbench/tclautocorrect.h"
 #include "tclbench/tclbootscript.h"
 #include "tclbench/tclgathering.h"
@@ -25,13 +26,7 @@ using namespace mvx::tclbench;
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using mvx::test::ReadAll;
 
 TEST(TclIndent, BraceLevels)
 {
@@ -89,10 +84,10 @@ TEST(TclBackup, TwelveTicksRotateThroughTenFiles)
     std::vector<int> written;
     for (int tick = 1; tick <= 12; ++tick) written.push_back(rotation.WriteNext(folder, "text " + std::to_string(tick)));
     EXPECT_EQ(written, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1, 2}));
-    EXPECT_EQ(readAll(folder + "/Backup1.tcl"), "text 11");
-    EXPECT_EQ(readAll(folder + "/Backup2.tcl"), "text 12");
-    EXPECT_EQ(readAll(folder + "/Backup3.tcl"), "text 3");
-    EXPECT_EQ(readAll(folder + "/Backup10.tcl"), "text 10");
+    EXPECT_EQ(ReadAll(folder + "/Backup1.tcl"), "text 11");
+    EXPECT_EQ(ReadAll(folder + "/Backup2.tcl"), "text 12");
+    EXPECT_EQ(ReadAll(folder + "/Backup3.tcl"), "text 3");
+    EXPECT_EQ(ReadAll(folder + "/Backup10.tcl"), "text 10");
     EXPECT_FALSE(std::filesystem::exists(folder + "/Backup11.tcl"));
 }
 
@@ -211,7 +206,7 @@ TEST(TclBootKeys, WrittenIntoGeneralKeepingTheRest)
     EXPECT_EQ(ini.readString("GENERAL", "BootScriptArguments", ""), "1 2");
     EXPECT_EQ(ini.readString("GENERAL", "Other", ""), "1");
     EXPECT_EQ(ini.readString("GROUP1", "Type", ""), "MultipleAxes");
-    EXPECT_NE(readAll(path).find("; controller\r\n"), std::string::npos);
+    EXPECT_NE(ReadAll(path).find("; controller\r\n"), std::string::npos);
 }
 
 TEST(TclBootKeys, UnsafeTextsRefused)
@@ -272,8 +267,8 @@ TEST(TclGathering, KeptCopyNeverOverwrites)
     std::string error;
     const std::string kept = KeepGatheringFile(source, model, error);
     EXPECT_EQ(kept, d + "run7.dat");  // seven files, Gathering.dat included
-    EXPECT_EQ(readAll(kept), "data");
-    EXPECT_EQ(readAll(d + "run3.dat"), "earlier run");
+    EXPECT_EQ(ReadAll(kept), "data");
+    EXPECT_EQ(ReadAll(d + "run3.dat"), "earlier run");
 }
 
 TEST(TclAutoCorrect, WordsAndAssignment)

@@ -1,6 +1,7 @@
 // The TCL editor window: offscreen commands without a controller, then the remote list, load,
 // save and upload, execute and kill, and the boot script against the simulator.
 #include "link/controller.h"
+#include "tests/support/textfile.h"
 #include "tests/support/simlink.h"
 #include "app/dialogs.h"
 #include "core/inifile.h"
@@ -40,13 +41,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using mvx::test::ReadAll;
 
 int TclEditorSimRow(const TFtcl& w, const std::string& name)
 {
@@ -119,11 +114,11 @@ TEST(TclEditorWindow, OfflineCommands)
     EXPECT_EQ(w.backupDir(), dir.path().toStdString() + "/");
     w.Timer1Timer();
     const std::string first = w.backupDir() + "Backup1.tcl";
-    EXPECT_EQ(readAll(first), w.editorText());
+    EXPECT_EQ(ReadAll(first), w.editorText());
     // Replacing modified text backs it up first.
     w.editor()->setText("typed by the user");
     w.setEditorText("other");
-    EXPECT_EQ(readAll(w.backupDir() + "Backup2.tcl"), "typed by the user");
+    EXPECT_EQ(ReadAll(w.backupDir() + "Backup2.tcl"), "typed by the user");
 
     // A period that is not a positive number keeps the timer as it was.
     d.inputs = {"0"};
@@ -400,7 +395,7 @@ TEST_F(TclEditorSim, ListLoadSaveAndUpload)
     EXPECT_EQ(common().CurrentScriptName, "move.tcl");
     EXPECT_EQ(w.editorText(), kFiveLines);
     EXPECT_EQ(w.statusText(2), "move.tcl ( FROM KVX)");
-    EXPECT_EQ(readAll(common().ProgramDir + "move.tcl"), kFiveLines);
+    EXPECT_EQ(ReadAll(common().ProgramDir + "move.tcl"), kFiveLines);
 
     // Edited and uploaded under a new name.
     w.editor()->append("puts done\n");
@@ -467,7 +462,7 @@ TEST_F(TclEditorSim, FailedUploadSaysSoAndKeepsTheControllerFile)
     EXPECT_NE(mDialogs.messages.back().find("taken.tcl"), std::string::npos);
     EXPECT_EQ(sim().readFile("Public/Scripts/taken.tcl/keep.txt"), "kept");
     // The user's text is on the PC all the same.
-    EXPECT_EQ(readAll(common().ProgramDir + "taken.tcl"), kFiveLines);
+    EXPECT_EQ(ReadAll(common().ProgramDir + "taken.tcl"), kFiveLines);
     w.FormClose();
 }
 
@@ -593,7 +588,7 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     const std::string settingsPath = SettingsIni()->path();
     const std::string settingsName = fs::path(settingsPath).filename().string();
     SettingsIni()->writeString("HOSTILE", "KEPT", "yes");
-    const std::string settingsBefore = readAll(settingsPath);
+    const std::string settingsBefore = ReadAll(settingsPath);
     const std::string exe = ExecutableName();
     std::ofstream(c.ProgramDir + exe, std::ios::binary) << "the program";
     const std::vector<std::string> hostile = {settingsName, exe, exe + "_LANGUAGE_2.INI", "KVX_Language_1.ini",
@@ -614,8 +609,8 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
         EXPECT_NE(d.messages.back().find("Nom de fichier refusé"), std::string::npos) << n;
         EXPECT_NE(c.CurrentScriptName, n);
     }
-    EXPECT_EQ(readAll(settingsPath), settingsBefore);
-    EXPECT_EQ(readAll(c.ProgramDir + exe), "the program");
+    EXPECT_EQ(ReadAll(settingsPath), settingsBefore);
+    EXPECT_EQ(ReadAll(c.ProgramDir + exe), "the program");
     EXPECT_FALSE(fs::exists(c.ProgramDir + exe + "_LANGUAGE_2.INI"));
     EXPECT_FALSE(fs::exists(c.ProgramDir + "KVX_Language_1.ini"));
     EXPECT_FALSE(fs::exists(c.ProgramDir + "..\\" + settingsName));
@@ -628,7 +623,7 @@ TEST_P(TclEditorHostileNames, ListedOrTypedNameNeverReplacesAProgramFile)
     d.inputs = {settingsName};
     d.messages.clear();
     w.BitBtn4Click();
-    EXPECT_EQ(readAll(settingsPath), settingsBefore);
+    EXPECT_EQ(ReadAll(settingsPath), settingsBefore);
     ASSERT_FALSE(d.messages.empty());
     EXPECT_NE(d.messages.back().find("Nom de fichier refusé"), std::string::npos);
     EXPECT_EQ(sim.readFile("Public/Scripts/" + settingsName), "[EVIL]\nset x 1\n");
