@@ -67,7 +67,7 @@ void RunJob(benchmark::State& state, int mode)
         readSeconds += std::chrono::duration<double>(t1 - t0).count();
         convertSeconds += std::chrono::duration<double>(t2 - t1).count();
         lines = win.lines().size();
-        benchmark::DoNotOptimize(win.lines().data());
+        benchmark::DoNotOptimize(win.lines().textBytes());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines));
     state.counters["read_s"] = readSeconds / static_cast<double>(state.iterations());

@@ -24,7 +24,7 @@ void BM_NormalizeRead(benchmark::State& state)
     const auto& lines = BigProgram();
     for (auto _ : state) {
         auto out = mvx::gtext::NormalizeLoadedLines(lines);
-        benchmark::DoNotOptimize(out.data());
+        benchmark::DoNotOptimize(out.textBytes());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
 }
@@ -38,7 +38,7 @@ void BM_ParseFile(benchmark::State& state)
         mvx::gcode::Block block;
         double sum = 0.0;
         int n = 0;
-        for (const std::string& line : lines) {
+        for (std::string_view line : lines) {
             if (auto err = mvx::gcode::ParseGCodeLine(mvx::gcode::PrepareLine(line), st, block, ++n)) {
                 state.SkipWithError(err.Text.c_str());
                 return;

@@ -129,13 +129,13 @@ ChildFigures inChild(const std::function<bool()>& work)
     return f;
 }
 
-bool sctInMemory(const std::vector<std::string>& lines)
+bool sctInMemory(const mvx::gcode::LineList& lines)
 {
     const mvx::sct::SctConversion c = mvx::sct::ConvertSct(lines, benchConfig());
     return c.Error.Ok() && !c.Stopped;
 }
 
-bool tclInMemory(const std::vector<std::string>& lines)
+bool tclInMemory(const mvx::gcode::LineList& lines)
 {
     const mvx::tclpath::TclConversionResult r = mvx::tclpath::GCodeToTCL(lines, benchConfig());
     return r.Error.Ok() && !r.Stopped;
@@ -150,14 +150,14 @@ void freshFolder(const std::string& dir)
     ::sync();
 }
 
-bool sctWritten(const std::vector<std::string>& lines, const std::string& dir, const mvx::MachineConfig& config)
+bool sctWritten(const mvx::gcode::LineList& lines, const std::string& dir, const mvx::MachineConfig& config)
 {
     mvx::sct::SctConversion out;
     const auto err = mvx::sct::ConvertAndWriteSct(lines, config, dir, dir, true, out);
     return err.Ok() && out.Error.Ok() && !out.Stopped;
 }
 
-bool tclWritten(const std::vector<std::string>& lines, const std::string& dir, const mvx::MachineConfig& config)
+bool tclWritten(const mvx::gcode::LineList& lines, const std::string& dir, const mvx::MachineConfig& config)
 {
     mvx::tclpath::WriteOutcome written;
     const auto r = mvx::tclpath::GCodeToTCLWriting(lines, config, dir, written);
@@ -174,7 +174,7 @@ std::string workDir(const char* what)
 
 // Every output file of both paths under a few configurations, for checksums before and after
 // a change of the translator.
-int writeAll(const std::vector<std::string>& lines, const std::string& root)
+int writeAll(const mvx::gcode::LineList& lines, const std::string& root)
 {
     struct Variant {
         const char* Name;
@@ -245,7 +245,7 @@ int main(int argc, char** argv)
     if (o.Quick) o.Repeat = 1;
 
     const BenchInput input = mvx::bench::LoadBenchInput(o.Lines, o.Input);
-    const std::vector<std::string> lines = mvx::gtext::NormalizeLoadedLines(input.Lines);
+    const mvx::gcode::LineList lines = mvx::gtext::NormalizeLoadedLines(input.Lines);
     if (!o.WriteDir.empty()) return writeAll(lines, o.WriteDir);
     if (!o.Only.empty()) {
         const std::string dir = workDir("only");
@@ -334,10 +334,11 @@ int main(int argc, char** argv)
             const pid_t pid = ::fork();
             if (pid == 0) {
                 ::close(fd[0]);
-                std::vector<std::string> one(1);
-                one[0].reserve(std::size_t{100} << 20);
-                one[0] = "G1 X";
-                one[0].append((std::size_t{100} << 20) - 4, '7');
+                std::string text;
+                text.reserve(std::size_t{100} << 20);
+                text = "G1 X";
+                text.append((std::size_t{100} << 20) - 4, '7');
+                mvx::gcode::LineList one = mvx::gcode::LineList::FromText(std::move(text));
                 double figures[2] = {0.0, 0.0};
                 const double base = mvx::bench::CurrentRssMiB();
                 const auto normalized = mvx::gtext::NormalizeLoadedLines(one);

@@ -41,7 +41,7 @@ int incoherentLine(const gcode::Status& st)
 
 // The SCT list from the G-code lines, starting at the origin. Returns the error text, empty
 // on success.
-std::string buildSctList(const std::vector<std::string>& lines, const MachineConfig& config,
+std::string buildSctList(const gcode::LineList& lines, const MachineConfig& config,
                          ConversionObserver& observer, sct::Ttraject& list, bool& relativeAtEnd, int& incoherent)
 {
     list.Clear();
@@ -167,15 +167,15 @@ private:
 
 }  // namespace
 
-bool RelativeModeAtEnd(const std::vector<std::string>& lines)
+bool RelativeModeAtEnd(const gcode::LineList& lines)
 {
     bool relative = false;
-    for (const std::string& raw : lines) {
-        std::string l = raw;
+    std::string clean;
+    for (std::string_view raw : lines) {
         // Words outside comments only.
-        std::string clean;
+        clean.clear();
         int depth = 0;
-        for (char c : l) {
+        for (char c : raw) {
             if (c == '(') ++depth;
             else if (c == ')' && depth > 0) --depth;
             else if (depth == 0 && c != ' ') clean += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
@@ -187,7 +187,7 @@ bool RelativeModeAtEnd(const std::vector<std::string>& lines)
             while (e < clean.size() && clean[e] >= '0' && clean[e] <= '9') ++e;
             const bool decimal = e < clean.size() && clean[e] == '.';
             if (decimal) continue;
-            const std::string code = clean.substr(q, e - q);
+            const std::string_view code = std::string_view(clean).substr(q, e - q);
             if (code == "91") relative = true;
             else if (code == "90" || code == "53") relative = false;
         }
@@ -198,13 +198,13 @@ bool RelativeModeAtEnd(const std::vector<std::string>& lines)
 JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver& observer)
 {
     JobConversionOutput out;
-    static const std::vector<std::string> kNoLines;
-    const std::vector<std::string>& lines = in.Lines ? *in.Lines : kNoLines;
+    static const gcode::LineList kNoLines;
+    const gcode::LineList& lines = in.Lines ? *in.Lines : kNoLines;
     out.RelativeAtEnd = RelativeModeAtEnd(lines);
     auto list = std::make_shared<sct::Ttraject>();
     // The list is built from the lines as saved, so a later look at TMP.GCODE shows them.
     std::string err;
-    if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", mainui::joinLines(lines, "\r\n"), &err)) {
+    if (!in.GCodeDir.empty() && !WriteFileAtomic(in.GCodeDir + "TMP.GCODE", lines.joined("\r\n"), &err)) {
         out.SctFailed = true;
         out.Error = err;
         return out;
@@ -262,8 +262,8 @@ namespace {
 JobConversionOutput convertJob(const JobConversionInput& in, ConversionObserver& observer, StreamedScript* stream)
 {
     JobConversionOutput out;
-    static const std::vector<std::string> kNoLines;
-    const std::vector<std::string>& lines = in.Lines ? *in.Lines : kNoLines;
+    static const gcode::LineList kNoLines;
+    const gcode::LineList& lines = in.Lines ? *in.Lines : kNoLines;
     out.RelativeAtEnd = RelativeModeAtEnd(lines);
 
     if (in.Mode == 1) {

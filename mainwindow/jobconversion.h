@@ -5,6 +5,7 @@
 // Thread: ConvertJob runs on a worker thread; it reads only its arguments and reports through
 // the observer (which must be thread-safe).
 
+#include "translator/gcodelines.h"
 #include "translator/machineconfig.h"
 #include "translator/observer.h"
 #include "translator/tclelements.h"
@@ -21,7 +22,7 @@ class Ttraject;
 }
 
 struct JobConversionInput {
-    std::shared_ptr<const std::vector<std::string>> Lines;
+    std::shared_ptr<const gcode::LineList> Lines;
     MachineConfig Config;
     int Mode = 1;  // 1 SCT, 2 TCL, 3 direct
     // SCT mode: the list built by an earlier conversion, reused unless `RebuildSct`.
@@ -77,6 +78,6 @@ JobConversionOutput ConvertJob(const JobConversionInput& in, ConversionObserver&
 JobConversionOutput BuildSctJob(const JobConversionInput& in, ConversionObserver& observer);
 
 // True when the last of G53 / G90 / G91 among the lines is G91.
-bool RelativeModeAtEnd(const std::vector<std::string>& lines);
+bool RelativeModeAtEnd(const gcode::LineList& lines);
 
 }  // namespace mvx

@@ -216,7 +216,7 @@ void JobRoad::enable(JobItem item, bool on)
 
 std::string JobRoad::gcodeFolder() const { return common().ProgramDir + "GCODE/"; }
 std::string JobRoad::outputFolder() const { return common().ProgramDir + "TMP/"; }
-const std::vector<std::string>& JobRoad::lines() const { return mModel->lines(); }
+const gcode::LineList& JobRoad::lines() const { return mModel->lines(); }
 std::string JobRoad::tclText() const { return mView.JobViewText(JobTextView::Tcl); }
 
 MachineConfig JobRoad::machineConfig() const
@@ -456,22 +456,21 @@ bool JobRoad::loadFile(const std::string& path, bool normalise, const std::strin
     setStatus(4, T("stringfileloaded") + baseName(found));
     mView.JobShowPage(JobPage::Gcode);
 
-    std::vector<std::string> lines;
+    gcode::LineList lines;
     std::atomic<std::size_t> done{0};
     std::atomic<std::size_t> total{0};
     error = mView.JobRunLive(
         [&] {
-            std::vector<std::string> raw = splitLines(data);
-            std::string().swap(data);
+            gcode::LineList raw = gcode::LineList::FromText(std::move(data));
             total = raw.size();
             if (!normalise) {
                 lines = std::move(raw);
             } else {
-                lines.reserve(raw.size() + raw.size() / 16);
+                // Room for the blanks the reading inserts; what is not used costs address space only.
+                lines.reserve(raw.size() + raw.size() / 16, raw.textBytes() + raw.textBytes() / 4);
+                std::string scratch;
                 for (std::size_t i = 0; i < raw.size(); ++i) {
-                    for (std::string& piece : gtext::SplitAtSecondG(gtext::InsertBlanksBeforeCapitals(raw[i])))
-                        lines.push_back(std::move(piece));
-                    std::string().swap(raw[i]);
+                    gtext::NormalizeLoadedLine(raw[i], lines, scratch);
                     if ((i & 1023) == 0) done = i + 1;
                 }
             }
@@ -492,7 +491,7 @@ bool JobRoad::loadFile(const std::string& path, bool normalise, const std::strin
     }
     const std::size_t count = lines.size();
     // The previous file's lines go with the last of their readers, not on this thread.
-    std::shared_ptr<const std::vector<std::string>> previous = mModel->shared();
+    std::shared_ptr<const gcode::LineList> previous = mModel->shared();
     mModel->setLines(std::move(lines));
     ReleaseInBackground([previous = std::move(previous)]() mutable { previous.reset(); });
     finishRead(baseName(found), count);
@@ -524,7 +523,7 @@ void JobRoad::SaveLines(const std::string& path)
 {
     if (path.empty()) return;
     std::string err;
-    if (!WriteFileAtomic(path, joinLines(mModel->lines(), "\r\n"), &err)) {
+    if (!WriteFileAtomic(path, mModel->lines().joined("\r\n"), &err)) {
         report(err);
         return;
     }
@@ -677,11 +676,13 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
     const bool scriptEmpty = out.ScriptBytes() == 0;
     // The PVT page's names are taken from the conversion's files by a worker, and the files'
     // records go there too.
-    std::vector<std::string> names;
+    gcode::LineList names;
     const std::string crash = mView.JobRunLive(
         [&] {
-            names.reserve(out.PvtFiles.size());
-            for (tclpath::PvtFile& f : out.PvtFiles) names.push_back(std::move(f.Name));
+            std::size_t bytes = 0;
+            for (const tclpath::PvtFile& f : out.PvtFiles) bytes += f.Name.size();
+            names.reserve(out.PvtFiles.size(), bytes);
+            for (const tclpath::PvtFile& f : out.PvtFiles) names.push_back(f.Name);
             std::vector<tclpath::PvtFile>().swap(out.PvtFiles);
         },
         {}, 100);
@@ -699,7 +700,7 @@ bool JobRoad::showConversion(JobConversionOutput& out, const JobConversionInput&
         ok = false;
     }
     if (names.empty()) names.push_back("TRJ1.PVT");
-    const std::string firstName = names.front();
+    const std::string firstName(names.front());
     mLoadingPvt = true;
     mView.JobPvtFiles(std::move(names));
     mLoadingPvt = false;
@@ -801,7 +802,7 @@ void JobRoad::showIncoherentLine(int row)
     mView.JobGroupSelection(false);
     setStatus(0, "");
     mView.JobShowPage(JobPage::Gcode);
-    mView.JobShowLine(row, mModel->lines()[static_cast<std::size_t>(row)]);
+    mView.JobShowLine(row, std::string(mModel->lines()[static_cast<std::size_t>(row)]));
 }
 
 bool JobRoad::uploadAll(bool withScript)
@@ -1115,10 +1116,10 @@ bool JobRoad::BitBtnExecutelineClick()
 {
     if (jobBusy() || !mGCodeLoaded || simulation() || !mDirectExecutor) return false;
     const int row = mView.JobCurrentLine();
-    const std::vector<std::string>& all = mModel->lines();
+    const gcode::LineList& all = mModel->lines();
     if (row < 0 || row >= static_cast<int>(all.size())) return false;
     BusyScope busy([this](bool on) { setBusy(on); });
-    const std::string line = all[static_cast<std::size_t>(row)];
+    const std::string line(all[static_cast<std::size_t>(row)]);
     enable(JobItem::ExecuteLine, false);
     mJobRunning = true;
     common().StopRequested = 0;

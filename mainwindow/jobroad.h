@@ -15,6 +15,7 @@
 #include "jobcontrol.h"
 #include "link/directexec.h"
 #include "mainsettings.h"
+#include "translator/gcodelines.h"
 #include "translator/machineconfig.h"
 #include "translator/tclelements.h"
 
@@ -104,7 +105,7 @@ public:
     virtual std::unique_ptr<PreparedText> JobPrepareText(JobTextView view, std::size_t bytes);
     virtual void JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text);
     // The PVT page's file choice; the first name is chosen.
-    virtual void JobPvtFiles(std::vector<std::string> names) = 0;
+    virtual void JobPvtFiles(gcode::LineList names) = 0;
     // The file in use (Edit3).
     virtual void JobFileName(const std::string& name) = 0;
 
@@ -275,7 +276,7 @@ public:
 
     // ---- state ----
     GCodeListModel* model() const noexcept { return mModel; }
-    const std::vector<std::string>& lines() const;
+    const gcode::LineList& lines() const;
     const std::vector<tclpath::LineRecord>& lineTable() const noexcept { return mLineTable; }
     const std::string& fileName() const noexcept { return mFileName; }
     bool jobRunning() const noexcept { return mJobRunning; }

@@ -958,10 +958,11 @@ void TFmain::ListBox1Click()
     const QModelIndex cur = mList->currentIndex();
     if (!cur.isValid()) return;
     const int row = cur.row();
-    const std::vector<std::string>& all = mJob->lines();
+    const gcode::LineList& all = mJob->lines();
     const std::vector<tclpath::LineRecord>& table = mJob->lineTable();
     GCodeListModel* model = mJob->model();
-    mEdit2->setText(QString::fromStdString(all[static_cast<std::size_t>(row)]));
+    const std::string_view line = all[static_cast<std::size_t>(row)];
+    mEdit2->setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
     if (table.size() != all.size()) return;
     const int group = table[static_cast<std::size_t>(row)].Group;
     QItemSelection sel;
@@ -998,7 +999,7 @@ void TFmain::PrintGcodeClick()
     // Printed from a document of its own: the SCT view keeps its text.
     QsciScintilla doc;
     doc.setUtf8(true);
-    doc.setText(QString::fromStdString(joinLines(mJob->lines(), "\n")));
+    doc.setText(QString::fromStdString(mJob->lines().joined("\n")));
     const std::string title = mJob->fileName();
     if (mPrintHook) {
         mPrintHook(doc, title);
@@ -1312,7 +1313,7 @@ void TFmain::JobClearText(JobTextView view)
 
 std::string TFmain::JobViewText(JobTextView view) const { return viewText(textView(view)); }
 
-void TFmain::JobPvtFiles(std::vector<std::string> names)
+void TFmain::JobPvtFiles(gcode::LineList names)
 {
     mPvtNames->setLines(std::move(names));
     mPvtChoice->setCurrentIndex(0);

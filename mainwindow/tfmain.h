@@ -163,7 +163,7 @@ public:
     bool sctBuilt() const noexcept { return mJob->sctBuilt(); }
     bool extendedLayout() const noexcept { return mExtended; }
     int pvtFileCount() const noexcept { return mJob->pvtFileCount(); }
-    const std::vector<std::string>& lines() const { return mJob->lines(); }
+    const gcode::LineList& lines() const { return mJob->lines(); }
     const std::vector<tclpath::LineRecord>& lineTable() const noexcept { return mJob->lineTable(); }
     std::string outputFolder() const { return mJob->outputFolder(); }
     std::array<double, 3>& currentPosition() noexcept { return mJob->currentPosition(); }
@@ -191,7 +191,7 @@ public:
     void JobShowPrepared(JobTextView view, std::unique_ptr<PreparedText> text) override;
     void JobClearText(JobTextView view) override;
     std::string JobViewText(JobTextView view) const override;
-    void JobPvtFiles(std::vector<std::string> names) override;
+    void JobPvtFiles(gcode::LineList names) override;
     void JobFileName(const std::string& name) override;
     int JobCurrentLine() const override;
     void JobFollowLine(int row) override;

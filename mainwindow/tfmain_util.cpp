@@ -17,37 +17,6 @@ namespace mvx::mainui {
 
 std::string T(const char* key) { return texts::get(key); }
 
-// Splits a file's bytes into lines at CR LF, LF or CR.
-std::vector<std::string> splitLines(const std::string& data)
-{
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    const std::size_t n = data.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = data[i];
-        if (c == '\n' || c == '\r') {
-            out.emplace_back(data, start, i - start);
-            if (c == '\r' && i + 1 < n && data[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n) out.emplace_back(data, start, n - start);
-    return out;
-}
-
-std::string joinLines(const std::vector<std::string>& lines, const char* eol)
-{
-    std::size_t size = 0;
-    for (const std::string& l : lines) size += l.size() + 2;
-    std::string out;
-    out.reserve(size);
-    for (const std::string& l : lines) {
-        out += l;
-        out += eol;
-    }
-    return out;
-}
-
 bool readWholeFile(const std::string& path, std::string& data)
 {
     std::ifstream f(path, std::ios::binary);

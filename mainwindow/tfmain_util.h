@@ -14,9 +14,6 @@ inline constexpr const char* kScriptName = "GCode_Converted.TCL";
 
 // Current text of a language key.
 std::string T(const char* key);
-// Splits a file's bytes into lines at CR LF, LF or CR.
-std::vector<std::string> splitLines(const std::string& data);
-std::string joinLines(const std::vector<std::string>& lines, const char* eol);
 bool readWholeFile(const std::string& path, std::string& data);
 // Reads a G-code file for the line list. Refused, with the reason in `error`: anything but a
 // regular file (a folder, a FIFO, a device: never read, so nothing blocks), an empty file, and

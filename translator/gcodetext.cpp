@@ -116,7 +116,8 @@ std::vector<std::size_t> secondGCuts(std::string_view line)
     }
 }
 
-void appendPieces(std::string_view line, const std::vector<std::size_t>& cuts, std::vector<std::string>& out)
+template <class Out>
+void appendPieces(std::string_view line, const std::vector<std::size_t>& cuts, Out& out)
 {
     std::size_t begin = 0;
     for (std::size_t cut : cuts) {
@@ -125,7 +126,7 @@ void appendPieces(std::string_view line, const std::vector<std::size_t>& cuts, s
         out.push_back(std::move(head));
         begin = cut;
     }
-    out.emplace_back(line.substr(begin));
+    out.push_back(std::string(line.substr(begin)));
 }
 
 }  // namespace
@@ -137,16 +138,20 @@ std::vector<std::string> SplitAtSecondG(std::string_view line)
     return pieces;
 }
 
-std::vector<std::string> NormalizeLoadedLines(const std::vector<std::string>& lines)
+void NormalizeLoadedLine(std::string_view line, gcode::LineList& out, std::string& scratch)
 {
-    std::vector<std::string> out;
-    out.reserve(lines.size());
-    for (const std::string& line : lines) {
-        std::string spaced = InsertBlanksBeforeCapitals(line);
-        const std::vector<std::size_t> cuts = secondGCuts(spaced);
-        if (cuts.empty()) out.push_back(std::move(spaced));  // the usual line: no second copy
-        else appendPieces(spaced, cuts, out);
-    }
+    scratch = InsertBlanksBeforeCapitals(line);
+    const std::vector<std::size_t> cuts = secondGCuts(scratch);
+    if (cuts.empty()) out.push_back(scratch);  // the usual line
+    else appendPieces(scratch, cuts, out);
+}
+
+gcode::LineList NormalizeLoadedLines(const gcode::LineList& lines)
+{
+    gcode::LineList out;
+    out.reserve(lines.size(), lines.textBytes() + lines.textBytes() / 8);
+    std::string scratch;
+    for (std::string_view line : lines) NormalizeLoadedLine(line, out, scratch);
     return out;
 }
 

@@ -2,6 +2,8 @@
 // Text helpers of the G-code road: the read-step normalisation of a loaded file and the small
 // in-place string helpers the line parser uses. ASCII only; no locale.
 
+#include "gcodelines.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +29,9 @@ std::string InsertBlanksBeforeCapitals(std::string_view line);
 // Returns the pieces in order (one piece when there is nothing to split).
 std::vector<std::string> SplitAtSecondG(std::string_view line);
 
-// Both halves over a loaded file: the normalised line list.
-std::vector<std::string> NormalizeLoadedLines(const std::vector<std::string>& lines);
+// Both halves over one loaded line, appended to `out` (`scratch`: working text kept from line
+// to line), and over a loaded file: the normalised line list.
+void NormalizeLoadedLine(std::string_view line, gcode::LineList& out, std::string& scratch);
+gcode::LineList NormalizeLoadedLines(const gcode::LineList& lines);
 
 }  // namespace mvx::gtext

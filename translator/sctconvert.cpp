@@ -36,7 +36,7 @@ public:
         mRunning = config.PositioningSpeed;
     }
 
-    Status Line(const std::string& raw, int lineNumber);
+    Status Line(std::string_view raw, int lineNumber);
 
     gcode::PathExtents mExtents;
     bool mRelative = false;
@@ -97,7 +97,7 @@ const Builder::GRow Builder::kGCodes[] = {
     {92, CodeGroup::Origin, &Builder::ResetPosition},
 };
 
-Status Builder::Line(const std::string& raw, int lineNumber)
+Status Builder::Line(std::string_view raw, int lineNumber)
 {
     mLineNumber = lineNumber;
     if (auto err = gcode::ReadGCodeLine(raw, mState, mBlock, lineNumber)) return err;
@@ -280,7 +280,7 @@ std::string joinPath(const std::string& dir, const std::string& name)
 
 // ---------------------------------------------------------------------------------------------
 
-BuildResult GCodeToElements(const std::vector<std::string>& lines, const MachineConfig& config, Ttraject& list,
+BuildResult GCodeToElements(const gcode::LineList& lines, const MachineConfig& config, Ttraject& list,
                             ConversionObserver* observer)
 {
     BuildResult result;
@@ -343,7 +343,7 @@ bool GenerateSct(const Ttraject& list, const MachineConfig& config, bool relativ
     return generate(list, config, relativeMode, out, observer, std::move(fileSink));
 }
 
-Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineConfig& config,
+Status ConvertAndWriteSct(const gcode::LineList& lines, const MachineConfig& config,
                           const std::string& gcodeDir, const std::string& outputDir, bool writeScript,
                           SctConversion& out, ConversionObserver* observer)
 {
@@ -374,7 +374,7 @@ Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineCo
     return {};
 }
 
-SctConversion ConvertSct(const std::vector<std::string>& lines, const MachineConfig& config,
+SctConversion ConvertSct(const gcode::LineList& lines, const MachineConfig& config,
                          ConversionObserver* observer)
 {
     SctConversion out;

@@ -7,6 +7,7 @@
 // thread that called it. The PVT files of a long job are made on worker threads of its own.
 
 #include "gcodeline.h"
+#include "gcodelines.h"
 #include "machineconfig.h"
 #include "observer.h"
 #include "scttraject.h"
@@ -28,7 +29,7 @@ struct BuildResult {
 // Appends one or two elements per line to `list` (G-code order) and chains the positions from
 // the origin. Errors: those of the line parser, and kErrorIncoherentLine for an arc whose end
 // misses its target by more than 0.001.
-BuildResult GCodeToElements(const std::vector<std::string>& lines, const MachineConfig& config, Ttraject& list,
+BuildResult GCodeToElements(const gcode::LineList& lines, const MachineConfig& config, Ttraject& list,
                             ConversionObserver* observer = nullptr);
 
 struct SctConversion {
@@ -45,7 +46,7 @@ struct SctConversion {
 };
 
 // Build, SCT text and generation.
-SctConversion ConvertSct(const std::vector<std::string>& lines, const MachineConfig& config,
+SctConversion ConvertSct(const gcode::LineList& lines, const MachineConfig& config,
                          ConversionObserver* observer = nullptr);
 
 // Generation only, from a list already built (a later Create on the same list): fills Script,
@@ -90,7 +91,7 @@ gcode::Status WriteSctFiles(const SctConversion& conversion, const std::string& 
 // and a stop come back in `out` as from ConvertSct; a build that fails or stops writes nothing,
 // a stopped generation keeps the PVT files written so far and writes no script. Returns the
 // first write failure, which ends the generation (out.Stopped).
-gcode::Status ConvertAndWriteSct(const std::vector<std::string>& lines, const MachineConfig& config,
+gcode::Status ConvertAndWriteSct(const gcode::LineList& lines, const MachineConfig& config,
                                  const std::string& gcodeDir, const std::string& outputDir, bool writeScript,
                                  SctConversion& out, ConversionObserver* observer = nullptr);
 

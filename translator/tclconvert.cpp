@@ -30,7 +30,7 @@ constexpr double kTwoPi = 2.0 * geom::kPi;
 
 class Driver {
 public:
-    Driver(const std::vector<std::string>& lines, const MachineConfig& config, ConversionObserver* observer,
+    Driver(const gcode::LineList& lines, const MachineConfig& config, ConversionObserver* observer,
            DirectExecutor* executor)
         : mLines(lines), mConfig(config), mObserver(observer), mState(config, observer, executor)
     {
@@ -60,7 +60,7 @@ private:
     void Fail(gcode::Status status);
     void Process(telement_simple& e);
 
-    const std::vector<std::string>& mLines;
+    const gcode::LineList& mLines;
     const MachineConfig& mConfig;
     ConversionObserver* mObserver;
     TclPathState mState;
@@ -411,14 +411,14 @@ bool Driver::Arc(int index, const gcode::Block& block, bool clockwise)
 
 }  // namespace
 
-TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCL(const gcode::LineList& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor)
 {
     Driver driver(lines, config, observer, executor);
     return driver.Run();
 }
 
-TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCL(const gcode::LineList& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor,
                                std::function<bool(const PvtFile&)> fileSink)
 {
@@ -427,7 +427,7 @@ TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const Mach
     return driver.Run();
 }
 
-TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCL(const gcode::LineList& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor, TclConversionOptions options)
 {
     Driver driver(lines, config, observer, executor);
@@ -440,7 +440,7 @@ gcode::Status ExecuteGCodeLine(const std::string& line, const MachineConfig& con
 {
     MachineConfig direct = config;
     direct.DirectMode = true;
-    const std::vector<std::string> lines{line};
+    const gcode::LineList lines{line};
     Driver driver(lines, direct, observer, &executor);
     return driver.RunOneLine(lastMoveWorking);
 }
@@ -516,7 +516,7 @@ private:
 
 }  // namespace
 
-TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCLWriting(const gcode::LineList& lines, const MachineConfig& config,
                                       const std::string& dir, WriteOutcome& written, ConversionObserver* observer,
                                       DirectExecutor* executor)
 {

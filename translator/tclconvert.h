@@ -17,6 +17,7 @@
 // point (gcode::kErrorIncoherentLine, "stringincoherenceline" + line number).
 
 #include "gcodeline.h"
+#include "gcodelines.h"
 #include "machineconfig.h"
 #include "observer.h"
 #include "tclelements.h"
@@ -47,13 +48,13 @@ inline constexpr const char* kScriptFileName = "GCode_Converted.TCL";
 
 // Thread: may run on a worker; the observer and the executor are called on that thread, the PVT
 // files of a long job are made on worker threads of its own.
-TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCL(const gcode::LineList& lines, const MachineConfig& config,
                                ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
 // The same, handing each PVT file to `fileSink` as soon as it is made: PvtFiles then keeps the
 // names only (empty Text). On the script path the sink is called from the PVT workers, for
 // several files at once, so it must be thread-safe; in the direct mode from the calling thread.
 // A refusal ends the conversion (Stopped).
-TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCL(const gcode::LineList& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor,
                                std::function<bool(const PvtFile&)> fileSink);
 
@@ -70,7 +71,7 @@ struct TclConversionOptions {
     // empty.
     bool KeepDrawing = true;
 };
-TclConversionResult GCodeToTCL(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCL(const gcode::LineList& lines, const MachineConfig& config,
                                ConversionObserver* observer, DirectExecutor* executor, TclConversionOptions options);
 
 // "Execute a line": one G-code line run on the controller at once, whatever the mode, from the
@@ -99,7 +100,7 @@ WriteOutcome WriteFileReplacing(const std::string& path, const std::string& text
 // stays in the result (empty Text); the script is written as it is made and replaces the old
 // one once the conversion is over (Script stays empty, Drawing too). The first failed write
 // ends the conversion (Stopped) and is reported in `written`; no script is then written.
-TclConversionResult GCodeToTCLWriting(const std::vector<std::string>& lines, const MachineConfig& config,
+TclConversionResult GCodeToTCLWriting(const gcode::LineList& lines, const MachineConfig& config,
                                       const std::string& dir, WriteOutcome& written,
                                       ConversionObserver* observer = nullptr, DirectExecutor* executor = nullptr);
 

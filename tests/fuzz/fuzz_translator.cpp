@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned char bits = data[0];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const mvx::MachineConfig config = mvx::test::FuzzConfig(bits);
-    std::vector<std::string> lines = mvx::test::FuzzLines(text);
+    mvx::gcode::LineList lines = mvx::test::FuzzLines(text);
     // The file dialog's read normalises; the remote READ takes the lines as they stand.
     if (bits & 32) lines = mvx::gtext::NormalizeLoadedLines(lines);
 

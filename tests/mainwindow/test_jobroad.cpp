@@ -69,7 +69,7 @@ public:
         const auto it = texts.find(view);
         return it == texts.end() ? std::string() : it->second;
     }
-    void JobPvtFiles(std::vector<std::string> names) override { pvtFiles = std::move(names); }
+    void JobPvtFiles(gcode::LineList names) override { pvtFiles.assign(names.begin(), names.end()); }
     void JobFileName(const std::string& name) override { fileName = name; }
     int JobCurrentLine() const override { return -1; }
     void JobFollowLine(int) override {}
@@ -151,9 +151,9 @@ TEST_F(JobRoadTest, TheLinesAConversionReadsStayAsTheyWereWhenTheListIsEdited)
     mView.chosenFile = mRoot + "GCODE/part.nc";
     ASSERT_TRUE(mRoad->BitBtnReadGcodeClick(true));
     GCodeListModel& model = *mRoad->model();
-    const std::shared_ptr<const std::vector<std::string>> given = model.shared();
+    const std::shared_ptr<const gcode::LineList> given = model.shared();
     EXPECT_EQ(given.get(), &model.lines());
-    const std::vector<std::string> before = *given;
+    const gcode::LineList before = *given;
     mRoad->ModifyLine(1, "G0 X1 Y1 Z0");
     mRoad->InsertLine(0, "G91");
     mRoad->DeleteLine(3);
@@ -162,7 +162,7 @@ TEST_F(JobRoadTest, TheLinesAConversionReadsStayAsTheyWereWhenTheListIsEdited)
     EXPECT_EQ(model.lines(), (std::vector<std::string>{"G91", "G90", "G0 X1 Y1 Z0", "G1 X15 Y15", "G0 X2 Y3 Z0", "M30"}));
     EXPECT_EQ(model.rowCount(), 6);
     // With nobody else holding them the list is changed in place.
-    const std::vector<std::string>* own = &model.lines();
+    const gcode::LineList* own = &model.lines();
     mRoad->ModifyLine(0, "G90");
     EXPECT_EQ(&model.lines(), own);
 }

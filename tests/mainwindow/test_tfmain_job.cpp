@@ -116,7 +116,7 @@ TEST_F(JobTest, BadGcodeFilesAreRefusedWithTheirReason)
 {
     WriteFile(Gcode("good.nc"), "G0 X1\nG1 X2 F100\n");
     ASSERT_TRUE(ReadThroughDialog(Gcode("good.nc")));
-    const std::vector<std::string> goodLines = mWin->lines();
+    const gcode::LineList goodLines = mWin->lines();
     const std::string last = SettingsIni()->readString("TRAJECTORY", "LAST", "");
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Gcode("sub"))));
     ASSERT_EQ(::mkfifo(Gcode("pipe.nc").c_str(), 0600), 0);
@@ -529,7 +529,7 @@ TEST_F(JobTest, LinesCannotBeEditedDuringAConversion)
     WriteFile(Gcode("big.nc"), StraightProgram(20000));
     mWin->job().selectMode(2);
     ASSERT_TRUE(mWin->job().readFile(Gcode("big.nc")));
-    const std::vector<std::string> lines = mWin->lines();
+    const gcode::LineList lines = mWin->lines();
     bool off = true;
     bool checked = false;
     QTimer::singleShot(1, mWin.get(), [&] {

@@ -359,7 +359,7 @@ TEST_F(SceneTest, TclConversionShowsItsPathAsTheSkeletonOfItsPieces)
     ASSERT_TRUE(ReadThroughDialog(Gcode("part.nc")));
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
     JobConversionInput in;
-    in.Lines = std::make_shared<const std::vector<std::string>>(mWin->lines());
+    in.Lines = std::make_shared<const gcode::LineList>(mWin->lines());
     in.Config = mWin->job().machineConfig();
     in.Mode = 2;
     ConversionObserver quiet;

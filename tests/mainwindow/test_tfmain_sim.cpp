@@ -114,7 +114,7 @@ TEST_F(MainSim, StopEndsTheUploadAtTheNextFile)
     ASSERT_TRUE(Read("runs.nc", ManyRuns(runs)));
     // A controller slow enough to store a file that the user sees every file's turn.
     sim().setFtpStoreDelay(0.02);
-    const std::vector<std::string> lines = mWin->lines();
+    const gcode::LineList lines = mWin->lines();
     std::vector<std::string> statuses;
     bool stopped = false;
     bool lineButtonsOff = true;

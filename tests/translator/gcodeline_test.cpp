@@ -226,6 +226,47 @@ TEST(ReadNormalisation, LongLineSplitKeepsEveryCharacterOnce)
     EXPECT_EQ(lines[1], second);
 }
 
+// A file's bytes become its lines: every line end form, and nothing lost at the edges.
+TEST(LineList, FromTextCutsAtEveryLineEndForm)
+{
+    struct Row {
+        std::string In;
+        std::vector<std::string> Out;
+    };
+    const Row rows[] = {
+        {"", {}},
+        {"G1", {"G1"}},
+        {"G1\n", {"G1"}},
+        {"G1\r\nG2\r\n", {"G1", "G2"}},
+        {"G1\rG2\nG3", {"G1", "G2", "G3"}},
+        {"G1\n\r\nG2", {"G1", "", "G2"}},
+        {"\n\n", {"", ""}},
+        {"G1\r\r\nG2\r", {"G1", "", "G2"}},
+        {std::string("A\0B\n", 4), {std::string("A\0B", 3)}},
+    };
+    for (const Row& r : rows) {
+        const mvx::gcode::LineList lines = mvx::gcode::LineList::FromText(r.In);
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end()), r.Out) << '"' << r.In << '"';
+    }
+}
+
+// The line list's edits keep every other line as it was.
+TEST(LineList, EditsMoveOnlyTheEditedLine)
+{
+    mvx::gcode::LineList l{"G0 X0", "G1 X1", "G1 X2"};
+    l.insert(0, "G90");
+    l.replace(2, "G1 X10 Y10");
+    l.erase(3);
+    l.insert(99, "M30");  // past the end: appended
+    l.replace(7, "lost");  // no such line: nothing
+    l.erase(7);
+    l.insert(1, "");
+    EXPECT_EQ(std::vector<std::string>(l.begin(), l.end()),
+              (std::vector<std::string>{"G90", "", "G0 X0", "G1 X10 Y10", "M30"}));
+    EXPECT_EQ(l.joined("\r\n"), "G90\r\n\r\nG0 X0\r\nG1 X10 Y10\r\nM30\r\n");
+    EXPECT_EQ(l.textBytes(), 3u + 5u + 10u + 3u);
+}
+
 TEST(TextHelpers, InPlaceEdits)
 {
     struct Row {
