@@ -17,8 +17,6 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QWebEngineHistory>
-#include <QWebEngineView>
 
 #include <unistd.h>
 
@@ -274,7 +272,7 @@ SitePage::SitePage(MaintenanceContext& context, QWidget* parent) : MaintenancePa
     connect(forward, &QPushButton::clicked, this, [this] { ButtonsuivantClick(); });
 }
 
-QWebEngineView* SitePage::ensureBrowser()
+WebView* SitePage::ensureBrowser()
 {
     if (mWebBrowser1) return mWebBrowser1;
     // The browser engine's sandbox cannot run for the root user: without this no page would
@@ -291,13 +289,17 @@ QWebEngineView* SitePage::ensureBrowser()
         context().log(line);
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     }
-    mWebBrowser1 = new QWebEngineView(this);
-    mWebBrowser1->setObjectName("WebBrowser1");
-    mBrowserArea->addWidget(mWebBrowser1);
-    connect(mWebBrowser1, &QWebEngineView::loadStarted, this, [this] { WebBrowser1DownloadBegin(); });
-    connect(mWebBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) { WebBrowser1DownloadComplete(ok); });
-    connect(mWebBrowser1, &QWebEngineView::titleChanged, this,
-            [this](const QString& title) { WebBrowser1TitleChange(title); });
+    QString error;
+    mWebBrowser1 = MakeWebView(this, error);
+    if (!mWebBrowser1) {
+        context().log(error);
+        return nullptr;
+    }
+    mWebBrowser1->widget()->setObjectName("WebBrowser1");
+    mBrowserArea->addWidget(mWebBrowser1->widget());
+    mWebBrowser1->LoadStarted = [this] { WebBrowser1DownloadBegin(); };
+    mWebBrowser1->LoadFinished = [this](bool ok) { WebBrowser1DownloadComplete(ok); };
+    mWebBrowser1->TitleChanged = [this](const QString& title) { WebBrowser1TitleChange(title); };
     return mWebBrowser1;
 }
 
@@ -331,24 +333,24 @@ void SitePage::Button74Click()
 
 void SitePage::ButtonsuivantClick()
 {
-    if (!mWebBrowser1 || !mWebBrowser1->history()->canGoForward()) {
+    if (!mWebBrowser1 || !mWebBrowser1->canGoForward()) {
         setStatus(Text("stringpaselementsuivant"));
         return;
     }
     mWhy = Why::Forward;
-    mTarget = mWebBrowser1->history()->forwardItem().url();
+    mTarget = mWebBrowser1->forwardUrl();
     mLoading = true;
     mWebBrowser1->forward();
 }
 
 void SitePage::ButtonprecedentClick()
 {
-    if (!mWebBrowser1 || !mWebBrowser1->history()->canGoBack()) {
+    if (!mWebBrowser1 || !mWebBrowser1->canGoBack()) {
         setStatus(Text("stringpaselementprecedent"));
         return;
     }
     mWhy = Why::Back;
-    mTarget = mWebBrowser1->history()->backItem().url();
+    mTarget = mWebBrowser1->backUrl();
     mLoading = true;
     mWebBrowser1->back();
 }
@@ -362,9 +364,14 @@ void SitePage::navigate(const QUrl& url)
     }
     mWhy = Why::Open;
     mTarget = url;
+    WebView* browser = ensureBrowser();
+    if (!browser) {
+        setStatus(Text("stringcannotopen") + QLatin1Char(' ') + url.toString());
+        return;
+    }
     // Set here, not at the engine's start signal, so a second show meanwhile opens nothing.
     mLoading = true;
-    ensureBrowser()->load(url);
+    browser->load(url);
 }
 
 void SitePage::WebBrowser1DownloadBegin()

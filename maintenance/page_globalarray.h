@@ -4,6 +4,7 @@
 // pages in an embedded web browser, with back, forward and refresh.
 
 #include "maintenancecontext.h"
+#include "webview.h"
 
 #include <QUrl>
 
@@ -14,7 +15,6 @@ class QPushButton;
 class QStatusBar;
 class QTableWidget;
 class QVBoxLayout;
-class QWebEngineView;
 
 namespace mvx::maint {
 
@@ -68,13 +68,13 @@ public:
     QLineEdit* addressField() const { return mEdit143; }
     // The browser exists from the first page opened on: a console that never shows the site
     // never starts the browser engine.
-    QWebEngineView* browser() const { return mWebBrowser1; }
+    WebView* browser() const { return mWebBrowser1; }
     QString statusText() const;
     bool loading() const { return mLoading; }
 
 private:
     enum class Why { Open, Refresh, Forward, Back };
-    QWebEngineView* ensureBrowser();
+    WebView* ensureBrowser();  // null when the browser module cannot be loaded (said)
     void navigate(const QUrl& url);
     void WebBrowser1DownloadBegin();
     void WebBrowser1DownloadComplete(bool ok);
@@ -83,7 +83,7 @@ private:
 
     QLineEdit* mEdit143 = nullptr;
     QVBoxLayout* mBrowserArea = nullptr;
-    QWebEngineView* mWebBrowser1 = nullptr;
+    WebView* mWebBrowser1 = nullptr;
     QStatusBar* mStatusBar1 = nullptr;
     Why mWhy = Why::Open;
     QUrl mTarget;          // where the navigation under way goes
