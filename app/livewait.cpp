@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include <exception>
+
+#include <malloc.h>
 #include <semaphore>
 
 namespace mvx {
@@ -77,7 +79,15 @@ void ReleaseInBackground(std::function<void()> release)
         } catch (...) {
             // Freeing throws nothing; whatever did is not the caller's to see.
         }
+        ReturnFreedMemory();
     });
+}
+
+void ReturnFreedMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 }  // namespace mvx

@@ -22,4 +22,9 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
 // that nothing else reaches any more (millions of elements cost the GUI thread tens of ms).
 void ReleaseInBackground(std::function<void()> release);
 
+// Gives the pages the heap holds free back to the system. What a worker thread frees stays with
+// that thread's heap for its next allocations, which a finished job's worker may never make.
+// Any thread; it takes a few milliseconds, so not on the window's.
+void ReturnFreedMemory();
+
 }  // namespace mvx

@@ -117,13 +117,11 @@ std::string pvtName(std::size_t i) { return "TRJ" + std::to_string(i + 1) + ".PV
 // The job link's series of `n` files: each file's time runs from its turn to the next one's.
 Series timeSeries(mvx::JobLink& link, const std::string& local, std::size_t n, std::string& err)
 {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < n; ++i) names.push_back(pvtName(i));
     Series s;
     s.ms.reserve(n);
     auto last = Clock::now();
     const auto t0 = last;
-    const std::size_t sent = link.PutTrajectories(local, names, [&](std::size_t i) {
+    const std::size_t sent = link.PutTrajectories(local, n, pvtName, [&](std::size_t i) {
         const auto now = Clock::now();
         if (i > 0) s.ms.push_back(std::chrono::duration<double, std::milli>(now - last).count());
         last = now;

@@ -96,15 +96,16 @@ public:
     bool putFile(const std::string& local, const std::string& remote, bool disconnectAfter);
     bool changeDir(const std::string& remoteDir, const std::string& localDir);
     bool enterDir(const std::string& remoteDir, const std::string& localDir);
-    // Uploads LocalDir + each name as RemoteDir/name, one after the other from one helper thread,
-    // so a long series costs no hand-over between threads per file. `before(i)` runs on that
-    // thread before file i goes; false stops the series there. A failure stops it too, said in
-    // the log as putFile says it.
+    // Uploads LocalDir + name(i) as RemoteDir/name(i) for i from 0 to count - 1, one after the
+    // other from one helper thread, so a long series costs no hand-over between threads per
+    // file. `name` and `before(i)` run on that thread, `before(i)` before file i goes; false
+    // stops the series there. A failure stops it too, said in the log as putFile says it.
     struct PutSeries {
         std::size_t Sent = 0;  // files that arrived, from the first
         bool Failed = false;   // file `Sent` did not arrive (or the session cannot copy files)
     };
-    PutSeries putFiles(const std::vector<std::string>& names, const std::function<bool(std::size_t)>& before);
+    PutSeries putFiles(std::size_t count, const std::function<std::string(std::size_t)>& name,
+                       const std::function<bool(std::size_t)>& before);
     void setRootDir();
     void setFolders();
     // The files of the current transfer mode's session (nullptr when none), and whether it copies.

@@ -264,12 +264,13 @@ bool Controller::putFile(const std::string& local, const std::string& remote, bo
     return ok;
 }
 
-Controller::PutSeries Controller::putFiles(const std::vector<std::string>& names, const std::function<bool(std::size_t)>& before)
+Controller::PutSeries Controller::putFiles(std::size_t count, const std::function<std::string(std::size_t)>& name,
+                                           const std::function<bool(std::size_t)>& before)
 {
     auto& c = common();
     auto& t = transfer();
     PutSeries series;
-    if (names.empty()) return series;
+    if (count == 0) return series;
     RemoteFiles* files = sessionFiles();
     if (!files || !files->network()) {
         refuseCopy(*this);
@@ -277,28 +278,28 @@ Controller::PutSeries Controller::putFiles(const std::vector<std::string>& names
         return series;
     }
     if (t.RemoteDir.empty() || !c.TransferConnected) {
-        log(text("StringPutFileFailed") + " " + names.front());
+        log(text("StringPutFileFailed") + " " + name(0));
         series.Failed = true;
         return series;
     }
-    // Paths are made here: the folders belong to the GUI thread.
-    std::vector<std::pair<std::string, std::string>> paths;
-    paths.reserve(names.size());
-    for (const std::string& name : names) paths.emplace_back(t.LocalDir + name, joinRemote(t.RemoteDir, name));
+    // The folders belong to the GUI thread: the helper works on copies.
+    const std::string localDir = t.LocalDir;
+    const std::string remoteDir = t.RemoteDir;
     std::string error;
     const bool ran = RunOffGuiThread([&] {
-        for (; series.Sent < paths.size(); ++series.Sent) {
+        for (; series.Sent < count; ++series.Sent) {
             if (before && !before(series.Sent)) return;
-            if (!files->put(paths[series.Sent].first, paths[series.Sent].second)) {
+            const std::string file = name(series.Sent);
+            if (!files->put(localDir + file, joinRemote(remoteDir, file))) {
                 series.Failed = true;
                 error = files->lastError();
                 return;
             }
         }
     });
-    if (!ran && series.Sent < paths.size()) series.Failed = true;
-    if (series.Failed && series.Sent < paths.size())
-        log(text("StringPutFileFailed") + " " + paths[series.Sent].second + " : " + error);
+    if (!ran && series.Sent < count) series.Failed = true;
+    if (series.Failed && series.Sent < count)
+        log(text("StringPutFileFailed") + " " + joinRemote(remoteDir, name(series.Sent)) + " : " + error);
     return series;
 }
 

@@ -27,11 +27,13 @@ public:
     // Puts `localDir` + `name` into the controller's script folder. False with `error` when the
     // transfer failed.
     virtual bool PutScript(const std::string& localDir, const std::string& name, std::string& error) = 0;
-    // Puts `localDir` + each name into the trajectory folder, in order, as one series off the
-    // GUI thread. `before(i)` is called on the transferring thread before file i goes; false
-    // stops the series there (no error). Returns how many files arrived; `error` says why the
-    // next one did not.
-    virtual std::size_t PutTrajectories(const std::string& localDir, const std::vector<std::string>& names,
+    // Puts `localDir` + name(i) for i from 0 to count - 1 into the trajectory folder, in order,
+    // as one series off the GUI thread (a job's names are made as they go: a list of 184,000
+    // of them would be held through the whole upload). `name` and `before(i)` are called on the
+    // transferring thread, `before(i)` before file i goes; false stops the series there (no
+    // error). Returns how many files arrived; `error` says why the next one did not.
+    virtual std::size_t PutTrajectories(const std::string& localDir, std::size_t count,
+                                        const std::function<std::string(std::size_t)>& name,
                                         const std::function<bool(std::size_t)>& before, std::string& error) = 0;
 
     // Controller calls; 0 is success, anything else the controller's code (negative: no

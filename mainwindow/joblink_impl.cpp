@@ -72,14 +72,15 @@ bool JobLinkImpl::PutScript(const std::string& localDir, const std::string& name
     return true;
 }
 
-std::size_t JobLinkImpl::PutTrajectories(const std::string& localDir, const std::vector<std::string>& names,
+std::size_t JobLinkImpl::PutTrajectories(const std::string& localDir, std::size_t count,
+                                         const std::function<std::string(std::size_t)>& name,
                                          const std::function<bool(std::size_t)>& before, std::string& error)
 {
-    if (names.empty()) return 0;
+    if (count == 0) return 0;
     const std::string dir = common().RemoteTrajectoriesDir;
-    if (!enter(dir, localDir, names.front(), error)) return 0;
-    const link::Controller::PutSeries series = mController.putFiles(names, before);
-    if (series.Failed) error = "Upload of " + names[std::min(series.Sent, names.size() - 1)] + " into " + dir + " failed";
+    if (!enter(dir, localDir, name(0), error)) return 0;
+    const link::Controller::PutSeries series = mController.putFiles(count, name, before);
+    if (series.Failed) error = "Upload of " + name(std::min(series.Sent, count - 1)) + " into " + dir + " failed";
     return series.Sent;
 }
 

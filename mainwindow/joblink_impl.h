@@ -25,7 +25,8 @@ public:
     explicit JobLinkImpl(link::Controller& controller) : mController(controller) {}
 
     bool PutScript(const std::string& localDir, const std::string& name, std::string& error) override;
-    std::size_t PutTrajectories(const std::string& localDir, const std::vector<std::string>& names,
+    std::size_t PutTrajectories(const std::string& localDir, std::size_t count,
+                                const std::function<std::string(std::size_t)>& name,
                                 const std::function<bool(std::size_t)>& before, std::string& error) override;
 
     // Also ends the task of a script run that is still alive: stopping the motions alone would

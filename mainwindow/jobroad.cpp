@@ -620,7 +620,10 @@ bool JobRoad::BitBtnCreateKVXFileClick(bool withSender)
         observer.drawInto(skeleton.get());
     }
     JobConversionOutput out;
-    const std::string crash = mView.JobRunLive([&] { out = ConvertJob(in, observer); },
+    const std::string crash = mView.JobRunLive([&] {
+                                                   out = ConvertJob(in, observer);
+                                                   ReturnFreedMemory();
+                                               },
                                                [&] {
                                                    const std::string s = observer.status();
                                                    if (!s.empty()) setStatus(0, s);
@@ -832,9 +835,6 @@ bool JobRoad::uploadAll(bool withScript)
         }
     }
     if (mPvtFileCount > 0) {
-        std::vector<std::string> names;
-        names.reserve(static_cast<std::size_t>(mPvtFileCount));
-        for (int i = 1; i <= mPvtFileCount; ++i) names.push_back(pvtName(i));
         // The files go as one series from the link's thread; the status follows the file on its
         // way (one update waiting at a time, so the series never waits for the window).
         struct Shown {
@@ -852,7 +852,9 @@ bool JobRoad::uploadAll(bool withScript)
             setStatus(4, T("stringloadingfile") + " \"" + pvtName(i) + "\" " + T("stringinKVX") + " (file " +
                              num::integer(first + i) + " of " + num::integer(total) + ")");
         };
-        const std::size_t sent = mLink->PutTrajectories(outputFolder(), names, [&](std::size_t i) {
+        const auto count = static_cast<std::size_t>(mPvtFileCount);
+        const auto name = [](std::size_t i) { return pvtName(static_cast<int>(i) + 1); };
+        const std::size_t sent = mLink->PutTrajectories(outputFolder(), count, name, [&](std::size_t i) {
             if (common().StopRequested.load() != 0) return false;
             shown->file.store(static_cast<int>(i) + 1);
             if (!shown->queued.exchange(true))
@@ -863,7 +865,7 @@ bool JobRoad::uploadAll(bool withScript)
         }, err);
         shown->over.store(true);
         index += static_cast<int>(sent);
-        if (sent < names.size() && !err.empty()) {
+        if (sent < count && !err.empty()) {
             report(err);
             return false;
         }

@@ -67,7 +67,7 @@ TEST_F(JobLinkSim, UploadsLandByteForByte)
     JobLinkImpl link{mvx::link::CurrentController()};
     std::string err;
     EXPECT_TRUE(link.PutScript(localDir(), "GCode_Converted.TCL", err)) << err;
-    EXPECT_EQ(link.PutTrajectories(localDir(), {"TRJ1.PVT"}, {}, err), 1u) << err;
+    EXPECT_EQ(link.PutTrajectories(localDir(), 1, [](std::size_t) { return std::string("TRJ1.PVT"); }, {}, err), 1u) << err;
     EXPECT_EQ(sim().readFile("Public/Scripts/GCode_Converted.TCL"), script);
     EXPECT_EQ(sim().readFile("Public/Trajectories/TRJ1.PVT"), pvt);
 }
@@ -87,7 +87,8 @@ TEST_F(JobLinkSim, TrajectoriesGoAsOneSeriesThatStopsWhenAsked)
     std::string err;
     std::vector<std::size_t> asked;
     std::set<std::thread::id> threads;
-    EXPECT_EQ(link.PutTrajectories(localDir(), names, [&](std::size_t i) {
+    const auto name = [&](std::size_t i) { return names[i]; };
+    EXPECT_EQ(link.PutTrajectories(localDir(), names.size(), name, [&](std::size_t i) {
         asked.push_back(i);
         threads.insert(std::this_thread::get_id());
         return i < 4;
@@ -102,7 +103,7 @@ TEST_F(JobLinkSim, TrajectoriesGoAsOneSeriesThatStopsWhenAsked)
 
     // The third file is missing here: two arrive, and the error names the third.
     std::filesystem::remove(localDir() + names[2]);
-    EXPECT_EQ(link.PutTrajectories(localDir(), names, {}, err), 2u);
+    EXPECT_EQ(link.PutTrajectories(localDir(), names.size(), name, {}, err), 2u);
     EXPECT_NE(err.find("TRJ3.PVT"), std::string::npos) << err;
     EXPECT_TRUE(mMessages.empty());
 }
