@@ -26,7 +26,6 @@
 #include <QPointer>
 #include <QThread>
 
-#include <malloc.h>
 
 #include <cstdio>
 #include <fstream>
@@ -758,7 +757,7 @@ void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
     const std::string crash = mView.JobRunLive(
         [&] {
             // What the conversion's workers freed goes back to the system before the views grow.
-            ::malloc_trim(0);
+            ReturnFreedMemory();
             if (sct) {
                 for (std::size_t at = 0; at < out.SctText.size(); at += kChunk)
                     sct->Append(std::string_view(out.SctText).substr(at, kChunk));
@@ -769,12 +768,14 @@ void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
                 std::ifstream file(out.ScriptFile, std::ios::binary);
                 std::string chunk(kChunk, '\0');
                 std::size_t left = out.ScriptFileBytes;
-                while (file && left > 0) {
+                for (int n = 1; file && left > 0; ++n) {
                     file.read(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), left)));
                     const std::streamsize got = file.gcount();
                     if (got <= 0) break;
                     tcl->Append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
                     left -= static_cast<std::size_t>(got);
+                    // The document's line index grows by copies: the old ones go back as it grows.
+                    if (n % 8 == 0) ReturnFreedMemory();
                 }
             }
             if (out.ScriptFileTemporary) std::remove(out.ScriptFile.c_str());
@@ -783,6 +784,8 @@ void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
                     tcl->Append(std::string_view(out.ScriptText).substr(at, kChunk));
             }
             std::string().swap(out.ScriptText);
+            // And what the documents' growth left behind.
+            ReturnFreedMemory();
         },
         {}, 100);
     if (!crash.empty()) report(crash);

@@ -1,5 +1,8 @@
 #include "gcodelines.h"
 
+#include <limits>
+#include <stdexcept>
+
 namespace mvx::gcode {
 
 LineList::LineList(std::initializer_list<std::string_view> lines)
@@ -18,10 +21,16 @@ LineList::LineList(const std::vector<std::string>& lines)
     for (const std::string& l : lines) push_back(l);
 }
 
+void LineList::checkRoom(std::size_t bytes)
+{
+    if (bytes > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("a program of 4 GiB or more");
+}
+
 LineList LineList::FromText(std::string text)
 {
     LineList out;
     const std::size_t n = text.size();
+    checkRoom(n);
     std::size_t breaks = 0;
     for (std::size_t i = 0; i < n; ++i)
         breaks += text[i] == '\n' || (text[i] == '\r' && (i + 1 == n || text[i + 1] != '\n'));
@@ -31,13 +40,13 @@ LineList LineList::FromText(std::string text)
     for (std::size_t i = 0; i < n; ++i) {
         const char c = text[i];
         if (c == '\n' || c == '\r') {
-            out.mEnds.push_back(to);
+            out.mEnds.push_back(static_cast<std::uint32_t>(to));
             if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
         } else {
             text[to++] = c;
         }
     }
-    if (n > 0 && text[n - 1] != '\n' && text[n - 1] != '\r') out.mEnds.push_back(to);
+    if (n > 0 && text[n - 1] != '\n' && text[n - 1] != '\r') out.mEnds.push_back(static_cast<std::uint32_t>(to));
     text.resize(to);
     out.mText = std::move(text);
     return out;
@@ -51,8 +60,9 @@ void LineList::reserve(std::size_t lines, std::size_t bytes)
 
 void LineList::push_back(std::string_view line)
 {
+    checkRoom(mText.size() + line.size());
     mText.append(line);
-    mEnds.push_back(mText.size());
+    mEnds.push_back(static_cast<std::uint32_t>(mText.size()));
 }
 
 void LineList::insert(std::size_t index, std::string_view line)
@@ -61,10 +71,12 @@ void LineList::insert(std::size_t index, std::string_view line)
         push_back(line);
         return;
     }
+    checkRoom(mText.size() + line.size());
     const std::size_t at = beginOf(index);
     mText.insert(at, line);
-    mEnds.insert(mEnds.begin() + static_cast<std::ptrdiff_t>(index), at);
-    for (std::size_t i = index; i < mEnds.size(); ++i) mEnds[i] += line.size();
+    mEnds.insert(mEnds.begin() + static_cast<std::ptrdiff_t>(index), static_cast<std::uint32_t>(at));
+    const auto added = static_cast<std::uint32_t>(line.size());
+    for (std::size_t i = index; i < mEnds.size(); ++i) mEnds[i] += added;
 }
 
 void LineList::replace(std::size_t index, std::string_view line)
@@ -72,8 +84,10 @@ void LineList::replace(std::size_t index, std::string_view line)
     if (index >= size()) return;
     const std::size_t at = beginOf(index);
     const std::size_t old = mEnds[index] - at;
+    checkRoom(mText.size() - old + line.size());
     mText.replace(at, old, line);
-    for (std::size_t i = index; i < mEnds.size(); ++i) mEnds[i] = mEnds[i] - old + line.size();
+    for (std::size_t i = index; i < mEnds.size(); ++i)
+        mEnds[i] = static_cast<std::uint32_t>(mEnds[i] - old + line.size());
 }
 
 void LineList::erase(std::size_t index)
@@ -83,7 +97,7 @@ void LineList::erase(std::size_t index)
     const std::size_t old = mEnds[index] - at;
     mText.erase(at, old);
     mEnds.erase(mEnds.begin() + static_cast<std::ptrdiff_t>(index));
-    for (std::size_t i = index; i < mEnds.size(); ++i) mEnds[i] -= old;
+    for (std::size_t i = index; i < mEnds.size(); ++i) mEnds[i] = static_cast<std::uint32_t>(mEnds[i] - old);
 }
 
 void LineList::clear() noexcept

@@ -2,9 +2,10 @@
 // A program's lines back to back in one text, with where each ends: a million short CAM lines
 // cost their characters and one offset each, instead of a string object and a heap block each.
 // Lines hold no line break. Edits (one line at a time, from the line list) move the text after
-// the edited line.
+// the edited line. The text stays under 4 GiB (std::length_error beyond).
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <iterator>
 #include <string>
@@ -93,9 +94,12 @@ public:
 
 private:
     std::size_t beginOf(std::size_t i) const noexcept { return i == 0 ? 0 : mEnds[i - 1]; }
+    // Refuses a text that the ends could not hold.
+    static void checkRoom(std::size_t bytes);
 
     std::string mText;
-    std::vector<std::size_t> mEnds;  // one past each line's last character in mText
+    // One past each line's last character in mText: four bytes a line, not eight.
+    std::vector<std::uint32_t> mEnds;
 };
 
 }  // namespace mvx::gcode
