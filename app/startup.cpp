@@ -22,8 +22,9 @@ namespace mvx {
 
 int RunProgram(int argc, char** argv, const StartupHooks& hooks)
 {
-    // The 3D view and the maintenance console's web page share OpenGL resources.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No OpenGL context is shared from the start: asking for one would load the OpenGL driver
+    // (tens of megabytes) in every run. The 3D view makes its own when first shown, the site
+    // page's engine its own when first opened.
     QApplication app(argc, argv);
     InitCommonGlobals();
 

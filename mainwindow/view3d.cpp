@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <utility>
+
 namespace mvx {
 
 using namespace view3d;
@@ -61,15 +63,11 @@ View3D::View3D(QWidget* parent, bool allowGl) : QWidget(parent), mMouse(mScene)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    if (allowGl && GlAvailable()) {
-        mGl = new View3DGL(mScene, this);
-        mRender = mGl;
-    } else {
-        mRender = new QWidget(this);
-        mRender->setObjectName("GLSceneViewer1");
-        mRender->setAutoFillBackground(true);
-        mRender->setMinimumSize(50, 50);
-    }
+    mGlWanted = allowGl;
+    mRender = new QWidget(this);
+    mRender->setObjectName("GLSceneViewer1");
+    mRender->setAutoFillBackground(true);
+    mRender->setMinimumSize(50, 50);
     mRender->setMouseTracking(false);
     mRender->installEventFilter(this);
     layout->addWidget(mRender, 1);
@@ -234,7 +232,22 @@ void View3D::RefreshLegend()
 void View3D::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
+    if (std::exchange(mGlWanted, false)) makeRenderer();
     RefreshLegend();
+}
+
+void View3D::makeRenderer()
+{
+    if (!GlAvailable()) return;
+    auto* gl = new View3DGL(mScene, this);
+    gl->setMouseTracking(false);
+    gl->installEventFilter(this);
+    QWidget* placeholder = mRender;
+    layout()->replaceWidget(placeholder, gl);
+    mGl = gl;
+    mRender = gl;
+    delete placeholder;
+    gl->show();
 }
 
 void View3D::sceneChanged()

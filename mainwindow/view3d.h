@@ -28,7 +28,9 @@ class View3DGL;
 class View3D : public QWidget, public JobView3D {
     Q_OBJECT
 public:
-    // `allowGl` false forces the placeholder (and skips the context test).
+    // The OpenGL renderer is made when the view is first shown, where a context can be made:
+    // until then (a hidden batch run, another page) the program loads no OpenGL driver, which
+    // holds tens of megabytes. `allowGl` false keeps the placeholder (and skips the test).
     explicit View3D(QWidget* parent = nullptr, bool allowGl = true);
     ~View3D() override;
 
@@ -87,6 +89,7 @@ protected:
 private:
     void buildMenu();
     void sceneChanged();
+    void makeRenderer();
 
     view3d::Scene3D mScene;
     view3d::MouseNavigator mMouse;
@@ -95,6 +98,7 @@ private:
     std::function<int()> mNbDigit;
     QWidget* mRender = nullptr;
     View3DGL* mGl = nullptr;
+    bool mGlWanted = false;  // the renderer is still to be tried at the first show
     QLineEdit* mLegend = nullptr;
     QMenu* mMenu = nullptr;
     QAction* mDrawSct = nullptr;

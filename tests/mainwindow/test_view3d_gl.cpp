@@ -44,10 +44,12 @@ protected:
     {
         if (!View3D::GlAvailable()) GTEST_SKIP() << "no OpenGL context on this platform";
         view = std::make_unique<View3D>();
-        ASSERT_TRUE(view->usesGl());
+        // The renderer comes with the first show: no OpenGL driver is loaded before.
+        EXPECT_FALSE(view->usesGl());
         view->resize(480, 360);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        ASSERT_TRUE(view->usesGl());
     }
     void drawSquarePath()
     {

@@ -12,8 +12,6 @@
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // As the program: the web page's engine, loaded later, shares OpenGL resources.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     // The link's words are message boxes and its waits live, as in the program.
     mvx::linkui::LinkServices services{mvx::link::CurrentController()};
