@@ -74,6 +74,10 @@ void growBox(LineLod::Chunk& c, const Point3f& p, bool first)
     }
 }
 
+// Room for the coarse copies beside the drawing, so that adding them does not move it (they are
+// mostly far smaller; room never written costs address space only).
+std::size_t withRoomForCopies(std::size_t vertices) { return vertices + vertices / 2; }
+
 }  // namespace
 
 LineLod LineLod::FromPairs(const std::vector<Point3f>& pairs)
@@ -81,6 +85,7 @@ LineLod LineLod::FromPairs(const std::vector<Point3f>& pairs)
     LineLod lod;
     const std::size_t usable = pairs.size() & ~std::size_t{1};
     if (usable == 0 || usable > std::numeric_limits<std::uint32_t>::max() / 2) return lod;
+    lod.mVertices.reserve(withRoomForCopies(usable));
     lod.mVertices.assign(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(usable));
     lod.buildLevels();
     return lod;
@@ -91,7 +96,7 @@ LineLod LineLod::FromStrips(const LineStrips& strips)
     LineLod lod;
     const std::size_t pieces = strips.pieceCount();
     if (pieces == 0 || pieces > std::numeric_limits<std::uint32_t>::max() / 4) return lod;
-    lod.mVertices.reserve(2 * pieces);
+    lod.mVertices.reserve(withRoomForCopies(2 * pieces));
     for (std::size_t k = 0; k < strips.Starts.size(); ++k)
         for (std::size_t i = strips.Starts[k] + 1; i < strips.stripEnd(k); ++i) {
             lod.mVertices.push_back(strips.Points[i - 1]);
