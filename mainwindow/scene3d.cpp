@@ -70,7 +70,6 @@ Scene3D::Scene3D()
 {
     mJobA.Color = kWhite;
     mJobB.Color = kGreen;
-    mLinesInit.Kind = mLinesEnd.Kind = NodedLine::Mode::Pairs;
     mLinesInit.Pattern = 0x5555;
     mLinesEnd.Pattern = 0xAAAA;
     mLinesInit.LineColor = mLinesInit.NodeColor = kYellow;
@@ -176,22 +175,34 @@ void Scene3D::keepLastTwoExecutedPoints()
     changed(&Revisions::Executed);
 }
 
+void LineStrips::addPiece(const Point3f& start, const Point3f& end)
+{
+    if (Points.empty() || Points.back() != start) {
+        Starts.push_back(Points.size());
+        Points.push_back(start);
+    }
+    Points.push_back(end);
+}
+
+void LineStrips::clear() noexcept
+{
+    // The memory goes too: a skeleton can hold millions of points.
+    std::vector<Point3f>().swap(Points);
+    std::vector<std::size_t>().swap(Starts);
+}
+
 SkeletonBuilder::SkeletonBuilder(const Vec3& start, std::size_t working, std::size_t positioning) : mStart(start)
 {
-    mNodes.End.reserve(2 * working);
-    mNodes.Init.reserve(2 * positioning + 2);
+    // A strip holds a point more than its pieces: as many strips as pieces at worst.
+    mNodes.End.Points.reserve(2 * working);
+    mNodes.Init.Points.reserve(2 * positioning + 2);
 }
 
 void SkeletonBuilder::Add(const PathSegment& s)
 {
     // The move from where the tool stands to the start of the path.
-    if (std::exchange(mFirst, false) && !(Vec3::from(s.Start) == mStart)) {
-        mNodes.Init.push_back(toPoint(mStart));
-        mNodes.Init.push_back(toPoint(s.Start));
-    }
-    std::vector<Point3f>& line = s.Working ? mNodes.End : mNodes.Init;
-    line.push_back(toPoint(s.Start));
-    line.push_back(toPoint(s.End));
+    if (std::exchange(mFirst, false) && !(Vec3::from(s.Start) == mStart)) mNodes.Init.addPiece(toPoint(mStart), toPoint(s.Start));
+    (s.Working ? mNodes.End : mNodes.Init).addPiece(toPoint(s.Start), toPoint(s.End));
 }
 
 SkeletonNodes SkeletonBuilder::Take()
@@ -216,15 +227,15 @@ void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& 
 
 void Scene3D::setSkeleton(SkeletonNodes nodes)
 {
-    mLinesInit.Nodes = std::move(nodes.Init);
-    mLinesEnd.Nodes = std::move(nodes.End);
+    mLinesInit.Strips = std::move(nodes.Init);
+    mLinesEnd.Strips = std::move(nodes.End);
     changed(&Revisions::Skeleton);
 }
 
 void Scene3D::clearSkeletons()
 {
-    mLinesInit.Nodes.clear();
-    mLinesEnd.Nodes.clear();
+    mLinesInit.Strips.clear();
+    mLinesEnd.Strips.clear();
     changed(&Revisions::Skeleton);
 }
 
@@ -304,7 +315,7 @@ Extent Scene3D::drawingExtent() const
     for (const SctItem& item : mSct)
         for (std::uint32_t i = 0; i < item.Count; ++i) grow(e, mSctPoints[item.First + i]);
     for (const NodedLine* line : {&mLinesInit, &mLinesEnd})
-        for (const Point3f& p : line->Nodes) grow(e, p);
+        for (const Point3f& p : line->Strips.Points) grow(e, p);
     for (const PointSet* set : {&mJobA, &mJobB})
         for (const Point3f& p : set->Points) grow(e, p);
     return e;

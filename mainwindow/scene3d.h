@@ -42,11 +42,25 @@ inline constexpr long long kStoredBlue = 0xFF0000;  // the viewer's background a
 
 using Point3f = std::array<float, 3>;
 
-// A line through nodes: either a strip through all nodes or separate pieces from node pairs.
+// The pieces of a line as strips: the points of consecutive pieces that meet are kept once.
+// A piece that does not start where the one before it ended begins a new strip. Every strip
+// holds at least two points; a piece joins each two consecutive points of a strip.
+struct LineStrips {
+    std::vector<Point3f> Points;
+    std::vector<std::size_t> Starts;  // index of each strip's first point, ascending
+
+    void addPiece(const Point3f& start, const Point3f& end);
+    std::size_t pieceCount() const noexcept { return Points.size() - Starts.size(); }
+    bool empty() const noexcept { return Points.empty(); }
+    void clear() noexcept;
+    // One past the last point of strip `k`.
+    std::size_t stripEnd(std::size_t k) const noexcept { return k + 1 < Starts.size() ? Starts[k + 1] : Points.size(); }
+    bool operator==(const LineStrips&) const = default;
+};
+
+// A line through nodes: its pieces, with a node at each end of every piece.
 struct NodedLine {
-    enum class Mode { Strip, Pairs };
-    std::vector<Point3f> Nodes;
-    Mode Kind = Mode::Strip;
+    LineStrips Strips;
     Rgba LineColor = kWhite;
     Rgba NodeColor = kWhite;
     double NodeSize = 0.2;    // dodecahedron node diameter, scene units
@@ -108,8 +122,8 @@ std::string LegendText(double arrowSize, int nbDigit);
 // The skeleton lines of a job path (positioning, working), made from the conversion's pieces
 // on any thread.
 struct SkeletonNodes {
-    std::vector<Point3f> Init;
-    std::vector<Point3f> End;
+    LineStrips Init;
+    LineStrips End;
 };
 SkeletonNodes MakeSkeleton(const std::vector<PathSegment>& segments, const Vec3& start);
 
@@ -168,7 +182,7 @@ public:
     void keepLastTwoExecutedPoints();
 
     // --- skeletons of the TCL path ("GLLinesinitJOB" positioning moves, pattern 0x5555;
-    // "GLLinesEndJOB" working moves, pattern 0xAAAA), pieces from node pairs.
+    // "GLLinesEndJOB" working moves, pattern 0xAAAA), kept as strips.
     const NodedLine& skeletonPositioning() const noexcept { return mLinesInit; }
     const NodedLine& skeletonWorking() const noexcept { return mLinesEnd; }
     void setSkeleton(const std::vector<PathSegment>& segments, const Vec3& start);

@@ -74,6 +74,10 @@ void growBox(LineLod::Chunk& c, const Point3f& p, bool first)
     }
 }
 
+// Room for the coarse copies beside the drawing, so that adding them does not move it (they are
+// mostly far smaller; room never written costs address space only).
+std::size_t withRoomForCopies(std::size_t vertices) { return vertices + vertices / 2; }
+
 }  // namespace
 
 LineLod LineLod::FromPairs(const std::vector<Point3f>& pairs)
@@ -81,43 +85,65 @@ LineLod LineLod::FromPairs(const std::vector<Point3f>& pairs)
     LineLod lod;
     const std::size_t usable = pairs.size() & ~std::size_t{1};
     if (usable == 0 || usable > std::numeric_limits<std::uint32_t>::max() / 2) return lod;
+    lod.mVertices.reserve(withRoomForCopies(usable));
     lod.mVertices.assign(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(usable));
+    lod.buildLevels();
+    return lod;
+}
+
+LineLod LineLod::FromStrips(const LineStrips& strips)
+{
+    LineLod lod;
+    const std::size_t pieces = strips.pieceCount();
+    if (pieces == 0 || pieces > std::numeric_limits<std::uint32_t>::max() / 4) return lod;
+    lod.mVertices.reserve(withRoomForCopies(2 * pieces));
+    for (std::size_t k = 0; k < strips.Starts.size(); ++k)
+        for (std::size_t i = strips.Starts[k] + 1; i < strips.stripEnd(k); ++i) {
+            lod.mVertices.push_back(strips.Points[i - 1]);
+            lod.mVertices.push_back(strips.Points[i]);
+        }
+    lod.buildLevels();
+    return lod;
+}
+
+void LineLod::buildLevels()
+{
+    const auto usable = static_cast<std::uint32_t>(mVertices.size());
     const std::uint32_t chunkVertices = kChunkPieces * 2;
-    Point3f lo = pairs[0], hi = pairs[0];
+    Point3f lo = mVertices[0], hi = mVertices[0];
     for (std::uint32_t first = 0; first < usable; first += chunkVertices) {
         Chunk c;
-        const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(chunkVertices, usable - first));
-        for (std::uint32_t v = first; v < first + count; ++v) growBox(c, pairs[v], v == first);
+        const std::uint32_t count = std::min(chunkVertices, usable - first);
+        for (std::uint32_t v = first; v < first + count; ++v) growBox(c, mVertices[v], v == first);
         for (int i = 0; i < 3; ++i) {
             lo[i] = std::min(lo[i], c.Min[i]);
             hi[i] = std::max(hi[i], c.Max[i]);
         }
         c.Levels.fill({first, count});
-        lod.mChunks.push_back(c);
+        mChunks.push_back(c);
     }
     const double span = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
-    if (!(span > 0.0) || !std::isfinite(span)) return lod;
-    lod.mFinest = span * kFinestFraction;
+    if (!(span > 0.0) || !std::isfinite(span)) return;
+    mFinest = span * kFinestFraction;
     // Each level from the one before: the deviations add up to less than twice its tolerance.
     std::vector<Point3f> scratch;
     for (int level = 1; level < kLevels; ++level) {
-        const double tolerance = lod.mFinest * std::ldexp(1.0, level - 1);
-        for (Chunk& c : lod.mChunks) {
+        const double tolerance = mFinest * std::ldexp(1.0, level - 1);
+        for (Chunk& c : mChunks) {
             const VertexRange previous = c.Levels[static_cast<std::size_t>(level - 1)];
             scratch.clear();
-            simplifyPieces(lod.mVertices, previous.First, previous.Count, tolerance, scratch);
+            simplifyPieces(mVertices, previous.First, previous.Count, tolerance, scratch);
             // Not worth a copy when it saves little: the level draws the previous one.
             if (scratch.size() * 10 > static_cast<std::size_t>(previous.Count) * 9 ||
-                lod.mVertices.size() + scratch.size() > std::numeric_limits<std::uint32_t>::max()) {
+                mVertices.size() + scratch.size() > std::numeric_limits<std::uint32_t>::max()) {
                 c.Levels[static_cast<std::size_t>(level)] = previous;
                 continue;
             }
-            const auto first = static_cast<std::uint32_t>(lod.mVertices.size());
-            lod.mVertices.insert(lod.mVertices.end(), scratch.begin(), scratch.end());
+            const auto first = static_cast<std::uint32_t>(mVertices.size());
+            mVertices.insert(mVertices.end(), scratch.begin(), scratch.end());
             c.Levels[static_cast<std::size_t>(level)] = {first, static_cast<std::uint32_t>(scratch.size())};
         }
     }
-    return lod;
 }
 
 LineLod LineLod::FromPoints(const std::vector<Point3f>& points)

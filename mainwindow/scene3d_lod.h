@@ -35,6 +35,8 @@ public:
     // A drawing of pieces from point pairs (GL_LINES order). Consecutive pieces that meet
     // (a piece starting where the previous ended) are simplified as one chain.
     static LineLod FromPairs(const std::vector<Point3f>& pairs);
+    // The same from strips: each strip's pieces in turn, as pairs.
+    static LineLod FromStrips(const LineStrips& strips);
     // Single points (markers): chunks for the view test only, every level the points.
     static LineLod FromPoints(const std::vector<Point3f>& points);
 
@@ -46,6 +48,9 @@ public:
     bool empty() const noexcept { return mChunks.empty(); }
 
 private:
+    // Chunks and coarse copies of the pairs in mVertices.
+    void buildLevels();
+
     std::vector<Point3f> mVertices;
     std::vector<Chunk> mChunks;
     double mFinest = 0.0;  // tolerance of level 1; 0: no coarse copies

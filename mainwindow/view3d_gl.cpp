@@ -111,8 +111,8 @@ void View3DGL::syncBuffers()
         mBuilt.Sct = r.Sct;
     }
     if (r.Skeleton != mBuilt.Skeleton) {
-        upload(mInitLines, LineLod::FromPairs(mScene.skeletonPositioning().Nodes));
-        upload(mEndLines, LineLod::FromPairs(mScene.skeletonWorking().Nodes));
+        upload(mInitLines, LineLod::FromStrips(mScene.skeletonPositioning().Strips));
+        upload(mEndLines, LineLod::FromStrips(mScene.skeletonWorking().Strips));
         mBuilt.Skeleton = r.Skeleton;
     }
     if (r.Executed != mBuilt.Executed) {

@@ -47,6 +47,18 @@ PathSegment segment(std::array<double, 3> a, std::array<double, 3> b, bool worki
     return s;
 }
 
+// The pieces of a line as point pairs, strip after strip.
+std::vector<Point3f> Pairs(const LineStrips& line)
+{
+    std::vector<Point3f> out;
+    for (std::size_t k = 0; k < line.Starts.size(); ++k)
+        for (std::size_t i = line.Starts[k] + 1; i < line.stripEnd(k); ++i) {
+            out.push_back(line.Points[i - 1]);
+            out.push_back(line.Points[i]);
+        }
+    return out;
+}
+
 struct WheelRow {
     int delta;
     double factor;
@@ -245,16 +257,107 @@ TEST(SceneDrawings, SkeletonsSplitByMoveKindWithTheirPatterns)
     EXPECT_EQ(scene.skeletonWorking().Pattern, 0xAAAA);
     // The path starts at (0,0,0) but the first piece at (10,0,0): the approach is drawn too.
     scene.setSkeleton({segment({10, 0, 0}, {20, 0, 0}, true), segment({20, 0, 0}, {20, 5, 0}, false)}, {});
-    EXPECT_EQ(scene.skeletonWorking().Nodes.size(), 2u);
-    EXPECT_EQ(scene.skeletonPositioning().Nodes.size(), 4u);
-    EXPECT_EQ(scene.skeletonPositioning().Nodes[0], (Point3f{0, 0, 0}));
+    EXPECT_EQ(scene.skeletonWorking().Strips.pieceCount(), 1u);
+    EXPECT_EQ(Pairs(scene.skeletonPositioning().Strips),
+              (std::vector<Point3f>{{0, 0, 0}, {10, 0, 0}, {20, 0, 0}, {20, 5, 0}}));
     scene.setNodeSize(0.5);
     EXPECT_DOUBLE_EQ(scene.skeletonPositioning().NodeSize, 0.5);
     EXPECT_DOUBLE_EQ(scene.skeletonWorking().NodeSize, 0.5);
     const Extent e = scene.drawingExtent();
     EXPECT_DOUBLE_EQ(e.largestSpan(), 20.0);
     PopupActions(scene, {}).eraseSkeletons();
-    EXPECT_TRUE(scene.skeletonPositioning().Nodes.empty());
+    EXPECT_TRUE(scene.skeletonPositioning().Strips.empty());
+    EXPECT_TRUE(scene.drawingExtent().Empty);
+}
+
+// Each line keeps its pieces as strips: a piece that starts where the line's previous piece
+// ended shares that point, any other begins a new strip. Read back as pairs, the pieces are
+// the ones the conversion made, in its order.
+struct StripRow {
+    const char* name;
+    std::vector<PathSegment> path;
+    std::size_t workingStrips, positioningStrips;
+};
+void PrintTo(const StripRow& r, std::ostream* os) { *os << r.name; }
+
+class SkeletonStrips : public ::testing::TestWithParam<StripRow> {};
+
+TEST_P(SkeletonStrips, KeepEveryPieceOnceAndBreakWhereTheLineJumps)
+{
+    const StripRow& row = GetParam();
+    const Vec3 start{1, 1, 0};
+    std::vector<Point3f> working, positioning;
+    auto pair = [](std::vector<Point3f>& line, const std::array<double, 3>& a, const std::array<double, 3>& b) {
+        line.push_back({float(a[0]), float(a[1]), float(a[2])});
+        line.push_back({float(b[0]), float(b[1]), float(b[2])});
+    };
+    if (!row.path.empty() && !(Vec3::from(row.path.front().Start) == start))
+        pair(positioning, {start.x, start.y, start.z}, row.path.front().Start);
+    for (const PathSegment& s : row.path) pair(s.Working ? working : positioning, s.Start, s.End);
+
+    Scene3D scene;
+    scene.setSkeleton(row.path, start);
+    const LineStrips& w = scene.skeletonWorking().Strips;
+    const LineStrips& p = scene.skeletonPositioning().Strips;
+    EXPECT_EQ(Pairs(w), working);
+    EXPECT_EQ(Pairs(p), positioning);
+    EXPECT_EQ(w.Starts.size(), row.workingStrips);
+    EXPECT_EQ(p.Starts.size(), row.positioningStrips);
+    EXPECT_EQ(w.pieceCount() * 2, working.size());
+    for (const LineStrips* line : {&w, &p})
+        for (std::size_t k = 0; k < line->Starts.size(); ++k) EXPECT_GE(line->stripEnd(k) - line->Starts[k], 2u);
+    // The renderer's pieces and their coarse copies are those of the pairs.
+    const LineLod fromStrips = LineLod::FromStrips(w), fromPairs = LineLod::FromPairs(working);
+    EXPECT_EQ(fromStrips.vertices(), fromPairs.vertices());
+    ASSERT_EQ(fromStrips.chunks().size(), fromPairs.chunks().size());
+    for (std::size_t c = 0; c < fromStrips.chunks().size(); ++c)
+        for (int level = 0; level < LineLod::kLevels; ++level) {
+            EXPECT_EQ(fromStrips.chunks()[c].Levels[level].First, fromPairs.chunks()[c].Levels[level].First);
+            EXPECT_EQ(fromStrips.chunks()[c].Levels[level].Count, fromPairs.chunks()[c].Levels[level].Count);
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SkeletonStrips,
+    ::testing::Values(
+        StripRow{"empty", {}, 0, 0},
+        // The first move leaves from where the tool stands: no approach piece.
+        StripRow{"positioning_from_the_start", {segment({1, 1, 0}, {5, 1, 0}, false), segment({5, 1, 0}, {5, 5, 0}, false)}, 0, 1},
+        // The approach and a first positioning move from its end are one strip.
+        StripRow{"approach_then_positioning", {segment({2, 2, 0}, {5, 1, 0}, false), segment({5, 1, 0}, {9, 9, 1}, true)}, 1, 1},
+        // The approach ends where the first cut begins: the cut is on the other line.
+        StripRow{"approach_then_cut", {segment({0, 0, 0}, {3, 0, 0}, true), segment({3, 0, 0}, {3, 4, 0}, true)}, 1, 1},
+        // Cuts, a jump, cuts again from elsewhere: the working line breaks, twice.
+        StripRow{"cut_jump_cut",
+                 {segment({1, 1, 0}, {4, 1, 0}, true), segment({4, 1, 0}, {4, 3, 0}, true), segment({4, 3, 0}, {8, 8, 5}, false),
+                  segment({8, 8, 5}, {8, 8, 0}, false), segment({8, 8, 0}, {9, 8, 0}, true), segment({7, 7, 0}, {6, 6, 0}, true)},
+                 3, 1},
+        // A piece of no length is kept (its nodes are drawn), and so is a piece back over the last.
+        StripRow{"zero_length_and_back",
+                 {segment({1, 1, 0}, {1, 1, 0}, true), segment({1, 1, 0}, {2, 1, 0}, true), segment({2, 1, 0}, {1, 1, 0}, true)},
+                 1, 0}),
+    [](const ::testing::TestParamInfo<StripRow>& info) { return std::string(info.param.name); });
+
+TEST(SceneDrawings, ErasedSkeletonsStartAfreshAndAnEmptyOneDrawsNothing)
+{
+    const std::vector<PathSegment> path = {segment({0, 0, 0}, {4, 0, 0}, true), segment({4, 0, 0}, {4, 4, 0}, true),
+                                           segment({4, 4, 0}, {0, 9, 0}, false)};
+    Scene3D fresh;
+    fresh.setSkeleton(path, {});
+    Scene3D scene;
+    scene.setSkeleton({segment({5, 5, 5}, {6, 6, 6}, true), segment({1, 1, 1}, {0, 4, 0}, false)}, {2, 2, 2});
+    PopupActions(scene, {}).eraseSkeletons();
+    EXPECT_TRUE(scene.skeletonWorking().Strips.empty());
+    EXPECT_TRUE(scene.skeletonPositioning().Strips.Starts.empty());
+    EXPECT_TRUE(LineLod::FromStrips(scene.skeletonWorking().Strips).empty());
+    // Nothing of the erased skeleton is left to join the next one.
+    scene.setSkeleton(path, {});
+    EXPECT_EQ(scene.skeletonWorking().Strips, fresh.skeletonWorking().Strips);
+    EXPECT_EQ(scene.skeletonPositioning().Strips, fresh.skeletonPositioning().Strips);
+    EXPECT_DOUBLE_EQ(scene.drawingExtent().largestSpan(), 9.0);
+    scene.setSkeleton(std::vector<PathSegment>{}, {3, 3, 3});
+    EXPECT_TRUE(scene.skeletonWorking().Strips.empty());
+    EXPECT_TRUE(scene.skeletonPositioning().Strips.empty());
     EXPECT_TRUE(scene.drawingExtent().Empty);
 }
 
@@ -684,13 +787,13 @@ TEST(View3DWithoutGl, PlaceholderKeepsTheSceneAndTheJobDrawings)
     EXPECT_FALSE(view.usesGl());
     ASSERT_NE(view.renderWidget(), nullptr);
     view.SetJobPath({segment({0, 0, 0}, {5, 0, 0}, true)}, {-8000, -8000, -8000});
-    EXPECT_EQ(view.scene().skeletonWorking().Nodes.size(), 2u);
-    EXPECT_TRUE(view.scene().skeletonPositioning().Nodes.empty());  // starts at the origin, not at -8000
+    EXPECT_EQ(view.scene().skeletonWorking().Strips.pieceCount(), 1u);
+    EXPECT_TRUE(view.scene().skeletonPositioning().Strips.empty());  // starts at the origin, not at -8000
     view.AddExecutedPoint({1, 2, 3}, false);
     view.SetToolPosition({1, 2, 3}, true);
     EXPECT_TRUE(view.scene().cone().Visible);
     view.ClearJobDrawings();
-    EXPECT_TRUE(view.scene().skeletonWorking().Nodes.empty());
+    EXPECT_TRUE(view.scene().skeletonWorking().Strips.empty());
     EXPECT_TRUE(view.scene().executedInactive().Points.empty());
     EXPECT_EQ(view.legend()->text(), "    X:Red Y:Blue Z:Green   Size= 1.0000");
     view.setNbDigit([] { return 2; });
