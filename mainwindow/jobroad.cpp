@@ -753,7 +753,7 @@ void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
     // A little room beyond the text: a view's buffer that grows at its last byte is copied whole.
     const std::size_t scriptRoom = out.ScriptBytes() + out.ScriptBytes() / 256 + 65536;
     std::unique_ptr<PreparedText> tcl = withTcl ? mView.JobPrepareText(JobTextView::Tcl, scriptRoom) : nullptr;
-    constexpr std::size_t kChunk = std::size_t{4} << 20;
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
     const std::string crash = mView.JobRunLive(
         [&] {
             // What the conversion's workers freed goes back to the system before the views grow.
@@ -775,7 +775,7 @@ void JobRoad::fillViews(JobConversionOutput& out, bool withSct, bool withTcl)
                     tcl->Append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
                     left -= static_cast<std::size_t>(got);
                     // The document's line index grows by copies: the old ones go back as it grows.
-                    if (n % 8 == 0) ReturnFreedMemory();
+                    if (n % 32 == 0) ReturnFreedMemory();
                 }
             }
             if (out.ScriptFileTemporary) std::remove(out.ScriptFile.c_str());

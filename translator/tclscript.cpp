@@ -223,7 +223,7 @@ std::string TclScript::TakeText()
     for (const auto& l : mTail) text.append(l).push_back('\n');
     if (mSink) {
         if (!text.empty()) mSink(text);
-        text.clear();
+        std::string().swap(text);  // nor its room: the caller would hold it with the views
     }
     Clear();
     return text;
