@@ -66,7 +66,9 @@ Controller::Controller()
 Controller::~Controller()
 {
     // The workers and drains still reach the link through the current controller: they end
-    // while this one is still installed.
+    // while this one is still installed. A script run waiting for its reply ends first: the
+    // connections it would read go with this object.
+    mParts->scripts.EndRuns(5000);
     mParts->workers.stop();
     mParts->pool.stopDrains();
     Controller* self = this;

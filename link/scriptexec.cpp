@@ -8,6 +8,7 @@
 #include "controller.h"
 #include "linktexts.h"
 #include "socketpool.h"
+#include "wireslots.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -16,6 +17,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <thread>
+#include <utility>
+
+#include <sys/socket.h>
 
 namespace mvx::link {
 
@@ -226,6 +230,23 @@ std::shared_ptr<ScriptRun> ExeTCL::Start(ScriptRequest request)
         return refuse(e.what());
     }
     return run;
+}
+
+bool ExeTCL::EndRuns(int ms)
+{
+    Controller* owner = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mState->mutex);
+        owner = std::exchange(mState->owner, nullptr);
+        if (mState->alive == 0) return true;
+    }
+    if (owner) {
+        for (WireSlot& s : owner->wire().slot) {
+            const int fd = s.fd.load();
+            if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        }
+    }
+    return WaitForWorkers(ms);
 }
 
 bool ExeTCL::WaitForWorkers(int ms)

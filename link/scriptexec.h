@@ -77,8 +77,8 @@ class Controller;
 class ExeTCL {
 public:
     explicit ExeTCL(Controller& controller);
-    // A worker still waiting for its reply goes on alone: it gives its connection back only
-    // while this controller lasts.
+    // A worker that outlives this object (EndRuns could not end it) gives its connection back
+    // only while the controller lasts.
     ~ExeTCL();
     ExeTCL(const ExeTCL&) = delete;
     ExeTCL& operator=(const ExeTCL&) = delete;
@@ -91,6 +91,11 @@ public:
     void ExecuteScript(ScriptRun& run);
     // Waits (at most `ms`, < 0: no limit) until no worker is alive; true when none is.
     bool WaitForWorkers(int ms);
+    // The controller ends: a worker still waiting for its reply would read a connection that
+    // is gone. No new connection is lent, the controller's open connections are shut so that
+    // a wait returns at once, and the workers' end is awaited (at most `ms`). True when none is
+    // left.
+    bool EndRuns(int ms);
     // Starter's order on the GUI thread: clear the stop flag, read MAX DELAY, start, wait.
     std::shared_ptr<ScriptRun> StartAndWait(const std::string& file, const std::string& task,
                                             const std::string& arguments);

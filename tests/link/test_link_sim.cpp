@@ -8,6 +8,7 @@
 #include "link/controller.h"
 #include "link/controllerconfig.h"
 #include "link/linktexts.h"
+#include "link/scriptexec.h"
 #include "link/socketpool.h"
 #include "link/transfer.h"
 #include "link/workers.h"
@@ -734,6 +735,49 @@ TEST(LinkController, OneOfItsOwnKeepsItsStateAndEndsInOrder)
     EXPECT_EQ(link::CurrentController().workersRunning(), 0);
     // The process's own pool was never opened, whatever the ended one's was.
     EXPECT_FALSE(link::CurrentController().poolOpen());
+    common().ControllerUsable.store(0);
+}
+
+// A controller that ends while a script run still waits for its reply: the run ends with it,
+// with no answer, instead of going on to read a connection that is gone.
+TEST(LinkController, EndingCutsShortAScriptRunWaitingForItsReply)
+{
+    link::registerTexts();
+    test::KvxSim sim;
+    common().ControllerIp = sim.address();
+    common().ControllerUsable.store(1);
+    common().ExtraTimeoutMs.store(0);
+    common().MinSocketTimeout.store(0.1);
+    sim.writeFile("Public/Scripts/wait.tcl", "return 1\n");
+    test::KvxFault f;
+    f.function = "TCLScriptExecuteAndWait";
+    f.kind = "noreply";
+    f.count = 1;
+    sim.setFault(f);
+    std::shared_ptr<link::ScriptRun> run;
+    Clock::time_point ending;
+    {
+        link::Controller mine;
+        link::InstallController(&mine);
+        ASSERT_TRUE(mine.openPool());
+        link::ScriptRequest rq;
+        rq.ScriptFile = "wait.tcl";
+        rq.TaskName = "TASKW";
+        rq.Arguments = " ";
+        run = mine.scripts().Start(rq);
+        ASSERT_FALSE(run->Snapshot().Refused);
+        for (int i = 0; i < 200 && !run->Snapshot().Sent; ++i) std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(run->Snapshot().Sent);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_FALSE(run->Finished());  // its reply never comes
+        ending = Clock::now();
+    }
+    EXPECT_LT(Clock::now() - ending, 3s);
+    const link::ScriptResult r = run->Snapshot();
+    EXPECT_TRUE(r.Finished);
+    EXPECT_FALSE(r.ScriptDone);
+    EXPECT_NE(r.ErrorCode, 0);
+    common().StopRequested.store(0);
     common().ControllerUsable.store(0);
 }
 
