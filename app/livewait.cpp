@@ -71,6 +71,17 @@ std::string RunInWorker(const std::function<void()>& work, const std::function<v
     return error;
 }
 
+void RunInBackground(std::function<void()> work)
+{
+    workerThreads().start([work = std::move(work)] {
+        try {
+            work();
+        } catch (...) {
+            // The caller's work reports its own failures; nothing may escape a worker.
+        }
+    });
+}
+
 void ReleaseInBackground(std::function<void()> release)
 {
     workerThreads().start([release = std::move(release)] {

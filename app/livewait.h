@@ -18,6 +18,10 @@ namespace mvx {
 // empty when it ended normally.
 std::string RunInWorker(const std::function<void()>& work, const std::function<void()>& tick, int tickMs = 100);
 
+// Runs `work` on a pooled worker thread without waiting for it. `work` hands its result back
+// itself (a queued call to an object that still lives); an exception escaping it is dropped.
+void RunInBackground(std::function<void()> work);
+
 // Runs `release` on a pooled worker thread without waiting for it: the freeing of large data
 // that nothing else reaches any more (millions of elements cost the GUI thread tens of ms).
 void ReleaseInBackground(std::function<void()> release);

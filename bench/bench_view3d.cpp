@@ -5,6 +5,8 @@
 // little and renders into the view's frame buffer, which is read back so that the frame is
 // finished. The empty scene, measured the same way in the same run, is the reference: every
 // figure also gives its time over the empty frame's ("x_empty").
+// The first paint after a new job path is timed apart: "ready_ms" until the whole picture is on
+// screen, "worst_stall_ms" the longest the window's thread was held meanwhile.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench_view3d
 #include "benchinput.h"
@@ -18,6 +20,7 @@
 #include <QImage>
 #include <QOpenGLWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -157,11 +160,62 @@ void BM_RedrawSct1M(benchmark::State& state)
     state.counters["segments"] = static_cast<double>(DrawnSegments(gViewer->view().scene()));
 }
 
+// The paints after the job path was set, as the program makes them (an update request, the
+// event loop running), until the whole picture is on screen. A 5 ms timer runs meanwhile: its
+// worst lateness is the longest time the window's thread was held.
+void BM_FirstPaintJobPath1M(benchmark::State& state)
+{
+    if (!gViewer->usable()) {
+        state.SkipWithError("no OpenGL context (run under xvfb-run)");
+        return;
+    }
+    const std::vector<mvx::PathSegment>& path = JobPath();
+    mvx::View3D& view = gViewer->view();
+    auto* gl = qobject_cast<QOpenGLWidget*>(view.renderWidget());
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    double ready = 0.0, worst = 0.0;
+    // The camera frames the whole path, as in the redraws.
+    view.SetJobPath(path, {0.0, 0.0, 0.0});
+    gViewer->frameDrawing(1.0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        view.ClearJobDrawings();
+        gViewer->frame(0);
+        // The conversion hands its skeleton over made, as the job road does.
+        auto nodes = std::make_shared<mvx::view3d::SkeletonNodes>(mvx::view3d::MakeSkeleton(path, {}));
+        QApplication::processEvents();
+        state.ResumeTiming();
+        const Clock::time_point t0 = Clock::now();
+        bool shown = false;
+        const QMetaObject::Connection swapped =
+            QObject::connect(gl, &QOpenGLWidget::frameSwapped, [&] { shown = !view.drawingPending(); });
+        QTimer timer;
+        Clock::time_point last = t0;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            const Clock::time_point now = Clock::now();
+            worst = std::max(worst, ms(now - last) - 5.0);
+            last = now;
+        });
+        timer.start(5);
+        view.ShowJobSkeleton(std::move(nodes));
+        while (!shown) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QObject::disconnect(swapped);
+        worst = std::max(worst, ms(Clock::now() - last) - 5.0);
+        ready += ms(Clock::now() - t0);
+    }
+    const double n = std::max<double>(1.0, static_cast<double>(state.iterations()));
+    state.counters["ready_ms"] = ready / n;
+    state.counters["worst_stall_ms"] = worst;
+    state.counters["segments"] = static_cast<double>(path.size());
+}
+
 // The reference first: the others are given against it.
 BENCHMARK(BM_RedrawEmpty)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 // Zoom 1: the whole drawing in the view; zoom 10: ten times closer to its centre.
 BENCHMARK(BM_RedrawJobPath1M)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(BM_RedrawSct1M)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(BM_FirstPaintJobPath1M)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 }  // namespace
 

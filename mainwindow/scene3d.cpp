@@ -225,17 +225,23 @@ void Scene3D::setSkeleton(const std::vector<PathSegment>& segments, const Vec3& 
     setSkeleton(MakeSkeleton(segments, start));
 }
 
+const std::shared_ptr<const LineStrips>& NodedLine::NoStrips()
+{
+    static const std::shared_ptr<const LineStrips> none = std::make_shared<const LineStrips>();
+    return none;
+}
+
 void Scene3D::setSkeleton(SkeletonNodes nodes)
 {
-    mLinesInit.Strips = std::move(nodes.Init);
-    mLinesEnd.Strips = std::move(nodes.End);
+    mLinesInit.Shared = std::make_shared<const LineStrips>(std::move(nodes.Init));
+    mLinesEnd.Shared = std::make_shared<const LineStrips>(std::move(nodes.End));
     changed(&Revisions::Skeleton);
 }
 
 void Scene3D::clearSkeletons()
 {
-    mLinesInit.Strips.clear();
-    mLinesEnd.Strips.clear();
+    mLinesInit.Shared = NodedLine::NoStrips();
+    mLinesEnd.Shared = NodedLine::NoStrips();
     changed(&Revisions::Skeleton);
 }
 
@@ -315,7 +321,7 @@ Extent Scene3D::drawingExtent() const
     for (const SctItem& item : mSct)
         for (std::uint32_t i = 0; i < item.Count; ++i) grow(e, mSctPoints[item.First + i]);
     for (const NodedLine* line : {&mLinesInit, &mLinesEnd})
-        for (const Point3f& p : line->Strips.Points) grow(e, p);
+        for (const Point3f& p : line->strips().Points) grow(e, p);
     for (const PointSet* set : {&mJobA, &mJobB})
         for (const Point3f& p : set->Points) grow(e, p);
     return e;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,13 @@ struct LineStrips {
     bool operator==(const LineStrips&) const = default;
 };
 
-// A line through nodes: its pieces, with a node at each end of every piece.
+// A line through nodes: its pieces, with a node at each end of every piece. The pieces are
+// shared and never changed once set (a new drawing replaces them whole), so the renderer can
+// prepare them on a worker thread without a copy.
 struct NodedLine {
-    LineStrips Strips;
+    std::shared_ptr<const LineStrips> Shared = NoStrips();
+    const LineStrips& strips() const noexcept { return *Shared; }
+    static const std::shared_ptr<const LineStrips>& NoStrips();
     Rgba LineColor = kWhite;
     Rgba NodeColor = kWhite;
     double NodeSize = 0.2;    // dodecahedron node diameter, scene units

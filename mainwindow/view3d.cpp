@@ -166,6 +166,8 @@ QImage View3D::grabPicture()
     return mRender->grab().toImage();
 }
 
+bool View3D::drawingPending() const { return mGl && mGl->buildsPending(); }
+
 void View3D::ClearJobDrawings()
 {
     mScene.clearExecutedPath();

@@ -66,6 +66,9 @@ public:
     bool wheelStep(int delta);
     // The picture as drawn (the GL frame buffer, or the placeholder's widget grab).
     QImage grabPicture();
+    // True while a drawing is still being prepared off the window's thread (its picture comes
+    // with a repaint when it is ready).
+    bool drawingPending() const;
 
     // JobView3D
     void ClearJobDrawings() override;

@@ -1,16 +1,40 @@
 #include "view3d_gl.h"
 
+#include "app/livewait.h"
+
+#include <QMetaObject>
 #include <QOpenGLContext>
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 namespace mvx {
 
 using namespace view3d;
 
+// What the renderer and the workers building its drawings share. A build's result is kept only
+// when its ticket is still the one its slot waits for; a renderer that is gone takes none.
+struct View3DGL::LodMail {
+    std::mutex Mutex;
+    View3DGL* View = nullptr;  // null once the renderer is being destroyed
+    std::array<std::uint64_t, kSlots> Wanted{};  // 0: nothing awaited
+    std::array<std::optional<LineLod>, kSlots> Ready;
+};
+
 namespace {
 constexpr double kPi = 3.14159265358979323846;
+// Drawings up to this many pieces are built on the window's thread (a few milliseconds).
+constexpr std::size_t kInlinePieces = 50000;
+
+// Big vertex arrays are freed on a worker: millions of points cost the window's thread.
+template <class T>
+void dropLater(T data)
+{
+    ReleaseInBackground([data = std::make_shared<T>(std::move(data))]() mutable { data.reset(); });
+}
 
 void vertex(QOpenGLFunctions_2_1& f, const Vec3& v) { f.glVertex3d(v.x, v.y, v.z); }
 
@@ -23,8 +47,10 @@ void basis(const Vec3& d, Vec3& u, Vec3& w)
 }
 }  // namespace
 
-View3DGL::View3DGL(Scene3D& scene, QWidget* parent) : QOpenGLWidget(parent), mScene(scene)
+View3DGL::View3DGL(Scene3D& scene, QWidget* parent)
+    : QOpenGLWidget(parent), mScene(scene), mMail(std::make_shared<LodMail>())
 {
+    mMail->View = this;
     setObjectName("GLSceneViewer1");
     setFormat(RequestedFormat());
     setMinimumSize(50, 50);
@@ -32,6 +58,16 @@ View3DGL::View3DGL(Scene3D& scene, QWidget* parent) : QOpenGLWidget(parent), mSc
 
 View3DGL::~View3DGL()
 {
+    std::array<std::optional<LineLod>, kSlots> unused;
+    {
+        // From here on no worker posts to this object; what it finishes it drops itself.
+        std::lock_guard lock(mMail->Mutex);
+        mMail->View = nullptr;
+        mMail->Wanted.fill(0);
+        unused = std::exchange(mMail->Ready, {});
+    }
+    for (std::optional<LineLod>& lod : unused)
+        if (lod) dropLater(std::move(*lod));
     if (mReady && context()) {
         makeCurrent();
         releaseBuffers();
@@ -56,6 +92,14 @@ void View3DGL::initializeGL()
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
+    mBuiltInit.reset();
+    mBuiltEnd.reset();
+}
+
+bool View3DGL::buildsPending() const
+{
+    std::lock_guard lock(mMail->Mutex);
+    return std::any_of(mMail->Wanted.begin(), mMail->Wanted.end(), [](std::uint64_t t) { return t != 0; });
 }
 
 void View3DGL::resizeGL(int w, int h) { (void)w, (void)h; }
@@ -66,9 +110,9 @@ void View3DGL::releaseBuffers()
         if (b->Id) glDeleteBuffers(1, &b->Id);
         *b = {};
     }
-    for (LodBuffer* b : {&mSctLines, &mSctMarkers, &mInitLines, &mEndLines}) {
-        if (b->Id) glDeleteBuffers(1, &b->Id);
-        *b = {};
+    for (LodBuffer& b : mLods) {
+        if (b.Id) glDeleteBuffers(1, &b.Id);
+        b = {};
     }
 }
 
@@ -84,15 +128,78 @@ void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
 
 void View3DGL::upload(LodBuffer& b, LineLod lod)
 {
-    const std::vector<Point3f> vertices = lod.takeVertices();
+    std::vector<Point3f> vertices = lod.takeVertices();
     Buffer plain{b.Id, 0};
     upload(plain, vertices);
     b.Id = plain.Id;
     b.Lod = std::move(lod);
+    if (vertices.size() > 2 * kInlinePieces) dropLater(std::move(vertices));
+}
+
+void View3DGL::build(Slot slot, std::size_t pieces, std::function<LineLod()> make, bool keepPicture)
+{
+    const bool here = pieces <= kInlinePieces;
+    const std::uint64_t ticket = here ? 0 : ++mLastTicket;
+    std::optional<LineLod> stale;
+    {
+        std::lock_guard lock(mMail->Mutex);
+        mMail->Wanted[slot] = ticket;
+        stale = std::exchange(mMail->Ready[slot], std::nullopt);
+    }
+    if (stale) dropLater(std::move(*stale));
+    if (here) {
+        upload(mLods[slot], make());
+        return;
+    }
+    // The old picture's memory goes before the new one is made.
+    if (!keepPicture) upload(mLods[slot], LineLod{});
+    try {
+        RunInBackground([mail = mMail, slot, ticket, make = std::move(make)] {
+            LineLod lod;
+            try {
+                lod = make();
+            } catch (...) {
+                // Out of memory: the drawing stays empty rather than awaited for ever.
+            }
+            std::lock_guard lock(mail->Mutex);
+            if (!mail->View || mail->Wanted[slot] != ticket) return;  // superseded: dropped here
+            mail->Ready[slot] = std::move(lod);
+            QMetaObject::invokeMethod(mail->View, [view = mail->View] { view->update(); }, Qt::QueuedConnection);
+        });
+    } catch (...) {
+        std::lock_guard lock(mMail->Mutex);
+        mMail->Wanted[slot] = 0;
+        throw;
+    }
+}
+
+void View3DGL::takeFinishedBuilds()
+{
+    std::array<std::optional<LineLod>, kSlots> ready;
+    {
+        std::lock_guard lock(mMail->Mutex);
+        for (std::size_t s = 0; s < kSlots; ++s) {
+            if (!mMail->Ready[s]) continue;
+            ready[s] = std::exchange(mMail->Ready[s], std::nullopt);
+            mMail->Wanted[s] = 0;
+        }
+    }
+    for (std::size_t s = 0; s < kSlots; ++s)
+        if (ready[s]) upload(mLods[s], std::move(*ready[s]));
+}
+
+void View3DGL::syncSkeleton(Slot slot, std::weak_ptr<const LineStrips>& built, const std::shared_ptr<const LineStrips>& strips)
+{
+    // Strips are never changed in place: the same object is the same drawing (a new node size
+    // needs no new buffers).
+    if (!built.owner_before(strips) && !strips.owner_before(built)) return;
+    build(slot, strips->pieceCount(), [strips] { return LineLod::FromStrips(*strips); }, false);
+    built = strips;
 }
 
 void View3DGL::syncBuffers()
 {
+    takeFinishedBuilds();
     const Scene3D::Revisions& r = mScene.revisions();
     if (r.Sct != mBuilt.Sct) {
         std::vector<Point3f> lines, markers;
@@ -106,13 +213,15 @@ void View3DGL::syncBuffers()
                 lines.push_back(pts[item.First + i]);
             }
         }
-        upload(mSctLines, LineLod::FromPairs(lines));
-        upload(mSctMarkers, LineLod::FromPoints(markers));
+        // The element highlighted changes the drawing too: the one before stays until then.
+        const std::size_t pieces = lines.size() / 2, nodes = markers.size();
+        build(kSctLines, pieces, [lines = std::move(lines)] { return LineLod::FromPairs(lines); }, true);
+        build(kSctMarkers, nodes, [markers = std::move(markers)] { return LineLod::FromPoints(markers); }, true);
         mBuilt.Sct = r.Sct;
     }
     if (r.Skeleton != mBuilt.Skeleton) {
-        upload(mInitLines, LineLod::FromStrips(mScene.skeletonPositioning().Strips));
-        upload(mEndLines, LineLod::FromStrips(mScene.skeletonWorking().Strips));
+        syncSkeleton(kInitLines, mBuiltInit, mScene.skeletonPositioning().Shared);
+        syncSkeleton(kEndLines, mBuiltEnd, mScene.skeletonWorking().Shared);
         mBuilt.Skeleton = r.Skeleton;
     }
     if (r.Executed != mBuilt.Executed) {
@@ -327,12 +436,14 @@ void View3DGL::paintScene()
     const LodSelector view(multiply(p, scaled), mScene.camera().Position, pixelsPerUnitAtUnitDistance(), mScene.zScale());
 
     drawArrows();
-    drawLines(mSctLines, Scene3D::kSctLine, 0xFFFF, view);
-    drawLines(mInitLines, mScene.skeletonPositioning().LineColor, mScene.skeletonPositioning().Pattern, view);
-    drawLines(mEndLines, mScene.skeletonWorking().LineColor, mScene.skeletonWorking().Pattern, view);
-    drawNodes(mInitLines, mScene.skeletonPositioning().NodeColor, mScene.skeletonPositioning().NodeSize, view);
-    drawNodes(mEndLines, mScene.skeletonWorking().NodeColor, mScene.skeletonWorking().NodeSize, view);
-    drawNodes(mSctMarkers, Scene3D::kSctMarker, mScene.nodeSize(), view);
+    const NodedLine& init = mScene.skeletonPositioning();
+    const NodedLine& end = mScene.skeletonWorking();
+    drawLines(mLods[kSctLines], Scene3D::kSctLine, 0xFFFF, view);
+    drawLines(mLods[kInitLines], init.LineColor, init.Pattern, view);
+    drawLines(mLods[kEndLines], end.LineColor, end.Pattern, view);
+    drawNodes(mLods[kInitLines], init.NodeColor, init.NodeSize, view);
+    drawNodes(mLods[kEndLines], end.NodeColor, end.NodeSize, view);
+    drawNodes(mLods[kSctMarkers], Scene3D::kSctMarker, mScene.nodeSize(), view);
     drawCurrentSctMarkers();
     drawPoints(mJobA, mScene.executedActive().Color, mScene.executedActive().Size);
     drawPoints(mJobB, mScene.executedInactive().Color, mScene.executedInactive().Size);

@@ -2,13 +2,19 @@
 // OpenGL renderer of the 3D scene (compatibility profile: line stipple, smooth additive points).
 // Paths live in vertex buffers that are rebuilt only when their part of the scene changed, with
 // coarser copies of big drawings (scene3d_lod.h), so a drawing of a million pieces turns
-// smoothly; painting happens only on update() requests.
+// smoothly; painting happens only on update() requests. The coarse copies of a big drawing are
+// built on a worker thread: until they are ready the view draws the rest (a new job path: none
+// of it; a changed SCT drawing: the one before) and repaints when they come.
 
 #include "scene3d.h"
 #include "scene3d_lod.h"
 
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
 
 namespace mvx {
 
@@ -20,6 +26,8 @@ public:
 
     // The surface format the renderer asks for (and the availability test tries).
     static QSurfaceFormat RequestedFormat();
+    // True while a drawing's coarse copies are being built on a worker.
+    bool buildsPending() const;
 
 protected:
     void initializeGL() override;
@@ -36,8 +44,18 @@ private:
         GLuint Id = 0;
         view3d::LineLod Lod;
     };
+    // The drawings with coarse copies, by their place in mLods and in the workers' mailbox.
+    enum Slot { kSctLines, kSctMarkers, kInitLines, kEndLines, kSlots };
+    struct LodMail;
+
     void upload(Buffer& b, const std::vector<view3d::Point3f>& points);
     void upload(LodBuffer& b, view3d::LineLod lod);
+    // Makes the slot's drawing with `make`: here when it has at most a few tens of thousands of
+    // `pieces`, else on a worker. `keepPicture`: the slot draws what it had until then.
+    void build(Slot slot, std::size_t pieces, std::function<view3d::LineLod()> make, bool keepPicture);
+    void takeFinishedBuilds();
+    void syncSkeleton(Slot slot, std::weak_ptr<const view3d::LineStrips>& built,
+                      const std::shared_ptr<const view3d::LineStrips>& strips);
     void paintScene();
     void syncBuffers();
     void releaseBuffers();
@@ -53,7 +71,11 @@ private:
     view3d::Scene3D& mScene;
     bool mReady = false;
     view3d::Scene3D::Revisions mBuilt{~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
-    LodBuffer mSctLines, mSctMarkers, mInitLines, mEndLines;
+    std::array<LodBuffer, kSlots> mLods;
+    // The skeleton strips the buffers were made from (a new drawing is a new object).
+    std::weak_ptr<const view3d::LineStrips> mBuiltInit, mBuiltEnd;
+    std::shared_ptr<LodMail> mMail;
+    std::uint64_t mLastTicket = 0;
     Buffer mJobA, mJobB;
     // The ranges of one draw call (kept to spare an allocation per frame).
     std::vector<GLint> mFirsts;

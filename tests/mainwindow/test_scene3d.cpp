@@ -257,8 +257,8 @@ TEST(SceneDrawings, SkeletonsSplitByMoveKindWithTheirPatterns)
     EXPECT_EQ(scene.skeletonWorking().Pattern, 0xAAAA);
     // The path starts at (0,0,0) but the first piece at (10,0,0): the approach is drawn too.
     scene.setSkeleton({segment({10, 0, 0}, {20, 0, 0}, true), segment({20, 0, 0}, {20, 5, 0}, false)}, {});
-    EXPECT_EQ(scene.skeletonWorking().Strips.pieceCount(), 1u);
-    EXPECT_EQ(Pairs(scene.skeletonPositioning().Strips),
+    EXPECT_EQ(scene.skeletonWorking().strips().pieceCount(), 1u);
+    EXPECT_EQ(Pairs(scene.skeletonPositioning().strips()),
               (std::vector<Point3f>{{0, 0, 0}, {10, 0, 0}, {20, 0, 0}, {20, 5, 0}}));
     scene.setNodeSize(0.5);
     EXPECT_DOUBLE_EQ(scene.skeletonPositioning().NodeSize, 0.5);
@@ -266,7 +266,7 @@ TEST(SceneDrawings, SkeletonsSplitByMoveKindWithTheirPatterns)
     const Extent e = scene.drawingExtent();
     EXPECT_DOUBLE_EQ(e.largestSpan(), 20.0);
     PopupActions(scene, {}).eraseSkeletons();
-    EXPECT_TRUE(scene.skeletonPositioning().Strips.empty());
+    EXPECT_TRUE(scene.skeletonPositioning().strips().empty());
     EXPECT_TRUE(scene.drawingExtent().Empty);
 }
 
@@ -297,8 +297,8 @@ TEST_P(SkeletonStrips, KeepEveryPieceOnceAndBreakWhereTheLineJumps)
 
     Scene3D scene;
     scene.setSkeleton(row.path, start);
-    const LineStrips& w = scene.skeletonWorking().Strips;
-    const LineStrips& p = scene.skeletonPositioning().Strips;
+    const LineStrips& w = scene.skeletonWorking().strips();
+    const LineStrips& p = scene.skeletonPositioning().strips();
     EXPECT_EQ(Pairs(w), working);
     EXPECT_EQ(Pairs(p), positioning);
     EXPECT_EQ(w.Starts.size(), row.workingStrips);
@@ -347,17 +347,17 @@ TEST(SceneDrawings, ErasedSkeletonsStartAfreshAndAnEmptyOneDrawsNothing)
     Scene3D scene;
     scene.setSkeleton({segment({5, 5, 5}, {6, 6, 6}, true), segment({1, 1, 1}, {0, 4, 0}, false)}, {2, 2, 2});
     PopupActions(scene, {}).eraseSkeletons();
-    EXPECT_TRUE(scene.skeletonWorking().Strips.empty());
-    EXPECT_TRUE(scene.skeletonPositioning().Strips.Starts.empty());
-    EXPECT_TRUE(LineLod::FromStrips(scene.skeletonWorking().Strips).empty());
+    EXPECT_TRUE(scene.skeletonWorking().strips().empty());
+    EXPECT_TRUE(scene.skeletonPositioning().strips().Starts.empty());
+    EXPECT_TRUE(LineLod::FromStrips(scene.skeletonWorking().strips()).empty());
     // Nothing of the erased skeleton is left to join the next one.
     scene.setSkeleton(path, {});
-    EXPECT_EQ(scene.skeletonWorking().Strips, fresh.skeletonWorking().Strips);
-    EXPECT_EQ(scene.skeletonPositioning().Strips, fresh.skeletonPositioning().Strips);
+    EXPECT_EQ(scene.skeletonWorking().strips(), fresh.skeletonWorking().strips());
+    EXPECT_EQ(scene.skeletonPositioning().strips(), fresh.skeletonPositioning().strips());
     EXPECT_DOUBLE_EQ(scene.drawingExtent().largestSpan(), 9.0);
     scene.setSkeleton(std::vector<PathSegment>{}, {3, 3, 3});
-    EXPECT_TRUE(scene.skeletonWorking().Strips.empty());
-    EXPECT_TRUE(scene.skeletonPositioning().Strips.empty());
+    EXPECT_TRUE(scene.skeletonWorking().strips().empty());
+    EXPECT_TRUE(scene.skeletonPositioning().strips().empty());
     EXPECT_TRUE(scene.drawingExtent().Empty);
 }
 
@@ -787,13 +787,13 @@ TEST(View3DWithoutGl, PlaceholderKeepsTheSceneAndTheJobDrawings)
     EXPECT_FALSE(view.usesGl());
     ASSERT_NE(view.renderWidget(), nullptr);
     view.SetJobPath({segment({0, 0, 0}, {5, 0, 0}, true)}, {-8000, -8000, -8000});
-    EXPECT_EQ(view.scene().skeletonWorking().Strips.pieceCount(), 1u);
-    EXPECT_TRUE(view.scene().skeletonPositioning().Strips.empty());  // starts at the origin, not at -8000
+    EXPECT_EQ(view.scene().skeletonWorking().strips().pieceCount(), 1u);
+    EXPECT_TRUE(view.scene().skeletonPositioning().strips().empty());  // starts at the origin, not at -8000
     view.AddExecutedPoint({1, 2, 3}, false);
     view.SetToolPosition({1, 2, 3}, true);
     EXPECT_TRUE(view.scene().cone().Visible);
     view.ClearJobDrawings();
-    EXPECT_TRUE(view.scene().skeletonWorking().Strips.empty());
+    EXPECT_TRUE(view.scene().skeletonWorking().strips().empty());
     EXPECT_TRUE(view.scene().executedInactive().Points.empty());
     EXPECT_EQ(view.legend()->text(), "    X:Red Y:Blue Z:Green   Size= 1.0000");
     view.setNbDigit([] { return 2; });

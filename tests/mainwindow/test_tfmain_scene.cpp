@@ -103,7 +103,7 @@ TEST_F(SceneTest, DrawSctBuildsSavesAndDrawsTheListWithoutConvertingOrUploading)
     for (const SctItem& i : items) arcs += i.Count == 45;  // 90 degrees: one point per 2 degrees
     EXPECT_EQ(arcs, 4u);
     // The SCT path is drawn as elements, not as skeleton lines.
-    EXPECT_TRUE(mView->scene().skeletonWorking().Strips.empty());
+    EXPECT_TRUE(mView->scene().skeletonWorking().strips().empty());
     const Extent e = mView->scene().drawingExtent();
     EXPECT_NEAR(e.Min.x, 0.0, 1e-4);
     EXPECT_NEAR(e.Max.x, 25.0, 1e-4);
@@ -234,7 +234,7 @@ TEST_F(SceneTest, ConversionReplacesTheListAndItsDrawingGoes)
     ASSERT_TRUE(mWin->BitBtnCreateKVXFileClick(true));
     EXPECT_EQ(mWin->pages()->currentWidget(), page("TabSheetTCL"));
     EXPECT_TRUE(mView->scene().sctItems().empty());
-    EXPECT_TRUE(mView->scene().skeletonWorking().Strips.empty());
+    EXPECT_TRUE(mView->scene().skeletonWorking().strips().empty());
     showPage(mWin->tab3D());
     EXPECT_GT(drawnItems(), 0u);
     // A conversion that reuses the list keeps its drawing.
@@ -367,9 +367,9 @@ TEST_F(SceneTest, TclConversionShowsItsPathAsTheSkeletonOfItsPieces)
     ASSERT_FALSE(out.Drawing.empty());
     view3d::Scene3D expected;
     expected.setSkeleton(out.Drawing, view3d::DrawingStart(false, in.Config.CurrentPosition));
-    EXPECT_EQ(mView->scene().skeletonWorking().Strips, expected.skeletonWorking().Strips);
-    EXPECT_EQ(mView->scene().skeletonPositioning().Strips, expected.skeletonPositioning().Strips);
-    EXPECT_FALSE(mView->scene().skeletonWorking().Strips.empty());
+    EXPECT_EQ(mView->scene().skeletonWorking().strips(), expected.skeletonWorking().strips());
+    EXPECT_EQ(mView->scene().skeletonPositioning().strips(), expected.skeletonPositioning().strips());
+    EXPECT_FALSE(mView->scene().skeletonWorking().strips().empty());
 }
 
 TEST_F(SceneTest, OpenAndSaveDialogTitlesAreLanguageTexts)

@@ -72,8 +72,99 @@ protected:
             c.zoomToFit(e.largestSpan());
         });
     }
+    // A zigzag of `pieces` working moves across a 60 x 50 field shifted by `dx`: more than the
+    // view builds on the window's thread.
+    static std::vector<PathSegment> bigPath(int pieces, double dx)
+    {
+        std::vector<PathSegment> path;
+        path.reserve(static_cast<std::size_t>(pieces));
+        std::array<double, 3> at{dx, 0, 0};
+        for (int i = 0; i < pieces; ++i) {
+            const double row = 50.0 * (i / 500) / (pieces / 500 + 1);
+            const std::array<double, 3> next{dx + 60.0 * ((i % 500) + 1) / 500.0 * ((i / 500) % 2 ? -1 : 1) + ((i / 500) % 2 ? 60.0 : 0.0),
+                                             row + ((i % 2) ? 0.05 : 0.0), 0};
+            path.push_back(piece(at, next, true));
+            at = next;
+        }
+        return path;
+    }
+    void frame(double xMin, double xMax)
+    {
+        view->scene().changeCamera([&](Camera& c) {
+            c.Target = {(xMin + xMax) / 2, 25, 0};
+            c.Position = c.Target + Vec3{0, 0, 100};
+            c.zoomToFit(xMax - xMin);
+        });
+    }
+    static int pixelsOf(const QImage& img, const Rgba& c)
+    {
+        const QRgb want = qRgb(qRound(c.r * 255), qRound(c.g * 255), qRound(c.b * 255)) & 0xFFFFFF;
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += (img.pixel(x, y) & 0xFFFFFF) == want;
+        return n;
+    }
+    // Orange pixels (the working line) left and right of the picture's middle.
+    std::pair<int, int> workingPixels(const QImage& img)
+    {
+        const int half = img.width() / 2;
+        return {pixelsOf(img.copy(0, 0, half, img.height()), kOrange),
+                pixelsOf(img.copy(half, 0, img.width() - half, img.height()), kOrange)};
+    }
     std::unique_ptr<View3D> view;
 };
+
+TEST_F(View3DGl, BigSkeletonIsDrawnOnceItsCoarseCopiesAreBuilt)
+{
+    frame(0, 60);
+    const QImage empty = view->grabPicture();
+    view->SetJobPath(bigPath(60000, 0), {0, 0, 0});
+    // The paint starts the build and draws the rest: nothing of the path yet.
+    EXPECT_EQ(view->grabPicture(), empty);
+    EXPECT_TRUE(view->drawingPending());
+    // The build's end repaints by itself.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->drawingPending(); }, 5000));
+    const QImage ready = view->grabPicture();
+    EXPECT_GT(pixelsOf(ready, kOrange), 2000);
+
+    // The same strips with another node size: no new build, the same lines.
+    view->scene().setNodeSize(view->scene().nodeSize());
+    EXPECT_EQ(view->grabPicture(), ready);
+    EXPECT_FALSE(view->drawingPending());
+}
+
+TEST_F(View3DGl, ADrawingReplacedWhileItsBuildIsPendingNeverShows)
+{
+    frame(0, 120);
+    const QImage empty = view->grabPicture();
+
+    // Cleared before the build ended: nothing drawn, now or when the build ends.
+    view->SetJobPath(bigPath(60000, 0), {0, 0, 0});
+    (void)view->grabPicture();
+    ASSERT_TRUE(view->drawingPending());
+    view->ClearJobDrawings();
+    EXPECT_EQ(view->grabPicture(), empty);
+    EXPECT_FALSE(view->drawingPending());
+    QTest::qWait(500);
+    EXPECT_EQ(view->grabPicture(), empty);
+
+    // Replaced by another path (the left half, then the right half): only the newer shows.
+    view->SetJobPath(bigPath(60000, 0), {0, 0, 0});
+    (void)view->grabPicture();
+    view->SetJobPath(bigPath(60000, 60), {60, 0, 0});
+    (void)view->grabPicture();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->drawingPending(); }, 5000));
+    QTest::qWait(300);
+    const auto [left, right] = workingPixels(view->grabPicture());
+    EXPECT_EQ(left, 0);
+    EXPECT_GT(right, 1000);
+
+    // A view gone while its build runs: the result is dropped, nothing touches the view.
+    view->SetJobPath(bigPath(60000, 0), {0, 0, 0});
+    (void)view->grabPicture();
+    view.reset();
+    QTest::qWait(300);
+}
 
 TEST_F(View3DGl, SmallPathIsDrawnIntoTheFrameBuffer)
 {
