@@ -6,9 +6,9 @@
 #include <QTimer>
 
 #include <exception>
+#include <semaphore>
 
 #include <malloc.h>
-#include <semaphore>
 
 namespace mvx {
 
@@ -84,12 +84,8 @@ void RunInBackground(std::function<void()> work)
 
 void ReleaseInBackground(std::function<void()> release)
 {
-    workerThreads().start([release = std::move(release)] {
-        try {
-            release();
-        } catch (...) {
-            // Freeing throws nothing; whatever did is not the caller's to see.
-        }
+    RunInBackground([release = std::move(release)] {
+        release();
         ReturnFreedMemory();
     });
 }
