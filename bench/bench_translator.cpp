@@ -342,8 +342,7 @@ int main(int argc, char** argv)
                 double figures[2] = {0.0, 0.0};
                 const double base = mvx::bench::CurrentRssMiB();
                 const auto normalized = mvx::gtext::NormalizeLoadedLines(one);
-                one.clear();
-                one.shrink_to_fit();
+                one = mvx::gcode::LineList{};
                 const auto sct = mvx::sct::ConvertSct(normalized, benchConfig());
                 const auto tcl = mvx::tclpath::GCodeToTCL(normalized, benchConfig());
                 figures[0] = mvx::bench::PeakRssMiB() - base;

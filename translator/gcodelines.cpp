@@ -100,18 +100,6 @@ void LineList::erase(std::size_t index)
     for (std::size_t i = index; i < mEnds.size(); ++i) mEnds[i] = static_cast<std::uint32_t>(mEnds[i] - old);
 }
 
-void LineList::clear() noexcept
-{
-    mText.clear();
-    mEnds.clear();
-}
-
-void LineList::shrink_to_fit()
-{
-    mText.shrink_to_fit();
-    mEnds.shrink_to_fit();
-}
-
 std::string LineList::joined(std::string_view eol) const
 {
     std::string out;

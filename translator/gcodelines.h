@@ -84,8 +84,6 @@ public:
     void insert(std::size_t index, std::string_view line);  // index <= size()
     void replace(std::size_t index, std::string_view line);
     void erase(std::size_t index);
-    void clear() noexcept;
-    void shrink_to_fit();
 
     // Every line followed by `eol`.
     std::string joined(std::string_view eol) const;

@@ -87,7 +87,7 @@ std::string InsertBlanksBeforeCapitals(std::string_view line)
 
 namespace {
 
-// Where SplitAtSecondG cuts `line`: before each "G" that follows an earlier one (outside
+// Where the read step cuts `line`: before each "G" that follows an earlier one (outside
 // parentheses, at least two characters after it) in the rest of the line.
 std::vector<std::size_t> secondGCuts(std::string_view line)
 {
@@ -116,27 +116,19 @@ std::vector<std::size_t> secondGCuts(std::string_view line)
     }
 }
 
-template <class Out>
-void appendPieces(std::string_view line, const std::vector<std::size_t>& cuts, Out& out)
+void appendPieces(std::string_view line, const std::vector<std::size_t>& cuts, gcode::LineList& out)
 {
     std::size_t begin = 0;
     for (std::size_t cut : cuts) {
         std::string head(line.substr(begin, cut - begin));
         TrimRightSpaces(head);
-        out.push_back(std::move(head));
+        out.push_back(head);
         begin = cut;
     }
-    out.push_back(std::string(line.substr(begin)));
+    out.push_back(line.substr(begin));
 }
 
 }  // namespace
-
-std::vector<std::string> SplitAtSecondG(std::string_view line)
-{
-    std::vector<std::string> pieces;
-    appendPieces(line, secondGCuts(line), pieces);
-    return pieces;
-}
 
 void NormalizeLoadedLine(std::string_view line, gcode::LineList& out, std::string& scratch)
 {

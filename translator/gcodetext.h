@@ -26,9 +26,6 @@ std::string InsertBlanksBeforeCapitals(std::string_view line);
 
 // Read step, second half: a line holding a second "G" (outside parentheses, at least two
 // characters after the first) is cut before it; the text is never duplicated or lost.
-// Returns the pieces in order (one piece when there is nothing to split).
-std::vector<std::string> SplitAtSecondG(std::string_view line);
-
 // Both halves over one loaded line, appended to `out` (`scratch`: working text kept from line
 // to line), and over a loaded file: the normalised line list.
 void NormalizeLoadedLine(std::string_view line, gcode::LineList& out, std::string& scratch);
