@@ -22,44 +22,32 @@ double distanceToSegment(const Point3f& p, const Point3f& a, const Point3f& b)
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-bool withinTolerance(const std::vector<Point3f>& chain, std::size_t a, std::size_t b, double tolerance)
+bool withinTolerance(const Point3f* chain, std::size_t a, std::size_t b, double tolerance)
 {
     for (std::size_t j = a + 1; j < b; ++j)
         if (distanceToSegment(chain[j], chain[a], chain[b]) > tolerance) return false;
     return true;
 }
 
-// Appends the pieces of `chain` with points dropped where the rest stays within `tolerance`.
-void simplifyChain(const std::vector<Point3f>& chain, double tolerance, std::vector<Point3f>& out)
+// Appends the strip of `count` points with points dropped where the rest stays within
+// `tolerance`, and the place of each point kept in `kept`; the ends stay.
+void simplifyChain(const Point3f* chain, std::size_t count, double tolerance, std::vector<Point3f>& out,
+                   std::vector<std::uint32_t>& kept)
 {
+    out.push_back(chain[0]);
+    kept.push_back(0);
     std::size_t anchor = 0;
     std::size_t end = 1;
-    while (end < chain.size()) {
-        if (end + 1 < chain.size() && end + 1 - anchor <= kMaxRun && withinTolerance(chain, anchor, end + 1, tolerance)) {
+    while (end < count) {
+        if (end + 1 < count && end + 1 - anchor <= kMaxRun && withinTolerance(chain, anchor, end + 1, tolerance)) {
             ++end;
             continue;
         }
-        out.push_back(chain[anchor]);
         out.push_back(chain[end]);
+        kept.push_back(static_cast<std::uint32_t>(end));
         anchor = end;
         end = anchor + 1;
     }
-}
-
-// Pieces [first, first + count) of `source` (pairs), simplified chain by chain.
-void simplifyPieces(const std::vector<Point3f>& source, std::uint32_t first, std::uint32_t count, double tolerance,
-                    std::vector<Point3f>& out)
-{
-    std::vector<Point3f> chain;
-    for (std::uint32_t v = first; v + 1 < first + count; v += 2) {
-        if (!chain.empty() && chain.back() != source[v]) {
-            simplifyChain(chain, tolerance, out);
-            chain.clear();
-        }
-        if (chain.empty()) chain.push_back(source[v]);
-        chain.push_back(source[v + 1]);
-    }
-    if (!chain.empty()) simplifyChain(chain, tolerance, out);
 }
 
 void growBox(LineLod::Chunk& c, const Point3f& p, bool first)
@@ -80,68 +68,114 @@ std::size_t withRoomForCopies(std::size_t vertices) { return vertices + vertices
 
 }  // namespace
 
-LineLod LineLod::FromPairs(const std::vector<Point3f>& pairs)
-{
-    LineLod lod;
-    const std::size_t usable = pairs.size() & ~std::size_t{1};
-    if (usable == 0 || usable > std::numeric_limits<std::uint32_t>::max() / 2) return lod;
-    lod.mVertices.reserve(withRoomForCopies(usable));
-    lod.mVertices.assign(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(usable));
-    lod.buildLevels();
-    return lod;
-}
-
 LineLod LineLod::FromStrips(const LineStrips& strips)
 {
     LineLod lod;
     const std::size_t pieces = strips.pieceCount();
-    if (pieces == 0 || pieces > std::numeric_limits<std::uint32_t>::max() / 4) return lod;
-    lod.mVertices.reserve(withRoomForCopies(2 * pieces));
-    for (std::size_t k = 0; k < strips.Starts.size(); ++k)
-        for (std::size_t i = strips.Starts[k] + 1; i < strips.stripEnd(k); ++i) {
-            lod.mVertices.push_back(strips.Points[i - 1]);
-            lod.mVertices.push_back(strips.Points[i]);
+    if (pieces == 0 || strips.Points.size() + pieces / kChunkPieces + 1 > std::numeric_limits<std::uint32_t>::max() / 2)
+        return lod;
+    lod.mVertices.reserve(withRoomForCopies(strips.Points.size() + pieces / kChunkPieces + 1));
+    std::vector<Point3f>& v = lod.mVertices;
+    Chunk chunk;
+    std::uint32_t chunkPieces = 0, chunkFirstStrip = 0, stripFirst = 0;
+    auto endStrip = [&] {
+        const auto size = static_cast<std::uint32_t>(v.size());
+        if (size - stripFirst >= 2) lod.mStrips.push_back({stripFirst, size - stripFirst});
+        stripFirst = size;
+    };
+    auto endChunk = [&] {
+        chunk.Levels.fill({chunkFirstStrip, static_cast<std::uint32_t>(lod.mStrips.size()) - chunkFirstStrip});
+        lod.mChunks.push_back(chunk);
+        chunkFirstStrip = static_cast<std::uint32_t>(lod.mStrips.size());
+        chunkPieces = 0;
+    };
+    auto add = [&](const Point3f& p) {
+        growBox(chunk, p, chunkPieces == 0 && v.size() == stripFirst);
+        v.push_back(p);
+    };
+    Point3f lo = strips.Points.front(), hi = lo;
+    for (const Point3f& p : strips.Points)
+        for (int i = 0; i < 3; ++i) {
+            lo[i] = std::min(lo[i], p[i]);
+            hi[i] = std::max(hi[i], p[i]);
         }
-    lod.buildLevels();
+    for (std::size_t k = 0; k < strips.Starts.size(); ++k) {
+        const std::size_t first = strips.Starts[k], last = strips.stripEnd(k);
+        if (last - first < 2) continue;
+        if (chunkPieces == kChunkPieces) endChunk();
+        add(strips.Points[first]);
+        for (std::size_t i = first + 1; i < last; ++i) {
+            if (chunkPieces == kChunkPieces) {
+                // The strip goes on in the next chunk from the point it had reached.
+                endStrip();
+                endChunk();
+                add(strips.Points[i - 1]);
+            }
+            add(strips.Points[i]);
+            ++chunkPieces;
+        }
+        endStrip();
+    }
+    if (chunkPieces > 0) endChunk();
+    lod.buildLevels(lo, hi);
     return lod;
 }
 
-void LineLod::buildLevels()
+void LineLod::buildLevels(const Point3f& lo, const Point3f& hi)
 {
-    const auto usable = static_cast<std::uint32_t>(mVertices.size());
-    const std::uint32_t chunkVertices = kChunkPieces * 2;
-    Point3f lo = mVertices[0], hi = mVertices[0];
-    for (std::uint32_t first = 0; first < usable; first += chunkVertices) {
-        Chunk c;
-        const std::uint32_t count = std::min(chunkVertices, usable - first);
-        for (std::uint32_t v = first; v < first + count; ++v) growBox(c, mVertices[v], v == first);
-        for (int i = 0; i < 3; ++i) {
-            lo[i] = std::min(lo[i], c.Min[i]);
-            hi[i] = std::max(hi[i], c.Max[i]);
-        }
-        c.Levels.fill({first, count});
-        mChunks.push_back(c);
-    }
     const double span = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
     if (!(span > 0.0) || !std::isfinite(span)) return;
-    mFinest = span * kFinestFraction;
-    // Each level from the one before: the deviations add up to less than twice its tolerance.
-    std::vector<Point3f> scratch;
-    for (int level = 1; level < kLevels; ++level) {
-        const double tolerance = mFinest * std::ldexp(1.0, level - 1);
-        for (Chunk& c : mChunks) {
+    const double finest = span * kFinestFraction;
+    // Each level from the one before, chunk by chunk. Every point kept is a point of the
+    // drawing: `origins` holds where it stands there, so a level's true distance to the
+    // drawing is measured over the drawing's own points.
+    std::vector<Point3f> points;
+    std::vector<VertexRange> ranges;
+    std::vector<std::uint32_t> origins, next, kept;
+    for (Chunk& c : mChunks) {
+        origins.clear();
+        for (std::uint32_t s = c.Levels[0].First; s < c.Levels[0].First + c.Levels[0].Count; ++s)
+            for (std::uint32_t v = mStrips[s].First; v < mStrips[s].First + mStrips[s].Count; ++v) origins.push_back(v);
+        for (int level = 1; level < kLevels; ++level) {
+            const double tolerance = finest * std::ldexp(1.0, level - 1);
             const VertexRange previous = c.Levels[static_cast<std::size_t>(level - 1)];
-            scratch.clear();
-            simplifyPieces(mVertices, previous.First, previous.Count, tolerance, scratch);
+            points.clear();
+            ranges.clear();
+            next.clear();
+            std::uint32_t at = 0;  // the previous level's first point of the strip, in `origins`
+            double deviation = 0.0;
+            for (std::uint32_t s = previous.First; s < previous.First + previous.Count; ++s) {
+                const VertexRange strip = mStrips[s];
+                const auto first = static_cast<std::uint32_t>(points.size());
+                kept.clear();
+                simplifyChain(mVertices.data() + strip.First, strip.Count, tolerance, points, kept);
+                ranges.push_back({first, static_cast<std::uint32_t>(points.size()) - first});
+                for (std::size_t k = 0; k < kept.size(); ++k) {
+                    next.push_back(origins[at + kept[k]]);
+                    if (k == 0) continue;
+                    // The drawing's points between the piece's ends, all in one strip of it.
+                    const std::uint32_t a = next[next.size() - 2], b = next.back();
+                    for (std::uint32_t i = a + 1; i < b; ++i)
+                        deviation = std::max(deviation, distanceToSegment(mVertices[i], mVertices[a], mVertices[b]));
+                }
+                at += strip.Count;
+            }
             // Not worth a copy when it saves little: the level draws the previous one.
-            if (scratch.size() * 10 > static_cast<std::size_t>(previous.Count) * 9 ||
-                mVertices.size() + scratch.size() > std::numeric_limits<std::uint32_t>::max()) {
+            if (points.size() * 10 > origins.size() * 9 ||
+                mVertices.size() + points.size() > std::numeric_limits<std::uint32_t>::max() / 2) {
                 c.Levels[static_cast<std::size_t>(level)] = previous;
+                c.Deviation[static_cast<std::size_t>(level)] = c.Deviation[static_cast<std::size_t>(level - 1)];
                 continue;
             }
-            const auto first = static_cast<std::uint32_t>(mVertices.size());
-            mVertices.insert(mVertices.end(), scratch.begin(), scratch.end());
-            c.Levels[static_cast<std::size_t>(level)] = {first, static_cast<std::uint32_t>(scratch.size())};
+            const auto offset = static_cast<std::uint32_t>(mVertices.size());
+            mVertices.insert(mVertices.end(), points.begin(), points.end());
+            c.Levels[static_cast<std::size_t>(level)] = {static_cast<std::uint32_t>(mStrips.size()),
+                                                         static_cast<std::uint32_t>(ranges.size())};
+            for (const VertexRange& r : ranges) mStrips.push_back({offset + r.First, r.Count});
+            // Rounded up, so that the float never claims less than the distance measured.
+            c.Deviation[static_cast<std::size_t>(level)] =
+                std::nextafter(static_cast<float>(deviation), std::numeric_limits<float>::infinity());
+            origins.swap(next);
         }
     }
 }
@@ -149,22 +183,17 @@ void LineLod::buildLevels()
 LineLod LineLod::FromPoints(const std::vector<Point3f>& points)
 {
     LineLod lod;
-    if (points.empty() || points.size() > std::numeric_limits<std::uint32_t>::max()) return lod;
+    if (points.empty() || points.size() > std::numeric_limits<std::uint32_t>::max() / 2) return lod;
     lod.mVertices = points;
     for (std::uint32_t first = 0; first < points.size(); first += kChunkPieces) {
         Chunk c;
         const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(kChunkPieces, points.size() - first));
         for (std::uint32_t v = first; v < first + count; ++v) growBox(c, points[v], v == first);
-        c.Levels.fill({first, count});
+        c.Levels.fill({static_cast<std::uint32_t>(lod.mStrips.size()), 1});
+        lod.mStrips.push_back({first, count});
         lod.mChunks.push_back(c);
     }
     return lod;
-}
-
-double LineLod::maxDeviation(int level) const noexcept
-{
-    if (level <= 0 || mFinest <= 0.0) return 0.0;
-    return 2.0 * mFinest * std::ldexp(1.0, level - 1);
 }
 
 LodSelector::LodSelector(const Mat4& viewProjection, const Vec3& eye, double pixelsPerUnit, double zScale)
@@ -218,11 +247,11 @@ double LodSelector::pixels(const LineLod::Chunk& c, double size) const
     return size * mPixelsPerUnit / d;
 }
 
-int LodSelector::level(const LineLod& lod, const LineLod::Chunk& c, double maxPixels) const
+int LodSelector::level(const LineLod::Chunk& c, double maxPixels) const
 {
     const double stretch = std::max(1.0, std::abs(mZScale));
     for (int k = LineLod::kLevels - 1; k > 0; --k)
-        if (pixels(c, lod.maxDeviation(k) * stretch) <= maxPixels) return k;
+        if (pixels(c, c.Deviation[static_cast<std::size_t>(k)] * stretch) <= maxPixels) return k;
     return 0;
 }
 

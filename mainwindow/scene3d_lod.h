@@ -19,41 +19,46 @@ struct VertexRange {
     std::uint32_t Count = 0;
 };
 
+// Line strips of consecutive pieces (a strip of n points draws n - 1 pieces, each from its own
+// first point): a chain of pieces costs one vertex per piece, not two.
 class LineLod {
 public:
     static constexpr int kLevels = 8;  // level 0 is the drawing as it stands
     static constexpr std::uint32_t kChunkPieces = 4096;
-    // The finest coarse copy leaves every point within span / 8192 of the drawing (span: its
-    // largest extent); each further level doubles that.
+    // The finest coarse copy drops points within span / 8192 of its pieces (span: the drawing's
+    // largest extent); each further level doubles that. What each chunk's copy then strays from
+    // the drawing is measured.
     static constexpr double kFinestFraction = 1.0 / 8192.0;
 
     struct Chunk {
         Point3f Min{}, Max{};  // bounding box of the chunk's pieces
+        // Per level, the chunk's strips: a range of strips().
         std::array<VertexRange, kLevels> Levels{};
+        // Per level, the largest distance from a point of the drawing to the level's pieces.
+        std::array<float, kLevels> Deviation{};
     };
 
-    // A drawing of pieces from point pairs (GL_LINES order). Consecutive pieces that meet
-    // (a piece starting where the previous ended) are simplified as one chain.
-    static LineLod FromPairs(const std::vector<Point3f>& pairs);
-    // The same from strips: each strip's pieces in turn, as pairs.
+    // A drawing of line strips. A strip cut by a chunk's end goes on in the next chunk from
+    // the same point.
     static LineLod FromStrips(const LineStrips& strips);
-    // Single points (markers): chunks for the view test only, every level the points.
+    // Single points (markers): chunks for the view test only, every level the points, each
+    // chunk's points one strip.
     static LineLod FromPoints(const std::vector<Point3f>& points);
 
     const std::vector<Point3f>& vertices() const noexcept { return mVertices; }
     std::vector<Point3f> takeVertices() noexcept { return std::move(mVertices); }
+    // Vertex ranges of the strips, chunk by chunk and level by level.
+    const std::vector<VertexRange>& strips() const noexcept { return mStrips; }
     const std::vector<Chunk>& chunks() const noexcept { return mChunks; }
-    // Upper bound of the distance between level `level`'s pieces and the drawing.
-    double maxDeviation(int level) const noexcept;
     bool empty() const noexcept { return mChunks.empty(); }
 
 private:
-    // Chunks and coarse copies of the pairs in mVertices.
-    void buildLevels();
+    // Coarse copies of the chunks' level 0.
+    void buildLevels(const Point3f& lo, const Point3f& hi);
 
     std::vector<Point3f> mVertices;
+    std::vector<VertexRange> mStrips;
     std::vector<Chunk> mChunks;
-    double mFinest = 0.0;  // tolerance of level 1; 0: no coarse copies
 };
 
 // Which chunks a frame draws and at which level.
@@ -68,7 +73,7 @@ public:
     // Distance from the eye to the nearest point of the box (0 when inside).
     double nearestDistance(const LineLod::Chunk& c) const;
     // The coarsest level whose deviation stays within `maxPixels` at the box's nearest point.
-    int level(const LineLod& lod, const LineLod::Chunk& c, double maxPixels = 0.5) const;
+    int level(const LineLod::Chunk& c, double maxPixels = 0.5) const;
     // Pixels that `size` scene units cover at the box's nearest point.
     double pixels(const LineLod::Chunk& c, double size) const;
 

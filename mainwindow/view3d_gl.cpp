@@ -38,6 +38,64 @@ void dropLater(T data)
 
 void vertex(QOpenGLFunctions_2_1& f, const Vec3& v) { f.glVertex3d(v.x, v.y, v.z); }
 
+// Dashes of the line pattern (factor 1), one bit per pixel along the piece's major axis,
+// counted in window coordinates: a strip of pieces far shorter than a pixel is dashed as one
+// line, as the fixed-function stipple dashes a line strip. The flat value (a vertex of the
+// piece) tells the major axis.
+const char* const kDashVertex = R"(#version 130
+uniform vec2 viewport;
+flat out vec2 corner;
+void main()
+{
+    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
+    corner = (gl_Position.xy / gl_Position.w * 0.5 + 0.5) * viewport;
+}
+)";
+const char* const kDashFragment = R"(#version 130
+uniform vec4 colour;
+uniform int pattern;
+flat in vec2 corner;
+void main()
+{
+    vec2 d = abs(gl_FragCoord.xy - corner);
+    int bit = int(d.x >= d.y ? gl_FragCoord.x : gl_FragCoord.y) & 15;
+    if (((pattern >> bit) & 1) == 0) discard;
+    gl_FragColor = colour;
+}
+)";
+// Round nodes of a size in scene units (the size falls with the eye distance, 1 to 64 pixels)
+// with a soft one-pixel edge.
+const char* const kNodeVertex = R"(#version 130
+uniform float unitPixels;
+flat out float diameter;
+void main()
+{
+    vec4 eye = gl_ModelViewMatrix * gl_Vertex;
+    gl_Position = gl_ProjectionMatrix * eye;
+    diameter = clamp(unitPixels / max(length(eye.xyz), 1e-6), 1.0, 64.0);
+    gl_PointSize = diameter;
+}
+)";
+const char* const kNodeFragment = R"(#version 130
+uniform vec4 colour;
+flat in float diameter;
+void main()
+{
+    float edge = clamp(0.5 * diameter - length(gl_PointCoord - vec2(0.5)) * diameter + 0.5, 0.0, 1.0);
+    if (edge <= 0.0) discard;
+    gl_FragColor = vec4(colour.rgb, colour.a * edge);
+}
+)";
+
+std::unique_ptr<QOpenGLShaderProgram> program(const char* vertex, const char* fragment)
+{
+    auto p = std::make_unique<QOpenGLShaderProgram>();
+    if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) ||
+        !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) || !p->link())
+        return nullptr;
+    return p;
+}
+
 // Two unit vectors orthogonal to `d` (unit).
 void basis(const Vec3& d, Vec3& u, Vec3& w)
 {
@@ -91,9 +149,19 @@ void View3DGL::initializeGL()
     if (!mReady) return;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
+    makeShaders();
     mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
     mBuiltInit.reset();
     mBuiltEnd.reset();
+}
+
+void View3DGL::makeShaders()
+{
+    mDashes.reset();
+    mNodes.reset();
+    if (context()->format().version() < qMakePair(3, 0)) return;
+    mDashes = program(kDashVertex, kDashFragment);
+    mNodes = program(kNodeVertex, kNodeFragment);
 }
 
 bool View3DGL::buildsPending() const
@@ -114,6 +182,8 @@ void View3DGL::releaseBuffers()
         if (b.Id) glDeleteBuffers(1, &b.Id);
         b = {};
     }
+    mDashes.reset();
+    mNodes.reset();
 }
 
 void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
@@ -202,20 +272,18 @@ void View3DGL::syncBuffers()
     takeFinishedBuilds();
     const Scene3D::Revisions& r = mScene.revisions();
     if (r.Sct != mBuilt.Sct) {
-        std::vector<Point3f> lines, markers;
+        LineStrips lines;
+        std::vector<Point3f> markers;
         const auto& pts = mScene.sctPoints();
         for (const SctItem& item : mScene.sctItems()) {
             if (item.Count == 0) continue;
             markers.push_back(pts[item.First]);
             if (item.Count > 1) markers.push_back(pts[item.First + item.Count - 1]);
-            for (std::uint32_t i = 1; i < item.Count; ++i) {
-                lines.push_back(pts[item.First + i - 1]);
-                lines.push_back(pts[item.First + i]);
-            }
+            for (std::uint32_t i = 1; i < item.Count; ++i) lines.addPiece(pts[item.First + i - 1], pts[item.First + i]);
         }
         // The element highlighted changes the drawing too: the one before stays until then.
-        const std::size_t pieces = lines.size() / 2, nodes = markers.size();
-        build(kSctLines, pieces, [lines = std::move(lines)] { return LineLod::FromPairs(lines); }, true);
+        const std::size_t pieces = lines.pieceCount(), nodes = markers.size();
+        build(kSctLines, pieces, [lines = std::move(lines)] { return LineLod::FromStrips(lines); }, true);
         build(kSctMarkers, nodes, [markers = std::move(markers)] { return LineLod::FromPoints(markers); }, true);
         mBuilt.Sct = r.Sct;
     }
@@ -252,20 +320,31 @@ void View3DGL::drawLines(const LodBuffer& b, const Rgba& c, std::uint16_t patter
 {
     mFirsts.clear();
     mCounts.clear();
+    const std::vector<VertexRange>& strips = b.Lod.strips();
     for (const LineLod::Chunk& chunk : b.Lod.chunks()) {
         if (!view.visible(chunk)) continue;
-        const VertexRange r = chunk.Levels[static_cast<std::size_t>(view.level(b.Lod, chunk))];
-        if (r.Count < 2) continue;
-        mFirsts.push_back(static_cast<GLint>(r.First));
-        mCounts.push_back(static_cast<GLsizei>(r.Count & ~1u));
+        const VertexRange r = chunk.Levels[static_cast<std::size_t>(view.level(chunk))];
+        for (std::uint32_t s = r.First; s < r.First + r.Count; ++s) {
+            mFirsts.push_back(static_cast<GLint>(strips[s].First));
+            mCounts.push_back(static_cast<GLsizei>(strips[s].Count));
+        }
     }
     if (mFirsts.empty()) return;
-    if (pattern != 0xFFFF) {
+    const bool dashed = pattern != 0xFFFF;
+    const bool shaded = dashed && mDashes && mDashes->bind();
+    if (shaded) {
+        const double dpr = devicePixelRatioF();
+        mDashes->setUniformValue("viewport", static_cast<GLfloat>(std::max(1.0, width() * dpr)),
+                                 static_cast<GLfloat>(std::max(1.0, height() * dpr)));
+        mDashes->setUniformValue("colour", c.r, c.g, c.b, c.a);
+        mDashes->setUniformValue("pattern", static_cast<GLint>(pattern));
+    } else if (dashed) {
         glEnable(GL_LINE_STIPPLE);
         glLineStipple(1, pattern);
     }
     glColor4f(c.r, c.g, c.b, c.a);
-    drawRanges(b, GL_LINES);
+    drawRanges(b, GL_LINE_STRIP);
+    if (shaded) mDashes->release();
     glDisable(GL_LINE_STIPPLE);
 }
 
@@ -274,14 +353,39 @@ void View3DGL::drawNodes(const LodBuffer& b, const Rgba& c, double size, const L
     if (!(size > 0.0)) return;
     mFirsts.clear();
     mCounts.clear();
-    // Nodes under about a pixel add nothing to the lines through them.
+    // Nodes under about a pixel add nothing to the lines through them. Each point of the
+    // drawing is a node; strips that follow each other in the buffer are one range.
+    const std::vector<VertexRange>& strips = b.Lod.strips();
     for (const LineLod::Chunk& chunk : b.Lod.chunks()) {
         if (!view.visible(chunk) || view.pixels(chunk, size) < 1.5) continue;
         const VertexRange r = chunk.Levels[0];
-        mFirsts.push_back(static_cast<GLint>(r.First));
-        mCounts.push_back(static_cast<GLsizei>(r.Count));
+        for (std::uint32_t s = r.First; s < r.First + r.Count; ++s) {
+            const auto first = static_cast<GLint>(strips[s].First);
+            const auto count = static_cast<GLsizei>(strips[s].Count);
+            if (!mFirsts.empty() && mFirsts.back() + mCounts.back() == first)
+                mCounts.back() += count;
+            else {
+                mFirsts.push_back(first);
+                mCounts.push_back(count);
+            }
+        }
     }
     if (mFirsts.empty()) return;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    if (mNodes && mNodes->bind()) {
+        constexpr GLenum kProgramPointSize = 0x8642, kPointSprite = 0x8861;
+        glEnable(kProgramPointSize);
+        glEnable(kPointSprite);
+        mNodes->setUniformValue("unitPixels", static_cast<GLfloat>(size * pixelsPerUnitAtUnitDistance()));
+        mNodes->setUniformValue("colour", c.r, c.g, c.b, c.a);
+        drawRanges(b, GL_POINTS);
+        mNodes->release();
+        glDisable(kPointSprite);
+        glDisable(kProgramPointSize);
+        glDisable(GL_BLEND);
+        return;
+    }
     // Nodes keep their size in scene units: the point size falls with the eye distance.
     const GLfloat attenuation[3] = {0.f, 0.f, 1.f};
     glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
@@ -289,8 +393,6 @@ void View3DGL::drawNodes(const LodBuffer& b, const Rgba& c, double size, const L
     glPointParameterf(GL_POINT_SIZE_MAX, 64.f);
     glPointSize(static_cast<GLfloat>(size * pixelsPerUnitAtUnitDistance()));
     glEnable(GL_POINT_SMOOTH);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(c.r, c.g, c.b, c.a);
     drawRanges(b, GL_POINTS);
     glDisable(GL_BLEND);

@@ -1,5 +1,9 @@
 #pragma once
 // OpenGL renderer of the 3D scene (compatibility profile: line stipple, smooth additive points).
+// Lines are drawn as strips. Where the driver has GLSL 1.30, dashed lines and nodes are drawn by
+// small shaders:
+// a software renderer cuts stippled lines into dashes and smooth points into quads on the
+// calling thread, which costs more than the rest of a frame.
 // Paths live in vertex buffers that are rebuilt only when their part of the scene changed, with
 // coarser copies of big drawings (scene3d_lod.h), so a drawing of a million pieces turns
 // smoothly; painting happens only on update() requests. The coarse copies of a big drawing are
@@ -10,6 +14,7 @@
 #include "scene3d_lod.h"
 
 #include <QOpenGLFunctions_2_1>
+#include <QOpenGLShaderProgram>
 #include <QOpenGLWidget>
 
 #include <array>
@@ -62,6 +67,7 @@ private:
     void drawLines(const LodBuffer& b, const view3d::Rgba& c, std::uint16_t pattern, const view3d::LodSelector& view);
     void drawNodes(const LodBuffer& b, const view3d::Rgba& c, double size, const view3d::LodSelector& view);
     void drawRanges(const LodBuffer& b, GLenum mode);
+    void makeShaders();
     void drawPoints(const Buffer& b, const view3d::Rgba& c, float size);
     void drawArrows();
     void drawCone();
@@ -77,6 +83,8 @@ private:
     std::shared_ptr<LodMail> mMail;
     std::uint64_t mLastTicket = 0;
     Buffer mJobA, mJobB;
+    // Null where the driver cannot run them: fixed-function stipple and smooth points instead.
+    std::unique_ptr<QOpenGLShaderProgram> mDashes, mNodes;
     // The ranges of one draw call (kept to spare an allocation per frame).
     std::vector<GLint> mFirsts;
     std::vector<GLsizei> mCounts;

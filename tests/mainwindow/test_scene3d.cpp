@@ -59,6 +59,23 @@ std::vector<Point3f> Pairs(const LineStrips& line)
     return out;
 }
 
+// The pieces the renderer draws at one level, as point pairs, chunk after chunk.
+std::vector<Point3f> LevelPairs(const LineLod& lod, int level)
+{
+    std::vector<Point3f> out;
+    for (const LineLod::Chunk& c : lod.chunks()) {
+        const VertexRange strips = c.Levels[static_cast<std::size_t>(level)];
+        for (std::uint32_t s = strips.First; s < strips.First + strips.Count; ++s) {
+            const VertexRange r = lod.strips()[s];
+            for (std::uint32_t i = r.First + 1; i < r.First + r.Count; ++i) {
+                out.push_back(lod.vertices()[i - 1]);
+                out.push_back(lod.vertices()[i]);
+            }
+        }
+    }
+    return out;
+}
+
 struct WheelRow {
     int delta;
     double factor;
@@ -306,15 +323,9 @@ TEST_P(SkeletonStrips, KeepEveryPieceOnceAndBreakWhereTheLineJumps)
     EXPECT_EQ(w.pieceCount() * 2, working.size());
     for (const LineStrips* line : {&w, &p})
         for (std::size_t k = 0; k < line->Starts.size(); ++k) EXPECT_GE(line->stripEnd(k) - line->Starts[k], 2u);
-    // The renderer's pieces and their coarse copies are those of the pairs.
-    const LineLod fromStrips = LineLod::FromStrips(w), fromPairs = LineLod::FromPairs(working);
-    EXPECT_EQ(fromStrips.vertices(), fromPairs.vertices());
-    ASSERT_EQ(fromStrips.chunks().size(), fromPairs.chunks().size());
-    for (std::size_t c = 0; c < fromStrips.chunks().size(); ++c)
-        for (int level = 0; level < LineLod::kLevels; ++level) {
-            EXPECT_EQ(fromStrips.chunks()[c].Levels[level].First, fromPairs.chunks()[c].Levels[level].First);
-            EXPECT_EQ(fromStrips.chunks()[c].Levels[level].Count, fromPairs.chunks()[c].Levels[level].Count);
-        }
+    // The renderer draws the same pieces.
+    EXPECT_EQ(LevelPairs(LineLod::FromStrips(w), 0), working);
+    EXPECT_EQ(LevelPairs(LineLod::FromStrips(p), 0), positioning);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -474,30 +485,33 @@ TEST(SceneSct, EachElementIsOneItemDrawnFromTheStart)
     EXPECT_NEAR(e.Max.y, 15.0, 1e-3);  // the clockwise half circle over its centre (15, 10)
 }
 
-// Distance from `p` to the pieces (pairs) of one range.
-double DistanceToPieces(const Point3f& p, const std::vector<Point3f>& v, VertexRange r)
+// Distance from `p` to the pieces of one chunk's strips at one level.
+double DistanceToPieces(const Point3f& p, const LineLod& lod, VertexRange strips)
 {
+    const auto& v = lod.vertices();
     double best = std::numeric_limits<double>::infinity();
-    for (std::uint32_t i = r.First; i + 1 < r.First + r.Count; i += 2) {
-        const Vec3 a{v[i][0], v[i][1], v[i][2]}, b{v[i + 1][0], v[i + 1][1], v[i + 1][2]}, q{p[0], p[1], p[2]};
-        const Vec3 ab = b - a;
-        const double len2 = dot(ab, ab);
-        const double t = len2 > 0 ? std::clamp(dot(q - a, ab) / len2, 0.0, 1.0) : 0.0;
-        best = std::min(best, (q - (a + ab * t)).length());
+    for (std::uint32_t s = strips.First; s < strips.First + strips.Count; ++s) {
+        const VertexRange r = lod.strips()[s];
+        for (std::uint32_t i = r.First; i + 1 < r.First + r.Count; ++i) {
+            const Vec3 a{v[i][0], v[i][1], v[i][2]}, b{v[i + 1][0], v[i + 1][1], v[i + 1][2]}, q{p[0], p[1], p[2]};
+            const Vec3 ab = b - a;
+            const double len2 = dot(ab, ab);
+            const double t = len2 > 0 ? std::clamp(dot(q - a, ab) / len2, 0.0, 1.0) : 0.0;
+            best = std::min(best, (q - (a + ab * t)).length());
+        }
     }
     return best;
 }
 
 // A CAM-like path: straight cuts and arcs cut into chords of 5 degrees, one chain.
-std::vector<Point3f> CamPath(int blocks)
+LineStrips CamPath(int blocks)
 {
-    std::vector<Point3f> pairs;
+    LineStrips path;
     std::mt19937 rnd(7);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     Vec3 at{};
     auto piece = [&](const Vec3& to) {
-        pairs.push_back({float(at.x), float(at.y), float(at.z)});
-        pairs.push_back({float(to.x), float(to.y), float(to.z)});
+        path.addPiece({float(at.x), float(at.y), float(at.z)}, {float(to.x), float(to.y), float(to.z)});
         at = to;
     };
     for (int b = 0; b < blocks; ++b) {
@@ -513,63 +527,77 @@ std::vector<Point3f> CamPath(int blocks)
             piece(c + Vec3{r * std::cos(a), r * std::sin(a), 0});
         }
     }
-    return pairs;
+    return path;
 }
 
 TEST(SceneLod, CoarseLevelsStayWithinTheirDeviationAndDropMostChords)
 {
-    const std::vector<Point3f> pairs = CamPath(8000);
-    const LineLod lod = LineLod::FromPairs(pairs);
+    const LineStrips path = CamPath(8000);
+    ASSERT_GT(path.pieceCount(), 4 * LineLod::kChunkPieces);
+    const LineLod lod = LineLod::FromStrips(path);
     ASSERT_FALSE(lod.empty());
-    const auto& v = lod.vertices();
-    // Level 0 is the drawing itself, chunk after chunk.
-    std::uint32_t next = 0;
+    // Level 0 is the drawing itself, chunk after chunk; the one strip goes on across chunks.
+    EXPECT_EQ(LevelPairs(lod, 0), Pairs(path));
     for (const LineLod::Chunk& c : lod.chunks()) {
-        EXPECT_EQ(c.Levels[0].First, next);
-        next += c.Levels[0].Count;
+        std::size_t pieces = 0;
+        for (std::uint32_t s = c.Levels[0].First; s < c.Levels[0].First + c.Levels[0].Count; ++s)
+            pieces += lod.strips()[s].Count - 1;
+        EXPECT_LE(pieces, LineLod::kChunkPieces);
     }
-    EXPECT_EQ(next, pairs.size());
-    EXPECT_TRUE(std::equal(pairs.begin(), pairs.end(), v.begin()));
+    Point3f lo = path.Points[0], hi = lo;
+    for (const Point3f& p : path.Points)
+        for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
+    const double finest = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}) * LineLod::kFinestFraction;
     std::vector<std::size_t> counts(LineLod::kLevels, 0);
     for (int level = 1; level < LineLod::kLevels; ++level) {
         SCOPED_TRACE(level);
-        EXPECT_GT(lod.maxDeviation(level), lod.maxDeviation(level - 1));
         for (const LineLod::Chunk& c : lod.chunks()) {
-            const VertexRange r = c.Levels[static_cast<std::size_t>(level)];
-            counts[static_cast<std::size_t>(level)] += r.Count;
-            EXPECT_EQ(r.Count % 2, 0u);
-            // Every point of the drawing lies within the level's deviation of its pieces.
+            const VertexRange strips = c.Levels[static_cast<std::size_t>(level)];
+            for (std::uint32_t s = strips.First; s < strips.First + strips.Count; ++s)
+                counts[static_cast<std::size_t>(level)] += lod.strips()[s].Count;
+            // Every point of the drawing lies within the level's measured deviation of its
+            // pieces, and that stays under twice the level's tolerance.
+            const double deviation = c.Deviation[static_cast<std::size_t>(level)];
+            EXPECT_LE(deviation, 2.0 * finest * std::ldexp(1.0, level - 1) + 1e-6);
+            double farthest = 0.0;
             const VertexRange all = c.Levels[0];
-            for (std::uint32_t i = all.First; i < all.First + all.Count; i += 11)
-                ASSERT_LE(DistanceToPieces(v[i], v, r), lod.maxDeviation(level) * 1.0001 + 1e-5);
+            for (std::uint32_t s = all.First; s < all.First + all.Count; ++s) {
+                const VertexRange r = lod.strips()[s];
+                for (std::uint32_t i = r.First; i < r.First + r.Count; i += 3)
+                    farthest = std::max(farthest, DistanceToPieces(lod.vertices()[i], lod, strips));
+            }
+            ASSERT_LE(farthest, deviation * 1.0001 + 1e-6);
+            // The measure is the real distance, not a bound far above it.
+            if (level == 1) {
+                EXPECT_GT(farthest, deviation * 0.25);
+            }
         }
     }
     // Most of the drawing is chords far shorter than the coarse tolerances.
-    EXPECT_LT(counts[LineLod::kLevels - 1] * 3, pairs.size());
-    EXPECT_LT(lod.maxDeviation(1), 1e-3 * 500);
+    EXPECT_LT(counts[LineLod::kLevels - 1] * 3, path.Points.size());
 }
 
 TEST(SceneLod, PiecesThatCannotBeMergedAreNotCopied)
 {
     // A zigzag far taller than the coarsest tolerance: no point can go.
-    std::vector<Point3f> pairs;
-    for (int i = 0; i < 10000; ++i) {
-        pairs.push_back({float(i), float(i % 2) * 1000.f, 0});
-        pairs.push_back({float(i + 1), float((i + 1) % 2) * 1000.f, 0});
-    }
-    const LineLod lod = LineLod::FromPairs(pairs);
-    EXPECT_EQ(lod.vertices().size(), pairs.size());
+    LineStrips zigzag;
+    for (int i = 0; i < 10000; ++i) zigzag.addPiece({float(i), float(i % 2) * 1000.f, 0}, {float(i + 1), float((i + 1) % 2) * 1000.f, 0});
+    const LineLod lod = LineLod::FromStrips(zigzag);
+    // One more point where the strip goes on in the next chunk.
+    EXPECT_EQ(lod.vertices().size(), zigzag.Points.size() + lod.chunks().size() - 1);
     for (const LineLod::Chunk& c : lod.chunks())
         for (const VertexRange& r : c.Levels) {
             EXPECT_EQ(r.First, c.Levels[0].First);
             EXPECT_EQ(r.Count, c.Levels[0].Count);
         }
-    EXPECT_TRUE(LineLod::FromPairs({}).empty());
+    EXPECT_TRUE(LineLod::FromStrips(LineStrips{}).empty());
     // Points only: chunks, no coarse copies.
     const LineLod points = LineLod::FromPoints(std::vector<Point3f>(5000, Point3f{1, 2, 3}));
     ASSERT_EQ(points.chunks().size(), 2u);
-    EXPECT_EQ(points.chunks()[1].Levels[LineLod::kLevels - 1].Count, 5000u - LineLod::kChunkPieces);
-    EXPECT_EQ(points.maxDeviation(3), 0.0);
+    const VertexRange last = points.chunks()[1].Levels[LineLod::kLevels - 1];
+    ASSERT_EQ(last.Count, 1u);
+    EXPECT_EQ(points.strips()[last.First].Count, 5000u - LineLod::kChunkPieces);
+    EXPECT_EQ(points.chunks()[1].Deviation[3], 0.0f);
 }
 
 TEST(SceneLod, SelectorLeavesOutWhatIsBehindOrBesideAndCoarsensWithDistance)
@@ -593,14 +621,21 @@ TEST(SceneLod, SelectorLeavesOutWhatIsBehindOrBesideAndCoarsensWithDistance)
     EXPECT_TRUE(view.visible(box({-5000, -1, 0}, {5000, 1, 0})));      // across the view
     EXPECT_DOUBLE_EQ(view.nearestDistance(box({-1, -1, 0}, {1, 1, 0})), 1000.0);
     EXPECT_DOUBLE_EQ(view.nearestDistance(box({-1, -1, 0}, {1, 1, 2000})), 0.0);  // around the eye
-    const LineLod lod = LineLod::FromPairs(CamPath(3000));
-    const int nearLevel = view.level(lod, box({-1, -1, 900}, {1, 1, 900}));
-    const int farLevel = view.level(lod, box({-1, -1, -50000}, {1, 1, -50000}));
+    const LineLod lod = LineLod::FromStrips(CamPath(3000));
+    // The CAM path's deviations, on boxes placed near and far.
+    auto placed = [&](Point3f lo, Point3f hi) {
+        LineLod::Chunk c = lod.chunks()[0];
+        c.Min = lo;
+        c.Max = hi;
+        return c;
+    };
+    const int nearLevel = view.level(placed({-1, -1, 900}, {1, 1, 900}));
+    const LineLod::Chunk far = placed({-1, -1, -50000}, {1, 1, -50000});
+    const int farLevel = view.level(far);
     EXPECT_LT(nearLevel, farLevel);
-    EXPECT_EQ(view.level(lod, box({-1, -1, 0}, {1, 1, 2000})), 0);
+    EXPECT_EQ(view.level(placed({-1, -1, 0}, {1, 1, 2000})), 0);
     // The chosen level stays under half a pixel at the box.
-    const LineLod::Chunk far = box({-1, -1, -50000}, {1, 1, -50000});
-    EXPECT_LE(view.pixels(far, lod.maxDeviation(farLevel)), 0.5);
+    EXPECT_LE(view.pixels(far, far.Deviation[static_cast<std::size_t>(farLevel)]), 0.5);
 }
 
 

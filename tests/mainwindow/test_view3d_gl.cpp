@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 using namespace mvx;
@@ -164,6 +165,55 @@ TEST_F(View3DGl, ADrawingReplacedWhileItsBuildIsPendingNeverShows)
     (void)view->grabPicture();
     view.reset();
     QTest::qWait(300);
+}
+
+// Share of the pixels lit in `c` between the first and the last one, and that length.
+std::pair<double, int> dashShare(const QImage& img, const Rgba& c)
+{
+    const QRgb want = qRgb(qRound(c.r * 255), qRound(c.g * 255), qRound(c.b * 255)) & 0xFFFFFF;
+    int lit = 0, lo = img.width(), hi = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if ((img.pixel(x, y) & 0xFFFFFF) == want) {
+                ++lit;
+                lo = std::min(lo, x);
+                hi = std::max(hi, x);
+            }
+    return {hi >= lo ? double(lit) / (hi - lo + 1) : 0.0, hi - lo + 1};
+}
+
+TEST_F(View3DGl, SkeletonLinesAreDashedEvenWhenTheirPiecesAreShorterThanAPixel)
+{
+    frame(0, 60);
+    // Nodes far under a pixel are not drawn: only the lines show.
+    view->scene().setNodeSize(0.001);
+    // A positioning line in one piece, and a working line of 2,400 pieces of a fifth of a
+    // pixel each, both across the picture.
+    std::vector<PathSegment> path = {piece({0, 30, 0}, {60, 30, 0}, false)};
+    for (int i = 0; i < 2400; ++i) path.push_back(piece({i * 0.025, 20, 0}, {(i + 1) * 0.025, 20, 0}, true));
+    view->SetJobPath(path, {0, 30, 0});
+    const QImage img = view->grabPicture();
+    for (const Rgba& c : {kYellow, kOrange}) {
+        const auto [share, length] = dashShare(img, c);
+        EXPECT_GT(length, 150);
+        EXPECT_GT(share, 0.35);
+        EXPECT_LT(share, 0.65);
+    }
+
+    // A scribble of 20,000 pieces under a pixel that no coarse copy can merge, as a CAM path
+    // seen whole: it shows (a pattern that starts again at every piece would draw none of it).
+    std::vector<PathSegment> scribble;
+    std::uint32_t seed = 12345;
+    std::array<double, 3> at{30, 25, 0};
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double angle = (seed >> 8) * (6.283185307 / 16777216.0);
+        const std::array<double, 3> next{at[0] + 0.06 * std::cos(angle), at[1] + 0.06 * std::sin(angle), 0};
+        scribble.push_back(piece(at, next, true));
+        at = next;
+    }
+    view->SetJobPath(scribble, {30, 25, 0});
+    EXPECT_GT(pixelsOf(view->grabPicture(), kOrange), 100);
 }
 
 TEST_F(View3DGl, SmallPathIsDrawnIntoTheFrameBuffer)
