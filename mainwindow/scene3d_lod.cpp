@@ -10,6 +10,8 @@ namespace {
 
 // A chain is left alone past this many points in one piece, so the cost stays linear.
 constexpr std::size_t kMaxRun = 48;
+// Levels up to this one are made from the drawing itself.
+constexpr int kDirectLevels = 8;
 
 double distanceToSegment(const Point3f& p, const Point3f& a, const Point3f& b)
 {
@@ -126,19 +128,26 @@ void LineLod::buildLevels(const Point3f& lo, const Point3f& hi)
     const double span = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
     if (!(span > 0.0) || !std::isfinite(span)) return;
     const double finest = span * kFinestFraction;
-    // Each level from the one before, chunk by chunk. Every point kept is a point of the
-    // drawing: `origins` holds where it stands there, so a level's true distance to the
-    // drawing is measured over the drawing's own points.
+    // Chunk by chunk. The finer levels, which whole views of a big drawing use, are each made
+    // from the drawing itself, so that their errors do not add up; the coarser ones from the
+    // level before, which is far cheaper. Every point kept is a point of the drawing:
+    // `origins` holds where it stands there, so a level's true distance to the drawing is
+    // measured over the drawing's own points.
     std::vector<Point3f> points;
     std::vector<VertexRange> ranges;
-    std::vector<std::uint32_t> origins, next, kept;
+    std::vector<std::uint32_t> drawing, origins, next, kept;
     for (Chunk& c : mChunks) {
-        origins.clear();
+        drawing.clear();
         for (std::uint32_t s = c.Levels[0].First; s < c.Levels[0].First + c.Levels[0].Count; ++s)
-            for (std::uint32_t v = mStrips[s].First; v < mStrips[s].First + mStrips[s].Count; ++v) origins.push_back(v);
+            for (std::uint32_t v = mStrips[s].First; v < mStrips[s].First + mStrips[s].Count; ++v) drawing.push_back(v);
+        origins = drawing;
         for (int level = 1; level < kLevels; ++level) {
-            const double tolerance = finest * std::ldexp(1.0, level - 1);
-            const VertexRange previous = c.Levels[static_cast<std::size_t>(level - 1)];
+            const double tolerance = finest * std::pow(2.0, (level - 1) / 2.0);
+            const VertexRange before = c.Levels[static_cast<std::size_t>(level - 1)];
+            const std::size_t beforeCount = origins.size();
+            const bool fromDrawing = level <= kDirectLevels;
+            const VertexRange previous = fromDrawing ? c.Levels[0] : before;
+            const std::vector<std::uint32_t>& from = fromDrawing ? drawing : origins;
             points.clear();
             ranges.clear();
             next.clear();
@@ -151,7 +160,7 @@ void LineLod::buildLevels(const Point3f& lo, const Point3f& hi)
                 simplifyChain(mVertices.data() + strip.First, strip.Count, tolerance, points, kept);
                 ranges.push_back({first, static_cast<std::uint32_t>(points.size()) - first});
                 for (std::size_t k = 0; k < kept.size(); ++k) {
-                    next.push_back(origins[at + kept[k]]);
+                    next.push_back(from[at + kept[k]]);
                     if (k == 0) continue;
                     // The drawing's points between the piece's ends, all in one strip of it.
                     const std::uint32_t a = next[next.size() - 2], b = next.back();
@@ -161,9 +170,9 @@ void LineLod::buildLevels(const Point3f& lo, const Point3f& hi)
                 at += strip.Count;
             }
             // Not worth a copy when it saves little: the level draws the previous one.
-            if (points.size() * 10 > origins.size() * 9 ||
+            if (points.size() * 10 > beforeCount * 9 ||
                 mVertices.size() + points.size() > std::numeric_limits<std::uint32_t>::max() / 2) {
-                c.Levels[static_cast<std::size_t>(level)] = previous;
+                c.Levels[static_cast<std::size_t>(level)] = before;
                 c.Deviation[static_cast<std::size_t>(level)] = c.Deviation[static_cast<std::size_t>(level - 1)];
                 continue;
             }

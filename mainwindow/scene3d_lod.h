@@ -23,11 +23,11 @@ struct VertexRange {
 // first point): a chain of pieces costs one vertex per piece, not two.
 class LineLod {
 public:
-    static constexpr int kLevels = 8;  // level 0 is the drawing as it stands
+    static constexpr int kLevels = 15;  // level 0 is the drawing as it stands
     static constexpr std::uint32_t kChunkPieces = 4096;
     // The finest coarse copy drops points within span / 8192 of its pieces (span: the drawing's
-    // largest extent); each further level doubles that. What each chunk's copy then strays from
-    // the drawing is measured.
+    // largest extent); each further level allows the square root of 2 times more. What each
+    // chunk's copy then strays from the drawing is measured.
     static constexpr double kFinestFraction = 1.0 / 8192.0;
 
     struct Chunk {

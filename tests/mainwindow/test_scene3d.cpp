@@ -556,9 +556,11 @@ TEST(SceneLod, CoarseLevelsStayWithinTheirDeviationAndDropMostChords)
             for (std::uint32_t s = strips.First; s < strips.First + strips.Count; ++s)
                 counts[static_cast<std::size_t>(level)] += lod.strips()[s].Count;
             // Every point of the drawing lies within the level's measured deviation of its
-            // pieces, and that stays under twice the level's tolerance.
+            // pieces, and that stays under the tolerances of the levels up to it.
             const double deviation = c.Deviation[static_cast<std::size_t>(level)];
-            EXPECT_LE(deviation, 2.0 * finest * std::ldexp(1.0, level - 1) + 1e-6);
+            double tolerances = 0.0;
+            for (int k = 1; k <= level; ++k) tolerances += finest * std::pow(2.0, (k - 1) / 2.0);
+            EXPECT_LE(deviation, tolerances + 1e-6);
             double farthest = 0.0;
             const VertexRange all = c.Levels[0];
             for (std::uint32_t s = all.First; s < all.First + all.Count; ++s) {
