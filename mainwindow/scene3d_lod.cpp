@@ -13,7 +13,8 @@ constexpr std::size_t kMaxRun = 48;
 // Levels up to this one are made from the drawing itself.
 constexpr int kDirectLevels = 8;
 
-double distanceToSegment(const Point3f& p, const Point3f& a, const Point3f& b)
+// Squared distance from `p` to the segment from `a` to `b`.
+double squaredDistance(const Point3f& p, const Point3f& a, const Point3f& b)
 {
     const double abx = b[0] - a[0], aby = b[1] - a[1], abz = b[2] - a[2];
     const double apx = p[0] - a[0], apy = p[1] - a[1], apz = p[2] - a[2];
@@ -21,35 +22,50 @@ double distanceToSegment(const Point3f& p, const Point3f& a, const Point3f& b)
     double t = len2 > 0.0 ? (apx * abx + apy * aby + apz * abz) / len2 : 0.0;
     t = std::clamp(t, 0.0, 1.0);
     const double dx = apx - t * abx, dy = apy - t * aby, dz = apz - t * abz;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
+    return dx * dx + dy * dy + dz * dz;
 }
 
-bool withinTolerance(const Point3f* chain, std::size_t a, std::size_t b, double tolerance)
+// Whether the points between `a` and `b` lie within sqrt(`tolerance2`) of the segment from
+// `a` to `b`; `farthest2` is then the largest of their squared distances.
+bool withinTolerance(const Point3f* chain, std::size_t a, std::size_t b, double tolerance2, double& farthest2)
 {
-    for (std::size_t j = a + 1; j < b; ++j)
-        if (distanceToSegment(chain[j], chain[a], chain[b]) > tolerance) return false;
+    double most = 0.0;
+    for (std::size_t j = a + 1; j < b; ++j) {
+        const double d2 = squaredDistance(chain[j], chain[a], chain[b]);
+        if (d2 > tolerance2) return false;
+        most = std::max(most, d2);
+    }
+    farthest2 = most;
     return true;
 }
 
 // Appends the strip of `count` points with points dropped where the rest stays within
-// `tolerance`, and the place of each point kept in `kept`; the ends stay.
-void simplifyChain(const Point3f* chain, std::size_t count, double tolerance, std::vector<Point3f>& out,
-                   std::vector<std::uint32_t>& kept)
+// `tolerance`, and the place of each point kept in `kept`; the ends stay. Returns the largest
+// squared distance of a point dropped to its piece.
+double simplifyChain(const Point3f* chain, std::size_t count, double tolerance, std::vector<Point3f>& out,
+                     std::vector<std::uint32_t>& kept)
 {
+    const double tolerance2 = tolerance * tolerance;
+    double farthest2 = 0.0, piece2 = 0.0;
     out.push_back(chain[0]);
     kept.push_back(0);
     std::size_t anchor = 0;
     std::size_t end = 1;
     while (end < count) {
-        if (end + 1 < count && end + 1 - anchor <= kMaxRun && withinTolerance(chain, anchor, end + 1, tolerance)) {
+        double extended2 = 0.0;
+        if (end + 1 < count && end + 1 - anchor <= kMaxRun && withinTolerance(chain, anchor, end + 1, tolerance2, extended2)) {
             ++end;
+            piece2 = extended2;
             continue;
         }
         out.push_back(chain[end]);
         kept.push_back(static_cast<std::uint32_t>(end));
+        farthest2 = std::max(farthest2, piece2);
+        piece2 = 0.0;
         anchor = end;
         end = anchor + 1;
     }
+    return farthest2;
 }
 
 void growBox(LineLod::Chunk& c, const Point3f& p, bool first)
@@ -152,23 +168,26 @@ void LineLod::buildLevels(const Point3f& lo, const Point3f& hi)
             ranges.clear();
             next.clear();
             std::uint32_t at = 0;  // the previous level's first point of the strip, in `origins`
-            double deviation = 0.0;
+            double deviation2 = 0.0;
             for (std::uint32_t s = previous.First; s < previous.First + previous.Count; ++s) {
                 const VertexRange strip = mStrips[s];
                 const auto first = static_cast<std::uint32_t>(points.size());
                 kept.clear();
-                simplifyChain(mVertices.data() + strip.First, strip.Count, tolerance, points, kept);
+                const double dropped2 = simplifyChain(mVertices.data() + strip.First, strip.Count, tolerance, points, kept);
                 ranges.push_back({first, static_cast<std::uint32_t>(points.size()) - first});
+                // Made from the drawing, the points dropped are the drawing's own.
+                if (fromDrawing) deviation2 = std::max(deviation2, dropped2);
                 for (std::size_t k = 0; k < kept.size(); ++k) {
                     next.push_back(from[at + kept[k]]);
-                    if (k == 0) continue;
+                    if (k == 0 || fromDrawing) continue;
                     // The drawing's points between the piece's ends, all in one strip of it.
                     const std::uint32_t a = next[next.size() - 2], b = next.back();
                     for (std::uint32_t i = a + 1; i < b; ++i)
-                        deviation = std::max(deviation, distanceToSegment(mVertices[i], mVertices[a], mVertices[b]));
+                        deviation2 = std::max(deviation2, squaredDistance(mVertices[i], mVertices[a], mVertices[b]));
                 }
                 at += strip.Count;
             }
+            const double deviation = std::sqrt(deviation2);
             // Not worth a copy when it saves little: the level draws the previous one.
             if (points.size() * 10 > beforeCount * 9 ||
                 mVertices.size() + points.size() > std::numeric_limits<std::uint32_t>::max() / 2) {
