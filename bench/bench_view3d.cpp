@@ -90,8 +90,8 @@ public:
     }
     bool usable() const { return mGl != nullptr; }
     mvx::View3D& view() { return mView; }
-    // Frames the drawing as the zoom to fit does (then `zoom` times closer), and draws once
-    // outside the timing, so the buffers are built.
+    // Frames the drawing as the zoom to fit does (then `zoom` times closer), and draws outside
+    // the timing until the whole drawing is on screen (a big one is prepared on a worker).
     void frameDrawing(double zoom)
     {
         const mvx::view3d::Extent e = mView.scene().drawingExtent();
@@ -102,6 +102,10 @@ public:
             c.adjustDistanceToTarget(1.0 / zoom);
         });
         frame(0);
+        while (mView.drawingPending()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            frame(0);
+        }
     }
     // One frame after a camera change.
     void frame(int i)
