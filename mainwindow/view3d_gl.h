@@ -1,9 +1,8 @@
 #pragma once
 // OpenGL renderer of the 3D scene (compatibility profile: line stipple, smooth additive points).
 // Lines are drawn as strips. Where the driver has GLSL 1.30, dashed lines and nodes are drawn by
-// small shaders:
-// a software renderer cuts stippled lines into dashes and smooth points into quads on the
-// calling thread, which costs more than the rest of a frame.
+// small shaders: a software renderer cuts stippled lines into dashes and smooth points into
+// quads on the calling thread, which costs more than the rest of a frame.
 // Paths live in vertex buffers that are rebuilt only when their part of the scene changed, with
 // coarser copies of big drawings (scene3d_lod.h), so a drawing of a million pieces turns
 // smoothly; painting happens only on update() requests. The coarse copies of a big drawing are
