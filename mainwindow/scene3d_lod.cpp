@@ -80,9 +80,10 @@ void growBox(LineLod::Chunk& c, const Point3f& p, bool first)
     }
 }
 
-// Room for the coarse copies beside the drawing, so that adding them does not move it (they are
-// mostly far smaller; room never written costs address space only).
-std::size_t withRoomForCopies(std::size_t vertices) { return vertices + vertices / 2; }
+// Room for the coarse copies beside the drawing, so that adding them does not move it: with a
+// copy every half step they come to two or three times the drawing (room never written costs
+// address space only).
+std::size_t withRoomForCopies(std::size_t vertices) { return vertices * 4; }
 
 }  // namespace
 
