@@ -38,31 +38,6 @@ void dropLater(T data)
 
 void vertex(QOpenGLFunctions_2_1& f, const Vec3& v) { f.glVertex3d(v.x, v.y, v.z); }
 
-// Dashes of the line pattern (factor 1), one bit per pixel along the piece's major axis,
-// counted in window coordinates: a strip of pieces far shorter than a pixel is dashed as one
-// line, as the fixed-function stipple dashes a line strip. The flat value (a vertex of the
-// piece) tells the major axis.
-const char* const kDashVertex = R"(#version 130
-uniform vec2 viewport;
-flat out vec2 corner;
-void main()
-{
-    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
-    corner = (gl_Position.xy / gl_Position.w * 0.5 + 0.5) * viewport;
-}
-)";
-const char* const kDashFragment = R"(#version 130
-uniform vec4 colour;
-uniform int pattern;
-flat in vec2 corner;
-void main()
-{
-    vec2 d = abs(gl_FragCoord.xy - corner);
-    int bit = int(d.x >= d.y ? gl_FragCoord.x : gl_FragCoord.y) & 15;
-    if (((pattern >> bit) & 1) == 0) discard;
-    gl_FragColor = colour;
-}
-)";
 // Round nodes of a size in scene units (the size falls with the eye distance, 1 to 64 pixels)
 // with a soft one-pixel edge.
 const char* const kNodeVertex = R"(#version 130
@@ -86,15 +61,6 @@ void main()
     gl_FragColor = vec4(colour.rgb, colour.a * edge);
 }
 )";
-
-std::unique_ptr<QOpenGLShaderProgram> program(const char* vertex, const char* fragment)
-{
-    auto p = std::make_unique<QOpenGLShaderProgram>();
-    if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) ||
-        !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) || !p->link())
-        return nullptr;
-    return p;
-}
 
 // Two unit vectors orthogonal to `d` (unit).
 void basis(const Vec3& d, Vec3& u, Vec3& w)
@@ -150,6 +116,7 @@ void View3DGL::initializeGL()
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     makeShaders();
+    mLayers = LineLayers::Make(*context(), sLineThreads);
     mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
     mBuiltInit.reset();
     mBuiltEnd.reset();
@@ -157,11 +124,9 @@ void View3DGL::initializeGL()
 
 void View3DGL::makeShaders()
 {
-    mDashes.reset();
+    mDashes = MakeDashProgram(*context());
     mNodes.reset();
-    if (context()->format().version() < qMakePair(3, 0)) return;
-    mDashes = program(kDashVertex, kDashFragment);
-    mNodes = program(kNodeVertex, kNodeFragment);
+    if (context()->format().version() >= qMakePair(3, 0)) mNodes = MakeProgram(kNodeVertex, kNodeFragment);
 }
 
 bool View3DGL::buildsPending() const
@@ -184,6 +149,7 @@ void View3DGL::releaseBuffers()
     }
     mDashes.reset();
     mNodes.reset();
+    mLayers.reset();
 }
 
 void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
@@ -316,36 +282,37 @@ void View3DGL::drawRanges(const LodBuffer& b, GLenum mode)
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-void View3DGL::drawLines(const LodBuffer& b, const Rgba& c, std::uint16_t pattern, const LodSelector& view)
+void View3DGL::collectLines(const LodBuffer& b, const Rgba& c, std::uint16_t pattern, const LodSelector& view, LineBatch& batch)
 {
-    mFirsts.clear();
-    mCounts.clear();
+    batch.Buffer = b.Id;
+    batch.Colour = c;
+    batch.Pattern = pattern;
+    batch.Firsts.clear();
+    batch.Counts.clear();
     const std::vector<VertexRange>& strips = b.Lod.strips();
     for (const LineLod::Chunk& chunk : b.Lod.chunks()) {
         if (!view.visible(chunk)) continue;
         const VertexRange r = chunk.Levels[static_cast<std::size_t>(view.level(chunk))];
         for (std::uint32_t s = r.First; s < r.First + r.Count; ++s) {
-            mFirsts.push_back(static_cast<GLint>(strips[s].First));
-            mCounts.push_back(static_cast<GLsizei>(strips[s].Count));
+            batch.Firsts.push_back(static_cast<GLint>(strips[s].First));
+            batch.Counts.push_back(static_cast<GLsizei>(strips[s].Count));
         }
     }
-    if (mFirsts.empty()) return;
-    const bool dashed = pattern != 0xFFFF;
-    const bool shaded = dashed && mDashes && mDashes->bind();
-    if (shaded) {
-        const double dpr = devicePixelRatioF();
-        mDashes->setUniformValue("viewport", static_cast<GLfloat>(std::max(1.0, width() * dpr)),
-                                 static_cast<GLfloat>(std::max(1.0, height() * dpr)));
-        mDashes->setUniformValue("colour", c.r, c.g, c.b, c.a);
-        mDashes->setUniformValue("pattern", static_cast<GLint>(pattern));
-    } else if (dashed) {
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(1, pattern);
-    }
-    glColor4f(c.r, c.g, c.b, c.a);
-    drawRanges(b, GL_LINE_STRIP);
-    if (shaded) mDashes->release();
-    glDisable(GL_LINE_STIPPLE);
+}
+
+void View3DGL::drawLines(const LodSelector& view, const Mat4& projection, const Mat4& modelView, int width, int height)
+{
+    const NodedLine& init = mScene.skeletonPositioning();
+    const NodedLine& end = mScene.skeletonWorking();
+    mBatches.resize(3);
+    collectLines(mLods[kSctLines], Scene3D::kSctLine, 0xFFFF, view, mBatches[0]);
+    collectLines(mLods[kInitLines], init.LineColor, init.Pattern, view, mBatches[1]);
+    collectLines(mLods[kEndLines], end.LineColor, end.Pattern, view, mBatches[2]);
+    std::size_t pieces = 0;
+    for (const LineBatch& b : mBatches) pieces += b.pieces();
+    if (mLayers && pieces >= LineLayers::kMinPieces && mLayers->draw(*this, mBatches, projection, modelView, width, height))
+        return;
+    for (const LineBatch& b : mBatches) DrawLineBatch(*this, mDashes.get(), b, width, height);
 }
 
 void View3DGL::drawNodes(const LodBuffer& b, const Rgba& c, double size, const LodSelector& view)
@@ -504,6 +471,10 @@ void View3DGL::drawCone()
     glDisable(GL_BLEND);
 }
 
+int View3DGL::sLineThreads = -1;
+
+void View3DGL::SetLineThreads(int threads) { sLineThreads = threads; }
+
 void View3DGL::paintGL()
 {
     if (!mReady) return;
@@ -538,11 +509,9 @@ void View3DGL::paintScene()
     const LodSelector view(multiply(p, scaled), mScene.camera().Position, pixelsPerUnitAtUnitDistance(), mScene.zScale());
 
     drawArrows();
+    drawLines(view, p, scaled, static_cast<int>(w), static_cast<int>(h));
     const NodedLine& init = mScene.skeletonPositioning();
     const NodedLine& end = mScene.skeletonWorking();
-    drawLines(mLods[kSctLines], Scene3D::kSctLine, 0xFFFF, view);
-    drawLines(mLods[kInitLines], init.LineColor, init.Pattern, view);
-    drawLines(mLods[kEndLines], end.LineColor, end.Pattern, view);
     drawNodes(mLods[kInitLines], init.NodeColor, init.NodeSize, view);
     drawNodes(mLods[kEndLines], end.NodeColor, end.NodeSize, view);
     drawNodes(mLods[kSctMarkers], Scene3D::kSctMarker, mScene.nodeSize(), view);

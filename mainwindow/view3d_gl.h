@@ -2,7 +2,8 @@
 // OpenGL renderer of the 3D scene (compatibility profile: line stipple, smooth additive points).
 // Lines are drawn as strips. Where the driver has GLSL 1.30, dashed lines and nodes are drawn by
 // small shaders: a software renderer cuts stippled lines into dashes and smooth points into
-// quads on the calling thread, which costs more than the rest of a frame.
+// quads on the calling thread, which costs more than the rest of a frame. On such a renderer the
+// lines of a frame of many pieces are drawn on helper contexts in parallel (view3d_gl_lines.h).
 // Paths live in vertex buffers that are rebuilt only when their part of the scene changed, with
 // coarser copies of big drawings (scene3d_lod.h), so a drawing of a million pieces turns
 // smoothly; painting happens only on update() requests. The coarse copies of a big drawing are
@@ -11,6 +12,7 @@
 
 #include "scene3d.h"
 #include "scene3d_lod.h"
+#include "view3d_gl_lines.h"
 
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLShaderProgram>
@@ -30,6 +32,9 @@ public:
 
     // The surface format the renderer asks for (and the availability test tries).
     static QSurfaceFormat RequestedFormat();
+    // Helper threads the renderers made from now on draw big frames' lines on: -1 (the default)
+    // as suits the driver (LineLayers::Make), 0 none.
+    static void SetLineThreads(int threads);
     // True while a drawing's coarse copies are being built on a worker.
     bool buildsPending() const;
 
@@ -63,7 +68,10 @@ private:
     void paintScene();
     void syncBuffers();
     void releaseBuffers();
-    void drawLines(const LodBuffer& b, const view3d::Rgba& c, std::uint16_t pattern, const view3d::LodSelector& view);
+    void collectLines(const LodBuffer& b, const view3d::Rgba& c, std::uint16_t pattern, const view3d::LodSelector& view,
+                      LineBatch& batch);
+    void drawLines(const view3d::LodSelector& view, const view3d::Mat4& projection, const view3d::Mat4& modelView,
+                   int width, int height);
     void drawNodes(const LodBuffer& b, const view3d::Rgba& c, double size, const view3d::LodSelector& view);
     void drawRanges(const LodBuffer& b, GLenum mode);
     void makeShaders();
@@ -84,6 +92,10 @@ private:
     Buffer mJobA, mJobB;
     // Null where the driver cannot run them: fixed-function stipple and smooth points instead.
     std::unique_ptr<QOpenGLShaderProgram> mDashes, mNodes;
+    // Null where one context draws the lines best.
+    std::unique_ptr<LineLayers> mLayers;
+    std::vector<LineBatch> mBatches;
+    static int sLineThreads;
     // The ranges of one draw call (kept to spare an allocation per frame).
     std::vector<GLint> mFirsts;
     std::vector<GLsizei> mCounts;

@@ -1,6 +1,7 @@
 // The OpenGL renderer on a real context (Mesa under xvfb-run): a small path is drawn into the
 // frame buffer, saved as a PNG and checked not to be blank. Skips when no GL context can be made.
 #include "mainwindow/view3d.h"
+#include "mainwindow/view3d_gl.h"
 
 #include "translator/observer.h"
 
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -214,6 +216,72 @@ TEST_F(View3DGl, SkeletonLinesAreDashedEvenWhenTheirPiecesAreShorterThanAPixel)
     }
     view->SetJobPath(scribble, {30, 25, 0});
     EXPECT_GT(pixelsOf(view->grabPicture(), kOrange), 100);
+}
+
+// A random walk in 3D that no coarse copy can merge, seen slanted: pieces in front of and behind
+// each other, an SCT drawing on its last part (drawn first, far from it in drawing order: the
+// working line is drawn over it where their depths tie) and long positioning moves across it.
+void drawTangle(View3D& v, int pieces)
+{
+    std::vector<PathSegment> path;
+    std::uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) / 16777216.0;
+    };
+    std::array<double, 3> at{30, 25, 0};
+    for (int i = 0; i < pieces; ++i) {
+        const double angle = next() * 6.283185307;
+        std::array<double, 3> to{at[0] + 0.4 * std::cos(angle), at[1] + 0.4 * std::sin(angle), at[2] + next() - 0.5};
+        to = {std::clamp(to[0], 0.0, 60.0), std::clamp(to[1], 0.0, 50.0), std::clamp(to[2], -10.0, 10.0)};
+        path.push_back(piece(at, to, i % 5000 != 0));
+        at = to;
+    }
+    for (int i = 0; i < 20; ++i) path.push_back(piece({0, 2.5 * i, 10}, {60, 50 - 2.5 * i, -10}, false));
+    v.scene().setNodeSize(0.001);
+    v.SetJobPath(path, {30, 25, 0});
+    for (int i = 0; i < 3000; ++i) {
+        const int id = v.scene().addSctItem();
+        const PathSegment& p = path[static_cast<std::size_t>(pieces - 3000 + i)];
+        v.scene().drawSctItem(id, {Vec3::from(p.Start), Vec3::from(p.End)}, false);
+    }
+    v.scene().changeCamera([](Camera& c) {
+        c.Target = {30, 25, 0};
+        c.Position = c.Target + Vec3{-40, -70, 60};
+        c.zoomToFit(70);
+    });
+}
+
+TEST_F(View3DGl, LinesDrawnOnHelperContextsMakeThePictureOneContextMakes)
+{
+    struct Restore {
+        ~Restore() { View3DGL::SetLineThreads(-1); }
+    } restore;
+    auto picture = [](int threads) {
+        View3DGL::SetLineThreads(threads);
+        View3D v;
+        v.resize(480, 360);
+        v.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&v));
+        drawTangle(v, 60000);
+        (void)v.grabPicture();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !v.drawingPending(); }, 10000));
+        return v.grabPicture();
+    };
+    const QImage one = picture(0);
+    // An odd number of helpers: strips are cut between them at uneven places.
+    const QImage three = picture(3);
+    ASSERT_FALSE(one.isNull());
+    EXPECT_GT(pixelsOf(one, kOrange), 5000);
+    EXPECT_GT(pixelsOf(one, kYellow), 500);
+    int differing = 0;
+    for (int y = 0; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x) differing += one.pixel(x, y) != three.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+    if (differing) {
+        one.save(QDir(MVX_TEST_OUTPUT_DIR).filePath("view3d_one_context.png"));
+        three.save(QDir(MVX_TEST_OUTPUT_DIR).filePath("view3d_helper_contexts.png"));
+    }
 }
 
 TEST_F(View3DGl, SmallPathIsDrawnIntoTheFrameBuffer)
