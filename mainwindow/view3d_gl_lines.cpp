@@ -161,10 +161,15 @@ private:
 void LineLayers::Helper::run(Shared& shared, QThread* home)
 {
     QOpenGLFunctions_2_1 gl;
-    const bool ready = Context->makeCurrent(&Surface) && gl.initializeOpenGLFunctions();
+    bool ready = Context->makeCurrent(&Surface);
     QOpenGLFunctions* f = ready ? Context->functions() : nullptr;
     std::unique_ptr<QOpenGLShaderProgram> dashes;
-    if (ready) dashes = MakeDashProgram(*Context);
+    try {
+        ready = ready && gl.initializeOpenGLFunctions();
+        if (ready) dashes = MakeDashProgram(*Context);
+    } catch (...) {
+        ready = false;  // answers every frame with "not drawn"
+    }
     std::uint64_t seen = 0;
     for (;;) {
         Mat4 projection, modelView;
@@ -193,7 +198,7 @@ void LineLayers::Helper::run(Shared& shared, QThread* home)
         }
         shared.Done.notify_all();
     }
-    if (ready) {
+    if (f) {
         dashes.reset();
         if (mFbo) f->glDeleteFramebuffers(1, &mFbo);
         const GLuint textures[2] = {Colour, Depth};
