@@ -116,7 +116,7 @@ void View3DGL::initializeGL()
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     makeShaders();
-    mLayers = LineLayers::Make(*context(), sLineThreads);
+    mLayers = LineLayers::Make(*context());
     mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
     mBuiltInit.reset();
     mBuiltEnd.reset();
@@ -470,10 +470,6 @@ void View3DGL::drawCone()
     glEnd();
     glDisable(GL_BLEND);
 }
-
-int View3DGL::sLineThreads = -1;
-
-void View3DGL::SetLineThreads(int threads) { sLineThreads = threads; }
 
 void View3DGL::paintGL()
 {

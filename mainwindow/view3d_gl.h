@@ -32,9 +32,6 @@ public:
 
     // The surface format the renderer asks for (and the availability test tries).
     static QSurfaceFormat RequestedFormat();
-    // Helper threads the renderers made from now on draw big frames' lines on: -1 (the default)
-    // as suits the driver (LineLayers::Make), 0 none.
-    static void SetLineThreads(int threads);
     // True while a drawing's coarse copies are being built on a worker.
     bool buildsPending() const;
 
@@ -95,7 +92,6 @@ private:
     // Null where one context draws the lines best.
     std::unique_ptr<LineLayers> mLayers;
     std::vector<LineBatch> mBatches;
-    static int sLineThreads;
     // The ranges of one draw call (kept to spare an allocation per frame).
     std::vector<GLint> mFirsts;
     std::vector<GLsizei> mCounts;

@@ -250,15 +250,13 @@ bool LineLayers::Helper::drawPart(QOpenGLFunctions_2_1& gl, QOpenGLFunctions& f,
     return true;
 }
 
-std::unique_ptr<LineLayers> LineLayers::Make(QOpenGLContext& view, int threads)
+std::unique_ptr<LineLayers> LineLayers::Make(QOpenGLContext& view)
 {
-    if (threads == 0 || view.isOpenGLES() || view.format().version() < qMakePair(3, 0)) return nullptr;
-    int count = threads;
-    if (count < 0) {
-        if (!softwareRenderer(view)) return nullptr;
-        count = std::clamp(QThread::idealThreadCount() / 2, 0, 4);
-        if (count < 2) return nullptr;
-    }
+    if (view.isOpenGLES() || view.format().version() < qMakePair(3, 0) || !softwareRenderer(view)) return nullptr;
+    // The renderer's own threads rasterize: half the cores set up lines, at most four (more
+    // gain little, each layer costs its share of laying them over the frame).
+    const int count = std::min(QThread::idealThreadCount() / 2, 4);
+    if (count < 2) return nullptr;
     std::unique_ptr<LineLayers> layers(new LineLayers);
     layers->mShared = std::make_shared<Shared>();
     layers->mCompose = MakeProgram(kComposeVertex, composeFragment(count).c_str());

@@ -44,10 +44,9 @@ public:
     static constexpr std::size_t kMinPieces = 20000;
 
     // Helpers sharing `view`'s objects, where the driver is a software renderer that gains from
-    // them (none on a graphics card: one context is faster there) and the machine has the cores.
-    // `threads` > 0 asks for that many whatever the driver; 0: none. Null when none are made.
-    // Call with `view` current, on its thread.
-    static std::unique_ptr<LineLayers> Make(QOpenGLContext& view, int threads = -1);
+    // them (none on a graphics card: one context is faster there) and the cores this thread may
+    // run on leave room for them. Null when none are made. Call with `view` current, on its thread.
+    static std::unique_ptr<LineLayers> Make(QOpenGLContext& view);
     ~LineLayers();
     LineLayers(const LineLayers&) = delete;
     LineLayers& operator=(const LineLayers&) = delete;
