@@ -116,7 +116,11 @@ void View3DGL::initializeGL()
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     makeShaders();
-    mLayers = LineLayers::Make(*context());
+    try {
+        mLayers = LineLayers::Make(*context());
+    } catch (...) {
+        mLayers.reset();  // no threads or memory for helpers: the view draws alone
+    }
     mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
     mBuiltInit.reset();
     mBuiltEnd.reset();
