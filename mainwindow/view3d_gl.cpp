@@ -22,6 +22,13 @@ struct View3DGL::LodMail {
     View3DGL* View = nullptr;  // null once the renderer is being destroyed
     std::array<std::uint64_t, kSlots> Wanted{};  // 0: nothing awaited
     std::array<std::optional<LineLod>, kSlots> Ready;
+    // Built and handed to the uploader: its buffer (0: the points, which it could not upload).
+    struct Upload {
+        GLuint Buffer = 0;
+        LineLod Lod;
+        std::vector<Point3f> Points;
+    };
+    std::array<std::optional<Upload>, kSlots> Uploaded;
 };
 
 namespace {
@@ -83,18 +90,22 @@ View3DGL::View3DGL(Scene3D& scene, QWidget* parent)
 View3DGL::~View3DGL()
 {
     std::array<std::optional<LineLod>, kSlots> unused;
+    std::array<std::optional<LodMail::Upload>, kSlots> uploaded;
     {
         // From here on no worker posts to this object; what it finishes it drops itself.
         std::lock_guard lock(mMail->Mutex);
         mMail->View = nullptr;
         mMail->Wanted.fill(0);
         unused = std::exchange(mMail->Ready, {});
+        uploaded = std::exchange(mMail->Uploaded, {});
     }
     for (std::optional<LineLod>& lod : unused)
         if (lod) dropLater(std::move(*lod));
     if (mReady && context()) {
         makeCurrent();
         releaseBuffers();
+        for (std::optional<LodMail::Upload>& u : uploaded)
+            if (u && u->Buffer) glDeleteBuffers(1, &u->Buffer);
         doneCurrent();
     }
 }
@@ -120,6 +131,11 @@ void View3DGL::initializeGL()
         mLayers = LineLayers::Make(*context());
     } catch (...) {
         mLayers.reset();  // no threads or memory for helpers: the view draws alone
+    }
+    try {
+        if (!mUploader) mUploader = VertexUploader::Make(*context());
+    } catch (...) {
+        mUploader.reset();
     }
     mBuilt = {~0ull, ~0ull, ~0ull, ~0ull, ~0ull};
     mBuiltInit.reset();
@@ -154,6 +170,7 @@ void View3DGL::releaseBuffers()
     mDashes.reset();
     mNodes.reset();
     mLayers.reset();
+    mUploader.reset();
 }
 
 void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
@@ -176,17 +193,38 @@ void View3DGL::upload(LodBuffer& b, LineLod lod)
     if (vertices.size() > 2 * kInlinePieces) dropLater(std::move(vertices));
 }
 
+void View3DGL::install(LodBuffer& b, LineLod lod, GLuint buffer, std::vector<Point3f> points)
+{
+    if (!buffer) {
+        Buffer plain{b.Id, 0};
+        upload(plain, points);
+        buffer = plain.Id;
+        dropLater(std::move(points));
+    } else if (b.Id && b.Id != buffer) {
+        glDeleteBuffers(1, &b.Id);
+    }
+    b.Id = buffer;
+    b.Lod = std::move(lod);
+}
+
 void View3DGL::build(Slot slot, std::size_t pieces, std::function<LineLod()> make, bool keepPicture)
 {
     const bool here = pieces <= kInlinePieces;
     const std::uint64_t ticket = here ? 0 : ++mLastTicket;
     std::optional<LineLod> stale;
+    std::optional<LodMail::Upload> staleUpload;
     {
         std::lock_guard lock(mMail->Mutex);
         mMail->Wanted[slot] = ticket;
         stale = std::exchange(mMail->Ready[slot], std::nullopt);
+        staleUpload = std::exchange(mMail->Uploaded[slot], std::nullopt);
     }
     if (stale) dropLater(std::move(*stale));
+    if (staleUpload) {
+        if (staleUpload->Buffer) glDeleteBuffers(1, &staleUpload->Buffer);
+        dropLater(std::move(staleUpload->Lod));
+        dropLater(std::move(staleUpload->Points));
+    }
     if (here) {
         upload(mLods[slot], make());
         return;
@@ -216,16 +254,41 @@ void View3DGL::build(Slot slot, std::size_t pieces, std::function<LineLod()> mak
 void View3DGL::takeFinishedBuilds()
 {
     std::array<std::optional<LineLod>, kSlots> ready;
+    std::array<std::optional<LodMail::Upload>, kSlots> uploaded;
+    std::array<std::uint64_t, kSlots> tickets{};
     {
         std::lock_guard lock(mMail->Mutex);
         for (std::size_t s = 0; s < kSlots; ++s) {
+            if (mMail->Uploaded[s]) {
+                uploaded[s] = std::exchange(mMail->Uploaded[s], std::nullopt);
+                mMail->Wanted[s] = 0;
+            }
             if (!mMail->Ready[s]) continue;
             ready[s] = std::exchange(mMail->Ready[s], std::nullopt);
-            mMail->Wanted[s] = 0;
+            // Still awaited while its points go to the GL on the uploader's thread.
+            tickets[s] = mMail->Wanted[s];
+            if (!mUploader) mMail->Wanted[s] = 0;
         }
     }
-    for (std::size_t s = 0; s < kSlots; ++s)
-        if (ready[s]) upload(mLods[s], std::move(*ready[s]));
+    for (std::size_t s = 0; s < kSlots; ++s) {
+        if (uploaded[s]) install(mLods[s], std::move(uploaded[s]->Lod), uploaded[s]->Buffer, std::move(uploaded[s]->Points));
+        if (!ready[s]) continue;
+        if (!mUploader) {
+            upload(mLods[s], std::move(*ready[s]));
+            continue;
+        }
+        auto lod = std::make_shared<LineLod>(std::move(*ready[s]));
+        std::vector<Point3f> points = lod->takeVertices();
+        const auto slot = s;
+        const std::uint64_t ticket = tickets[s];
+        mUploader->upload(std::move(points), [mail = mMail, slot, ticket, lod](GLuint buffer, std::vector<Point3f>&& back) {
+            std::lock_guard lock(mail->Mutex);
+            if (!mail->View || mail->Wanted[slot] != ticket) return false;  // superseded: dropped here
+            mail->Uploaded[slot] = LodMail::Upload{buffer, std::move(*lod), std::move(back)};
+            QMetaObject::invokeMethod(mail->View, [view = mail->View] { view->update(); }, Qt::QueuedConnection);
+            return true;
+        });
+    }
 }
 
 void View3DGL::syncSkeleton(Slot slot, std::weak_ptr<const LineStrips>& built, const std::shared_ptr<const LineStrips>& strips)

@@ -7,12 +7,14 @@
 // Paths live in vertex buffers that are rebuilt only when their part of the scene changed, with
 // coarser copies of big drawings (scene3d_lod.h), so a drawing of a million pieces turns
 // smoothly; painting happens only on update() requests. The coarse copies of a big drawing are
-// built on a worker thread: until they are ready the view draws the rest (a new job path: none
-// of it; a changed SCT drawing: the one before) and repaints when they come.
+// built on a worker thread and put in their GL buffer on another (view3d_gl_upload.h): until
+// they are ready the view draws the rest (a new job path: none of it; a changed SCT drawing: the
+// one before) and repaints when they come.
 
 #include "scene3d.h"
 #include "scene3d_lod.h"
 #include "view3d_gl_lines.h"
+#include "view3d_gl_upload.h"
 
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLShaderProgram>
@@ -56,6 +58,8 @@ private:
 
     void upload(Buffer& b, const std::vector<view3d::Point3f>& points);
     void upload(LodBuffer& b, view3d::LineLod lod);
+    // Takes the buffer the uploader made (or, where it could not, the points) for the drawing.
+    void install(LodBuffer& b, view3d::LineLod lod, GLuint buffer, std::vector<view3d::Point3f> points);
     // Makes the slot's drawing with `make`: here when it has at most a few tens of thousands of
     // `pieces`, else on a worker. `keepPicture`: the slot draws what it had until then.
     void build(Slot slot, std::size_t pieces, std::function<view3d::LineLod()> make, bool keepPicture);
@@ -91,6 +95,8 @@ private:
     std::unique_ptr<QOpenGLShaderProgram> mDashes, mNodes;
     // Null where one context draws the lines best.
     std::unique_ptr<LineLayers> mLayers;
+    // Null where no shared context can be made: big drawings go to the GL here.
+    std::unique_ptr<VertexUploader> mUploader;
     std::vector<LineBatch> mBatches;
     // The ranges of one draw call (kept to spare an allocation per frame).
     std::vector<GLint> mFirsts;
