@@ -281,13 +281,20 @@ void View3DGL::takeFinishedBuilds()
         std::vector<Point3f> points = lod->takeVertices();
         const auto slot = s;
         const std::uint64_t ticket = tickets[s];
-        mUploader->upload(std::move(points), [mail = mMail, slot, ticket, lod](GLuint buffer, std::vector<Point3f>&& back) {
-            std::lock_guard lock(mail->Mutex);
-            if (!mail->View || mail->Wanted[slot] != ticket) return false;  // superseded: dropped here
-            mail->Uploaded[slot] = LodMail::Upload{buffer, std::move(*lod), std::move(back)};
-            QMetaObject::invokeMethod(mail->View, [view = mail->View] { view->update(); }, Qt::QueuedConnection);
-            return true;
-        });
+        try {
+            mUploader->upload(std::move(points), [mail = mMail, slot, ticket, lod](GLuint buffer, std::vector<Point3f>&& back) {
+                std::lock_guard lock(mail->Mutex);
+                if (!mail->View || mail->Wanted[slot] != ticket) return false;  // superseded: dropped here
+                mail->Uploaded[slot] = LodMail::Upload{buffer, std::move(*lod), std::move(back)};
+                QMetaObject::invokeMethod(mail->View, [view = mail->View] { view->update(); }, Qt::QueuedConnection);
+                return true;
+            });
+        } catch (...) {
+            // Out of memory: the drawing stays empty rather than awaited for ever.
+            std::lock_guard lock(mMail->Mutex);
+            if (mMail->Wanted[s] == ticket) mMail->Wanted[s] = 0;
+            throw;
+        }
     }
 }
 
