@@ -186,11 +186,7 @@ void View3DGL::upload(Buffer& b, const std::vector<Point3f>& points)
 void View3DGL::upload(LodBuffer& b, LineLod lod)
 {
     std::vector<Point3f> vertices = lod.takeVertices();
-    Buffer plain{b.Id, 0};
-    upload(plain, vertices);
-    b.Id = plain.Id;
-    b.Lod = std::move(lod);
-    if (vertices.size() > 2 * kInlinePieces) dropLater(std::move(vertices));
+    install(b, std::move(lod), 0, std::move(vertices));
 }
 
 void View3DGL::install(LodBuffer& b, LineLod lod, GLuint buffer, std::vector<Point3f> points)
@@ -199,7 +195,7 @@ void View3DGL::install(LodBuffer& b, LineLod lod, GLuint buffer, std::vector<Poi
         Buffer plain{b.Id, 0};
         upload(plain, points);
         buffer = plain.Id;
-        dropLater(std::move(points));
+        if (points.size() > 2 * kInlinePieces) dropLater(std::move(points));
     } else if (b.Id && b.Id != buffer) {
         glDeleteBuffers(1, &b.Id);
     }

@@ -81,6 +81,18 @@ bool softwareRenderer(QOpenGLContext& context)
 }
 }  // namespace
 
+std::unique_ptr<QOpenGLContext> MakeSharedContext(QOpenGLContext& view, QOffscreenSurface& surface)
+{
+    surface.setFormat(view.format());
+    surface.create();
+    if (!surface.isValid()) return nullptr;
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(view.format());
+    context->setShareContext(&view);
+    if (!context->create() || !context->shareContext()) return nullptr;
+    return context;
+}
+
 std::unique_ptr<QOpenGLShaderProgram> MakeProgram(const char* vertex, const char* fragment)
 {
     auto p = std::make_unique<QOpenGLShaderProgram>();
@@ -263,13 +275,8 @@ std::unique_ptr<LineLayers> LineLayers::Make(QOpenGLContext& view)
     if (!layers->mCompose) return nullptr;
     for (int i = 0; i < count; ++i) {
         auto helper = std::make_unique<Helper>();
-        helper->Surface.setFormat(view.format());
-        helper->Surface.create();
-        if (!helper->Surface.isValid()) return nullptr;
-        auto context = std::make_unique<QOpenGLContext>();
-        context->setFormat(view.format());
-        context->setShareContext(&view);
-        if (!context->create() || !context->shareContext()) return nullptr;
+        std::unique_ptr<QOpenGLContext> context = MakeSharedContext(view, helper->Surface);
+        if (!context) return nullptr;
         helper->Context = context.release();
         Helper& h = *helper;
         Shared& shared = *layers->mShared;
@@ -321,6 +328,7 @@ bool LineLayers::draw(QOpenGLFunctions_2_1& gl, const std::vector<LineBatch>& ba
     std::size_t helper = 0, room = share;
     for (const std::unique_ptr<Helper>& h : mHelpers) h->Part.clear();
     for (const LineBatch& b : batches) {
+        bool opened = false;  // the current helper's part holds a batch of `b`
         for (std::size_t s = 0; s < b.Firsts.size(); ++s) {
             GLint first = b.Firsts[s];
             std::size_t left = static_cast<std::size_t>(std::max(b.Counts[s] - 1, 0));
@@ -328,11 +336,11 @@ bool LineLayers::draw(QOpenGLFunctions_2_1& gl, const std::vector<LineBatch>& ba
                 if (room == 0 && helper + 1 < mHelpers.size()) {
                     ++helper;
                     room = share;
+                    opened = false;
                 }
                 std::vector<LineBatch>& part = mHelpers[helper]->Part;
-                if (part.empty() || part.back().Buffer != b.Buffer || part.back().Pattern != b.Pattern ||
-                    std::memcmp(&part.back().Colour, &b.Colour, sizeof b.Colour) != 0)
-                    part.push_back({b.Buffer, b.Colour, b.Pattern, {}, {}});
+                if (!opened) part.push_back({b.Buffer, b.Colour, b.Pattern, {}, {}});
+                opened = true;
                 const std::size_t take = helper + 1 < mHelpers.size() ? std::min(left, room) : left;
                 part.back().Firsts.push_back(first);
                 part.back().Counts.push_back(static_cast<GLsizei>(take + 1));

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class QOffscreenSurface;
 class QOpenGLContext;
 
 namespace mvx {
@@ -31,6 +32,9 @@ struct LineBatch {
     std::size_t pieces() const;
 };
 
+// A context sharing `view`'s objects, for another thread, on `surface` (made here); null where
+// none can be made. Call on the GUI thread.
+std::unique_ptr<QOpenGLContext> MakeSharedContext(QOpenGLContext& view, QOffscreenSurface& surface);
 // A linked program, or null.
 std::unique_ptr<QOpenGLShaderProgram> MakeProgram(const char* vertex, const char* fragment);
 // The program of dashed lines; null where the driver has no GLSL 1.30 (fixed-function stipple).

@@ -1,5 +1,7 @@
 #include "view3d_gl_upload.h"
 
+#include "view3d_gl_lines.h"
+
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QThread>
@@ -72,13 +74,8 @@ std::unique_ptr<VertexUploader> VertexUploader::Make(QOpenGLContext& view)
     if (view.isOpenGLES()) return nullptr;
     std::unique_ptr<VertexUploader> uploader(new VertexUploader);
     auto state = std::make_shared<State>();
-    state->Surface.setFormat(view.format());
-    state->Surface.create();
-    if (!state->Surface.isValid()) return nullptr;
-    state->Context = std::make_unique<QOpenGLContext>();
-    state->Context->setFormat(view.format());
-    state->Context->setShareContext(&view);
-    if (!state->Context->create() || !state->Context->shareContext()) return nullptr;
+    state->Context = MakeSharedContext(view, state->Surface);
+    if (!state->Context) return nullptr;
     QThread* home = QThread::currentThread();
     State& s = *state;
     state->Thread.reset(QThread::create([&s, home] { s.run(home); }));
